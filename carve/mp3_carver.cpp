@@ -1,0 +1,81 @@
+#include <cstdio>
+#include <string>
+
+#include "carve/extract.h"
+#include "carve/mpeg_measure.h"
+#include "carve/scan_pass.h"
+#include "output/id3v1.h"
+#include "output/naming.h"
+#include "output/tag_ini.h"
+#include "platform/file.h"
+
+namespace {
+
+class Mp3Carver : public Carver {
+ public:
+  explicit Mp3Carver(Host& host) : host_(host) {}
+
+  Trigger trigger() const override { return {0xFF, 0xE6, 0xE2}; }
+  const char* openingText() const override { return "からMP3ファイルを探しますっ！"; }
+  const char* kindName() const override { return "mp3"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    // No events are processed between here and the end of the measurement,
+    // so the threshold read now is the one in force when it ends.
+    int64_t minFrames = host_.MinFrames();
+    frames_ = MeasureMp3Stream(host_, input, info_, std::max<int64_t>(minFrames, 2));
+    if (frames_ < minFrames) return ProbeResult::Reject;
+    span = {candidate, info_.StreamLength};
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t candidate) override {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "[%3.3lld($%8.8llX-$%8.8llX)] mpeg%2.1flayer%d%6lldFrames%4dkbps%3dkHz%7.1fsec",
+                  static_cast<long long>(number), static_cast<long long>(candidate),
+                  static_cast<long long>(candidate + info_.StreamLength - 1),
+                  info_.MpegVersion / 10.0, info_.Layer, static_cast<long long>(frames_),
+                  info_.Bitrate, info_.SampleRate / 1000, info_.TotalDuration / 1000.0);
+    return line;
+  }
+
+  void settleRange(int64_t number, CopySpan& span) override {
+    // Whether the tag INI file names this stream is decided once, here, and
+    // the same decision governs the tag appended after the copy.
+    iniApplies_ = false;
+    ini_ = host_.ActiveTagIni();
+    if (ini_ != nullptr) iniApplies_ = ini_->SectionExists("Track" + std::to_string(number));
+    if (iniApplies_) return;
+    if (host_.CopyID3v1() && info_.HasID3v1) span.length += 128;
+    if (host_.CopyID3v2() && info_.HasID3v2) {
+      span.start -= info_.ID3v2Size;
+      span.length += info_.ID3v2Size;
+    }
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return ExpandOutputName(pattern, ExtractBaseName(input), number, "mp3");
+  }
+
+  void afterCopy(File& output, int64_t number) override {
+    if (!iniApplies_) return;
+    auto tag = BuildId3v1Tag(ReadTagFromIni(*ini_, number, CurrentLocalYear()));
+    output.write(tag.data(), static_cast<int64_t>(tag.size()));
+  }
+
+ private:
+  Host& host_;
+  TStreamInfo info_{};
+  int64_t frames_ = 0;
+  const TagIni* ini_ = nullptr;
+  bool iniApplies_ = false;
+};
+
+}  // namespace
+
+int64_t ExtractMp3(Host& host, const std::string& input, const std::string& pattern) {
+  Mp3Carver carver(host);
+  return RunScanPass(host, carver, input, pattern);
+}

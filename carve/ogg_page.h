@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+#include "carve/mpeg_header.h"
+#include "carve/stream_info.h"
+
+class File;
+
+// Decodes an Ogg page header from `bytes`, which must hold at least 100
+// bytes and, for a page of more than 73 segments, its whole segment table
+// (27 + n bytes). False, and `info` untouched, when the bytes are no page.
+bool DecodeOggPageHeader(const uint8_t* bytes, TFrameInfo& info);
+
+// Measures the run of Ogg pages at the file's current position up to and
+// including the first page with the last-page bit. Returns the page count,
+// fills `info` and leaves the file at the run's start.
+int64_t MeasureOggStream(File& input, TStreamInfo& info);

@@ -1,0 +1,64 @@
+// The scan pass shared by the three carvers: existence test, scan window,
+// the byte walk through a 512-byte block buffer with its trigger test, the
+// probe protocol, producing a stream (directory, range, name, output, copy),
+// the failure handling at its three levels, progress and the summary line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "carve/host.h"
+
+class File;
+
+// The byte range of one stream to copy.
+struct CopySpan {
+  int64_t start = 0;
+  int64_t length = 0;
+};
+
+enum class ProbeResult { Reject, Accept, EndPass };
+
+// What a carver puts into the scan pass.
+class Carver {
+ public:
+  // The trigger: examined byte == first and (next byte & mask) == value.
+  struct Trigger {
+    uint8_t first, mask, value;
+  };
+
+  virtual ~Carver() = default;
+  virtual Trigger trigger() const = 0;
+  // Text after the quoted input name in the opening line.
+  virtual const char* openingText() const = 0;
+  // "mp3", "ogg" or "wav", for the summary line.
+  virtual const char* kindName() const = 0;
+  // MP3 and Ogg show progress after a rejected probe and after a stream is
+  // written; WAVE shows it once when the walk ends.
+  virtual bool progressPerProbe() const { return true; }
+
+  // Probes the candidate; the input is positioned at it. On Accept, `span`
+  // holds the measured range.
+  virtual ProbeResult probe(File& input, int64_t candidate, CopySpan& span) = 0;
+  // The stream line for the accepted stream `number` at `candidate`.
+  virtual std::string streamLine(int64_t number, int64_t candidate) = 0;
+  // Widens the range (MP3 tags) once the output directory exists.
+  virtual void settleRange(int64_t /*number*/, CopySpan& /*span*/) {}
+  virtual std::string outputName(const std::string& pattern, const std::string& input,
+                                 int64_t number) = 0;
+  // Appends to the output after the copy (MP3: a new ID3v1 tag).
+  virtual void afterCopy(File& /*output*/, int64_t /*number*/) {}
+};
+
+// Runs one scan pass; returns the number of streams written.
+int64_t RunScanPass(Host& host, Carver& carver, const std::string& input,
+                    const std::string& pattern);
+
+// Copies `length` bytes of `input` from `start` to the end of `output` and
+// leaves the input just past the copied range, or at its end when it ends
+// first (a short input is not a failure).
+void CopyRange(File& input, int64_t start, int64_t length, File& output);
+
+// The directory part of a pattern: the text before its last '/'; `found` is
+// false when it has none.
+std::string PatternDirectory(const std::string& pattern, bool& found);

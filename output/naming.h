@@ -1,0 +1,28 @@
+// Output file names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The part of `path` after its last '/'; empty when there is none. A
+// backslash is an ordinary byte.
+std::string ExtractBaseName(const std::string& path);
+
+// Expands the output name pattern: "%%", "%W.Pd" (number), "%Wf" (base name),
+// "%We" (extension); unknown conversions yield nothing. Never fails. Widths
+// and precisions are held to kMaxNameField, so no pattern can make a name
+// that exhausts memory.
+std::string ExpandOutputName(const std::string& pattern, const std::string& baseName,
+                             int64_t number, const std::string& extension);
+
+constexpr int64_t kMaxNameField = 4096;
+
+// The pattern with its last three bytes replaced by `ext` (three bytes); a
+// pattern shorter than three bytes is replaced whole.
+std::string ReplaceLastThree(const std::string& pattern, const std::string& ext);
+
+// Formats `pattern` with one integer argument the way the Ogg carver names
+// its files: conversions "d", "u" and "x" with an optional "-", a width and a
+// precision, and "%%". Any other conversion, or more than one conversion,
+// throws IoError with a message that names the pattern.
+std::string FormatWithNumber(const std::string& pattern, int64_t number);

@@ -1,0 +1,47 @@
+// Fault injection for tests: makes the Nth operation of a kind fail with a
+// chosen errno. Production code never arms it; the check is one pointer test.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, kCount };
+
+class FaultPlan {
+ public:
+  // Fail the `nth` (1-based) operation of kind `op` with `err`.
+  FaultPlan(FileOp op, int64_t nth, int err) : op_(op), nth_(nth), err_(err) {}
+  // A plan that only counts.
+  FaultPlan() = default;
+
+  // Called by the file layer before each operation; returns the errno to fail
+  // with, or 0.
+  int check(FileOp op) {
+    int64_t n = ++counts_[static_cast<int>(op)];
+    if (op == op_ && n == nth_) {
+      fired_ = true;
+      return err_;
+    }
+    return 0;
+  }
+  int64_t count(FileOp op) const { return counts_[static_cast<int>(op)]; }
+  bool fired() const { return fired_; }
+
+ private:
+  FileOp op_ = FileOp::kCount;
+  int64_t nth_ = 0;
+  int err_ = 0;
+  bool fired_ = false;
+  std::array<int64_t, static_cast<int>(FileOp::kCount)> counts_{};
+};
+
+// The plan in force, or null. Set only by tests (see FaultScope).
+extern FaultPlan* g_faultPlan;
+
+class FaultScope {
+ public:
+  explicit FaultScope(FaultPlan& plan) { g_faultPlan = &plan; }
+  ~FaultScope() { g_faultPlan = nullptr; }
+  FaultScope(const FaultScope&) = delete;
+  FaultScope& operator=(const FaultScope&) = delete;
+};

@@ -1,0 +1,99 @@
+// The file layer: a thin, buffered layer over POSIX file descriptors.
+//
+// Every failing operation throws IoError, which carries a code and the
+// classic run-time message ("File not found", "Disk full", ...). Reads go
+// through one large internal buffer so that 512-byte block reads, four-byte
+// header reads and single-byte reads cost no system call each; seeks inside
+// the buffered range keep the buffer. Writes are collected in a buffer too
+// and reach the disk at flush() or close().
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+enum IoCode : int {
+  kIoFileNotFound = 2,
+  kIoPathNotFound = 3,
+  kIoTooManyOpenFiles = 4,
+  kIoAccessDenied = 5,
+  kIoInvalidArgument = 87,
+  kIoReadBeyondEnd = 100,
+  kIoDiskFull = 101,
+  kIoNotAFile = 102,
+  kIoSameAsInput = 103,
+  kIoOsBase = 1000,  // any other OS error: kIoOsBase + errno
+};
+
+class IoError : public std::runtime_error {
+ public:
+  IoError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  int code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// Throws the IoError that belongs to an errno value. `path` helps to tell
+// "File not found" from "Path not found".
+[[noreturn]] void ThrowOsError(int err, const std::string& path = {});
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing regular file for reading. A directory or a special
+  // file that cannot be read as a stream of bytes is refused.
+  static File OpenRead(const std::string& path);
+  // Creates a file for writing, replacing any file of that name.
+  static File Create(const std::string& path);
+
+  bool isOpen() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+  int64_t size();                // the current size, asked of the system
+  int64_t position() const { return pos_; }
+  void seek(int64_t pos);        // also beyond the end; negative is refused
+  int64_t read(void* dst, int64_t count);      // the count read; 0 at the end
+  void readExact(void* dst, int64_t count);    // "Read beyond end of file" if short
+  bool eof();                    // the position is at or past the end
+  void write(const void* src, int64_t count);  // "Disk full" if not taken whole
+  void flush();                  // writes what the write buffer holds
+  void close();                  // flushes, then closes; throws on failure
+  void closeQuietly() noexcept;  // closes, ignoring any failure
+
+  // True when `path` names the same file (device and inode) as this one.
+  bool isSameFileAs(const std::string& path) const;
+
+  // Files open right now in this process through this layer.
+  static int OpenCount();
+
+ private:
+  File(int fd, std::string path, bool writing);
+  void fillAt(int64_t pos);
+
+  int fd_ = -1;
+  bool writing_ = false;
+  std::string path_;
+  int64_t pos_ = 0;
+  int64_t knownSize_ = 0;  // size seen at open or at the last short read
+  std::vector<unsigned char> buf_;
+  int64_t bufStart_ = 0;   // file offset of buf_[0] (reading)
+  int64_t bufLen_ = 0;     // bytes valid in buf_ (reading) or pending (writing)
+};
+
+bool FileExists(const std::string& path);       // a directory is not a file
+bool DirectoryExists(const std::string& path);
+void CreateDir(const std::string& path);        // one level; throws IoError
+std::string GetCurrentDir();                    // without a trailing '/'
+// Reads a whole text file as lines (without their line ends); throws IoError.
+// `onLine` is called for each line as it is read.
+void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine);
+int CurrentLocalYear();
