@@ -1,0 +1,2 @@
+// placeholder: being written
+#include "app/frm_main.h"

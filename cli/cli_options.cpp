@@ -1,0 +1,2 @@
+// placeholder: being written
+#include "cli/cli_options.h"
