@@ -1,0 +1,60 @@
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "carve/extract.h"
+#include "carve/ogg_page.h"
+#include "carve/scan_pass.h"
+#include "output/naming.h"
+
+namespace {
+
+class OggCarver : public Carver {
+ public:
+  explicit OggCarver(Host& host) : host_(host) {}
+
+  Trigger trigger() const override { return {0x4F, 0xFF, 0x67}; }  // "O", "g"
+  const char* openingText() const override { return "からOggファイルを探しますっ！"; }
+  const char* kindName() const override { return "ogg"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    // A single page measures no length, and copying nothing would hand the
+    // walk the same candidate again; so at least two pages make a stream.
+    const int64_t minPages = std::max(host_.MinFrames(), 2);
+    pages_ = MeasureOggStream(input, info_);
+    if (pages_ < minPages) return ProbeResult::Reject;
+    span = {candidate, info_.StreamLength};
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t candidate) override {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "[%3.3lld($%8.8llX-$%8.8llX)] OggVorbis%2d%6lldFrames%4dkbps%3dkHz%7.1fsec",
+                  static_cast<long long>(number), static_cast<long long>(candidate),
+                  static_cast<long long>(candidate + info_.StreamLength - 1), info_.MpegVersion,
+                  static_cast<long long>(pages_), info_.Bitrate, info_.SampleRate / 1000,
+                  info_.TotalDuration / 1000.0);
+    return line;
+  }
+
+  // Ogg files are named by formatting the pattern, its last three bytes
+  // replaced by "ogg", with the stream number alone; a conversion that takes
+  // anything else fails this stream before any output is opened.
+  std::string outputName(const std::string& pattern, const std::string& /*input*/,
+                         int64_t number) override {
+    return FormatWithNumber(ReplaceLastThree(pattern, "ogg"), number);
+  }
+
+ private:
+  Host& host_;
+  TStreamInfo info_{};
+  int64_t pages_ = 0;
+};
+
+}  // namespace
+
+int64_t ExtractOgg(Host& host, const std::string& input, const std::string& pattern) {
+  OggCarver carver(host);
+  return RunScanPass(host, carver, input, pattern);
+}

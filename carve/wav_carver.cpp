@@ -1,0 +1,63 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "carve/extract.h"
+#include "carve/scan_pass.h"
+#include "output/naming.h"
+#include "platform/file.h"
+
+namespace {
+
+class WavCarver : public Carver {
+ public:
+  Trigger trigger() const override { return {0x52, 0xFF, 0x49}; }  // "R", "I"
+  const char* openingText() const override { return "からWavファイルを探しますっ！"; }
+  const char* kindName() const override { return "wav"; }
+  bool progressPerProbe() const override { return false; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    uint8_t header[16];
+    // Every later candidate lies even closer to the end, so a header that
+    // does not fit ends the pass.
+    if (input.read(header, sizeof header) < static_cast<int64_t>(sizeof header)) {
+      return ProbeResult::EndPass;
+    }
+    if (std::memcmp(header + 2, "FF", 2) != 0 || std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
+      return ProbeResult::Reject;
+    }
+    const uint32_t size = static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
+                          static_cast<uint32_t>(header[6]) << 16 |
+                          static_cast<uint32_t>(header[7]) << 24;
+    // The RIFF chunk with its 8-byte header. Computed wide, so that no size
+    // field wraps the length to nothing: the walk always moves past the
+    // candidate.
+    length_ = static_cast<int64_t>(size) + 8;
+    span = {candidate, length_};
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t candidate) override {
+    char line[128];
+    std::snprintf(line, sizeof line, "[%3.3lld($%8.8llX-$%8.8llX)] RIFF Wav",
+                  static_cast<long long>(number), static_cast<long long>(candidate),
+                  static_cast<long long>(candidate + length_ - 1));
+    return line;
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return ExpandOutputName(ReplaceLastThree(pattern, "wav"), ExtractBaseName(input), number,
+                            "mp3");
+  }
+
+ private:
+  int64_t length_ = 0;
+};
+
+}  // namespace
+
+int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern) {
+  WavCarver carver;
+  return RunScanPass(host, carver, input, pattern);
+}
