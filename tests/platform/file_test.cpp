@@ -1,15 +1,179 @@
-#include <gtest/gtest.h>
-
 #include "platform/file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/fault.h"
 #include "support/test_files.h"
 
-TEST(FileLayer, MissingFileIsFileNotFound) {
-  TempDir dir;
+namespace {
+
+template <class F>
+IoError CatchIo(F f) {
   try {
-    File::OpenRead(dir / "missing.bin");
-    FAIL() << "no error";
+    f();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File not found");
-    EXPECT_EQ(e.code(), kIoFileNotFound);
+    return e;
+  }
+  ADD_FAILURE() << "no IoError";
+  return IoError(0, "");
+}
+
+TEST(FileLayer, OpenFailuresCarryClassicMessages) {
+  TempDir dir;
+  IoError missing = CatchIo([&] { File::OpenRead(dir / "missing.bin"); });
+  EXPECT_STREQ(missing.what(), "File not found");
+  EXPECT_EQ(missing.code(), kIoFileNotFound);
+
+  IoError noPath = CatchIo([&] { File::OpenRead(dir / "no/such/dir/x.bin"); });
+  EXPECT_STREQ(noPath.what(), "Path not found");
+  EXPECT_EQ(noPath.code(), kIoPathNotFound);
+
+  IoError createNoPath = CatchIo([&] { File::Create(dir / "no/x.bin"); });
+  EXPECT_STREQ(createNoPath.what(), "Path not found");
+
+  IoError directory = CatchIo([&] { File::OpenRead(dir.path()); });
+  EXPECT_STREQ(directory.what(), "File access denied");
+
+  if (::geteuid() != 0) {  // root reads anything
+    WriteBytes(dir / "locked.bin", {1, 2, 3});
+    ::chmod((dir / "locked.bin").c_str(), 0);
+    IoError denied = CatchIo([&] { File::OpenRead(dir / "locked.bin"); });
+    EXPECT_STREQ(denied.what(), "File access denied");
   }
 }
+
+TEST(FileLayer, WritingToAFullDeviceIsDiskFull) {
+  IoError full = CatchIo([] {
+    File f = File::Create("/dev/full");
+    unsigned char block[512] = {};
+    f.write(block, sizeof block);
+    f.close();
+  });
+  EXPECT_STREQ(full.what(), "Disk full");
+  EXPECT_EQ(full.code(), kIoDiskFull);
+  EXPECT_EQ(File::OpenCount(), 0);
+}
+
+TEST(FileLayer, SeekBeyondTheEndThenReadGivesNothing) {
+  TempDir dir;
+  WriteBytes(dir / "a.bin", {1, 2, 3, 4});
+  File f = File::OpenRead(dir / "a.bin");
+  EXPECT_EQ(f.size(), 4);
+  f.seek(100);
+  EXPECT_EQ(f.position(), 100);
+  unsigned char b[8];
+  EXPECT_EQ(f.read(b, 8), 0);
+  EXPECT_TRUE(f.eof());
+  IoError e = CatchIo([&] { f.readExact(b, 1); });
+  EXPECT_STREQ(e.what(), "Read beyond end of file");
+  IoError negative = CatchIo([&] { f.seek(-1); });
+  EXPECT_EQ(negative.code(), kIoInvalidArgument);
+}
+
+TEST(FileLayer, BufferedReadsMatchTheFileAcrossSeeks) {
+  TempDir dir;
+  Bytes data = RandomBytes(300000, 7, true);
+  WriteBytes(dir / "r.bin", data);
+  File f = File::OpenRead(dir / "r.bin");
+  // Forward in small pieces, then back and forth across the buffer's edges.
+  Bytes got(data.size());
+  int64_t at = 0;
+  while (at < static_cast<int64_t>(data.size())) {
+    int64_t n = f.read(got.data() + at, 511);
+    ASSERT_GT(n, 0);
+    at += n;
+  }
+  EXPECT_EQ(got, data);
+  EXPECT_TRUE(f.eof());
+  for (int64_t pos : {131071, 131072, 5, 299999, 200000, 0}) {
+    f.seek(pos);
+    unsigned char b[4] = {};
+    int64_t n = f.read(b, 4);
+    int64_t want = std::min<int64_t>(4, data.size() - pos);
+    ASSERT_EQ(n, want);
+    for (int64_t i = 0; i < n; ++i) EXPECT_EQ(b[i], data[pos + i]) << pos;
+    EXPECT_EQ(f.position(), pos + n);
+  }
+  // A read larger than the buffer.
+  f.seek(1);
+  Bytes big(250000);
+  EXPECT_EQ(f.read(big.data(), 250000), 250000);
+  EXPECT_TRUE(std::equal(big.begin(), big.end(), data.begin() + 1));
+}
+
+TEST(FileLayer, CreateReplacesAndWritesWhole) {
+  TempDir dir;
+  WriteBytes(dir / "o.bin", Bytes(1000, 9));
+  Bytes data = RandomBytes(200000, 3, true);
+  {
+    File f = File::Create(dir / "o.bin");
+    f.write(data.data(), 100);
+    f.write(data.data() + 100, static_cast<int64_t>(data.size()) - 100);
+    EXPECT_EQ(f.position(), static_cast<int64_t>(data.size()));
+    f.close();
+  }
+  EXPECT_EQ(ReadBytes(dir / "o.bin"), data);
+}
+
+TEST(FileLayer, ExistenceAndDirectories) {
+  TempDir dir;
+  EXPECT_FALSE(FileExists(dir.path()));
+  EXPECT_TRUE(DirectoryExists(dir.path()));
+  EXPECT_FALSE(FileExists(""));
+  WriteBytes(dir / "f", {});
+  EXPECT_TRUE(FileExists(dir / "f"));
+  EXPECT_FALSE(DirectoryExists(dir / "f"));
+  CreateDir(dir / "sub");
+  EXPECT_TRUE(DirectoryExists(dir / "sub"));
+  IoError twoLevels = CatchIo([&] { CreateDir(dir / "a/b"); });
+  EXPECT_STREQ(twoLevels.what(), "Path not found");
+}
+
+TEST(FileLayer, SpecialFilesAreRefused) {
+  TempDir dir;
+  std::string fifo = dir / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  IoError e = CatchIo([&] { File::OpenRead(fifo); });
+  EXPECT_EQ(e.code(), kIoNotAFile);
+  EXPECT_EQ(File::OpenCount(), 0);
+}
+
+TEST(FileLayer, SameFileIsRecognisedThroughLinks) {
+  TempDir dir;
+  WriteBytes(dir / "in.bin", {1, 2});
+  ASSERT_EQ(::symlink((dir / "in.bin").c_str(), (dir / "link.bin").c_str()), 0);
+  File f = File::OpenRead(dir / "in.bin");
+  EXPECT_TRUE(f.isSameFileAs(dir / "in.bin"));
+  EXPECT_TRUE(f.isSameFileAs(dir / "link.bin"));
+  EXPECT_TRUE(f.isSameFileAs(dir.path() + "/./in.bin"));
+  EXPECT_FALSE(f.isSameFileAs(dir / "other.bin"));
+}
+
+TEST(FileLayer, InjectedFaultsFailTheChosenOperation) {
+  TempDir dir;
+  WriteBytes(dir / "a.bin", {1, 2, 3});
+  FaultPlan plan(FileOp::Read, 2, EIO);
+  FaultScope scope(plan);
+  File f = File::OpenRead(dir / "a.bin");
+  unsigned char b[1];
+  EXPECT_EQ(f.read(b, 1), 1);
+  IoError e = CatchIo([&] { f.read(b, 1); });
+  EXPECT_EQ(e.code(), kIoOsBase + EIO);
+  EXPECT_TRUE(plan.fired());
+  EXPECT_EQ(plan.count(FileOp::Open), 1);
+}
+
+TEST(FileLayer, TextLinesKeepTheirBytes) {
+  TempDir dir;
+  std::string text = "一行目\r\nzwei\nthree\rlast";
+  WriteBytes(dir / "t.txt", Bytes(text.begin(), text.end()));
+  std::vector<std::string> lines;
+  ReadTextLines(dir / "t.txt", [&](const std::string& l) { lines.push_back(l); });
+  EXPECT_EQ(lines, (std::vector<std::string>{"一行目", "zwei", "three", "last"}));
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// Ogg page decoding and page-run measurement on fuzzed bytes.
+#include <cstdlib>
+#include <vector>
+
+#include "carve/ogg_page.h"
+#include "fuzz_support.h"
+#include "platform/file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  // The decoder's buffer always holds 100 bytes and the whole segment table.
+  std::vector<uint8_t> page(27 + 255 + 100, 0);
+  std::copy(data, data + std::min(size, page.size()), page.begin());
+  TFrameInfo frame{};
+  if (DecodeOggPageHeader(page.data(), frame)) {
+    if (frame.FrameLength < 27 || frame.FrameLength > 27 + 255 + 255 * 255) std::abort();
+  }
+  std::string path = WriteFuzzFile("ogg.bin", data + 1, size - 1);
+  File in = File::OpenRead(path);
+  int64_t start = size > 1 ? data[0] % (size - 1) : 0;
+  in.seek(start);
+  TStreamInfo info{};
+  int64_t count = MeasureOggStream(in, info);
+  if (in.position() != start || count < 0) std::abort();
+  if (count > 1 && info.StreamLength <= 0) std::abort();
+  if (info.HasID3v1 || info.HasID3v2 || info.TotalDuration != 0) std::abort();
+  return 0;
+}

@@ -1,0 +1,42 @@
+// The three whole scan passes on a fuzzed input. Afterwards the input is
+// unchanged and every output is a byte range of it.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "carve/extract.h"
+#include "fuzz_support.h"
+#include "platform/file.h"
+#include "support/script_host.h"
+#include "support/test_files.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const uint8_t mode = data[0], options = data[1];
+  Bytes input(data + 2, data + size);
+  std::string path = WriteFuzzFile("pass-input.bin", input.data(), input.size());
+  ClearFuzzFolder("out");
+  ScriptHost host;
+  host.minFrames = 2 + (options & 3);
+  host.limitRange = options & 4;
+  host.lower = (options >> 3) % 100;
+  host.upper = 1 + (mode >> 2) % 100;
+  host.copyId3v1 = options & 0x20;
+  host.copyId3v2 = options & 0x40;
+  host.sensitizeFreq = options & 0x80;
+  host.defaultAnswer = (mode & 0x80) ? BoxAnswer::Abort : BoxAnswer::Ignore;
+  std::string pattern = FuzzDir() + "/out/%d.mp3";
+  switch (mode % 3) {
+    case 0: ExtractMp3(host, path, pattern); break;
+    case 1: ExtractOgg(host, path, pattern); break;
+    default: ExtractWav(host, path, pattern); break;
+  }
+  if (File::OpenCount() != 0) std::abort();
+  if (ReadBytes(path) != input) std::abort();
+  for (const auto& entry : std::filesystem::directory_iterator(FuzzDir() + "/out")) {
+    Bytes out = ReadBytes(entry.path());
+    if (out.empty()) continue;
+    if (std::search(input.begin(), input.end(), out.begin(), out.end()) == input.end()) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,355 @@
+// The scan pass on its own, with a carver made for the test: "AB" followed by
+// a length byte L is a stream of L bytes (L of 0 is rejected, 0xFF ends the
+// pass); outputs are named by the pattern with the stream number appended.
+#include "carve/scan_pass.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/file.h"
+#include "support/script_host.h"
+#include "support/test_files.h"
+
+namespace {
+
+class AbCarver : public Carver {
+ public:
+  std::vector<int64_t> probes;
+
+  Trigger trigger() const override { return {'A', 0xFF, 'B'}; }
+  const char* openingText() const override { return "からABを探しますっ！"; }
+  const char* kindName() const override { return "ab"; }
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    probes.push_back(candidate);
+    EXPECT_EQ(input.position(), candidate);
+    unsigned char head[3];
+    if (input.read(head, 3) < 3) return ProbeResult::Reject;
+    if (head[2] == 0xFF) return ProbeResult::EndPass;
+    if (head[2] == 0) return ProbeResult::Reject;
+    span = {candidate, head[2]};
+    return ProbeResult::Accept;
+  }
+  std::string streamLine(int64_t number, int64_t candidate) override {
+    return "stream " + std::to_string(number) + " at " + std::to_string(candidate);
+  }
+  std::string outputName(const std::string& pattern, const std::string&, int64_t number) override {
+    return pattern + std::to_string(number);
+  }
+};
+
+Bytes Filler(size_t n) { return Bytes(n, '.'); }
+
+Bytes Stream(uint8_t length, uint8_t fill = 's') {
+  Bytes s(length, fill);
+  s[0] = 'A';
+  if (length > 1) s[1] = 'B';
+  if (length > 2) s[2] = length;
+  return s;
+}
+
+struct Pass {
+  TempDir dir;
+  ScriptHost host;
+  AbCarver carver;
+  int64_t written = 0;
+
+  std::string input() const { return dir / "in.bin"; }
+  std::string pattern() const { return dir / "out-"; }
+  Bytes output(int n) const { return ReadBytes(pattern() + std::to_string(n)); }
+
+  void run(const Bytes& data) {
+    WriteBytes(input(), data);
+    written = RunScanPass(host, carver, input(), pattern());
+    EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
+    EXPECT_EQ(File::OpenCount(), 0) << "every file closed";
+  }
+};
+
+TEST(ScanPass, MissingAndEmptyInputs) {
+  Pass p;
+  int64_t n = RunScanPass(p.host, p.carver, p.dir / "nothing.bin", p.pattern());
+  EXPECT_EQ(n, 0);
+  EXPECT_TRUE(p.host.log.empty());
+  EXPECT_EQ(p.host.beeps, 1);
+  ASSERT_EQ(p.host.boxes.size(), 1u);
+  EXPECT_EQ(p.host.boxes[0].type, BoxType::Warning);
+  EXPECT_EQ(p.host.boxes[0].text, "入力ファイルが存在しません(" + p.dir / "nothing.bin" + ")");
+
+  // A directory is not a file either.
+  p.host.boxes.clear();
+  RunScanPass(p.host, p.carver, p.dir.path(), p.pattern());
+  ASSERT_EQ(p.host.boxes.size(), 1u);
+
+  Pass empty;
+  empty.run({});
+  EXPECT_EQ(empty.host.log,
+            (std::vector<std::string>{"\"" + empty.input() + "\"からABを探しますっ！",
+                                      "Not Found (T-T)"}));
+  EXPECT_TRUE(empty.carver.probes.empty());
+}
+
+TEST(ScanPass, TriggerAcrossABlockBoundaryAndStreamsBackToBack) {
+  Pass p;
+  Bytes data = Filler(511);
+  Append(data, Stream(10));   // 'A' is the last byte of the first block
+  Append(data, Stream(20));   // right after the first stream's range
+  Append(data, Filler(100));
+  p.run(data);
+  EXPECT_EQ(p.carver.probes, (std::vector<int64_t>{511, 521}));
+  EXPECT_EQ(p.written, 2);
+  EXPECT_EQ(p.output(1), Slice(data, 511, 10));
+  EXPECT_EQ(p.output(2), Slice(data, 521, 20));
+  EXPECT_EQ(p.host.log[1], "stream 1 at 511");
+  EXPECT_EQ(p.host.log[2], "stream 2 at 521");
+  EXPECT_EQ(p.host.log.back(), "2個のabを発見。うち2個を抽出しました");
+}
+
+TEST(ScanPass, TheLastByteIsNeverTested) {
+  // Whole file: the window ends at size - 1, yet the pair before it is tested.
+  Pass whole;
+  Bytes data = Filler(1022);
+  data.push_back('A');
+  data.push_back('B');
+  Bytes withA = Filler(1023);
+  withA.push_back('A');
+  whole.run(withA);
+  EXPECT_TRUE(whole.carver.probes.empty());
+  Pass pair;
+  pair.run(data);
+  EXPECT_EQ(pair.carver.probes, (std::vector<int64_t>{1022}));
+
+  // Percentage window up to 100 reaches the end of the file; the byte at the
+  // very end has nothing after it.
+  Pass limited;
+  limited.host.limitRange = true;
+  limited.host.lower = 0;
+  limited.host.upper = 100;
+  limited.run(withA);
+  EXPECT_TRUE(limited.carver.probes.empty());
+}
+
+TEST(ScanPass, PercentageWindow) {
+  Bytes data = Filler(1000);
+  for (int at : {0, 100, 498, 600, 986, 989}) {
+    data[at] = 'A';
+    data[at + 1] = 'B';
+    data[at + 2] = 0;  // rejected, so each is probed
+  }
+  Pass upper99;
+  upper99.host.limitRange = true;
+  upper99.host.lower = 10;
+  upper99.host.upper = 99;
+  upper99.run(data);
+  // Q = 10: the window is [100, 990), so 989 is the last byte examined.
+  EXPECT_EQ(upper99.carver.probes, (std::vector<int64_t>{100, 498, 600, 986, 989}));
+  Bytes at990 = Filler(1000);
+  at990[990] = 'A';
+  at990[991] = 'B';
+  Pass past;
+  past.host.limitRange = true;
+  past.host.lower = 10;
+  past.host.upper = 99;
+  past.run(at990);
+  EXPECT_TRUE(past.carver.probes.empty());
+
+  Pass inverted;
+  inverted.host.limitRange = true;
+  inverted.host.lower = 60;
+  inverted.host.upper = 40;
+  inverted.run(data);
+  EXPECT_TRUE(inverted.carver.probes.empty());
+  EXPECT_EQ(inverted.host.log.back(), "Not Found (T-T)");
+
+  Pass equal;
+  equal.host.limitRange = true;
+  equal.host.lower = 50;
+  equal.host.upper = 50;
+  equal.run(data);
+  EXPECT_TRUE(equal.carver.probes.empty());
+
+  // Below 100 bytes Q is 0: the window is empty unless the upper bound is 100.
+  Pass tiny;
+  tiny.host.limitRange = true;
+  tiny.host.lower = 0;
+  tiny.host.upper = 99;
+  tiny.run(Stream(20));
+  EXPECT_TRUE(tiny.carver.probes.empty());
+}
+
+TEST(ScanPass, StreamsCrossingTheWindowOrTheEnd) {
+  // A stream that starts inside the window and ends beyond it is copied
+  // whole, and the walk ends right after it.
+  Pass p;
+  p.host.limitRange = true;
+  p.host.lower = 0;
+  p.host.upper = 50;
+  Bytes data = Filler(190);
+  Append(data, Stream(60));
+  Append(data, Filler(150));
+  Append(data, Stream(10));  // beyond the window
+  p.run(data);
+  EXPECT_EQ(p.carver.probes, (std::vector<int64_t>{190}));
+  EXPECT_EQ(p.output(1), Slice(data, 190, 60));
+
+  // A stream that claims more than the input holds is cut at the end.
+  Pass cut;
+  Bytes shortData = Filler(30);
+  Append(shortData, Stream(200));
+  shortData.resize(130);
+  cut.run(shortData);
+  EXPECT_EQ(cut.written, 1);
+  EXPECT_EQ(cut.output(1), Slice(shortData, 30, 100));
+  EXPECT_EQ(cut.host.log.back(), "1個のabを発見。うち1個を抽出しました");
+}
+
+TEST(ScanPass, EndPassEndsTheWalkWithItsSummary) {
+  Pass p;
+  Bytes data = Filler(50);
+  Append(data, Stream(10));
+  data.insert(data.end(), {'A', 'B', 0xFF});
+  Append(data, Stream(10));
+  p.run(data);
+  EXPECT_EQ(p.carver.probes, (std::vector<int64_t>{50, 60}));
+  EXPECT_EQ(p.host.log.back(), "1個のabを発見。うち1個を抽出しました");
+}
+
+TEST(ScanPass, CancelEndsTheWalkAtTheNextStep) {
+  // Cancelled in the pump of the first probe: that candidate is still
+  // measured and written, then the walk ends with the summary.
+  Pass p;
+  Bytes data = Filler(2000);
+  Append(data, Stream(10));
+  Append(data, Filler(2000));
+  Append(data, Stream(10));
+  int pumps = 0;
+  p.host.onPump = [&] {
+    // The first pump is the one after the first block refill; cancel at the
+    // pump of the probe.
+    if (++pumps == 4) p.host.running = false;
+  };
+  p.run(data);
+  EXPECT_EQ(p.carver.probes, (std::vector<int64_t>{2000}));
+  EXPECT_EQ(p.written, 1);
+  EXPECT_EQ(p.host.log.back(), "1個のabを発見。うち1個を抽出しました");
+
+  // Not running from the start: no probe at all, still a summary.
+  Pass idle;
+  idle.host.running = false;
+  idle.run(Stream(10));
+  EXPECT_TRUE(idle.carver.probes.empty());
+  EXPECT_EQ(idle.host.log.back(), "Not Found (T-T)");
+}
+
+TEST(ScanPass, FailuresWhileProducingAStream) {
+  Bytes data = Filler(100);
+  Append(data, Stream(30));
+  Append(data, Filler(100));
+  Append(data, Stream(40));
+
+  // A directory two levels below a missing one: each stream fails; Ignore
+  // goes on past it, and the summary counts them found, not written.
+  Pass ignore;
+  std::string deep = ignore.dir / "missing/deeper/x";
+  WriteBytes(ignore.input(), data);
+  ignore.written = RunScanPass(ignore.host, ignore.carver, ignore.input(), deep);
+  EXPECT_EQ(ignore.written, 0);
+  ASSERT_EQ(ignore.host.boxes.size(), 2u);
+  EXPECT_EQ(ignore.host.boxes[0].buttons, BoxButtons::AbortIgnore);
+  EXPECT_EQ(ignore.host.boxes[0].text, "Path not found\n1番目のファイルの処理中にエラーが起こりました");
+  EXPECT_EQ(ignore.host.boxes[1].text, "Path not found\n2番目のファイルの処理中にエラーが起こりました");
+  EXPECT_EQ(ignore.host.log,
+            (std::vector<std::string>{"\"" + ignore.input() + "\"からABを探しますっ！",
+                                      "stream 1 at 100", "* Path not found", "stream 2 at 230",
+                                      "* Path not found", "2個のabを発見。うち0個を抽出しました"}));
+  EXPECT_EQ(ignore.carver.probes, (std::vector<int64_t>{100, 230}));
+  EXPECT_EQ(File::OpenCount(), 0);
+
+  // Abort, or a box closed without a button: the pass returns at once.
+  for (BoxAnswer answer : {BoxAnswer::Abort, BoxAnswer::None}) {
+    Pass abort;
+    abort.host.answers = {answer};
+    WriteBytes(abort.input(), data);
+    int64_t n = RunScanPass(abort.host, abort.carver, abort.input(), deep);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(abort.host.log.back(), "* Path not found");
+    EXPECT_EQ(abort.carver.probes.size(), 1u);
+    EXPECT_EQ(File::OpenCount(), 0);
+  }
+}
+
+TEST(ScanPass, AFullDiskFailsTheStreamAndKeepsEarlierOutputs) {
+  Pass p;
+  Bytes data = Filler(10);
+  Append(data, Stream(30));
+  WriteBytes(p.input(), data);
+  struct FullCarver : AbCarver {
+    std::string outputName(const std::string&, const std::string&, int64_t) override {
+      return "/dev/full";
+    }
+  } full;
+  ScriptHost host;
+  int64_t written = RunScanPass(host, full, p.input(), "/dev/x");
+  EXPECT_EQ(written, 0);
+  ASSERT_FALSE(host.boxes.empty());
+  EXPECT_EQ(host.boxes.back().text, "Disk full\n1番目のファイルの処理中にエラーが起こりました");
+  EXPECT_EQ(host.log[2], "* Disk full");
+  EXPECT_EQ(host.log.back(), "1個のabを発見。うち0個を抽出しました");
+}
+
+TEST(ScanPass, AnOutputThatIsTheInputIsRefused) {
+  Pass p;
+  Bytes data = Filler(10);
+  Append(data, Stream(30));
+  WriteBytes(p.input(), data);
+  struct SelfCarver : AbCarver {
+    std::string target;
+    std::string outputName(const std::string&, const std::string&, int64_t) override {
+      return target;
+    }
+  } self;
+  self.target = p.dir.path() + "/./in.bin";
+  ScriptHost host;
+  EXPECT_EQ(RunScanPass(host, self, p.input(), p.pattern()), 0);
+  EXPECT_EQ(ReadBytes(p.input()), data);
+  EXPECT_EQ(host.log[2], "* 出力ファイルが入力ファイルと同じです");
+  EXPECT_EQ(host.boxes.back().buttons, BoxButtons::AbortIgnore);
+}
+
+TEST(ScanPass, ProgressReachesTheEnd) {
+  Pass p;
+  Bytes data = Filler(5000);
+  Append(data, Stream(10));
+  p.run(data);
+  ASSERT_FALSE(p.host.progress.empty());
+  EXPECT_EQ(p.host.progress.back(), 100);
+  for (int v : p.host.progress) {
+    EXPECT_GE(v, 0);
+    EXPECT_LE(v, 100);
+  }
+}
+
+TEST(CopyRange, LeavesTheInputJustPastTheRange) {
+  TempDir dir;
+  Bytes data = RandomBytes(100000, 11, true);
+  WriteBytes(dir / "in", data);
+  struct Case {
+    int64_t start, length, wantLength, wantPos;
+  } cases[] = {
+      {0, 0, 0, 0},            {10, 512, 512, 522},      {10, 513, 513, 523},
+      {99990, 100, 10, 100000}, {100000, 5, 0, 100000}, {200000, 5, 0, 200000},
+      {1, 99999, 99999, 100000}, {7, 70000, 70000, 70007},
+  };
+  for (const Case& c : cases) {
+    File in = File::OpenRead(dir / "in");
+    File out = File::Create(dir / "out");
+    CopyRange(in, c.start, c.length, out);
+    EXPECT_EQ(in.position(), c.wantPos) << c.start << "+" << c.length;
+    out.close();
+    Bytes got = ReadBytes(dir / "out");
+    ASSERT_EQ(static_cast<int64_t>(got.size()), c.wantLength);
+    if (c.wantLength > 0) {
+      EXPECT_EQ(got, Slice(data, c.start, c.wantLength));
+    }
+  }
+}
+
+}  // namespace
