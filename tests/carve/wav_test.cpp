@@ -1,0 +1,264 @@
+// The RIFF WAVE carver on real WAVE files from tests/data and on headers
+// built here.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "carve/extract.h"
+#include "platform/file.h"
+#include "support/script_host.h"
+#include "support/test_files.h"
+
+namespace {
+
+// A RIFF header whose size field is `size`, followed by `body` bytes of
+// format and data chunks ("fmt " first) filled with blanks.
+Bytes Wave(uint32_t size, size_t body, const char* form = "WAVEfmt ", const char* id = "RIFF") {
+  Bytes b(id, id + 4);
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(size >> (8 * i)));
+  b.insert(b.end(), form, form + 8);
+  b.resize(b.size() + body, ' ');
+  return b;
+}
+
+// A well-formed WAVE file of `total` bytes.
+Bytes WaveOfLength(size_t total) { return Wave(static_cast<uint32_t>(total - 8), total - 16); }
+
+std::string Line(int number, int64_t start, int64_t length) {
+  char text[96];
+  std::snprintf(text, sizeof text, "[%03d($%08llX-$%08llX)] RIFF Wav", number,
+                static_cast<long long>(start), static_cast<long long>(start + length - 1));
+  return text;
+}
+
+std::string Summary(int found, int written) {
+  return std::to_string(found) + "個のwavを発見。うち" + std::to_string(written) +
+         "個を抽出しました";
+}
+
+struct Pass {
+  TempDir dir;
+  ScriptHost host;
+  int64_t written = 0;
+
+  Pass() {
+    // A pass that keeps finding streams is stopped instead of hanging.
+    host.onLog = [this](const std::string&) {
+      if (host.log.size() > 100) host.running = false;
+    };
+  }
+  std::string input() const { return dir / "track.bin"; }
+  std::string output(int n) const { return dir / ("out/00" + std::to_string(n) + ".wav"); }
+
+  void run(const Bytes& data, const std::string& outPattern) {
+    WriteBytes(input(), data);
+    written = ExtractWav(host, input(), outPattern);
+    EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
+    EXPECT_EQ(File::OpenCount(), 0) << "every file closed";
+  }
+  void run(const Bytes& data) { run(data, dir / "out/%3.3d.mp3"); }
+};
+
+TEST(WavCarver, RealWaveFilesComeOutByteIdentical) {
+  Bytes u8 = Fixture("wave_u8_mono.wav");
+  Bytes s16 = Fixture("wave_s16_stereo.wav");
+  Bytes data = RandomBytes(1001, 1);
+  int64_t at1 = Append(data, u8);
+  Append(data, RandomBytes(515, 2));
+  int64_t at2 = Append(data, s16);
+  Append(data, RandomBytes(37, 3));
+
+  Pass p;
+  p.run(data);
+  EXPECT_EQ(p.written, 2);
+  ASSERT_EQ(p.host.log.size(), 4u);
+  EXPECT_EQ(p.host.log[0], "\"" + p.input() + "\"からWavファイルを探しますっ！");
+  EXPECT_EQ(p.host.log[1], Line(1, at1, u8.size()));
+  EXPECT_EQ(p.host.log[2], Line(2, at2, s16.size()));
+  EXPECT_EQ(p.host.log[3], Summary(2, 2));
+  EXPECT_EQ(ReadBytes(p.output(1)), u8);
+  EXPECT_EQ(ReadBytes(p.output(2)), s16);
+  EXPECT_TRUE(p.host.boxes.empty());
+}
+
+TEST(WavCarver, OtherRiffFilesAreNotTaken) {
+  Bytes data = RandomBytes(700, 11);
+  // A valid WAVE file whose first chunk is a LIST chunk.
+  Append(data, Fixture("wave_list_first.wav"));
+  Append(data, RandomBytes(300, 12));
+  Append(data, Wave(2000, 1992, "AVI LIST"));
+  Append(data, RandomBytes(300, 13));
+  Append(data, Wave(2000, 1992, "WAVEfmt ", "RIFX"));
+  Append(data, RandomBytes(300, 14));
+  Append(data, Wave(2000, 1992, "WAVEFMT "));
+  Append(data, RandomBytes(300, 15));
+
+  Pass p;
+  p.run(data);
+  EXPECT_EQ(p.written, 0);
+  ASSERT_EQ(p.host.log.size(), 2u);
+  EXPECT_EQ(p.host.log[1], "Not Found (T-T)");
+  EXPECT_FALSE(std::filesystem::exists(p.dir / "out"));
+}
+
+TEST(WavCarver, LogLineOfA1044ByteFile) {
+  Bytes wave = Wave(1036, 1028);
+  Bytes data = RandomBytes(4096, 21);
+  Append(data, wave);
+  Append(data, RandomBytes(100, 22));
+
+  Pass p;
+  p.run(data);
+  ASSERT_EQ(p.host.log.size(), 3u);
+  EXPECT_EQ(p.host.log[1], "[001($00001000-$00001413)] RIFF Wav");
+  EXPECT_EQ(ReadBytes(p.output(1)), wave);
+}
+
+TEST(WavCarver, SizeFieldBeyondTheInputIsCutAtItsEnd) {
+  Bytes wave = Wave(100000, 500);
+  Bytes data = RandomBytes(333, 31);
+  int64_t at = Append(data, wave);
+  Append(data, RandomBytes(20, 32));
+
+  Pass p;
+  p.run(data);
+  EXPECT_EQ(p.written, 1);
+  ASSERT_EQ(p.host.log.size(), 3u);
+  // The line shows the end that the size field claims.
+  EXPECT_EQ(p.host.log[1], Line(1, at, 100000 + 8));
+  EXPECT_EQ(ReadBytes(p.output(1)), Slice(data, at, data.size() - at));
+  EXPECT_EQ(p.host.log[2], Summary(1, 1));
+}
+
+TEST(WavCarver, HugeSizeFieldsMoveThePassPastTheCandidate) {
+  for (uint32_t size : {0xFFFFFFF8u, 0xFFFFFFFFu}) {
+    Bytes data = RandomBytes(0x40, 41);
+    Append(data, Wave(size, 100));
+    // Another WAVE file inside the claimed range is not found.
+    Append(data, WaveOfLength(200));
+    Append(data, RandomBytes(60, 42));
+
+    Pass p;
+    p.run(data);
+    EXPECT_EQ(p.written, 1) << size;
+    ASSERT_EQ(p.host.log.size(), 3u);
+    // The claimed end needs more than eight hexadecimal digits.
+    EXPECT_EQ(p.host.log[1], Line(1, 0x40, int64_t{size} + 8));
+    const std::string& line = p.host.log[1];
+    EXPECT_EQ(line.find(")]") - line.find("-$") - 2, 9u) << line;
+    EXPECT_EQ(ReadBytes(p.output(1)), Slice(data, 0x40, data.size() - 0x40));
+    EXPECT_EQ(p.host.log[2], Summary(1, 1));
+  }
+}
+
+TEST(WavCarver, BackToBackFilesAreStreamsOneAndTwo) {
+  Bytes first = WaveOfLength(600);
+  Bytes second = Fixture("wave_u8_mono.wav");
+  Bytes data = RandomBytes(13, 51);
+  int64_t at = Append(data, first);
+  Append(data, second);
+  Append(data, RandomBytes(40, 52));
+
+  Pass p;
+  p.run(data);
+  EXPECT_EQ(p.written, 2);
+  ASSERT_EQ(p.host.log.size(), 4u);
+  EXPECT_EQ(p.host.log[1], Line(1, at, first.size()));
+  EXPECT_EQ(p.host.log[2], Line(2, at + first.size(), second.size()));
+  EXPECT_EQ(ReadBytes(p.output(1)), first);
+  EXPECT_EQ(ReadBytes(p.output(2)), second);
+}
+
+TEST(WavCarver, FileFillingTheWholeInput) {
+  Bytes wave = Fixture("wave_s16_stereo.wav");
+  Pass p;
+  p.run(wave);
+  EXPECT_EQ(p.written, 1);
+  ASSERT_EQ(p.host.log.size(), 3u);
+  EXPECT_EQ(p.host.log[1], Line(1, 0, wave.size()));
+  EXPECT_EQ(p.host.log[2], Summary(1, 1));
+  EXPECT_EQ(ReadBytes(p.output(1)), wave);
+}
+
+TEST(WavCarver, RiffTooCloseToTheEndEndsThePass) {
+  // "RI" with fewer than 16 bytes from it to the end: the pass ends there,
+  // normally, with its summary.
+  Bytes wave = WaveOfLength(300);
+  Bytes data = RandomBytes(1500, 61);
+  Append(data, wave);
+  Append(data, RandomBytes(181, 62));
+  Bytes tail = Wave(100, 0);
+  tail.resize(15);
+  Append(data, tail);
+
+  Pass p;
+  p.run(data);
+  EXPECT_EQ(p.written, 1);
+  ASSERT_EQ(p.host.log.size(), 3u);
+  EXPECT_EQ(p.host.log[2], Summary(1, 1));
+  EXPECT_TRUE(p.host.boxes.empty());
+  // The final progress is that of the candidate, not of the window's end.
+  ASSERT_FALSE(p.host.progress.empty());
+  EXPECT_LT(p.host.progress.back(), 100);
+
+  Pass none;
+  Bytes riffAtEnd = RandomBytes(50, 63);
+  Append(riffAtEnd, Bytes{'R', 'I', 'F', 'F'});
+  none.run(riffAtEnd);
+  ASSERT_EQ(none.host.log.size(), 2u);
+  EXPECT_EQ(none.host.log[1], "Not Found (T-T)");
+}
+
+// --- output names ----------------------------------------------------------
+
+// Runs in `dir` as the current directory while it lives.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::string& dir) : saved_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~InDirectory() { std::filesystem::current_path(saved_); }
+
+ private:
+  std::filesystem::path saved_;
+};
+
+TEST(WavCarver, OutputNamesFromThePattern) {
+  Bytes first = WaveOfLength(400);
+  Bytes second = WaveOfLength(500);
+  Bytes one = RandomBytes(10, 71);
+  Append(one, first);
+  Bytes data = one;
+  Append(data, RandomBytes(10, 72));
+  Append(data, second);
+
+  // Patterns and the name of stream 1 of the input track.bin.
+  struct Case {
+    const char* pattern;
+    const char* name;
+  };
+  for (const Case& c :
+       {Case{"output/%3.3d.mp3", "output/001.wav"}, Case{"out/%f.%e", "out/track.binwav"},
+        Case{"out/%3.3d_%e.raw", "out/001_mp3.wav"}}) {
+    Pass p;
+    p.run(one, p.dir / c.pattern);
+    EXPECT_EQ(p.written, 1);
+    EXPECT_EQ(ReadBytes(p.dir / c.name), first) << c.pattern;
+  }
+
+  // Without a conversion every stream gets the same name.
+  Pass same;
+  same.run(data, same.dir / "out/x%d");
+  EXPECT_EQ(same.written, 2);
+  EXPECT_EQ(ReadBytes(same.dir / "out/wav"), second);
+
+  // A pattern shorter than three bytes is replaced whole.
+  Pass shortPattern;
+  InDirectory here(shortPattern.dir.path());
+  shortPattern.run(data, "%d");
+  EXPECT_EQ(shortPattern.written, 2);
+  EXPECT_EQ(ReadBytes(shortPattern.dir / "wav"), second);
+}
+
+}  // namespace
