@@ -1,2 +1,3 @@
-// placeholder: being written
-int main() { return 2; }
+#include "cli/cli_run.h"
+
+int main(int argc, char** argv) { return RunCli(argc, argv); }

@@ -1,0 +1,85 @@
+#include "cli/cli_host.h"
+
+#include <utility>
+
+namespace {
+
+// A progress line must fit on one terminal line, or the carriage return
+// cannot take it back.
+constexpr size_t kMaxProgressBytes = 72;
+
+// Cuts UTF-8 text to at most `limit` bytes without splitting a character.
+std::string CutUtf8(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
+}  // namespace
+
+void ProgressLine::show(const std::string& text) {
+  if (!enabled_) return;
+  std::string line = CutUtf8(text, kMaxProgressBytes);
+  err_ << '\r' << line;
+  if (line.size() < shownLength_) {
+    err_ << std::string(shownLength_ - line.size(), ' ') << '\r' << line;
+  }
+  err_.flush();
+  shownLength_ = line.size();
+}
+
+void ProgressLine::clear() {
+  if (shownLength_ == 0) return;
+  err_ << '\r' << std::string(shownLength_, ' ') << '\r';
+  err_.flush();
+  shownLength_ = 0;
+}
+
+CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err,
+                 ProgressLine& progress, std::function<bool(const std::string&)> ask)
+    : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {}
+
+bool CliHost::SensitizeOn(Sensitize what) {
+  switch (what) {
+    case Sensitize::Version:
+      return options_.breakOnVersion;
+    case Sensitize::Channel:
+      return options_.breakOnChannel;
+    case Sensitize::Freq:
+      return options_.breakOnFreq;
+    case Sensitize::Crc:
+      return options_.breakOnCrc;
+  }
+  return true;
+}
+
+void CliHost::AddLog(const std::string& line) {
+  progress_.clear();
+  // Flushed line by line, so that the log and the messages on the error
+  // stream keep their order when both reach one terminal.
+  out_ << line << std::endl;
+}
+
+void CliHost::SetProgress(int position) {
+  progress_.show(std::to_string(position) + "%  " + currentInput_);
+}
+
+BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,
+                              int /*helpContext*/) {
+  progress_.clear();
+  out_.flush();
+  err_ << text << std::endl;
+  switch (buttons) {
+    case BoxButtons::Ok:
+      failureReported_ = true;
+      return BoxAnswer::Ok;
+    case BoxButtons::AbortIgnore:
+      failureReported_ = true;
+      return options_.abortOnError ? BoxAnswer::Abort : BoxAnswer::Ignore;
+    case BoxButtons::YesNo:
+      if (options_.yes) return BoxAnswer::Yes;
+      return ask_ && ask_(text) ? BoxAnswer::Yes : BoxAnswer::No;
+  }
+  return BoxAnswer::None;
+}

@@ -1,0 +1,69 @@
+// The engine's host on the command line: settings from the options, log
+// lines on the output stream, message boxes and progress on the error stream.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "carve/host.h"
+#include "cli/cli_options.h"
+
+// Writes a transient progress text on a terminal line and wipes it before
+// any other text goes to the same terminal. Writes nothing when `enabled` is
+// false (the error stream is no terminal).
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+  void show(const std::string& text);
+  void clear();
+
+ private:
+  std::ostream& err_;
+  bool enabled_;
+  size_t shownLength_ = 0;
+};
+
+class CliHost : public Host {
+ public:
+  // `ask` answers a Yes/No question (true: Yes); it is only consulted when
+  // the options do not answer it already.
+  CliHost(const CliOptions& options, std::ostream& out, std::ostream& err, ProgressLine& progress,
+          std::function<bool(const std::string&)> ask);
+
+  // The tag INI file in force for the run, or null.
+  void setTagIni(const TagIni* ini) { tagIni_ = ini; }
+  // True once an error or warning box has been shown.
+  bool failureReported() const { return failureReported_; }
+  // The input whose pass runs now, shown with the progress.
+  void setCurrentInput(const std::string& input) { currentInput_ = input; }
+
+  bool LimitRange() override { return options_.limitRange; }
+  int LowerPercent() override { return options_.lower; }
+  int UpperPercent() override { return options_.upper; }
+  int MinFrames() override { return options_.minFrames; }
+  bool SensitizeOn(Sensitize what) override;
+  bool CopyID3v1() override { return options_.copyId3v1; }
+  bool CopyID3v2() override { return options_.copyId3v2; }
+  const TagIni* ActiveTagIni() override { return tagIni_; }
+  bool Running() override { return true; }
+
+  void AddLog(const std::string& line) override;
+  void SetProgress(int position) override;
+  void ProcessEvents() override {}
+  void Beep() override {}
+  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
+                       int helpContext) override;
+  // Progress is redrawn at most this often; there are no events to pump.
+  int PumpIntervalMs() override { return 100; }
+
+ private:
+  const CliOptions& options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  ProgressLine& progress_;
+  std::function<bool(const std::string&)> ask_;
+  const TagIni* tagIni_ = nullptr;
+  bool failureReported_ = false;
+  std::string currentInput_;
+};

@@ -1,0 +1,194 @@
+#include "cli/cli_run.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+
+#include "carve/extract.h"
+#include "cli/cli_host.h"
+#include "cli/cli_options.h"
+#include "output/crc.h"
+#include "output/naming.h"
+#include "output/tag_ini.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitRefused = 2;
+
+class Runner {
+ public:
+  Runner(const CliOptions& options, std::ostream& out, std::ostream& err,
+         const CliTerminal& terminal)
+      : o_(options),
+        out_(out),
+        err_(err),
+        terminal_(terminal),
+        progress_(err, terminal.errIsTerminal) {}
+
+  int crc();
+  int carve();
+
+ private:
+  // The CRC-32 of one file; throws IoError.
+  uint32_t fileCrc(const std::string& path);
+  // The checks of an mp3 run against the tag INI file; returns the exit
+  // status that ends the run, or kExitOk to go on.
+  int checkTagIni(const TagIni& ini);
+  // Puts a question of the checks; true when the run goes on.
+  bool confirm(const std::string& question);
+
+  const CliOptions& o_;
+  std::ostream& out_;
+  std::ostream& err_;
+  const CliTerminal& terminal_;
+  ProgressLine progress_;
+};
+
+uint32_t Runner::fileCrc(const std::string& path) {
+  File file = File::OpenRead(path);
+  uint32_t value = CalcFileCrc(
+      file, [&](const std::string& text) { progress_.show(text + "  " + path); }, [] {});
+  file.close();
+  return value;
+}
+
+int Runner::crc() {
+  std::vector<uint32_t> values;
+  for (const std::string& input : o_.inputs) {
+    try {
+      values.push_back(fileCrc(input));
+    } catch (const IoError& e) {
+      progress_.clear();
+      err_ << e.what() << std::endl;
+      return kExitFailure;
+    }
+  }
+  progress_.clear();
+  out_ << CrcListText(values) << std::endl;
+  return kExitOk;
+}
+
+bool Runner::confirm(const std::string& question) {
+  progress_.clear();
+  err_ << question << std::endl;
+  if (o_.yes) return true;
+  if (terminal_.ask) return terminal_.ask(question);
+  err_ << "zandrel-cli: no terminal to answer on; give --yes to go on" << std::endl;
+  return false;
+}
+
+int Runner::checkTagIni(const TagIni& ini) {
+  if (o_.inputs.size() > 1) {
+    err_ << "IniFileを指定した場合は複数選択できません" << std::endl;
+    return kExitRefused;
+  }
+  const std::string expectedName = ini.ReadString("general", "InputFile", "");
+  const std::string expectedCrc = ini.ReadString("general", "InputCRC", "");
+  const std::string& input = o_.inputs.front();
+  // An input named without any directory has an empty base name, so a
+  // non-empty expected name never matches it.
+  if (!expectedName.empty() && ExtractBaseName(input) != expectedName &&
+      !confirm("入力ファイル名がINIで指定されたものと違っていますが、続行しますか？")) {
+    return kExitRefused;
+  }
+  if (!expectedCrc.empty()) {
+    std::string actual;
+    try {
+      actual = CrcListText({fileCrc(input)});
+    } catch (const IoError& e) {
+      progress_.clear();
+      err_ << e.what() << std::endl;
+      return kExitFailure;
+    }
+    progress_.clear();
+    if (actual != expectedCrc &&
+        !confirm("CRCがINIで指定されたものと違っていますが、続行しますか？")) {
+      return kExitRefused;
+    }
+  }
+  return kExitOk;
+}
+
+int Runner::carve() {
+  TagIni ini;
+  if (o_.useTagIni) {
+    // A missing or unreadable file gives an empty reader: no check takes
+    // place and no stream gets a new tag, as in the window.
+    ini = TagIni::Load(o_.tagIni);
+    if (int status = checkTagIni(ini); status != kExitOk) return status;
+  }
+  CliHost host(o_, out_, err_, progress_, terminal_.ask);
+  host.setTagIni(o_.useTagIni ? &ini : nullptr);
+  const std::string pattern = o_.output.empty() ? GetCurrentDir() + "/output/%3.3d.mp3" : o_.output;
+  for (const std::string& input : o_.inputs) {
+    host.setCurrentInput(input);
+    switch (o_.command) {
+      case CliCommand::Mp3:
+        ExtractMp3(host, input, pattern);
+        break;
+      case CliCommand::Ogg:
+        ExtractOgg(host, input, pattern);
+        break;
+      case CliCommand::Wav:
+        ExtractWav(host, input, pattern);
+        break;
+      case CliCommand::Crc:
+        break;
+    }
+  }
+  progress_.clear();
+  return host.failureReported() ? kExitFailure : kExitOk;
+}
+
+}  // namespace
+
+int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const CliTerminal& terminal) {
+  CliOptions options;
+  std::string error;
+  if (!ParseCliOptions(args, options, error)) {
+    err << "zandrel-cli: " << error << "\nTry 'zandrel-cli --help' for more information."
+        << std::endl;
+    return kExitRefused;
+  }
+  if (options.help) {
+    out << CliUsageText() << std::flush;
+    return kExitOk;
+  }
+  int status;
+  try {
+    Runner runner(options, out, err, terminal);
+    status = options.command == CliCommand::Crc ? runner.crc() : runner.carve();
+  } catch (const std::exception& e) {
+    // A failure that no pass handles ends the run, as it ends the window's.
+    out.flush();
+    err << "zandrel-cli: " << e.what() << std::endl;
+    return kExitFailure;
+  }
+  out.flush();
+  if (!out) {
+    err << "zandrel-cli: cannot write the standard output" << std::endl;
+    return kExitFailure;
+  }
+  return status;
+}
+
+int RunCli(int argc, char** argv) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  CliTerminal terminal;
+  terminal.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+  if (::isatty(STDIN_FILENO) == 1) {
+    terminal.ask = [](const std::string& /*question*/) {
+      std::cerr << "[y/N] " << std::flush;
+      std::string answer;
+      if (!std::getline(std::cin, answer)) return false;
+      return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+    };
+  }
+  return RunCliCommand(args, std::cout, std::cerr, terminal);
+}

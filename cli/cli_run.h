@@ -1,0 +1,27 @@
+// The commands of zandrel-cli, run on given streams so that they can be
+// driven in-process as well as from main().
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// What the runner may know about the terminal it runs on.
+struct CliTerminal {
+  // Progress texts go to the error stream only when it is a terminal.
+  bool errIsTerminal = false;
+  // Puts a Yes/No question to the user and returns true for Yes; empty when
+  // standard input is no terminal, so that questions are refused.
+  std::function<bool(const std::string& question)> ask;
+};
+
+// Runs the command line `args` (the arguments after the program name) and
+// returns the exit status: 0 every input scanned without failure; 1 an input
+// missing, unreadable, or any failure reported; 2 a usage error or a run
+// refused by a question or a check.
+int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const CliTerminal& terminal);
+
+// RunCliCommand on std::cout and std::cerr, with the answers of the terminal.
+int RunCli(int argc, char** argv);

@@ -1,0 +1,179 @@
+// The command line of zandrel-cli: how arguments become options, and which
+// ones are refused.
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli_run.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CliOptions, DefaultsMatchTheWindowsDefaults) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseCliOptions({"in.bin"}, o, error)) << error;
+  EXPECT_EQ(o.command, CliCommand::Mp3);
+  EXPECT_EQ(o.output, "");
+  EXPECT_FALSE(o.limitRange);
+  EXPECT_EQ(o.minFrames, 4);
+  EXPECT_TRUE(o.breakOnVersion && o.breakOnChannel && o.breakOnFreq && o.breakOnCrc);
+  EXPECT_TRUE(o.copyId3v1 && o.copyId3v2);
+  EXPECT_FALSE(o.useTagIni || o.yes || o.abortOnError || o.help);
+  EXPECT_EQ(o.inputs, Args{"in.bin"});
+}
+
+TEST(CliOptions, EveryOptionSetsItsField) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseCliOptions({"mp3",
+                               "-o",
+                               "out/%3.3d.mp3",
+                               "--range",
+                               "10",
+                               "90",
+                               "--frames",
+                               "7",
+                               "--no-version-break",
+                               "--no-channel-break",
+                               "--no-freq-break",
+                               "--no-crc-break",
+                               "--no-id3v2",
+                               "--no-id3v1",
+                               "--tag-ini",
+                               "tags.ini",
+                               "--yes",
+                               "--abort-on-error",
+                               "a",
+                               "b"},
+                              o, error))
+      << error;
+  EXPECT_EQ(o.output, "out/%3.3d.mp3");
+  EXPECT_TRUE(o.limitRange);
+  EXPECT_EQ(o.lower, 10);
+  EXPECT_EQ(o.upper, 90);
+  EXPECT_EQ(o.minFrames, 7);
+  EXPECT_FALSE(o.breakOnVersion || o.breakOnChannel || o.breakOnFreq || o.breakOnCrc);
+  EXPECT_FALSE(o.copyId3v1 || o.copyId3v2);
+  EXPECT_TRUE(o.useTagIni);
+  EXPECT_EQ(o.tagIni, "tags.ini");
+  EXPECT_TRUE(o.yes);
+  EXPECT_TRUE(o.abortOnError);
+  EXPECT_EQ(o.inputs, (Args{"a", "b"}));
+}
+
+TEST(CliOptions, ValuesMayFollowAnEqualsSignAndOptionsMayFollowInputs) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseCliOptions(
+      {"a", "--output=x/%d.mp3", "b", "--frames=1000", "-oy/%d.mp3", "--tag-ini=t.ini"}, o, error))
+      << error;
+  EXPECT_EQ(o.output, "y/%d.mp3");  // the last one given counts
+  EXPECT_EQ(o.minFrames, 1000);
+  EXPECT_EQ(o.tagIni, "t.ini");
+  EXPECT_EQ(o.inputs, (Args{"a", "b"}));
+}
+
+TEST(CliOptions, TheCommandWordCountsOnlyInFirstPlace) {
+  struct Case {
+    Args args;
+    CliCommand command;
+    Args inputs;
+  };
+  const Case cases[] = {
+      {{"mp3", "x"}, CliCommand::Mp3, {"x"}},
+      {{"ogg", "x"}, CliCommand::Ogg, {"x"}},
+      {{"wav", "x"}, CliCommand::Wav, {"x"}},
+      {{"crc", "x", "y"}, CliCommand::Crc, {"x", "y"}},
+      {{"x", "crc"}, CliCommand::Mp3, {"x", "crc"}},
+      {{"MP3", "x"}, CliCommand::Mp3, {"MP3", "x"}},
+      {{"wav", "ogg"}, CliCommand::Wav, {"ogg"}},
+  };
+  for (const Case& c : cases) {
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCliOptions(c.args, o, error)) << error;
+    EXPECT_EQ(o.command, c.command) << c.args[0];
+    EXPECT_EQ(o.inputs, c.inputs) << c.args[0];
+  }
+}
+
+TEST(CliOptions, DoubleDashEndsTheOptionsAndALoneDashIsAnInput) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseCliOptions({"-", "--", "--frames", "-o"}, o, error)) << error;
+  EXPECT_EQ(o.inputs, (Args{"-", "--frames", "-o"}));
+  EXPECT_EQ(o.minFrames, 4);
+}
+
+TEST(CliOptions, BoundsOfTheNumbersAreAccepted) {
+  const Args accepted[] = {
+      {"--frames", "2", "x"},        {"--frames", "1000", "x"},    {"--range", "0", "1", "x"},
+      {"--range", "99", "100", "x"}, {"--range", "60", "40", "x"}, {"--frames", "+5", "x"},
+  };
+  for (const Args& args : accepted) {
+    CliOptions o;
+    std::string error;
+    EXPECT_TRUE(ParseCliOptions(args, o, error)) << args[1] << " " << args[2] << ": " << error;
+  }
+}
+
+TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
+  struct Case {
+    Args args;
+    std::string mentions;
+  };
+  const Case cases[] = {
+      {{"--bogus", "x"}, "--bogus"},
+      {{"-x", "x"}, "-x"},
+      {{"--frames", "1", "x"}, "--frames"},
+      {{"--frames", "1001", "x"}, "--frames"},
+      {{"--frames", "4x", "x"}, "--frames"},
+      {{"--frames", "", "x"}, "--frames"},
+      {{"--frames"}, "--frames"},
+      {{"--range", "60"}, "--range"},
+      {{"--range", "100", "100", "x"}, "--range LOWER"},
+      {{"--range", "-1", "50", "x"}, "--range LOWER"},
+      {{"--range", "0", "0", "x"}, "--range UPPER"},
+      {{"--range", "0", "101", "x"}, "--range UPPER"},
+      {{"--range=10", "20", "x"}, "--range"},
+      {{"-o"}, "-o"},
+      {{"--yes=1", "x"}, "--yes"},
+      {{}, "no input"},
+      {{"mp3"}, "no input"},
+      {{"-o", "out/%d.mp3"}, "no input"},
+      {{"ogg", "--tag-ini", "t.ini", "x"}, "--tag-ini"},
+      {{"wav", "--tag-ini", "t.ini", "x"}, "--tag-ini"},
+      {{"crc", "--tag-ini", "t.ini", "x"}, "--tag-ini"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out, err;
+    int status = RunCliCommand(c.args, out, err, CliTerminal{});
+    std::string shown = c.args.empty() ? "(none)" : c.args[0];
+    EXPECT_EQ(status, 2) << shown;
+    EXPECT_EQ(out.str(), "") << shown;
+    EXPECT_NE(err.str().find(c.mentions), std::string::npos) << shown << ": " << err.str();
+    EXPECT_NE(err.str().find("--help"), std::string::npos) << shown;
+  }
+}
+
+TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
+  for (const Args& args : {Args{"--help"}, Args{"-h"}, Args{"ogg", "-h"}, Args{"x", "--help"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCliCommand(args, out, err, CliTerminal{}), 0) << args[0];
+    EXPECT_EQ(out.str(), CliUsageText());
+    EXPECT_EQ(err.str(), "");
+  }
+  // Every option is described.
+  for (const char* option :
+       {"--output", "--range", "--frames", "--no-version-break", "--no-channel-break",
+        "--no-freq-break", "--no-crc-break", "--no-id3v2", "--no-id3v1", "--tag-ini", "--yes",
+        "--abort-on-error", "--help"}) {
+    EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,564 @@
+// zandrel-cli end to end: the commands run in-process on string streams, and
+// a few through the built program for its real exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "carve/extract.h"
+#include "cli/cli_run.h"
+#include "support/script_host.h"
+#include "support/test_files.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result Cli(const Args& args, const CliTerminal& terminal = {}) {
+  std::ostringstream out, err;
+  int status = RunCliCommand(args, out, err, terminal);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The names of the files in `dir`, sorted; none when it does not exist.
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string CrcText(const Bytes& bytes) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08lX",
+                crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
+  return text;
+}
+
+// One kind of MPEG audio frame: header bytes 2 to 4 (after 0xFF) and the
+// frame length they give.
+struct FrameKind {
+  uint8_t b1, b2, b3;
+  size_t length;
+};
+// MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo, no CRC:
+// 144 * 128000 / 44100 = 417 bytes.
+constexpr FrameKind kBase{0xFB, 0x90, 0x64, 417};
+// The same at 48000 Hz: 144 * 128000 / 48000 = 384 bytes.
+constexpr FrameKind k48kHz{0xFB, 0x94, 0x64, 384};
+// The same in plain stereo.
+constexpr FrameKind kStereo{0xFB, 0x90, 0x04, 417};
+// The same with a CRC after the header (the length does not change).
+constexpr FrameKind kCrc{0xFA, 0x90, 0x64, 417};
+// MPEG-2 Layer III, 80 kbit/s, 22050 Hz: 72 * 80000 / 22050 = 261 bytes.
+constexpr FrameKind kMpeg2{0xF3, 0x90, 0x64, 261};
+
+Bytes Frames(const FrameKind& kind, int count) {
+  Bytes frames;
+  for (int i = 0; i < count; ++i) {
+    Bytes frame(kind.length, 0);
+    frame[0] = 0xFF;
+    frame[1] = kind.b1;
+    frame[2] = kind.b2;
+    frame[3] = kind.b3;
+    Append(frames, frame);
+  }
+  return frames;
+}
+
+// Random bytes (with no trigger in them), `part`, random bytes.
+Bytes Embed(const Bytes& part, uint32_t seed, int64_t* at = nullptr) {
+  Bytes bytes = RandomBytes(3000 + seed % 500, seed);
+  int64_t offset = Append(bytes, part);
+  if (at != nullptr) *at = offset;
+  Append(bytes, RandomBytes(2000, seed + 1));
+  return bytes;
+}
+
+// The log lines the engine gives for `input` with the window's defaults
+// (but `minFrames`), written to a folder of their own.
+std::vector<std::string> EngineLog(const std::string& input, const std::string& pattern,
+                                   int64_t (*pass)(Host&, const std::string&,
+                                                   const std::string&) = ExtractMp3,
+                                   int minFrames = 4) {
+  ScriptHost host;
+  host.minFrames = minFrames;
+  pass(host, input, pattern);
+  return host.log;
+}
+
+class CliRun : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    std::string path = dir / name;
+    WriteBytes(path, bytes);
+    inputs_.push_back({path, bytes});
+    return path;
+  }
+  void TearDown() override {
+    for (const auto& [path, bytes] : inputs_) EXPECT_EQ(ReadBytes(path), bytes) << path;
+  }
+  std::string Out() const { return dir / "out/%3.3d.mp3"; }
+
+  TempDir dir;
+
+ private:
+  // Every input must be byte-identical after a run.
+  std::vector<std::pair<std::string, Bytes>> inputs_;
+};
+
+TEST_F(CliRun, AnEmbeddedStreamIsFoundWrittenAndLoggedAsTheWindowLogsIt) {
+  Bytes stream = Fixture("mpeg1_cbr128.mp3");
+  int64_t at = 0;
+  std::string in = Write("in.bin", Embed(stream, 11, &at));
+
+  Result r = Cli({"-o", Out(), in});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");  // no progress: the error stream is no terminal
+  EXPECT_EQ(Lines(r.out), EngineLog(in, dir / "engine/%3.3d.mp3"));
+  ASSERT_EQ(Lines(r.out).size(), 3u);
+  char range[16];
+  std::snprintf(range, sizeof range, "[001($%08llX-", static_cast<long long>(at));
+  EXPECT_TRUE(Lines(r.out)[1].starts_with(range)) << Lines(r.out)[1];
+  EXPECT_EQ(FilesIn(dir / "out"), Args{"001.mp3"});
+  EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), stream);
+}
+
+TEST_F(CliRun, ExplicitCommandWordsRunTheirPass) {
+  std::string in = Write("in.bin", Embed(Frames(kBase, 6), 12));
+  Result r = Cli({"mp3", "-o", Out(), in});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(FilesIn(dir / "out"), Args{"001.mp3"});
+}
+
+TEST_F(CliRun, FramesAboveTheRunsCountRejectIt) {
+  std::string in = Write("in.bin", Embed(Frames(kBase, 10), 13));
+
+  Result atCount = Cli({"--frames", "10", "-o", Out(), in});
+  EXPECT_EQ(atCount.status, 0);
+  EXPECT_EQ(FilesIn(dir / "out"), Args{"001.mp3"});
+
+  std::filesystem::remove_all(dir / "out");
+  Result above = Cli({"--frames", "11", "-o", Out(), in});
+  EXPECT_EQ(above.status, 0);
+  EXPECT_EQ(Lines(above.out).back(), "Not Found (T-T)");
+  EXPECT_TRUE(FilesIn(dir / "out").empty());
+}
+
+TEST_F(CliRun, RangeScansOnlyItsShareOfTheInput) {
+  // One stream near the start, one in the second half.
+  Bytes first = Frames(kBase, 10), second = Frames(k48kHz, 10);
+  Bytes bytes = RandomBytes(2000, 21);
+  Append(bytes, first);
+  Append(bytes, RandomBytes(8000, 22));
+  Append(bytes, second);
+  Append(bytes, RandomBytes(2000, 23));
+  std::string in = Write("in.bin", bytes);
+
+  Result upper = Cli({"--range", "50", "100", "-o", Out(), in});
+  EXPECT_EQ(upper.status, 0);
+  EXPECT_EQ(FilesIn(dir / "out"), Args{"001.mp3"});
+  EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), second);
+
+  Result lower = Cli({"--range", "0", "50", "-o", dir / "low/%3.3d.mp3", in});
+  EXPECT_EQ(lower.status, 0);
+  EXPECT_EQ(FilesIn(dir / "low"), Args{"001.mp3"});
+  EXPECT_EQ(ReadBytes(dir / "low/001.mp3"), first);
+
+  Result empty = Cli({"--range", "60", "40", "-o", dir / "none/%3.3d.mp3", in});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(Lines(empty.out).back(), "Not Found (T-T)");
+}
+
+struct BreakCase {
+  const char* name;
+  FrameKind second;
+  Args mergeOptions;  // the options that let the change not end the stream
+  Args splitOptions;  // options that still leave it ending there
+};
+
+class CliBreak : public CliRun, public ::testing::WithParamInterface<BreakCase> {};
+
+TEST_P(CliBreak, AChangeHalfwayEndsTheStreamUnlessItsOptionIsGiven) {
+  const BreakCase& c = GetParam();
+  Bytes run = Frames(kBase, 6);
+  Bytes rest = Frames(c.second, 6);
+  Append(run, rest);
+  std::string in = Write("in.bin", Embed(run, 31));
+
+  Args split = c.splitOptions;
+  split.insert(split.end(), {"-o", Out(), in});
+  Result r = Cli(split);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(FilesIn(dir / "out"), (Args{"001.mp3", "002.mp3"}));
+  EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), rest);
+
+  Args merge = c.mergeOptions;
+  merge.insert(merge.end(), {"-o", dir / "one/%3.3d.mp3", in});
+  Result m = Cli(merge);
+  EXPECT_EQ(m.status, 0);
+  EXPECT_EQ(FilesIn(dir / "one"), Args{"001.mp3"});
+  EXPECT_EQ(ReadBytes(dir / "one/001.mp3"), run);
+  EXPECT_TRUE(Contains(m.out, "    12Frames")) << m.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachChange, CliBreak,
+    ::testing::Values(BreakCase{"Freq", k48kHz, {"--no-freq-break"}, {}},
+                      BreakCase{"Channel", kStereo, {"--no-channel-break"}, {"--no-freq-break"}},
+                      BreakCase{"Crc", kCrc, {"--no-crc-break"}, {"--no-channel-break"}},
+                      // MPEG-2 has other sample rates, so the version test lets those pass.
+                      BreakCase{"Version",
+                                kMpeg2,
+                                {"--no-freq-break", "--no-version-break"},
+                                {"--no-freq-break"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliRun, Id3TagsAreCopiedUnlessTheirOptionSaysNo) {
+  Bytes tagged = Fixture("mpeg1_id3.mp3");
+  ASSERT_TRUE(tagged.size() > 266 && tagged[0] == 'I' && tagged[1] == 'D' && tagged[2] == '3');
+  int64_t v2 = 10 + (tagged[6] << 21 | tagged[7] << 14 | tagged[8] << 7 | tagged[9]);
+  int64_t v1 = 128;
+  ASSERT_EQ(std::string(tagged.end() - v1, tagged.end() - v1 + 3), "TAG");
+  std::string in = Write("in.bin", Embed(tagged, 41));
+  const int64_t size = static_cast<int64_t>(tagged.size());
+
+  struct Case {
+    Args options;
+    int64_t start, length;
+  };
+  const Case cases[] = {
+      {{}, 0, size},
+      {{"--no-id3v1"}, 0, size - v1},
+      {{"--no-id3v2"}, v2, size - v2},
+      {{"--no-id3v2", "--no-id3v1"}, v2, size - v2 - v1},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string folder = dir / ("out" + std::to_string(n++));
+    Args args = c.options;
+    args.insert(args.end(), {"-o", folder + "/%3.3d.mp3", in});
+    Result r = Cli(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ReadBytes(folder + "/001.mp3"), Slice(tagged, c.start, c.length))
+        << testing::PrintToString(c.options);
+  }
+}
+
+TEST_F(CliRun, AMissingInputIsReportedAndTheOthersAreStillScanned) {
+  std::string a = Write("a.bin", Embed(Frames(kBase, 5), 51));
+  std::string b = Write("b.bin", Embed(Frames(kBase, 5), 52));
+  std::string missing = dir / "missing.bin";
+
+  Result r = Cli({"-o", dir / "out/%f-%3.3d.mp3", a, missing, b});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "入力ファイルが存在しません(" + missing + ")\n");
+  std::vector<std::string> expected = EngineLog(a, dir / "e/%3.3d.mp3");
+  std::vector<std::string> second = EngineLog(b, dir / "e/%3.3d.mp3");
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(Lines(r.out), expected);
+  EXPECT_EQ(FilesIn(dir / "out"), (Args{"a.bin-001.mp3", "b.bin-001.mp3"}));
+}
+
+TEST_F(CliRun, AFailedStreamIsIgnoredByDefaultOrAbortsThatInputsPass) {
+  Bytes two = Frames(kBase, 5);
+  Append(two, RandomBytes(700, 61));
+  Append(two, Frames(kBase, 5));
+  std::string a = Write("a.bin", Embed(two, 62));
+  std::string b = Write("b.bin", Embed(Frames(kBase, 5), 63));
+  // Two levels below a missing folder: the output folder cannot be made.
+  std::string pattern = dir / "missing/deeper/%3.3d.mp3";
+
+  Result ignore = Cli({"-o", pattern, a, b});
+  EXPECT_EQ(ignore.status, 1);
+  std::vector<std::string> log = Lines(ignore.out);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& l) { return l.starts_with("* "); }), 3);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "2個のmp3を発見。うち0個を抽出しました"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "1個のmp3を発見。うち0個を抽出しました"), 1);
+  EXPECT_TRUE(Contains(ignore.err, "\n2番目のファイルの処理中にエラーが起こりました\n"));
+
+  Result abort = Cli({"--abort-on-error", "-o", pattern, a, b});
+  EXPECT_EQ(abort.status, 1);
+  log = Lines(abort.out);
+  // Each input: its opening line, the first stream, its failure and no
+  // summary; b.bin is still scanned after a.bin's pass was aborted.
+  ASSERT_EQ(log.size(), 6u) << abort.out;
+  EXPECT_TRUE(log[0].starts_with("\"" + a + "\""));
+  EXPECT_TRUE(log[1].starts_with("[001("));
+  EXPECT_TRUE(log[2].starts_with("* "));
+  EXPECT_TRUE(log[3].starts_with("\"" + b + "\""));
+  EXPECT_TRUE(log[4].starts_with("[001("));
+  EXPECT_TRUE(log[5].starts_with("* "));
+  EXPECT_FALSE(Contains(abort.err, "2番目"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
+  Bytes data = RandomBytes(5000, 71, true);
+  std::string a = Write("a.bin", {'a', 'b', 'c'});
+  std::string b = Write("b.bin", data);
+  std::string empty = Write("empty.bin", {});
+
+  Result r = Cli({"crc", a, b, a, empty});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "352441C2, " + CrcText(data) + ", 352441C2, 00000000\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliRun, CrcStopsAtTheFirstUnreadableInput) {
+  std::string a = Write("a.bin", {'a', 'b', 'c'});
+  Result r = Cli({"crc", a, dir / "missing.bin", a});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "File not found\n");
+
+  Result folder = Cli({"crc", dir.path()});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.out, "");
+  EXPECT_NE(folder.err, "");
+}
+
+TEST_F(CliRun, ProgressGoesToATerminalOnly) {
+  std::string in = Write("in.bin", Embed(Frames(kBase, 5), 81));
+  CliTerminal terminal;
+  terminal.errIsTerminal = true;
+
+  Result scan = Cli({"-o", Out(), in}, terminal);
+  EXPECT_EQ(scan.status, 0);
+  EXPECT_TRUE(Contains(scan.err, "%  " + in)) << scan.err;
+  EXPECT_TRUE(Contains(scan.err, "\r"));
+  EXPECT_EQ(Lines(scan.out), EngineLog(in, dir / "e/%3.3d.mp3"));
+
+  Result crc = Cli({"crc", in}, terminal);
+  EXPECT_EQ(crc.status, 0);
+  EXPECT_TRUE(Contains(crc.err, "CRCの計算中...(  0.0%)")) << crc.err;
+  EXPECT_EQ(crc.out, CrcText(ReadBytes(in)) + "\n");
+}
+
+TEST_F(CliRun, OggAndWavFindTheirStreams) {
+  Bytes wave = Fixture("wave_s16_stereo.wav");
+  std::string w = Write("w.bin", Embed(wave, 91));
+  Result wr = Cli({"wav", "-o", Out(), w});
+  EXPECT_EQ(wr.status, 0);
+  EXPECT_EQ(Lines(wr.out), EngineLog(w, dir / "e/%3.3d.mp3", ExtractWav));
+  std::vector<std::string> written = FilesIn(dir / "out");
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(ReadBytes(dir / ("out/" + written[0])), wave);
+
+  Bytes vorbis = Fixture("vorbis_stereo.ogg");
+  std::string o = Write("o.bin", Embed(vorbis, 92));
+  // The fixture is only a few pages long: --frames counts pages here.
+  Result orr = Cli({"ogg", "--frames", "2", "-o", dir / "ogg/%3.3d.mp3", o});
+  EXPECT_EQ(orr.status, 0);
+  EXPECT_EQ(Lines(orr.out), EngineLog(o, dir / "e2/%3.3d.mp3", ExtractOgg, 2));
+  written = FilesIn(dir / "ogg");
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(ReadBytes(dir / ("ogg/" + written[0])), vorbis);
+}
+
+// The tag INI checks before an mp3 run.
+class CliTagIni : public CliRun {
+ protected:
+  void SetUp() override {
+    stream = Frames(kBase, 5);
+    input = Write("in.bin", Embed(stream, 101));
+  }
+  std::string Ini(const std::string& general) {
+    std::string path = dir / "tags.ini";
+    std::string text = "[general]\n" + general + "\n[Track1]\nTitle=Carved\n";
+    WriteBytes(path, Bytes(text.begin(), text.end()));
+    return path;
+  }
+  Result CliWith(const std::string& ini, Args extra = {}, const CliTerminal& terminal = {}) {
+    Args args = {"--tag-ini", ini, "-o", Out()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(input);
+    return Cli(args, terminal);
+  }
+  // The output carries the new tag of Track1 after the frames.
+  void ExpectCarvedWithTag() {
+    Bytes out = ReadBytes(dir / "out/001.mp3");
+    ASSERT_EQ(out.size(), stream.size() + 128);
+    EXPECT_EQ(Slice(out, 0, stream.size()), stream);
+    EXPECT_EQ(std::string(out.begin() + stream.size(), out.begin() + stream.size() + 9),
+              "TAGCarved");
+  }
+
+  Bytes stream;
+  std::string input;
+  const std::string kNameQuestion =
+      "入力ファイル名がINIで指定されたものと違っていますが、続行しますか？";
+  const std::string kCrcQuestion = "CRCがINIで指定されたものと違っていますが、続行しますか？";
+};
+
+TEST_F(CliTagIni, TwoInputsAreRefusedBeforeAnythingIsRead) {
+  std::string other = Write("other.bin", Embed(stream, 102));
+  Result r = Cli({"--tag-ini", Ini("InputFile=in.bin"), "-o", Out(), input, other});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "IniFileを指定した場合は複数選択できません\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+
+TEST_F(CliTagIni, MatchingNameAndCrcAskNothing) {
+  Result r = CliWith(Ini("InputFile=in.bin\nInputCRC=" + CrcText(ReadBytes(input))));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  ExpectCarvedWithTag();
+}
+
+TEST_F(CliTagIni, ANameMismatchIsRefusedWithoutAnAnswer) {
+  Result r = CliWith(Ini("InputFile=In.bin"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.err.starts_with(kNameQuestion + "\n")) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+
+TEST_F(CliTagIni, YesOrTheTerminalsAnswerLetsTheRunGoOn) {
+  std::string ini = Ini("InputFile=other.bin");
+  Result yes = CliWith(ini, {"--yes"});
+  EXPECT_EQ(yes.status, 0);
+  EXPECT_EQ(yes.err, kNameQuestion + "\n");
+  ExpectCarvedWithTag();
+
+  std::filesystem::remove_all(dir / "out");
+  std::vector<std::string> asked;
+  bool answer = false;
+  CliTerminal terminal;
+  terminal.ask = [&](const std::string& q) {
+    asked.push_back(q);
+    return answer;
+  };
+  Result no = CliWith(ini, {}, terminal);
+  EXPECT_EQ(no.status, 2);
+  EXPECT_EQ(asked, Args{kNameQuestion});
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+
+  answer = true;
+  Result askedYes = CliWith(ini, {}, terminal);
+  EXPECT_EQ(askedYes.status, 0);
+  EXPECT_EQ(asked.size(), 2u);
+  ExpectCarvedWithTag();
+}
+
+TEST_F(CliTagIni, ACrcInLowerCaseDoesNotMatch) {
+  std::string crc = CrcText(ReadBytes(input));
+  for (char& c : crc) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ASSERT_NE(crc, CrcText(ReadBytes(input)));
+  Result r = CliWith(Ini("InputFile=in.bin\nInputCRC=" + crc));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.err.starts_with(kCrcQuestion + "\n")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+
+  Result yes = CliWith(Ini("InputFile=in.bin\nInputCRC=" + crc), {"--yes"});
+  EXPECT_EQ(yes.status, 0);
+  EXPECT_EQ(yes.err, kCrcQuestion + "\n");
+  ExpectCarvedWithTag();
+}
+
+TEST_F(CliTagIni, AnUnreadableInputEndsTheCrcCheckBeforeCarving) {
+  std::string ini = Ini("InputCRC=01234567");
+  Result r = Cli({"--tag-ini", ini, "-o", Out(), dir / "missing.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "File not found\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTagIni, AMissingIniFileChecksNothingAndAddsNoTag) {
+  Result r = CliWith(dir / "no-such.ini");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), stream);
+}
+
+// The built program, for its real exit statuses and the terminal checks.
+class CliBinary : public ::testing::Test {
+ protected:
+  // Runs the program in `dir` with standard input from /dev/null.
+  Result Exec(const std::string& args) {
+    std::string command = "cd '" + dir.path() + "' && '" ZANDREL_CLI "' " + args +
+                          " >stdout.txt 2>stderr.txt </dev/null";
+    int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw)) << command;
+    auto text = [&](const char* name) {
+      Bytes b = ReadBytes(dir / name);
+      return std::string(b.begin(), b.end());
+    };
+    return {WEXITSTATUS(raw), text("stdout.txt"), text("stderr.txt")};
+  }
+
+  TempDir dir;
+};
+
+TEST_F(CliBinary, ExitStatusesAreThoseOfTheOutcome) {
+  WriteBytes(dir / "in.bin", Embed(Frames(kBase, 5), 111));
+
+  Result help = Exec("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: zandrel-cli"));
+
+  EXPECT_EQ(Exec("--frames 1 in.bin").status, 2);
+  EXPECT_EQ(Exec("--range 60").status, 2);
+  EXPECT_EQ(Exec("").status, 2);
+
+  Result missing = Exec("missing.bin");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "入力ファイルが存在しません(missing.bin)\n");
+
+  Result crc = Exec("crc in.bin");
+  EXPECT_EQ(crc.status, 0);
+  EXPECT_EQ(crc.out, CrcText(ReadBytes(dir / "in.bin")) + "\n");
+  EXPECT_EQ(Exec("crc in.bin nothing").status, 1);
+}
+
+TEST_F(CliBinary, TheDefaultOutputIsBelowTheWorkingDirectory) {
+  WriteBytes(dir / "in.bin", Embed(Frames(kBase, 5), 112));
+  Result r = Exec("in.bin");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");  // a file is no terminal: no progress
+  EXPECT_EQ(FilesIn(dir / "output"), Args{"001.mp3"});
+}
+
+TEST_F(CliBinary, AQuestionIsRefusedWhenStandardInputIsNoTerminal) {
+  WriteBytes(dir / "in.bin", Embed(Frames(kBase, 5), 113));
+  std::string ini = "[general]\nInputFile=in.bin\n";
+  WriteBytes(dir / "tags.ini", Bytes(ini.begin(), ini.end()));
+  // Named without a folder, the input has an empty base name, which never
+  // matches a given InputFile.
+  Result r = Exec("--tag-ini tags.ini in.bin");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(Contains(r.err, "入力ファイル名がINIで指定されたものと違っていますが"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "output"));
+
+  EXPECT_EQ(Exec("--tag-ini tags.ini ./in.bin").status, 0);
+  EXPECT_EQ(FilesIn(dir / "output"), Args{"001.mp3"});
+}
+
+}  // namespace
