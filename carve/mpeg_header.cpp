@@ -1,5 +1,74 @@
-// placeholder: being written
 #include "carve/mpeg_header.h"
-int32_t MpegBitrate(int32_t, int32_t, int32_t) { return 0; }
-int32_t MpegSampleRate(int32_t, int32_t) { return 0; }
-bool DecodeMpegHeader(const uint8_t*, TFrameInfo&) { return false; }
+
+#include <cmath>
+
+namespace {
+
+// Layer III bit rates in kbit/s by bitrate index. Index 0 (free format) and
+// index 15 hold 0: such a header is not accepted.
+constexpr int32_t kBitrateMpeg1[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                       112, 128, 160, 192, 224, 256, 320, 0};
+constexpr int32_t kBitrateMpeg2[16] = {0,  8,  16, 24,  32,  40,  48,  56,
+                                       64, 80, 96, 112, 128, 144, 160, 0};
+
+// Sampling frequencies in Hz by sampling-frequency index; index 3 is reserved.
+constexpr int32_t kSampleRateMpeg1[4] = {44100, 48000, 32000, 0};
+constexpr int32_t kSampleRateMpeg2[4] = {22050, 24000, 16000, 0};
+constexpr int32_t kSampleRateMpeg25[4] = {11025, 12000, 8000, 0};
+
+}  // namespace
+
+int32_t MpegBitrate(int32_t version, int32_t layer, int32_t index) {
+  if (layer != 3 || index < 0 || index > 15) return 0;
+  switch (version) {
+    case 10:
+      return kBitrateMpeg1[index];
+    case 20:
+    case 25:
+      return kBitrateMpeg2[index];
+    default:
+      return 0;
+  }
+}
+
+int32_t MpegSampleRate(int32_t version, int32_t index) {
+  if (index < 0 || index > 3) return 0;
+  switch (version) {
+    case 10:
+      return kSampleRateMpeg1[index];
+    case 20:
+      return kSampleRateMpeg2[index];
+    case 25:
+      return kSampleRateMpeg25[index];
+    default:
+      return 0;
+  }
+}
+
+bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info) {
+  const uint8_t b0 = bytes[0], b1 = bytes[1], b2 = bytes[2], b3 = bytes[3];
+  if (b0 != 0xFF) return false;
+  // Layer III only, MPEG-1, MPEG-2 or MPEG-2.5: FB FA F3 F2 E3 E2.
+  if ((b1 & 0xF6) != 0xF2 && (b1 & 0xFE) != 0xE2) return false;
+
+  info.MpegVersion = (b1 & 0x08) ? 10 : (b1 & 0x10) ? 20 : 25;
+  info.Layer = 4 - ((b1 & 0x06) >> 1);
+  info.CrcProtected = (b1 & 0x01) ? 0 : 1;
+  info.Bitrate = MpegBitrate(info.MpegVersion, info.Layer, b2 >> 4);
+  if (info.Bitrate == 0) return false;
+  info.SampleRate = MpegSampleRate(info.MpegVersion, (b2 & 0x0C) >> 2);
+  if (info.SampleRate == 0) return false;
+  info.Padding = (b2 & 0x02) ? 1 : 0;
+  info.ChannelMode = b3 >> 6;
+
+  // 1152 samples per MPEG-1 frame, 576 for MPEG-2 and 2.5, times 1000 / 8
+  // for kbit/s to bytes; the quotient is truncated before the padding byte is
+  // added. The largest product, 144000 * 320, fits 32 bits.
+  const int32_t lengthFactor = info.MpegVersion == 10 ? 144000 : 72000;
+  info.FrameLength = lengthFactor * info.Bitrate / info.SampleRate + info.Padding;
+  // Bits over kbit/s gives milliseconds; halves go to the even neighbour
+  // under the default rounding mode.
+  info.Duration = static_cast<int32_t>(
+      std::nearbyint(static_cast<double>(info.FrameLength) * 8 / info.Bitrate));
+  return true;
+}
