@@ -1,6 +1,159 @@
-// placeholder: being written
+// Output file names: the base name of an input, the expansion of the output
+// name pattern, and the integer formatter that names the Ogg carver's files.
 #include "output/naming.h"
-std::string ExtractBaseName(const std::string&) { return {}; }
-std::string ExpandOutputName(const std::string& p, const std::string&, int64_t, const std::string&) { return p; }
-std::string ReplaceLastThree(const std::string& p, const std::string&) { return p; }
-std::string FormatWithNumber(const std::string& p, int64_t) { return p; }
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/file.h"
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a run of decimal digits at `i` into a value held to kMaxNameField, so
+// that a run of any length neither overflows nor asks for a huge field.
+int64_t ReadField(std::string_view text, size_t& i) {
+  int64_t value = 0;
+  while (i < text.size() && IsDigit(text[i])) {
+    value = std::min(value * 10 + (text[i] - '0'), kMaxNameField);
+    ++i;
+  }
+  return value;
+}
+
+// The digits of a magnitude in `base` (10 or 16, upper case), padded with
+// zeros to `precision` digits.
+std::string Digits(uint64_t magnitude, int base, int64_t precision) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  do {
+    out.push_back(kDigits[magnitude % base]);
+    magnitude /= base;
+  } while (magnitude != 0);
+  if (static_cast<int64_t>(out.size()) < precision) out.append(precision - out.size(), '0');
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// A signed decimal number: the sign, then at least `precision` digits.
+std::string SignedDecimal(int64_t number, int64_t precision) {
+  uint64_t magnitude = number < 0 ? 0 - static_cast<uint64_t>(number) : number;
+  return (number < 0 ? "-" : "") + Digits(magnitude, 10, precision);
+}
+
+// Pads `text` with blanks to `width` characters, on the left unless
+// `leftAlign`. A longer text stays whole.
+std::string Pad(std::string text, int64_t width, bool leftAlign = false) {
+  if (static_cast<int64_t>(text.size()) >= width) return text;
+  std::string blanks(width - text.size(), ' ');
+  return leftAlign ? text + blanks : blanks + text;
+}
+
+}  // namespace
+
+std::string ExtractBaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return path.substr(slash + 1);
+}
+
+std::string ExpandOutputName(const std::string& pattern, const std::string& baseName,
+                             int64_t number, const std::string& extension) {
+  std::string out;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    char c = pattern[i];
+    if (c != '%') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+      out.push_back('%');
+      i += 2;
+      continue;
+    }
+    ++i;
+    int64_t width = ReadField(pattern, i);
+    int64_t precision = 0;
+    if (i < pattern.size() && pattern[i] == '.') {
+      ++i;
+      precision = ReadField(pattern, i);
+    }
+    if (i >= pattern.size()) break;  // an unfinished conversion ends the name
+    char conversion = pattern[i++];
+    switch (conversion) {
+      case 'd':
+        out += Pad(SignedDecimal(number, precision), width);
+        break;
+      case 'f':
+        out += Pad(baseName, width);  // a precision is read but never cuts
+        break;
+      case 'e':
+        out += Pad(extension, width);
+        break;
+      default:
+        break;  // an unknown conversion yields nothing
+    }
+  }
+  return out;
+}
+
+std::string ReplaceLastThree(const std::string& pattern, const std::string& ext) {
+  if (pattern.size() < 3) return ext;
+  return pattern.substr(0, pattern.size() - 3) + ext;
+}
+
+std::string FormatWithNumber(const std::string& pattern, int64_t number) {
+  auto invalid = [&pattern]() {
+    return IoError(kIoInvalidArgument,
+                   "Format '" + pattern + "' invalid or incompatible with argument");
+  };
+  std::string out;
+  bool argumentUsed = false;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    char c = pattern[i];
+    if (c != '%') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+      out.push_back('%');
+      i += 2;
+      continue;
+    }
+    ++i;
+    bool leftAlign = i < pattern.size() && pattern[i] == '-';
+    if (leftAlign) ++i;
+    int64_t width = ReadField(pattern, i);
+    int64_t precision = 0;
+    if (i < pattern.size() && pattern[i] == '.') {
+      ++i;
+      precision = ReadField(pattern, i);
+    }
+    if (i >= pattern.size() || argumentUsed) throw invalid();
+    // Negative numbers show as their unsigned 32-bit value under "u" and "x".
+    uint64_t unsignedValue =
+        number < 0 ? static_cast<uint32_t>(number) : static_cast<uint64_t>(number);
+    std::string text;
+    switch (pattern[i++]) {
+      case 'd':
+        text = SignedDecimal(number, precision);
+        break;
+      case 'u':
+        text = Digits(unsignedValue, 10, precision);
+        break;
+      case 'x':
+        text = Digits(unsignedValue, 16, precision);
+        break;
+      default:
+        throw invalid();
+    }
+    out += Pad(std::move(text), width, leftAlign);
+    argumentUsed = true;
+  }
+  return out;
+}

@@ -1,0 +1,178 @@
+#include "output/naming.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/file.h"
+
+namespace {
+
+// The stream, base name and extension of the worked examples.
+std::string Expand(const std::string& pattern) {
+  return ExpandOutputName(pattern, "track.bin", 7, "mp3");
+}
+
+std::string Blanks(size_t n) { return std::string(n, ' '); }
+
+}  // namespace
+
+TEST(ExtractBaseName, TakesThePartAfterTheLastSlash) {
+  EXPECT_EQ(ExtractBaseName("/data/in/track.bin"), "track.bin");
+  EXPECT_EQ(ExtractBaseName("in/sub/track.bin"), "track.bin");
+  EXPECT_EQ(ExtractBaseName("/track.bin"), "track.bin");
+  EXPECT_EQ(ExtractBaseName("in/"), "");
+}
+
+TEST(ExtractBaseName, IsEmptyWithoutADirectory) {
+  EXPECT_EQ(ExtractBaseName("track.bin"), "");
+  EXPECT_EQ(ExtractBaseName(""), "");
+}
+
+TEST(ExtractBaseName, TreatsBackslashAsAnOrdinaryByte) {
+  EXPECT_EQ(ExtractBaseName("a\\b/c"), "c");
+  EXPECT_EQ(ExtractBaseName("dir/a\\b"), "a\\b");
+  EXPECT_EQ(ExtractBaseName("a\\b"), "");
+  // A multi-byte name keeps all its bytes.
+  EXPECT_EQ(ExtractBaseName("dir/\xE6\x9B\xB2.bin"), "\xE6\x9B\xB2.bin");
+}
+
+TEST(ExpandOutputName, WorkedExamples) {
+  EXPECT_EQ(Expand("output/%3.3d.mp3"), "output/007.mp3");
+  EXPECT_EQ(Expand("%d.mp3"), "7.mp3");
+  EXPECT_EQ(Expand("%5.3d"), Blanks(2) + "007");
+  EXPECT_EQ(Expand("%.2d"), "07");
+  EXPECT_EQ(Expand("%10d"), Blanks(9) + "7");
+  EXPECT_EQ(Expand("%03d"), Blanks(2) + "7");
+  EXPECT_EQ(Expand("%f_%2.2d.%e"), "track.bin_07.mp3");
+  EXPECT_EQ(Expand("%12f"), Blanks(3) + "track.bin");
+  EXPECT_EQ(Expand("%3.1f"), "track.bin");
+  EXPECT_EQ(Expand("100%%_%d"), "100%_7");
+  EXPECT_EQ(Expand("%x%d"), "7");
+  EXPECT_EQ(Expand("%3%d"), "d");
+  EXPECT_EQ(Expand("a%3.3"), "a");
+  EXPECT_EQ(Expand("a%"), "a");
+}
+
+TEST(ExpandOutputName, LiteralBytesAndPercentPairs) {
+  EXPECT_EQ(Expand("same-name.mp3"), "same-name.mp3");
+  EXPECT_EQ(Expand(""), "");
+  EXPECT_EQ(Expand("%%d"), "%d");
+  EXPECT_EQ(Expand("%%%d"), "%7");
+  EXPECT_EQ(Expand("%%%%"), "%%");
+  EXPECT_EQ(Expand("\xE5\x87\xBA%d"),
+            "\xE5\x87\xBA"
+            "7");
+}
+
+TEST(ExpandOutputName, WidthsAndPrecisions) {
+  EXPECT_EQ(Expand("%9d"), Blanks(8) + "7");
+  EXPECT_EQ(Expand("%.9d"), "000000007");
+  EXPECT_EQ(Expand("%.d"), "7");
+  EXPECT_EQ(Expand("%1d"), "7");
+  EXPECT_EQ(ExpandOutputName("%3.3d", "", 12345, ""), "12345");
+  EXPECT_EQ(ExpandOutputName("%6.4d", "", 12, ""), "  0012");
+  EXPECT_EQ(ExpandOutputName("%d", "", 0, ""), "0");
+  EXPECT_EQ(ExpandOutputName("%.3d", "", -7, ""), "-007");
+  EXPECT_EQ(ExpandOutputName("%5e|%1e|%e", "", 1, "ext"), "  ext|ext|ext");
+}
+
+TEST(ExpandOutputName, ConversionsEndingThePattern) {
+  EXPECT_EQ(Expand("out%"), "out");
+  EXPECT_EQ(Expand("out%3"), "out");
+  EXPECT_EQ(Expand("out%3."), "out");
+  EXPECT_EQ(Expand("out%3.3"), "out");
+  EXPECT_EQ(Expand("out%."), "out");
+}
+
+TEST(ExpandOutputName, UnknownConversionsYieldNothing) {
+  EXPECT_EQ(Expand("a%Db"), "ab");
+  EXPECT_EQ(Expand("a%Fb"), "ab");
+  EXPECT_EQ(Expand("a%Eb"), "ab");
+  EXPECT_EQ(Expand("a%-5db"), "a5db");
+  EXPECT_EQ(Expand("a%+db"), "adb");
+  EXPECT_EQ(Expand("a% db"), "adb");
+  EXPECT_EQ(Expand("a%3.2sb"), "ab");
+  EXPECT_EQ(Expand("a%3.2.1d"), "a1d");
+}
+
+TEST(ExpandOutputName, EmptyBaseNamePadsWithBlanksOnly) {
+  std::string base = ExtractBaseName("track.bin");
+  EXPECT_EQ(ExpandOutputName("%f", base, 1, "mp3"), "");
+  EXPECT_EQ(ExpandOutputName("%12f", base, 1, "mp3"), Blanks(12));
+}
+
+TEST(ExpandOutputName, HugeFieldsStayBounded) {
+  std::string wide = Expand("%999999999d");
+  EXPECT_EQ(wide.size(), static_cast<size_t>(kMaxNameField));
+  EXPECT_EQ(wide.back(), '7');
+  EXPECT_EQ(wide.find_first_not_of(' '), wide.size() - 1);
+
+  std::string precise = Expand("%.99999999999999999999d");
+  EXPECT_EQ(precise.size(), static_cast<size_t>(kMaxNameField));
+  EXPECT_EQ(precise.find_first_not_of('0'), precise.size() - 1);
+
+  EXPECT_EQ(Expand("%99999999999999999999f").size(), static_cast<size_t>(kMaxNameField));
+  // Many huge conversions grow the name only by their bounded fields.
+  std::string many;
+  for (int i = 0; i < 10; ++i) many += "%99999999999999999999.99999999999999999999d";
+  EXPECT_EQ(Expand(many).size(), 10 * static_cast<size_t>(kMaxNameField));
+}
+
+TEST(ReplaceLastThree, ReplacesTheLastThreeBytes) {
+  EXPECT_EQ(ReplaceLastThree("output/%3.3d.mp3", "ogg"), "output/%3.3d.ogg");
+  EXPECT_EQ(ReplaceLastThree("out/%3d", "ogg"), "out/ogg");
+  EXPECT_EQ(ReplaceLastThree("mp3", "wav"), "wav");
+}
+
+TEST(ReplaceLastThree, ShortPatternsAreReplacedWhole) {
+  EXPECT_EQ(ReplaceLastThree("", "ogg"), "ogg");
+  EXPECT_EQ(ReplaceLastThree("a", "ogg"), "ogg");
+  EXPECT_EQ(ReplaceLastThree("ab", "ogg"), "ogg");
+}
+
+TEST(FormatWithNumber, IntegerConversions) {
+  EXPECT_EQ(FormatWithNumber("output/%3.3d.ogg", 7), "output/007.ogg");
+  EXPECT_EQ(FormatWithNumber("%d", 42), "42");
+  EXPECT_EQ(FormatWithNumber("%5d|", 42), "   42|");
+  EXPECT_EQ(FormatWithNumber("%-5d|", 42), "42   |");
+  EXPECT_EQ(FormatWithNumber("%-5.3d|", 7), "007  |");
+  EXPECT_EQ(FormatWithNumber("%.4u", 12), "0012");
+  EXPECT_EQ(FormatWithNumber("%x", 255), "FF");
+  EXPECT_EQ(FormatWithNumber("%4.3x", 171), " 0AB");
+  EXPECT_EQ(FormatWithNumber("%.d", 3), "3");
+}
+
+TEST(FormatWithNumber, NegativeNumbersUnderUnsignedConversions) {
+  EXPECT_EQ(FormatWithNumber("%d", -5), "-5");
+  EXPECT_EQ(FormatWithNumber("%u", -1), "4294967295");
+  EXPECT_EQ(FormatWithNumber("%x", -1), "FFFFFFFF");
+}
+
+TEST(FormatWithNumber, LiteralsAndPercentPairs) {
+  EXPECT_EQ(FormatWithNumber("out/ogg", 3), "out/ogg");
+  EXPECT_EQ(FormatWithNumber("", 3), "");
+  EXPECT_EQ(FormatWithNumber("100%%_%d", 3), "100%_3");
+  EXPECT_EQ(FormatWithNumber("%%d", 3), "%d");
+}
+
+TEST(FormatWithNumber, HugeFieldsStayBounded) {
+  std::string wide = FormatWithNumber("%99999999999999999999d", 1);
+  EXPECT_EQ(wide.size(), static_cast<size_t>(kMaxNameField));
+  EXPECT_EQ(FormatWithNumber("%-.99999999999999999999x", 1).size(),
+            static_cast<size_t>(kMaxNameField));
+}
+
+TEST(FormatWithNumber, InvalidPatternsThrowWithTheirMessage) {
+  for (std::string pattern : {"%s", "out/%3.3s.ogg", "%f", "%e", "%D", "%X", "a%", "%5", "%5.",
+                              "%d%d", "%d_%x", "%3%", "%-%", "%+d", "% d", "%*d"}) {
+    try {
+      FormatWithNumber(pattern, 1);
+      ADD_FAILURE() << "no error for " << pattern;
+    } catch (const IoError& e) {
+      EXPECT_STREQ(e.what(),
+                   ("Format '" + pattern + "' invalid or incompatible with argument").c_str());
+      EXPECT_EQ(e.code(), kIoInvalidArgument);
+    }
+  }
+}
