@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Throughput of the scan passes on 1 GiB of random bytes, against the time
+# `cat` needs to read the same file from the page cache.
+#
+# Usage: bash bench/scan_bench.sh
+#
+# Builds a Release zandrel-cli in bench/cache/build when needed, makes the
+# input file once (bench/cache/ is not tracked), warms the page cache, then
+# times `cat FILE > /dev/null` and each of `zandrel-cli mp3|ogg|wav` and
+# `zandrel-cli crc` under /usr/bin/time -v. Prints MB/s (bytes / wall
+# seconds / 1e6), the wall time, the ratio to the cat time and the peak RSS.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cache="$root/bench/cache"
+build="$cache/build"
+input="$cache/random-1GiB.bin"
+size=1073741824
+cli="$build/zandrel-cli"
+
+# --- what the script needs -------------------------------------------------
+need_packages=()
+[ -x /usr/bin/time ] || need_packages+=(time)
+command -v cmake >/dev/null || need_packages+=(cmake)
+command -v ninja >/dev/null || need_packages+=(ninja-build)
+command -v c++ >/dev/null || need_packages+=(g++)
+if [ ! -e /usr/include/zlib.h ]; then need_packages+=(zlib1g-dev); fi
+if [ ${#need_packages[@]} -gt 0 ]; then
+  echo "installing: ${need_packages[*]}" >&2
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need_packages[@]}" >/dev/null
+fi
+
+mkdir -p "$cache"
+
+# --- the program --------------------------------------------------------------
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DZANDREL_GUI=OFF -DZANDREL_TESTS=OFF -DZANDREL_BENCH=OFF >/dev/null
+fi
+ninja -C "$build" -j 2 zandrel-cli >/dev/null
+
+# --- the input ----------------------------------------------------------------
+if [ ! -f "$input" ] || [ "$(stat -c %s "$input")" -ne "$size" ]; then
+  echo "making $input ..." >&2
+  head -c "$size" /dev/urandom >"$input.part"
+  mv "$input.part" "$input"
+fi
+
+# --- timing -------------------------------------------------------------------
+now_ns() { date +%s%N; }
+
+# Runs a command under /usr/bin/time -v with its output thrown away; sets
+# `wall` (seconds, from a nanosecond clock), `rss_kib` and `status`.
+measure() {
+  local report="$cache/time.txt" t0 t1
+  t0=$(now_ns)
+  set +e
+  /usr/bin/time -v -o "$report" "$@" >"$cache/stdout.txt" 2>"$cache/stderr.txt"
+  status=$?
+  set -e
+  t1=$(now_ns)
+  wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", (b - a) / 1e9 }')
+  rss_kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$report")
+}
+
+# The fastest of `runs` runs of a command: sets `best_wall`, `best_rss_kib`
+# and `best_status` (the shared machine makes single runs noisy).
+runs=3
+best_of() {
+  best_wall=""
+  best_status=0
+  for _ in $(seq "$runs"); do
+    measure "$@"
+    [ "$status" -eq 0 ] || best_status=$status
+    if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then
+      best_wall=$wall
+      best_rss_kib=$rss_kib
+    fi
+  done
+}
+
+cat "$input" >/dev/null  # warm the page cache
+
+best_of cat "$input"
+cat_wall=$best_wall
+cat_rss=$best_rss_kib
+
+row() {  # row NAME WALL RSS_KIB STATUS
+  awk -v name="$1" -v wall="$2" -v rss="$3" -v cat="$cat_wall" -v bytes="$size" -v st="$4" \
+    'BEGIN {
+       note = st == 0 ? "" : sprintf("  (exit status %d)", st)
+       printf "%-6s %10.3f %10.0f %9.2f %10.1f%s\n", name, wall, bytes / wall / 1e6, wall / cat,
+              rss / 1024, note
+     }'
+}
+
+echo
+echo "input: $input ($size bytes, random)"
+echo "program: $cli (Release)"
+echo "best of $runs runs each; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+printf "%-6s %10s %10s %9s %10s\n" "pass" "wall s" "MB/s" "x cat" "peak MiB"
+printf "%-6s %10s %10s %9s %10s\n" "------" "----------" "----------" "---------" "----------"
+row cat "$cat_wall" "$cat_rss" 0
+
+for pass in mp3 ogg wav; do
+  rm -rf "$cache/out"
+  best_of "$cli" "$pass" -o "$cache/out/%3.3d.mp3" "$input"
+  row "$pass" "$best_wall" "$best_rss_kib" "$best_status"
+done
+rm -rf "$cache/out"
+
+best_of "$cli" crc "$input"
+row crc "$best_wall" "$best_rss_kib" "$best_status"
+echo
