@@ -68,7 +68,7 @@ measure() {
 
 # The fastest of `runs` runs of a command: sets `best_wall`, `best_rss_kib`
 # and `best_status` (the shared machine makes single runs noisy).
-runs=3
+runs=5
 best_of() {
   best_wall=""
   best_status=0
