@@ -1,2 +1,70 @@
-// placeholder: being written
+// frmMain: creation, start-up, the log, the standard error report and what
+// closing the window does while a handler is still at work.
 #include "app/frm_main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "app/app_setup.h"
+#include "app/running.h"
+#include "app/text_conv.h"
+#include "platform/file.h"
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+  BuildControls();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::setSeam(UiSeam* seam) { FSeam = seam != nullptr ? seam : &FQtSeam; }
+
+void TfrmMain::FormCreate() {
+  setWindowTitle(QApplication::applicationDisplayName() + " " + QString::fromLatin1(Version));
+  FBaseDir = GetCurrentDir();
+  if (FBaseDir.empty() || FBaseDir.back() != '/') FBaseDir += '/';
+  edtOutput->setText(ToQ(FBaseDir + "output/%3.3d.mp3"));
+  FReadmeLoaded = false;
+}
+
+void TfrmMain::AddLog(const std::string& line) {
+  lbxLog->addItem(ToQ(line));
+  // The newest line becomes the bottom row, wherever the user had scrolled;
+  // while every line fits, the view stays where it is.
+  lbxLog->scrollToBottom();
+  lbxLog->repaint();
+}
+
+void TfrmMain::Guarded(const std::function<void()>& body) {
+  ++FBusyDepth;
+  try {
+    body();
+  } catch (const std::exception& e) {
+    ShowException(e);
+  }
+  --FBusyDepth;
+  if (FBusyDepth == 0 && FClosePending) {
+    FClosePending = false;
+    close();
+  }
+}
+
+void TfrmMain::ShowException(const std::exception& e) {
+  const auto* io = dynamic_cast<const IoError*>(&e);
+  FSeam->messageBox(this, BoxType::Error, e.what(), BoxButtons::Ok, io ? io->code() : 0);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (FBusyDepth > 0) {
+    // A handler is still at work inside the event pump: cancel the run and
+    // close once every handler has returned, so that none of them is left
+    // holding a window that is gone.
+    event->ignore();
+    ::Running = 0;
+    FClosePending = true;
+    return;
+  }
+  event->accept();
+}

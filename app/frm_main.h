@@ -1,2 +1,155 @@
-// placeholder: being written
+// The one window of the program, frmMain: every option of a run as a control,
+// the Execute button, the progress bar, the log and the readme viewer, and
+// every command as a handler. It is also the Host through which the scan
+// passes read the options (live, at the moment of use) and report.
 #pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ui_seam.h"
+#include "carve/host.h"
+#include "output/tag_ini.h"
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+
+class TfrmMain : public QWidget, public Host {
+  Q_OBJECT
+
+ public:
+  explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // Replaces the message boxes, dialogs, beep and shell; null restores Qt's.
+  void setSeam(UiSeam* seam);
+  // How often the passes and the checksum command pump events; 0: always.
+  void setPumpIntervalMs(int ms) { FPumpIntervalMs = ms; }
+
+  // Host: the options, read from the controls at each call.
+  bool LimitRange() override;
+  int LowerPercent() override;
+  int UpperPercent() override;
+  int MinFrames() override;
+  bool SensitizeOn(Sensitize what) override;
+  bool CopyID3v1() override;
+  bool CopyID3v2() override;
+  const TagIni* ActiveTagIni() override;
+  bool Running() override;
+  // Appends a line to the log, shows it as the bottom row and repaints.
+  void AddLog(const std::string& line) override;
+  void SetProgress(int position) override;
+  void ProcessEvents() override;
+  void Beep() override;
+  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
+                       int helpContext) override;
+  int PumpIntervalMs() override { return FPumpIntervalMs; }
+
+ public slots:
+  // Run commands: start a run, or cancel the one in progress.
+  void btnExecuteClick();
+  void OggVorbis1Click();
+  void RiffWAV1Click();
+  // CRC-32 of every input into edtCRC.
+  void spdCalcCRCClick();
+  void edtInputChange();
+  // Small commands.
+  void SpeedButton1Click();
+  void N1Click();
+  void N2Click();
+  void PageControl1Change(int index);
+  // The tag INI chooser.
+  void SelectTagIniExecute();
+  void SpeedButton2Click();
+  void chkTagIniClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  enum class PassKind { Mp3, Ogg, Wav };
+
+  void BuildControls();
+  QWidget* BuildInputTab();
+  QWidget* BuildRangeTab();
+  QWidget* BuildConditionTab();
+  QWidget* BuildTagTab();
+  QWidget* BuildReadmeTab();
+  void BuildPopupMenu();
+  void FormCreate();
+
+  // Runs a handler; a failure escaping it is shown by the standard error
+  // report. A close asked for while handlers run happens after the last one.
+  void Guarded(const std::function<void()>& body);
+  void ShowException(const std::exception& e);
+
+  void RunCommand(PassKind kind);
+  // Checks the single input against the tag INI file's expectations; false
+  // ends the run.
+  bool PreRunChecks(const std::vector<std::string>& inputs, const std::string& expectedName,
+                    const std::string& expectedCrc);
+  // The checksum command; false when a file could not be read (the failure
+  // has been reported) or the window is closing.
+  bool CalcInputCrcs();
+
+  // Tab "入出力"
+  QLineEdit* edtInput = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QLineEdit* edtCRC = nullptr;
+  QToolButton* spdCalcCRC = nullptr;
+  QLineEdit* edtOutput = nullptr;
+  // Tab "処理範囲"
+  QRadioButton* rbtAll = nullptr;
+  QRadioButton* rbtLimit = nullptr;
+  QSpinBox* updLower = nullptr;
+  QSpinBox* updUpper = nullptr;
+  // Tab "抽出の条件"
+  QSpinBox* updFrameNum = nullptr;
+  QCheckBox* chkSensitizeVersion = nullptr;
+  QCheckBox* chkSensitizeChannel = nullptr;
+  QCheckBox* chkSensitizeFreq = nullptr;
+  QCheckBox* chkSensitizeCRC = nullptr;
+  // Tab "タグ"
+  QCheckBox* chkTagIni = nullptr;
+  QLineEdit* edtTagIni = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QCheckBox* chkID3v2Copy = nullptr;
+  QCheckBox* chkID3v1Copy = nullptr;
+  // Tab "readme.txt"
+  QPlainTextEdit* Memo1 = nullptr;
+  // The rest of the window.
+  QTabWidget* PageControl1 = nullptr;
+  QProgressBar* prgScan = nullptr;
+  QPushButton* btnExecute = nullptr;
+  QListWidget* lbxLog = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* N2 = nullptr;
+  QAction* N3 = nullptr;
+  QAction* OggVorbis1 = nullptr;
+  QAction* RiffWAV1 = nullptr;
+  QAction* SelectTagIni = nullptr;
+
+  std::string FBaseDir;
+  bool FReadmeLoaded = false;
+  std::unique_ptr<TagIni> FTagIni;
+
+  UiSeam FQtSeam;
+  UiSeam* FSeam = &FQtSeam;
+  int FPumpIntervalMs = 25;
+  int FBusyDepth = 0;  // handlers in progress, nested ones included
+  bool FClosePending = false;
+};

@@ -1,2 +1,14 @@
-// placeholder: being written
-int main() { return 0; }
+// Program entry: the application object, its title and translations, the one
+// window, and the event loop until that window closes.
+#include <QApplication>
+
+#include "app/app_setup.h"
+#include "app/frm_main.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  InitApplication(app);
+  TfrmMain frmMain;
+  frmMain.show();
+  return QApplication::exec();
+}

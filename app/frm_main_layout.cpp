@@ -1,0 +1,308 @@
+// The controls of frmMain and their places: an upper panel of fixed height
+// with the tabs and the strip of progress bar and Execute button, and the log
+// filling the rest.
+#include <QAction>
+#include <QCheckBox>
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/frm_main.h"
+
+namespace {
+
+constexpr int kFontPixels = 12;
+
+QFont WindowFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP")});
+  font.setPixelSize(kFontPixels);
+  return font;
+}
+
+// The fixed-pitch font of the log, the checksum field and the readme, so
+// that the columns of the log lines line up.
+QFont FixedFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("Noto Sans Mono CJK JP")});
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPixelSize(kFontPixels);
+  return font;
+}
+
+template <class W>
+W* Named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QToolButton* IconButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon) {
+  auto* button = Named(new QToolButton(parent), name);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setIconSize(QSize(16, 16));
+  button->setAutoRaise(true);
+  button->setFixedSize(22, 22);
+  return button;
+}
+
+// A read-only field drawn on the window's grey instead of the edit colour.
+void MakeGreyReadOnly(QLineEdit* edit) {
+  edit->setReadOnly(true);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+  edit->setPalette(palette);
+}
+
+// An integer spin control with its paired edit field. Typed text counts only
+// when it is a whole number within the bounds; otherwise the previous value
+// stays. Values of 1000 and more show the thousands separator.
+QSpinBox* SpinPair(QWidget* parent, const char* spinName, const char* editName, int min, int max,
+                   int value) {
+  auto* spin = Named(new QSpinBox(parent), spinName);
+  spin->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+  spin->setGroupSeparatorShown(true);
+  spin->setWrapping(false);
+  spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+  spin->setRange(min, max);
+  spin->setValue(value);
+  spin->setFixedWidth(56);
+  if (auto* edit = spin->findChild<QLineEdit*>())
+    edit->setObjectName(QString::fromLatin1(editName));
+  return spin;
+}
+
+QCheckBox* CheckBox(QWidget* parent, const char* name, const char* caption, bool checked) {
+  auto* box = Named(new QCheckBox(QString::fromUtf8(caption), parent), name);
+  box->setChecked(checked);
+  return box;
+}
+
+void Tighten(QLayout* layout) {
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(2);
+}
+
+}  // namespace
+
+void TfrmMain::BuildControls() {
+  setObjectName(QStringLiteral("frmMain"));
+  setFont(WindowFont());
+
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+
+  auto* panel = Named(new QWidget(this), "Panel1");
+  panel->setFixedHeight(145);
+  auto* panelLayout = new QVBoxLayout(panel);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->setSpacing(0);
+
+  PageControl1 = Named(new QTabWidget(panel), "PageControl1");
+  PageControl1->setDocumentMode(true);
+  PageControl1->addTab(BuildInputTab(), QStringLiteral("入出力"));
+  PageControl1->addTab(BuildRangeTab(), QStringLiteral("処理範囲"));
+  PageControl1->addTab(BuildConditionTab(), QStringLiteral("抽出の条件"));
+  PageControl1->addTab(BuildTagTab(), QStringLiteral("タグ"));
+  PageControl1->addTab(BuildReadmeTab(), QStringLiteral("readme.txt"));
+  PageControl1->setCurrentIndex(0);
+  panelLayout->addWidget(PageControl1, 1);
+
+  auto* strip = Named(new QWidget(panel), "Panel2");
+  strip->setFixedHeight(22);
+  auto* stripLayout = new QHBoxLayout(strip);
+  stripLayout->setContentsMargins(0, 0, 0, 0);
+  stripLayout->setSpacing(0);
+  prgScan = Named(new QProgressBar(strip), "prgScan");
+  prgScan->setRange(0, 100);
+  prgScan->setValue(0);
+  prgScan->setTextVisible(false);
+  prgScan->setFixedHeight(22);
+  btnExecute = Named(new QPushButton(QStringLiteral("実行！"), strip), "btnExecute");
+  btnExecute->setFixedSize(73, 22);
+  btnExecute->setToolTip(QStringLiteral("指定されたファイルからMP3を抽出します"));
+  stripLayout->addWidget(prgScan, 1);
+  stripLayout->addWidget(btnExecute);
+  panelLayout->addWidget(strip);
+
+  lbxLog = Named(new QListWidget(this), "lbxLog");
+  lbxLog->setFont(FixedFont());
+  lbxLog->setUniformItemSizes(true);
+  lbxLog->setSelectionMode(QAbstractItemView::SingleSelection);
+  BuildPopupMenu();
+
+  root->addWidget(panel);
+  root->addWidget(lbxLog, 1);
+  resize(417, 262);
+
+  connect(btnExecute, &QPushButton::clicked, this, &TfrmMain::btnExecuteClick);
+  connect(PageControl1, &QTabWidget::currentChanged, this, &TfrmMain::PageControl1Change);
+}
+
+QWidget* TfrmMain::BuildInputTab() {
+  auto* tab = Named(new QWidget, "TabSheet1");
+  auto* grid = new QGridLayout(tab);
+  Tighten(grid);
+
+  edtInput = Named(new QLineEdit(tab), "edtInput");
+  SpeedButton1 = IconButton(tab, "SpeedButton1", QStyle::SP_DialogOpenButton);
+  SpeedButton1->setToolTip(QStringLiteral("入力ファイルを選択できます"));
+  edtCRC = Named(new QLineEdit(tab), "edtCRC");
+  MakeGreyReadOnly(edtCRC);
+  edtCRC->setFont(FixedFont());
+  spdCalcCRC = IconButton(tab, "spdCalcCRC", QStyle::SP_BrowserReload);
+  spdCalcCRC->setToolTip(QStringLiteral("CRCの計算をします"));
+  edtOutput = Named(new QLineEdit(QStringLiteral("./output/%3.3d.mp3"), tab), "edtOutput");
+
+  grid->addWidget(new QLabel(QStringLiteral("入力ファイル: "), tab), 0, 0);
+  grid->addWidget(edtInput, 0, 1);
+  grid->addWidget(SpeedButton1, 0, 2);
+  grid->addWidget(new QLabel(QStringLiteral("CRC32:"), tab), 1, 0);
+  grid->addWidget(edtCRC, 1, 1);
+  grid->addWidget(spdCalcCRC, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("出力ファイル: "), tab), 2, 0);
+  grid->addWidget(edtOutput, 2, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(3, 1);
+
+  connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
+  connect(spdCalcCRC, &QToolButton::clicked, this, &TfrmMain::spdCalcCRCClick);
+  connect(edtInput, &QLineEdit::textChanged, this, &TfrmMain::edtInputChange);
+  return tab;
+}
+
+QWidget* TfrmMain::BuildRangeTab() {
+  auto* tab = Named(new QWidget, "TabSheet2");
+  auto* column = new QVBoxLayout(tab);
+  Tighten(column);
+  rbtAll = Named(new QRadioButton(QStringLiteral("入力ファイルの先頭から末尾までを処理"), tab),
+                 "rbtAll");
+  rbtAll->setChecked(true);
+  rbtLimit = Named(new QRadioButton(QStringLiteral("範囲指定"), tab), "rbtLimit");
+  updLower = SpinPair(tab, "updLower", "edtLower", 0, 99, 50);
+  updUpper = SpinPair(tab, "updUpper", "edtUpper", 1, 100, 100);
+
+  auto* line = new QHBoxLayout;
+  line->setSpacing(4);
+  line->addWidget(rbtLimit);
+  line->addWidget(updLower);
+  line->addWidget(new QLabel(QStringLiteral("% から"), tab));
+  line->addWidget(updUpper);
+  line->addWidget(new QLabel(QStringLiteral("% まで"), tab));
+  line->addStretch(1);
+  column->addWidget(rbtAll);
+  column->addLayout(line);
+  column->addStretch(1);
+  return tab;
+}
+
+QWidget* TfrmMain::BuildConditionTab() {
+  auto* tab = Named(new QWidget, "TabSheet3");
+  auto* column = new QVBoxLayout(tab);
+  Tighten(column);
+  column->setSpacing(0);
+  updFrameNum = SpinPair(tab, "updFrameNum", "edtFrameNum", 2, 1000, 4);
+  auto* line = new QHBoxLayout;
+  line->addWidget(new QLabel(QStringLiteral("mp3ファイルとみなす最低フレーム数: "), tab));
+  line->addWidget(updFrameNum);
+  line->addStretch(1);
+  chkSensitizeVersion = CheckBox(tab, "chkSensitizeVersion",
+                                 "mpegのバージョン、及びレイヤーの変更をファイル終端と解釈", true);
+  chkSensitizeChannel =
+      CheckBox(tab, "chkSensitizeChannel",
+               "チャンネル数変更(mono, stereo, jstereoなど)をファイル終端と解釈", true);
+  chkSensitizeFreq =
+      CheckBox(tab, "chkSensitizeFreq", "サンプル周波数変更をファイル終端と解釈", true);
+  chkSensitizeCRC =
+      CheckBox(tab, "chkSensitizeCRC", "CRC保護オプションの変更をファイル終端と解釈", true);
+  column->addLayout(line);
+  column->addWidget(chkSensitizeVersion);
+  column->addWidget(chkSensitizeChannel);
+  column->addWidget(chkSensitizeFreq);
+  column->addWidget(chkSensitizeCRC);
+  column->addStretch(1);
+  return tab;
+}
+
+QWidget* TfrmMain::BuildTagTab() {
+  auto* tab = Named(new QWidget, "TabSheet4");
+  auto* outer = new QVBoxLayout(tab);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = Named(new QScrollArea(tab), "ScrollBox1");
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* inner = new QWidget;
+  auto* column = new QVBoxLayout(inner);
+  Tighten(column);
+
+  chkTagIni = CheckBox(inner, "chkTagIni", "ID3TAGの情報を、INIファイルから読み込む", false);
+  edtTagIni = Named(new QLineEdit(inner), "edtTagIni");
+  MakeGreyReadOnly(edtTagIni);
+  SpeedButton2 = IconButton(inner, "SpeedButton2", QStyle::SP_DialogOpenButton);
+  chkID3v2Copy = CheckBox(inner, "chkID3v2Copy", "ID3v2Tagをコピーする", true);
+  chkID3v1Copy = CheckBox(inner, "chkID3v1Copy", "ID3v1Tagをコピーする", true);
+
+  auto* line = new QHBoxLayout;
+  line->addWidget(new QLabel(QStringLiteral("INI File:"), inner));
+  line->addWidget(edtTagIni, 1);
+  line->addWidget(SpeedButton2);
+  column->addWidget(chkTagIni);
+  column->addLayout(line);
+  column->addWidget(chkID3v2Copy);
+  column->addWidget(chkID3v1Copy);
+  column->addStretch(1);
+  scroll->setWidget(inner);
+  outer->addWidget(scroll);
+
+  SelectTagIni = Named(new QAction(this), "SelectTagIni");
+  connect(SelectTagIni, &QAction::triggered, this, &TfrmMain::SelectTagIniExecute);
+  connect(SpeedButton2, &QToolButton::clicked, this, &TfrmMain::SpeedButton2Click);
+  // Only the user's toggles run the handler; the chooser sets the box itself.
+  connect(chkTagIni, &QCheckBox::clicked, this, &TfrmMain::chkTagIniClick);
+  return tab;
+}
+
+QWidget* TfrmMain::BuildReadmeTab() {
+  auto* tab = Named(new QWidget, "TabSheet5");
+  auto* column = new QVBoxLayout(tab);
+  column->setContentsMargins(0, 0, 0, 0);
+  Memo1 = Named(new QPlainTextEdit(tab), "Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setFont(FixedFont());
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  column->addWidget(Memo1);
+  return tab;
+}
+
+void TfrmMain::BuildPopupMenu() {
+  PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
+  N1 = Named(PopupMenu1->addAction(QStringLiteral("ログのクリア(&C)")), "N1");
+  N2 = Named(PopupMenu1->addAction(QStringLiteral("出力フォルダを開く(&O)")), "N2");
+  N3 = Named(PopupMenu1->addSeparator(), "N3");
+  OggVorbis1 = Named(PopupMenu1->addAction(QStringLiteral("OggVorbisを抽出(α版)")), "OggVorbis1");
+  RiffWAV1 = Named(PopupMenu1->addAction(QStringLiteral("Riff WAVを抽出(適当)")), "RiffWAV1");
+  connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
+  connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
+  connect(OggVorbis1, &QAction::triggered, this, &TfrmMain::OggVorbis1Click);
+  connect(RiffWAV1, &QAction::triggered, this, &TfrmMain::RiffWAV1Click);
+
+  lbxLog->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lbxLog, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu1->popup(lbxLog->viewport()->mapToGlobal(pos)); });
+}

@@ -1,0 +1,89 @@
+// The three run commands. Each starts a run over the input list while idle
+// and cancels the run in progress otherwise; they share the flag Running and
+// the caption of btnExecute.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/frm_main.h"
+#include "app/running.h"
+#include "app/text_conv.h"
+#include "carve/extract.h"
+#include "platform/comma_text.h"
+
+namespace {
+
+// Restores the idle state on every way out of a run: the tag INI reader is
+// released (and the field cleared, so that a run still unwinding below a
+// nested one never uses a released reader), the flag is reset and the button
+// reads "実行！" again.
+class RunCleanup {
+ public:
+  RunCleanup(std::unique_ptr<TagIni>& tagIni, QPushButton* button)
+      : tagIni_(tagIni), button_(button) {}
+  ~RunCleanup() {
+    tagIni_.reset();
+    Running = 0;
+    button_->setText(QStringLiteral("実行！"));
+  }
+  RunCleanup(const RunCleanup&) = delete;
+  RunCleanup& operator=(const RunCleanup&) = delete;
+
+ private:
+  std::unique_ptr<TagIni>& tagIni_;
+  QPushButton* button_;
+};
+
+}  // namespace
+
+void TfrmMain::btnExecuteClick() {
+  Guarded([this] { RunCommand(PassKind::Mp3); });
+}
+
+void TfrmMain::OggVorbis1Click() {
+  Guarded([this] { RunCommand(PassKind::Ogg); });
+}
+
+void TfrmMain::RiffWAV1Click() {
+  Guarded([this] { RunCommand(PassKind::Wav); });
+}
+
+void TfrmMain::RunCommand(PassKind kind) {
+  if (::Running != 0) {
+    // The cancel: the pass in progress notices at its next byte step.
+    ::Running = 0;
+    return;
+  }
+  btnExecute->setText(QStringLiteral("キャンセル"));
+  ::Running = 1;
+  bool loopEnded = false;
+  {
+    RunCleanup cleanup(FTagIni, btnExecute);
+    const bool useTagIni = kind == PassKind::Mp3 && chkTagIni->isChecked();
+    std::string expectedName, expectedCrc;
+    if (useTagIni) {
+      FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
+      expectedName = FTagIni->ReadString("general", "InputFile", "");
+      expectedCrc = FTagIni->ReadString("general", "InputCRC", "");
+    }
+    const std::vector<std::string> inputs = ParseInputList(FromQ(edtInput->text()));
+    if (useTagIni && !PreRunChecks(inputs, expectedName, expectedCrc)) return;
+    for (const std::string& input : inputs) {
+      const std::string pattern = FromQ(edtOutput->text());
+      switch (kind) {
+        case PassKind::Mp3:
+          ExtractMp3(*this, input, pattern);
+          break;
+        case PassKind::Ogg:
+          ExtractOgg(*this, input, pattern);
+          break;
+        case PassKind::Wav:
+          ExtractWav(*this, input, pattern);
+          break;
+      }
+      if (::Running == 0) break;
+    }
+    loopEnded = true;
+  }
+  if (loopEnded) Beep();
+}

@@ -1,0 +1,3 @@
+#include "app/running.h"
+
+uint8_t Running = 0;

@@ -1,0 +1,40 @@
+// Everything the window shows or asks outside itself goes through one seam:
+// modal message boxes, the file-open dialog, the beep and the desktop shell.
+// The default implementation uses Qt; tests put in one with scripted answers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "carve/host.h"
+
+class QWidget;
+
+// What the file-open dialog is asked for.
+struct FileDialogRequest {
+  bool allowMultiple = false;  // several files may be selected
+  bool mustExist = true;       // each selected file must exist
+  std::string filter;          // "description|patterns", pairs joined by '|'
+  int filterIndex = 1;         // 1-based index of the filter shown first
+};
+
+class UiSeam {
+ public:
+  virtual ~UiSeam() = default;
+
+  // Shows a modal box and returns the button pressed; None when the box was
+  // closed without one.
+  virtual BoxAnswer messageBox(QWidget* parent, BoxType type, const std::string& text,
+                               BoxButtons buttons, int helpContext);
+  // The chosen files with their full paths, or nothing when cancelled.
+  virtual std::optional<std::vector<std::string>> openFiles(QWidget* parent,
+                                                            const FileDialogRequest& request);
+  virtual void beep();
+  // Opens a folder in the desktop's file browser.
+  virtual void openFolder(QWidget* parent, const std::string& dir);
+};
+
+// The Qt name filters for a "description|patterns|..." filter. Patterns are
+// separated by ';'; "*.*" stands for every file, as "*" does on this system.
+std::vector<std::string> QtNameFilters(const std::string& filter);

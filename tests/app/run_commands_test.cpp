@@ -1,0 +1,289 @@
+// The run commands: input lists, cancelling from inside the event pump, the
+// popup-menu entries during a run, failures while writing, nested runs and
+// closing the window during a run.
+#include <QAction>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/running.h"
+#include "app_test_util.h"
+
+namespace {
+
+const QString kMp3Opening = QStringLiteral("からMP3ファイルを探しますっ！");
+
+QString Quoted(const QString& path) { return '"' + path + '"'; }
+
+// Runs `action` from inside the first event pump of whatever runs next.
+void FromInsideThePump(QObject* context, std::function<void()> action) {
+  QTimer::singleShot(0, context, std::move(action));
+}
+
+}  // namespace
+
+class RunCommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InitTestApplication(); }
+
+  void threeInputsOfWhichTheSecondIsMissing() {
+    QTemporaryDir temp;
+    const QString a = temp.filePath("a.bin"), b = temp.filePath("b.bin"),
+                  c = temp.filePath("c.bin");
+    const QByteArray bytesA = InputWithStreams(1, 11), bytesC = InputWithStreams(2, 22);
+    QVERIFY(WriteFile(a, bytesA));
+    QVERIFY(WriteFile(c, bytesC));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(a + "," + b + "," + c);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%f_%3.3d.mp3");
+    w.find<QPushButton>("btnExecute")->click();
+
+    QCOMPARE(w.seam.boxes.size(), size_t{1});
+    QCOMPARE(w.seam.boxes[0].type, BoxType::Warning);
+    QCOMPARE(w.seam.boxes[0].text, Std("入力ファイルが存在しません(" + b + ")"));
+    QCOMPARE(w.seam.boxes[0].buttons, BoxButtons::Ok);
+    // A beep before the box, one at the end of the run.
+    QCOMPARE(w.seam.events,
+             (std::vector<std::string>{"beep", "box:" + w.seam.boxes[0].text, "beep"}));
+
+    const QStringList log = w.log();
+    QCOMPARE(log.size(), 7);
+    QCOMPARE(log[0], Quoted(a) + kMp3Opening);
+    QCOMPARE(log[2], QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+    QCOMPARE(log[3], Quoted(c) + kMp3Opening);
+    QCOMPARE(log[6], QStringLiteral("2個のmp3を発見。うち2個を抽出しました"));
+    QVERIFY(!log.join('\n').contains(b));
+
+    const QByteArray mp3 = Fixture("mpeg1_cbr128.mp3");
+    QCOMPARE(ReadFile(temp.filePath("out/a.bin_001.mp3")), mp3);
+    QCOMPARE(ReadFile(temp.filePath("out/c.bin_001.mp3")), mp3);
+    QCOMPARE(ReadFile(temp.filePath("out/c.bin_002.mp3")), mp3);
+    QCOMPARE(ReadFile(a), bytesA);
+    QCOMPARE(ReadFile(c), bytesC);
+
+    QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
+    QCOMPARE(Running, uint8_t{0});
+  }
+
+  void emptyInputFieldIsOneMissingInput() {
+    WindowUnderTest w;
+    w.find<QPushButton>("btnExecute")->click();
+    QCOMPARE(w.seam.events,
+             (std::vector<std::string>{"beep", "box:入力ファイルが存在しません()", "beep"}));
+    QVERIFY(w.log().isEmpty());
+  }
+
+  void secondPressCancelsAfterTheCurrentFile() {
+    QTemporaryDir temp;
+    const QString big = temp.filePath("big.bin"), next = temp.filePath("next.bin");
+    QByteArray bytes = Filler(200000, 5) + InputWithStreams(1, 6);
+    QVERIFY(WriteFile(big, bytes));
+    QVERIFY(WriteFile(next, InputWithStreams(1, 7)));
+    WindowUnderTest w;
+    auto* button = w.find<QPushButton>("btnExecute");
+    w.find<QLineEdit>("edtInput")->setText(big + "," + next);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
+
+    QString captionDuringRun;
+    FromInsideThePump(w.window.get(), [&] {
+      captionDuringRun = button->text();
+      button->click();
+      QCOMPARE(Running, uint8_t{0});
+      // Cancelling: the caption stays until the pass has returned.
+      QCOMPARE(button->text(), QStringLiteral("キャンセル"));
+    });
+    button->click();
+
+    QCOMPARE(captionDuringRun, QStringLiteral("キャンセル"));
+    QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QCOMPARE(w.seam.beeps, 1);
+    QVERIFY(w.seam.boxes.empty());
+    QCOMPARE(button->text(), QStringLiteral("実行！"));
+    QVERIFY(!QFileInfo::exists(temp.filePath("001.mp3")));
+    QCOMPARE(ReadFile(big), bytes);
+  }
+
+  void oggEntryDuringAnMp3RunOnlyCancels() {
+    QTemporaryDir temp;
+    const QString big = temp.filePath("big.bin"), next = temp.filePath("next.bin");
+    QVERIFY(WriteFile(big, Filler(200000, 8) + Fixture("vorbis_mono.ogg")));
+    QVERIFY(WriteFile(next, Fixture("vorbis_mono.ogg")));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(big + "," + next);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
+    FromInsideThePump(w.window.get(), [&] { w.find<QAction>("OggVorbis1")->trigger(); });
+    w.find<QPushButton>("btnExecute")->click();
+
+    QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QCOMPARE(w.seam.beeps, 1);
+    QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
+    QCOMPARE(QDir(temp.path()).entryList(QDir::Files).size(), 2);
+  }
+
+  void outputPatternIsReadForEveryInput() {
+    QTemporaryDir temp;
+    const QString first = temp.filePath("first.bin"), second = temp.filePath("second.bin");
+    QVERIFY(WriteFile(first, InputWithStreams(1, 31, 60000)));
+    QVERIFY(WriteFile(second, InputWithStreams(1, 32)));
+    WindowUnderTest w;
+    auto* output = w.find<QLineEdit>("edtOutput");
+    w.find<QLineEdit>("edtInput")->setText(first + "," + second);
+    output->setText(temp.path() + "/old_%3.3d.mp3");
+    FromInsideThePump(w.window.get(), [&] { output->setText(temp.path() + "/new_%3.3d.mp3"); });
+    w.find<QPushButton>("btnExecute")->click();
+
+    // The first input keeps the pattern it started with; the second one
+    // takes the edited one.
+    QVERIFY(QFileInfo::exists(temp.filePath("old_001.mp3")));
+    QVERIFY(QFileInfo::exists(temp.filePath("new_001.mp3")));
+    QCOMPARE(QDir(temp.path()).entryList({"*.mp3"}, QDir::Files).size(), 2);
+  }
+
+  void abortAndIgnoreWhenTheOutputFolderCannotBeMade() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    const QByteArray bytes = InputWithStreams(2, 41);
+    QVERIFY(WriteFile(input, bytes));
+    const std::string failure = "Path not found\n1番目のファイルの処理中にエラーが起こりました";
+
+    {
+      WindowUnderTest w;
+      w.find<QLineEdit>("edtInput")->setText(input);
+      w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/missing/sub/%3.3d.mp3");
+      w.seam.answers = {BoxAnswer::Abort};
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(w.seam.boxes.size(), size_t{1});
+      QCOMPARE(w.seam.boxes[0].type, BoxType::Error);
+      QCOMPARE(w.seam.boxes[0].buttons, BoxButtons::AbortIgnore);
+      QCOMPARE(w.seam.boxes[0].text, failure);
+      const QStringList log = w.log();
+      QCOMPARE(log.size(), 3);
+      QCOMPARE(log[2], QStringLiteral("* Path not found"));
+      QCOMPARE(w.seam.beeps, 1);
+    }
+    {
+      WindowUnderTest w;
+      w.find<QLineEdit>("edtInput")->setText(input);
+      w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/missing/sub/%3.3d.mp3");
+      w.seam.defaultAnswer = BoxAnswer::Ignore;
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(w.seam.boxes.size(), size_t{2});
+      QCOMPARE(w.seam.boxes[0].text, failure);
+      QCOMPARE(w.log().count(QStringLiteral("* Path not found")), 2);
+      QCOMPARE(w.log().last(), QStringLiteral("2個のmp3を発見。うち0個を抽出しました"));
+      QCOMPARE(w.seam.beeps, 1);
+    }
+    QVERIFY(!QFileInfo::exists(temp.filePath("missing")));
+    QCOMPARE(ReadFile(input), bytes);
+  }
+
+  void fullDiskIsReportedNotPassedAsWritten() {
+    if (!QFileInfo("/dev/full").isWritable()) QSKIP("no writable /dev/full here");
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    const QByteArray bytes = InputWithStreams(1, 51);
+    QVERIFY(WriteFile(input, bytes));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(input);
+    w.find<QLineEdit>("edtOutput")->setText("/dev/full");
+    w.seam.defaultAnswer = BoxAnswer::Ignore;
+    w.find<QPushButton>("btnExecute")->click();
+    QCOMPARE(w.seam.boxes.size(), size_t{1});
+    QCOMPARE(w.seam.boxes[0].text,
+             std::string("Disk full\n1番目のファイルの処理中にエラーが起こりました"));
+    QVERIFY(w.log().contains(QStringLiteral("* Disk full")));
+    QCOMPARE(w.log().last(), QStringLiteral("1個のmp3を発見。うち0個を抽出しました"));
+    QCOMPARE(ReadFile(input), bytes);
+  }
+
+  // A run started while a cancelled one is still unwinding runs nested in
+  // it; the outer run then ends as soon as it gets control back.
+  void runStartedWhileTheCancelledOneUnwinds() {
+    QTemporaryDir temp;
+    const QString big = temp.filePath("big.bin"), small = temp.filePath("small.bin");
+    QVERIFY(WriteFile(big, Filler(200000, 61) + InputWithStreams(1, 62)));
+    QVERIFY(WriteFile(small, InputWithStreams(1, 63)));
+    WindowUnderTest w;
+    auto* button = w.find<QPushButton>("btnExecute");
+    auto* input = w.find<QLineEdit>("edtInput");
+    input->setText(big);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%f_%3.3d.mp3");
+    bool nestedRan = false;
+    FromInsideThePump(w.window.get(), [&] {
+      button->click();  // cancel
+      input->setText(small);
+      button->click();  // a new run, nested
+      nestedRan = true;
+      QCOMPARE(Running, uint8_t{0});
+      QCOMPARE(button->text(), QStringLiteral("実行！"));
+    });
+    button->click();
+
+    QVERIFY(nestedRan);
+    const QStringList log = w.log();
+    QCOMPARE(log.size(), 5);
+    QCOMPARE(log[0], Quoted(big) + kMp3Opening);
+    QCOMPARE(log[1], Quoted(small) + kMp3Opening);
+    QCOMPARE(log[3], QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+    QCOMPARE(log[4], QStringLiteral("Not Found (T-T)"));
+    QCOMPARE(w.seam.beeps, 2);
+    QVERIFY(QFileInfo::exists(temp.filePath("small.bin_001.mp3")));
+    QVERIFY(!QFileInfo::exists(temp.filePath("big.bin_001.mp3")));
+  }
+
+  void tagIniReaderLivesForTheRunOnly() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin"), ini = temp.filePath("tags.ini");
+    QVERIFY(WriteFile(input, Filler(1000, 71) + Fixture("mpeg1_id3.mp3") + Filler(1000, 72)));
+    QVERIFY(WriteFile(ini, "[Track1]\nTitle=Opening\nGenre=Game\n"));
+    WindowUnderTest w;
+    w.seam.dialogResults.push_back(std::vector<std::string>{Std(ini)});
+    w.find<QToolButton>("SpeedButton2")->click();
+    QVERIFY(w.find<QCheckBox>("chkTagIni")->isChecked());
+    w.find<QLineEdit>("edtInput")->setText(input);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
+    const TagIni* duringRun = nullptr;
+    FromInsideThePump(w.window.get(), [&] { duringRun = w.window->ActiveTagIni(); });
+    w.find<QPushButton>("btnExecute")->click();
+
+    QVERIFY(duringRun != nullptr);
+    QVERIFY(w.window->ActiveTagIni() == nullptr);
+    // The stream's own tags make way for the one from the INI file.
+    const QByteArray out = ReadFile(temp.filePath("001.mp3"));
+    QVERIFY(out.size() > 128);
+    QVERIFY(out.startsWith('\xFF'));
+    QCOMPARE(out.right(128).left(10), QByteArray("TAGOpening"));
+    QCOMPARE(static_cast<uint8_t>(out.back()), uint8_t{36});
+    QCOMPARE(w.seam.beeps, 1);
+  }
+
+  // Closing the window during a run cancels it; the window closes once the
+  // run has unwound.
+  void closingTheWindowDuringARun() {
+    QTemporaryDir temp;
+    const QString big = temp.filePath("big.bin"), next = temp.filePath("next.bin");
+    QVERIFY(WriteFile(big, Filler(200000, 81) + InputWithStreams(1, 82)));
+    QVERIFY(WriteFile(next, InputWithStreams(1, 83)));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(big + "," + next);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
+    bool closedAtOnce = true;
+    FromInsideThePump(w.window.get(), [&] { closedAtOnce = w.window->close(); });
+    w.find<QPushButton>("btnExecute")->click();
+
+    QVERIFY(!closedAtOnce);
+    QVERIFY(!w.window->isVisible());
+    QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QCOMPARE(Running, uint8_t{0});
+    QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
+  }
+};
+
+QTEST_MAIN(RunCommandsTest)
+#include "run_commands_test.moc"

@@ -1,0 +1,277 @@
+// The window as it opens: caption, tabs, every option at its default, the
+// texts of the controls, and the rules of the spin controls.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app_test_util.h"
+#include "platform/file.h"
+
+class SettingsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InitTestApplication(); }
+
+  void captionTabsAndStartupValues() {
+    WindowUnderTest w;
+    QCOMPARE(w.window->windowTitle(), QStringLiteral("zandrel beta 4"));
+    QCOMPARE(w.window->objectName(), QStringLiteral("frmMain"));
+
+    auto* tabs = w.find<QTabWidget>("PageControl1");
+    QVERIFY(tabs);
+    const QStringList captions = {"入出力", "処理範囲", "抽出の条件", "タグ", "readme.txt"};
+    QCOMPARE(tabs->count(), captions.size());
+    for (int i = 0; i < tabs->count(); ++i) {
+      QCOMPARE(tabs->tabText(i), captions[i]);
+      QCOMPARE(tabs->widget(i)->objectName(), QStringLiteral("TabSheet%1").arg(i + 1));
+    }
+    QCOMPARE(tabs->currentIndex(), 0);
+
+    // The output pattern lies below the start-up directory, with one '/'.
+    const std::string dir = GetCurrentDir();
+    const std::string expected = (dir == "/" ? dir : dir + "/") + "output/%3.3d.mp3";
+    QCOMPARE(w.find<QLineEdit>("edtOutput")->text(), QString::fromStdString(expected));
+    QVERIFY(w.find<QLineEdit>("edtInput")->text().isEmpty());
+    QVERIFY(w.find<QLineEdit>("edtCRC")->text().isEmpty());
+    QVERIFY(w.find<QLineEdit>("edtCRC")->isReadOnly());
+    QVERIFY(w.find<QLineEdit>("edtTagIni")->text().isEmpty());
+    QVERIFY(w.find<QLineEdit>("edtTagIni")->isReadOnly());
+
+    auto* button = w.find<QPushButton>("btnExecute");
+    QCOMPARE(button->text(), QStringLiteral("実行！"));
+    QCOMPARE(button->size(), QSize(73, 22));
+    auto* bar = w.find<QProgressBar>("prgScan");
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 100);
+  }
+
+  void optionDefaults() {
+    WindowUnderTest w;
+    QVERIFY(w.find<QRadioButton>("rbtAll")->isChecked());
+    QVERIFY(!w.find<QRadioButton>("rbtLimit")->isChecked());
+    QCOMPARE(w.find<QRadioButton>("rbtAll")->text(),
+             QStringLiteral("入力ファイルの先頭から末尾までを処理"));
+    QCOMPARE(w.find<QRadioButton>("rbtLimit")->text(), QStringLiteral("範囲指定"));
+
+    struct Spin {
+      const char* spin;
+      const char* edit;
+      int min, max, value;
+    };
+    for (const Spin& s :
+         {Spin{"updLower", "edtLower", 0, 99, 50}, Spin{"updUpper", "edtUpper", 1, 100, 100},
+          Spin{"updFrameNum", "edtFrameNum", 2, 1000, 4}}) {
+      auto* spin = w.find<QSpinBox>(s.spin);
+      QVERIFY2(spin, s.spin);
+      QCOMPARE(spin->minimum(), s.min);
+      QCOMPARE(spin->maximum(), s.max);
+      QCOMPARE(spin->value(), s.value);
+      QVERIFY(!spin->wrapping());
+      auto* edit = w.find<QLineEdit>(s.edit);
+      QVERIFY2(edit, s.edit);
+      QCOMPARE(edit->parent(), spin);
+      QCOMPARE(edit->text(), QString::number(s.value));
+    }
+
+    struct Check {
+      const char* name;
+      const char* caption;
+      bool on;
+    };
+    for (const Check& c :
+         {Check{"chkSensitizeVersion", "mpegのバージョン、及びレイヤーの変更をファイル終端と解釈",
+                true},
+          Check{"chkSensitizeChannel",
+                "チャンネル数変更(mono, stereo, jstereoなど)をファイル終端と解釈", true},
+          Check{"chkSensitizeFreq", "サンプル周波数変更をファイル終端と解釈", true},
+          Check{"chkSensitizeCRC", "CRC保護オプションの変更をファイル終端と解釈", true},
+          Check{"chkTagIni", "ID3TAGの情報を、INIファイルから読み込む", false},
+          Check{"chkID3v2Copy", "ID3v2Tagをコピーする", true},
+          Check{"chkID3v1Copy", "ID3v1Tagをコピーする", true}}) {
+      auto* box = w.find<QCheckBox>(c.name);
+      QVERIFY2(box, c.name);
+      QCOMPARE(box->isChecked(), c.on);
+      QCOMPARE(box->text(), QString::fromUtf8(c.caption));
+    }
+
+    // The four change detectors stand top to bottom in this order.
+    w.find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+    QCoreApplication::sendPostedEvents();
+    int previous = -1;
+    for (const char* name :
+         {"chkSensitizeVersion", "chkSensitizeChannel", "chkSensitizeFreq", "chkSensitizeCRC"}) {
+      int y = w.find<QCheckBox>(name)->mapTo(w.window.get(), QPoint(0, 0)).y();
+      QVERIFY2(y > previous, name);
+      previous = y;
+    }
+  }
+
+  // The Host side reads the controls at each call, not a copy.
+  void hostReadsControlsLive() {
+    WindowUnderTest w;
+    Host& host = *w.window;
+    QVERIFY(!host.LimitRange());
+    w.find<QRadioButton>("rbtLimit")->setChecked(true);
+    QVERIFY(host.LimitRange());
+    w.find<QSpinBox>("updLower")->setValue(7);
+    w.find<QSpinBox>("updUpper")->setValue(60);
+    w.find<QSpinBox>("updFrameNum")->setValue(12);
+    QCOMPARE(host.LowerPercent(), 7);
+    QCOMPARE(host.UpperPercent(), 60);
+    QCOMPARE(host.MinFrames(), 12);
+    w.find<QCheckBox>("chkSensitizeFreq")->setChecked(false);
+    QVERIFY(!host.SensitizeOn(Sensitize::Freq));
+    QVERIFY(host.SensitizeOn(Sensitize::Version));
+    QVERIFY(host.SensitizeOn(Sensitize::Channel));
+    QVERIFY(host.SensitizeOn(Sensitize::Crc));
+    w.find<QCheckBox>("chkID3v1Copy")->setChecked(false);
+    QVERIFY(!host.CopyID3v1());
+    QVERIFY(host.CopyID3v2());
+    // Ticking the tag INI box outside a run gives no reader.
+    w.find<QCheckBox>("chkTagIni")->setChecked(true);
+    QVERIFY(host.ActiveTagIni() == nullptr);
+    QVERIFY(!host.Running());
+    host.SetProgress(42);
+    QCOMPARE(w.find<QProgressBar>("prgScan")->value(), 42);
+  }
+
+  void hintsMenuAndFonts() {
+    WindowUnderTest w;
+    QCOMPARE(w.find<QToolButton>("SpeedButton1")->toolTip(),
+             QStringLiteral("入力ファイルを選択できます"));
+    QCOMPARE(w.find<QToolButton>("spdCalcCRC")->toolTip(), QStringLiteral("CRCの計算をします"));
+    QCOMPARE(w.find<QPushButton>("btnExecute")->toolTip(),
+             QStringLiteral("指定されたファイルからMP3を抽出します"));
+    QVERIFY(w.find<QToolButton>("SpeedButton2")->toolTip().isEmpty());
+    QVERIFY(w.find<QLineEdit>("edtInput")->toolTip().isEmpty());
+
+    auto* menu = w.find<QMenu>("PopupMenu1");
+    QVERIFY(menu);
+    const QList<QAction*> actions = menu->actions();
+    QCOMPARE(actions.size(), 5);
+    const QStringList names = {"N1", "N2", "N3", "OggVorbis1", "RiffWAV1"};
+    const QStringList texts = {"ログのクリア(&C)", "出力フォルダを開く(&O)", "",
+                               "OggVorbisを抽出(α版)", "Riff WAVを抽出(適当)"};
+    for (int i = 0; i < actions.size(); ++i) {
+      QCOMPARE(actions[i]->objectName(), names[i]);
+      QCOMPARE(actions[i]->isSeparator(), i == 2);
+      if (i != 2) QCOMPARE(actions[i]->text(), texts[i]);
+    }
+
+    QCOMPARE(w.window->font().families().value(0), QStringLiteral("ＭＳ Ｐゴシック"));
+    QCOMPARE(w.window->font().pixelSize(), 12);
+    for (const char* name : {"lbxLog", "edtCRC", "Memo1"}) {
+      QFont font = w.find<QWidget>(name)->font();
+      QCOMPARE(font.families().value(0), QStringLiteral("ＭＳ ゴシック"));
+      QVERIFY(font.families().contains(QStringLiteral("Noto Sans Mono CJK JP")));
+      QCOMPARE(font.pixelSize(), 12);
+    }
+    QVERIFY(w.find<QPlainTextEdit>("Memo1")->isReadOnly());
+  }
+
+  // The upper panel keeps its height; the log and the edit fields grow.
+  void resizing() {
+    WindowUnderTest w;
+    auto* tabs = w.find<QTabWidget>("PageControl1");
+    auto* log = w.find<QWidget>("lbxLog");
+    auto* input = w.find<QLineEdit>("edtInput");
+    auto* button = w.find<QPushButton>("btnExecute");
+    const int tabsHeight = tabs->height();
+    const int logHeight = log->height();
+    const int inputWidth = input->width();
+    w.window->resize(617, 462);
+    QTRY_COMPARE(w.window->size(), QSize(617, 462));
+    QCOMPARE(tabs->height(), tabsHeight);
+    QCOMPARE(log->height(), logHeight + 200);
+    QCOMPARE(input->width(), inputWidth + 200);
+    QCOMPARE(button->size(), QSize(73, 22));
+    QCOMPARE(button->mapTo(w.window.get(), QPoint(button->width(), 0)).x(), 617);
+  }
+
+  void spinTextRules() {
+    WindowUnderTest w;
+    auto* upper = w.find<QSpinBox>("updUpper");
+    auto* edtUpper = w.find<QLineEdit>("edtUpper");
+    upper->setValue(37);
+    // Text beyond the bounds or not a number leaves the last valid value.
+    edtUpper->setText("101");
+    QCOMPARE(upper->value(), 37);
+    edtUpper->setText("abc");
+    QCOMPARE(upper->value(), 37);
+    edtUpper->setText("100");
+    QCOMPARE(upper->value(), 100);
+    // Typed key by key, 101 never becomes the value.
+    edtUpper->setFocus();
+    edtUpper->selectAll();
+    QTest::keyClicks(upper, "101");
+    QVERIFY(upper->value() <= 100);
+    QVERIFY(upper->value() >= 1);
+
+    auto* lower = w.find<QSpinBox>("updLower");
+    auto* edtLower = w.find<QLineEdit>("edtLower");
+    edtLower->setText("100");
+    QCOMPARE(lower->value(), 50);
+    edtLower->setText("-1");
+    QCOMPARE(lower->value(), 50);
+    edtLower->setText("0");
+    QCOMPARE(lower->value(), 0);
+
+    auto* frames = w.find<QSpinBox>("updFrameNum");
+    auto* edtFrames = w.find<QLineEdit>("edtFrameNum");
+    edtFrames->setText("1");
+    QCOMPARE(frames->value(), 4);
+    edtFrames->setText("2");
+    QCOMPARE(frames->value(), 2);
+    edtFrames->setText("1001");
+    QCOMPARE(frames->value(), 2);
+    // A refused text is replaced by the value in force when editing ends.
+    edtFrames->setFocus();
+    edtFrames->selectAll();
+    QTest::keyClicks(frames, "1");
+    QTest::keyClick(frames, Qt::Key_Return);
+    QCOMPARE(frames->value(), 2);
+    QCOMPARE(edtFrames->text(), QStringLiteral("2"));
+  }
+
+  void spinArrowsAndThousands() {
+    WindowUnderTest w;
+    auto* upper = w.find<QSpinBox>("updUpper");
+    upper->setFocus();
+    QTest::keyClick(upper, Qt::Key_Up);
+    QCOMPARE(upper->value(), 100);  // no wrap to 1
+    QTest::keyClick(upper, Qt::Key_Down);
+    QCOMPARE(upper->value(), 99);
+
+    auto* lower = w.find<QSpinBox>("updLower");
+    lower->setValue(0);
+    lower->stepDown();
+    QCOMPARE(lower->value(), 0);  // no wrap to 99
+    lower->stepUp();
+    QCOMPARE(lower->value(), 1);
+
+    auto* frames = w.find<QSpinBox>("updFrameNum");
+    frames->setValue(999);
+    QCOMPARE(w.find<QLineEdit>("edtFrameNum")->text(), QStringLiteral("999"));
+    frames->stepUp();
+    QCOMPARE(frames->value(), 1000);
+    QCOMPARE(w.find<QLineEdit>("edtFrameNum")->text(), QStringLiteral("1,000"));
+    frames->stepUp();
+    QCOMPARE(frames->value(), 1000);
+    frames->setValue(2);
+    frames->stepDown();
+    QCOMPARE(frames->value(), 2);
+  }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "settings_test.moc"

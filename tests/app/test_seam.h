@@ -1,0 +1,69 @@
+// A UiSeam for the window tests: message boxes and file dialogs answered from
+// a script, and everything shown recorded in order.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ui_seam.h"
+
+struct ShownBox {
+  BoxType type;
+  std::string text;
+  BoxButtons buttons;
+  int helpContext;
+};
+
+class TestSeam : public UiSeam {
+ public:
+  // Answers to the boxes, in order; when they run out an OK box gets Ok and
+  // any other box `defaultAnswer`.
+  std::deque<BoxAnswer> answers;
+  BoxAnswer defaultAnswer = BoxAnswer::None;
+  // Results of the file dialogs, in order; when they run out, a cancel.
+  std::deque<std::optional<std::vector<std::string>>> dialogResults;
+
+  std::vector<ShownBox> boxes;
+  std::vector<FileDialogRequest> dialogs;
+  std::vector<std::string> openedFolders;
+  int beeps = 0;
+  // "beep", "box:" + text, "dialog", "open:" + folder, in the order they came.
+  std::vector<std::string> events;
+  std::function<void(const ShownBox&)> onBox;
+
+  BoxAnswer messageBox(QWidget*, BoxType type, const std::string& text, BoxButtons buttons,
+                       int helpContext) override {
+    boxes.push_back({type, text, buttons, helpContext});
+    events.push_back("box:" + text);
+    if (onBox) onBox(boxes.back());
+    if (!answers.empty()) {
+      BoxAnswer answer = answers.front();
+      answers.pop_front();
+      return answer;
+    }
+    return buttons == BoxButtons::Ok ? BoxAnswer::Ok : defaultAnswer;
+  }
+
+  std::optional<std::vector<std::string>> openFiles(QWidget*,
+                                                    const FileDialogRequest& request) override {
+    dialogs.push_back(request);
+    events.push_back("dialog");
+    if (dialogResults.empty()) return std::nullopt;
+    auto result = dialogResults.front();
+    dialogResults.pop_front();
+    return result;
+  }
+
+  void beep() override {
+    ++beeps;
+    events.push_back("beep");
+  }
+
+  void openFolder(QWidget*, const std::string& dir) override {
+    openedFolders.push_back(dir);
+    events.push_back("open:" + dir);
+  }
+};
