@@ -10,23 +10,20 @@
 namespace {
 
 constexpr int kBlockSize = 512;
-// While walking, the clock is looked at once every this many blocks.
-constexpr int kBlocksPerClockCheck = 16;
+// While walking, the clock is looked at once every this many blocks or
+// probes.
+constexpr int kStepsPerClockCheck = 16;
 
 // Paces the event pump: the window gets a turn at least every interval, but
-// not after every block, which would cost more than the scan itself.
+// not after every block or probe, which would cost more than the scan itself.
 class Pacer {
  public:
   explicit Pacer(int intervalMs) : interval_(std::chrono::milliseconds(intervalMs)) {}
 
-  bool blockDue() {
+  bool due() {
     if (interval_.count() == 0) return true;
-    if (++blocks_ < kBlocksPerClockCheck) return false;
-    blocks_ = 0;
-    return probeDue();
-  }
-  bool probeDue() {
-    if (interval_.count() == 0) return true;
+    if (++steps_ < kStepsPerClockCheck) return false;
+    steps_ = 0;
     auto now = std::chrono::steady_clock::now();
     if (now - last_ < interval_) return false;
     last_ = now;
@@ -36,7 +33,7 @@ class Pacer {
  private:
   std::chrono::steady_clock::duration interval_;
   std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
-  int blocks_ = 0;
+  int steps_ = 0;
 };
 
 class ScanPass {
@@ -78,7 +75,8 @@ class ScanPass {
 int64_t ScanPass::run() {
   if (!FileExists(input_)) {
     host_.Beep();
-    host_.MessageBox(BoxType::Warning, "入力ファイルが存在しません(" + input_ + ")", BoxButtons::Ok, 0);
+    host_.MessageBox(BoxType::Warning, "入力ファイルが存在しません(" + input_ + ")", BoxButtons::Ok,
+                     0);
     return 0;
   }
   host_.AddLog("\"" + input_ + "\"" + carver_.openingText());
@@ -147,7 +145,7 @@ void ScanPass::showProgress() {
 void ScanPass::refill() {
   fill_ = in_.read(buf_, kBlockSize);
   cur_ = 0;
-  if (pacer_.blockDue()) {
+  if (pacer_.due()) {
     showProgress();
     host_.ProcessEvents();
   }
@@ -195,7 +193,7 @@ void ScanPass::walk() {
     int64_t saved = in_.position();
     int64_t candidate = next_ - 1;
     in_.seek(candidate);
-    if (pacer_.probeDue()) host_.ProcessEvents();
+    if (pacer_.due()) host_.ProcessEvents();
     CopySpan span{candidate, 0};
     ProbeResult result = carver_.probe(in_, candidate, span);
     if (result == ProbeResult::EndPass) return;
@@ -222,7 +220,8 @@ bool ScanPass::produce(const CopySpan& measured) {
     if (hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
     carver_.settleRange(found_, span);
     std::string name = carver_.outputName(pattern_, input_, found_);
-    if (in_.isSameFileAs(name)) throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
+    if (in_.isSameFileAs(name))
+      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
     out = File::Create(name);
     CopyRange(in_, span.start, span.length, out);
     carver_.afterCopy(out, found_);
@@ -236,11 +235,10 @@ bool ScanPass::produce(const CopySpan& measured) {
     return true;
   } catch (const IoError& e) {
     host_.AddLog(std::string("* ") + e.what());
-    BoxAnswer answer =
-        host_.MessageBox(BoxType::Error,
-                         std::string(e.what()) + "\n" + std::to_string(found_) +
-                             "番目のファイルの処理中にエラーが起こりました",
-                         BoxButtons::AbortIgnore, e.code());
+    BoxAnswer answer = host_.MessageBox(BoxType::Error,
+                                        std::string(e.what()) + "\n" + std::to_string(found_) +
+                                            "番目のファイルの処理中にエラーが起こりました",
+                                        BoxButtons::AbortIgnore, e.code());
     out.closeQuietly();
     if (answer != BoxAnswer::Ignore) {
       // Abort, or the box closed without a button.

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (total > text.size()) std::abort();
   // What the chooser writes reads back unchanged.
   bool writable = names.size() >= 2;
-  for (const auto& n : names) writable = writable && !n.empty() && n.find('\0') == std::string::npos;
+  for (const auto& n : names)
+    writable = writable && !n.empty() && n.find('\0') == std::string::npos;
   if (writable && ParseInputList(ToCommaText(names)) != names) std::abort();
   return 0;
 }

@@ -27,16 +27,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.defaultAnswer = (mode & 0x80) ? BoxAnswer::Abort : BoxAnswer::Ignore;
   std::string pattern = FuzzDir() + "/out/%d.mp3";
   switch (mode % 3) {
-    case 0: ExtractMp3(host, path, pattern); break;
-    case 1: ExtractOgg(host, path, pattern); break;
-    default: ExtractWav(host, path, pattern); break;
+    case 0:
+      ExtractMp3(host, path, pattern);
+      break;
+    case 1:
+      ExtractOgg(host, path, pattern);
+      break;
+    default:
+      ExtractWav(host, path, pattern);
+      break;
   }
   if (File::OpenCount() != 0) std::abort();
   if (ReadBytes(path) != input) std::abort();
   for (const auto& entry : std::filesystem::directory_iterator(FuzzDir() + "/out")) {
     Bytes out = ReadBytes(entry.path());
     if (out.empty()) continue;
-    if (std::search(input.begin(), input.end(), out.begin(), out.end()) == input.end()) std::abort();
+    if (std::search(input.begin(), input.end(), out.begin(), out.end()) == input.end())
+      std::abort();
   }
   return 0;
 }

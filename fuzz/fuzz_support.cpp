@@ -8,7 +8,8 @@
 
 const std::string& FuzzDir() {
   static const std::string dir = [] {
-    std::string base = std::filesystem::temp_directory_path() / ("zandrel-fuzz-" + std::to_string(::getpid()));
+    std::string base =
+        std::filesystem::temp_directory_path() / ("zandrel-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(base);
     std::atexit([] {
       std::error_code ec;

@@ -254,7 +254,8 @@ void File::closeQuietly() noexcept {
 }
 
 bool File::isSameFileAs(const std::string& path) const {
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   if (fd_ < 0 || ::fstat(fd_, &a) != 0 || ::stat(path.c_str(), &b) != 0) return false;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -315,7 +316,7 @@ void ReadTextLines(const std::string& path, const std::function<void(const std::
 
 int CurrentLocalYear() {
   std::time_t now = std::time(nullptr);
-  std::tm local {};
+  std::tm local{};
   ::localtime_r(&now, &local);
   return local.tm_year + 1900;
 }

@@ -58,16 +58,16 @@ class File {
   bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
 
-  int64_t size();                // the current size, asked of the system
+  int64_t size();  // the current size, asked of the system
   int64_t position() const { return pos_; }
-  void seek(int64_t pos);        // also beyond the end; negative is refused
+  void seek(int64_t pos);                      // also beyond the end; negative is refused
   int64_t read(void* dst, int64_t count);      // the count read; 0 at the end
   void readExact(void* dst, int64_t count);    // "Read beyond end of file" if short
-  bool eof();                    // the position is at or past the end
+  bool eof();                                  // the position is at or past the end
   void write(const void* src, int64_t count);  // "Disk full" if not taken whole
-  void flush();                  // writes what the write buffer holds
-  void close();                  // flushes, then closes; throws on failure
-  void closeQuietly() noexcept;  // closes, ignoring any failure
+  void flush();                                // writes what the write buffer holds
+  void close();                                // flushes, then closes; throws on failure
+  void closeQuietly() noexcept;                // closes, ignoring any failure
 
   // True when `path` names the same file (device and inode) as this one.
   bool isSameFileAs(const std::string& path) const;
@@ -85,14 +85,14 @@ class File {
   int64_t pos_ = 0;
   int64_t knownSize_ = 0;  // size seen at open or at the last short read
   std::vector<unsigned char> buf_;
-  int64_t bufStart_ = 0;   // file offset of buf_[0] (reading)
-  int64_t bufLen_ = 0;     // bytes valid in buf_ (reading) or pending (writing)
+  int64_t bufStart_ = 0;  // file offset of buf_[0] (reading)
+  int64_t bufLen_ = 0;    // bytes valid in buf_ (reading) or pending (writing)
 };
 
-bool FileExists(const std::string& path);       // a directory is not a file
+bool FileExists(const std::string& path);  // a directory is not a file
 bool DirectoryExists(const std::string& path);
-void CreateDir(const std::string& path);        // one level; throws IoError
-std::string GetCurrentDir();                    // without a trailing '/'
+void CreateDir(const std::string& path);  // one level; throws IoError
+std::string GetCurrentDir();              // without a trailing '/'
 // Reads a whole text file as lines (without their line ends); throws IoError.
 // `onLine` is called for each line as it is read.
 void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine);

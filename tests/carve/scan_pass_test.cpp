@@ -90,8 +90,8 @@ TEST(ScanPass, MissingAndEmptyInputs) {
 TEST(ScanPass, TriggerAcrossABlockBoundaryAndStreamsBackToBack) {
   Pass p;
   Bytes data = Filler(511);
-  Append(data, Stream(10));   // 'A' is the last byte of the first block
-  Append(data, Stream(20));   // right after the first stream's range
+  Append(data, Stream(10));  // 'A' is the last byte of the first block
+  Append(data, Stream(20));  // right after the first stream's range
   Append(data, Filler(100));
   p.run(data);
   EXPECT_EQ(p.carver.probes, (std::vector<int64_t>{511, 521}));
@@ -254,8 +254,10 @@ TEST(ScanPass, FailuresWhileProducingAStream) {
   EXPECT_EQ(ignore.written, 0);
   ASSERT_EQ(ignore.host.boxes.size(), 2u);
   EXPECT_EQ(ignore.host.boxes[0].buttons, BoxButtons::AbortIgnore);
-  EXPECT_EQ(ignore.host.boxes[0].text, "Path not found\n1番目のファイルの処理中にエラーが起こりました");
-  EXPECT_EQ(ignore.host.boxes[1].text, "Path not found\n2番目のファイルの処理中にエラーが起こりました");
+  EXPECT_EQ(ignore.host.boxes[0].text,
+            "Path not found\n1番目のファイルの処理中にエラーが起こりました");
+  EXPECT_EQ(ignore.host.boxes[1].text,
+            "Path not found\n2番目のファイルの処理中にエラーが起こりました");
   EXPECT_EQ(ignore.host.log,
             (std::vector<std::string>{"\"" + ignore.input() + "\"からABを探しますっ！",
                                       "stream 1 at 100", "* Path not found", "stream 2 at 230",
@@ -334,9 +336,14 @@ TEST(CopyRange, LeavesTheInputJustPastTheRange) {
   struct Case {
     int64_t start, length, wantLength, wantPos;
   } cases[] = {
-      {0, 0, 0, 0},            {10, 512, 512, 522},      {10, 513, 513, 523},
-      {99990, 100, 10, 100000}, {100000, 5, 0, 100000}, {200000, 5, 0, 200000},
-      {1, 99999, 99999, 100000}, {7, 70000, 70000, 70007},
+      {0, 0, 0, 0},
+      {10, 512, 512, 522},
+      {10, 513, 513, 523},
+      {99990, 100, 10, 100000},
+      {100000, 5, 0, 100000},
+      {200000, 5, 0, 200000},
+      {1, 99999, 99999, 100000},
+      {7, 70000, 70000, 70007},
   };
   for (const Case& c : cases) {
     File in = File::OpenRead(dir / "in");

@@ -20,8 +20,7 @@ class ScriptHost : public Host {
  public:
   bool limitRange = false;
   int lower = 50, upper = 100, minFrames = 4;
-  bool sensitizeVersion = true, sensitizeChannel = true, sensitizeFreq = true,
-       sensitizeCrc = true;
+  bool sensitizeVersion = true, sensitizeChannel = true, sensitizeFreq = true, sensitizeCrc = true;
   bool copyId3v1 = true, copyId3v2 = true;
   const TagIni* tagIni = nullptr;
   bool running = true;
@@ -34,8 +33,8 @@ class ScriptHost : public Host {
   BoxAnswer defaultAnswer = BoxAnswer::Ignore;
   int beeps = 0;
   int pumps = 0;
-  std::function<void()> onPump;                      // runs inside ProcessEvents
-  std::function<void(const std::string&)> onLog;     // runs after a line is logged
+  std::function<void()> onPump;                   // runs inside ProcessEvents
+  std::function<void(const std::string&)> onLog;  // runs after a line is logged
 
   bool LimitRange() override { return limitRange; }
   int LowerPercent() override { return lower; }
@@ -43,10 +42,14 @@ class ScriptHost : public Host {
   int MinFrames() override { return minFrames; }
   bool SensitizeOn(Sensitize what) override {
     switch (what) {
-      case Sensitize::Version: return sensitizeVersion;
-      case Sensitize::Channel: return sensitizeChannel;
-      case Sensitize::Freq: return sensitizeFreq;
-      case Sensitize::Crc: return sensitizeCrc;
+      case Sensitize::Version:
+        return sensitizeVersion;
+      case Sensitize::Channel:
+        return sensitizeChannel;
+      case Sensitize::Freq:
+        return sensitizeFreq;
+      case Sensitize::Crc:
+        return sensitizeCrc;
     }
     return true;
   }

@@ -27,7 +27,8 @@ Bytes ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -46,7 +47,9 @@ Bytes RandomBytes(size_t count, uint32_t seed, bool anyBytes) {
   return out;
 }
 
-std::string FixturePath(const std::string& name) { return std::string(ZANDREL_TEST_DATA) + "/" + name; }
+std::string FixturePath(const std::string& name) {
+  return std::string(ZANDREL_TEST_DATA) + "/" + name;
+}
 
 Bytes Fixture(const std::string& name) { return ReadBytes(FixturePath(name)); }
 

@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Writes input files built to make the probes of the three passes expensive.
+
+    make_hostile.py OUTDIR [SIZE_MIB]
+
+Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
+  mp3_every_offset   0xFF 0xFB pairs: every other offset a trigger
+  mp3_frame_heads    FF FB 90 64 repeated: a decodable header at every 4th offset
+  mp3_chains3        chains of three consistent 417-byte frames with garbage between
+  mp3_short_chains3  chains of three 24-byte frames (the shortest) with garbage between
+  ogg_every_offset   "OgOgOg...": every other offset a trigger
+  ogg_chains3        chains of three minimal pages with garbage between
+  ogg_to_the_end     minimal pages without the last-page bit up to the end of the file
+  ogg_255_segments   pages of 255 segments, chains of three
+  wav_headers        thousands of "RIFF....WAVEfmt " headers of size field 0
+  wav_4gib           one header whose size field claims 4 GiB, then random bytes
+"""
+import os
+import random
+import struct
+import sys
+
+
+def frame(header, length):
+    return bytes(header) + bytes(length - 4)
+
+
+def ogg_page(segments, header_type=0):
+    lacing = bytes([0] * segments)
+    return b"OggS" + bytes([0, header_type]) + bytes(20) + bytes([segments]) + lacing
+
+
+def pattern_files():
+    garbage = bytes(range(1, 101))  # no 0xFF, no "Og", no "RI"
+    m1 = frame([0xFF, 0xFB, 0x90, 0x64], 417)
+    short = frame([0xFF, 0xF3, 0x18, 0xC4], 24)  # MPEG-2, 8 kbit/s, 24000 Hz
+    return {
+        "mp3_every_offset": b"\xFF\xFB",
+        "mp3_frame_heads": b"\xFF\xFB\x90\x64",
+        "mp3_chains3": m1 * 3 + garbage,
+        "mp3_short_chains3": short * 3 + garbage,
+        "ogg_every_offset": b"Og",
+        "ogg_chains3": ogg_page(1) * 3 + garbage,
+        "ogg_255_segments": ogg_page(255) * 3 + garbage,
+        "wav_headers": b"RIFF" + struct.pack("<I", 0) + b"WAVEfmt " + garbage,
+    }
+
+
+def main():
+    outdir = sys.argv[1]
+    size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
+    os.makedirs(outdir, exist_ok=True)
+    for name, unit in pattern_files().items():
+        data = (unit * (size // len(unit) + 1))[:size]
+        with open(os.path.join(outdir, name), "wb") as f:
+            f.write(data)
+    # Minimal pages, none with the last-page bit, to the end of the file.
+    page = ogg_page(1)
+    with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:
+        f.write((page * (size // len(page) + 1))[:size])
+    rnd = random.Random(4)
+    body = bytes(rnd.getrandbits(8) for _ in range(1 << 16))
+    with open(os.path.join(outdir, "wav_4gib"), "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 0xFFFFFFFF) + b"WAVEfmt ")
+        f.write((body * (size // len(body) + 1))[: size - 16])
+
+
+if __name__ == "__main__":
+    main()
