@@ -9,8 +9,10 @@ enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, kCount };
 
 class FaultPlan {
  public:
-  // Fail the `nth` (1-based) operation of kind `op` with `err`.
-  FaultPlan(FileOp op, int64_t nth, int err) : op_(op), nth_(nth), err_(err) {}
+  // Fail the `nth` (1-based) operation of kind `op` with `err`; with `sticky`,
+  // every later one of that kind as well (a disk that stays full).
+  FaultPlan(FileOp op, int64_t nth, int err, bool sticky = false)
+      : op_(op), nth_(nth), err_(err), sticky_(sticky) {}
   // A plan that only counts.
   FaultPlan() = default;
 
@@ -18,7 +20,7 @@ class FaultPlan {
   // with, or 0.
   int check(FileOp op) {
     int64_t n = ++counts_[static_cast<int>(op)];
-    if (op == op_ && n == nth_) {
+    if (op == op_ && (n == nth_ || (sticky_ && n > nth_))) {
       fired_ = true;
       return err_;
     }
@@ -31,6 +33,7 @@ class FaultPlan {
   FileOp op_ = FileOp::kCount;
   int64_t nth_ = 0;
   int err_ = 0;
+  bool sticky_ = false;
   bool fired_ = false;
   std::array<int64_t, static_cast<int>(FileOp::kCount)> counts_{};
 };
