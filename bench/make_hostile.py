@@ -12,13 +12,16 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   ogg_chains3        chains of three minimal pages with garbage between
   ogg_to_the_end     minimal pages without the last-page bit up to the end of the file
   ogg_255_segments   pages of 255 segments, chains of three
-  wav_headers        thousands of "RIFF....WAVEfmt " headers of size field 0
+  wav_headers        thousands of "RIFF....WAVEfmt " headers of size field 0, 16 KB apart
+  real_audio         the committed MP3, Ogg and WAVE fixtures with random bytes between
   wav_4gib           one header whose size field claims 4 GiB, then random bytes
 """
 import os
 import random
 import struct
 import sys
+
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
 
 
 def frame(header, length):
@@ -42,7 +45,7 @@ def pattern_files():
         "ogg_every_offset": b"Og",
         "ogg_chains3": ogg_page(1) * 3 + garbage,
         "ogg_255_segments": ogg_page(255) * 3 + garbage,
-        "wav_headers": b"RIFF" + struct.pack("<I", 0) + b"WAVEfmt " + garbage,
+        "wav_headers": b"RIFF" + struct.pack("<I", 0) + b"WAVEfmt " + garbage * 160,
     }
 
 
@@ -58,8 +61,20 @@ def main():
     page = ogg_page(1)
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:
         f.write((page * (size // len(page) + 1))[:size])
+    fixtures = [os.path.join(DATA, n) for n in sorted(os.listdir(DATA))
+                 if n.endswith((".mp3", ".ogg", ".wav"))]
+    rnd = random.Random(5)
+    with open(os.path.join(outdir, "real_audio"), "wb") as f:
+        written = 0
+        while written < size:
+            gap = rnd.randbytes(rnd.randrange(100, 4000))
+            with open(rnd.choice(fixtures), "rb") as g:
+                piece = gap + g.read()
+            piece = piece[: size - written]
+            f.write(piece)
+            written += len(piece)
     rnd = random.Random(4)
-    body = bytes(rnd.getrandbits(8) for _ in range(1 << 16))
+    body = rnd.randbytes(1 << 16)
     with open(os.path.join(outdir, "wav_4gib"), "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", 0xFFFFFFFF) + b"WAVEfmt ")
         f.write((body * (size // len(body) + 1))[: size - 16])

@@ -116,3 +116,33 @@ rm -rf "$cache/out"
 best_of "$cli" crc "$input"
 row crc "$best_wall" "$best_rss_kib" "$best_status"
 echo
+
+# --- hostile inputs and real audio ---------------------------------------------
+# Files built to make the probes expensive (bench/make_hostile.py), and the
+# committed fixtures with random bytes between them; 64 MiB each, default
+# options (frame minimum 4). One run each.
+hostile="$cache/hostile"
+if [ ! -f "$hostile/.done" ]; then
+  echo "making hostile inputs in $hostile ..." >&2
+  python3 "$root/bench/make_hostile.py" "$hostile" 64
+  touch "$hostile/.done"
+fi
+runs=1
+echo "hostile inputs and real audio (64 MiB each; MB/s per pass, peak MiB of the slowest):"
+printf "%-18s %9s %9s %9s %9s %9s\n" "input" "cat MB/s" "mp3 MB/s" "ogg MB/s" "wav MB/s" "peak MiB"
+for f in "$hostile"/*; do
+  name=$(basename "$f")
+  bytes=$(stat -c %s "$f")
+  cat "$f" >/dev/null
+  best_of cat "$f"
+  line=$(awk -v n="$name" -v w="$best_wall" -v b="$bytes" 'BEGIN { printf "%-18s %9.0f", n, b / w / 1e6 }')
+  peak=0
+  for pass in mp3 ogg wav; do
+    rm -rf "$cache/out"
+    best_of "$cli" "$pass" -o "$cache/out/%6.6d.mp3" "$f"
+    line+=$(awk -v w="$best_wall" -v b="$bytes" 'BEGIN { printf " %9.0f", b / w / 1e6 }')
+    [ "$best_rss_kib" -gt "$peak" ] && peak=$best_rss_kib
+  done
+  rm -rf "$cache/out"
+  echo "$line $(awk -v r="$peak" 'BEGIN { printf "%9.1f", r / 1024 }')"
+done
