@@ -6,18 +6,26 @@
 #include <filesystem>
 #include <fstream>
 
+namespace {
+// Never freed, so that the clean-up at exit can still use it.
+const std::string* g_fuzzDir = nullptr;
+}  // namespace
+
 const std::string& FuzzDir() {
-  static const std::string dir = [] {
-    std::string base =
-        std::filesystem::temp_directory_path() / ("zandrel-fuzz-" + std::to_string(::getpid()));
+  if (g_fuzzDir == nullptr) {
+    // A memory-backed folder when there is one: every run writes files.
+    std::filesystem::path tmp = std::filesystem::is_directory("/dev/shm")
+                                    ? std::filesystem::path("/dev/shm")
+                                    : std::filesystem::temp_directory_path();
+    auto base = tmp / ("zandrel-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(base);
+    g_fuzzDir = new std::string(base.string());
     std::atexit([] {
       std::error_code ec;
-      std::filesystem::remove_all(FuzzDir(), ec);
+      std::filesystem::remove_all(*g_fuzzDir, ec);
     });
-    return base;
-  }();
-  return dir;
+  }
+  return *g_fuzzDir;
 }
 
 std::string WriteFuzzFile(const std::string& name, const uint8_t* data, size_t size) {
