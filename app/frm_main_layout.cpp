@@ -249,7 +249,8 @@ QWidget* TfrmMain::BuildTagTab() {
   scroll->setFrameShape(QFrame::NoFrame);
   auto* inner = new QWidget;
   auto* column = new QVBoxLayout(inner);
-  Tighten(column);
+  column->setContentsMargins(4, 2, 4, 2);
+  column->setSpacing(0);
 
   chkTagIni = CheckBox(inner, "chkTagIni", "ID3TAGの情報を、INIファイルから読み込む", false);
   edtTagIni = Named(new QLineEdit(inner), "edtTagIni");

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -53,6 +54,18 @@ class SettingsTest : public QObject {
     auto* bar = w.find<QProgressBar>("prgScan");
     QCOMPARE(bar->minimum(), 0);
     QCOMPARE(bar->maximum(), 100);
+  }
+
+  // Message boxes show the toolkit's buttons in Japanese.
+  void japaneseButtonTexts() {
+    QMessageBox box(QMessageBox::Warning, "", "",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Abort | QMessageBox::Ignore |
+                        QMessageBox::Ok);
+    QVERIFY(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("はい")));
+    QVERIFY(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("いいえ")));
+    QVERIFY(box.button(QMessageBox::Abort)->text().startsWith(QStringLiteral("中止")));
+    QVERIFY(box.button(QMessageBox::Ignore)->text().startsWith(QStringLiteral("無視")));
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("OK"));
   }
 
   void optionDefaults() {

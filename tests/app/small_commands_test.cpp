@@ -108,12 +108,18 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(w.seam.boxes[0].buttons, BoxButtons::Ok);
     QVERIFY(w.seam.openedFolders.empty());
 
-    // A relative directory is made in the working directory, placeholders
-    // and all, and handed to the shell.
+    // A relative directory is made in the working directory and handed to
+    // the shell.
+    output->setText("out/%3.3d.mp3");
+    openFolder->trigger();
+    QVERIFY(QFileInfo(temp.filePath("out")).isDir());
+    QCOMPARE(w.seam.openedFolders, std::vector<std::string>{"out"});
+
+    // The directory is taken literally, placeholders and all.
     output->setText("out%d/%3.3d.mp3");
     openFolder->trigger();
     QVERIFY(QFileInfo(temp.filePath("out%d")).isDir());
-    QCOMPARE(w.seam.openedFolders, std::vector<std::string>{"out%d"});
+    QCOMPARE(w.seam.openedFolders.back(), std::string("out%d"));
 
     // An existing directory is opened as it is.
     output->setText(temp.path() + "/out%d/%3.3d.mp3");
@@ -126,8 +132,14 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(w.seam.boxes.size(), size_t{2});
     QCOMPARE(w.seam.boxes[1].type, BoxType::Error);
     QCOMPARE(w.seam.boxes[1].text, std::string("Path not found"));
-    QCOMPARE(w.seam.openedFolders.size(), size_t{2});
+    QCOMPARE(w.seam.openedFolders.size(), size_t{3});
     QVERIFY(!QFileInfo::exists(temp.filePath("missing")));
+
+    // A pattern right below the root names the root.
+    output->setText("/%3.3d.mp3");
+    openFolder->trigger();
+    QCOMPARE(w.seam.openedFolders.back(), std::string("/"));
+    QCOMPARE(w.seam.boxes.size(), size_t{2});
   }
 
   void readmeMissingThenRetried() {
