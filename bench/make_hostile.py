@@ -36,7 +36,7 @@ def ogg_page(segments, header_type=0):
 def pattern_files():
     garbage = bytes(range(1, 101))  # no 0xFF, no "Og", no "RI"
     m1 = frame([0xFF, 0xFB, 0x90, 0x64], 417)
-    short = frame([0xFF, 0xF3, 0x18, 0xC4], 24)  # MPEG-2, 8 kbit/s, 24000 Hz
+    short = frame([0xFF, 0xF3, 0x14, 0xC4], 24)  # MPEG-2, 8 kbit/s, 24000 Hz
     return {
         "mp3_every_offset": b"\xFF\xFB",
         "mp3_frame_heads": b"\xFF\xFB\x90\x64",
