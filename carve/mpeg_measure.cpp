@@ -78,11 +78,7 @@ int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tag
     if (got < static_cast<int64_t>(sizeof header)) break;
     if (!DecodeMpegHeader(header, frame)) break;
     if (count == 0) {
-      info.SampleRate = frame.SampleRate;
-      info.Layer = frame.Layer;
-      info.MpegVersion = frame.MpegVersion;
-      info.CrcProtected = frame.CrcProtected;
-      info.ChannelMode = frame.ChannelMode;
+      TakeFirstFrameFormat(frame, info);
     } else if (EndsRun(host, info, frame)) {
       break;
     }

@@ -59,11 +59,7 @@ int64_t MeasureOggStream(File& input, TStreamInfo& info) {
     TFrameInfo frame{};
     if (!DecodeOggPageHeader(page, frame)) break;
     if (count == 0) {
-      info.SampleRate = frame.SampleRate;
-      info.Layer = frame.Layer;
-      info.MpegVersion = frame.MpegVersion;
-      info.CrcProtected = frame.CrcProtected;
-      info.ChannelMode = frame.ChannelMode;
+      TakeFirstFrameFormat(frame, info);
       info.Bitrate = frame.Bitrate;
     }
     ++count;

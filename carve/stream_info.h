@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "carve/mpeg_header.h"
+
 // Summary of one measured run of MPEG frames or Ogg pages.
 struct TStreamInfo {
   int32_t MpegVersion;
@@ -16,3 +18,12 @@ struct TStreamInfo {
   uint8_t HasID3v2;
   int32_t ID3v2Size;  // the tag's whole length, header included
 };
+
+// Takes the format of a run's first frame or page into `info`.
+inline void TakeFirstFrameFormat(const TFrameInfo& frame, TStreamInfo& info) {
+  info.SampleRate = frame.SampleRate;
+  info.Layer = frame.Layer;
+  info.MpegVersion = frame.MpegVersion;
+  info.CrcProtected = frame.CrcProtected;
+  info.ChannelMode = frame.ChannelMode;
+}

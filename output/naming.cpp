@@ -50,6 +50,44 @@ std::string Pad(std::string text, int64_t width, bool leftAlign = false) {
   return leftAlign ? text + blanks : blanks + text;
 }
 
+// One conversion of a pattern: "%", an optional "-" (where allowed), width
+// digits, "." and precision digits, and the conversion byte.
+struct Conversion {
+  bool leftAlign = false;
+  int64_t width = 0;
+  int64_t precision = 0;
+  char letter = 0;  // 0 when the pattern ends inside the conversion
+};
+
+// Copies literal bytes and "%%" from `pattern` at `i` to `out` up to the next
+// conversion, reads it into `conv` and returns true; false at the end.
+bool NextConversion(std::string_view pattern, size_t& i, std::string& out, bool allowLeftAlign,
+                    Conversion& conv) {
+  while (i < pattern.size()) {
+    if (pattern[i] != '%') {
+      out.push_back(pattern[i++]);
+      continue;
+    }
+    if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+      out.push_back('%');
+      i += 2;
+      continue;
+    }
+    ++i;
+    conv = Conversion{};
+    conv.leftAlign = allowLeftAlign && i < pattern.size() && pattern[i] == '-';
+    if (conv.leftAlign) ++i;
+    conv.width = ReadField(pattern, i);
+    if (i < pattern.size() && pattern[i] == '.') {
+      ++i;
+      conv.precision = ReadField(pattern, i);
+    }
+    if (i < pattern.size()) conv.letter = pattern[i++];
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string ExtractBaseName(const std::string& path) {
@@ -62,36 +100,19 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& base
                              int64_t number, const std::string& extension) {
   std::string out;
   size_t i = 0;
-  while (i < pattern.size()) {
-    char c = pattern[i];
-    if (c != '%') {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
-      out.push_back('%');
-      i += 2;
-      continue;
-    }
-    ++i;
-    int64_t width = ReadField(pattern, i);
-    int64_t precision = 0;
-    if (i < pattern.size() && pattern[i] == '.') {
-      ++i;
-      precision = ReadField(pattern, i);
-    }
-    if (i >= pattern.size()) break;  // an unfinished conversion ends the name
-    char conversion = pattern[i++];
-    switch (conversion) {
+  Conversion conv;
+  while (NextConversion(pattern, i, out, false, conv)) {
+    switch (conv.letter) {
+      case 0:
+        return out;  // an unfinished conversion ends the name
       case 'd':
-        out += Pad(SignedDecimal(number, precision), width);
+        out += Pad(SignedDecimal(number, conv.precision), conv.width);
         break;
       case 'f':
-        out += Pad(baseName, width);  // a precision is read but never cuts
+        out += Pad(baseName, conv.width);  // a precision is read but never cuts
         break;
       case 'e':
-        out += Pad(extension, width);
+        out += Pad(extension, conv.width);
         break;
       default:
         break;  // an unknown conversion yields nothing
@@ -113,46 +134,27 @@ std::string FormatWithNumber(const std::string& pattern, int64_t number) {
   std::string out;
   bool argumentUsed = false;
   size_t i = 0;
-  while (i < pattern.size()) {
-    char c = pattern[i];
-    if (c != '%') {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
-      out.push_back('%');
-      i += 2;
-      continue;
-    }
-    ++i;
-    bool leftAlign = i < pattern.size() && pattern[i] == '-';
-    if (leftAlign) ++i;
-    int64_t width = ReadField(pattern, i);
-    int64_t precision = 0;
-    if (i < pattern.size() && pattern[i] == '.') {
-      ++i;
-      precision = ReadField(pattern, i);
-    }
-    if (i >= pattern.size() || argumentUsed) throw invalid();
+  Conversion conv;
+  while (NextConversion(pattern, i, out, true, conv)) {
+    if (argumentUsed) throw invalid();
     // Negative numbers show as their unsigned 32-bit value under "u" and "x".
     uint64_t unsignedValue =
         number < 0 ? static_cast<uint32_t>(number) : static_cast<uint64_t>(number);
     std::string text;
-    switch (pattern[i++]) {
+    switch (conv.letter) {
       case 'd':
-        text = SignedDecimal(number, precision);
+        text = SignedDecimal(number, conv.precision);
         break;
       case 'u':
-        text = Digits(unsignedValue, 10, precision);
+        text = Digits(unsignedValue, 10, conv.precision);
         break;
       case 'x':
-        text = Digits(unsignedValue, 16, precision);
+        text = Digits(unsignedValue, 16, conv.precision);
         break;
       default:
-        throw invalid();
+        throw invalid();  // another conversion, or one left unfinished
     }
-    out += Pad(std::move(text), width, leftAlign);
+    out += Pad(std::move(text), conv.width, conv.leftAlign);
     argumentUsed = true;
   }
   return out;
