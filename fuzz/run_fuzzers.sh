@@ -48,7 +48,7 @@ for t in "${targets[@]}"; do
     tail -n 40 "$work/$t.log"
     status=1
   else
-    grep -E '^(stat::number_of_executed_units|Done)' "$work/$t.log" | tr '\n' ' '; echo
+    grep -a -E '^(stat::number_of_executed_units|Done)' "$work/$t.log" | tr '\n' ' '; echo
   fi
 done
 exit $status
