@@ -71,6 +71,27 @@ class RunCommandsTest : public QObject {
     QCOMPARE(Running, uint8_t{0});
   }
 
+  void directoriesAndSpecialFilesAreReportedAndTheNextInputIsScanned() {
+    QTemporaryDir temp;
+    const QString good = temp.filePath("good.bin");
+    const QByteArray bytes = InputWithStreams(1, 5);
+    QVERIFY(WriteFile(good, bytes));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(temp.path() + ",/dev/null," + good);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%3.3d.mp3");
+    w.find<QPushButton>("btnExecute")->click();
+
+    QCOMPARE(w.seam.boxes.size(), size_t{2});
+    QCOMPARE(w.seam.boxes[0].text, Std("入力ファイルが存在しません(" + temp.path() + ")"));
+    QCOMPARE(w.seam.boxes[1].type, BoxType::Error);
+    QCOMPARE(w.seam.boxes[1].text, std::string("Not a regular file"));
+    const QStringList log = w.log();
+    QVERIFY(log.contains(QStringLiteral("* Not a regular file")));
+    QCOMPARE(log.last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+    QCOMPARE(ReadFile(temp.filePath("out/001.mp3")), Fixture("mpeg1_cbr128.mp3"));
+    QCOMPARE(ReadFile(good), bytes);
+  }
+
   void emptyInputFieldIsOneMissingInput() {
     WindowUnderTest w;
     w.find<QPushButton>("btnExecute")->click();
