@@ -8,6 +8,7 @@
 
 #include "app/frm_main.h"
 #include "app/text_conv.h"
+#include "carve/scan_pass.h"
 #include "platform/comma_text.h"
 #include "platform/file.h"
 
@@ -31,16 +32,18 @@ void TfrmMain::N1Click() {
 
 void TfrmMain::N2Click() {
   Guarded([this] {
-    const std::string pattern = FromQ(edtOutput->text());
-    const size_t slash = pattern.rfind('/');
-    if (slash == std::string::npos) {
+    bool found = false;
+    const std::string dir = PatternDirectory(FromQ(edtOutput->text()), found);
+    if (!found) {
       MessageBox(BoxType::Warning, "フォルダが探せませんでした", BoxButtons::Ok, 0);
       return;
     }
     // The directory is taken literally: conversions in it are not expanded.
     // A pattern right below the root names the root.
-    std::string dir = pattern.substr(0, slash);
-    if (dir.empty()) dir = "/";
+    if (dir.empty()) {
+      FSeam->openFolder(this, std::string(1, '/'));
+      return;
+    }
     if (!DirectoryExists(dir)) CreateDir(dir);
     FSeam->openFolder(this, dir);
   });

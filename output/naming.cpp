@@ -39,7 +39,10 @@ std::string Digits(uint64_t magnitude, int base, int64_t precision) {
 // A signed decimal number: the sign, then at least `precision` digits.
 std::string SignedDecimal(int64_t number, int64_t precision) {
   uint64_t magnitude = number < 0 ? 0 - static_cast<uint64_t>(number) : number;
-  return (number < 0 ? "-" : "") + Digits(magnitude, 10, precision);
+  std::string out;
+  if (number < 0) out.push_back('-');
+  out += Digits(magnitude, 10, precision);
+  return out;
 }
 
 // Pads `text` with blanks to `width` characters, on the left unless
