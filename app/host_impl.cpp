@@ -45,7 +45,9 @@ void TfrmMain::SetProgress(int position) {
 }
 
 void TfrmMain::ProcessEvents() {
-  repaint();
+  // The pump paints whatever changed (the progress bar, new log lines); a
+  // forced repaint of the whole window on every turn would cost more than
+  // the scan between two turns.
   QCoreApplication::processEvents();
 }
 
