@@ -124,7 +124,13 @@ int Runner::carve() {
   }
   CliHost host(o_, out_, err_, progress_, terminal_.ask);
   host.setTagIni(o_.useTagIni ? &ini : nullptr);
-  const std::string pattern = o_.output.empty() ? GetCurrentDir() + "/output/%3.3d.mp3" : o_.output;
+  std::string pattern = o_.output;
+  if (pattern.empty()) {
+    // The working directory with exactly one '/' before "output".
+    pattern = GetCurrentDir();
+    if (pattern.back() != '/') pattern += '/';
+    pattern += "output/%3.3d.mp3";
+  }
   for (const std::string& input : o_.inputs) {
     host.setCurrentInput(input);
     switch (o_.command) {
