@@ -18,7 +18,7 @@ run_suite() {  # name, build dir, extra cmake flags...
   ctest --test-dir "$dir" -j 2 --output-on-failure --timeout 900
 }
 
-run_suite "release" "$root/build-test" -DCMAKE_BUILD_TYPE=Release -DZANDREL_BENCH=ON || status=1
+run_suite "optimised (-O2)" "$root/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANDREL_BENCH=ON || status=1
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite "sanitizers" "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZANDREL_SANITIZE=ON \
   -DZANDREL_BENCH=OFF || status=1
