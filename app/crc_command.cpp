@@ -2,13 +2,13 @@
 // in edtCRC while a file is read, and the list of results at the end.
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <chrono>
 
 #include "app/frm_main.h"
 #include "app/text_conv.h"
 #include "output/crc.h"
 #include "platform/comma_text.h"
 #include "platform/file.h"
+#include "platform/pacer.h"
 
 namespace {
 
@@ -33,12 +33,9 @@ bool TfrmMain::CalcInputCrcs() {
     edtCRC->repaint();
   };
   // The window gets a turn between blocks, but not after every block.
-  const auto interval = std::chrono::milliseconds(FPumpIntervalMs);
-  auto lastPump = std::chrono::steady_clock::now();
+  Pacer pacer(FPumpIntervalMs);
   auto pump = [&] {
-    auto now = std::chrono::steady_clock::now();
-    if (now - lastPump < interval) return;
-    lastPump = now;
+    if (!pacer.due()) return;
     QCoreApplication::processEvents();
     if (FClosePending) throw CrcAbandoned{};
   };

@@ -1,11 +1,11 @@
 #include "carve/scan_pass.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/pacer.h"
 
 namespace {
 
@@ -14,28 +14,6 @@ constexpr int kBlockSize = 512;
 // probes.
 constexpr int kStepsPerClockCheck = 16;
 
-// Paces the event pump: the window gets a turn at least every interval, but
-// not after every block or probe, which would cost more than the scan itself.
-class Pacer {
- public:
-  explicit Pacer(int intervalMs) : interval_(std::chrono::milliseconds(intervalMs)) {}
-
-  bool due() {
-    if (interval_.count() == 0) return true;
-    if (++steps_ < kStepsPerClockCheck) return false;
-    steps_ = 0;
-    auto now = std::chrono::steady_clock::now();
-    if (now - last_ < interval_) return false;
-    last_ = now;
-    return true;
-  }
-
- private:
-  std::chrono::steady_clock::duration interval_;
-  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
-  int steps_ = 0;
-};
-
 class ScanPass {
  public:
   ScanPass(Host& host, Carver& carver, const std::string& input, const std::string& pattern)
@@ -43,7 +21,7 @@ class ScanPass {
         carver_(carver),
         input_(input),
         pattern_(pattern),
-        pacer_(host.PumpIntervalMs()) {}
+        pacer_(host.PumpIntervalMs(), kStepsPerClockCheck) {}
 
   int64_t run();
 

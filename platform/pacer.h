@@ -1,0 +1,30 @@
+// Paces an event pump: a long-running loop gives the window a turn at least
+// every interval, but not at every step, which would cost more than the work
+// between two turns.
+#pragma once
+
+#include <chrono>
+
+class Pacer {
+ public:
+  // An interval of 0 makes every step due. The clock is looked at once every
+  // `stepsPerCheck` steps, so that cheap steps do not pay for it.
+  explicit Pacer(int intervalMs, int stepsPerCheck = 1)
+      : interval_(std::chrono::milliseconds(intervalMs)), stepsPerCheck_(stepsPerCheck) {}
+
+  bool due() {
+    if (interval_.count() == 0) return true;
+    if (++steps_ < stepsPerCheck_) return false;
+    steps_ = 0;
+    auto now = std::chrono::steady_clock::now();
+    if (now - last_ < interval_) return false;
+    last_ = now;
+    return true;
+  }
+
+ private:
+  std::chrono::steady_clock::duration interval_;
+  int stepsPerCheck_;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+  int steps_ = 0;
+};
