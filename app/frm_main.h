@@ -63,6 +63,8 @@ class TfrmMain : public QWidget, public Host {
   void btnExecuteClick();
   void OggVorbis1Click();
   void RiffWAV1Click();
+  // MP3, Ogg and WAVE streams in one read of each input.
+  void AllFormats1Click();
   // CRC-32 of every input into edtCRC.
   void spdCalcCRCClick();
   void edtInputChange();
@@ -80,7 +82,7 @@ class TfrmMain : public QWidget, public Host {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  enum class PassKind { Mp3, Ogg, Wav };
+  enum class PassKind { Mp3, Ogg, Wav, All };
 
   void BuildControls();
   QWidget* BuildInputTab();
@@ -141,6 +143,7 @@ class TfrmMain : public QWidget, public Host {
   QAction* N3 = nullptr;
   QAction* OggVorbis1 = nullptr;
   QAction* RiffWAV1 = nullptr;
+  QAction* AllFormats1 = nullptr;
   QAction* SelectTagIni = nullptr;
 
   std::string FBaseDir;

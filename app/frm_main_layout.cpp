@@ -298,10 +298,12 @@ void TfrmMain::BuildPopupMenu() {
   N3 = Named(PopupMenu1->addSeparator(), "N3");
   OggVorbis1 = Named(PopupMenu1->addAction(QStringLiteral("OggVorbisを抽出(α版)")), "OggVorbis1");
   RiffWAV1 = Named(PopupMenu1->addAction(QStringLiteral("Riff WAVを抽出(適当)")), "RiffWAV1");
+  AllFormats1 = Named(PopupMenu1->addAction(QStringLiteral("すべての形式を抽出")), "AllFormats1");
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
   connect(OggVorbis1, &QAction::triggered, this, &TfrmMain::OggVorbis1Click);
   connect(RiffWAV1, &QAction::triggered, this, &TfrmMain::RiffWAV1Click);
+  connect(AllFormats1, &QAction::triggered, this, &TfrmMain::AllFormats1Click);
 
   lbxLog->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(lbxLog, &QWidget::customContextMenuRequested, this,

@@ -1,6 +1,6 @@
-// The three run commands. Each starts a run over the input list while idle
-// and cancels the run in progress otherwise; they share the flag Running and
-// the caption of btnExecute.
+// The run commands: the three passes and all of them in one read. Each starts a run over the input
+// list while idle and cancels the run in progress otherwise; they share the flag Running and the
+// caption of btnExecute.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +48,10 @@ void TfrmMain::RiffWAV1Click() {
   Guarded([this] { RunCommand(PassKind::Wav); });
 }
 
+void TfrmMain::AllFormats1Click() {
+  Guarded([this] { RunCommand(PassKind::All); });
+}
+
 void TfrmMain::RunCommand(PassKind kind) {
   if (::Running != 0) {
     // The cancel: the pass in progress notices at its next byte step.
@@ -59,7 +63,8 @@ void TfrmMain::RunCommand(PassKind kind) {
   bool loopEnded = false;
   {
     RunCleanup cleanup(FTagIni, btnExecute);
-    const bool useTagIni = kind == PassKind::Mp3 && chkTagIni->isChecked();
+    const bool useTagIni =
+        (kind == PassKind::Mp3 || kind == PassKind::All) && chkTagIni->isChecked();
     std::string expectedName, expectedCrc;
     if (useTagIni) {
       FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
@@ -79,6 +84,9 @@ void TfrmMain::RunCommand(PassKind kind) {
           break;
         case PassKind::Wav:
           ExtractWav(*this, input, pattern);
+          break;
+        case PassKind::All:
+          ExtractAll(*this, input, pattern);
           break;
       }
       if (::Running == 0) break;

@@ -1,5 +1,7 @@
-// The three scan passes. Each carves one kind of stream out of one input
-// file into numbered output files and returns the number of streams written.
+// The scan passes. Each of the three carves one kind of stream out of one
+// input file into numbered output files and returns the number of streams
+// written; ExtractAll carves all three kinds in one read of the input, with
+// the same results as the three passes one after the other.
 #pragma once
 
 #include <cstdint>
@@ -10,3 +12,4 @@ class Host;
 int64_t ExtractMp3(Host& host, const std::string& input, const std::string& pattern);
 int64_t ExtractOgg(Host& host, const std::string& input, const std::string& pattern);
 int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern);
+int64_t ExtractAll(Host& host, const std::string& input, const std::string& pattern);

@@ -1,6 +1,8 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "carve/carvers.h"
 #include "carve/extract.h"
 #include "carve/mpeg_measure.h"
 #include "carve/scan_pass.h"
@@ -75,7 +77,8 @@ class Mp3Carver : public Carver {
 
 }  // namespace
 
+std::unique_ptr<Carver> MakeMp3Carver(Host& host) { return std::make_unique<Mp3Carver>(host); }
+
 int64_t ExtractMp3(Host& host, const std::string& input, const std::string& pattern) {
-  Mp3Carver carver(host);
-  return RunScanPass(host, carver, input, pattern);
+  return RunScanPass(host, *MakeMp3Carver(host), input, pattern);
 }

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "carve/carvers.h"
 #include "carve/extract.h"
 #include "carve/ogg_page.h"
 #include "carve/scan_pass.h"
@@ -54,7 +56,8 @@ class OggCarver : public Carver {
 
 }  // namespace
 
+std::unique_ptr<Carver> MakeOggCarver(Host& host) { return std::make_unique<OggCarver>(host); }
+
 int64_t ExtractOgg(Host& host, const std::string& input, const std::string& pattern) {
-  OggCarver carver(host);
-  return RunScanPass(host, carver, input, pattern);
+  return RunScanPass(host, *MakeOggCarver(host), input, pattern);
 }

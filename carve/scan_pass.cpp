@@ -9,45 +9,87 @@
 
 namespace {
 
-constexpr int kBlockSize = 512;
+// The walk examines the input in blocks of this many bytes: the event pump
+// gets its turn, and the run flag is looked at, where one block ends and the
+// next begins. The blocks are views into one large buffer, not copies.
+constexpr int64_t kBlockSize = 512;
+// The large buffer: the input is read in chunks of this size.
+constexpr int64_t kChunkSize = 256 * 1024;
 // While walking, the clock is looked at once every this many blocks or
 // probes.
-constexpr int kStepsPerClockCheck = 16;
+constexpr int kStepsPerClockCheck = 128;
+
+// One carver's walk: its own position, its own current block and its own
+// counters, so that several carvers can walk one read of the input as each
+// would walk it alone.
+struct Lane {
+  explicit Lane(Carver& c) : carver(c), trigger(c.trigger()) {}
+
+  // The offset the walk examines next, or (pending) its candidate.
+  int64_t frontier() const { return pending ? candidate : next; }
+
+  Carver& carver;
+  const Carver::Trigger trigger;
+  int64_t next = 0;  // the byte the next step examines
+  // The current block [blockStart, blockEnd); `empty` when the next step
+  // begins a new one at `next`.
+  int64_t blockStart = 0, blockEnd = 0;
+  bool empty = true;
+  bool pending = false;  // a trigger at `candidate` waits for its probe
+  int64_t candidate = 0;
+  bool done = false, aborted = false;
+  int64_t found = 0, written = 0;
+};
 
 class ScanPass {
  public:
-  ScanPass(Host& host, Carver& carver, const std::string& input, const std::string& pattern)
+  ScanPass(Host& host, const std::vector<Carver*>& carvers, const std::string& input,
+           const std::string& pattern)
       : host_(host),
-        carver_(carver),
         input_(input),
         pattern_(pattern),
-        pacer_(host.PumpIntervalMs(), kStepsPerClockCheck) {}
+        pacer_(host.PumpIntervalMs(), kStepsPerClockCheck),
+        chunk_(kChunkSize + 1) {
+    lanes_.reserve(carvers.size());
+    for (Carver* c : carvers) lanes_.emplace_back(*c);
+  }
 
   int64_t run();
 
  private:
   bool setUp();
+  // Walks all lanes, always the one furthest behind, so that streams are
+  // met in order of offset.
   void walk();
-  // Produces stream `found_`; false when the user chose Abort.
-  bool produce(const CopySpan& measured);
-  void refill();
+  // Moves the lane on by one stretch of blocks, or to its next candidate, or
+  // to the end of its walk.
+  void scan(Lane& lane);
+  void probe(Lane& lane);
+  // Produces the lane's stream `found`; false when the user chose Abort.
+  bool produce(Lane& lane, const CopySpan& measured);
+  // Makes the block at `pos` available in the buffer; returns its fill
+  // (0 to kBlockSize: what the input holds there).
+  int64_t blockAt(int64_t pos);
+  const uint8_t* at(int64_t pos) const { return chunk_.data() + (pos - chunkStart_); }
+  bool atEof(int64_t pos);
   void showProgress();
   void reportFailure(const IoError& e);
+  int64_t totalWritten() const;
 
   Host& host_;
-  Carver& carver_;
   const std::string& input_;
   const std::string& pattern_;
   Pacer pacer_;
+  std::vector<Lane> lanes_;
 
   File in_;
-  int64_t start_ = 0, end_ = 0, next_ = 0;
-  unsigned char buf_[kBlockSize + 1] = {};
-  int64_t fill_ = 0, cur_ = 0;
-  bool empty_ = true;
-  int64_t found_ = 0, written_ = 0;
+  int64_t start_ = 0, end_ = 0;
+  int64_t knownSize_ = 0;
+  std::vector<uint8_t> chunk_;  // one spare byte for the trigger search
+  int64_t chunkStart_ = 0, chunkLen_ = 0;
+  bool chunkAtEof_ = false;
+  int64_t readSize_ = kBlockSize;  // the size of the next read
   int lastProgress_ = -1;
-  bool aborted_ = false;
 };
 
 int64_t ScanPass::run() {
@@ -57,25 +99,39 @@ int64_t ScanPass::run() {
                      0);
     return 0;
   }
-  host_.AddLog("\"" + input_ + "\"" + carver_.openingText());
+  for (const Lane& lane : lanes_) host_.AddLog("\"" + input_ + "\"" + lane.carver.openingText());
   if (!setUp()) return 0;
   try {
     walk();
-    if (aborted_) return written_;
-    if (!carver_.progressPerProbe()) showProgress();
+    if (std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.aborted; })) {
+      return totalWritten();
+    }
+    if (std::any_of(lanes_.begin(), lanes_.end(),
+                    [](const Lane& l) { return !l.carver.progressPerProbe(); })) {
+      showProgress();
+    }
     in_.close();
   } catch (const IoError& e) {
     reportFailure(e);
     in_.closeQuietly();
-    return written_;
+    return totalWritten();
   }
-  if (found_ == 0) {
-    host_.AddLog("Not Found (T-T)");
-  } else {
-    host_.AddLog(std::to_string(found_) + "個の" + carver_.kindName() + "を発見。うち" +
-                 std::to_string(written_) + "個を抽出しました");
+  for (const Lane& lane : lanes_) {
+    if (lane.aborted) continue;
+    if (lane.found == 0) {
+      host_.AddLog("Not Found (T-T)");
+    } else {
+      host_.AddLog(std::to_string(lane.found) + "個の" + lane.carver.kindName() + "を発見。うち" +
+                   std::to_string(lane.written) + "個を抽出しました");
+    }
   }
-  return written_;
+  return totalWritten();
+}
+
+int64_t ScanPass::totalWritten() const {
+  int64_t n = 0;
+  for (const Lane& lane : lanes_) n += lane.written;
+  return n;
 }
 
 void ScanPass::reportFailure(const IoError& e) {
@@ -87,6 +143,7 @@ bool ScanPass::setUp() {
   try {
     in_ = File::OpenRead(input_);
     int64_t size = in_.size();
+    knownSize_ = size;
     if (!host_.LimitRange()) {
       start_ = 0;
       end_ = size - 1;
@@ -98,8 +155,10 @@ bool ScanPass::setUp() {
       end_ = upper == 100 ? size : q * upper;
     }
     in_.seek(start_);
-    next_ = start_;
-    empty_ = true;
+    for (Lane& lane : lanes_) lane.next = start_;
+    chunkStart_ = start_;
+    chunkLen_ = 0;
+    chunkAtEof_ = false;
     return true;
   } catch (const IoError& e) {
     reportFailure(e);
@@ -109,9 +168,18 @@ bool ScanPass::setUp() {
 }
 
 void ScanPass::showProgress() {
+  // The position of the walk: in a pass of several carvers, that of the one
+  // furthest behind.
+  int64_t next = -1;
+  for (const Lane& lane : lanes_) {
+    if (!lane.done && (next < 0 || lane.next < next)) next = lane.next;
+  }
+  if (next < 0) {
+    for (const Lane& lane : lanes_) next = std::max(next, lane.next);
+  }
   int position = 0;
   if (end_ - start_ != 0) {
-    double share = static_cast<double>(next_ - start_) / static_cast<double>(end_ - start_) * 100.0;
+    double share = static_cast<double>(next - start_) / static_cast<double>(end_ - start_) * 100.0;
     position = static_cast<int>(std::clamp(std::nearbyint(share), 0.0, 100.0));
   }
   if (position != lastProgress_) {
@@ -120,112 +188,208 @@ void ScanPass::showProgress() {
   }
 }
 
-void ScanPass::refill() {
-  fill_ = in_.read(buf_, kBlockSize);
-  cur_ = 0;
+bool ScanPass::atEof(int64_t pos) {
+  if (pos < knownSize_) return false;
+  knownSize_ = in_.size();
+  return pos >= knownSize_;
+}
+
+int64_t ScanPass::blockAt(int64_t pos) {
+  const int64_t chunkEnd = chunkStart_ + chunkLen_;
+  const bool held =
+      pos >= chunkStart_ && (pos + kBlockSize <= chunkEnd || (chunkAtEof_ && pos <= chunkEnd));
+  if (!held) {
+    // Read from the block that the lane furthest behind still needs, so
+    // that every lane's block lies in the one buffer and the input is read
+    // once.
+    int64_t from = pos;
+    for (const Lane& lane : lanes_) {
+      if (lane.done) continue;
+      from = std::min(from, lane.empty ? lane.next : lane.blockStart);
+    }
+    if (pos + kBlockSize > from + kChunkSize) from = pos;
+    // Nothing past the byte after the window is read. The first reads of a
+    // pass are small and the size doubles up to the buffer's, so that a walk
+    // that ends early (a short window, a cancel) reads little it never uses.
+    int64_t want = std::min(readSize_, std::max<int64_t>(end_ + 1 - from, 0));
+    want = std::max(want, pos + kBlockSize - from);
+    readSize_ = std::min(readSize_ * 2, kChunkSize);
+    chunkStart_ = from;
+    chunkLen_ = in_.readAt(from, chunk_.data(), want);
+    chunkAtEof_ = chunkLen_ < want;
+    chunk_[chunkLen_] = 0;
+    // Probes and copies read these bytes from here rather than again.
+    in_.lend(chunk_.data(), chunkStart_, chunkLen_);
+  }
+  return std::clamp<int64_t>(chunkStart_ + chunkLen_ - pos, 0, kBlockSize);
+}
+
+void ScanPass::walk() {
+  for (;;) {
+    Lane* lane = nullptr;
+    for (Lane& l : lanes_) {
+      if (!l.done && (lane == nullptr || l.frontier() < lane->frontier())) lane = &l;
+    }
+    if (lane == nullptr) return;
+    if (lane->pending) {
+      probe(*lane);
+    } else {
+      scan(*lane);
+    }
+  }
+}
+
+void ScanPass::scan(Lane& lane) {
+  const Carver::Trigger trig = lane.trigger;
+  if (lane.next >= end_) {
+    lane.done = true;
+    return;
+  }
+  if (lane.empty) {
+    lane.blockStart = lane.next;
+    lane.blockEnd = lane.next + blockAt(lane.next);
+    lane.empty = false;
+  } else if (lane.blockStart < chunkStart_ || lane.blockEnd > chunkStart_ + chunkLen_) {
+    // The buffer moved on for another lane; read this lane's block again
+    // (only what the input still holds of it).
+    blockAt(lane.blockStart);
+    lane.blockEnd = std::min(lane.blockEnd, chunkStart_ + chunkLen_);
+  }
+  if (lane.blockEnd <= lane.next) {  // the input shrank under us
+    lane.done = true;
+    return;
+  }
+  if (!host_.Running()) {
+    ++lane.next;
+    lane.done = true;
+    return;
+  }
+  // Search the current block and the whole blocks after it that the buffer
+  // holds, as far as the pump cannot be due at their ends: the steps in
+  // between only change blocks.
+  int64_t extra = 0;
+  if (lane.blockEnd - lane.blockStart == kBlockSize) {
+    extra = std::min<int64_t>(pacer_.quietSteps(),
+                              (chunkStart_ + chunkLen_ - lane.blockEnd) / kBlockSize);
+  }
+  const int64_t regionEnd = lane.blockEnd + extra * kBlockSize;
+  // Triggers whose second byte lies in the region; the region's last byte is
+  // examined at the block change below.
+  const int64_t pairEnd = std::min(end_, regionEnd - 1);
+  int64_t k = pairEnd;
+  if (lane.next < pairEnd) {
+    k = lane.next + static_cast<int64_t>(
+                        FindTrigger(at(lane.next), static_cast<size_t>(pairEnd - lane.next), trig));
+  }
+  const int64_t reached = k < pairEnd ? k + 1 : pairEnd;
+  if (reached >= lane.blockEnd) {
+    const int64_t blocks = (reached - lane.blockEnd) / kBlockSize + 1;
+    pacer_.skip(static_cast<int>(blocks));
+    lane.blockStart = lane.blockEnd + (blocks - 1) * kBlockSize;
+    lane.blockEnd = lane.blockStart + kBlockSize;
+  }
+  lane.next = reached;
+  if (k < pairEnd) {
+    if (!host_.Running()) {
+      lane.done = true;
+      return;
+    }
+    lane.pending = true;
+    lane.candidate = k;
+    return;
+  }
+  if (lane.next >= end_) {  // the window ends inside the region
+    lane.done = true;
+    return;
+  }
+
+  // The last byte of the block: its trigger takes its second byte from the
+  // next block.
+  const uint8_t examined = *at(lane.next);
+  const int64_t candidate = lane.next;
+  lane.next = lane.blockEnd;
+  if (atEof(lane.blockEnd)) {  // no byte follows: the examined byte is not tested
+    lane.done = true;
+    return;
+  }
+  lane.blockStart = lane.blockEnd;
+  lane.blockEnd = lane.blockStart + blockAt(lane.blockStart);
   if (pacer_.due()) {
     showProgress();
     host_.ProcessEvents();
   }
-}
-
-void ScanPass::walk() {
-  const Carver::Trigger trig = carver_.trigger();
-  while (next_ < end_) {
-    if (empty_) {
-      fill_ = in_.read(buf_, kBlockSize);
-      cur_ = 0;
-      empty_ = false;
-    }
-    if (fill_ == 0) return;  // the input shrank under us
-    if (!host_.Running()) {
-      ++next_;
-      return;
-    }
-    // Skip to the next byte that can begin a trigger. The bytes passed over
-    // are examined bytes that cannot match.
-    int64_t limit = std::min(fill_, cur_ + (end_ - next_));
-    const void* hit = std::memchr(buf_ + cur_, trig.first, limit - cur_);
-    if (hit == nullptr) {
-      next_ += limit - cur_;
-      cur_ = limit;
-      if (cur_ < fill_) return;  // the window ends inside this block
-      if (in_.eof()) return;     // the examined byte was the input's last
-      refill();
-      if (fill_ == 0) return;
-      if (!host_.Running()) return;
-      continue;
-    }
-    int64_t k = static_cast<const unsigned char*>(hit) - buf_;
-    next_ += k - cur_ + 1;
-    cur_ = k + 1;
-    if (cur_ == fill_) {
-      if (in_.eof()) return;  // no byte follows: the examined byte is not tested
-      refill();
-      if (fill_ == 0) return;
-    }
-    if (!host_.Running()) return;
-    if ((buf_[cur_] & trig.mask) != trig.value) continue;
-
-    // Probe the candidate at next - 1.
-    int64_t saved = in_.position();
-    int64_t candidate = next_ - 1;
-    in_.seek(candidate);
-    if (pacer_.due()) host_.ProcessEvents();
-    CopySpan span{candidate, 0};
-    ProbeResult result = carver_.probe(in_, candidate, span);
-    if (result == ProbeResult::EndPass) return;
-    if (result == ProbeResult::Reject) {
-      in_.seek(saved);
-      if (carver_.progressPerProbe()) showProgress();
-      continue;
-    }
-    ++found_;
-    host_.AddLog(carver_.streamLine(found_, candidate));
-    if (!produce(span)) {
-      aborted_ = true;
-      return;
-    }
+  if (lane.blockEnd == lane.blockStart || !host_.Running()) {
+    lane.done = true;
+    return;
+  }
+  if (examined == trig.first && (*at(lane.blockStart) & trig.mask) == trig.value) {
+    lane.pending = true;
+    lane.candidate = candidate;
   }
 }
 
-bool ScanPass::produce(const CopySpan& measured) {
+void ScanPass::probe(Lane& lane) {
+  lane.pending = false;
+  // The input's position after the last block read, restored after a
+  // rejected probe.
+  const int64_t saved = lane.blockEnd;
+  const int64_t candidate = lane.candidate;
+  in_.seek(candidate);
+  if (pacer_.due()) host_.ProcessEvents();
+  CopySpan span{candidate, 0};
+  ProbeResult result = lane.carver.probe(in_, candidate, span);
+  if (result == ProbeResult::EndPass) {
+    lane.done = true;
+    return;
+  }
+  if (result == ProbeResult::Reject) {
+    in_.seek(saved);
+    if (lane.carver.progressPerProbe()) showProgress();
+    return;
+  }
+  ++lane.found;
+  host_.AddLog(lane.carver.streamLine(lane.found, candidate));
+  if (!produce(lane, span)) {
+    lane.aborted = true;
+    lane.done = true;
+    if (lanes_.size() == 1) in_.closeQuietly();
+  }
+}
+
+bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
+  Carver& carver = lane.carver;
   CopySpan span = measured;
   File out;
   try {
     bool hasDir = false;
     std::string dir = PatternDirectory(pattern_, hasDir);
     if (hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
-    carver_.settleRange(found_, span);
-    std::string name = carver_.outputName(pattern_, input_, found_);
+    carver.settleRange(lane.found, span);
+    std::string name = carver.outputName(pattern_, input_, lane.found);
     if (in_.isSameFileAs(name))
       throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
     out = File::Create(name);
     CopyRange(in_, span.start, span.length, out);
-    carver_.afterCopy(out, found_);
+    carver.afterCopy(out, lane.found);
     // Closing flushes the output; a full disk shows here and fails this
     // stream rather than passing for success.
     out.close();
-    ++written_;
-    next_ = in_.position();
-    empty_ = true;
-    if (carver_.progressPerProbe()) showProgress();
+    ++lane.written;
+    lane.next = in_.position();
+    lane.empty = true;
+    if (carver.progressPerProbe()) showProgress();
     return true;
   } catch (const IoError& e) {
     host_.AddLog(std::string("* ") + e.what());
     BoxAnswer answer = host_.MessageBox(BoxType::Error,
-                                        std::string(e.what()) + "\n" + std::to_string(found_) +
+                                        std::string(e.what()) + "\n" + std::to_string(lane.found) +
                                             "番目のファイルの処理中にエラーが起こりました",
                                         BoxButtons::AbortIgnore, e.code());
     out.closeQuietly();
-    if (answer != BoxAnswer::Ignore) {
-      // Abort, or the box closed without a button.
-      in_.closeQuietly();
-      return false;
-    }
-    next_ = span.start + span.length;
-    in_.seek(next_);
-    empty_ = true;
+    if (answer != BoxAnswer::Ignore) return false;  // Abort, or the box closed without a button
+    lane.next = span.start + span.length;
+    in_.seek(lane.next);
+    lane.empty = true;
     return true;
   }
 }
@@ -238,8 +402,13 @@ std::string PatternDirectory(const std::string& pattern, bool& found) {
   return found ? pattern.substr(0, slash) : std::string();
 }
 
+int64_t RunScanPasses(Host& host, const std::vector<Carver*>& carvers, const std::string& input,
+                      const std::string& pattern) {
+  ScanPass pass(host, carvers, input, pattern);
+  return pass.run();
+}
+
 int64_t RunScanPass(Host& host, Carver& carver, const std::string& input,
                     const std::string& pattern) {
-  ScanPass pass(host, carver, input, pattern);
-  return pass.run();
+  return RunScanPasses(host, {&carver}, input, pattern);
 }

@@ -1,13 +1,16 @@
-// The scan pass shared by the three carvers: existence test, scan window,
-// the byte walk through a 512-byte block buffer with its trigger test, the
-// probe protocol, producing a stream (directory, range, name, output, copy),
-// the failure handling at its three levels, progress and the summary line.
+// The scan pass shared by the carvers: existence test, scan window, the
+// byte walk in 512-byte blocks over one large read buffer with its trigger
+// test, the probe protocol, producing a stream (directory, range, name,
+// output, copy), the failure handling at its three levels, progress and the
+// summary line. One pass can walk several carvers over one read.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "carve/host.h"
+#include "carve/trigger_search.h"
 
 class File;
 
@@ -23,9 +26,7 @@ enum class ProbeResult { Reject, Accept, EndPass };
 class Carver {
  public:
   // The trigger: examined byte == first and (next byte & mask) == value.
-  struct Trigger {
-    uint8_t first, mask, value;
-  };
+  using Trigger = TwoByteTrigger;
 
   virtual ~Carver() = default;
   virtual Trigger trigger() const = 0;
@@ -53,6 +54,14 @@ class Carver {
 // Runs one scan pass; returns the number of streams written.
 int64_t RunScanPass(Host& host, Carver& carver, const std::string& input,
                     const std::string& pattern);
+
+// Runs the passes of several carvers over one read of the input. Each carver
+// walks on its own, exactly as in its own pass: a stream it accepts is
+// skipped by it alone. Their opening lines come first, then the stream lines
+// of all of them in order of offset, then their summary lines. Returns the
+// number of streams written by all of them.
+int64_t RunScanPasses(Host& host, const std::vector<Carver*>& carvers, const std::string& input,
+                      const std::string& pattern);
 
 // Copies `length` bytes of `input` from `start` to the end of `output` and
 // leaves the input just past the copied range, or at its end when it ends

@@ -1,7 +1,9 @@
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "carve/carvers.h"
 #include "carve/extract.h"
 #include "carve/scan_pass.h"
 #include "output/naming.h"
@@ -57,7 +59,8 @@ class WavCarver : public Carver {
 
 }  // namespace
 
+std::unique_ptr<Carver> MakeWavCarver(Host& /*host*/) { return std::make_unique<WavCarver>(); }
+
 int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern) {
-  WavCarver carver;
-  return RunScanPass(host, carver, input, pattern);
+  return RunScanPass(host, *MakeWavCarver(host), input, pattern);
 }

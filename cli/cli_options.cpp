@@ -43,10 +43,11 @@ class ArgReader {
 bool ArgReader::run() {
   if (!args_.empty()) {
     const std::string& first = args_[0];
-    if (first == "mp3" || first == "ogg" || first == "wav" || first == "crc") {
+    if (first == "mp3" || first == "ogg" || first == "wav" || first == "all" || first == "crc") {
       o_.command = first == "mp3"   ? CliCommand::Mp3
                    : first == "ogg" ? CliCommand::Ogg
                    : first == "wav" ? CliCommand::Wav
+                   : first == "all" ? CliCommand::All
                                     : CliCommand::Crc;
       i_ = 1;
     }
@@ -63,8 +64,8 @@ bool ArgReader::run() {
       o_.inputs.push_back(arg);
     }
   }
-  if (o_.useTagIni && o_.command != CliCommand::Mp3) {
-    return fail("--tag-ini is for the mp3 command only");
+  if (o_.useTagIni && o_.command != CliCommand::Mp3 && o_.command != CliCommand::All) {
+    return fail("--tag-ini is for the mp3 and all commands only");
   }
   if (o_.inputs.empty()) return fail("no input file");
   return true;
@@ -152,10 +153,11 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
 }
 
 std::string CliUsageText() {
-  return "Usage: zandrel-cli [mp3|ogg|wav|crc] [OPTION]... INPUT...\n"
+  return "Usage: zandrel-cli [mp3|ogg|wav|all|crc] [OPTION]... INPUT...\n"
          "Finds audio streams inside INPUT files and writes each to a file of its own.\n"
          "  mp3 (the default) carves MPEG audio Layer III streams, ogg Ogg Vorbis\n"
-         "  streams, wav RIFF WAVE files; crc prints the CRC-32 of every INPUT.\n"
+         "  streams, wav RIFF WAVE files; all carves all three in one read of each\n"
+         "  INPUT; crc prints the CRC-32 of every INPUT.\n"
          "\n"
          "  -o, --output PATTERN  output name pattern (default: the working directory +\n"
          "                        \"output/%3.3d.mp3\"); %d number, %f base name,\n"
@@ -168,7 +170,7 @@ std::string CliUsageText() {
          "                        let that change not end a stream (each default: it\n"
          "                        ends it)\n"
          "  --no-id3v2 --no-id3v1 do not copy that tag with a stream\n"
-         "  --tag-ini FILE        new ID3v1 tags from a tag INI file (mp3 only)\n"
+         "  --tag-ini FILE        new ID3v1 tags from a tag INI file (mp3 and all)\n"
          "  --yes                 answer Yes to the questions the window would ask\n"
          "  --abort-on-error      answer Abort instead of Ignore when writing a stream\n"
          "                        fails\n"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Mp3, Ogg, Wav, Crc };
+enum class CliCommand { Mp3, Ogg, Wav, All, Crc };
 
 struct CliOptions {
   CliCommand command = CliCommand::Mp3;

@@ -143,6 +143,9 @@ int Runner::carve() {
       case CliCommand::Wav:
         ExtractWav(host, input, pattern);
         break;
+      case CliCommand::All:
+        ExtractAll(host, input, pattern);
+        break;
       case CliCommand::Crc:
         break;
     }

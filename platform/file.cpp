@@ -83,6 +83,9 @@ File& File::operator=(File&& other) noexcept {
     buf_ = std::move(other.buf_);
     bufStart_ = other.bufStart_;
     bufLen_ = std::exchange(other.bufLen_, 0);
+    lent_ = std::exchange(other.lent_, nullptr);
+    lentStart_ = other.lentStart_;
+    lentLen_ = other.lentLen_;
   }
   return *this;
 }
@@ -170,6 +173,14 @@ int64_t File::read(void* dst, int64_t count) {
   auto* out = static_cast<unsigned char*>(dst);
   int64_t total = 0;
   while (count > 0) {
+    if (lent_ != nullptr && pos_ >= lentStart_ && pos_ < lentStart_ + lentLen_) {
+      int64_t n = std::min(count, lentStart_ + lentLen_ - pos_);
+      std::memcpy(out + total, lent_ + (pos_ - lentStart_), n);
+      pos_ += n;
+      total += n;
+      count -= n;
+      continue;
+    }
     if (pos_ >= bufStart_ && pos_ < bufStart_ + bufLen_) {
       int64_t n = std::min(count, bufStart_ + bufLen_ - pos_);
       std::memcpy(out + total, buf_.data() + (pos_ - bufStart_), n);
@@ -182,6 +193,31 @@ int64_t File::read(void* dst, int64_t count) {
     if (bufLen_ == 0) break;
   }
   return total;
+}
+
+int64_t File::readAt(int64_t pos, void* dst, int64_t count) {
+  Inject(FileOp::Read, path_);
+  auto* out = static_cast<unsigned char*>(dst);
+  int64_t total = 0;
+  while (total < count) {
+    ssize_t n = ::pread(fd_, out + total, count - total, pos + total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowOsError(errno, path_);
+    }
+    if (n == 0) {
+      knownSize_ = pos + total;
+      break;
+    }
+    total += n;
+  }
+  return total;
+}
+
+void File::lend(const void* data, int64_t start, int64_t length) {
+  lent_ = static_cast<const unsigned char*>(data);
+  lentStart_ = start;
+  lentLen_ = data != nullptr ? length : 0;
 }
 
 void File::readExact(void* dst, int64_t count) {

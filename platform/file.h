@@ -60,9 +60,17 @@ class File {
 
   int64_t size();  // the current size, asked of the system
   int64_t position() const { return pos_; }
-  void seek(int64_t pos);                      // also beyond the end; negative is refused
-  int64_t read(void* dst, int64_t count);      // the count read; 0 at the end
-  void readExact(void* dst, int64_t count);    // "Read beyond end of file" if short
+  void seek(int64_t pos);                    // also beyond the end; negative is refused
+  int64_t read(void* dst, int64_t count);    // the count read; 0 at the end
+  void readExact(void* dst, int64_t count);  // "Read beyond end of file" if short
+  // Reads up to `count` bytes at `pos` straight into `dst`, past the read
+  // buffer, for large sequential reads; the position does not move. Returns
+  // the count read: fewer only at the end of the file.
+  int64_t readAt(int64_t pos, void* dst, int64_t count);
+  // Serves reads of the bytes [start, start + length) from `data`, which the
+  // caller holds (bytes it read with readAt), until lent again; a null
+  // `data` ends it.
+  void lend(const void* data, int64_t start, int64_t length);
   bool eof();                                  // the position is at or past the end
   void write(const void* src, int64_t count);  // "Disk full" if not taken whole
   void flush();                                // writes what the write buffer holds
@@ -85,8 +93,10 @@ class File {
   int64_t pos_ = 0;
   int64_t knownSize_ = 0;  // size seen at open or at the last short read
   std::vector<unsigned char> buf_;
-  int64_t bufStart_ = 0;  // file offset of buf_[0] (reading)
-  int64_t bufLen_ = 0;    // bytes valid in buf_ (reading) or pending (writing)
+  int64_t bufStart_ = 0;                 // file offset of buf_[0] (reading)
+  int64_t bufLen_ = 0;                   // bytes valid in buf_ (reading) or pending (writing)
+  const unsigned char* lent_ = nullptr;  // see lend()
+  int64_t lentStart_ = 0, lentLen_ = 0;
 };
 
 bool FileExists(const std::string& path);  // a directory is not a file

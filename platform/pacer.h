@@ -22,6 +22,11 @@ class Pacer {
     return true;
   }
 
+  // How many steps from now on are sure not to be due, so that a loop may
+  // take them in one go with skip(); 0 when every step is due.
+  int quietSteps() const { return interval_.count() == 0 ? 0 : stepsPerCheck_ - 1 - steps_; }
+  void skip(int steps) { steps_ += steps; }
+
  private:
   std::chrono::steady_clock::duration interval_;
   int stepsPerCheck_;

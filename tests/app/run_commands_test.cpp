@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -145,6 +146,48 @@ class RunCommandsTest : public QObject {
     QCOMPARE(w.seam.beeps, 1);
     QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
     QCOMPARE(QDir(temp.path()).entryList(QDir::Files).size(), 2);
+  }
+
+  void allFormatsEntryCarvesEveryKindInOneRunAndCancelsLikeTheOthers() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("mix.bin");
+    const QByteArray mp3 = Fixture("mpeg1_cbr128.mp3"), ogg = Fixture("vorbis_stereo.ogg"),
+                     wav = Fixture("wave_u8_mono.wav");
+    QVERIFY(WriteFile(input, Filler(3001, 51) + wav + Filler(999, 52) + mp3 + Filler(777, 53) +
+                                 ogg + Filler(500, 54)));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(input);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%3.3d.mp3");
+    w.find<QSpinBox>("updFrameNum")->setValue(2);  // the Ogg fixture has three pages
+    w.find<QAction>("AllFormats1")->trigger();
+
+    const QStringList log = w.log();
+    QCOMPARE(log.size(), 9);
+    QCOMPARE(log[0], Quoted(input) + kMp3Opening);
+    QCOMPARE(log[1], Quoted(input) + QStringLiteral("からOggファイルを探しますっ！"));
+    QCOMPARE(log[2], Quoted(input) + QStringLiteral("からWavファイルを探しますっ！"));
+    QVERIFY(log[3].endsWith("RIFF Wav"));  // in order of offset
+    QVERIFY(log[4].contains("mpeg1.0layer3"));
+    QVERIFY(log[5].contains("OggVorbis"));
+    QCOMPARE(log[6], QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+    QCOMPARE(log[8], QStringLiteral("1個のwavを発見。うち1個を抽出しました"));
+    QCOMPARE(ReadFile(temp.filePath("out/001.mp3")), mp3);
+    QCOMPARE(ReadFile(temp.filePath("out/001.ogg")), ogg);
+    QCOMPARE(ReadFile(temp.filePath("out/001.wav")), wav);
+    QCOMPARE(w.seam.beeps, 1);
+
+    // The entry during a run cancels it, as the other run commands do.
+    const QString big = temp.filePath("big.bin");
+    QVERIFY(WriteFile(big, Filler(300000, 55) + mp3));
+    WindowUnderTest c;
+    c.find<QLineEdit>("edtInput")->setText(big);
+    c.find<QLineEdit>("edtOutput")->setText(temp.path() + "/c/%3.3d.mp3");
+    FromInsideThePump(c.window.get(), [&] { c.find<QAction>("AllFormats1")->trigger(); });
+    c.find<QAction>("AllFormats1")->trigger();
+    QCOMPARE(c.log().size(), 6);  // three opening and three summary lines
+    QCOMPARE(c.log()[3], QStringLiteral("Not Found (T-T)"));
+    QVERIFY(!QFileInfo::exists(temp.filePath("c")));
+    QCOMPARE(c.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
   }
 
   void outputPatternIsReadForEveryInput() {

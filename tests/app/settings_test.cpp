@@ -171,10 +171,11 @@ class SettingsTest : public QObject {
     auto* menu = w.find<QMenu>("PopupMenu1");
     QVERIFY(menu);
     const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 5);
-    const QStringList names = {"N1", "N2", "N3", "OggVorbis1", "RiffWAV1"};
-    const QStringList texts = {"ログのクリア(&C)", "出力フォルダを開く(&O)", "",
-                               "OggVorbisを抽出(α版)", "Riff WAVを抽出(適当)"};
+    QCOMPARE(actions.size(), 6);
+    const QStringList names = {"N1", "N2", "N3", "OggVorbis1", "RiffWAV1", "AllFormats1"};
+    const QStringList texts = {
+        "ログのクリア(&C)",     "出力フォルダを開く(&O)", "",
+        "OggVorbisを抽出(α版)", "Riff WAVを抽出(適当)",   "すべての形式を抽出"};
     for (int i = 0; i < actions.size(); ++i) {
       QCOMPARE(actions[i]->objectName(), names[i]);
       QCOMPARE(actions[i]->isSeparator(), i == 2);

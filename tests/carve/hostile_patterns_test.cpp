@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "carve/extract.h"
 #include "platform/file.h"
@@ -52,12 +53,13 @@ struct Pattern {
   int mp3, ogg, wav;  // streams each pass writes from 256 KiB of it
 };
 
-TEST(HostilePatterns, EveryPassEndsAndWritesOnlyRangesOfTheInput) {
-  const size_t kSize = 256 * 1024;
+const size_t kSize = 256 * 1024;
+
+std::vector<Pattern> Patterns() {
   Bytes m1 = Frame({0xFF, 0xFB, 0x90, 0x64}, 417);
   Bytes shortest = Frame({0xFF, 0xF3, 0x14, 0xC4}, 24);
   Bytes riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
-  const Pattern patterns[] = {
+  return {
       {"mp3 every other offset", {0xFF, 0xFB}, 0, 0, 0},
       {"mp3 headers every 4th", {0xFF, 0xFB, 0x90, 0x64}, 0, 0, 0},
       {"mp3 chains of three", Cat({m1, m1, m1, Garbage()}), 0, 0, 0},
@@ -68,7 +70,10 @@ TEST(HostilePatterns, EveryPassEndsAndWritesOnlyRangesOfTheInput) {
       {"wav every other offset", {'R', 'I'}, 0, 0, 0},
       {"wav headers", Cat({riff, Garbage()}), 0, 0, static_cast<int>((kSize + 115) / 116)},
   };
-  for (const Pattern& p : patterns) {
+}
+
+TEST(HostilePatterns, EveryPassEndsAndWritesOnlyRangesOfTheInput) {
+  for (const Pattern& p : Patterns()) {
     SCOPED_TRACE(p.name);
     TempDir dir;
     Bytes data = Repeat(p.unit, kSize);
@@ -109,6 +114,107 @@ TEST(HostilePatterns, PagesChainedToTheEndAndAHugeSizeFieldAreOneStreamEach) {
   EXPECT_EQ(ExtractWav(host, dir / "wav.bin", dir / "w%d.xxx"), 1);
   EXPECT_EQ(host.log[1], "[001($00000000-$100000006)] RIFF Wav");
   EXPECT_EQ(ReadBytes(dir / "w1.wav"), wav);
+}
+
+// The files below a folder, by name, with their bytes.
+std::map<std::string, Bytes> FilesIn(const std::string& dir) {
+  std::map<std::string, Bytes> files;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    files[entry.path().filename().string()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+int64_t LineOffset(const std::string& line) {
+  return std::stoll(line.substr(line.find("($") + 2, line.find('-') - line.find("($") - 2), nullptr,
+                    16);
+}
+
+// The one-read pass gives what the three passes give one after the other:
+// the same files, and their lines with the stream lines merged by offset.
+// The passes pump at every block; the walks that take many blocks at once
+// between two looks at the clock must come to the same.
+void ExpectAllEqualsThePasses(const Bytes& data, int minFrames) {
+  TempDir dir;
+  WriteBytes(dir / "in.bin", data);
+  std::vector<std::string> openings, streams, summaries;
+  int64_t written = 0;
+  for (auto pass : {ExtractMp3, ExtractOgg, ExtractWav}) {
+    std::vector<std::string> logs[2];
+    for (int paced : {0, 1}) {
+      ScriptHost host;
+      host.minFrames = minFrames;
+      host.pumpIntervalMs = paced * 60000;
+      const std::string out = dir / (paced ? "paced/%3.3d.mp3" : "passes/%3.3d.mp3");
+      int64_t n = pass(host, dir / "in.bin", out);
+      if (!paced) written += n;
+      logs[paced] = host.log;
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    const auto& log = logs[0];
+    ASSERT_GE(log.size(), 2u);
+    openings.push_back(log.front());
+    summaries.push_back(log.back());
+    streams.insert(streams.end(), log.begin() + 1, log.end() - 1);
+  }
+  EXPECT_EQ(FilesIn(dir / "paced"), FilesIn(dir / "passes"));
+  std::stable_sort(streams.begin(), streams.end(),
+                   [](const auto& a, const auto& b) { return LineOffset(a) < LineOffset(b); });
+  std::vector<std::string> expected = openings;
+  expected.insert(expected.end(), streams.begin(), streams.end());
+  expected.insert(expected.end(), summaries.begin(), summaries.end());
+
+  for (int paced : {0, 1}) {
+    SCOPED_TRACE(paced ? "all, paced" : "all");
+    ScriptHost all;
+    all.minFrames = minFrames;
+    all.pumpIntervalMs = paced * 60000;
+    const std::string out = dir / (paced ? "all-paced" : "all");
+    EXPECT_EQ(ExtractAll(all, dir / "in.bin", out + "/%3.3d.mp3"), written);
+    EXPECT_EQ(all.log, expected);
+    EXPECT_TRUE(all.boxes.empty());
+    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(FilesIn(out), FilesIn(dir / "passes"));
+  }
+  EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
+}
+
+TEST(HostilePatterns, AllFormatsInOneReadEqualThePassesOneAfterTheOther) {
+  for (const Pattern& p : Patterns()) {
+    SCOPED_TRACE(p.name);
+    ExpectAllEqualsThePasses(Repeat(p.unit, kSize / 4), 2);
+  }
+  // Real audio of every kind at odd offsets in random bytes, back to back
+  // and overlapping a stream of another kind.
+  Bytes mixed = RandomBytes(1001, 1, true);
+  for (const char* name : {"mpeg1_id3.mp3", "vorbis_chained.ogg", "wave_list_first.wav",
+                           "mpeg25_8k.mp3", "vorbis_mono.ogg", "wave_s16_stereo.wav",
+                           "mpeg2_vbr.mp3", "mpeg1_crc.mp3", "wave_u8_mono.wav"}) {
+    Append(mixed, Fixture(name));
+    Append(mixed, RandomBytes(333, static_cast<uint32_t>(mixed.size()), true));
+  }
+  Bytes nested = Fixture("wave_s16_stereo.wav");
+  Bytes ogg = Fixture("vorbis_mono.ogg");
+  std::copy(ogg.begin(), ogg.end(), nested.begin() + 1000);
+  Append(mixed, nested);
+  for (int frames : {2, 4}) {
+    SCOPED_TRACE("mixed fixtures, frames " + std::to_string(frames));
+    ExpectAllEqualsThePasses(mixed, frames);
+  }
+  // Random bytes, plain and thick with the three triggers.
+  for (uint32_t seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE("random " + std::to_string(seed));
+    Bytes data = RandomBytes(300000 + seed * 77, seed + 10, true);
+    if (seed % 2 == 0) {
+      for (size_t i = seed; i + 1 < data.size(); i += 97) {
+        static const uint8_t kFirst[] = {0xFF, 'O', 'R'}, kSecond[] = {0xFB, 'g', 'I'};
+        data[i] = kFirst[i % 3];
+        data[i + 1] = kSecond[i % 3];
+      }
+    }
+    ExpectAllEqualsThePasses(data, 2);
+  }
 }
 
 }  // namespace
