@@ -302,6 +302,11 @@ void ScanPass::scan(Lane& lane) {
     lane.done = true;
     return;
   }
+  // A lane that has passed another one lets it catch up first, so that the
+  // buffer is moved on only once all lanes are done with it.
+  for (const Lane& other : lanes_) {
+    if (&other != &lane && !other.done && other.frontier() < lane.next) return;
+  }
 
   // The last byte of the block: its trigger takes its second byte from the
   // next block.

@@ -14,3 +14,9 @@ struct TwoByteTrigger {
 // `count` when there is none. Reads p[0] .. p[count]: the byte after the last
 // candidate must be readable.
 size_t FindTrigger(const uint8_t* p, size_t count, TwoByteTrigger t);
+
+// The ways of searching this machine may have; FindTrigger takes the fastest
+// it has. For tests and benchmarks.
+enum class TriggerSearchPath { Portable, Sse2, Avx2 };
+bool HasTriggerSearchPath(TriggerSearchPath path);
+size_t FindTriggerOn(TriggerSearchPath path, const uint8_t* p, size_t count, TwoByteTrigger t);

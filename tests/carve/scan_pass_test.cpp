@@ -360,3 +360,35 @@ TEST(CopyRange, LeavesTheInputJustPastTheRange) {
 }
 
 }  // namespace
+
+TEST(TriggerSearch, EveryWayFindsTheFirstWholeTrigger) {
+  Bytes data = RandomBytes(4096, 9, true);
+  // Triggers, first bytes alone, and triggers split by the end of the count.
+  for (size_t i = 100; i + 1 < data.size(); i += 211) {
+    data[i] = 0xFF;
+    data[i + 1] = (i % 3 == 0) ? 0xFB : 0x1B;
+  }
+  for (size_t i = 7; i + 1 < data.size(); i += 173) data[i] = 'O';
+  for (size_t i = 50; i + 1 < data.size(); i += 389) (data[i] = 'O', data[i + 1] = 'g');
+  const TwoByteTrigger triggers[] = {{0xFF, 0xE6, 0xE2}, {'O', 0xFF, 'g'}, {'R', 0xFF, 'I'}};
+  for (auto path :
+       {TriggerSearchPath::Portable, TriggerSearchPath::Sse2, TriggerSearchPath::Avx2}) {
+    if (!HasTriggerSearchPath(path)) continue;
+    for (const TwoByteTrigger& t : triggers) {
+      for (size_t from : {0, 1, 33, 63, 64, 99, 100, 1000}) {
+        for (size_t count = 0; from + count < data.size(); count += count < 130 ? 1 : 97) {
+          size_t expected = count;
+          for (size_t k = 0; k < count; ++k) {
+            const uint8_t* q = data.data() + from + k;
+            if (q[0] == t.first && (q[1] & t.mask) == t.value) {
+              expected = k;
+              break;
+            }
+          }
+          ASSERT_EQ(FindTriggerOn(path, data.data() + from, count, t), expected)
+              << static_cast<int>(path) << " " << from << "+" << count;
+        }
+      }
+    }
+  }
+}
