@@ -3,6 +3,10 @@
 #pragma once
 
 class QApplication;
+class QIcon;
+
+// The application's id: the name of its desktop entry without ".desktop".
+inline constexpr char DesktopId[] = "org.zandrel.Zandrel";
 
 // The version shown after the application title in the window caption.
 inline constexpr char Version[] = "beta 4";
@@ -10,3 +14,6 @@ inline constexpr char Version[] = "beta 4";
 // Sets the application title to "zandrel" and installs Qt's Japanese
 // translation, so that message boxes read はい/いいえ, 中止/無視, OK.
 void InitApplication(QApplication& app);
+
+// The program's icon in every size it comes in.
+QIcon ProgramIcon();

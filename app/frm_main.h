@@ -16,6 +16,9 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -38,6 +41,9 @@ class TfrmMain : public QWidget, public Host {
   void setSeam(UiSeam* seam);
   // How often the passes and the checksum command pump events; 0: always.
   void setPumpIntervalMs(int ms) { FPumpIntervalMs = ms; }
+  // Puts file names into the input field as the input chooser writes them:
+  // one bare, several as comma text. No names leave the field as it is.
+  void SetInputFiles(const std::vector<std::string>& paths);
 
   // Host: the options, read from the controls at each call.
   bool LimitRange() override;
@@ -80,6 +86,12 @@ class TfrmMain : public QWidget, public Host {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Local files dropped on the window or the input field fill the input
+  // field; anything else dropped is refused.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class PassKind { Mp3, Ogg, Wav, All };
@@ -91,6 +103,9 @@ class TfrmMain : public QWidget, public Host {
   QWidget* BuildTagTab();
   QWidget* BuildReadmeTab();
   void BuildPopupMenu();
+  // A drag over the window or the input field: accepted (and, for a drop,
+  // taken into the input field) when it carries local files only.
+  bool TakeFileDrag(QDropEvent* event);
   void FormCreate();
 
   // Runs a handler; a failure escaping it is shown by the standard error

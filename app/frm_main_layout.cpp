@@ -22,7 +22,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/app_setup.h"
 #include "app/frm_main.h"
+#include "app/whole_line_log.h"
 
 namespace {
 
@@ -103,6 +105,8 @@ void Tighten(QLayout* layout) {
 void TfrmMain::BuildControls() {
   setObjectName(QStringLiteral("frmMain"));
   setFont(WindowFont());
+  setWindowIcon(ProgramIcon());
+  setAcceptDrops(true);
 
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(0, 0, 0, 0);
@@ -145,6 +149,7 @@ void TfrmMain::BuildControls() {
   lbxLog->setFont(FixedFont());
   lbxLog->setUniformItemSizes(true);
   lbxLog->setSelectionMode(QAbstractItemView::SingleSelection);
+  ShowWholeLines(lbxLog);
   BuildPopupMenu();
 
   root->addWidget(panel);
@@ -184,6 +189,8 @@ QWidget* TfrmMain::BuildInputTab() {
   connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
   connect(spdCalcCRC, &QToolButton::clicked, this, &TfrmMain::spdCalcCRCClick);
   connect(edtInput, &QLineEdit::textChanged, this, &TfrmMain::edtInputChange);
+  // Dropped files go in through the window's own rule (file_drop.cpp).
+  edtInput->installEventFilter(this);
   return tab;
 }
 

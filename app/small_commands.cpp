@@ -1,5 +1,6 @@
 // The commands that are not runs: the input chooser, clearing the log,
 // opening the output folder and filling the readme tab.
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -9,7 +10,6 @@
 #include "app/frm_main.h"
 #include "app/text_conv.h"
 #include "carve/scan_pass.h"
-#include "platform/comma_text.h"
 #include "platform/file.h"
 
 void TfrmMain::SpeedButton1Click() {
@@ -20,9 +20,7 @@ void TfrmMain::SpeedButton1Click() {
     request.filter = "All files (*.*)|*.*";
     request.filterIndex = 1;
     auto chosen = FSeam->openFiles(this, request);
-    if (!chosen || chosen->empty()) return;
-    // One file is written bare, blanks and all; several as comma text.
-    edtInput->setText(ToQ(chosen->size() == 1 ? chosen->front() : ToCommaText(*chosen)));
+    if (chosen) SetInputFiles(*chosen);
   });
 }
 
@@ -49,25 +47,47 @@ void TfrmMain::N2Click() {
   });
 }
 
+namespace {
+
+std::string InstalledReadmePath() {
+  return FromQ(QCoreApplication::applicationDirPath()) + "/" ZANDREL_DOC_FROM_BIN "/readme.txt";
+}
+
+}  // namespace
+
 void TfrmMain::PageControl1Change(int index) {
   Guarded([this, index] {
     if (FReadmeLoaded || index != PageControl1->count() - 1) return;
     Memo1->clear();
     Memo1->hide();
-    QString text;
-    bool first = true;
-    auto append = [&](const QString& line) {
-      if (!first) text += '\n';
-      text += line;
-      first = false;
+    // The lines of one file, or nothing when it could not be read whole;
+    // `text` then holds the lines read before the failure.
+    auto read = [](const std::string& path, QString& text) {
+      bool first = true;
+      try {
+        ReadTextLines(path, [&](const std::string& line) {
+          if (!first) text += '\n';
+          text += ToQ(line);
+          first = false;
+        });
+        return true;
+      } catch (const IoError&) {
+        if (!first) text += '\n';
+        return false;
+      }
     };
-    bool loaded = false;
-    try {
-      ReadTextLines(FBaseDir + "readme.txt", [&](const std::string& line) { append(ToQ(line)); });
-      loaded = true;
-    } catch (const IoError&) {
-      // Not marked as loaded: the next visit of the tab reads it again.
-      append(QStringLiteral("* readme.txt が読めないよ (´･ω･`)"));
+    QString text;
+    bool loaded = read(FBaseDir + "readme.txt", text);
+    if (!loaded) {
+      // The copy installed with the program, when there is one.
+      QString installed;
+      if (read(InstalledReadmePath(), installed)) {
+        text = installed;
+        loaded = true;
+      } else {
+        // Not marked as loaded: the next visit of the tab reads it again.
+        text += QStringLiteral("* readme.txt が読めないよ (´･ω･`)");
+      }
     }
     Memo1->setPlainText(text);
     Memo1->show();

@@ -59,7 +59,7 @@ bool ArgReader::run() {
       optionsEnded = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
       if (!option(arg)) return false;
-      if (o_.help) return true;
+      if (o_.help || o_.version) return true;
     } else {
       o_.inputs.push_back(arg);
     }
@@ -91,6 +91,7 @@ bool ArgReader::option(const std::string& arg) {
     return true;
   };
   if (name == "-h" || name == "--help") return flag(o_.help, true);
+  if (name == "--version") return flag(o_.version, true);
   if (name == "--no-version-break") return flag(o_.breakOnVersion, false);
   if (name == "--no-channel-break") return flag(o_.breakOnChannel, false);
   if (name == "--no-freq-break") return flag(o_.breakOnFreq, false);
@@ -175,9 +176,12 @@ std::string CliUsageText() {
          "  --abort-on-error      answer Abort instead of Ignore when writing a stream\n"
          "                        fails\n"
          "  -h, --help            this usage\n"
+         "  --version             print the version and exit\n"
          "  --                    the arguments after it are input names\n"
          "\n"
          "Log lines go to standard output, messages to standard error.\n"
          "Exit status: 0 all inputs scanned without failure; 1 an input missing or a\n"
          "failure reported; 2 a usage error or a run refused by a check.\n";
 }
+
+std::string CliVersionText() { return "zandrel " ZANDREL_VERSION; }

@@ -21,6 +21,7 @@ struct CliOptions {
   bool yes = false;
   bool abortOnError = false;
   bool help = false;
+  bool version = false;
   std::vector<std::string> inputs;
 };
 
@@ -31,3 +32,6 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
 
 // The usage text printed by --help.
 std::string CliUsageText();
+
+// The line printed by --version: "zandrel X.Y.Z".
+std::string CliVersionText();

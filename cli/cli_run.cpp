@@ -169,6 +169,10 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     out << CliUsageText() << std::flush;
     return kExitOk;
   }
+  if (options.version) {
+    out << CliVersionText() << std::endl;
+    return kExitOk;
+  }
   int status;
   try {
     Runner runner(options, out, err, terminal);

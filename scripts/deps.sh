@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   libgtest-dev libbenchmark-dev zlib1g-dev
   clang libclang-rt-14-dev clang-format
+  desktop-file-utils appstream dpkg-dev file man-db
 )
 missing=()
 for p in "${packages[@]}"; do

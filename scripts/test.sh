@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Then checks the
-# formatting and gives every fuzz target a short run.
+# AddressSanitizer and UndefinedBehaviorSanitizer. The normal build is also
+# installed into a temporary folder, its layout and desktop files checked,
+# and packaged with cpack. Then checks the formatting and gives every fuzz
+# target a short run.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/deps.sh" || exit 1
@@ -19,6 +21,8 @@ run_suite() {  # name, build dir, extra cmake flags...
 }
 
 run_suite "optimised (-O2)" "$root/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANDREL_BENCH=ON || status=1
+echo "=== install and package ==="
+bash "$root/scripts/check_install.sh" "$root/build-test" || status=1
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite "sanitizers" "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZANDREL_SANITIZE=ON \
   -DZANDREL_BENCH=OFF || status=1

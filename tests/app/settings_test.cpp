@@ -27,6 +27,12 @@ class SettingsTest : public QObject {
     WindowUnderTest w;
     QCOMPARE(w.window->windowTitle(), QStringLiteral("zandrel beta 4"));
     QCOMPARE(w.window->objectName(), QStringLiteral("frmMain"));
+    // The program's own icon in the sizes it is installed in; files may be
+    // dropped on the window.
+    QCOMPARE(w.window->windowIcon().availableSizes(),
+             (QList<QSize>{QSize(48, 48), QSize(128, 128), QSize(256, 256)}));
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.zandrel.Zandrel"));
+    QVERIFY(w.window->acceptDrops());
 
     auto* tabs = w.find<QTabWidget>("PageControl1");
     QVERIFY(tabs);

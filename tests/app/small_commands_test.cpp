@@ -1,15 +1,22 @@
-// The commands that are not runs: the input chooser, the log and its two
-// menu commands, the readme tab.
+// The commands that are not runs: the input chooser, files dropped on the
+// window or given on its command line, the log and its two menu commands,
+// the readme tab.
 #include <QAction>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest>
 
+#include "app/command_line.h"
 #include "app_test_util.h"
+#include "platform/file.h"
 
 namespace {
 const QString kReadmeFailure = QStringLiteral("* readme.txt が読めないよ (´･ω･`)");
@@ -54,6 +61,123 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(crc->text(), QStringLiteral("0123ABCD"));
   }
 
+  // A drag carrying local files fills the input field like the chooser;
+  // anything else is refused, on the window and on the input field alike.
+  void droppedFiles() {
+    struct Row {
+      const char* what;
+      QStringList urls;  // empty: plain text is dragged instead
+      bool accepted;
+      QString input;  // the field's text after the drop
+    };
+    const QString kBefore = QStringLiteral("/old.bin");
+    const std::vector<Row> rows = {
+        {"one file", {"file:///data/game.pak"}, true, "/data/game.pak"},
+        {"a blank stays bare", {"file:///data/a%20b.pak"}, true, "/data/a b.pak"},
+        {"two files, one with a blank",
+         {"file:///data/a%20b.pak", "file:///data/c.pak"},
+         true,
+         "\"/data/a b.pak\",/data/c.pak"},
+        {"this host", {"file://localhost/data/x.bin"}, true, "/data/x.bin"},
+        {"a web address", {"https://example.com/game.pak"}, false, kBefore},
+        {"a file and a web address",
+         {"file:///data/c.pak", "https://example.com/game.pak"},
+         false,
+         kBefore},
+        {"a file on another host", {"file://server/data/c.pak"}, false, kBefore},
+        {"plain text", {}, false, kBefore},
+    };
+    for (const char* targetName : {"frmMain", "edtInput"}) {
+      for (const Row& row : rows) {
+        const QByteArray what = QByteArray(targetName) + ": " + row.what;
+        WindowUnderTest w;
+        auto* input = w.find<QLineEdit>("edtInput");
+        auto* crc = w.find<QLineEdit>("edtCRC");
+        QWidget* target =
+            targetName == QByteArray("frmMain") ? static_cast<QWidget*>(w.window.get()) : input;
+        input->setText(kBefore);
+        crc->setText("0123ABCD");
+        QMimeData data;
+        if (row.urls.isEmpty()) {
+          data.setText("file:///data/game.pak");
+        } else {
+          QList<QUrl> urls;
+          for (const QString& url : row.urls) urls << QUrl(url);
+          data.setUrls(urls);
+        }
+        const QPoint pos = target->rect().center();
+        QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QCOMPARE(enter.isAccepted(), row.accepted);
+        QDragMoveEvent move(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        QCOMPARE(move.isAccepted(), row.accepted);
+        QDropEvent drop(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        QVERIFY2(drop.isAccepted() == row.accepted, what.constData());
+        QVERIFY2(input->text() == row.input, qPrintable(what + " gave " + input->text()));
+        // A new input empties the shown checksum, as typing does.
+        QCOMPARE(crc->text().isEmpty(), row.accepted);
+        QVERIFY(w.log().isEmpty());
+      }
+    }
+  }
+
+  // Names on the command line fill the input field at start, taken from the
+  // working directory; nothing runs by itself.
+  void fileArguments() {
+    struct Row {
+      std::vector<std::string> args;
+      QString input;
+      std::vector<std::string> files;
+      bool version, help;
+      std::string unknownOption;
+    };
+    const std::vector<Row> rows = {
+        {{}, "", {}, false, false, ""},
+        {{"/data/game.pak"}, "/data/game.pak", {"/data/game.pak"}, false, false, ""},
+        {{"a b.pak"}, "/home/u/a b.pak", {"a b.pak"}, false, false, ""},
+        {{"a b.pak", "sub/c.pak", "/d.pak"},
+         "\"/home/u/a b.pak\",/home/u/sub/c.pak,/d.pak",
+         {"a b.pak", "sub/c.pak", "/d.pak"},
+         false,
+         false,
+         ""},
+        {{"-", "--", "--version", "-x"},
+         "/home/u/-,/home/u/--version,/home/u/-x",
+         {"-", "--version", "-x"},
+         false,
+         false,
+         ""},
+        {{"x.pak", "--version", "--bogus", "-h", "-q"},
+         "/home/u/x.pak",
+         {"x.pak"},
+         true,
+         true,
+         "--bogus"},
+    };
+    for (const Row& row : rows) {
+      const WindowCommandLine line = ParseWindowCommandLine(row.args);
+      QCOMPARE(line.files, row.files);
+      QCOMPARE(line.version, row.version);
+      QCOMPARE(line.help, row.help);
+      QCOMPARE(line.unknownOption, row.unknownOption);
+      WindowUnderTest w;
+      std::vector<std::string> paths;
+      for (const std::string& file : line.files)
+        paths.push_back(AbsoluteInputPath(file, "/home/u"));
+      w.window->SetInputFiles(paths);
+      QCOMPARE(w.find<QLineEdit>("edtInput")->text(), row.input);
+      QVERIFY(w.log().isEmpty());
+      QVERIFY(!w.window->Running());
+      QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
+    }
+    QCOMPARE(AbsoluteInputPath("a.pak", "/"), std::string("/a.pak"));
+    QCOMPARE(AbsoluteInputPath("a.pak", "/home/u/"), std::string("/home/u/a.pak"));
+    QVERIFY(WindowVersionText().starts_with("zandrel "));
+    QVERIFY(WindowUsageText().find("--version") != std::string::npos);
+  }
+
   void typingIntoTheInputEmptiesTheChecksum() {
     WindowUnderTest w;
     auto* crc = w.find<QLineEdit>("edtCRC");
@@ -90,6 +214,37 @@ class SmallCommandsTest : public QObject {
 
     w.find<QAction>("N1")->trigger();
     QCOMPARE(list->count(), 0);
+  }
+
+  // Lines are never cut: the widest one sets how far the log scrolls
+  // sideways, and its end can be scrolled into view.
+  void logShowsWholeLines() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    auto* bar = list->horizontalScrollBar();
+    QCOMPARE(list->textElideMode(), Qt::ElideNone);
+    const std::string wide =
+        "[001($00001234-$0000D623)] mpeg1.0layer3   120Frames 129kbps 44kHz    3.1sec";
+    const int wideWidth = list->fontMetrics().horizontalAdvance(QString::fromStdString(wide));
+    QVERIFY(wideWidth > list->viewport()->width());
+    // The wide line first, then shorter ones: the width stays.
+    for (const std::string& line :
+         {std::string("short"), wide, std::string("a"), std::string("b")}) {
+      w.window->AddLog(line);
+    }
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->maximum() >= wideWidth - list->viewport()->width());
+    bar->setValue(bar->maximum());
+    const QRect item = list->visualItemRect(list->item(1));
+    QVERIFY(item.width() >= wideWidth);
+    QVERIFY(item.right() <= list->viewport()->rect().right());
+    // The newest line is still the bottom row.
+    QCOMPARE(list->item(list->count() - 1)->text(), QStringLiteral("b"));
+
+    // An emptied log starts narrow again.
+    w.find<QAction>("N1")->trigger();
+    w.window->AddLog("short");
+    QTRY_COMPARE(bar->maximum(), 0);
   }
 
   void openOutputFolder() {
@@ -167,6 +322,45 @@ class SmallCommandsTest : public QObject {
     tabs->setCurrentIndex(1);
     tabs->setCurrentIndex(kReadmeTab);
     QCOMPARE(memo->toPlainText(), QStringLiteral("one\ntwo"));
+  }
+
+  // Without a readable ./readme.txt the copy installed beside the program is
+  // shown: share/doc/zandrel/readme.txt above the program's directory.
+  void readmeFallsBackToTheInstalledCopy() {
+    const QString share = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share");
+    QVERIFY2(!QFileInfo::exists(share), "a test must not remove what it did not make");
+    struct Remove {
+      QString dir;
+      ~Remove() { QDir(dir).removeRecursively(); }
+    } remove{share};
+    QVERIFY(QDir().mkpath(share + "/doc/zandrel"));
+    QVERIFY(WriteFile(share + "/doc/zandrel/readme.txt", "installed\ncopy\n"));
+
+    QTemporaryDir temp;
+    WorkingDirectory cwd(temp.path());
+    {
+      WindowUnderTest w;
+      w.find<QTabWidget>("PageControl1")->setCurrentIndex(kReadmeTab);
+      QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("installed\ncopy"));
+    }
+    // The readme of the start-up directory comes first.
+    QVERIFY(WriteFile(temp.filePath("readme.txt"), "local\n"));
+    {
+      WindowUnderTest w;
+      w.find<QTabWidget>("PageControl1")->setCurrentIndex(kReadmeTab);
+      QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("local"));
+    }
+    // Neither readable: the failure line, and the next visit tries again.
+    QVERIFY(QFile::remove(temp.filePath("readme.txt")));
+    QVERIFY(QFile::remove(share + "/doc/zandrel/readme.txt"));
+    WindowUnderTest w;
+    auto* tabs = w.find<QTabWidget>("PageControl1");
+    tabs->setCurrentIndex(kReadmeTab);
+    QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), kReadmeFailure);
+    QVERIFY(WriteFile(share + "/doc/zandrel/readme.txt", "late\n"));
+    tabs->setCurrentIndex(0);
+    tabs->setCurrentIndex(kReadmeTab);
+    QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("late"));
   }
 
   void readmeEmptyCountsAsLoaded() {

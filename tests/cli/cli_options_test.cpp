@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "cli/cli_run.h"
@@ -22,7 +23,7 @@ TEST(CliOptions, DefaultsMatchTheWindowsDefaults) {
   EXPECT_EQ(o.minFrames, 4);
   EXPECT_TRUE(o.breakOnVersion && o.breakOnChannel && o.breakOnFreq && o.breakOnCrc);
   EXPECT_TRUE(o.copyId3v1 && o.copyId3v2);
-  EXPECT_FALSE(o.useTagIni || o.yes || o.abortOnError || o.help);
+  EXPECT_FALSE(o.useTagIni || o.yes || o.abortOnError || o.help || o.version);
   EXPECT_EQ(o.inputs, Args{"in.bin"});
 }
 
@@ -171,9 +172,29 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
   for (const char* option :
        {"--output", "--range", "--frames", "--no-version-break", "--no-channel-break",
         "--no-freq-break", "--no-crc-break", "--no-id3v2", "--no-id3v1", "--tag-ini", "--yes",
-        "--abort-on-error", "--help"}) {
+        "--abort-on-error", "--help", "--version"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
   }
+}
+
+TEST(CliOptions, VersionPrintsOneLineOnStandardOutput) {
+  for (const Args& args : {Args{"--version"}, Args{"wav", "--version"}, Args{"x", "--version"},
+                           Args{"--version", "--frames", "1"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCliCommand(args, out, err, CliTerminal{}), 0) << args[0];
+    EXPECT_EQ(out.str(), CliVersionText() + "\n");
+    EXPECT_TRUE(std::regex_match(out.str(), std::regex("zandrel [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << out.str();
+    EXPECT_EQ(err.str(), "");
+  }
+  // Like any flag it takes no value, and after "--" it is an input name.
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCliCommand({"--version=1"}, out, err, CliTerminal{}), 2);
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseCliOptions({"--", "--version"}, o, error)) << error;
+  EXPECT_FALSE(o.version);
+  EXPECT_EQ(o.inputs, Args{"--version"});
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+#include "app/whole_line_log.h"
+
+#include <QAbstractItemModel>
+#include <QListWidget>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+namespace {
+
+// With uniform item sizes the list sizes every row like one sample row, so
+// the sample is made as wide as the widest line added since the list was
+// last empty; the rows keep their height.
+class WholeLineDelegate : public QStyledItemDelegate {
+ public:
+  explicit WholeLineDelegate(QListWidget* list) : QStyledItemDelegate(list), list_(list) {
+    QAbstractItemModel* model = list->model();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, this,
+                     [this](const QModelIndex&, int first, int last) {
+                       for (int row = first; row <= last; ++row) measure(row);
+                     });
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
+      if (list_->count() == 0) widestText_ = 0;
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, this, [this] { widestText_ = 0; });
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    // The sample's own text width is replaced by the widest one; the
+    // margins around the text stay.
+    const int ownText = option.fontMetrics.horizontalAdvance(index.data().toString());
+    size.setWidth(std::max(size.width(), size.width() - ownText + widestText_));
+    return size;
+  }
+
+ private:
+  void measure(int row) {
+    const QListWidgetItem* item = list_->item(row);
+    if (item == nullptr) return;
+    widestText_ = std::max(widestText_, list_->fontMetrics().horizontalAdvance(item->text()));
+  }
+
+  QListWidget* list_;
+  int widestText_ = 0;
+};
+
+}  // namespace
+
+void ShowWholeLines(QListWidget* list) {
+  list->setTextElideMode(Qt::ElideNone);
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  list->setItemDelegate(new WholeLineDelegate(list));
+}

@@ -1,0 +1,40 @@
+# bash completion for zandrel-cli
+
+_zandrel_cli() {
+  local cur prev words cword
+  _init_completion || return
+
+  case "$prev" in
+    -o | --output | --tag-ini)
+      _filedir
+      return
+      ;;
+    --frames | --range)
+      return
+      ;;
+  esac
+  # The second number of --range.
+  if [[ $cword -ge 3 && ${words[cword - 2]} == --range ]]; then
+    return
+  fi
+
+  local i
+  for ((i = 1; i < cword; i++)); do
+    if [[ ${words[i]} == -- ]]; then
+      _filedir
+      return
+    fi
+  done
+
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W '--output --range --frames --no-version-break
+      --no-channel-break --no-freq-break --no-crc-break --no-id3v2 --no-id3v1
+      --tag-ini --yes --abort-on-error --help --version --' -- "$cur"))
+    return
+  fi
+  if [[ $cword -eq 1 ]]; then
+    COMPREPLY=($(compgen -W 'mp3 ogg wav crc' -- "$cur"))
+  fi
+  _filedir
+} &&
+  complete -F _zandrel_cli zandrel-cli
