@@ -2,9 +2,13 @@
 // texts of the controls, and the rules of the spin controls.
 #include <QAction>
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +20,42 @@
 
 #include "app_test_util.h"
 #include "platform/file.h"
+
+namespace {
+
+// The rows of `image` holding a pixel other than `background`, as a
+// rectangle; null when there is none.
+QRect InkBounds(const QImage& image, QRgb background) {
+  QRect ink;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixel(x, y) != background) ink |= QRect(x, y, 1, 1);
+  return ink;
+}
+
+// The ink of `text` drawn alone in `font`, uncut.
+QRect FreeInk(const QString& text, const QFont& font) {
+  QImage image(800, 60, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(QPointF(10, 30), text);
+  painter.end();
+  return InkBounds(image, qRgb(255, 255, 255));
+}
+
+// Records the regions painted on a widget.
+class PaintSpy : public QObject {
+ public:
+  QList<QRegion> regions;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) regions << static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
+
+}  // namespace
 
 class SettingsTest : public QObject {
   Q_OBJECT
@@ -254,6 +294,98 @@ class SettingsTest : public QObject {
     QTest::keyClick(frames, Qt::Key_Return);
     QCOMPARE(frames->value(), 2);
     QCOMPARE(edtFrames->text(), QStringLiteral("2"));
+  }
+
+  // The log shows nine full rows of 12 pixels at the design size.
+  void logRowsAtDesignSize() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    QCOMPARE(w.window->size(), QSize(417, 262));
+    QCOMPARE(list->height(), 117);
+    for (int i = 0; i < 20; ++i)
+      w.window->AddLog(i % 2 ? "からMP3ファイルを探しますっ！" : "gjpqy");
+    for (int i = 0; i < list->count(); ++i) QCOMPARE(list->sizeHintForRow(i), 12);
+    QCOMPARE(list->visualItemRect(list->item(19)).height(), 12);
+    QCOMPARE(
+        list->visualItemRect(list->item(19)).top() - list->visualItemRect(list->item(18)).top(),
+        12);
+    QCOMPARE(list->viewport()->height() / 12, 9);
+  }
+
+  // Every glyph of a line is drawn whole, Japanese and ASCII alike, though
+  // the font's natural line is taller than the row.
+  void logGlyphsDrawnWhole() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    const QStringList texts = {"gjpqy_(|)[$]{};,", "からMP3ファイルを探しますっ！",
+                               "\"/tmp/鬱.bin\"からOggファイルを探しますっ！",
+                               "[001($00000000-$00001234)] mpeg1.0layer3", "Not Found (T-T)"};
+    for (const QString& text : texts) {
+      w.find<QAction>("N1")->trigger();
+      // The line between two empty ones, so that nothing cuts it but the
+      // drawing itself.
+      for (const QString& line : {QString(), text, QString()}) w.window->AddLog(Std(line));
+      const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+      const QRect drawn = InkBounds(image, background);
+      const QRect free = FreeInk(text, list->font());
+      QVERIFY2(!free.isNull(), qPrintable(text));
+      QCOMPARE(drawn.size(), free.size());
+      // The line's ink begins in its own row.
+      const QRect row = list->visualItemRect(list->item(1));
+      QVERIFY2(drawn.top() >= row.top() && drawn.top() <= row.bottom(), qPrintable(text));
+    }
+  }
+
+  // A repaint of part of the log is followed by one of all of it.
+  void logPartialRepaintWidens() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    for (int i = 0; i < 5; ++i) w.window->AddLog("gjpqy 探します");
+    QWidget* viewport = list->viewport();
+    PaintSpy spy;
+    viewport->installEventFilter(&spy);
+    viewport->repaint(list->visualItemRect(list->item(2)));
+    QVERIFY(!spy.regions.isEmpty());
+    QVERIFY(spy.regions.first() != QRegion(viewport->rect()));
+    QTRY_VERIFY(spy.regions.size() >= 2);
+    QCOMPARE(spy.regions.last(), QRegion(viewport->rect()));
+    // A whole repaint asks for no other.
+    spy.regions.clear();
+    viewport->repaint();
+    QTest::qWait(50);
+    QCOMPARE(spy.regions.size(), 1);
+    viewport->removeEventFilter(&spy);
+  }
+
+  // Page Up and Page Down step no spin value, wherever the key arrives; the
+  // Up and Down keys still step by 1.
+  void spinPageKeysDoNothing() {
+    WindowUnderTest w;
+    struct Spin {
+      const char* spin;
+      const char* edit;
+      int tab, start;
+    };
+    for (const Spin& s : {Spin{"updLower", "edtLower", 1, 50}, Spin{"updUpper", "edtUpper", 1, 60},
+                          Spin{"updFrameNum", "edtFrameNum", 2, 500}}) {
+      w.find<QTabWidget>("PageControl1")->setCurrentIndex(s.tab);
+      auto* spin = w.find<QSpinBox>(s.spin);
+      auto* edit = w.find<QLineEdit>(s.edit);
+      spin->setValue(s.start);
+      spin->setFocus();
+      for (QWidget* target : {static_cast<QWidget*>(spin), static_cast<QWidget*>(edit)}) {
+        for (Qt::Key key : {Qt::Key_PageUp, Qt::Key_PageDown}) {
+          QTest::keyClick(target, key);
+          QCOMPARE(spin->value(), s.start);
+          QCOMPARE(edit->text(), QString::number(s.start));
+        }
+      }
+      QTest::keyClick(edit, Qt::Key_Up);
+      QCOMPARE(spin->value(), s.start + 1);
+      QTest::keyClick(spin, Qt::Key_Down);
+      QCOMPARE(spin->value(), s.start);
+    }
   }
 
   void spinArrowsAndThousands() {
