@@ -23,49 +23,64 @@ class UniformRowDelegate : public QStyledItemDelegate {
              const QModelIndex& index) const override {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    const QWidget* widget = opt.widget;
-    const QStyle* style = widget ? widget->style() : QApplication::style();
     const QString text = opt.text;
 
     // Background, selection and focus frame as the style draws them; the
     // style would also cut the text at the row's edges, so the text follows.
     opt.text.clear();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
-    opt.text = text;
-
-    // Where the style puts the text: its margins, its eliding, the line's
-    // ascent and descent centred on the row.
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    const QRect box = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
-                          .adjusted(margin, 0, -margin, 0);
-    const QFontMetricsF metrics(opt.font);
-    const qreal baseline =
-        box.top() + (box.height() - metrics.ascent() - metrics.descent()) / 2 + metrics.ascent();
-    const QPointF origin(box.left(), qRound(baseline));
-    const QString shown = metrics.elidedText(text, opt.textElideMode, box.width());
+    Style(opt)->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
 
     const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (opt.state & QStyle::State_Active) ? QPalette::Active
                                                                             : QPalette::Inactive;
     const bool selected = opt.state & QStyle::State_Selected;
-    const QRect around = opt.rect.adjusted(0, -opt.rect.height(), 0, opt.rect.height());
-    painter->save();
-    painter->setFont(opt.font);
+    const QColor plain = opt.palette.color(group, QPalette::Text);
+    const QColor inRow = selected ? opt.palette.color(group, QPalette::HighlightedText) : plain;
+    const QRect& row = opt.rect;
+    const QRect around = row.adjusted(0, -row.height(), 0, row.height());
     // Inside the row in the row's colour, beyond it in the plain text colour.
-    painter->setClipRect(opt.rect, Qt::IntersectClip);
-    painter->setPen(
-        opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    painter->drawText(origin, shown);
-    painter->restore();
-    painter->save();
-    painter->setFont(opt.font);
-    painter->setClipRegion(QRegion(around).subtracted(opt.rect), Qt::IntersectClip);
-    painter->setPen(opt.palette.color(group, QPalette::Text));
-    painter->drawText(origin, shown);
-    painter->restore();
+    DrawLine(painter, opt, text, row, QRegion(row), inRow);
+    DrawLine(painter, opt, text, row, QRegion(around).subtracted(row), plain);
+    // The highlight has covered what the lines next to this one draw into
+    // it: draw that again, in the highlight's text colour.
+    if (!selected) return;
+    for (int step : {-1, 1}) {
+      const QModelIndex next = index.siblingAtRow(index.row() + step);
+      if (next.isValid())
+        DrawLine(painter, opt, next.data(Qt::DisplayRole).toString(),
+                 row.translated(0, step * row.height()), QRegion(row), inRow);
+    }
   }
 
  private:
+  static const QStyle* Style(const QStyleOptionViewItem& opt) {
+    return opt.widget ? opt.widget->style() : QApplication::style();
+  }
+
+  // Draws `text` where the style puts the text of a row at `row` (its
+  // margins, its eliding, the line's ascent and descent centred on the row),
+  // only within `clip`.
+  static void DrawLine(QPainter* painter, const QStyleOptionViewItem& opt, const QString& text,
+                       const QRect& row, const QRegion& clip, const QColor& colour) {
+    QStyleOptionViewItem place = opt;
+    place.rect = row;
+    place.text = text;
+    const QStyle* style = Style(opt);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
+    const QRect box = style->subElementRect(QStyle::SE_ItemViewItemText, &place, opt.widget)
+                          .adjusted(margin, 0, -margin, 0);
+    const QFontMetricsF metrics(opt.font);
+    const qreal baseline =
+        box.top() + (box.height() - metrics.ascent() - metrics.descent()) / 2 + metrics.ascent();
+    painter->save();
+    painter->setClipRegion(clip, Qt::IntersectClip);
+    painter->setFont(opt.font);
+    painter->setPen(colour);
+    painter->drawText(QPointF(box.left(), qRound(baseline)),
+                      metrics.elidedText(text, opt.textElideMode, box.width()));
+    painter->restore();
+  }
+
   int FRowHeight;
 };
 

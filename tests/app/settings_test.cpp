@@ -337,6 +337,32 @@ class SettingsTest : public QObject {
     }
   }
 
+  // On a highlighted row the descenders of the line above stay drawn, in the
+  // same pixels as on a plain row.
+  void logHighlightKeepsNeighbourGlyphs() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    for (const char* line : {"gjpqy_(|)[$]", "", ""}) w.window->AddLog(line);
+    const QRect row = list->visualItemRect(list->item(1));
+    auto marks = [&](QRgb ground) {
+      const QImage image =
+          list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(row);
+      QList<QPoint> points;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+          if (image.pixel(x, y) != ground) points << QPoint(x, y);
+      return points;
+    };
+    const QList<QPoint> plain = marks(list->palette().color(QPalette::Base).rgb());
+    QVERIFY(!plain.isEmpty());
+    list->setCurrentRow(1);
+    QVERIFY(list->item(1)->isSelected());
+    const QRgb highlight =
+        list->viewport()->grab().toImage().pixel(row.right() - 1, row.top() + row.height() / 2);
+    QVERIFY(highlight != list->palette().color(QPalette::Base).rgb());
+    QCOMPARE(marks(highlight), plain);
+  }
+
   // A repaint of part of the log is followed by one of all of it.
   void logPartialRepaintWidens() {
     WindowUnderTest w;
