@@ -35,15 +35,18 @@ class UniformRowDelegate : public QStyledItemDelegate {
                                                                             : QPalette::Inactive;
     const bool selected = opt.state & QStyle::State_Selected;
     const QColor plain = opt.palette.color(group, QPalette::Text);
-    const QColor inRow = selected ? opt.palette.color(group, QPalette::HighlightedText) : plain;
+    const QColor inRow = opt.palette.color(group, QPalette::HighlightedText);
     const QRect& row = opt.rect;
     const QRect around = row.adjusted(0, -row.height(), 0, row.height());
-    // Inside the row in the row's colour, beyond it in the plain text colour.
+    if (!selected) {
+      DrawLine(painter, opt, text, row, QRegion(around), plain);
+      return;
+    }
+    // Inside the row in the highlight's text colour, beyond it in the plain
+    // text colour; the highlight has covered what the lines next to this one
+    // draw into it: draw that again.
     DrawLine(painter, opt, text, row, QRegion(row), inRow);
     DrawLine(painter, opt, text, row, QRegion(around).subtracted(row), plain);
-    // The highlight has covered what the lines next to this one draw into
-    // it: draw that again, in the highlight's text colour.
-    if (!selected) return;
     for (int step : {-1, 1}) {
       const QModelIndex next = index.siblingAtRow(index.row() + step);
       if (next.isValid())
