@@ -84,6 +84,7 @@ class SmallCommandsTest : public QObject {
     for (int i = 0; i < 8; ++i) w.window->AddLog("line " + std::to_string(i));
     QCOMPARE(bar->maximum(), 0);
     QCOMPARE(firstRowShown(), 0);
+    QCOMPARE(list->visualItemRect(list->item(8)).height(), 12);
     QVERIFY(newestIsBottomRow());
     for (int i = 8; i < 40; ++i) w.window->AddLog("line " + std::to_string(i));
     QVERIFY(bar->maximum() > 0);
