@@ -8,6 +8,8 @@
 
 namespace {
 
+// Rows of one height; each line is drawn with the style's background,
+// selection and text placement, but not cut at the row's edges.
 class UniformRowDelegate : public QStyledItemDelegate {
  public:
   UniformRowDelegate(int rowHeight, QObject* parent)
