@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,11 +25,14 @@
 
 #include "app/app_setup.h"
 #include "app/frm_main.h"
+#include "app/log_rows.h"
 #include "app/whole_line_log.h"
 
 namespace {
 
 constexpr int kFontPixels = 12;
+// One log line per row, whatever the natural line height of the font.
+constexpr int kLogRowPixels = 12;
 
 QFont WindowFont() {
   QFont font;
@@ -71,12 +75,28 @@ void MakeGreyReadOnly(QLineEdit* edit) {
   edit->setPalette(palette);
 }
 
+// A spin control that steps only by 1: the arrows and the Up and Down keys
+// step, Page Up and Page Down do nothing.
+class UnitStepSpinBox : public QSpinBox {
+ public:
+  using QSpinBox::QSpinBox;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+      event->accept();
+      return;
+    }
+    QSpinBox::keyPressEvent(event);
+  }
+};
+
 // An integer spin control with its paired edit field. Typed text counts only
 // when it is a whole number within the bounds; otherwise the previous value
 // stays. Values of 1000 and more show the thousands separator.
 QSpinBox* SpinPair(QWidget* parent, const char* spinName, const char* editName, int min, int max,
                    int value) {
-  auto* spin = Named(new QSpinBox(parent), spinName);
+  auto* spin = Named(new UnitStepSpinBox(parent), spinName);
   spin->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
   spin->setGroupSeparatorShown(true);
   spin->setWrapping(false);
@@ -148,6 +168,7 @@ void TfrmMain::BuildControls() {
   lbxLog = Named(new QListWidget(this), "lbxLog");
   lbxLog->setFont(FixedFont());
   lbxLog->setUniformItemSizes(true);
+  SetUniformRowHeight(lbxLog, kLogRowPixels);
   lbxLog->setSelectionMode(QAbstractItemView::SingleSelection);
   ShowWholeLines(lbxLog);
   BuildPopupMenu();

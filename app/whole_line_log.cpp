@@ -9,10 +9,12 @@ namespace {
 
 // With uniform item sizes the list sizes every row like one sample row, so
 // the sample is made as wide as the widest line added since the list was
-// last empty; the rows keep their height.
+// last empty; the rows keep their height. Painting and everything else
+// about a row stay with the delegate the list had.
 class WholeLineDelegate : public QStyledItemDelegate {
  public:
-  explicit WholeLineDelegate(QListWidget* list) : QStyledItemDelegate(list), list_(list) {
+  explicit WholeLineDelegate(QListWidget* list)
+      : QStyledItemDelegate(list), list_(list), inner_(list->itemDelegate()) {
     QAbstractItemModel* model = list->model();
     QObject::connect(model, &QAbstractItemModel::rowsInserted, this,
                      [this](const QModelIndex&, int first, int last) {
@@ -24,8 +26,13 @@ class WholeLineDelegate : public QStyledItemDelegate {
     QObject::connect(model, &QAbstractItemModel::modelReset, this, [this] { widestText_ = 0; });
   }
 
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    inner_->paint(painter, option, index);
+  }
+
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    QSize size = inner_->sizeHint(option, index);
     // The sample's own text width is replaced by the widest one; the
     // margins around the text stay.
     const int ownText = option.fontMetrics.horizontalAdvance(index.data().toString());
@@ -41,6 +48,7 @@ class WholeLineDelegate : public QStyledItemDelegate {
   }
 
   QListWidget* list_;
+  QAbstractItemDelegate* inner_;  // owned by the list
   int widestText_ = 0;
 };
 

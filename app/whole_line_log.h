@@ -4,5 +4,6 @@
 
 class QListWidget;
 
-// Turns eliding off and keeps the list's scroll width at its widest line.
+// Turns eliding off and keeps the list's scroll width at its widest line;
+// the delegate the list has keeps drawing its rows.
 void ShowWholeLines(QListWidget* list);

@@ -2,9 +2,13 @@
 // texts of the controls, and the rules of the spin controls.
 #include <QAction>
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +20,33 @@
 
 #include "app_test_util.h"
 #include "platform/file.h"
+
+namespace {
+
+// The pixels within `area` that differ from `ground`.
+QPolygon Marks(const QImage& image, const QRect& area, QRgb ground) {
+  QPolygon points;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (image.pixel(x, y) != ground) points << QPoint(x, y);
+  return points;
+}
+
+QImage Shot(QWidget* widget) {
+  return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Records the regions painted on a widget.
+class PaintSpy : public QObject {
+ public:
+  QList<QRegion> regions;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) regions << static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
+
+}  // namespace
 
 class SettingsTest : public QObject {
   Q_OBJECT
@@ -261,6 +292,79 @@ class SettingsTest : public QObject {
     QTest::keyClick(frames, Qt::Key_Return);
     QCOMPARE(frames->value(), 2);
     QCOMPARE(edtFrames->text(), QStringLiteral("2"));
+  }
+
+  // Japanese and ASCII glyphs are drawn whole in the 12-pixel rows, though
+  // the font's natural line is taller: as much ink as the text drawn alone.
+  void logGlyphsDrawnWhole() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    for (const char* text : {"gjpqy_(|)[$]{};,", "\"/tmp/鬱.bin\"からOggファイルを探しますっ！",
+                             "[001($00000000-$00001234)] mpeg1.0layer3"}) {
+      w.find<QAction>("N1")->trigger();
+      for (const char* line : {"", text, ""}) w.window->AddLog(line);
+      const QImage shown = Shot(list->viewport());
+      QImage alone(shown.size(), QImage::Format_RGB32);
+      alone.fill(Qt::white);
+      QPainter painter(&alone);
+      painter.setFont(list->font());
+      painter.drawText(QPointF(10, 30), QString::fromUtf8(text));
+      painter.end();
+      const QRect drawn =
+          Marks(shown, shown.rect(), shown.pixel(0, shown.height() - 1)).boundingRect();
+      QCOMPARE(drawn.size(), Marks(alone, alone.rect(), qRgb(255, 255, 255)).boundingRect().size());
+      const QRect row = list->visualItemRect(list->item(1));
+      QVERIFY2(drawn.top() >= row.top() && drawn.top() <= row.bottom(), text);
+    }
+  }
+
+  // On a highlighted row the descenders of the line above keep their pixels.
+  void logHighlightKeepsNeighbourGlyphs() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    for (const char* line : {"gjpqy_(|)[$]", "", ""}) w.window->AddLog(line);
+    const QRect row = list->visualItemRect(list->item(1));
+    const QPolygon plain = Marks(Shot(list->viewport()), row, Shot(list->viewport()).pixel(0, 50));
+    QVERIFY(!plain.isEmpty());
+    list->setCurrentRow(1);
+    const QImage lit = Shot(list->viewport());
+    QVERIFY(lit.pixel(row.right() - 1, row.center().y()) != lit.pixel(0, 50));
+    QCOMPARE(Marks(lit, row, lit.pixel(row.right() - 1, row.center().y())), plain);
+  }
+
+  // A repaint of part of the log is followed by one of all of it, and that
+  // one by no other.
+  void logPartialRepaintWidens() {
+    WindowUnderTest w;
+    auto* list = w.find<QListWidget>("lbxLog");
+    for (int i = 0; i < 5; ++i) w.window->AddLog("gjpqy 探します");
+    PaintSpy spy;
+    list->viewport()->installEventFilter(&spy);
+    list->viewport()->repaint(list->visualItemRect(list->item(2)));
+    QTRY_COMPARE(spy.regions.size(), 2);
+    QCOMPARE(spy.regions[0], QRegion(list->visualItemRect(list->item(2))));
+    QCOMPARE(spy.regions[1], QRegion(list->viewport()->rect()));
+    QTest::qWait(50);
+    QCOMPARE(spy.regions.size(), 2);
+    list->viewport()->removeEventFilter(&spy);
+  }
+
+  // Page Up and Page Down step no spin value, sent to the spin or its edit.
+  void spinPageKeysDoNothing() {
+    WindowUnderTest w;
+    for (const char* name : {"updLower", "updUpper", "updFrameNum"}) {
+      auto* spin = w.find<QSpinBox>(name);
+      const int value = spin->minimum() + 10;
+      spin->setValue(value);
+      for (QWidget* target :
+           {static_cast<QWidget*>(spin), static_cast<QWidget*>(spin->findChild<QLineEdit*>())})
+        for (Qt::Key key : {Qt::Key_PageUp, Qt::Key_PageDown}) {
+          QTest::keyClick(target, key);
+          QCOMPARE(spin->value(), value);
+        }
+      QTest::keyClick(spin, Qt::Key_Up);
+      QCOMPARE(spin->value(), value + 1);
+    }
   }
 
   void spinArrowsAndThousands() {

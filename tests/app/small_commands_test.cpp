@@ -202,15 +202,25 @@ class SmallCommandsTest : public QObject {
       const QRect view = list->viewport()->rect();
       return view.contains(last) && view.bottom() - last.bottom() < last.height();
     };
-    for (int i = 0; i < 40; ++i) w.window->AddLog("line " + std::to_string(i));
+    // At the design size nine full rows show: nine lines fit unscrolled, and
+    // later the newest line is the ninth row.
+    auto firstRowShown = [&] { return list->indexAt(QPoint(0, 0)).row(); };
+    for (int i = 0; i < 8; ++i) w.window->AddLog("line " + std::to_string(i));
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(firstRowShown(), 0);
+    QCOMPARE(list->visualItemRect(list->item(8)).height(), 12);
+    QVERIFY(newestIsBottomRow());
+    for (int i = 8; i < 40; ++i) w.window->AddLog("line " + std::to_string(i));
     QVERIFY(bar->maximum() > 0);
     QVERIFY(newestIsBottomRow());
+    QCOMPARE(firstRowShown(), list->count() - 9);
 
     // Even when the user has scrolled away.
     bar->setValue(0);
     w.window->AddLog("after scrolling up");
     QCOMPARE(list->item(list->count() - 1)->text(), QStringLiteral("after scrolling up"));
     QVERIFY(newestIsBottomRow());
+    QCOMPARE(firstRowShown(), list->count() - 9);
 
     w.find<QAction>("N1")->trigger();
     QCOMPARE(list->count(), 0);
