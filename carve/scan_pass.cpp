@@ -33,6 +33,8 @@ class ScanPass {
   void refill();
   void showProgress();
   void reportFailure(const IoError& e);
+  void reportPass(PassReport::Stage stage, const std::string& error = {});
+  void reportStream(StreamReport& report, const CopySpan& span);
 
   Host& host_;
   Carver& carver_;
@@ -53,20 +55,29 @@ class ScanPass {
 int64_t ScanPass::run() {
   if (!FileExists(input_)) {
     host_.Beep();
-    host_.MessageBox(BoxType::Warning, "入力ファイルが存在しません(" + input_ + ")", BoxButtons::Ok,
-                     0);
+    const std::string message = "入力ファイルが存在しません(" + input_ + ")";
+    host_.MessageBox(BoxType::Warning, message, BoxButtons::Ok, 0);
+    reportPass(PassReport::Stage::Error, message);
     return 0;
   }
   host_.AddLog("\"" + input_ + "\"" + carver_.openingText());
-  if (!setUp()) return 0;
+  reportPass(PassReport::Stage::Begin);
+  if (!setUp()) {
+    reportPass(PassReport::Stage::End);
+    return 0;
+  }
   try {
     walk();
-    if (aborted_) return written_;
+    if (aborted_) {
+      reportPass(PassReport::Stage::End);
+      return written_;
+    }
     if (!carver_.progressPerProbe()) showProgress();
     in_.close();
   } catch (const IoError& e) {
     reportFailure(e);
     in_.closeQuietly();
+    reportPass(PassReport::Stage::End);
     return written_;
   }
   if (found_ == 0) {
@@ -75,12 +86,39 @@ int64_t ScanPass::run() {
     host_.AddLog(std::to_string(found_) + "個の" + carver_.kindName() + "を発見。うち" +
                  std::to_string(written_) + "個を抽出しました");
   }
+  reportPass(PassReport::Stage::End);
   return written_;
 }
 
 void ScanPass::reportFailure(const IoError& e) {
   host_.AddLog(std::string("* ") + e.what());
   host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
+  reportPass(PassReport::Stage::Error, e.what());
+}
+
+void ScanPass::reportPass(PassReport::Stage stage, const std::string& error) {
+  PassReport report;
+  report.stage = stage;
+  report.input = input_;
+  report.format = carver_.kindName();
+  report.found = found_;
+  report.written = written_;
+  report.error = error;
+  host_.PassReported(report);
+}
+
+void ScanPass::reportStream(StreamReport& report, const CopySpan& span) {
+  const StreamFacts facts = carver_.facts();
+  report.input = input_;
+  report.format = carver_.kindName();
+  report.number = found_;
+  report.offset = span.start;
+  report.length = span.length;
+  report.frames = facts.frames;
+  report.bitrateKbps = facts.bitrateKbps;
+  report.sampleRateHz = facts.sampleRateHz;
+  report.seconds = facts.seconds;
+  host_.StreamDone(report);
 }
 
 bool ScanPass::setUp() {
@@ -192,27 +230,48 @@ void ScanPass::walk() {
 bool ScanPass::produce(const CopySpan& measured) {
   CopySpan span = measured;
   File out;
+  StreamReport report;
   try {
+    const bool dryRun = host_.DryRun();
     bool hasDir = false;
     std::string dir = PatternDirectory(pattern_, hasDir);
-    if (hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
+    if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
     carver_.settleRange(found_, span);
-    std::string name = carver_.outputName(pattern_, input_, found_);
+    std::string name = carver_.outputName(pattern_, host_.NamingInput(input_), found_);
+    report.output = name;
+    report.outputOffset = span.start;
     if (in_.isSameFileAs(name))
       throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
-    out = File::Create(name);
-    CopyRange(in_, span.start, span.length, out);
-    carver_.afterCopy(out, found_);
-    // Closing flushes the output; a full disk shows here and fails this
-    // stream rather than passing for success.
-    out.close();
-    ++written_;
+    if (host_.OutputTaken(name)) {
+      throw IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
+    }
+    if (dryRun) {
+      // The input is left where the copy would leave it: past the range, or
+      // at its end when it ends first.
+      report.outputLength = std::clamp<int64_t>(in_.size() - span.start, 0, span.length);
+      report.status = StreamReport::Status::DryRun;
+      in_.seek(span.start + report.outputLength);
+    } else {
+      out = File::Create(name);
+      CopyRange(in_, span.start, span.length, out);
+      report.outputLength = in_.position() - span.start;
+      carver_.afterCopy(out, found_);
+      // Closing flushes the output; a full disk shows here and fails this
+      // stream rather than passing for success.
+      out.close();
+      ++written_;
+    }
+    report.appendedBytes = carver_.facts().appendedBytes;
+    reportStream(report, measured);
     next_ = in_.position();
     empty_ = true;
     if (carver_.progressPerProbe()) showProgress();
     return true;
   } catch (const IoError& e) {
     host_.AddLog(std::string("* ") + e.what());
+    report.status = StreamReport::Status::Failed;
+    report.error = e.what();
+    reportStream(report, measured);
     BoxAnswer answer = host_.MessageBox(BoxType::Error,
                                         std::string(e.what()) + "\n" + std::to_string(found_) +
                                             "番目のファイルの処理中にエラーが起こりました",

@@ -26,14 +26,20 @@ class WavCarver : public Carver {
     if (std::memcmp(header + 2, "FF", 2) != 0 || std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
       return ProbeResult::Reject;
     }
-    const uint32_t size = static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
-                          static_cast<uint32_t>(header[6]) << 16 |
-                          static_cast<uint32_t>(header[7]) << 24;
+    const uint32_t size = LittleEndian32(header + 4);
     // The RIFF chunk with its 8-byte header. Computed wide, so that no size
     // field wraps the length to nothing: the walk always moves past the
     // candidate.
     length_ = static_cast<int64_t>(size) + 8;
     span = {candidate, length_};
+    // The format chunk comes first: its size, format tag, channels, sample
+    // rate and byte rate. A stream cut short there is still a stream.
+    uint8_t format[16];
+    facts_ = {};
+    if (input.read(format, sizeof format) == static_cast<int64_t>(sizeof format)) {
+      facts_.sampleRateHz = LittleEndian32(format + 8);
+      facts_.bitrateKbps = int64_t{LittleEndian32(format + 12)} * 8 / 1000;
+    }
     return ProbeResult::Accept;
   }
 
@@ -51,8 +57,16 @@ class WavCarver : public Carver {
                             "mp3");
   }
 
+  StreamFacts facts() const override { return facts_; }
+
  private:
+  static uint32_t LittleEndian32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  }
+
   int64_t length_ = 0;
+  StreamFacts facts_;
 };
 
 }  // namespace
