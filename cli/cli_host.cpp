@@ -72,7 +72,9 @@ void CliHost::PassReported(const PassReport& report) {
 }
 
 void CliHost::StreamDone(const StreamReport& report) {
-  if (report.status != StreamReport::Status::Failed) outputsGiven_.insert(report.output);
+  if (options_.noClobber && report.status != StreamReport::Status::Failed) {
+    outputsGiven_.insert(report.output);
+  }
   if (!options_.json) return;
   progress_.clear();
   out_ << StreamJsonLine(report) << std::endl;
