@@ -391,6 +391,25 @@ TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
                                       {"input", missing},
                                       {"error", "入力ファイルが存在しません(" + missing + ")"}}));
   EXPECT_EQ(r.err, "入力ファイルが存在しません(" + missing + ")\n");
+
+  // Again: a dry run reports the same ranges; under --no-clobber the names
+  // are taken now, and both streams fail.
+  for (std::string option : {"-n", "--no-clobber"}) {
+    Result again = Cli({"--json", option, "-o", dir / "out/%f-%3.3d.mp3", in});
+    std::vector<std::string> more = Lines(again.out);
+    ASSERT_EQ(more.size(), 4u) << again.out;
+    for (size_t i : {1, 2}) {
+      nlohmann::json s = nlohmann::json::parse(more[i]), written = lines[i];
+      EXPECT_EQ(s["output"], written["output"]);
+      if (option == "-n") {
+        EXPECT_EQ(s["status"], "dry-run");
+        EXPECT_EQ(s["output_length"], written["output_length"]);
+      } else {
+        EXPECT_EQ(s["status"], "failed");
+        EXPECT_TRUE(s["error"].is_object() && !s.contains("output_length")) << s;
+      }
+    }
+  }
 }
 
 TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
