@@ -33,12 +33,16 @@ class WavCarver : public Carver {
     length_ = static_cast<int64_t>(size) + 8;
     span = {candidate, length_};
     // The format chunk comes first: its size, format tag, channels, sample
-    // rate and byte rate. A stream cut short there is still a stream.
+    // rate and byte rate. A stream cut short there, or whose bytes cannot be
+    // read now, is still a stream; its copy meets any read failure.
     uint8_t format[16];
     facts_ = {};
-    if (input.read(format, sizeof format) == static_cast<int64_t>(sizeof format)) {
-      facts_.sampleRateHz = LittleEndian32(format + 8);
-      facts_.bitrateKbps = int64_t{LittleEndian32(format + 12)} * 8 / 1000;
+    try {
+      if (input.read(format, sizeof format) == static_cast<int64_t>(sizeof format)) {
+        facts_.sampleRateHz = LittleEndian32(format + 8);
+        facts_.bitrateKbps = int64_t{LittleEndian32(format + 12)} * 8 / 1000;
+      }
+    } catch (const IoError&) {
     }
     return ProbeResult::Accept;
   }

@@ -32,7 +32,7 @@ class Runner {
         out_(out),
         err_(err),
         terminal_(terminal),
-        progress_(err, terminal.errIsTerminal) {}
+        progress_(err, terminal.errIsTerminal && !options.quiet) {}
 
   int crc();
   int carve();

@@ -452,6 +452,10 @@ TEST_F(CliRun, ProgressGoesToATerminalOnly) {
   EXPECT_EQ(crc.status, 0);
   EXPECT_TRUE(Contains(crc.err, "CRCの計算中...(  0.0%)")) << crc.err;
   EXPECT_EQ(crc.out, CrcText(ReadBytes(in)) + "\n");
+
+  Result quiet = Cli({"-q", "-o", Out(), in}, terminal);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err + quiet.out, "");
 }
 
 TEST_F(CliRun, OggAndWavFindTheirStreams) {
