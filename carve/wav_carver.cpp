@@ -17,12 +17,14 @@ class WavCarver : public Carver {
   bool progressPerProbe() const override { return false; }
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
-    uint8_t header[16];
+    // The RIFF header and, when the input holds it, the start of the format
+    // chunk, which comes first: its size, format tag, channels, sample rate
+    // and byte rate.
+    uint8_t header[32];
+    const int64_t got = input.read(header, sizeof header);
     // Every later candidate lies even closer to the end, so a header that
     // does not fit ends the pass.
-    if (input.read(header, sizeof header) < static_cast<int64_t>(sizeof header)) {
-      return ProbeResult::EndPass;
-    }
+    if (got < 16) return ProbeResult::EndPass;
     if (std::memcmp(header + 2, "FF", 2) != 0 || std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
       return ProbeResult::Reject;
     }
@@ -32,17 +34,10 @@ class WavCarver : public Carver {
     // candidate.
     length_ = static_cast<int64_t>(size) + 8;
     span = {candidate, length_};
-    // The format chunk comes first: its size, format tag, channels, sample
-    // rate and byte rate. A stream cut short there, or whose bytes cannot be
-    // read now, is still a stream; its copy meets any read failure.
-    uint8_t format[16];
     facts_ = {};
-    try {
-      if (input.read(format, sizeof format) == static_cast<int64_t>(sizeof format)) {
-        facts_.sampleRateHz = LittleEndian32(format + 8);
-        facts_.bitrateKbps = int64_t{LittleEndian32(format + 12)} * 8 / 1000;
-      }
-    } catch (const IoError&) {
+    if (got == static_cast<int64_t>(sizeof header)) {
+      facts_.sampleRateHz = LittleEndian32(header + 24);
+      facts_.bitrateKbps = int64_t{LittleEndian32(header + 28)} * 8 / 1000;
     }
     return ProbeResult::Accept;
   }

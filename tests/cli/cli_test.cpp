@@ -410,6 +410,15 @@ TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
       }
     }
   }
+
+  // WAVE gives the rate and the bit rate of its format chunk.
+  Bytes wave = Fixture("wave_s16_stereo.wav");
+  std::string w = Write("w.bin", Embed(wave, 124));
+  nlohmann::json ws = nlohmann::json::parse(Lines(Cli({"wav", "--json", "-n", w}).out).at(1));
+  EXPECT_EQ(ws["format"], "wav");
+  EXPECT_EQ(ws["sample_rate_hz"], wave[24] | wave[25] << 8 | wave[26] << 16);
+  EXPECT_EQ(ws["bitrate_kbps"], (wave[28] | wave[29] << 8 | wave[30] << 16) * 8 / 1000);
+  EXPECT_FALSE(ws.contains("frames") || ws.contains("seconds")) << ws;
 }
 
 TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
