@@ -162,6 +162,10 @@ bool IsMistypedCommand(const std::vector<std::string>& args, const CliOptions& o
     return false;
   }
   const std::string& word = args.front();
+  // "mp3 mp3" scans a file named "mp3".
+  for (const char* command : {"mp3", "ogg", "wav", "crc"}) {
+    if (word == command) return false;
+  }
   return std::all_of(word.begin(), word.end(),
                      [](unsigned char c) { return std::isalnum(c) != 0; }) &&
          !FileExists(word);

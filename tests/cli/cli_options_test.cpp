@@ -185,6 +185,13 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
   }
 }
 
+TEST(CliOptions, ACommandWordAsTheInputIsNoMistypedCommand) {
+  // The input "mp3" does not exist: the pass reports it, no hint is given.
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCliCommand({"mp3", "mp3"}, out, err, CliTerminal{}), 1);
+  EXPECT_EQ(err.str(), "入力ファイルが存在しません(mp3)\n");
+}
+
 TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
   for (const Args& args : {Args{"--help"}, Args{"-h"}, Args{"ogg", "-h"}, Args{"x", "--help"}}) {
     std::ostringstream out, err;
