@@ -4,6 +4,7 @@
 // its controls; the command line and the tests implement it on their own.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class TagIni;
@@ -13,6 +14,36 @@ enum class BoxButtons { Ok, YesNo, AbortIgnore };
 // None: the box was closed without pressing a button.
 enum class BoxAnswer { None, Ok, Yes, No, Abort, Ignore };
 enum class Sensitize { Version, Channel, Freq, Crc };
+
+// The start, the end, or a failure outside any stream of one scan pass.
+struct PassReport {
+  enum class Stage { Begin, End, Error };
+  Stage stage = Stage::Begin;
+  std::string input;
+  std::string format;              // "mp3", "ogg" or "wav"
+  int64_t found = 0, written = 0;  // at the end
+  std::string error;               // for a failure
+};
+
+// What became of one stream a pass found. Numbers a format does not measure
+// are negative.
+struct StreamReport {
+  enum class Status { Written, Failed, DryRun };
+  std::string input;
+  std::string format;  // "mp3", "ogg" or "wav"
+  int64_t number = 0;
+  int64_t offset = 0, length = 0;  // the stream itself, as in its log line
+  // The output's name (empty when the failure came before it was known) and
+  // the range of the input copied into it, tags included, with the bytes
+  // appended after the copy (a new ID3v1 tag).
+  std::string output;
+  int64_t outputOffset = 0, outputLength = 0, appendedBytes = 0;
+  int64_t frames = -1;  // MPEG frames or Ogg pages
+  int64_t bitrateKbps = -1, sampleRateHz = -1;
+  double seconds = -1;
+  Status status = Status::Written;
+  std::string error;  // for a failure
+};
 
 class Host {
  public:
@@ -47,4 +78,16 @@ class Host {
   // The engine pumps events and updates progress at most this often while
   // walking; 0 pumps at every block and every probe.
   virtual int PumpIntervalMs() { return 25; }
+
+  // Every pass reports its start, its end and its failures outside a stream,
+  // and every stream it found, besides the log lines.
+  virtual void PassReported(const PassReport& /*report*/) {}
+  virtual void StreamDone(const StreamReport& /*report*/) {}
+  // Find and measure every stream, but create no folder and write no file.
+  virtual bool DryRun() { return false; }
+  // True refuses `name` to the next stream, which then fails instead of
+  // replacing that file.
+  virtual bool OutputTaken(const std::string& /*name*/) { return false; }
+  // The input name that `%f` takes its base name from.
+  virtual std::string NamingInput(const std::string& input) { return input; }
 };

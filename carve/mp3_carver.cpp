@@ -67,6 +67,11 @@ class Mp3Carver : public Carver {
     output.write(tag.data(), static_cast<int64_t>(tag.size()));
   }
 
+  StreamFacts facts() const override {
+    return {frames_, info_.Bitrate, info_.SampleRate, info_.TotalDuration / 1000.0,
+            iniApplies_ ? int64_t{128} : 0};  // an ID3v1 tag is 128 bytes
+  }
+
  private:
   Host& host_;
   TStreamInfo info_{};

@@ -48,6 +48,10 @@ class OggCarver : public Carver {
     return FormatWithNumber(ReplaceLastThree(pattern, "ogg"), number);
   }
 
+  StreamFacts facts() const override {
+    return {pages_, info_.Bitrate, info_.SampleRate, info_.TotalDuration / 1000.0};
+  }
+
  private:
   Host& host_;
   TStreamInfo info_{};

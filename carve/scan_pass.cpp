@@ -74,6 +74,11 @@ class ScanPass {
   bool atEof(int64_t pos);
   void showProgress();
   void reportFailure(const IoError& e);
+  // The pass's reports to the host beside its log lines: every lane's
+  // start, end and failures outside a stream, and each stream.
+  void reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error = {});
+  void reportPasses(PassReport::Stage stage, const std::string& error = {});
+  void reportStream(const Lane& lane, StreamReport& report, const CopySpan& span);
   int64_t totalWritten() const;
 
   Host& host_;
@@ -95,15 +100,23 @@ class ScanPass {
 int64_t ScanPass::run() {
   if (!FileExists(input_)) {
     host_.Beep();
-    host_.MessageBox(BoxType::Warning, "入力ファイルが存在しません(" + input_ + ")", BoxButtons::Ok,
-                     0);
+    const std::string message = "入力ファイルが存在しません(" + input_ + ")";
+    host_.MessageBox(BoxType::Warning, message, BoxButtons::Ok, 0);
+    reportPasses(PassReport::Stage::Error, message);
     return 0;
   }
-  for (const Lane& lane : lanes_) host_.AddLog("\"" + input_ + "\"" + lane.carver.openingText());
-  if (!setUp()) return 0;
+  for (const Lane& lane : lanes_) {
+    host_.AddLog("\"" + input_ + "\"" + lane.carver.openingText());
+    reportPass(lane, PassReport::Stage::Begin);
+  }
+  if (!setUp()) {
+    reportPasses(PassReport::Stage::End);
+    return 0;
+  }
   try {
     walk();
     if (std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.aborted; })) {
+      reportPasses(PassReport::Stage::End);
       return totalWritten();
     }
     if (std::any_of(lanes_.begin(), lanes_.end(),
@@ -114,6 +127,7 @@ int64_t ScanPass::run() {
   } catch (const IoError& e) {
     reportFailure(e);
     in_.closeQuietly();
+    reportPasses(PassReport::Stage::End);
     return totalWritten();
   }
   for (const Lane& lane : lanes_) {
@@ -125,6 +139,7 @@ int64_t ScanPass::run() {
                    std::to_string(lane.written) + "個を抽出しました");
     }
   }
+  reportPasses(PassReport::Stage::End);
   return totalWritten();
 }
 
@@ -137,6 +152,36 @@ int64_t ScanPass::totalWritten() const {
 void ScanPass::reportFailure(const IoError& e) {
   host_.AddLog(std::string("* ") + e.what());
   host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
+  reportPasses(PassReport::Stage::Error, e.what());
+}
+
+void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error) {
+  PassReport report;
+  report.stage = stage;
+  report.input = input_;
+  report.format = lane.carver.kindName();
+  report.found = lane.found;
+  report.written = lane.written;
+  report.error = error;
+  host_.PassReported(report);
+}
+
+void ScanPass::reportPasses(PassReport::Stage stage, const std::string& error) {
+  for (const Lane& lane : lanes_) reportPass(lane, stage, error);
+}
+
+void ScanPass::reportStream(const Lane& lane, StreamReport& report, const CopySpan& span) {
+  const StreamFacts facts = lane.carver.facts();
+  report.input = input_;
+  report.format = lane.carver.kindName();
+  report.number = lane.found;
+  report.offset = span.start;
+  report.length = span.length;
+  report.frames = facts.frames;
+  report.bitrateKbps = facts.bitrateKbps;
+  report.sampleRateHz = facts.sampleRateHz;
+  report.seconds = facts.seconds;
+  host_.StreamDone(report);
 }
 
 bool ScanPass::setUp() {
@@ -365,27 +410,48 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
   Carver& carver = lane.carver;
   CopySpan span = measured;
   File out;
+  StreamReport report;
   try {
+    const bool dryRun = host_.DryRun();
     bool hasDir = false;
     std::string dir = PatternDirectory(pattern_, hasDir);
-    if (hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
+    if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
     carver.settleRange(lane.found, span);
-    std::string name = carver.outputName(pattern_, input_, lane.found);
+    std::string name = carver.outputName(pattern_, host_.NamingInput(input_), lane.found);
+    report.output = name;
+    report.outputOffset = span.start;
     if (in_.isSameFileAs(name))
       throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
-    out = File::Create(name);
-    CopyRange(in_, span.start, span.length, out);
-    carver.afterCopy(out, lane.found);
-    // Closing flushes the output; a full disk shows here and fails this
-    // stream rather than passing for success.
-    out.close();
-    ++lane.written;
+    if (host_.OutputTaken(name)) {
+      throw IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
+    }
+    if (dryRun) {
+      // The input is left where the copy would leave it: past the range, or
+      // at its end when it ends first.
+      report.outputLength = std::clamp<int64_t>(in_.size() - span.start, 0, span.length);
+      report.status = StreamReport::Status::DryRun;
+      in_.seek(span.start + report.outputLength);
+    } else {
+      out = File::Create(name);
+      CopyRange(in_, span.start, span.length, out);
+      report.outputLength = in_.position() - span.start;
+      carver.afterCopy(out, lane.found);
+      // Closing flushes the output; a full disk shows here and fails this
+      // stream rather than passing for success.
+      out.close();
+      ++lane.written;
+    }
+    report.appendedBytes = carver.facts().appendedBytes;
+    reportStream(lane, report, measured);
     lane.next = in_.position();
     lane.empty = true;
     if (carver.progressPerProbe()) showProgress();
     return true;
   } catch (const IoError& e) {
     host_.AddLog(std::string("* ") + e.what());
+    report.status = StreamReport::Status::Failed;
+    report.error = e.what();
+    reportStream(lane, report, measured);
     BoxAnswer answer = host_.MessageBox(BoxType::Error,
                                         std::string(e.what()) + "\n" + std::to_string(lane.found) +
                                             "番目のファイルの処理中にエラーが起こりました",

@@ -22,6 +22,14 @@ struct CopySpan {
 
 enum class ProbeResult { Reject, Accept, EndPass };
 
+// What a carver measured of its last accepted stream; negative: not measured.
+struct StreamFacts {
+  int64_t frames = -1;
+  int64_t bitrateKbps = -1, sampleRateHz = -1;
+  double seconds = -1;
+  int64_t appendedBytes = 0;  // what afterCopy() appends to the output
+};
+
 // What a carver puts into the scan pass.
 class Carver {
  public:
@@ -49,6 +57,9 @@ class Carver {
                                  int64_t number) = 0;
   // Appends to the output after the copy (MP3: a new ID3v1 tag).
   virtual void afterCopy(File& /*output*/, int64_t /*number*/) {}
+  // The measurements of the stream accepted last; appendedBytes is known
+  // once its range is settled.
+  virtual StreamFacts facts() const { return {}; }
 };
 
 // Runs one scan pass; returns the number of streams written.

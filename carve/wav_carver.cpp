@@ -19,23 +19,28 @@ class WavCarver : public Carver {
   bool progressPerProbe() const override { return false; }
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
-    uint8_t header[16];
+    // The RIFF header and, when the input holds it, the start of the format
+    // chunk, which comes first: its size, format tag, channels, sample rate
+    // and byte rate.
+    uint8_t header[32];
+    const int64_t got = input.read(header, sizeof header);
     // Every later candidate lies even closer to the end, so a header that
     // does not fit ends the pass.
-    if (input.read(header, sizeof header) < static_cast<int64_t>(sizeof header)) {
-      return ProbeResult::EndPass;
-    }
+    if (got < 16) return ProbeResult::EndPass;
     if (std::memcmp(header + 2, "FF", 2) != 0 || std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
       return ProbeResult::Reject;
     }
-    const uint32_t size = static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
-                          static_cast<uint32_t>(header[6]) << 16 |
-                          static_cast<uint32_t>(header[7]) << 24;
+    const uint32_t size = LittleEndian32(header + 4);
     // The RIFF chunk with its 8-byte header. Computed wide, so that no size
     // field wraps the length to nothing: the walk always moves past the
     // candidate.
     length_ = static_cast<int64_t>(size) + 8;
     span = {candidate, length_};
+    facts_ = {};
+    if (got == static_cast<int64_t>(sizeof header)) {
+      facts_.sampleRateHz = LittleEndian32(header + 24);
+      facts_.bitrateKbps = int64_t{LittleEndian32(header + 28)} * 8 / 1000;
+    }
     return ProbeResult::Accept;
   }
 
@@ -53,8 +58,16 @@ class WavCarver : public Carver {
                             "mp3");
   }
 
+  StreamFacts facts() const override { return facts_; }
+
  private:
+  static uint32_t LittleEndian32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  }
+
   int64_t length_ = 0;
+  StreamFacts facts_;
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "cli/cli_host.h"
 
+#include <filesystem>
 #include <utility>
+
+#include "cli/cli_json.h"
 
 namespace {
 
@@ -55,10 +58,39 @@ bool CliHost::SensitizeOn(Sensitize what) {
 }
 
 void CliHost::AddLog(const std::string& line) {
+  if (options_.json || options_.quiet) return;
   progress_.clear();
   // Flushed line by line, so that the log and the messages on the error
   // stream keep their order when both reach one terminal.
   out_ << line << std::endl;
+}
+
+void CliHost::PassReported(const PassReport& report) {
+  if (!options_.json) return;
+  progress_.clear();
+  out_ << PassJsonLine(report) << std::endl;
+}
+
+void CliHost::StreamDone(const StreamReport& report) {
+  if (options_.noClobber && report.status != StreamReport::Status::Failed) {
+    outputsGiven_.insert(report.output);
+  }
+  if (!options_.json) return;
+  progress_.clear();
+  out_ << StreamJsonLine(report) << std::endl;
+}
+
+bool CliHost::OutputTaken(const std::string& name) {
+  if (!options_.noClobber) return false;
+  std::error_code ec;
+  // A link that points nowhere is taken too: writing through it would make
+  // a file elsewhere.
+  return outputsGiven_.contains(name) ||
+         std::filesystem::exists(std::filesystem::symlink_status(name, ec));
+}
+
+std::string CliHost::NamingInput(const std::string& input) {
+  return input.find('/') == std::string::npos ? "./" + input : input;
 }
 
 void CliHost::SetProgress(int position) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <ostream>
+#include <set>
 #include <string>
 
 #include "carve/host.h"
@@ -57,6 +58,15 @@ class CliHost : public Host {
   // Progress is redrawn at most this often; there are no events to pump.
   int PumpIntervalMs() override { return 100; }
 
+  void PassReported(const PassReport& report) override;
+  void StreamDone(const StreamReport& report) override;
+  bool DryRun() override { return options_.dryRun; }
+  // With --no-clobber: a name that exists, or that a stream of this run was
+  // given already.
+  bool OutputTaken(const std::string& name) override;
+  // An input typed without a folder is taken as one in the working folder.
+  std::string NamingInput(const std::string& input) override;
+
  private:
   const CliOptions& options_;
   std::ostream& out_;
@@ -66,4 +76,5 @@ class CliHost : public Host {
   const TagIni* tagIni_ = nullptr;
   bool failureReported_ = false;
   std::string currentInput_;
+  std::set<std::string> outputsGiven_;
 };

@@ -2,8 +2,12 @@
 
 #include <charconv>
 #include <cstddef>
+#include <istream>
 #include <optional>
 #include <string_view>
+#include <utility>
+
+#include "platform/file.h"
 
 namespace {
 
@@ -67,7 +71,15 @@ bool ArgReader::run() {
   if (o_.useTagIni && o_.command != CliCommand::Mp3 && o_.command != CliCommand::All) {
     return fail("--tag-ini is for the mp3 and all commands only");
   }
-  if (o_.inputs.empty()) return fail("no input file");
+  if (o_.command == CliCommand::Crc) {
+    for (auto [given, name] : {std::pair{o_.json, "--json"},
+                               {o_.quiet, "--quiet"},
+                               {o_.dryRun, "--dry-run"},
+                               {o_.noClobber, "--no-clobber"}}) {
+      if (given) return fail(std::string(name) + " is for the carving commands only");
+    }
+  }
+  if (o_.inputs.empty() && o_.filesFrom.empty()) return fail("no input file");
   return true;
 }
 
@@ -100,9 +112,17 @@ bool ArgReader::option(const std::string& arg) {
   if (name == "--no-id3v1") return flag(o_.copyId3v1, false);
   if (name == "--yes") return flag(o_.yes, true);
   if (name == "--abort-on-error") return flag(o_.abortOnError, true);
+  if (name == "--json") return flag(o_.json, true);
+  if (name == "-q" || name == "--quiet") return flag(o_.quiet, true);
+  if (name == "-n" || name == "--dry-run") return flag(o_.dryRun, true);
+  if (name == "--no-clobber") return flag(o_.noClobber, true);
 
   std::string text;
   if (name == "-o" || name == "--output") return value(name, inlineValue, o_.output);
+  if (name == "--files-from") {
+    return value(name, inlineValue, o_.filesFrom) &&
+           (!o_.filesFrom.empty() || fail("option --files-from needs a file name"));
+  }
   if (name == "--tag-ini") {
     o_.useTagIni = true;
     return value(name, inlineValue, o_.tagIni);
@@ -153,6 +173,21 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
   return ArgReader(args, options, error).run();
 }
 
+void ReadInputList(const std::string& path, std::istream& standardInput,
+                   std::vector<std::string>& inputs) {
+  auto take = [&](const std::string& line) {
+    if (!line.empty()) inputs.push_back(line);
+  };
+  if (path != "-") {
+    ReadTextLines(path, take);
+    return;
+  }
+  for (std::string line; std::getline(standardInput, line);) {
+    if (line.ends_with('\r')) line.pop_back();
+    take(line);
+  }
+}
+
 std::string CliUsageText() {
   return "Usage: zandrel-cli [mp3|ogg|wav|all|crc] [OPTION]... INPUT...\n"
          "Finds audio streams inside INPUT files and writes each to a file of its own.\n"
@@ -175,6 +210,16 @@ std::string CliUsageText() {
          "  --yes                 answer Yes to the questions the window would ask\n"
          "  --abort-on-error      answer Abort instead of Ignore when writing a stream\n"
          "                        fails\n"
+         "  --json                JSON Lines instead of the log lines: one object for\n"
+         "                        the begin and the end of each pass, for every\n"
+         "                        stream and for every failure outside a stream\n"
+         "  -q, --quiet           no log lines and no progress (messages still go to\n"
+         "                        standard error)\n"
+         "  --files-from FILE     read more input names from FILE, one a line; - reads\n"
+         "                        them from standard input\n"
+         "  -n, --dry-run         find, measure and log every stream, write nothing\n"
+         "  --no-clobber          fail a stream whose output file exists already or was\n"
+         "                        written earlier in the run\n"
          "  -h, --help            this usage\n"
          "  --version             print the version and exit\n"
          "  --                    the arguments after it are input names\n"

@@ -22,6 +22,16 @@ struct CliOptions {
   bool abortOnError = false;
   bool help = false;
   bool version = false;
+  // JSON Lines on the output stream instead of the log lines.
+  bool json = false;
+  // No log lines.
+  bool quiet = false;
+  // Find and log every stream, write nothing.
+  bool dryRun = false;
+  // Fail a stream rather than replace a file.
+  bool noClobber = false;
+  // A file naming further inputs, one a line; "-" is the standard input.
+  std::string filesFrom;
   std::vector<std::string> inputs;
 };
 
@@ -29,6 +39,12 @@ struct CliOptions {
 // with `error` holding a one-line description; with --help returns true and
 // `help` set (nothing else is checked then).
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+
+// Reads the input list of --files-from, one name a line (empty lines are
+// skipped, nothing else is changed), and appends the names to `inputs`; "-"
+// reads it from `standardInput`. Throws IoError when the file cannot be read.
+void ReadInputList(const std::string& path, std::istream& standardInput,
+                   std::vector<std::string>& inputs);
 
 // The usage text printed by --help.
 std::string CliUsageText();

@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <exception>
 #include <iostream>
+#include <sstream>
 
 #include "carve/extract.h"
 #include "cli/cli_host.h"
+#include "cli/cli_json.h"
 #include "cli/cli_options.h"
 #include "output/crc.h"
 #include "output/naming.h"
@@ -28,7 +32,7 @@ class Runner {
         out_(out),
         err_(err),
         terminal_(terminal),
-        progress_(err, terminal.errIsTerminal) {}
+        progress_(err, terminal.errIsTerminal && !options.quiet) {}
 
   int crc();
   int carve();
@@ -154,6 +158,22 @@ int Runner::carve() {
   return host.failureReported() ? kExitFailure : kExitOk;
 }
 
+// A first argument that looks like a command word but is neither one nor the
+// name of a file is taken for a mistyped command ("mp4").
+bool IsMistypedCommand(const std::vector<std::string>& args, const CliOptions& options) {
+  if (args.empty() || options.inputs.empty() || options.inputs.front() != args.front()) {
+    return false;
+  }
+  const std::string& word = args.front();
+  // "mp3 mp3" scans a file named "mp3".
+  for (const char* command : {"mp3", "ogg", "wav", "all", "crc"}) {
+    if (word == command) return false;
+  }
+  return std::all_of(word.begin(), word.end(),
+                     [](unsigned char c) { return std::isalnum(c) != 0; }) &&
+         !FileExists(word);
+}
+
 }  // namespace
 
 int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -172,6 +192,27 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
   if (options.version) {
     out << CliVersionText() << std::endl;
     return kExitOk;
+  }
+  if (IsMistypedCommand(args, options)) {
+    err << "zandrel-cli: '" << args.front()
+        << "' is neither a command (mp3, ogg, wav, all, crc) nor an existing file"
+        << "\nTry 'zandrel-cli --help' for more information." << std::endl;
+    return kExitRefused;
+  }
+  if (!options.filesFrom.empty()) {
+    std::istringstream none;
+    try {
+      ReadInputList(options.filesFrom,
+                    terminal.standardInput != nullptr ? *terminal.standardInput : none,
+                    options.inputs);
+    } catch (const IoError& e) {
+      if (options.json) out << ErrorJsonLine(options.filesFrom, e.what()) << std::endl;
+      err << "zandrel-cli: cannot read the input list " << options.filesFrom << ": " << e.what()
+          << std::endl;
+      return kExitRefused;
+    }
+    // An empty list leaves nothing to do, which is no failure.
+    if (options.inputs.empty()) return kExitOk;
   }
   int status;
   try {
@@ -194,6 +235,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
 int RunCli(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   CliTerminal terminal;
+  terminal.standardInput = &std::cin;
   terminal.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
   if (::isatty(STDIN_FILENO) == 1) {
     terminal.ask = [](const std::string& /*question*/) {

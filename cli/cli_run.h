@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ struct CliTerminal {
   // Puts a Yes/No question to the user and returns true for Yes; empty when
   // standard input is no terminal, so that questions are refused.
   std::function<bool(const std::string& question)> ask;
+  // The standard input, read by "--files-from -"; null reads nothing.
+  std::istream* standardInput = nullptr;
 };
 
 // Runs the command line `args` (the arguments after the program name) and

@@ -24,7 +24,8 @@ enum IoCode : int {
   kIoDiskFull = 101,
   kIoNotAFile = 102,
   kIoSameAsInput = 103,
-  kIoOsBase = 1000,  // any other OS error: kIoOsBase + errno
+  kIoOutputExists = 104,  // a name refused so that no file is replaced
+  kIoOsBase = 1000,       // any other OS error: kIoOsBase + errno
 };
 
 class IoError : public std::runtime_error {

@@ -24,6 +24,8 @@ TEST(CliOptions, DefaultsMatchTheWindowsDefaults) {
   EXPECT_TRUE(o.breakOnVersion && o.breakOnChannel && o.breakOnFreq && o.breakOnCrc);
   EXPECT_TRUE(o.copyId3v1 && o.copyId3v2);
   EXPECT_FALSE(o.useTagIni || o.yes || o.abortOnError || o.help || o.version);
+  EXPECT_FALSE(o.json || o.quiet || o.dryRun || o.noClobber);
+  EXPECT_EQ(o.filesFrom, "");
   EXPECT_EQ(o.inputs, Args{"in.bin"});
 }
 
@@ -48,6 +50,12 @@ TEST(CliOptions, EveryOptionSetsItsField) {
                                "tags.ini",
                                "--yes",
                                "--abort-on-error",
+                               "--json",
+                               "-q",
+                               "-n",
+                               "--no-clobber",
+                               "--files-from",
+                               "list.txt",
                                "a",
                                "b"},
                               o, error))
@@ -63,7 +71,14 @@ TEST(CliOptions, EveryOptionSetsItsField) {
   EXPECT_EQ(o.tagIni, "tags.ini");
   EXPECT_TRUE(o.yes);
   EXPECT_TRUE(o.abortOnError);
+  EXPECT_TRUE(o.json && o.quiet && o.dryRun && o.noClobber);
+  EXPECT_EQ(o.filesFrom, "list.txt");
   EXPECT_EQ(o.inputs, (Args{"a", "b"}));
+
+  ASSERT_TRUE(ParseCliOptions({"--quiet", "--dry-run", "--files-from=-"}, o, error)) << error;
+  EXPECT_TRUE(o.quiet && o.dryRun);
+  EXPECT_EQ(o.filesFrom, "-");
+  EXPECT_TRUE(o.inputs.empty());
 }
 
 TEST(CliOptions, ValuesMayFollowAnEqualsSignAndOptionsMayFollowInputs) {
@@ -149,6 +164,16 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
       {{"ogg", "--tag-ini", "t.ini", "x"}, "--tag-ini"},
       {{"wav", "--tag-ini", "t.ini", "x"}, "--tag-ini"},
       {{"crc", "--tag-ini", "t.ini", "x"}, "--tag-ini"},
+      {{"crc", "--json", "x"}, "--json"},
+      {{"crc", "-q", "x"}, "--quiet"},
+      {{"crc", "--dry-run", "x"}, "--dry-run"},
+      {{"crc", "--no-clobber", "x"}, "--no-clobber"},
+      {{"--files-from"}, "--files-from"},
+      {{"--files-from=", "x"}, "--files-from"},
+      {{"--json=1", "x"}, "--json"},
+      // A word that is no command and names no file.
+      {{"mp4", "x.bin"}, "'mp4' is neither a command"},
+      {{"Wav2", "x.bin"}, "'Wav2' is neither a command"},
   };
   for (const Case& c : cases) {
     std::ostringstream out, err;
@@ -159,6 +184,13 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
     EXPECT_NE(err.str().find(c.mentions), std::string::npos) << shown << ": " << err.str();
     EXPECT_NE(err.str().find("--help"), std::string::npos) << shown;
   }
+}
+
+TEST(CliOptions, ACommandWordAsTheInputIsNoMistypedCommand) {
+  // The input "mp3" does not exist: the pass reports it, no hint is given.
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCliCommand({"mp3", "mp3"}, out, err, CliTerminal{}), 1);
+  EXPECT_EQ(err.str(), "入力ファイルが存在しません(mp3)\n");
 }
 
 TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
@@ -172,7 +204,8 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
   for (const char* option :
        {"--output", "--range", "--frames", "--no-version-break", "--no-channel-break",
         "--no-freq-break", "--no-crc-break", "--no-id3v2", "--no-id3v1", "--tag-ini", "--yes",
-        "--abort-on-error", "--help", "--version"}) {
+        "--abort-on-error", "--help", "--version", "--json", "--quiet", "--files-from",
+        "--dry-run", "--no-clobber"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
   }
 }

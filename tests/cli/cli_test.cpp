@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "carve/extract.h"
@@ -111,6 +113,19 @@ std::vector<std::string> EngineLog(const std::string& input, const std::string& 
   host.minFrames = minFrames;
   pass(host, input, pattern);
   return host.log;
+}
+
+std::string FromBase64(const std::string& text) {
+  const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bytes;
+  uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    if (c == '=') break;
+    bits = bits << 6 | static_cast<uint32_t>(digits.find(c));
+    if ((count += 6) >= 8) bytes += static_cast<char>(bits >> (count -= 8) & 0xFF);
+  }
+  return bytes;
 }
 
 class CliRun : public ::testing::Test {
@@ -319,6 +334,93 @@ TEST_F(CliRun, AFailedStreamIsIgnoredByDefaultOrAbortsThatInputsPass) {
   EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
+TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
+  Bytes first = Frames(kBase, 6), second = Frames(k48kHz, 5);
+  Bytes bytes = RandomBytes(1500, 121);
+  int64_t firstAt = Append(bytes, first);
+  Append(bytes, RandomBytes(700, 122));
+  int64_t secondAt = Append(bytes, second);
+  Append(bytes, RandomBytes(900, 123));
+  // A name that is not UTF-8 is written as its bytes.
+  std::string in = Write("in\xff.bin", bytes);
+  std::string missing = dir / "missing.bin";
+
+  Result r = Cli({"--json", "-o", dir / "out/%f-%3.3d.mp3", in, missing});
+  EXPECT_EQ(r.status, 1);
+  std::vector<nlohmann::json> lines;
+  for (const std::string& line : Lines(r.out)) {
+    ASSERT_TRUE(nlohmann::json::accept(line)) << line;
+    lines.push_back(nlohmann::json::parse(line));
+  }
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  ASSERT_TRUE(lines[0]["input"].is_object()) << lines[0];
+  EXPECT_EQ(FromBase64(lines[0]["input"]["bytes"]), in);
+  EXPECT_EQ(lines[0],
+            nlohmann::json({{"type", "begin"}, {"input", lines[0]["input"]}, {"format", "mp3"}}));
+  const int64_t at[] = {firstAt, secondAt};
+  const Bytes* streams[] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    const nlohmann::json& s = lines[1 + i];
+    EXPECT_EQ(s["type"], "stream");
+    EXPECT_EQ(s["input"], lines[0]["input"]);
+    EXPECT_EQ(s["format"], "mp3");
+    EXPECT_EQ(s["number"], i + 1);
+    EXPECT_EQ(s["offset"], at[i]);
+    EXPECT_EQ(s["length"], streams[i]->size());
+    EXPECT_EQ(s["frames"], i == 0 ? 6 : 5);
+    EXPECT_EQ(s["sample_rate_hz"], i == 0 ? 44100 : 48000);
+    EXPECT_EQ(s["bitrate_kbps"], 128);
+    EXPECT_GT(s["seconds"].get<double>(), 0.1);
+    EXPECT_EQ(s["status"], "written");
+    EXPECT_FALSE(s.contains("appended_tag"));
+    // The output, named after the input, holds exactly the input's bytes
+    // in its output range.
+    std::string output = FromBase64(s["output"]["bytes"]);
+    EXPECT_EQ(output, dir / ("out/in\xff.bin-00" + std::to_string(i + 1) + ".mp3"));
+    EXPECT_EQ(ReadBytes(output),
+              Slice(bytes, s["output_offset"].get<int64_t>(), s["output_length"].get<int64_t>()))
+        << s;
+    EXPECT_EQ(ReadBytes(output), *streams[i]);
+  }
+  EXPECT_EQ(lines[3], nlohmann::json({{"type", "end"},
+                                      {"input", lines[0]["input"]},
+                                      {"format", "mp3"},
+                                      {"found", 2},
+                                      {"written", 2}}));
+  EXPECT_EQ(lines[4], nlohmann::json({{"type", "error"},
+                                      {"input", missing},
+                                      {"error", "入力ファイルが存在しません(" + missing + ")"}}));
+  EXPECT_EQ(r.err, "入力ファイルが存在しません(" + missing + ")\n");
+
+  // Again: a dry run reports the same ranges; under --no-clobber the names
+  // are taken now, and both streams fail.
+  for (std::string option : {"-n", "--no-clobber"}) {
+    Result again = Cli({"--json", option, "-o", dir / "out/%f-%3.3d.mp3", in});
+    std::vector<std::string> more = Lines(again.out);
+    ASSERT_EQ(more.size(), 4u) << again.out;
+    for (size_t i : {1, 2}) {
+      nlohmann::json s = nlohmann::json::parse(more[i]), written = lines[i];
+      EXPECT_EQ(s["output"], written["output"]);
+      if (option == "-n") {
+        EXPECT_EQ(s["status"], "dry-run");
+        EXPECT_EQ(s["output_length"], written["output_length"]);
+      } else {
+        EXPECT_EQ(s["status"], "failed");
+        EXPECT_TRUE(s["error"].is_object() && !s.contains("output_length")) << s;
+      }
+    }
+  }
+
+  // WAVE gives the rate and the bit rate of its format chunk.
+  Bytes wave = Fixture("wave_s16_stereo.wav");
+  std::string w = Write("w.bin", Embed(wave, 124));
+  nlohmann::json ws = nlohmann::json::parse(Lines(Cli({"wav", "--json", "-n", w}).out).at(1));
+  EXPECT_EQ(ws["format"], "wav");
+  EXPECT_EQ(ws["sample_rate_hz"], wave[24] | wave[25] << 8 | wave[26] << 16);
+  EXPECT_EQ(ws["bitrate_kbps"], (wave[28] | wave[29] << 8 | wave[30] << 16) * 8 / 1000);
+  EXPECT_FALSE(ws.contains("frames") || ws.contains("seconds")) << ws;
+}
+
 TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
   Bytes data = RandomBytes(5000, 71, true);
   std::string a = Write("a.bin", {'a', 'b', 'c'});
@@ -359,6 +461,10 @@ TEST_F(CliRun, ProgressGoesToATerminalOnly) {
   EXPECT_EQ(crc.status, 0);
   EXPECT_TRUE(Contains(crc.err, "CRCの計算中...(  0.0%)")) << crc.err;
   EXPECT_EQ(crc.out, CrcText(ReadBytes(in)) + "\n");
+
+  Result quiet = Cli({"-q", "-o", Out(), in}, terminal);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err + quiet.out, "");
 }
 
 TEST_F(CliRun, OggAndWavFindTheirStreams) {
@@ -501,10 +607,10 @@ TEST_F(CliTagIni, AMissingIniFileChecksNothingAndAddsNoTag) {
 // The built program, for its real exit statuses and the terminal checks.
 class CliBinary : public ::testing::Test {
  protected:
-  // Runs the program in `dir` with standard input from /dev/null.
-  Result Exec(const std::string& args) {
+  // Runs the program in `dir` with standard input from `input`.
+  Result Exec(const std::string& args, const std::string& input = "/dev/null") {
     std::string command = "cd '" + dir.path() + "' && '" ZANDREL_CLI "' " + args +
-                          " >stdout.txt 2>stderr.txt </dev/null";
+                          " >stdout.txt 2>stderr.txt <" + input;
     int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw)) << command;
     auto text = [&](const char* name) {
@@ -559,6 +665,74 @@ TEST_F(CliBinary, AQuestionIsRefusedWhenStandardInputIsNoTerminal) {
 
   EXPECT_EQ(Exec("--tag-ini tags.ini ./in.bin").status, 0);
   EXPECT_EQ(FilesIn(dir / "output"), Args{"001.mp3"});
+}
+
+TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
+  Bytes first = Frames(kBase, 6), second = Frames(k48kHz, 5), other = Frames(kBase, 4);
+  Bytes twoStreams = RandomBytes(1500, 131);
+  Append(twoStreams, first);
+  Append(twoStreams, RandomBytes(700, 132));
+  Append(twoStreams, second);
+  Append(twoStreams, RandomBytes(900, 133));
+  WriteBytes(dir / "a.pak", twoStreams);
+  WriteBytes(dir / "b", Embed(other, 134));  // a word, but the name of a file
+  const std::string list = "a.pak\n\nb\n";
+  WriteBytes(dir / "list.txt", Bytes(list.begin(), list.end()));
+  const Bytes kept = {'k', 'e', 'p', 't'};
+
+  struct Case {
+    const char* args;
+    int status;
+    int logLines;                        // on standard output
+    bool existing001;                    // o/001.mp3 is there before the run
+    std::map<std::string, Bytes> files;  // in o/ after the run; none: no folder
+  };
+  const Case cases[] = {
+      {"-o 'o/%3.3d.mp3' a.pak", 0, 4, false, {{"001.mp3", first}, {"002.mp3", second}}},
+      {"-q -o 'o/%3.3d.mp3' a.pak", 0, 0, false, {{"001.mp3", first}, {"002.mp3", second}}},
+      {"--quiet -o 'o/%f_%3.3d.mp3' a.pak",
+       0,
+       0,
+       false,
+       {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}}},
+      {"--files-from list.txt -o 'o/%f_%3.3d.mp3'",
+       0,
+       7,
+       false,
+       {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}, {"b_001.mp3", other}}},
+      {"b -o 'o/%f_%3.3d.mp3' --files-from -",
+       0,
+       10,
+       false,
+       {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}, {"b_001.mp3", other}}},
+      {"-n -o 'o/%3.3d.mp3' a.pak b", 0, 7, false, {}},
+      // Nothing is written, but the second input's first name was given to
+      // the first input's first stream.
+      {"--dry-run --no-clobber -o 'o/%3.3d.mp3' a.pak b", 1, 8, false, {}},
+      {"--no-clobber -o 'o/%3.3d.mp3' a.pak", 1, 5, true, {{"001.mp3", kept}, {"002.mp3", second}}},
+      // Numbering starts again with every input: the second input's first
+      // name was written by the first input.
+      {"--no-clobber -q -o 'o/%3.3d.mp3' a.pak b",
+       1,
+       0,
+       false,
+       {{"001.mp3", first}, {"002.mp3", second}}},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir / "o");
+    if (c.existing001) {
+      std::filesystem::create_directory(dir / "o");
+      WriteBytes(dir / "o/001.mp3", kept);
+    }
+    Result r = Exec(c.args, "list.txt");
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_EQ(Lines(r.out).size(), static_cast<size_t>(c.logLines)) << c.args << "\n" << r.out;
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : FilesIn(dir / "o")) files[name] = ReadBytes(dir / ("o/" + name));
+    EXPECT_EQ(files, c.files) << c.args;
+    EXPECT_EQ(std::filesystem::exists(dir / "o"), !c.files.empty()) << c.args;
+    EXPECT_EQ(Contains(r.err, "出力ファイルが既に存在します("), c.status == 1) << c.args;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+// The JSON Lines of zandrel-cli --json: one object for the begin and the end
+// of every pass, for every stream and for every failure outside a stream.
+#pragma once
+
+#include <string>
+
+#include "carve/host.h"
+
+// The line (without its line end) for a pass's begin, end or failure.
+std::string PassJsonLine(const PassReport& report);
+// The line (without its line end) for a stream.
+std::string StreamJsonLine(const StreamReport& report);
+// The line (without its line end) for a failure before any pass: `input`
+// names what could not be read.
+std::string ErrorJsonLine(const std::string& input, const std::string& error);
