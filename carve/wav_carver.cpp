@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,8 +10,38 @@
 
 namespace {
 
+// How far the chunk walk of a WAVE file may go looking for its "fmt " chunk.
+constexpr int kMaxChunks = 64;
+constexpr int64_t kMaxChunkWalk = 1 << 20;
+
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Walks the chunks of the RIFF WAVE file at `candidate` (its RIFF chunk holds
+// `riffLength` bytes, header included) from the first one after "WAVE": each
+// is an id, a 32-bit size and the body padded to even length. True when a
+// "fmt " chunk's header lies within the RIFF chunk, the first kMaxChunks
+// chunks and the first kMaxChunkWalk bytes.
+bool HasFmtChunk(File& input, int64_t candidate, int64_t riffLength) {
+  const int64_t limit = std::min(riffLength, kMaxChunkWalk);
+  int64_t at = 12;
+  for (int i = 0; i < kMaxChunks && at + 8 <= limit; ++i) {
+    uint8_t chunk[8];
+    input.seek(candidate + at);
+    if (input.read(chunk, sizeof chunk) < static_cast<int64_t>(sizeof chunk)) return false;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) return true;
+    const int64_t size = Le32(chunk + 4);
+    at += 8 + size + (size & 1);
+  }
+  return false;
+}
+
 class WavCarver : public Carver {
  public:
+  explicit WavCarver(Host& host) : host_(host) {}
+
   Trigger trigger() const override { return {0x52, 0xFF, 0x49}; }  // "R", "I"
   const char* openingText() const override { return "からWavファイルを探しますっ！"; }
   const char* kindName() const override { return "wav"; }
@@ -23,16 +54,19 @@ class WavCarver : public Carver {
     if (input.read(header, sizeof header) < static_cast<int64_t>(sizeof header)) {
       return ProbeResult::EndPass;
     }
-    if (std::memcmp(header + 2, "FF", 2) != 0 || std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
-      return ProbeResult::Reject;
-    }
-    const uint32_t size = static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
-                          static_cast<uint32_t>(header[6]) << 16 |
-                          static_cast<uint32_t>(header[7]) << 24;
+    if (std::memcmp(header + 2, "FF", 2) != 0) return ProbeResult::Reject;
     // The RIFF chunk with its 8-byte header. Computed wide, so that no size
     // field wraps the length to nothing: the walk always moves past the
     // candidate.
-    length_ = static_cast<int64_t>(size) + 8;
+    const int64_t length = static_cast<int64_t>(Le32(header + 4)) + 8;
+    if (std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
+      // With the any-chunk rule, other chunks may come before "fmt ".
+      if (std::memcmp(header + 8, "WAVE", 4) != 0 || !host_.WavAnyChunk() ||
+          !HasFmtChunk(input, candidate, length)) {
+        return ProbeResult::Reject;
+      }
+    }
+    length_ = length;
     span = {candidate, length_};
     return ProbeResult::Accept;
   }
@@ -52,12 +86,13 @@ class WavCarver : public Carver {
   }
 
  private:
+  Host& host_;
   int64_t length_ = 0;
 };
 
 }  // namespace
 
 int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern) {
-  WavCarver carver;
+  WavCarver carver(host);
   return RunScanPass(host, carver, input, pattern);
 }

@@ -98,6 +98,15 @@ bool ArgReader::option(const std::string& arg) {
   if (name == "--no-id3v1") return flag(o_.copyId3v1, false);
   if (name == "--yes") return flag(o_.yes, true);
   if (name == "--abort-on-error") return flag(o_.abortOnError, true);
+  // The extended detection rules.
+  if (name == "--full-id3v2") return flag(o_.fullId3v2, true);
+  if (name == "--split-xing") return flag(o_.splitXing, true);
+  if (name == "--wav-any-chunk") return flag(o_.wavAnyChunk, true);
+  if (name == "--ogg-whole") return flag(o_.oggWhole, true);
+  if (name == "--extended") {
+    return flag(o_.fullId3v2, true) && flag(o_.splitXing, true) && flag(o_.wavAnyChunk, true) &&
+           flag(o_.oggWhole, true);
+  }
 
   std::string text;
   if (name == "-o" || name == "--output") return value(name, inlineValue, o_.output);
@@ -172,6 +181,13 @@ std::string CliUsageText() {
          "  --yes                 answer Yes to the questions the window would ask\n"
          "  --abort-on-error      answer Abort instead of Ignore when writing a stream\n"
          "                        fails\n"
+         "  --full-id3v2          find ID3v2 tags by their whole size, up to 16 MiB\n"
+         "                        before a stream (mp3)\n"
+         "  --split-xing          split MP3 streams at encoder (Xing/Info/VBRI) headers\n"
+         "  --wav-any-chunk       find WAVE files whose \"fmt \" chunk is not the first\n"
+         "  --ogg-whole           keep an Ogg stream from its first to its last page\n"
+         "                        whatever its page count; log its real length\n"
+         "  --extended            all four of the above\n"
          "  -h, --help            this usage\n"
          "  --                    the arguments after it are input names\n"
          "\n"

@@ -21,6 +21,8 @@ struct CliOptions {
   bool yes = false;
   bool abortOnError = false;
   bool help = false;
+  // The extended detection rules (--extended turns on all four).
+  bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
   std::vector<std::string> inputs;
 };
 
