@@ -80,8 +80,11 @@ extended_hostile() {
     touch "$hostile/.done" "$hostile/.done-ext"
   fi
   echo
-  echo "extended rules (--extended) on their hostile inputs and real audio (64 MiB each, one run):"
+  echo "hostile inputs of the extended rules and real audio (64 MiB each, one run):"
+  echo "classic rules, then --extended"
   printf "%-18s %9s %9s %9s %9s\n" "input" "mp3 MB/s" "ogg MB/s" "wav MB/s" "peak MiB"
+  ls "$hostile"/ext_* "$hostile/real_audio" | hostile_rows
+  echo "--extended"
   ls "$hostile"/ext_* "$hostile/real_audio" | hostile_rows --extended
 }
 
