@@ -17,7 +17,7 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   wav_4gib           one header whose size field claims 4 GiB, then random bytes
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
-                     every 4 KiB: each accepted run searches the headers before it
+                     every 256 KiB: each accepted run searches the headers before it
   ext_xing_frames    MPEG-1 frames that all carry a Xing header
   ext_wav_64_chunks  "RIFF....WAVE" headers followed by 64 small chunks, no "fmt "
   ext_wav_far_chunks "RIFF....WAVE" every 4 KiB whose chunks each jump to the next
@@ -60,7 +60,7 @@ def extended_files():
     def id3(size):
         s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
         return b"ID3\x03\x00\x00" + s
-    headers = b"".join(id3(1000003 + i) for i in range(400))
+    headers = b"".join(id3(1000003 + i) for i in range(26000))
     run = frame([0xFF, 0xFB, 0x90, 0x64], 417) * 4
     xing = bytearray(frame([0xFF, 0xFB, 0x90, 0x64], 417))
     xing[36:48] = b"Xing" + struct.pack(">II", 15, 1000)
