@@ -621,7 +621,6 @@ TEST(OggCarver, WholeStreamRuleKeepsShortCompleteStreamsAndShowsTheirLength) {
       {"no last page", Concat({id, middle, middle}), true, 0, ""},
       {"five pages", Concat({id, middle, middle, middle, WithGranule(last, 22050)}), true, 1,
        "    0.5sec"},
-      {"five pages, rule off", Concat({id, middle, middle, middle, last}), false, 1, "    0.0sec"},
       {"no granule on the last page", Concat({id, middle, WithGranule(last, -1)}), true, 1,
        "    0.0sec"},
   };
