@@ -63,6 +63,10 @@ class TfrmMain : public QWidget, public Host {
   BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                        int helpContext) override;
   int PumpIntervalMs() override { return FPumpIntervalMs; }
+  bool FullId3v2() override;
+  bool SplitXing() override;
+  bool WavAnyChunk() override;
+  bool OggWhole() override;
 
  public slots:
   // Run commands: start a run, or cancel the one in progress.
@@ -101,6 +105,7 @@ class TfrmMain : public QWidget, public Host {
   QWidget* BuildRangeTab();
   QWidget* BuildConditionTab();
   QWidget* BuildTagTab();
+  QWidget* BuildExtendedTab();
   QWidget* BuildReadmeTab();
   void BuildPopupMenu();
   // A drag over the window or the input field: accepted (and, for a drop,
@@ -145,6 +150,11 @@ class TfrmMain : public QWidget, public Host {
   QToolButton* SpeedButton2 = nullptr;
   QCheckBox* chkID3v2Copy = nullptr;
   QCheckBox* chkID3v1Copy = nullptr;
+  // Tab "拡張": the extended detection rules
+  QCheckBox* chkFullId3v2 = nullptr;
+  QCheckBox* chkSplitXing = nullptr;
+  QCheckBox* chkWavAnyChunk = nullptr;
+  QCheckBox* chkOggWhole = nullptr;
   // Tab "readme.txt"
   QPlainTextEdit* Memo1 = nullptr;
   // The rest of the window.

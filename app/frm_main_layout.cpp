@@ -144,6 +144,7 @@ void TfrmMain::BuildControls() {
   PageControl1->addTab(BuildRangeTab(), QStringLiteral("処理範囲"));
   PageControl1->addTab(BuildConditionTab(), QStringLiteral("抽出の条件"));
   PageControl1->addTab(BuildTagTab(), QStringLiteral("タグ"));
+  PageControl1->addTab(BuildExtendedTab(), QStringLiteral("拡張"));
   PageControl1->addTab(BuildReadmeTab(), QStringLiteral("readme.txt"));
   PageControl1->setCurrentIndex(0);
   panelLayout->addWidget(PageControl1, 1);

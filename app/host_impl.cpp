@@ -37,6 +37,11 @@ const TagIni* TfrmMain::ActiveTagIni() {
   return chkTagIni->isChecked() && FTagIni ? FTagIni.get() : nullptr;
 }
 
+bool TfrmMain::FullId3v2() { return chkFullId3v2->isChecked(); }
+bool TfrmMain::SplitXing() { return chkSplitXing->isChecked(); }
+bool TfrmMain::WavAnyChunk() { return chkWavAnyChunk->isChecked(); }
+bool TfrmMain::OggWhole() { return chkOggWhole->isChecked(); }
+
 bool TfrmMain::Running() { return ::Running != 0; }
 
 void TfrmMain::SetProgress(int position) {

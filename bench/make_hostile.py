@@ -15,6 +15,13 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   wav_headers        thousands of "RIFF....WAVEfmt " headers of size field 0, 16 KB apart
   real_audio         the committed MP3, Ogg and WAVE fixtures with random bytes between
   wav_4gib           one header whose size field claims 4 GiB, then random bytes
+and, for the extended rules (--extended):
+  ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
+                     every 256 KiB: each accepted run searches the headers before it
+  ext_xing_frames    MPEG-1 frames that all carry a Xing header
+  ext_wav_64_chunks  "RIFF....WAVE" headers followed by 64 small chunks, no "fmt "
+  ext_wav_far_chunks "RIFF....WAVE" every 4 KiB whose chunks each jump to the next
+                     one's, so that every walk goes 64 chunks (256 KiB) ahead
 """
 import os
 import random
@@ -49,11 +56,29 @@ def pattern_files():
     }
 
 
+def extended_files():
+    def id3(size):
+        s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
+        return b"ID3\x03\x00\x00" + s
+    headers = b"".join(id3(1000003 + i) for i in range(26000))
+    run = frame([0xFF, 0xFB, 0x90, 0x64], 417) * 4
+    xing = bytearray(frame([0xFF, 0xFB, 0x90, 0x64], 417))
+    xing[36:48] = b"Xing" + struct.pack(">II", 15, 1000)
+    chunks = b"".join(b"JUNK" + struct.pack("<I", 4) + b"junk" for _ in range(64))
+    far = b"RIFF" + struct.pack("<I", 1 << 30) + b"WAVE" + b"JUNK" + struct.pack("<I", 4096 - 8)
+    return {
+        "ext_id3_headers": headers + run,
+        "ext_xing_frames": bytes(xing),
+        "ext_wav_64_chunks": b"RIFF" + struct.pack("<I", 12 + len(chunks)) + b"WAVE" + chunks,
+        "ext_wav_far_chunks": far + bytes(4096 - len(far)),
+    }
+
+
 def main():
     outdir = sys.argv[1]
     size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
     os.makedirs(outdir, exist_ok=True)
-    for name, unit in pattern_files().items():
+    for name, unit in {**pattern_files(), **extended_files()}.items():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)

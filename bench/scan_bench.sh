@@ -4,7 +4,11 @@
 # one-read pass of all three (`all`), and the three passes one after the
 # other; and how many bytes `all` reads from the file.
 #
-# Usage: bash bench/scan_bench.sh
+# Usage: bash bench/scan_bench.sh [--extended-only]
+#
+# Each pass is also timed with the extended rules (--extended) on the same
+# random input, which must cost nothing measurable there, and on the hostile
+# inputs built for those rules. --extended-only times just these.
 #
 # Builds a Release zandrel-cli in bench/cache/build when needed, makes the
 # input file once (bench/cache/ is not tracked), warms the page cache, then
@@ -12,6 +16,8 @@
 # `zandrel-cli crc` under /usr/bin/time -v. Prints MB/s (bytes / wall
 # seconds / 1e6), the wall time, the ratio to the cat time and the peak RSS.
 set -euo pipefail
+extended_only=0
+[ "${1:-}" = "--extended-only" ] && extended_only=1
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache="$root/bench/cache"
@@ -50,6 +56,39 @@ if [ ! -f "$input" ] || [ "$(stat -c %s "$input")" -ne "$size" ]; then
   head -c "$size" /dev/urandom >"$input.part"
   mv "$input.part" "$input"
 fi
+
+# --- hostile inputs of the extended rules ----------------------------------------
+hostile="$cache/hostile"
+hostile_rows() {  # hostile_rows OPTION... ; one row per file named on stdin
+  while read -r f; do
+    local name bytes line peak=0
+    name=$(basename "$f")
+    bytes=$(stat -c %s "$f")
+    line=$(printf "%-18s" "$name")
+    for pass in mp3 ogg wav; do
+      rm -rf "$cache/out"
+      runs=1 best_of "$cli" "$pass" "$@" -o "$cache/out/%6.6d.mp3" "$f"
+      line+=$(awk -v w="$best_wall" -v b="$bytes" 'BEGIN { printf " %9.0f", b / w / 1e6 }')
+      [ "$best_rss_kib" -gt "$peak" ] && peak=$best_rss_kib
+    done
+    rm -rf "$cache/out"
+    echo "$line $(awk -v r="$peak" 'BEGIN { printf "%9.1f", r / 1024 }')"
+  done
+}
+extended_hostile() {
+  if [ ! -f "$hostile/.done-ext" ]; then
+    echo "making hostile inputs in $hostile ..." >&2
+    python3 "$root/bench/make_hostile.py" "$hostile" 64
+    touch "$hostile/.done" "$hostile/.done-ext"
+  fi
+  echo
+  echo "hostile inputs of the extended rules and real audio (64 MiB each, one run):"
+  echo "classic rules, then --extended"
+  printf "%-18s %9s %9s %9s %9s\n" "input" "mp3 MB/s" "ogg MB/s" "wav MB/s" "peak MiB"
+  ls "$hostile"/ext_* "$hostile/real_audio" | hostile_rows
+  echo "--extended"
+  ls "$hostile"/ext_* "$hostile/real_audio" | hostile_rows --extended
+}
 
 # --- timing -------------------------------------------------------------------
 now_ns() { date +%s%N; }
@@ -113,6 +152,9 @@ for pass in mp3 ogg wav all; do
   best_of "$cli" "$pass" -o "$cache/out/%3.3d.mp3" "$input"
   row "$pass" "$best_wall" "$best_rss_kib" "$best_status"
   [ "$pass" = mp3 ] && cli_mp3_wall=$best_wall
+  # The same pass with the four extended rules on.
+  best_of "$cli" "$pass" --extended -o "$cache/out/%3.3d.mp3" "$input"
+  row "$pass+x" "$best_wall" "$best_rss_kib" "$best_status"
 done
 rm -rf "$cache/out"
 
@@ -127,6 +169,7 @@ read_bytes=$(python3 "$root/bench/read_bytes.py" "$cli" all -o "$cache/out/%3.3d
 awk -v r="$read_bytes" -v s="$size" \
   'BEGIN { printf "bytes read by all: %d of a %d-byte file (%.3f x its size)\n", r, s, r / s }'
 rm -rf "$cache/out"
+[ "$extended_only" = 1 ] && { extended_hostile; exit 0; }
 
 # The same MP3 run from the window (offscreen), pumping its events as it goes.
 best_of "$build/bench/window_scan" "$input" "$cache/out/%3.3d.mp3"
@@ -168,3 +211,5 @@ for f in "$hostile"/*; do
   rm -rf "$cache/out"
   echo "$line $(awk -v r="$peak" 'BEGIN { printf "%9.1f", r / 1024 }')"
 done
+
+extended_hostile

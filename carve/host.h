@@ -90,4 +90,16 @@ class Host {
   virtual bool OutputTaken(const std::string& /*name*/) { return false; }
   // The input name that `%f` takes its base name from.
   virtual std::string NamingInput(const std::string& input) { return input; }
+  // The extended detection rules, each off unless the user turns it on.
+  // Full ID3v2: the tag before an MP3 run is found by its whole size, up to
+  // 16 MiB before the run.
+  virtual bool FullId3v2() { return false; }
+  // Split Xing: an encoder header (Xing/Info/VBRI) ends MP3 runs at file
+  // boundaries.
+  virtual bool SplitXing() { return false; }
+  // WAVE any chunk: the "fmt " chunk may come after other chunks.
+  virtual bool WavAnyChunk() { return false; }
+  // Ogg whole: a run from a first page to a last page is kept whatever its
+  // page count, and its length is shown from the last granule position.
+  virtual bool OggWhole() { return false; }
 };

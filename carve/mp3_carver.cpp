@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "carve/carvers.h"
 #include "carve/extract.h"
@@ -27,6 +29,14 @@ class Mp3Carver : public Carver {
     int64_t minFrames = host_.MinFrames();
     frames_ = MeasureMp3Stream(host_, input, info_, std::max<int64_t>(minFrames, 2));
     if (frames_ < minFrames) return ProbeResult::Reject;
+    if (host_.FullId3v2()) {
+      // The tag is looked for between the end of this pass's previous run
+      // (with its ID3v1 tag) and this run: those stretches never overlap, so
+      // a pass reads each byte of its input at most once more.
+      const int64_t from = std::max(previousEnd_, candidate - kFullId3v2Reach);
+      FindFullId3v2(input, from, candidate, info_, block_);
+    }
+    previousEnd_ = candidate + info_.StreamLength + (info_.HasID3v1 ? 128 : 0);
     span = {candidate, info_.StreamLength};
     return ProbeResult::Accept;
   }
@@ -73,7 +83,12 @@ class Mp3Carver : public Carver {
   }
 
  private:
+  // How far before a run the full-size tag search reaches.
+  static constexpr int64_t kFullId3v2Reach = 16 << 20;
+
   Host& host_;
+  int64_t previousEnd_ = 0;
+  std::vector<uint8_t> block_;
   TStreamInfo info_{};
   int64_t frames_ = 0;
   const TagIni* ini_ = nullptr;

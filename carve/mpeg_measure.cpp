@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "carve/host.h"
@@ -60,7 +61,75 @@ void FindId3v2(File& input, int64_t start, TStreamInfo& info) {
   }
 }
 
+uint32_t Be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}
+
+// The whole length of an ID3v2 tag whose ten header bytes are `h`, or 0 when
+// they are no such header.
+int64_t Id3v2Length(const uint8_t* h) {
+  if (std::memcmp(h, "ID3", 3) != 0 || h[3] < 2 || h[3] > 4 || h[4] == 0xFF) return 0;
+  if ((h[6] | h[7] | h[8] | h[9]) & 0x80) return 0;
+  const int64_t body = static_cast<int64_t>(h[6]) << 21 | h[7] << 14 | h[8] << 7 | h[9];
+  const bool footer = h[3] == 4 && (h[5] & 0x10) != 0;
+  return 10 + body + (footer ? 10 : 0);
+}
+
 }  // namespace
+
+int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame) {
+  avail = std::min<int64_t>(avail, frame.FrameLength);
+  // Xing and Info follow the side information; encoders differ on whether
+  // they count the CRC before it, so both places are looked at.
+  const bool mono = frame.ChannelMode == 3;
+  const int sideInfo = frame.MpegVersion == 10 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+  for (int at : {4 + sideInfo, 6 + sideInfo}) {
+    if (at + 8 > avail) break;
+    const uint8_t* x = bytes + at;
+    if (std::memcmp(x, "Xing", 4) != 0 && std::memcmp(x, "Info", 4) != 0) continue;
+    const uint32_t flags = Be32(x + 4);
+    if (flags > 0x0F) continue;  // only four flags are defined
+    if (!(flags & 1)) return 0;
+    return at + 12 <= avail ? Be32(x + 8) : 0;
+  }
+  // VBRI sits 32 bytes after the header: version, delay, quality, bytes,
+  // frames.
+  constexpr int kVbri = 36;
+  if (kVbri + 18 <= avail && std::memcmp(bytes + kVbri, "VBRI", 4) == 0) {
+    return Be32(bytes + kVbri + 14);
+  }
+  return -1;
+}
+
+void FindFullId3v2(File& input, int64_t from, int64_t start, TStreamInfo& info,
+                   std::vector<uint8_t>& block) {
+  info.HasID3v2 = 0;
+  info.ID3v2Size = 0;
+  constexpr int64_t kBlock = 1 << 20;
+  block.resize(kBlock + 9);
+  // Headers begin in [pos, pos + kBlock); each block holds the nine bytes
+  // after its last possible header start as well.
+  for (int64_t pos = std::max<int64_t>(from, 0); pos + 10 <= start; pos += kBlock) {
+    const int64_t want = std::min(kBlock + 9, start - pos);
+    input.seek(pos);
+    const int64_t got = input.read(block.data(), want);
+    const uint8_t* data = block.data();
+    for (int64_t i = 0; i + 10 <= got && i < kBlock;) {
+      const void* hit =
+          std::memchr(data + i, 'I', static_cast<size_t>(std::min(got - 9, kBlock) - i));
+      if (hit == nullptr) break;
+      i = static_cast<const uint8_t*>(hit) - data;
+      if (pos + i + Id3v2Length(data + i) == start) {
+        info.HasID3v2 = 1;
+        info.ID3v2Size = static_cast<int32_t>(start - pos - i);
+        return;
+      }
+      ++i;
+    }
+    if (got < want) return;  // the input ends early
+  }
+}
 
 int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tagSearchMinCount) {
   info = {};
@@ -68,19 +137,33 @@ int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tag
   int64_t count = 0;
   int64_t totalDuration = 0;
   int64_t framePos = start;
-  uint8_t header[4];
+  uint8_t header[kEncoderHeaderReach];
   int64_t got = 0;
   TFrameInfo frame{};
+  // The split rule reads enough of each frame to see an encoder header.
+  const bool split = host.SplitXing();
+  const int64_t readSize = split ? kEncoderHeaderReach : 4;
+  // The frame count an encoder header in the first frame gives the run,
+  // itself included; 0 when none.
+  int64_t stated = 0;
 
   for (;;) {
     framePos = input.position();
-    got = input.read(header, sizeof header);
-    if (got < static_cast<int64_t>(sizeof header)) break;
+    got = input.read(header, readSize);
+    if (got < 4) break;
+    if (stated > 0 && count == stated) break;
     if (!DecodeMpegHeader(header, frame)) break;
     if (count == 0) {
       TakeFirstFrameFormat(frame, info);
     } else if (EndsRun(host, info, frame)) {
       break;
+    }
+    if (split) {
+      // The encoder counts the audio frames after its header frame.
+      const int64_t after = EncoderHeaderFrames(header, got, frame);
+      if (count == 0 && after > 0) stated = after + 1;
+      // A later header frame is the first frame of the next file.
+      if (count > 0 && after >= 0) break;
     }
     totalDuration += frame.Duration;
     ++count;

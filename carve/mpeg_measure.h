@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "carve/stream_info.h"
 
@@ -13,4 +14,24 @@ class Host;
 // comparison. The ID3v2 search before the run is made only when the count
 // reaches `tagSearchMinCount` (at least 2): callers that will drop shorter runs
 // pass their threshold and skip the search for runs they never keep.
+//
+// With the host's split rule on, the run also ends after the number of frames
+// an encoder header (Xing, Info or VBRI) in its first frame states, and just
+// before any later frame that carries such a header.
 int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tagSearchMinCount = 2);
+
+// The bytes of a frame that EncoderHeaderFrames() looks at.
+constexpr int kEncoderHeaderReach = 54;
+
+// Whether the frame whose first `avail` bytes are `bytes` (decoded as
+// `frame`) carries an encoder header: -1 when not; otherwise the number of
+// audio frames it states after itself, 0 when it states none.
+int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame);
+
+// Looks in [from, start) for an ID3v2 tag (version 2.2 to 2.4) whose full
+// synchsafe size, plus 10 bytes for a footer when a version 2.4 tag has its
+// footer flag, ends exactly at `start`; on a find sets info.HasID3v2 and
+// info.ID3v2Size to the earliest such tag, otherwise clears them. Reads the
+// range once, in large blocks through `block`.
+void FindFullId3v2(File& input, int64_t from, int64_t start, TStreamInfo& info,
+                   std::vector<uint8_t>& block);

@@ -23,8 +23,22 @@ class OggCarver : public Carver {
     // A single page measures no length, and copying nothing would hand the
     // walk the same candidate again; so at least two pages make a stream.
     const int64_t minPages = std::max(host_.MinFrames(), 2);
-    pages_ = MeasureOggStream(input, info_);
-    if (pages_ < minPages) return ProbeResult::Reject;
+    OggRunEnds ends;
+    pages_ = MeasureOggStream(input, info_, &ends);
+    const bool whole = host_.OggWhole();
+    // With the whole-stream rule, a run from a first page to a last page is
+    // a complete stream whatever its page count.
+    const bool complete = whole && ends.firstPageBegins && ends.lastPageEnds;
+    if (pages_ < (complete ? 2 : minPages)) return ProbeResult::Reject;
+    seconds_ = info_.TotalDuration / 1000.0;
+    if (whole) {
+      // The real length: the last granule position counts samples from the
+      // stream's start. A negative one (no packet ends on the page) or an
+      // unknown rate shows no length.
+      seconds_ = ends.lastGranule > 0 && info_.SampleRate > 0
+                     ? static_cast<double>(ends.lastGranule) / info_.SampleRate
+                     : 0.0;
+    }
     span = {candidate, info_.StreamLength};
     return ProbeResult::Accept;
   }
@@ -35,8 +49,7 @@ class OggCarver : public Carver {
                   "[%3.3lld($%8.8llX-$%8.8llX)] OggVorbis%2d%6lldFrames%4dkbps%3dkHz%7.1fsec",
                   static_cast<long long>(number), static_cast<long long>(candidate),
                   static_cast<long long>(candidate + info_.StreamLength - 1), info_.MpegVersion,
-                  static_cast<long long>(pages_), info_.Bitrate, info_.SampleRate / 1000,
-                  info_.TotalDuration / 1000.0);
+                  static_cast<long long>(pages_), info_.Bitrate, info_.SampleRate / 1000, seconds_);
     return line;
   }
 
@@ -56,6 +69,7 @@ class OggCarver : public Carver {
   Host& host_;
   TStreamInfo info_{};
   int64_t pages_ = 0;
+  double seconds_ = 0;
 };
 
 }  // namespace

@@ -39,8 +39,9 @@ bool DecodeOggPageHeader(const uint8_t* bytes, TFrameInfo& info) {
   return true;
 }
 
-int64_t MeasureOggStream(File& input, TStreamInfo& info) {
+int64_t MeasureOggStream(File& input, TStreamInfo& info, OggRunEnds* ends) {
   info = {};
+  OggRunEnds seen;
   const int64_t start = input.position();
   int64_t count = 0;
   int64_t end = start;
@@ -61,13 +62,19 @@ int64_t MeasureOggStream(File& input, TStreamInfo& info) {
     if (count == 0) {
       TakeFirstFrameFormat(frame, info);
       info.Bitrate = frame.Bitrate;
+      seen.firstPageBegins = (page[5] & kFirstPage) != 0;
     }
+    seen.lastPageEnds = frame.Padding != 0;
+    uint64_t granule = 0;
+    for (int i = 13; i >= 6; --i) granule = granule << 8 | page[i];
+    seen.lastGranule = static_cast<int64_t>(granule);
     ++count;
     end = pagePos + frame.FrameLength;
     input.seek(end);
     if (frame.Padding) break;
   }
   if (count > 1) info.StreamLength = end - start;
+  if (ends != nullptr) *ends = seen;
   input.seek(start);
   return count;
 }

@@ -12,7 +12,14 @@ class File;
 // (27 + n bytes). False, and `info` untouched, when the bytes are no page.
 bool DecodeOggPageHeader(const uint8_t* bytes, TFrameInfo& info);
 
+// How a measured run of Ogg pages begins and ends.
+struct OggRunEnds {
+  bool firstPageBegins = false;  // the first page has the first-page bit
+  bool lastPageEnds = false;     // the last page has the last-page bit
+  int64_t lastGranule = -1;      // the last page's granule position
+};
+
 // Measures the run of Ogg pages at the file's current position up to and
 // including the first page with the last-page bit. Returns the page count,
-// fills `info` and leaves the file at the run's start.
-int64_t MeasureOggStream(File& input, TStreamInfo& info);
+// fills `info` (and `ends` when given) and leaves the file at the run's start.
+int64_t MeasureOggStream(File& input, TStreamInfo& info, OggRunEnds* ends = nullptr);

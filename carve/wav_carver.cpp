@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -11,8 +12,39 @@
 
 namespace {
 
+// How far the chunk walk of a WAVE file may go looking for its "fmt " chunk.
+constexpr int kMaxChunks = 64;
+constexpr int64_t kMaxChunkWalk = 1 << 20;
+
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Walks the chunks of the RIFF WAVE file at `candidate` (its RIFF chunk holds
+// `riffLength` bytes, header included) from the first one after "WAVE": each
+// is an id, a 32-bit size and the body padded to even length. Returns the
+// offset (from the candidate) of a "fmt " chunk whose header lies within the
+// RIFF chunk, the first kMaxChunks chunks and the first kMaxChunkWalk bytes,
+// or -1.
+int64_t FindFmtChunk(File& input, int64_t candidate, int64_t riffLength) {
+  const int64_t limit = std::min(riffLength, kMaxChunkWalk);
+  int64_t at = 12;
+  for (int i = 0; i < kMaxChunks && at + 8 <= limit; ++i) {
+    uint8_t chunk[8];
+    input.seek(candidate + at);
+    if (input.read(chunk, sizeof chunk) < static_cast<int64_t>(sizeof chunk)) return -1;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) return at;
+    const int64_t size = Le32(chunk + 4);
+    at += 8 + size + (size & 1);
+  }
+  return -1;
+}
+
 class WavCarver : public Carver {
  public:
+  explicit WavCarver(Host& host) : host_(host) {}
+
   Trigger trigger() const override { return {0x52, 0xFF, 0x49}; }  // "R", "I"
   const char* openingText() const override { return "からWavファイルを探しますっ！"; }
   const char* kindName() const override { return "wav"; }
@@ -20,27 +52,34 @@ class WavCarver : public Carver {
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     // The RIFF header and, when the input holds it, the start of the format
-    // chunk, which comes first: its size, format tag, channels, sample rate
+    // chunk when it comes first: its size, format tag, channels, sample rate
     // and byte rate.
     uint8_t header[32];
     const int64_t got = input.read(header, sizeof header);
     // Every later candidate lies even closer to the end, so a header that
     // does not fit ends the pass.
     if (got < 16) return ProbeResult::EndPass;
-    if (std::memcmp(header + 2, "FF", 2) != 0 || std::memcmp(header + 8, "WAVEfmt", 7) != 0) {
-      return ProbeResult::Reject;
-    }
-    const uint32_t size = LittleEndian32(header + 4);
+    if (std::memcmp(header + 2, "FF", 2) != 0) return ProbeResult::Reject;
     // The RIFF chunk with its 8-byte header. Computed wide, so that no size
     // field wraps the length to nothing: the walk always moves past the
     // candidate.
-    length_ = static_cast<int64_t>(size) + 8;
-    span = {candidate, length_};
+    const int64_t length = static_cast<int64_t>(Le32(header + 4)) + 8;
     facts_ = {};
-    if (got == static_cast<int64_t>(sizeof header)) {
-      facts_.sampleRateHz = LittleEndian32(header + 24);
-      facts_.bitrateKbps = int64_t{LittleEndian32(header + 28)} * 8 / 1000;
+    if (std::memcmp(header + 8, "WAVEfmt", 7) == 0) {
+      if (got == static_cast<int64_t>(sizeof header)) TakeRates(header + 20);
+    } else {
+      // With the any-chunk rule, other chunks may come before "fmt ".
+      if (std::memcmp(header + 8, "WAVE", 4) != 0 || !host_.WavAnyChunk()) {
+        return ProbeResult::Reject;
+      }
+      const int64_t fmt = FindFmtChunk(input, candidate, length);
+      if (fmt < 0) return ProbeResult::Reject;
+      uint8_t body[12];
+      input.seek(candidate + fmt + 8);
+      if (input.read(body, sizeof body) == static_cast<int64_t>(sizeof body)) TakeRates(body);
     }
+    length_ = length;
+    span = {candidate, length_};
     return ProbeResult::Accept;
   }
 
@@ -61,18 +100,20 @@ class WavCarver : public Carver {
   StreamFacts facts() const override { return facts_; }
 
  private:
-  static uint32_t LittleEndian32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  // The sample rate and byte rate from the body of a format chunk.
+  void TakeRates(const uint8_t* body) {
+    facts_.sampleRateHz = Le32(body + 4);
+    facts_.bitrateKbps = int64_t{Le32(body + 8)} * 8 / 1000;
   }
 
+  Host& host_;
   int64_t length_ = 0;
   StreamFacts facts_;
 };
 
 }  // namespace
 
-std::unique_ptr<Carver> MakeWavCarver(Host& /*host*/) { return std::make_unique<WavCarver>(); }
+std::unique_ptr<Carver> MakeWavCarver(Host& host) { return std::make_unique<WavCarver>(host); }
 
 int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern) {
   return RunScanPass(host, *MakeWavCarver(host), input, pattern);

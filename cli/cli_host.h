@@ -57,6 +57,10 @@ class CliHost : public Host {
                        int helpContext) override;
   // Progress is redrawn at most this often; there are no events to pump.
   int PumpIntervalMs() override { return 100; }
+  bool FullId3v2() override { return options_.fullId3v2; }
+  bool SplitXing() override { return options_.splitXing; }
+  bool WavAnyChunk() override { return options_.wavAnyChunk; }
+  bool OggWhole() override { return options_.oggWhole; }
 
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;

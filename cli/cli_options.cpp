@@ -116,6 +116,15 @@ bool ArgReader::option(const std::string& arg) {
   if (name == "-q" || name == "--quiet") return flag(o_.quiet, true);
   if (name == "-n" || name == "--dry-run") return flag(o_.dryRun, true);
   if (name == "--no-clobber") return flag(o_.noClobber, true);
+  // The extended detection rules.
+  if (name == "--full-id3v2") return flag(o_.fullId3v2, true);
+  if (name == "--split-xing") return flag(o_.splitXing, true);
+  if (name == "--wav-any-chunk") return flag(o_.wavAnyChunk, true);
+  if (name == "--ogg-whole") return flag(o_.oggWhole, true);
+  if (name == "--extended") {
+    return flag(o_.fullId3v2, true) && flag(o_.splitXing, true) && flag(o_.wavAnyChunk, true) &&
+           flag(o_.oggWhole, true);
+  }
 
   std::string text;
   if (name == "-o" || name == "--output") return value(name, inlineValue, o_.output);
@@ -220,6 +229,13 @@ std::string CliUsageText() {
          "  -n, --dry-run         find, measure and log every stream, write nothing\n"
          "  --no-clobber          fail a stream whose output file exists already or was\n"
          "                        written earlier in the run\n"
+         "  --full-id3v2          find ID3v2 tags by their whole size, up to 16 MiB\n"
+         "                        before a stream (mp3)\n"
+         "  --split-xing          split MP3 streams at encoder (Xing/Info/VBRI) headers\n"
+         "  --wav-any-chunk       find WAVE files whose \"fmt \" chunk is not the first\n"
+         "  --ogg-whole           keep an Ogg stream from its first to its last page\n"
+         "                        whatever its page count; log its real length\n"
+         "  --extended            all four of the above\n"
          "  -h, --help            this usage\n"
          "  --version             print the version and exit\n"
          "  --                    the arguments after it are input names\n"

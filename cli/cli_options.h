@@ -32,6 +32,8 @@ struct CliOptions {
   bool noClobber = false;
   // A file naming further inputs, one a line; "-" is the standard input.
   std::string filesFrom;
+  // The extended detection rules (--extended turns on all four).
+  bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
   std::vector<std::string> inputs;
 };
 

@@ -1,8 +1,9 @@
 // The three whole scan passes on a fuzzed input, or the one-read pass of all
-// three. Afterwards the input is unchanged and every output is a byte range
-// of it; the one-read pass, walking many blocks between two looks at the
-// clock, writes exactly the files that the three passes, pumping at every
-// block, write one after the other.
+// three: a mode byte, an options byte and a byte whose low four bits turn on
+// the extended rules, then the input. Afterwards the input is unchanged and
+// every output is a byte range of it; the one-read pass, walking many blocks
+// between two looks at the clock, writes exactly the files that the three
+// passes, pumping at every block, write one after the other.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -27,9 +28,9 @@ std::map<std::string, Bytes> FilesIn(const std::string& dir) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  const uint8_t mode = data[0], options = data[1];
-  Bytes input(data + 2, data + size);
+  if (size < 3) return 0;
+  const uint8_t mode = data[0], options = data[1], rules = data[2];
+  Bytes input(data + 3, data + size);
   std::string path = WriteFuzzFile("pass-input.bin", input.data(), input.size());
   ClearFuzzFolder("out");
   ScriptHost host;
@@ -40,6 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.copyId3v1 = options & 0x20;
   host.copyId3v2 = options & 0x40;
   host.sensitizeFreq = options & 0x80;
+  host.fullId3v2 = rules & 1;
+  host.splitXing = rules & 2;
+  host.wavAnyChunk = rules & 4;
+  host.oggWhole = rules & 8;
   host.defaultAnswer = (mode & 0x80) ? BoxAnswer::Abort : BoxAnswer::Ignore;
   std::string pattern = FuzzDir() + "/out/%d.mp3";
   switch (mode % 4) {

@@ -29,7 +29,9 @@ seed() {  # target -> seed folder
       for f in "$root"/tests/data/*.mp3 "$root"/tests/data/*.ogg "$root"/tests/data/*.wav; do
         [ -f "$f" ] || continue
         # Small seeds: a prefix byte or two, then the head of the fixture.
-        { printf '\x0f\x05'; head -c 6000 "$f"; } > "$dir/seed-$(basename "$f")"
+        # fuzz_passes takes a third byte: the extended rules, all on.
+        { printf '\x0f\x05'; [ "$t" != fuzz_passes ] || printf '\x0f'; head -c 6000 "$f"; } \
+          > "$dir/seed-$(basename "$f")"
       done ;;
     fuzz_naming) printf 'out/%%3.3d_%%f.%%e\n/a/b/track.bin' > "$dir/seed1"; printf '%%5.3d%%%%%%x' > "$dir/seed2" ;;
     fuzz_tag_ini) cp "$root"/fuzz/seeds/*.ini "$dir/" 2>/dev/null || true ;;

@@ -67,11 +67,13 @@ class SettingsTest : public QObject {
 
     auto* tabs = w.find<QTabWidget>("PageControl1");
     QVERIFY(tabs);
-    const QStringList captions = {"入出力", "処理範囲", "抽出の条件", "タグ", "readme.txt"};
+    const QStringList captions = {"入出力", "処理範囲", "抽出の条件", "タグ", "拡張", "readme.txt"};
+    const QStringList names = {"TabSheet1", "TabSheet2",        "TabSheet3",
+                               "TabSheet4", "TabSheetExtended", "TabSheet5"};
     QCOMPARE(tabs->count(), captions.size());
     for (int i = 0; i < tabs->count(); ++i) {
       QCOMPARE(tabs->tabText(i), captions[i]);
-      QCOMPARE(tabs->widget(i)->objectName(), QStringLiteral("TabSheet%1").arg(i + 1));
+      QCOMPARE(tabs->widget(i)->objectName(), names[i]);
     }
     QCOMPARE(tabs->currentIndex(), 0);
 
@@ -147,7 +149,11 @@ class SettingsTest : public QObject {
           Check{"chkSensitizeCRC", "CRC保護オプションの変更をファイル終端と解釈", true},
           Check{"chkTagIni", "ID3TAGの情報を、INIファイルから読み込む", false},
           Check{"chkID3v2Copy", "ID3v2Tagをコピーする", true},
-          Check{"chkID3v1Copy", "ID3v1Tagをコピーする", true}}) {
+          Check{"chkID3v1Copy", "ID3v1Tagをコピーする", true},
+          Check{"chkFullId3v2", "大きなID3v2タグも検出する", false},
+          Check{"chkSplitXing", "Xing/Infoヘッダで曲を分ける", false},
+          Check{"chkWavAnyChunk", "fmt 以外のチャンクで始まるWAVEも検出する", false},
+          Check{"chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", false}}) {
       auto* box = w.find<QCheckBox>(c.name);
       QVERIFY2(box, c.name);
       QCOMPARE(box->isChecked(), c.on);
@@ -187,6 +193,18 @@ class SettingsTest : public QObject {
     w.find<QCheckBox>("chkID3v1Copy")->setChecked(false);
     QVERIFY(!host.CopyID3v1());
     QVERIFY(host.CopyID3v2());
+    // The extended rules, each on its own box.
+    using Rule = bool (Host::*)();
+    const std::pair<const char*, Rule> rules[] = {{"chkFullId3v2", &Host::FullId3v2},
+                                                  {"chkSplitXing", &Host::SplitXing},
+                                                  {"chkWavAnyChunk", &Host::WavAnyChunk},
+                                                  {"chkOggWhole", &Host::OggWhole}};
+    for (const auto& [name, rule] : rules) {
+      QVERIFY2(!(host.*rule)(), name);
+      w.find<QCheckBox>(name)->setChecked(true);
+      for (const auto& [other, otherRule] : rules) QCOMPARE((host.*otherRule)(), other == name);
+      w.find<QCheckBox>(name)->setChecked(false);
+    }
     // Ticking the tag INI box outside a run gives no reader.
     w.find<QCheckBox>("chkTagIni")->setChecked(true);
     QVERIFY(host.ActiveTagIni() == nullptr);

@@ -20,7 +20,7 @@
 
 namespace {
 const QString kReadmeFailure = QStringLiteral("* readme.txt が読めないよ (´･ω･`)");
-constexpr int kReadmeTab = 4;
+constexpr int kReadmeTab = 5;
 }  // namespace
 
 class SmallCommandsTest : public QObject {

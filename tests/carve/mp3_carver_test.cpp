@@ -226,3 +226,58 @@ TEST(Mp3Pass, AFullDiskLeavesEarlierOutputsIntact) {
 }
 
 }  // namespace
+
+namespace {
+
+// An ID3v2.3 tag of `length` bytes in all, blank inside.
+Bytes BlankId3v2(int64_t length) {
+  const int64_t size = length - 10;
+  Bytes tag = {'I', 'D', '3', 3, 0, 0};
+  for (int shift : {21, 14, 7, 0}) tag.push_back(static_cast<uint8_t>((size >> shift) & 0x7F));
+  tag.resize(length, 0x00);
+  return tag;
+}
+
+Bytes Cat(const Bytes& a, const Bytes& b) {
+  Bytes all = a;
+  Append(all, b);
+  return all;
+}
+
+TEST(Mp3Pass, FullId3v2RuleTakesLargeTagsWithinItsReachAndNotFromTheStreamBefore) {
+  const Bytes frames = Fixture("mpeg1_cbr128.mp3");
+  // mpeg1_id3.mp3 with an ID3v2 header in its ID3v1 title that would end at
+  // the next stream's first frame.
+  Bytes tagged = Fixture("mpeg1_id3.mp3");
+  const size_t title = tagged.size() - 125;
+  const Bytes inTitle = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 125 - 10};
+  std::copy(inTitle.begin(), inTitle.end(), tagged.begin() + static_cast<ptrdiff_t>(title));
+  struct Case {
+    const char* what;
+    std::vector<Bytes> parts;  // with random bytes before the first
+    bool full;
+    std::vector<Bytes> outputs;
+  } cases[] = {
+      {"a tag of 16 MiB",
+       {BlankId3v2(16 << 20), frames},
+       true,
+       {Cat(BlankId3v2(16 << 20), frames)}},
+      {"a tag of 16 MiB and one byte", {BlankId3v2((16 << 20) + 1), frames}, true, {frames}},
+      {"a header in the ID3v1 tag before", {tagged, frames}, true, {tagged, frames}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Mp3Run run;
+    run.host.fullId3v2 = c.full;
+    Append(run.data, RandomBytes(1001, 21));
+    for (const Bytes& part : c.parts) Append(run.data, part);
+    Append(run.data, RandomBytes(99, 22));
+    run.go();
+    ASSERT_EQ(run.written, static_cast<int64_t>(c.outputs.size()));
+    for (int i = 1; i <= run.written; ++i) {
+      EXPECT_TRUE(run.output(i) == c.outputs[i - 1]) << i;  // too large to print
+    }
+  }
+}
+
+}  // namespace

@@ -430,3 +430,143 @@ TEST(MpegMeasure, EveryFrameOfEachFixtureIsMeasured) {
     }
   }
 }
+
+namespace {
+
+// A frame of `h` carrying an encoder header `tag` at byte `at`: flags, then
+// the frame count.
+Bytes HeaderFrame(HeaderBytes h, int at, const char* tag, uint32_t flags, uint32_t frames) {
+  Bytes f = Frame(h);
+  std::memcpy(&f[at], tag, 4);
+  for (int i = 0; i < 4; ++i) {
+    f[at + 4 + i] = static_cast<uint8_t>(flags >> (24 - 8 * i));
+    f[at + 8 + i] = static_cast<uint8_t>(frames >> (24 - 8 * i));
+  }
+  return f;
+}
+
+int64_t EncoderFrames(const Bytes& frame) {
+  TFrameInfo info{};
+  EXPECT_TRUE(DecodeMpegHeader(frame.data(), info));
+  return EncoderHeaderFrames(frame.data(), static_cast<int64_t>(frame.size()), info);
+}
+
+TEST(MpegMeasure, EncoderHeadersAndTheCountsTheyState) {
+  // lame's Xing/Info frame states the frames after it: one less than the
+  // file holds (counts from the frame walk of make_mp3_fixtures.sh).
+  struct LameFile {
+    const char* name;
+    int64_t frames;  // 0: lame wrote no header frame
+  } files[] = {{"mpeg1_cbr128.mp3", 14}, {"mpeg1_crc.mp3", 11},  {"mpeg1_vbr.mp3", 14},
+               {"mpeg25_8k.mp3", 0},     {"mpeg25_cbr.mp3", 15}, {"mpeg2_vbr.mp3", 23}};
+  for (const LameFile& f : files) {
+    SCOPED_TRACE(f.name);
+    const Bytes file = Fixture(f.name);
+    EXPECT_EQ(EncoderFrames(file), f.frames - 1);
+    TFrameInfo first{};
+    ASSERT_TRUE(DecodeMpegHeader(file.data(), first));
+    // The second frame is audio.
+    EXPECT_EQ(EncoderFrames(Slice(file, first.FrameLength, kEncoderHeaderReach)), -1);
+  }
+  // Built frames: Xing after the side information (and after a CRC), VBRI
+  // at byte 36, a header without a frame count, undefined flags.
+  EXPECT_EQ(EncoderFrames(HeaderFrame(kJoint, 36, "Xing", 15, 1234)), 1234);
+  EXPECT_EQ(EncoderFrames(HeaderFrame(kWithCrc, 38, "Info", 1, 77)), 77);
+  EXPECT_EQ(EncoderFrames(HeaderFrame(kMpeg2, 21, "Info", 1, 5)), 5);
+  EXPECT_EQ(EncoderFrames(HeaderFrame(kJoint, 36, "Xing", 14, 1234)), 0);
+  EXPECT_EQ(EncoderFrames(HeaderFrame(kJoint, 36, "Xing", 16, 1234)), -1);
+  EXPECT_EQ(EncoderFrames(HeaderFrame(kJoint, 30, "Xing", 15, 1234)), -1);
+  Bytes vbri = Frame(kJoint);
+  std::memcpy(&vbri[36], "VBRI", 4);
+  vbri[36 + 17] = 99;  // the frame count's last byte
+  EXPECT_EQ(EncoderFrames(vbri), 99);
+}
+
+TEST(MpegMeasure, SplitRuleEndsRunsAtEncoderHeaders) {
+  const Bytes lame = Fixture("mpeg1_cbr128.mp3");  // 14 frames, an Info frame first
+  const Bytes plain = Frames({kJoint, kJoint, kJoint});
+  const Bytes tag = Cat({Text("TAG"), Bytes(125, 0x20)});
+  // The first five frames of the header file.
+  int64_t five = 0;
+  for (int i = 0; i < 5; ++i) {
+    TFrameInfo info{};
+    ASSERT_TRUE(DecodeMpegHeader(&lame[five], info));
+    five += info.FrameLength;
+  }
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    bool split;
+    int64_t count, length;
+    uint8_t id3v1;
+  } cases[] = {
+      {"header file, plain frames, rule off", Cat({lame, plain}), false, 17, 5850 + 1251, 0},
+      {"header file, plain frames", Cat({lame, plain}), true, 14, 5850, 0},
+      {"plain frames, header file", Cat({plain, lame}), true, 3, 1251, 0},
+      {"header file, its ID3v1 tag", Cat({lame, tag}), true, 14, 5850, 1},
+      {"header file cut short", Cat({Slice(lame, 0, five), Bytes(99, 0x00)}), true, 5, five, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptHost host;
+    host.splitXing = c.split;
+    Measured m = MeasureAt(c.bytes, 0, host);
+    EXPECT_EQ(m.count, c.count);
+    EXPECT_EQ(m.info.StreamLength, c.length);
+    EXPECT_EQ(m.info.HasID3v1, c.id3v1);
+  }
+}
+
+// A tag of version `version` with flags `flags` whose size field says `size`.
+Bytes FullTag(uint8_t version, uint8_t flags, uint32_t size, int64_t bodyLength) {
+  Bytes tag = Id3v2Tag(size);
+  tag[3] = version;
+  tag[5] = flags;
+  tag.resize(10 + bodyLength, 0x00);
+  return tag;
+}
+
+TEST(MpegMeasure, FullId3v2SearchTakesTheWholeSize) {
+  struct Case {
+    const char* what;
+    Bytes before;  // the bytes before the run
+    int64_t from;  // where the search begins
+    int32_t size;  // the tag found, 0 for none
+  } cases[] = {
+      {"small v2.3", Cat({RandomBytes(777, 1), FullTag(3, 0, 100, 100)}), 0, 110},
+      {"16384 bytes", Cat({RandomBytes(777, 1), FullTag(3, 0, 16384, 16384)}), 0, 16394},
+      {"v2.2 of 70000", Cat({RandomBytes(7, 1), FullTag(2, 0, 70000, 70000)}), 0, 70010},
+      {"v2.4 with footer", Cat({RandomBytes(9, 1), FullTag(4, 0x10, 500, 510)}), 0, 520},
+      {"v2.3 has no footer", Cat({RandomBytes(9, 1), FullTag(3, 0x10, 500, 500)}), 0, 510},
+      {"version 5", Cat({RandomBytes(9, 1), FullTag(5, 0, 500, 500)}), 0, 0},
+      {"one byte short", Cat({RandomBytes(9, 1), FullTag(3, 0, 500, 499)}), 0, 0},
+      {"size byte over 0x7F",
+       Cat({RandomBytes(9, 1), Id3v2Header(0, 0, 0x00, 0x80), Bytes(128, 0x00)}), 0, 0},
+      {"header across a 1 MiB block",
+       Cat({RandomBytes((1 << 20) - 5, 1), FullTag(3, 0, 3000, 3000)}), 0, 3010},
+      {"several blocks long", Cat({RandomBytes(3, 1), FullTag(4, 0, 3 << 20, 3 << 20)}), 0,
+       (3 << 20) + 10},
+      {"begins before the search", Cat({RandomBytes(100, 1), FullTag(3, 0, 500, 500)}), 101, 0},
+      {"begins where the search does", Cat({RandomBytes(100, 1), FullTag(3, 0, 500, 500)}), 100,
+       510},
+      // A smaller tag ending at the run inside a larger one: the larger one.
+      {"nested", Cat({RandomBytes(10, 1), Slice(Id3v2Tag(1100), 0, 1000), FullTag(3, 0, 100, 100)}),
+       0, 1110},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    Bytes bytes = Cat({c.before, Frames({kJoint, kJoint})});
+    WriteBytes(dir / "input.bin", bytes);
+    File input = File::OpenRead(dir / "input.bin");
+    TStreamInfo info{};
+    info.HasID3v2 = 1;  // a classic find is replaced
+    info.ID3v2Size = 1;
+    std::vector<uint8_t> block;
+    FindFullId3v2(input, c.from, static_cast<int64_t>(c.before.size()), info, block);
+    EXPECT_EQ(info.ID3v2Size, c.size);
+    EXPECT_EQ(info.HasID3v2, c.size != 0 ? 1 : 0);
+  }
+}
+
+}  // namespace

@@ -593,3 +593,56 @@ TEST(OggCarver, PatternWithATextConversionFailsEachStream) {
 }
 
 }  // namespace
+
+namespace {
+
+// A page with its granule position set.
+Bytes WithGranule(Bytes page, int64_t granule) {
+  for (int i = 0; i < 8; ++i)
+    page[6 + i] = static_cast<uint8_t>(static_cast<uint64_t>(granule) >> (8 * i));
+  return page;
+}
+
+TEST(OggCarver, WholeStreamRuleKeepsShortCompleteStreamsAndShowsTheirLength) {
+  const Bytes id = IdPage(2, 44100, 128000);
+  const Bytes middle = PageOfLength(0, 300);
+  const Bytes last = WithGranule(PageOfLength(kLast, 200), 88200);  // 2 s
+  struct Case {
+    const char* what;
+    Bytes stream;
+    bool whole;
+    int64_t written;
+    const char* length;  // the end of the stream line
+  } cases[] = {
+      {"three pages, rule off", Concat({id, middle, last}), false, 0, ""},
+      {"three pages", Concat({id, middle, last}), true, 1, "    2.0sec"},
+      {"two pages", Concat({id, last}), true, 1, "    2.0sec"},
+      {"no first page", Concat({middle, middle, last}), true, 0, ""},
+      {"no last page", Concat({id, middle, middle}), true, 0, ""},
+      {"five pages", Concat({id, middle, middle, middle, WithGranule(last, 22050)}), true, 1,
+       "    0.5sec"},
+      {"no granule on the last page", Concat({id, middle, WithGranule(last, -1)}), true, 1,
+       "    0.0sec"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Pass p;
+    p.host.oggWhole = c.whole;
+    Bytes data = RandomBytes(333, 51);
+    Append(data, c.stream);
+    Append(data, RandomBytes(77, 52));
+    p.run(data);
+    ASSERT_EQ(p.written, c.written);
+    if (c.written == 0) continue;
+    EXPECT_EQ(ReadBytes(p.output(1)), c.stream);
+    EXPECT_TRUE(p.host.log[1].ends_with(c.length)) << p.host.log[1];
+  }
+  // The real length of a real file: 0.3 s of 22050 Hz mono.
+  Pass real;
+  real.host.oggWhole = true;
+  real.run(Concat({RandomBytes(100, 53), Fixture("vorbis_mono.ogg")}));
+  ASSERT_EQ(real.written, 1);
+  EXPECT_TRUE(real.host.log[1].ends_with(" 3Frames  16kbps 22kHz    0.3sec")) << real.host.log[1];
+}
+
+}  // namespace

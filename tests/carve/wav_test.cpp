@@ -2,6 +2,7 @@
 // built here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -259,6 +260,70 @@ TEST(WavCarver, OutputNamesFromThePattern) {
   shortPattern.run(data, "%d");
   EXPECT_EQ(shortPattern.written, 2);
   EXPECT_EQ(ReadBytes(shortPattern.dir / "wav"), second);
+}
+
+}  // namespace
+
+namespace {
+
+// A RIFF WAVE file whose chunks are `chunks` (id, body size) in that order,
+// each body blank and padded to even length; `riffSize` 0 means the true one.
+Bytes WaveOfChunks(const std::vector<std::pair<std::string, uint32_t>>& chunks,
+                   uint32_t riffSize = 0) {
+  Bytes b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  for (const auto& [id, size] : chunks) {
+    b.insert(b.end(), id.begin(), id.end());
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(size >> (8 * i)));
+    b.resize(b.size() + size + (size & 1), ' ');
+  }
+  const uint32_t size = riffSize != 0 ? riffSize : static_cast<uint32_t>(b.size() - 8);
+  for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  return b;
+}
+
+TEST(WavCarver, AnyChunkRuleWalksTheChunksForFmt) {
+  using Chunks = std::vector<std::pair<std::string, uint32_t>>;
+  Chunks junk63(63, {"JUNK", 3});
+  Chunks fmtAt63 = junk63, fmtAt64 = junk63;
+  fmtAt63.push_back({"fmt ", 16});
+  fmtAt64.push_back({"JUNK", 3});
+  fmtAt64.push_back({"fmt ", 16});
+  struct Case {
+    const char* what;
+    Bytes wave;
+    bool anyChunk;
+    bool taken;
+  } cases[] = {
+      {"JUNK and bext first, rule off", Fixture("wave_bwf_junk_bext.wav"), false, false},
+      {"JUNK and bext first", Fixture("wave_bwf_junk_bext.wav"), true, true},
+      {"odd chunk sizes are padded", WaveOfChunks({{"LIST", 5}, {"fmt ", 16}, {"data", 9}}), true,
+       true},
+      {"fmt as the 64th chunk", WaveOfChunks(fmtAt63), true, true},
+      {"fmt as the 65th chunk", WaveOfChunks(fmtAt64), true, false},
+      {"fmt beyond the RIFF size", WaveOfChunks({{"JUNK", 100}, {"fmt ", 16}}, 4 + 108), true,
+       false},
+      {"fmt header just inside the RIFF size", WaveOfChunks({{"JUNK", 100}, {"fmt ", 16}}, 4 + 116),
+       true, true},
+      {"fmt beyond 1 MiB", WaveOfChunks({{"JUNK", (1 << 20) - 12}, {"fmt ", 16}}), true, false},
+      {"fmt header just inside 1 MiB", WaveOfChunks({{"JUNK", (1 << 20) - 28}, {"fmt ", 16}}), true,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes data = RandomBytes(1001, 61);
+    const int64_t at = Append(data, c.wave);
+    Append(data, RandomBytes(99, 62));
+    Pass p;
+    p.host.wavAnyChunk = c.anyChunk;
+    p.run(data);
+    ASSERT_EQ(p.written, c.taken ? 1 : 0);
+    if (!c.taken) continue;
+    // The RIFF size gives the length, as for any WAVE file.
+    const int64_t length = (c.wave[4] | c.wave[5] << 8 | c.wave[6] << 16) + 8;
+    EXPECT_EQ(ReadBytes(p.output(1)),
+              Slice(c.wave, 0, std::min<int64_t>(length, static_cast<int64_t>(c.wave.size()))));
+    EXPECT_EQ(p.host.log[1], Line(1, at, length));
+  }
 }
 
 }  // namespace

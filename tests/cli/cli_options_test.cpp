@@ -201,11 +201,30 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
     EXPECT_EQ(err.str(), "");
   }
   // Every option is described.
-  for (const char* option :
-       {"--output", "--range", "--frames", "--no-version-break", "--no-channel-break",
-        "--no-freq-break", "--no-crc-break", "--no-id3v2", "--no-id3v1", "--tag-ini", "--yes",
-        "--abort-on-error", "--help", "--version", "--json", "--quiet", "--files-from",
-        "--dry-run", "--no-clobber"}) {
+  for (const char* option : {"--output",
+                             "--range",
+                             "--frames",
+                             "--no-version-break",
+                             "--no-channel-break",
+                             "--no-freq-break",
+                             "--no-crc-break",
+                             "--no-id3v2",
+                             "--no-id3v1",
+                             "--tag-ini",
+                             "--yes",
+                             "--abort-on-error",
+                             "--help",
+                             "--version",
+                             "--json",
+                             "--quiet",
+                             "--files-from",
+                             "--dry-run",
+                             "--no-clobber",
+                             "--full-id3v2",
+                             "--split-xing",
+                             "--wav-any-chunk",
+                             "--ogg-whole",
+                             "--extended"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
   }
 }
@@ -228,6 +247,33 @@ TEST(CliOptions, VersionPrintsOneLineOnStandardOutput) {
   ASSERT_TRUE(ParseCliOptions({"--", "--version"}, o, error)) << error;
   EXPECT_FALSE(o.version);
   EXPECT_EQ(o.inputs, Args{"--version"});
+}
+
+TEST(CliOptions, ExtendedRulesAreOffUnlessGivenAndExtendedGivesAllFour) {
+  struct Case {
+    Args args;
+    bool fullId3v2, splitXing, wavAnyChunk, oggWhole;
+  } cases[] = {{{}, false, false, false, false},
+               {{"--full-id3v2"}, true, false, false, false},
+               {{"--split-xing"}, false, true, false, false},
+               {{"--wav-any-chunk"}, false, false, true, false},
+               {{"--ogg-whole"}, false, false, false, true},
+               {{"--extended"}, true, true, true, true}};
+  for (const Case& c : cases) {
+    CliOptions o;
+    std::string error;
+    Args args = c.args;
+    args.push_back("in.bin");
+    ASSERT_TRUE(ParseCliOptions(args, o, error)) << error;
+    EXPECT_EQ(o.fullId3v2, c.fullId3v2) << args[0];
+    EXPECT_EQ(o.splitXing, c.splitXing) << args[0];
+    EXPECT_EQ(o.wavAnyChunk, c.wavAnyChunk) << args[0];
+    EXPECT_EQ(o.oggWhole, c.oggWhole) << args[0];
+  }
+  std::string error;
+  CliOptions o;
+  EXPECT_FALSE(ParseCliOptions({"--extended=1", "in.bin"}, o, error));
+  EXPECT_EQ(error, "option --extended takes no value");
 }
 
 }  // namespace

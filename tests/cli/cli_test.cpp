@@ -735,4 +735,64 @@ TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
   }
 }
 
+// With --extended, every fixture embedded at odd offsets comes out whole and
+// byte-exact, split into the files it was made of, and nothing else comes out.
+TEST_F(CliRun, ExtendedRulesRecoverEveryFixtureByteExact) {
+  struct Entry {
+    const char* command;
+    const char* name;
+    // Where the fixture splits into its files: the length of its first file
+    // is that of this fixture; none when empty.
+    const char* firstPart;
+    bool gapBefore;
+  } entries[] = {
+      {"mp3", "mpeg1_id3.mp3", "", true},
+      // Right behind the previous file's ID3v1 tag.
+      {"mp3", "mpeg1_cover70k.mp3", "", false},
+      {"mp3", "mpeg1_cover20k.mp3", "", true},
+      {"mp3", "mpeg1_cbr_pair.mp3", "mpeg1_cbr128.mp3", true},
+      {"mp3", "mpeg1_vbr_pair.mp3", "mpeg1_vbr.mp3", true},
+      {"mp3", "mpeg1_plain_then_info.mp3", "", true},
+      {"mp3", "mpeg25_8k.mp3", "", true},
+      {"ogg", "vorbis_mono.ogg", "", true},
+      {"ogg", "vorbis_chained.ogg", "vorbis_mono.ogg", true},
+      {"wav", "wave_list_first.wav", "", true},
+      {"wav", "wave_bwf_junk_bext.wav", "", true},
+      {"wav", "wave_s16_stereo.wav", "", true},
+  };
+  // The second file of mpeg1_plain_then_info.mp3 is mpeg1_cbr128.mp3.
+  const int64_t plainLength = static_cast<int64_t>(Fixture("mpeg1_plain_then_info.mp3").size() -
+                                                   Fixture("mpeg1_cbr128.mp3").size());
+  Bytes input;
+  std::map<std::string, std::vector<Bytes>> expected;
+  uint32_t seed = 40;
+  for (const Entry& e : entries) {
+    if (e.gapBefore) Append(input, RandomBytes(1001 + 2 * seed, seed));
+    ++seed;
+    const Bytes whole = Fixture(e.name);
+    int64_t split = *e.firstPart ? static_cast<int64_t>(Fixture(e.firstPart).size()) : 0;
+    if (std::string(e.name) == "mpeg1_plain_then_info.mp3") split = plainLength;
+    Append(input, whole);
+    auto& outputs = expected[e.command];
+    if (split == 0) {
+      outputs.push_back(whole);
+    } else {
+      outputs.push_back(Slice(whole, 0, split));
+      outputs.push_back(Slice(whole, split, static_cast<int64_t>(whole.size()) - split));
+    }
+  }
+  Append(input, RandomBytes(999, 99));
+  std::string in = Write("in.bin", input);
+  for (const auto& [command, outputs] : expected) {
+    SCOPED_TRACE(command);
+    Result r = Cli({command, "--extended", "-o", dir / (command + "/%3.3d.mp3"), in});
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> files = FilesIn(dir / command);
+    ASSERT_EQ(files.size(), outputs.size()) << r.out;
+    for (size_t i = 0; i < files.size(); ++i) {
+      EXPECT_EQ(ReadBytes(dir / (command + "/" + files[i])), outputs[i]) << files[i];
+    }
+  }
+}
+
 }  // namespace

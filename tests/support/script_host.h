@@ -25,6 +25,7 @@ class ScriptHost : public Host {
   const TagIni* tagIni = nullptr;
   bool running = true;
   int pumpIntervalMs = 0;
+  bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
 
   std::vector<std::string> log;
   std::vector<int> progress;
@@ -79,4 +80,8 @@ class ScriptHost : public Host {
     return defaultAnswer;
   }
   int PumpIntervalMs() override { return pumpIntervalMs; }
+  bool FullId3v2() override { return fullId3v2; }
+  bool SplitXing() override { return splitXing; }
+  bool WavAnyChunk() override { return wavAnyChunk; }
+  bool OggWhole() override { return oggWhole; }
 };
