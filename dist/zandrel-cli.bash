@@ -1,11 +1,12 @@
 # bash completion for zandrel-cli
 
 _zandrel_cli() {
-  local cur prev words cword
-  _init_completion || return
+  local cur prev words cword split
+  # -s: "--files-from=list.txt" completes the name after "=".
+  _init_completion -s || return
 
   case "$prev" in
-    -o | --output | --tag-ini)
+    -o | --output | --tag-ini | --files-from)
       _filedir
       return
       ;;
@@ -26,14 +27,17 @@ _zandrel_cli() {
     fi
   done
 
+  $split && return
+
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--output --range --frames --no-version-break
       --no-channel-break --no-freq-break --no-crc-break --no-id3v2 --no-id3v1
-      --tag-ini --yes --abort-on-error --help --version --' -- "$cur"))
+      --tag-ini --yes --abort-on-error --json --quiet --files-from --dry-run
+      --no-clobber --help --version --' -- "$cur"))
     return
   fi
   if [[ $cword -eq 1 ]]; then
-    COMPREPLY=($(compgen -W 'mp3 ogg wav crc' -- "$cur"))
+    COMPREPLY=($(compgen -W 'mp3 ogg wav all crc' -- "$cur"))
   fi
   _filedir
 } &&

@@ -2,7 +2,9 @@
 # Checks, from a built build folder, what `cmake --install` lays out and what
 # `cpack -G DEB` packs: every file in its place, the desktop entry and the
 # metainfo valid, both installed programs answering --version without a
-# display, and a package that depends on Qt 6 Widgets and holds the files.
+# display, the command line's manual page and completion knowing every
+# command and option of its --help, and a package that depends on Qt 6
+# Widgets and holds the files.
 set -uo pipefail
 build="$(cd "${1:?usage: check_install.sh BUILD_DIR}" && pwd)"
 stage="$(mktemp -d)"
@@ -52,6 +54,46 @@ grep -q "<release version=\"${version#zandrel }\"" "$stage/usr/share/metainfo/$i
   fail "the metainfo has no release $version"
 man --warnings -l "$stage/usr/share/man/man1/zandrel.1" "$stage/usr/share/man/man1/zandrel-cli.1" \
   2>&1 >/dev/null | grep . && fail "the manual pages have warnings"
+
+# Every command word and option that zandrel-cli --help names is in its
+# manual page and its completion, and the completion offers them.
+usage="$("$stage/usr/bin/zandrel-cli" --help)"
+commands="$(grep -o '^Usage: zandrel-cli \[[a-z0-9|]*\]' <<<"$usage" | grep -o '\[.*\]' | tr -d '[]' | tr '|' ' ')"
+mapfile -t options < <(grep -oE '(^|[ ,])--?[a-z][a-z0-9-]*' <<<"$usage" | tr -d ' ,' | sort -u)
+[ -n "$commands" ] && [ ${#options[@]} -ge 20 ] || fail "cannot read the commands and options of --help"
+manual="$(cat "$stage/usr/share/man/man1/zandrel-cli.1")"
+completion="$stage/usr/share/bash-completion/completions/zandrel-cli"
+complete_line() {
+  # The completions offered at the end of the line given, its words split on
+  # blanks and "=" a word of its own, as bash splits them.
+  bash -c 'source /usr/share/bash-completion/bash_completion
+    source "$0"
+    COMP_LINE="$1"; COMP_POINT=${#COMP_LINE}
+    read -ra COMP_WORDS <<<"${COMP_LINE//=/ = }"
+    [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _zandrel_cli zandrel-cli "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
+    printf "%s\n" "${COMPREPLY[@]}"' "$completion" "$1"
+}
+offered_commands="$(cd "$stage" && complete_line "zandrel-cli ")"
+offered_options="$(cd "$stage" && complete_line "zandrel-cli all --")"
+for c in $commands; do
+  grep -q "^\.B $c\$" <<<"$manual" || fail "the manual page does not describe the command $c"
+  grep -qx "$c" <<<"$offered_commands" || fail "the completion does not offer the command $c"
+done
+for o in "${options[@]}"; do
+  # As the page writes it ("\-\-dry\-run"), not inside a longer option.
+  written="$(sed 's/[\\.]/\\&/g' <<<"${o//-/\\-}")"
+  grep -qE -- "(^|[^-a-z\\])$written([^-a-z0-9\\]|\$)" <<<"$manual" ||
+    fail "the manual page does not name $o"
+  if [[ $o == --* ]]; then
+    grep -qx -- "$o" <<<"$offered_options" || fail "the completion does not offer $o"
+  fi
+done
+for line in "-o " "--output=" "--tag-ini " "--files-from " "--files-from="; do
+  [ "$(cd "$stage" && complete_line "zandrel-cli ${line}usr/share/doc/zandrel/r")" = \
+    usr/share/doc/zandrel/readme.txt ] || fail "the completion gives ${line% } no file name"
+done
 
 rm -f "$build"/zandrel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed"

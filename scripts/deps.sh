@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   libgtest-dev libbenchmark-dev zlib1g-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
-  desktop-file-utils appstream dpkg-dev file man-db
+  desktop-file-utils appstream dpkg-dev file man-db bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do
