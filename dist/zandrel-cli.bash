@@ -33,7 +33,8 @@ _zandrel_cli() {
     COMPREPLY=($(compgen -W '--output --range --frames --no-version-break
       --no-channel-break --no-freq-break --no-crc-break --no-id3v2 --no-id3v1
       --tag-ini --yes --abort-on-error --json --quiet --files-from --dry-run
-      --no-clobber --help --version --' -- "$cur"))
+      --no-clobber --full-id3v2 --split-xing --wav-any-chunk --ogg-whole --extended
+      --help --version --' -- "$cur"))
     return
   fi
   if [[ $cword -eq 1 ]]; then
