@@ -4,8 +4,10 @@
 
 #include "app/app_setup.h"
 #include "app/frm_main.h"
+#include "platform/file.h"
 
 int main(int argc, char** argv) {
+  PrepareOutputSignals();
   QApplication app(argc, argv);
   InitApplication(app);
   TfrmMain frmMain;

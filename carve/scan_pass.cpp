@@ -80,6 +80,7 @@ int64_t ScanPass::run() {
 
 void ScanPass::reportFailure(const IoError& e) {
   host_.AddLog(std::string("* ") + e.what());
+  host_.FailureConcerns(e.path());
   host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
 }
 
@@ -198,26 +199,29 @@ bool ScanPass::produce(const CopySpan& measured) {
     if (hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
     carver_.settleRange(found_, span);
     std::string name = carver_.outputName(pattern_, input_, found_);
-    if (in_.isSameFileAs(name))
-      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
-    out = File::Create(name);
+    if (in_.isSameFileAs(name) || (host_.RunInputs() && host_.RunInputs()->contains(name)))
+      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
+    // The stream appears under its name only once it is whole; a failure
+    // below leaves the name as it was.
+    out = File::CreateOutput(name);
     CopyRange(in_, span.start, span.length, out);
     carver_.afterCopy(out, found_);
-    // Closing flushes the output; a full disk shows here and fails this
+    // Committing flushes the output; a full disk shows here and fails this
     // stream rather than passing for success.
-    out.close();
+    out.commit();
     ++written_;
     next_ = in_.position();
     empty_ = true;
     if (carver_.progressPerProbe()) showProgress();
     return true;
   } catch (const IoError& e) {
+    out.discard();
     host_.AddLog(std::string("* ") + e.what());
+    host_.FailureConcerns(e.path());
     BoxAnswer answer = host_.MessageBox(BoxType::Error,
                                         std::string(e.what()) + "\n" + std::to_string(found_) +
                                             "番目のファイルの処理中にエラーが起こりました",
                                         BoxButtons::AbortIgnore, e.code());
-    out.closeQuietly();
     if (answer != BoxAnswer::Ignore) {
       // Abort, or the box closed without a button.
       in_.closeQuietly();
@@ -235,7 +239,20 @@ bool ScanPass::produce(const CopySpan& measured) {
 std::string PatternDirectory(const std::string& pattern, bool& found) {
   auto slash = pattern.find_last_of('/');
   found = slash != std::string::npos;
-  return found ? pattern.substr(0, slash) : std::string();
+  if (!found) return std::string();
+  std::string dir = pattern.substr(0, slash);
+  // A directory part whose every '%' is doubled is plain text (the default
+  // pattern below a folder with '%' in its name): it names the directory
+  // the outputs go to. Any other is taken as typed.
+  std::string plain;
+  for (size_t i = 0; i < dir.size(); ++i) {
+    if (dir[i] == '%') {
+      if (i + 1 >= dir.size() || dir[i + 1] != '%') return dir;
+      ++i;
+    }
+    plain += dir[i];
+  }
+  return plain;
 }
 
 int64_t RunScanPass(Host& host, Carver& carver, const std::string& input,

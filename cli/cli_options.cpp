@@ -100,7 +100,12 @@ bool ArgReader::option(const std::string& arg) {
   if (name == "--abort-on-error") return flag(o_.abortOnError, true);
 
   std::string text;
-  if (name == "-o" || name == "--output") return value(name, inlineValue, o_.output);
+  if (name == "-o" || name == "--output") {
+    if (!value(name, inlineValue, o_.output)) return false;
+    // An empty pattern would silently mean the default one.
+    if (o_.output.empty()) return fail("option " + name + " needs a non-empty pattern");
+    return true;
+  }
   if (name == "--tag-ini") {
     o_.useTagIni = true;
     return value(name, inlineValue, o_.tagIni);
