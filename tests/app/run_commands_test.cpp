@@ -131,6 +131,31 @@ class RunCommandsTest : public QObject {
     QCOMPARE(ReadFile(big), bytes);
   }
 
+  // The copy of a stream pumps no events, so a cancel is seen once it has
+  // ended: the stream in copy appears whole under its name (never cut
+  // short), and nothing after it is written.
+  void cancelArrivingDuringACopy() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin"), next = temp.filePath("next.bin");
+    QVERIFY(WriteFile(input, InputWithStreams(2, 8)));
+    QVERIFY(WriteFile(next, InputWithStreams(1, 9)));
+    WindowUnderTest w;
+    w.find<QLineEdit>("edtInput")->setText(input + "," + next);
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
+    FaultPlan cancelInCopy(FileOp::Write, 1, 0);
+    cancelInCopy.setAction([] { Running = 0; });
+    {
+      FaultScope scope(cancelInCopy);
+      w.find<QPushButton>("btnExecute")->click();
+    }
+    QVERIFY(cancelInCopy.fired());
+    QCOMPARE(ReadFile(temp.filePath("001.mp3")), Fixture("mpeg1_cbr128.mp3"));
+    QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    // The first input's opening line, stream and summary; no other input.
+    QCOMPARE(w.log().size(), 3);
+    QCOMPARE(w.log().last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+  }
+
   void oggEntryDuringAnMp3RunOnlyCancels() {
     QTemporaryDir temp;
     const QString big = temp.filePath("big.bin"), next = temp.filePath("next.bin");

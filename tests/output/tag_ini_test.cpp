@@ -1,9 +1,13 @@
 #include "output/tag_ini.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
+#include "platform/fault.h"
+#include "platform/file.h"
 #include "support/test_files.h"
 
 namespace {
@@ -140,6 +144,40 @@ TEST(TagIniReader, MissingFileOrDirectoryReadsAsEmpty) {
     EXPECT_FALSE(ini.SectionExists("Default")) << path;
     EXPECT_EQ(ini.ReadString("general", "InputFile", ""), "") << path;
     EXPECT_EQ(ini.ReadInteger("Default", "TrackNo", 3), 3) << path;
+  }
+}
+
+// Text files far too large to be tag INI files or readmes are refused
+// before a byte of them is read, so that memory stays small.
+TEST(TagIniReader, AFileOverTheLimitIsNeverRead) {
+  TempDir dir;
+  struct Case {
+    int64_t size;
+    bool refused;
+  };
+  for (const Case c : {Case{kMaxTextFileSize, false}, Case{kMaxTextFileSize + 1, true},
+                       Case{int64_t{2} << 30, true}}) {
+    SCOPED_TRACE(c.size);
+    const std::string path = dir / "big.ini";
+    WriteText(path, "[Default]\nTitle=Big\n");
+    ASSERT_EQ(::truncate(path.c_str(), c.size), 0);  // sparse: costs no disk
+    FaultPlan counter;
+    FaultScope scope(counter);
+    std::string problem;
+    TagIni ini = TagIni::Load(path, &problem);
+    EXPECT_EQ(ini.SectionExists("Default"), !c.refused);
+    EXPECT_EQ(problem, c.refused ? "File too large" : "");
+    int lines = 0;
+    try {
+      ReadTextLines(path, [&](const std::string&) { ++lines; });
+      EXPECT_FALSE(c.refused);
+    } catch (const IoError& e) {
+      EXPECT_TRUE(c.refused);
+      EXPECT_EQ(e.code(), kIoOsBase + EFBIG);
+    }
+    if (c.refused) {
+      EXPECT_EQ(counter.count(FileOp::Read), 0);
+    }
   }
 }
 
