@@ -200,23 +200,24 @@ File File::CreateOutput(const std::string& path) {
   // opened, and a link is followed, so that its target is what gets replaced.
   std::string target = path;
   struct stat st {};
-  bool exists = ::stat(path.c_str(), &st) == 0;
+  bool exists = ::lstat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) ThrowOsError(errno, path);
+  const bool link = exists && S_ISLNK(st.st_mode);
+  if (link && ::stat(path.c_str(), &st) != 0) {
+    // A dangling link: writing through it creates its target, as it always has.
+    if (errno == ENOENT) return File(OpenDirect(path), path, true);
+    ThrowOsError(errno, path);
+  }
   if (exists) {
     if (S_ISDIR(st.st_mode)) throw IoError(kIoAccessDenied, "File access denied", path);
     if (!S_ISREG(st.st_mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
     // A file that could not be opened for writing is not replaced either.
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
-    struct stat lst {};
-    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    if (link) {
       char resolved[PATH_MAX];
       if (::realpath(path.c_str(), resolved) == nullptr) return File(OpenDirect(path), path, true);
       target = resolved;
     }
-  } else {
-    struct stat lst {};
-    // A dangling link: writing through it creates its target, as it always has.
-    if (::lstat(path.c_str(), &lst) == 0) return File(OpenDirect(path), path, true);
   }
   auto slash = target.find_last_of('/');
   std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);

@@ -122,7 +122,7 @@ TEST(FileLayer, CreateReplacesAndWritesWhole) {
 
 // What an output made by CreateOutput leaves under its name: what stood
 // there before, how the output ends, and what the name holds afterwards.
-enum class Before { Nothing, OldFile, Fifo, Directory, LinkToOld, LinkToFifo };
+enum class Before { Nothing, OldFile, Fifo, Directory, LinkToOld, LinkToFifo, DanglingLink };
 enum class End { Commit, Discard, Signal };
 
 struct OutputCase {
@@ -143,6 +143,7 @@ const OutputCase kOutputCases[] = {
     {"directory refused", Before::Directory, 0, End::Commit, kIoAccessDenied, false},
     {"link: its target replaced", Before::LinkToOld, 0, End::Commit, 0, true},
     {"link to a fifo refused", Before::LinkToFifo, 0, End::Commit, kIoNotAFile, false},
+    {"dangling link: its target made", Before::DanglingLink, 0, End::Commit, 0, true},
     {"no temporary file: written directly", Before::OldFile, EACCES, End::Commit, 0, true},
     {"temporary file fails: old file kept", Before::OldFile, EIO, End::Commit, kIoOsBase + EIO,
      false},
@@ -169,9 +170,9 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
         break;
       case Before::LinkToOld:
       case Before::LinkToFifo:
-        if (c.before == Before::LinkToOld) {
-          WriteBytes(target, old);
-        } else {
+      case Before::DanglingLink:
+        if (c.before == Before::LinkToOld) WriteBytes(target, old);
+        if (c.before == Before::LinkToFifo) {
           ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
         }
         ASSERT_EQ(::symlink("t.bin", name.c_str()), 0);
