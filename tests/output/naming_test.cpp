@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "carve/scan_pass.h"
 #include "platform/file.h"
 
 namespace {
@@ -176,34 +175,4 @@ TEST(FormatWithNumber, InvalidPatternsThrowWithTheirMessage) {
       EXPECT_EQ(e.code(), kIoInvalidArgument);
     }
   }
-}
-
-// The default pattern names the directory it is built from, whatever that
-// holds; the engine makes that directory from it.
-TEST(DefaultOutputPattern, NamesItsDirectoryWhateverItHolds) {
-  struct Case {
-    const char* dir;
-    const char* pattern;
-    const char* directory;  // as the engine makes it
-  };
-  const Case cases[] = {
-      {"/home/u", "/home/u/output/%3.3d.mp3", "/home/u/output"},
-      {"/home/u/", "/home/u/output/%3.3d.mp3", "/home/u/output"},
-      {"/", "/output/%3.3d.mp3", "/output"},
-      {"/w/50%done2", "/w/50%%done2/output/%3.3d.mp3", "/w/50%done2/output"},
-      {"/w/%d%%/%s", "/w/%%d%%%%/%%s/output/%3.3d.mp3", "/w/%d%%/%s/output"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.dir);
-    const std::string pattern = DefaultOutputPattern(c.dir);
-    EXPECT_EQ(pattern, c.pattern);
-    bool found = false;
-    EXPECT_EQ(PatternDirectory(pattern, found), c.directory);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(ExpandOutputName(pattern, "b", 7, "mp3"), std::string(c.directory) + "/007.mp3");
-  }
-  // A typed pattern with any other conversion in its directory part is taken
-  // as typed.
-  bool found = false;
-  EXPECT_EQ(PatternDirectory("a%%b%d/%d.mp3", found), "a%%b%d");
 }
