@@ -136,9 +136,11 @@ int Runner::carve() {
   if (pattern.empty()) {
     try {
       pattern = DefaultOutputPattern(GetCurrentDir());
-    } catch (const IoError& e) {
-      err_ << "zandrel-cli: the working directory cannot be determined (" << e.what()
-           << "); give an output pattern with -o" << std::endl;
+    } catch (const IoError&) {
+      // Its error would name no file ("File not found").
+      err_ << "zandrel-cli: the working directory cannot be determined; give an output pattern "
+              "with -o"
+           << std::endl;
       return kExitFailure;
     }
   }
