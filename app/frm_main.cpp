@@ -6,10 +6,12 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <cstdlib>
 
 #include "app/app_setup.h"
 #include "app/running.h"
 #include "app/text_conv.h"
+#include "output/naming.h"
 #include "platform/file.h"
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
@@ -23,9 +25,15 @@ void TfrmMain::setSeam(UiSeam* seam) { FSeam = seam != nullptr ? seam : &FQtSeam
 
 void TfrmMain::FormCreate() {
   setWindowTitle(QApplication::applicationDisplayName() + " " + QString::fromLatin1(Version));
-  FBaseDir = GetCurrentDir();
+  try {
+    FBaseDir = GetCurrentDir();
+  } catch (const IoError&) {
+    // The working directory is gone: the home folder stands in for it.
+    const char* home = std::getenv("HOME");
+    FBaseDir = home != nullptr && DirectoryExists(home) ? home : "/";
+  }
   if (FBaseDir.empty() || FBaseDir.back() != '/') FBaseDir += '/';
-  edtOutput->setText(ToQ(FBaseDir + "output/%3.3d.mp3"));
+  edtOutput->setText(ToQ(DefaultOutputPattern(FBaseDir)));
   FReadmeLoaded = false;
 }
 

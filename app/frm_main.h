@@ -13,6 +13,7 @@
 #include "app/ui_seam.h"
 #include "carve/host.h"
 #include "output/tag_ini.h"
+#include "platform/file.h"
 
 class QAction;
 class QCheckBox;
@@ -55,6 +56,7 @@ class TfrmMain : public QWidget, public Host {
   bool CopyID3v2() override;
   const TagIni* ActiveTagIni() override;
   bool Running() override;
+  const FileIdentities* RunInputs() override { return FRunInputs.get(); }
   // Appends a line to the log, shows it as the bottom row and repaints.
   void AddLog(const std::string& line) override;
   void SetProgress(int position) override;
@@ -174,6 +176,7 @@ class TfrmMain : public QWidget, public Host {
   std::string FBaseDir;
   bool FReadmeLoaded = false;
   std::unique_ptr<TagIni> FTagIni;
+  std::unique_ptr<FileIdentities> FRunInputs;  // the inputs of the run in progress
 
   UiSeam FQtSeam;
   UiSeam* FSeam = &FQtSeam;

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  PrepareOutputSignals();
   QApplication app(argc, argv);
   InitApplication(app);
   // Read again: the application object has taken its own options out of argv.
@@ -32,9 +33,16 @@ int main(int argc, char** argv) {
 
   TfrmMain frmMain;
   std::vector<std::string> files;
-  const std::string workingDir = GetCurrentDir();
-  for (const std::string& file : commandLine.files) {
-    files.push_back(AbsoluteInputPath(file, workingDir));
+  if (!commandLine.files.empty()) {
+    // A working directory that is gone leaves the names as they were given.
+    std::string workingDir;
+    try {
+      workingDir = GetCurrentDir();
+    } catch (const IoError&) {
+    }
+    for (const std::string& file : commandLine.files) {
+      files.push_back(workingDir.empty() ? file : AbsoluteInputPath(file, workingDir));
+    }
   }
   frmMain.SetInputFiles(files);
   frmMain.show();

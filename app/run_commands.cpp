@@ -13,16 +13,18 @@
 
 namespace {
 
-// Restores the idle state on every way out of a run: the tag INI reader is
-// released (and the field cleared, so that a run still unwinding below a
-// nested one never uses a released reader), the flag is reset and the button
+// Restores the idle state on every way out of a run: the inputs taken at its
+// start are forgotten, the tag INI reader is released (and the field cleared, so that a run still
+// unwinding below a nested one never uses a released reader), the flag is reset and the button
 // reads "実行！" again.
 class RunCleanup {
  public:
-  RunCleanup(std::unique_ptr<TagIni>& tagIni, QPushButton* button)
-      : tagIni_(tagIni), button_(button) {}
+  RunCleanup(std::unique_ptr<TagIni>& tagIni, std::unique_ptr<FileIdentities>& inputs,
+             QPushButton* button)
+      : tagIni_(tagIni), inputs_(inputs), button_(button) {}
   ~RunCleanup() {
     tagIni_.reset();
+    inputs_.reset();
     Running = 0;
     button_->setText(QStringLiteral("実行！"));
   }
@@ -31,6 +33,7 @@ class RunCleanup {
 
  private:
   std::unique_ptr<TagIni>& tagIni_;
+  std::unique_ptr<FileIdentities>& inputs_;
   QPushButton* button_;
 };
 
@@ -62,7 +65,7 @@ void TfrmMain::RunCommand(PassKind kind) {
   ::Running = 1;
   bool loopEnded = false;
   {
-    RunCleanup cleanup(FTagIni, btnExecute);
+    RunCleanup cleanup(FTagIni, FRunInputs, btnExecute);
     const bool useTagIni =
         (kind == PassKind::Mp3 || kind == PassKind::All) && chkTagIni->isChecked();
     std::string expectedName, expectedCrc;
@@ -73,6 +76,7 @@ void TfrmMain::RunCommand(PassKind kind) {
     }
     const std::vector<std::string> inputs = ParseInputList(FromQ(edtInput->text()));
     if (useTagIni && !PreRunChecks(inputs, expectedName, expectedCrc)) return;
+    FRunInputs = std::make_unique<FileIdentities>(inputs);
     for (const std::string& input : inputs) {
       const std::string pattern = FromQ(edtOutput->text());
       switch (kind) {

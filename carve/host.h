@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+class FileIdentities;
 class TagIni;
 
 enum class BoxType { Warning, Error };
@@ -65,6 +66,9 @@ class Host {
   virtual const TagIni* ActiveTagIni() = 0;
   // False once the run has been cancelled.
   virtual bool Running() = 0;
+  // The inputs of the whole run, taken when it began, or null: no output is
+  // written over any of them.
+  virtual const FileIdentities* RunInputs() { return nullptr; }
 
   virtual void AddLog(const std::string& line) = 0;
   // Shows a progress position 0..100 at once.
@@ -74,6 +78,9 @@ class Host {
   virtual void Beep() = 0;
   virtual BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                                int helpContext) = 0;
+  // Told, just before the box of a failure, the file or directory that
+  // failure concerns (empty when unknown). The box text does not name it.
+  virtual void FailureConcerns(const std::string& /*path*/) {}
 
   // The engine pumps events and updates progress at most this often while
   // walking; 0 pumps at every block and every probe.

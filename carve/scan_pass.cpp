@@ -151,6 +151,7 @@ int64_t ScanPass::totalWritten() const {
 
 void ScanPass::reportFailure(const IoError& e) {
   host_.AddLog(std::string("* ") + e.what());
+  host_.FailureConcerns(e.path());
   host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
   reportPasses(PassReport::Stage::Error, e.what());
 }
@@ -420,8 +421,8 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     std::string name = carver.outputName(pattern_, host_.NamingInput(input_), lane.found);
     report.output = name;
     report.outputOffset = span.start;
-    if (in_.isSameFileAs(name))
-      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです");
+    if (in_.isSameFileAs(name) || (host_.RunInputs() && host_.RunInputs()->contains(name)))
+      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
     if (host_.OutputTaken(name)) {
       throw IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
     }
@@ -432,13 +433,15 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
       report.status = StreamReport::Status::DryRun;
       in_.seek(span.start + report.outputLength);
     } else {
-      out = File::Create(name);
+      // The stream appears under its name only once it is whole; a failure
+      // below leaves the name as it was.
+      out = File::CreateOutput(name);
       CopyRange(in_, span.start, span.length, out);
       report.outputLength = in_.position() - span.start;
       carver.afterCopy(out, lane.found);
-      // Closing flushes the output; a full disk shows here and fails this
-      // stream rather than passing for success.
-      out.close();
+      // Committing flushes the output; a full disk shows here and fails
+      // this stream rather than passing for success.
+      out.commit();
       ++lane.written;
     }
     report.appendedBytes = carver.facts().appendedBytes;
@@ -448,7 +451,9 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     if (carver.progressPerProbe()) showProgress();
     return true;
   } catch (const IoError& e) {
+    out.discard();
     host_.AddLog(std::string("* ") + e.what());
+    host_.FailureConcerns(e.path());
     report.status = StreamReport::Status::Failed;
     report.error = e.what();
     reportStream(lane, report, measured);
@@ -456,7 +461,6 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
                                         std::string(e.what()) + "\n" + std::to_string(lane.found) +
                                             "番目のファイルの処理中にエラーが起こりました",
                                         BoxButtons::AbortIgnore, e.code());
-    out.closeQuietly();
     if (answer != BoxAnswer::Ignore) return false;  // Abort, or the box closed without a button
     lane.next = span.start + span.length;
     in_.seek(lane.next);
@@ -470,7 +474,20 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
 std::string PatternDirectory(const std::string& pattern, bool& found) {
   auto slash = pattern.find_last_of('/');
   found = slash != std::string::npos;
-  return found ? pattern.substr(0, slash) : std::string();
+  if (!found) return std::string();
+  std::string dir = pattern.substr(0, slash);
+  // A directory part whose every '%' is doubled is plain text (the default
+  // pattern below a folder with '%' in its name): it names the directory
+  // the outputs go to. Any other is taken as typed.
+  std::string plain;
+  for (size_t i = 0; i < dir.size(); ++i) {
+    if (dir[i] == '%') {
+      if (i + 1 >= dir.size() || dir[i + 1] != '%') return dir;
+      ++i;
+    }
+    plain += dir[i];
+  }
+  return plain;
 }
 
 int64_t RunScanPasses(Host& host, const std::vector<Carver*>& carvers, const std::string& input,

@@ -79,6 +79,7 @@ int64_t RunScanPasses(Host& host, const std::vector<Carver*>& carvers, const std
 // first (a short input is not a failure).
 void CopyRange(File& input, int64_t start, int64_t length, File& output);
 
-// The directory part of a pattern: the text before its last '/'; `found` is
-// false when it has none.
+// The directory part of a pattern: the text before its last '/' (read with
+// "%%" as '%' when every '%' in it is doubled); `found` is false when it has
+// none.
 std::string PatternDirectory(const std::string& pattern, bool& found);

@@ -101,6 +101,8 @@ BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButt
                               int /*helpContext*/) {
   progress_.clear();
   out_.flush();
+  if (!failurePath_.empty()) err_ << failurePath_ << ": ";
+  failurePath_.clear();
   err_ << text << std::endl;
   switch (buttons) {
     case BoxButtons::Ok:

@@ -34,6 +34,8 @@ class CliHost : public Host {
 
   // The tag INI file in force for the run, or null.
   void setTagIni(const TagIni* ini) { tagIni_ = ini; }
+  // The inputs of the run, which no output may overwrite, or null.
+  void setRunInputs(const FileIdentities* inputs) { runInputs_ = inputs; }
   // True once an error or warning box has been shown.
   bool failureReported() const { return failureReported_; }
   // The input whose pass runs now, shown with the progress.
@@ -48,13 +50,17 @@ class CliHost : public Host {
   bool CopyID3v2() override { return options_.copyId3v2; }
   const TagIni* ActiveTagIni() override { return tagIni_; }
   bool Running() override { return true; }
+  const FileIdentities* RunInputs() override { return runInputs_; }
 
   void AddLog(const std::string& line) override;
   void SetProgress(int position) override;
   void ProcessEvents() override {}
   void Beep() override {}
+  // The text on the error stream, after the path of the failure when the
+  // engine named one just before.
   BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                        int helpContext) override;
+  void FailureConcerns(const std::string& path) override { failurePath_ = path; }
   // Progress is redrawn at most this often; there are no events to pump.
   int PumpIntervalMs() override { return 100; }
   bool FullId3v2() override { return options_.fullId3v2; }
@@ -78,6 +84,8 @@ class CliHost : public Host {
   ProgressLine& progress_;
   std::function<bool(const std::string&)> ask_;
   const TagIni* tagIni_ = nullptr;
+  const FileIdentities* runInputs_ = nullptr;
+  std::string failurePath_;
   bool failureReported_ = false;
   std::string currentInput_;
   std::set<std::string> outputsGiven_;

@@ -127,7 +127,12 @@ bool ArgReader::option(const std::string& arg) {
   }
 
   std::string text;
-  if (name == "-o" || name == "--output") return value(name, inlineValue, o_.output);
+  if (name == "-o" || name == "--output") {
+    if (!value(name, inlineValue, o_.output)) return false;
+    // An empty pattern would silently mean the default one.
+    if (o_.output.empty()) return fail("option " + name + " needs a non-empty pattern");
+    return true;
+  }
   if (name == "--files-from") {
     return value(name, inlineValue, o_.filesFrom) &&
            (!o_.filesFrom.empty() || fail("option --files-from needs a file name"));

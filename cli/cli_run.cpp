@@ -20,6 +20,11 @@
 
 namespace {
 
+// A failure's message, after the file or directory it concerns when known.
+std::string Describe(const IoError& e) {
+  return e.path().empty() ? std::string(e.what()) : e.path() + ": " + e.what();
+}
+
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitRefused = 2;
@@ -68,7 +73,7 @@ int Runner::crc() {
       values.push_back(fileCrc(input));
     } catch (const IoError& e) {
       progress_.clear();
-      err_ << e.what() << std::endl;
+      err_ << Describe(e) << std::endl;
       return kExitFailure;
     }
   }
@@ -106,7 +111,7 @@ int Runner::checkTagIni(const TagIni& ini) {
       actual = CrcListText({fileCrc(input)});
     } catch (const IoError& e) {
       progress_.clear();
-      err_ << e.what() << std::endl;
+      err_ << Describe(e) << std::endl;
       return kExitFailure;
     }
     progress_.clear();
@@ -123,18 +128,31 @@ int Runner::carve() {
   if (o_.useTagIni) {
     // A missing or unreadable file gives an empty reader: no check takes
     // place and no stream gets a new tag, as in the window.
-    ini = TagIni::Load(o_.tagIni);
+    std::string problem;
+    ini = TagIni::Load(o_.tagIni, &problem);
+    if (!problem.empty()) {
+      err_ << "zandrel-cli: warning: cannot read the tag INI file " << o_.tagIni << ": " << problem
+           << "; no stream gets a tag from it" << std::endl;
+    }
     if (int status = checkTagIni(ini); status != kExitOk) return status;
   }
-  CliHost host(o_, out_, err_, progress_, terminal_.ask);
-  host.setTagIni(o_.useTagIni ? &ini : nullptr);
   std::string pattern = o_.output;
   if (pattern.empty()) {
-    // The working directory with exactly one '/' before "output".
-    pattern = GetCurrentDir();
-    if (pattern.back() != '/') pattern += '/';
-    pattern += "output/%3.3d.mp3";
+    try {
+      pattern = DefaultOutputPattern(GetCurrentDir());
+    } catch (const IoError&) {
+      // Its error would name no file ("File not found").
+      err_ << "zandrel-cli: the working directory cannot be determined; give an output pattern "
+              "with -o"
+           << std::endl;
+      return kExitFailure;
+    }
   }
+  // Taken once, before any output is written.
+  const FileIdentities inputs(o_.inputs);
+  CliHost host(o_, out_, err_, progress_, terminal_.ask);
+  host.setTagIni(o_.useTagIni ? &ini : nullptr);
+  host.setRunInputs(&inputs);
   for (const std::string& input : o_.inputs) {
     host.setCurrentInput(input);
     switch (o_.command) {

@@ -1,3 +1,7 @@
 #include "cli/cli_run.h"
+#include "platform/file.h"
 
-int main(int argc, char** argv) { return RunCli(argc, argv); }
+int main(int argc, char** argv) {
+  PrepareOutputSignals();
+  return RunCli(argc, argv);
+}

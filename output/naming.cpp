@@ -162,3 +162,13 @@ std::string FormatWithNumber(const std::string& pattern, int64_t number) {
   }
   return out;
 }
+
+std::string DefaultOutputPattern(const std::string& dir) {
+  std::string pattern;
+  for (char c : dir) {
+    pattern += c;
+    if (c == '%') pattern += '%';
+  }
+  if (pattern.empty() || pattern.back() != '/') pattern += '/';
+  return pattern + "output/%3.3d.mp3";
+}

@@ -17,6 +17,11 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& base
 
 constexpr int64_t kMaxNameField = 4096;
 
+// The default output pattern below a directory: `dir` with every '%'
+// doubled (so that it names that very directory), one '/', then
+// "output/%3.3d.mp3".
+std::string DefaultOutputPattern(const std::string& dir);
+
 // The pattern with its last three bytes replaced by `ext` (three bytes); a
 // pattern shorter than three bytes is replaced whole.
 std::string ReplaceLastThree(const std::string& pattern, const std::string& ext);

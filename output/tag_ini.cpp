@@ -82,17 +82,18 @@ bool ParseInteger(std::string_view s, int64_t& result) {
 
 }  // namespace
 
-TagIni TagIni::Load(const std::string& path) {
+TagIni TagIni::Load(const std::string& path, std::string* problem) {
   std::string text;
   try {
-    File file = File::OpenRead(path);
+    File file = OpenTextFile(path);
     std::vector<char> block(64 * 1024);
     for (;;) {
       int64_t n = file.read(block.data(), static_cast<int64_t>(block.size()));
       if (n <= 0) break;
       text.append(block.data(), static_cast<size_t>(n));
     }
-  } catch (const IoError&) {
+  } catch (const IoError& e) {
+    if (problem) *problem = e.what();
     return {};  // a file that cannot be read is read as an empty one
   }
   return Parse(text);

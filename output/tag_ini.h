@@ -11,8 +11,10 @@
 class TagIni {
  public:
   TagIni() = default;
-  // Reads the file; a missing or unreadable file gives an empty reader.
-  static TagIni Load(const std::string& path);
+  // Reads the file; a missing or unreadable file, or one larger than
+  // kMaxTextFileSize, gives an empty reader and, when `problem` is given,
+  // the reason there.
+  static TagIni Load(const std::string& path, std::string* problem = nullptr);
   // Parses INI text held in memory.
   static TagIni Parse(const std::string& text);
 

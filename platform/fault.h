@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, kCount };
+enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, Rename, kCount };
 
 class FaultPlan {
  public:
@@ -16,12 +16,17 @@ class FaultPlan {
   // A plan that only counts.
   FaultPlan() = default;
 
+  // Runs `action` when the fault fires, before the operation fails (or,
+  // with an errno of 0, goes on): a test's way to act in the middle of one.
+  void setAction(void (*action)()) { action_ = action; }
+
   // Called by the file layer before each operation; returns the errno to fail
   // with, or 0.
   int check(FileOp op) {
     int64_t n = ++counts_[static_cast<int>(op)];
     if (op == op_ && (n == nth_ || (sticky_ && n > nth_))) {
       fired_ = true;
+      if (action_) action_();
       return err_;
     }
     return 0;
@@ -35,6 +40,7 @@ class FaultPlan {
   int err_ = 0;
   bool sticky_ = false;
   bool fired_ = false;
+  void (*action_)() = nullptr;
   std::array<int64_t, static_cast<int>(FileOp::kCount)> counts_{};
 };
 

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <utility>
@@ -26,6 +29,9 @@ void Inject(FileOp op, const std::string& path = {}) {
   }
 }
 
+// The errno a planned fault gives the next operation of kind `op`, or 0.
+int InjectedErr(FileOp op) { return g_faultPlan ? g_faultPlan->check(op) : 0; }
+
 std::string ParentOf(const std::string& path) {
   auto slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -39,26 +45,26 @@ void ThrowOsError(int err, const std::string& path) {
   switch (err) {
     case ENOENT:
       if (!path.empty() && !DirectoryExists(ParentOf(path)))
-        throw IoError(kIoPathNotFound, "Path not found");
-      throw IoError(kIoFileNotFound, "File not found");
+        throw IoError(kIoPathNotFound, "Path not found", path);
+      throw IoError(kIoFileNotFound, "File not found", path);
     case ENOTDIR:
-      throw IoError(kIoPathNotFound, "Path not found");
+      throw IoError(kIoPathNotFound, "Path not found", path);
     case EACCES:
     case EPERM:
     case EISDIR:
     case EROFS:
     case ETXTBSY:
-      throw IoError(kIoAccessDenied, "File access denied");
+      throw IoError(kIoAccessDenied, "File access denied", path);
     case EMFILE:
     case ENFILE:
-      throw IoError(kIoTooManyOpenFiles, "Too many open files");
+      throw IoError(kIoTooManyOpenFiles, "Too many open files", path);
     case ENOSPC:
     case EDQUOT:
-      throw IoError(kIoDiskFull, "Disk full");
+      throw IoError(kIoDiskFull, "Disk full", path);
     case EINVAL:
-      throw IoError(kIoInvalidArgument, "Invalid argument");
+      throw IoError(kIoInvalidArgument, "Invalid argument", path);
     default:
-      throw IoError(kIoOsBase + err, std::strerror(err));
+      throw IoError(kIoOsBase + err, std::strerror(err), path);
   }
 }
 
@@ -68,16 +74,18 @@ File::File(int fd, std::string path, bool writing)
   buf_.resize(writing ? kWriteBufferSize : kReadBufferSize);
 }
 
-File::~File() { closeQuietly(); }
+File::~File() { discard(); }
 
 File::File(File&& other) noexcept { *this = std::move(other); }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
-    closeQuietly();
+    discard();
     fd_ = std::exchange(other.fd_, -1);
     writing_ = other.writing_;
     path_ = std::move(other.path_);
+    tempPath_ = std::move(other.tempPath_);
+    other.tempPath_.clear();
     pos_ = other.pos_;
     knownSize_ = other.knownSize_;
     buf_ = std::move(other.buf_);
@@ -103,13 +111,13 @@ File File::OpenRead(const std::string& path) {
   }
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
-    throw IoError(kIoAccessDenied, "File access denied");
+    throw IoError(kIoAccessDenied, "File access denied", path);
   }
   if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
     // A pipe, socket or character device has no size and no stable
     // positions to carve from.
     ::close(fd);
-    throw IoError(kIoNotAFile, "Not a regular file");
+    throw IoError(kIoNotAFile, "Not a regular file", path);
   }
   // Back to blocking reads now that no FIFO can stall the open.
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -124,6 +132,197 @@ File File::Create(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) ThrowOsError(errno, path);
   return File(fd, path, true);
+}
+
+namespace {
+
+// The temporary file of the output being written, for RemovePendingOutput():
+// a fixed buffer, published by a flag, so that a signal handler can read it.
+char g_pendingPath[PATH_MAX + 1];
+volatile std::sig_atomic_t g_pendingSet = 0;
+
+void SetPending(const std::string& path) {
+  g_pendingSet = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (path.size() > PATH_MAX) return;
+  std::memcpy(g_pendingPath, path.c_str(), path.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_pendingSet = 1;
+}
+
+void ClearPending() {
+  g_pendingSet = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+// A fresh suffix for a temporary name; a clash with an existing file is
+// caught by O_EXCL and answered with the next one.
+std::string TempSuffix() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static uint64_t state = (static_cast<uint64_t>(::getpid()) << 32) ^
+                          static_cast<uint64_t>(std::time(nullptr)) ^ 0x9E3779B97F4A7C15ULL;
+  state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+  uint64_t x = state >> 16;
+  std::string suffix(6, 'A');
+  for (char& c : suffix) {
+    c = kChars[x % 62];
+    x /= 62;
+  }
+  return suffix;
+}
+
+// Opens `path` for writing without blocking (a FIFO without a reader) and
+// refuses anything but a regular file.
+int OpenDirect(const std::string& path) {
+  int fd = -1;
+  if (int err = InjectedErr(FileOp::Create)) {
+    errno = err;
+  } else {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  }
+  if (fd < 0) {
+    if (errno == ENXIO) throw IoError(kIoNotAFile, "Not a regular file", path);
+    ThrowOsError(errno, path);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    int err = errno;
+    ::close(fd);
+    if (S_ISREG(st.st_mode)) ThrowOsError(err, path);
+    throw IoError(kIoNotAFile, "Not a regular file", path);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+File File::CreateOutput(const std::string& path) {
+  if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
+  // What the name holds now: a special file is refused before anything is
+  // opened, and a link is followed, so that its target is what gets replaced.
+  std::string target = path;
+  struct stat st {};
+  bool exists = ::lstat(path.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) ThrowOsError(errno, path);
+  const bool link = exists && S_ISLNK(st.st_mode);
+  if (link && ::stat(path.c_str(), &st) != 0) {
+    // A dangling link: writing through it creates its target, as it always has.
+    if (errno == ENOENT) return File(OpenDirect(path), path, true);
+    ThrowOsError(errno, path);
+  }
+  if (exists) {
+    if (S_ISDIR(st.st_mode)) throw IoError(kIoAccessDenied, "File access denied", path);
+    if (!S_ISREG(st.st_mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
+    // A file that could not be opened for writing is not replaced either.
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
+    if (link) {
+      char resolved[PATH_MAX];
+      if (::realpath(path.c_str(), resolved) == nullptr) return File(OpenDirect(path), path, true);
+      target = resolved;
+    }
+  }
+  auto slash = target.find_last_of('/');
+  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  for (int attempt = 0;; ++attempt) {
+    std::string temp = dir + "." + base + ".part-" + TempSuffix();
+    int fd = -1;
+    if (int err = InjectedErr(FileOp::Create)) {
+      errno = err;
+    } else {
+      fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    }
+    if (fd >= 0) {
+      // The replacement keeps the permissions of the file it replaces.
+      if (exists) ::fchmod(fd, st.st_mode & 07777);
+      File f(fd, target, true);
+      f.tempPath_ = temp;
+      SetPending(temp);
+      return f;
+    }
+    int err = errno;
+    if (err == EEXIST && attempt < 100) continue;
+    if (err == EACCES || err == EPERM || err == EROFS || err == ENAMETOOLONG) {
+      // No temporary file here; the name itself may still be writable.
+      return File(OpenDirect(path), path, true);
+    }
+    ThrowOsError(err, path);
+  }
+}
+
+void File::commit() {
+  if (tempPath_.empty()) {
+    close();
+    return;
+  }
+  std::string temp = std::exchange(tempPath_, std::string());
+  try {
+    close();
+    Inject(FileOp::Rename, path_);
+    if (::rename(temp.c_str(), path_.c_str()) != 0) ThrowOsError(errno, path_);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    ClearPending();
+    throw;
+  }
+  ClearPending();
+}
+
+void File::discard() noexcept {
+  if (tempPath_.empty()) {
+    closeQuietly();
+    return;
+  }
+  bufLen_ = 0;  // nothing of it is kept
+  closeQuietly();
+  ::unlink(tempPath_.c_str());
+  tempPath_.clear();
+  ClearPending();
+}
+
+void RemovePendingOutput() noexcept {
+  if (g_pendingSet) ::unlink(g_pendingPath);
+}
+
+namespace {
+
+extern "C" void EndOnSignal(int sig) {
+  RemovePendingOutput();
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+}  // namespace
+
+void PrepareOutputSignals() {
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction action {};
+  action.sa_handler = EndOnSignal;
+  ::sigemptyset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    // A signal ignored by whoever started us stays ignored.
+    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
+
+FileIdentities::FileIdentities(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (!path.empty() && ::stat(path.c_str(), &st) == 0)
+      ids_.emplace_back(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+  }
+}
+
+bool FileIdentities::contains(const std::string& path) const {
+  if (ids_.empty()) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return std::find(ids_.begin(), ids_.end(),
+                   std::make_pair(static_cast<uint64_t>(st.st_dev),
+                                  static_cast<uint64_t>(st.st_ino))) != ids_.end();
 }
 
 int64_t File::size() {
@@ -221,7 +420,7 @@ void File::lend(const void* data, int64_t start, int64_t length) {
 }
 
 void File::readExact(void* dst, int64_t count) {
-  if (read(dst, count) != count) throw IoError(kIoReadBeyondEnd, "Read beyond end of file");
+  if (read(dst, count) != count) throw IoError(kIoReadBeyondEnd, "Read beyond end of file", path_);
 }
 
 bool File::eof() {
@@ -256,7 +455,7 @@ void File::flush() {
     }
     if (n == 0) {
       bufLen_ = 0;
-      throw IoError(kIoDiskFull, "Disk full");
+      throw IoError(kIoDiskFull, "Disk full", path_);
     }
     done += n;
   }
@@ -323,8 +522,14 @@ std::string GetCurrentDir() {
   return dir;
 }
 
-void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine) {
+File OpenTextFile(const std::string& path) {
   File f = File::OpenRead(path);
+  if (f.size() > kMaxTextFileSize) throw IoError(kIoOsBase + EFBIG, std::strerror(EFBIG), path);
+  return f;
+}
+
+void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine) {
+  File f = OpenTextFile(path);
   std::string line;
   char block[4096];
   bool pendingCr = false;

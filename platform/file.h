@@ -12,6 +12,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum IoCode : int {
@@ -30,15 +31,20 @@ enum IoCode : int {
 
 class IoError : public std::runtime_error {
  public:
-  IoError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  IoError(int code, const std::string& message, std::string path = {})
+      : std::runtime_error(message), code_(code), path_(std::move(path)) {}
   int code() const { return code_; }
+  // The file or directory the failure concerns; empty when unknown. Not part
+  // of the message.
+  const std::string& path() const { return path_; }
 
  private:
   int code_;
+  std::string path_;
 };
 
 // Throws the IoError that belongs to an errno value. `path` helps to tell
-// "File not found" from "Path not found".
+// "File not found" from "Path not found" and is kept in the error.
 [[noreturn]] void ThrowOsError(int err, const std::string& path = {});
 
 class File {
@@ -55,6 +61,15 @@ class File {
   static File OpenRead(const std::string& path);
   // Creates a file for writing, replacing any file of that name.
   static File Create(const std::string& path);
+  // Creates an output that appears under `path` only once commit() has
+  // succeeded: the bytes go to a hidden temporary file in the same directory
+  // (".NAME.part-XXXXXX"), which commit() renames over `path`; discard(), or
+  // destroying the file before commit(), removes it. An existing `path` keeps
+  // its contents until then. A `path` that exists but is not a regular file
+  // (a FIFO, socket, device or directory) is refused without blocking. Where
+  // no temporary file can be made but `path` can be written (a writable file
+  // in a read-only directory), `path` is written directly.
+  static File CreateOutput(const std::string& path);
 
   bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -77,6 +92,12 @@ class File {
   void flush();                                // writes what the write buffer holds
   void close();                                // flushes, then closes; throws on failure
   void closeQuietly() noexcept;                // closes, ignoring any failure
+  // An output of CreateOutput(): closes it and puts it under its name; on a
+  // failure the temporary file is removed and the name keeps what it held.
+  void commit();
+  // Gives up an output of CreateOutput() (its temporary file is removed);
+  // for any other file the same as closeQuietly().
+  void discard() noexcept;
 
   // True when `path` names the same file (device and inode) as this one.
   bool isSameFileAs(const std::string& path) const;
@@ -91,6 +112,7 @@ class File {
   int fd_ = -1;
   bool writing_ = false;
   std::string path_;
+  std::string tempPath_;  // an uncommitted output's temporary file
   int64_t pos_ = 0;
   int64_t knownSize_ = 0;  // size seen at open or at the last short read
   std::vector<unsigned char> buf_;
@@ -104,7 +126,34 @@ bool FileExists(const std::string& path);  // a directory is not a file
 bool DirectoryExists(const std::string& path);
 void CreateDir(const std::string& path);  // one level; throws IoError
 std::string GetCurrentDir();              // without a trailing '/'
+// The largest text file (a readme, a tag INI file) that is read at all.
+constexpr int64_t kMaxTextFileSize = 16 * 1024 * 1024;
+// Opens a text file for reading; a larger one than kMaxTextFileSize is
+// refused as "File too large" before anything of it is read.
+File OpenTextFile(const std::string& path);
 // Reads a whole text file as lines (without their line ends); throws IoError.
 // `onLine` is called for each line as it is read.
 void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine);
 int CurrentLocalYear();
+
+// Removes the temporary file of the output being written, if any. Safe to
+// call from a signal handler: a program that ends on a signal calls it first.
+void RemovePendingOutput() noexcept;
+// For a program's main(): a file-size limit makes a write fail ("File too
+// large") instead of ending the program, and SIGINT, SIGTERM and SIGHUP
+// remove the temporary file of the output being written before they end it.
+void PrepareOutputSignals();
+
+// The identities (device and inode) of a set of files, taken once; files
+// that do not exist when it is made are not in it.
+class FileIdentities {
+ public:
+  FileIdentities() = default;
+  explicit FileIdentities(const std::vector<std::string>& paths);
+  // True when `path` names (through any name or link) one of the files.
+  bool contains(const std::string& path) const;
+  bool empty() const { return ids_.empty(); }
+
+ private:
+  std::vector<std::pair<uint64_t, uint64_t>> ids_;
+};

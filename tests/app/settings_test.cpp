@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "app_test_util.h"
+#include "output/naming.h"
 #include "platform/file.h"
 
 namespace {
@@ -93,6 +94,39 @@ class SettingsTest : public QObject {
     auto* bar = w.find<QProgressBar>("prgScan");
     QCOMPARE(bar->minimum(), 0);
     QCOMPARE(bar->maximum(), 100);
+  }
+
+  // The output pattern names the working directory whatever its name holds;
+  // without one, the home folder (or the root) stands in for it.
+  void outputPatternFromAwkwardWorkingDirectories() {
+    QTemporaryDir temp;
+    const std::string base = temp.path().toStdString();
+    const QByteArray savedHome = qgetenv("HOME");
+    struct Case {
+      std::string dir;  // made, entered and, when `removed`, deleted
+      bool removed;
+      const char* home;  // HOME, or null for none
+      std::string expected;
+    };
+    const Case cases[] = {
+        {base + "/50%done2", false, "/", base + "/50%%done2/output/%3.3d.mp3"},
+        {base + "/gone", true, savedHome.constData(),
+         DefaultOutputPattern(savedHome.toStdString())},
+        {base + "/gone", true, nullptr, "/output/%3.3d.mp3"},
+    };
+    for (const Case& c : cases) {
+      QVERIFY(QDir().mkpath(QString::fromStdString(c.dir)));
+      WorkingDirectory cwd(QString::fromStdString(c.dir));
+      if (c.removed) QVERIFY(QDir().rmdir(QString::fromStdString(c.dir)));
+      if (c.home) {
+        qputenv("HOME", c.home);
+      } else {
+        qunsetenv("HOME");
+      }
+      WindowUnderTest w;
+      QCOMPARE(w.find<QLineEdit>("edtOutput")->text().toStdString(), c.expected);
+    }
+    qputenv("HOME", savedHome);
   }
 
   // Message boxes show the toolkit's buttons in Japanese.

@@ -16,6 +16,7 @@
 
 #include "app/command_line.h"
 #include "app_test_util.h"
+#include "platform/fault.h"
 #include "platform/file.h"
 
 namespace {
@@ -371,6 +372,29 @@ class SmallCommandsTest : public QObject {
     tabs->setCurrentIndex(0);
     tabs->setCurrentIndex(kReadmeTab);
     QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("late"));
+  }
+
+  void readmeFarTooLargeIsUnreadAndRetried() {
+    QTemporaryDir temp;
+    WorkingDirectory cwd(temp.path());
+    QFile readme(temp.filePath("readme.txt"));
+    QVERIFY(readme.open(QIODevice::WriteOnly));
+    QVERIFY(readme.resize(kMaxTextFileSize + 1));  // sparse: costs no disk
+    readme.close();
+    WindowUnderTest w;
+    auto* tabs = w.find<QTabWidget>("PageControl1");
+    auto* memo = w.find<QPlainTextEdit>("Memo1");
+    FaultPlan counter;
+    {
+      FaultScope scope(counter);
+      tabs->setCurrentIndex(kReadmeTab);
+    }
+    QCOMPARE(memo->toPlainText(), kReadmeFailure);
+    QCOMPARE(counter.count(FileOp::Read), int64_t{0});
+    QVERIFY(WriteFile(temp.filePath("readme.txt"), "small\n"));
+    tabs->setCurrentIndex(0);
+    tabs->setCurrentIndex(kReadmeTab);
+    QCOMPARE(memo->toPlainText(), QStringLiteral("small"));
   }
 
   void readmeEmptyCountsAsLoaded() {

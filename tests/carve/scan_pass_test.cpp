@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
@@ -283,13 +286,15 @@ TEST(ScanPass, AFullDiskFailsTheStreamAndKeepsEarlierOutputs) {
   Bytes data = Filler(10);
   Append(data, Stream(30));
   WriteBytes(p.input(), data);
-  struct FullCarver : AbCarver {
-    std::string outputName(const std::string&, const std::string&, int64_t) override {
-      return "/dev/full";
-    }
-  } full;
+  // A disk that stays full from the first write on.
+  FaultPlan fullDisk(FileOp::Write, 1, ENOSPC, true);
   ScriptHost host;
-  int64_t written = RunScanPass(host, full, p.input(), "/dev/x");
+  int64_t written;
+  {
+    FaultScope scope(fullDisk);
+    written = RunScanPass(host, p.carver, p.input(), p.pattern());
+  }
+  EXPECT_FALSE(FileExists(p.pattern() + "1"));
   EXPECT_EQ(written, 0);
   ASSERT_FALSE(host.boxes.empty());
   EXPECT_EQ(host.boxes.back().text, "Disk full\n1番目のファイルの処理中にエラーが起こりました");

@@ -1,10 +1,15 @@
 // The checksum command with every file operation made to fail in turn, and
 // the command line given inputs that are not plain files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/cli_run.h"
@@ -82,6 +87,77 @@ TEST(CliFaults, DirectoriesSpecialAndVanishedInputsAreReportedAndTheNextIsScanne
   Result crc = Cli({"crc", "/dev/null"});
   EXPECT_EQ(crc.status, 1);
   EXPECT_NE(crc.err.find("Not a regular file"), std::string::npos);
+}
+
+int g_signalToRaise = 0;
+
+// A copy cut short: by SIGINT or SIGTERM, which end the program, or by a
+// file-size limit, which fails that stream only. The name of the stream cut
+// short holds what it held before, and no temporary file stays behind.
+TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
+  TempDir dir;
+  auto frames = [](int count) {
+    Bytes bytes;
+    for (int i = 0; i < count; ++i) {
+      Bytes frame(417, 0);  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz
+      frame[0] = 0xFF, frame[1] = 0xFB, frame[2] = 0x90, frame[3] = 0x64;
+      Append(bytes, frame);
+    }
+    return bytes;
+  };
+  const Bytes big = frames(800), small = frames(5);  // 333 600 and 2 085 bytes
+  Bytes data = RandomBytes(1000, 1);
+  Append(data, big);
+  Append(data, RandomBytes(1000, 2));
+  Append(data, small);
+  Append(data, RandomBytes(1000, 3));
+  WriteBytes(dir / "in.bin", data);
+  const Bytes older = RandomBytes(5000, 4);
+
+  struct Case {
+    const char* what;
+    int signal;      // raised in the middle of the first copy, or 0
+    rlim_t limit;    // on the size of a file written
+    int endSignal;   // the signal that ends the program, or 0
+    bool smallDone;  // the second stream written
+  };
+  const Case cases[] = {{"SIGINT", SIGINT, RLIM_INFINITY, SIGINT, false},
+                        {"SIGTERM", SIGTERM, RLIM_INFINITY, SIGTERM, false},
+                        {"file-size limit", 0, 100000, 0, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir / "out");
+    std::filesystem::create_directory(dir / "out");
+    WriteBytes(dir / "out/001.mp3", older);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      PrepareOutputSignals();
+      rlimit limit{c.limit, c.limit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      g_signalToRaise = c.signal;
+      FaultPlan plan(FileOp::Write, 3, 0);  // 128 KiB are on the disk by then
+      if (c.signal != 0) plan.setAction([] { ::raise(g_signalToRaise); });
+      FaultScope scope(plan);
+      Result r = Cli({"-o", dir / "out/%3.3d.mp3", dir / "in.bin"});
+      ::_exit(r.status == 1 && r.err.find("File too large") != std::string::npos ? 42 : r.status);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (c.endSignal != 0) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.endSignal) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << status;
+    }
+    EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), older);
+    EXPECT_EQ(FileExists(dir / "out/002.mp3"), c.smallDone);
+    if (c.smallDone) {
+      EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), small);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
+      EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
+  }
+  EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // zandrel-cli end to end: the commands run in-process on string streams, and
 // a few through the built program for its real exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <zlib.h>
 
@@ -15,6 +16,7 @@
 
 #include "carve/extract.h"
 #include "cli/cli_run.h"
+#include "platform/file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -163,6 +165,98 @@ TEST_F(CliRun, AnEmbeddedStreamIsFoundWrittenAndLoggedAsTheWindowLogsIt) {
   EXPECT_TRUE(Lines(r.out)[1].starts_with(range)) << Lines(r.out)[1];
   EXPECT_EQ(FilesIn(dir / "out"), Args{"001.mp3"});
   EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), stream);
+}
+
+// Names a stream cannot be written under: the stream fails with a message
+// that names the file, without blocking, and the next one is written.
+TEST_F(CliRun, AnOutputThatIsNoRegularFileFailsThatStreamOnly) {
+  const Bytes first = Frames(kBase, 5), second = Frames(kBase, 6);
+  Bytes two = first;
+  Append(two, RandomBytes(700, 13));
+  Append(two, second);
+  const std::string in = Write("in.bin", Embed(two, 14));
+  const std::string name = dir / "out/001.mp3";
+  struct Case {
+    const char* what;
+    std::string target;  // made a FIFO; `name` links to it unless it is `name`
+    std::string message;
+  };
+  const Case cases[] = {{"fifo", name, "Not a regular file"},
+                        {"link to a fifo", dir / "pipe", "Not a regular file"},
+                        {"directory", name, "File access denied"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir / "out");
+    std::filesystem::remove(dir / "pipe");
+    std::filesystem::create_directory(dir / "out");
+    if (std::string(c.what) == "directory") {
+      std::filesystem::create_directory(name);
+    } else {
+      ASSERT_EQ(::mkfifo(c.target.c_str(), 0600), 0);
+      if (c.target != name) std::filesystem::create_symlink(c.target, name);
+    }
+    Result r = Cli({"-o", Out(), in});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.err, name + ": " + c.message + "\n1番目")) << r.err;
+    EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), second);
+    EXPECT_FALSE(std::filesystem::is_regular_file(name));
+  }
+}
+
+// Earlier outputs scanned again, through their own names or another path:
+// no output is written over any input of the run.
+TEST_F(CliRun, RescanningEarlierOutputsLeavesEveryInputAsItWas) {
+  Bytes two = Frames(kBase, 5);
+  Append(two, RandomBytes(700, 15));
+  Append(two, Frames(kBase, 6));
+  const std::string in = Write("in.bin", Embed(two, 16));
+  ASSERT_EQ(Cli({"-o", Out(), in}).status, 0);
+  const Bytes first = ReadBytes(dir / "out/001.mp3"), second = ReadBytes(dir / "out/002.mp3");
+  std::filesystem::create_directory_symlink(dir / "out", dir / "link");
+  for (const std::string& pattern : {Out(), dir / "link/%3.3d.mp3"}) {
+    SCOPED_TRACE(pattern);
+    Result r = Cli({"-o", pattern, dir / "out/001.mp3", dir / "out/002.mp3"});
+    EXPECT_EQ(r.status, 1);
+    std::vector<std::string> log = Lines(r.out);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "* 出力ファイルが入力ファイルと同じです"), 2);
+    EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), first);
+    EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), second);
+    EXPECT_EQ(FilesIn(dir / "out"), (Args{"001.mp3", "002.mp3"}));
+  }
+}
+
+// What the command line says on the error stream about its own inputs and
+// options; the log on the output stream stays as it was.
+TEST_F(CliRun, MessagesNameWhatTheyConcern) {
+  const std::string in = Write("in.bin", Embed(Frames(kBase, 5), 17));
+  const std::string fifo = dir / "fifo.ini", huge = dir / "huge.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::resize_file((WriteBytes(huge, {}), huge), kMaxTextFileSize + 1);
+  const std::string warning = "zandrel-cli: warning: cannot read the tag INI file ";
+  struct Case {
+    Args args;
+    int status;
+    std::string err;  // a part of the error stream
+  };
+  const Case cases[] = {
+      {{"--tag-ini", dir / "no.ini", "-o", Out(), in}, 0, warning + dir / "no.ini: File not found"},
+      {{"--tag-ini", fifo, "-o", Out(), in}, 0, warning + fifo + ": Not a regular file"},
+      {{"--tag-ini", huge, "-o", Out(), in}, 0, warning + huge + ": File too large"},
+      {{"-o", "", in}, 2, "zandrel-cli: option -o needs a non-empty pattern\n"},
+      {{"--output=", in}, 2, "zandrel-cli: option --output needs a non-empty pattern\n"},
+      {{"-o", dir / "a/b/%d.mp3", in}, 1, dir / "a/b: Path not found\n1番目"},
+      {{"crc", dir / "gone.bin"}, 1, dir / "gone.bin: File not found\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    std::filesystem::remove_all(dir / "out");
+    Result r = Cli(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_TRUE(Contains(r.err, c.err)) << r.err;
+    if (c.status == 0) {
+      EXPECT_EQ(Lines(r.out), EngineLog(in, dir / "engine/%3.3d.mp3"));
+    }
+  }
 }
 
 TEST_F(CliRun, ExplicitCommandWordsRunTheirPass) {
@@ -438,7 +532,7 @@ TEST_F(CliRun, CrcStopsAtTheFirstUnreadableInput) {
   Result r = Cli({"crc", a, dir / "missing.bin", a});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "File not found\n");
+  EXPECT_EQ(r.err, dir / "missing.bin: File not found\n");
 
   Result folder = Cli({"crc", dir.path()});
   EXPECT_EQ(folder.status, 1);
@@ -593,24 +687,28 @@ TEST_F(CliTagIni, AnUnreadableInputEndsTheCrcCheckBeforeCarving) {
   std::string ini = Ini("InputCRC=01234567");
   Result r = Cli({"--tag-ini", ini, "-o", Out(), dir / "missing.bin"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "File not found\n");
+  EXPECT_EQ(r.err, dir / "missing.bin: File not found\n");
   EXPECT_EQ(r.out, "");
 }
 
 TEST_F(CliTagIni, AMissingIniFileChecksNothingAndAddsNoTag) {
   Result r = CliWith(dir / "no-such.ini");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "zandrel-cli: warning: cannot read the tag INI file " + dir / "no-such.ini" +
+                       ": File not found; no stream gets a tag from it\n");
   EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), stream);
 }
 
 // The built program, for its real exit statuses and the terminal checks.
 class CliBinary : public ::testing::Test {
  protected:
-  // Runs the program in `dir` with standard input from `input`.
-  Result Exec(const std::string& args, const std::string& input = "/dev/null") {
-    std::string command = "cd '" + dir.path() + "' && '" ZANDREL_CLI "' " + args +
-                          " >stdout.txt 2>stderr.txt <" + input;
+  // Runs the program in `dir` with standard input from `input`, after the
+  // shell commands `before` (which may change the directory).
+  Result Exec(const std::string& args, const std::string& input = "/dev/null",
+              const std::string& before = "") {
+    std::string command = "cd '" + dir.path() + "' && " + before + " '" ZANDREL_CLI "' " + args +
+                          " >'" + dir.path() + "/stdout.txt' 2>'" + dir.path() + "/stderr.txt' <" +
+                          input;
     int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw)) << command;
     auto text = [&](const char* name) {
@@ -650,6 +748,34 @@ TEST_F(CliBinary, TheDefaultOutputIsBelowTheWorkingDirectory) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");  // a file is no terminal: no progress
   EXPECT_EQ(FilesIn(dir / "output"), Args{"001.mp3"});
+}
+
+// The default pattern from working directories that are awkward to build
+// it from.
+TEST_F(CliBinary, TheDefaultOutputNamesTheWorkingDirectoryOrSaysItHasNone) {
+  WriteBytes(dir / "in.bin", Embed(Frames(kBase, 5), 114));
+  struct Case {
+    std::string before;
+    int status;
+    std::string err;
+    std::vector<std::string> written;  // below `dir`
+  };
+  const Case cases[] = {
+      {"mkdir '50%done2' && cd '50%done2' &&", 0, "", {"50%done2/output/001.mp3"}},
+      {"mkdir '%s%n' && cd '%s%n' &&", 0, "", {"%s%n/output/001.mp3"}},
+      {"mkdir gone && cd gone && rmdir ../gone &&",
+       1,
+       "zandrel-cli: the working directory cannot be determined",
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before);
+    Result r = Exec("'" + dir / "in.bin'", "/dev/null", c.before);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_TRUE(c.err.empty() ? r.err.empty() : r.err.starts_with(c.err)) << r.err;
+    for (const std::string& name : c.written) EXPECT_TRUE(std::filesystem::exists(dir / name));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "501one2"));
 }
 
 TEST_F(CliBinary, AQuestionIsRefusedWhenStandardInputIsNoTerminal) {

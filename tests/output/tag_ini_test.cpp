@@ -1,9 +1,12 @@
 #include "output/tag_ini.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
+#include "platform/fault.h"
+#include "platform/file.h"
 #include "support/test_files.h"
 
 namespace {
@@ -140,6 +143,24 @@ TEST(TagIniReader, MissingFileOrDirectoryReadsAsEmpty) {
     EXPECT_FALSE(ini.SectionExists("Default")) << path;
     EXPECT_EQ(ini.ReadString("general", "InputFile", ""), "") << path;
     EXPECT_EQ(ini.ReadInteger("Default", "TrackNo", 3), 3) << path;
+  }
+}
+
+// A file far too large to be a tag INI file is refused before a byte of it
+// is read, so that memory stays small; one of the limit is read.
+TEST(TagIniReader, AFileOverTheLimitIsNeverRead) {
+  TempDir dir;
+  for (int64_t size : {kMaxTextFileSize, kMaxTextFileSize + 1}) {
+    WriteText(dir / "big.ini", "[Default]\nTitle=Big\n");
+    ASSERT_EQ(::truncate((dir / "big.ini").c_str(), size), 0);  // sparse: costs no disk
+    FaultPlan counter;
+    FaultScope scope(counter);
+    std::string problem;
+    TagIni ini = TagIni::Load(dir / "big.ini", &problem);
+    const bool refused = size > kMaxTextFileSize;
+    EXPECT_EQ(ini.SectionExists("Default"), !refused);
+    EXPECT_EQ(problem, refused ? "File too large" : "");
+    EXPECT_EQ(counter.count(FileOp::Read) == 0, refused);
   }
 }
 

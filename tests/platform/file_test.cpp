@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/fault.h"
 #include "support/test_files.h"
@@ -117,6 +118,79 @@ TEST(FileLayer, CreateReplacesAndWritesWhole) {
     f.close();
   }
   EXPECT_EQ(ReadBytes(dir / "o.bin"), data);
+}
+
+// What an output made by CreateOutput leaves under its name: what stood
+// there before, how the output ends, and what the name holds afterwards.
+enum class Before { Nothing, OldFile, LinkToOld, DanglingLink };
+enum class End { Commit, Discard, Signal };
+
+struct OutputCase {
+  const char* name;
+  Before before;
+  int createErr;  // injected into the creation of the temporary file
+  End end;
+  int code;  // the IoError CreateOutput throws, or 0
+  bool holdsNew;
+};
+
+const OutputCase kOutputCases[] = {
+    {"new name", Before::Nothing, 0, End::Commit, 0, true},
+    {"old file replaced", Before::OldFile, 0, End::Commit, 0, true},
+    {"old file kept on discard", Before::OldFile, 0, End::Discard, 0, false},
+    {"old file kept on a signal", Before::OldFile, 0, End::Signal, 0, false},
+    {"link: its target replaced", Before::LinkToOld, 0, End::Commit, 0, true},
+    {"dangling link: its target made", Before::DanglingLink, 0, End::Commit, 0, true},
+    {"no temporary file: written directly", Before::OldFile, EACCES, End::Commit, 0, true},
+    {"temporary file fails: old file kept", Before::OldFile, EIO, End::Commit, kIoOsBase + EIO,
+     false},
+};
+
+TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
+  const Bytes old(3000, 7), data = RandomBytes(150000, 5, true);
+  for (const OutputCase& c : kOutputCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string name = dir / "o.bin", target = dir / "t.bin";
+    switch (c.before) {
+      case Before::Nothing:
+        break;
+      case Before::OldFile:
+        WriteBytes(name, old);
+        ::chmod(name.c_str(), 0640);
+        break;
+      case Before::LinkToOld:
+      case Before::DanglingLink:
+        if (c.before == Before::LinkToOld) WriteBytes(target, old);
+        ASSERT_EQ(::symlink("t.bin", name.c_str()), 0);
+        break;
+    }
+    struct stat before {};
+    const bool existed = ::stat(name.c_str(), &before) == 0;
+    try {
+      FaultPlan plan(FileOp::Create, 1, c.createErr);
+      FaultScope scope(plan);
+      File f = File::CreateOutput(name);
+      f.write(data.data(), static_cast<int64_t>(data.size()));  // 64 KiB of it reach the disk
+      if (c.end == End::Commit) f.commit();
+      if (c.end == End::Discard) f.discard();
+      if (c.end == End::Signal) RemovePendingOutput();  // as a signal handler does
+      EXPECT_EQ(c.code, 0);
+    } catch (const IoError& e) {
+      EXPECT_EQ(e.code(), c.code);
+      EXPECT_EQ(e.path(), name);
+    }
+    EXPECT_EQ(File::OpenCount(), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(name.c_str(), &after), 0);
+    if (existed) {
+      EXPECT_EQ(after.st_mode, before.st_mode);  // the same kind, the same rights
+    }
+    EXPECT_EQ(std::filesystem::is_symlink(name), c.before >= Before::LinkToOld);
+    EXPECT_EQ(ReadBytes(name), c.holdsNew ? data : old);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
+  }
 }
 
 TEST(FileLayer, ExistenceAndDirectories) {
