@@ -59,19 +59,25 @@ fi
 
 # --- hostile inputs of the extended rules ----------------------------------------
 hostile="$cache/hostile"
+# pass_columns FILE "PASS..." OPTION...: one run of each pass over FILE; appends
+# its MB/s to `line` and raises `peak` to the largest peak RSS (KiB).
+pass_columns() {
+  local f="$1" passes="$2" bytes runs=1
+  shift 2
+  bytes=$(stat -c %s "$f")
+  for pass in $passes; do
+    rm -rf "$cache/out"
+    best_of "$cli" "$pass" "$@" -o "$cache/out/%6.6d.mp3" "$f"
+    line+=$(awk -v w="$best_wall" -v b="$bytes" 'BEGIN { printf " %9.0f", b / w / 1e6 }')
+    [ "$best_rss_kib" -gt "$peak" ] && peak=$best_rss_kib
+  done
+  rm -rf "$cache/out"
+}
 hostile_rows() {  # hostile_rows OPTION... ; one row per file named on stdin
   while read -r f; do
-    local name bytes line peak=0
-    name=$(basename "$f")
-    bytes=$(stat -c %s "$f")
-    line=$(printf "%-18s" "$name")
-    for pass in mp3 ogg wav; do
-      rm -rf "$cache/out"
-      runs=1 best_of "$cli" "$pass" "$@" -o "$cache/out/%6.6d.mp3" "$f"
-      line+=$(awk -v w="$best_wall" -v b="$bytes" 'BEGIN { printf " %9.0f", b / w / 1e6 }')
-      [ "$best_rss_kib" -gt "$peak" ] && peak=$best_rss_kib
-    done
-    rm -rf "$cache/out"
+    local line peak=0
+    line=$(printf "%-18s" "$(basename "$f")")
+    pass_columns "$f" "mp3 ogg wav" "$@"
     echo "$line $(awk -v r="$peak" 'BEGIN { printf "%9.1f", r / 1024 }')"
   done
 }
@@ -204,13 +210,7 @@ for f in "$hostile"/*; do
   best_of cat "$f"
   line=$(awk -v n="$name" -v w="$best_wall" -v b="$bytes" 'BEGIN { printf "%-18s %9.0f", n, b / w / 1e6 }')
   peak=0
-  for pass in mp3 ogg wav all; do
-    rm -rf "$cache/out"
-    best_of "$cli" "$pass" -o "$cache/out/%6.6d.mp3" "$f"
-    line+=$(awk -v w="$best_wall" -v b="$bytes" 'BEGIN { printf " %9.0f", b / w / 1e6 }')
-    [ "$best_rss_kib" -gt "$peak" ] && peak=$best_rss_kib
-  done
-  rm -rf "$cache/out"
+  pass_columns "$f" "mp3 ogg wav all"
   echo "$line $(awk -v r="$peak" 'BEGIN { printf "%9.1f", r / 1024 }')"
 done
 
