@@ -49,7 +49,7 @@ class ScanPass {
         input_(input),
         pattern_(pattern),
         pacer_(host.PumpIntervalMs(), kStepsPerClockCheck),
-        chunk_(kChunkSize + 1) {
+        chunk_(kChunkSize) {
     lanes_.reserve(carvers.size());
     for (Carver* c : carvers) lanes_.emplace_back(*c);
   }
@@ -90,7 +90,7 @@ class ScanPass {
   File in_;
   int64_t start_ = 0, end_ = 0;
   int64_t knownSize_ = 0;
-  std::vector<uint8_t> chunk_;  // one spare byte for the trigger search
+  std::vector<uint8_t> chunk_;
   int64_t chunkStart_ = 0, chunkLen_ = 0;
   bool chunkAtEof_ = false;
   int64_t readSize_ = kBlockSize;  // the size of the next read
@@ -263,7 +263,6 @@ int64_t ScanPass::blockAt(int64_t pos) {
     chunkStart_ = from;
     chunkLen_ = in_.readAt(from, chunk_.data(), want);
     chunkAtEof_ = chunkLen_ < want;
-    chunk_[chunkLen_] = 0;
     // Probes and copies read these bytes from here rather than again.
     in_.lend(chunk_.data(), chunkStart_, chunkLen_);
   }

@@ -23,14 +23,12 @@ constexpr int64_t kReadBufferSize = 128 * 1024;
 constexpr int64_t kWriteBufferSize = 64 * 1024;
 int g_openCount = 0;
 
-void Inject(FileOp op, const std::string& path = {}) {
-  if (g_faultPlan) {
-    if (int err = g_faultPlan->check(op)) ThrowOsError(err, path);
-  }
-}
-
 // The errno a planned fault gives the next operation of kind `op`, or 0.
 int InjectedErr(FileOp op) { return g_faultPlan ? g_faultPlan->check(op) : 0; }
+
+void Inject(FileOp op, const std::string& path = {}) {
+  if (int err = InjectedErr(op)) ThrowOsError(err, path);
+}
 
 std::string ParentOf(const std::string& path) {
   auto slash = path.find_last_of('/');
