@@ -176,6 +176,15 @@ TEST(ScanPass, PercentageWindow) {
   tiny.host.upper = 99;
   tiny.run(Stream(20));
   EXPECT_TRUE(tiny.carver.probes.empty());
+
+  // Upper bound 100: the last byte is examined, and at the end of the input
+  // no further block is read, so the pump gets no turn after the one at 512.
+  Pass whole;
+  whole.host.limitRange = true;
+  whole.host.lower = 0;
+  whole.host.upper = 100;
+  whole.run(Filler(1024));
+  EXPECT_EQ(whole.host.pumps, 1);
 }
 
 TEST(ScanPass, StreamsCrossingTheWindowOrTheEnd) {
