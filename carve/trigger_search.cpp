@@ -17,7 +17,44 @@ size_t FindScalar(const uint8_t* p, size_t from, size_t count, TwoByteTrigger t)
   return count;
 }
 
+// The byte tables of a set, for the ways of searching below.
+struct SetTables {
+  const uint8_t* first;  // 256 entries each
+  const uint8_t* second;
+  const uint8_t *firstLow, *firstHigh, *secondLow, *secondHigh;  // 16 entries each
+};
+
+void FindAllScalar(const SetTables& s, const uint8_t* p, size_t from, size_t count,
+                   std::vector<TriggerHit>& hits) {
+  for (size_t k = from; k < count; ++k) {
+    if (const uint8_t bits = s.first[p[k]] & s.second[p[k + 1]]; bits != 0)
+      hits.push_back({static_cast<uint32_t>(k), bits});
+  }
+}
+
 }  // namespace
+
+uint8_t TriggerSet::add(TwoByteTrigger t) {
+  for (int j = 0; j < count_; ++j) {
+    const TwoByteTrigger& u = triggers_[j];
+    if (u.first == t.first && u.mask == t.mask && u.value == t.value)
+      return static_cast<uint8_t>(1u << j);
+  }
+  if (count_ == kMaxTriggers) return 0;
+  const auto bit = static_cast<uint8_t>(1u << count_);
+  triggers_[count_++] = t;
+  for (int b = 0; b < 256; ++b) {
+    if (b == t.first) first_[b] |= bit;
+    if ((b & t.mask) == t.value) second_[b] |= bit;
+  }
+  for (int n = 0; n < 16; ++n) {
+    if (n == (t.first & 0x0F)) firstLow_[n] |= bit;
+    if (n == t.first >> 4) firstHigh_[n] |= bit;
+    if ((n & t.mask & 0x0F) == (t.value & 0x0F)) secondLow_[n] |= bit;
+    if ((n & t.mask >> 4) == t.value >> 4) secondHigh_[n] |= bit;
+  }
+  return bit;
+}
 
 #if defined(__SSE2__)
 
@@ -49,6 +86,51 @@ size_t FindSse2(const uint8_t* p, size_t count, TwoByteTrigger t) {
   return FindScalar(p, i, count, t);
 }
 
+// Appends a hit for each byte of `bits` whose bit is set in `nonzero`, the
+// first of them at `base`.
+inline void EmitHits(const uint8_t* bits, uint32_t nonzero, size_t base,
+                     std::vector<TriggerHit>& hits) {
+  while (nonzero != 0) {
+    const auto b = static_cast<unsigned>(__builtin_ctz(nonzero));
+    hits.push_back({static_cast<uint32_t>(base + b), bits[b]});
+    nonzero &= nonzero - 1;
+  }
+}
+
+// Without a byte shuffle every trigger is compared on its own, 16 positions
+// at a time, the bits of all of them gathered in one register.
+void FindAllSse2(const TwoByteTrigger* triggers, int n, const SetTables& s, const uint8_t* p,
+                 size_t count, std::vector<TriggerHit>& hits) {
+  __m128i first[TriggerSet::kMaxTriggers], mask[TriggerSet::kMaxTriggers],
+      value[TriggerSet::kMaxTriggers], bit[TriggerSet::kMaxTriggers];
+  for (int j = 0; j < n; ++j) {
+    first[j] = _mm_set1_epi8(static_cast<char>(triggers[j].first));
+    mask[j] = _mm_set1_epi8(static_cast<char>(triggers[j].mask));
+    value[j] = _mm_set1_epi8(static_cast<char>(triggers[j].value));
+    bit[j] = _mm_set1_epi8(static_cast<char>(1u << j));
+  }
+  const __m128i zero = _mm_setzero_si128();
+  alignas(16) uint8_t bits[16];
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+    __m128i h = zero;
+    for (int j = 0; j < n; ++j) {
+      const __m128i pair = _mm_and_si128(_mm_cmpeq_epi8(a, first[j]),
+                                         _mm_cmpeq_epi8(_mm_and_si128(b, mask[j]), value[j]));
+      h = _mm_or_si128(h, _mm_and_si128(pair, bit[j]));
+    }
+    const auto nonzero =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(h, zero))) ^ 0xFFFFu;
+    if (nonzero != 0) {
+      _mm_store_si128(reinterpret_cast<__m128i*>(bits), h);
+      EmitHits(bits, nonzero, i, hits);
+    }
+  }
+  FindAllScalar(s, p, i, count, hits);
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #define ZANDREL_HAVE_AVX2_PATH 1
 
@@ -76,6 +158,88 @@ __attribute__((target("avx2"))) size_t FindAvx2(const uint8_t* p, size_t count, 
   }
   return i + FindSse2(p + i, count - i, t);
 }
+
+inline __m128i Table16(const uint8_t* t) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(t));
+}
+
+// With a byte shuffle, the triggers a byte can begin or end are looked up by
+// its two nibbles, 16 bytes at a time, whatever the number of triggers.
+__attribute__((target("ssse3"))) void FindAllSsse3(const SetTables& s, const uint8_t* p,
+                                                   size_t count, std::vector<TriggerHit>& hits) {
+  const __m128i firstLow = Table16(s.firstLow), firstHigh = Table16(s.firstHigh);
+  const __m128i secondLow = Table16(s.secondLow), secondHigh = Table16(s.secondHigh);
+  const __m128i low = _mm_set1_epi8(0x0F), zero = _mm_setzero_si128();
+  auto lookUp = [&](__m128i lowTable, __m128i highTable, __m128i x)
+      __attribute__((target("ssse3"))) {
+    return _mm_and_si128(_mm_shuffle_epi8(lowTable, _mm_and_si128(x, low)),
+                         _mm_shuffle_epi8(highTable, _mm_and_si128(_mm_srli_epi16(x, 4), low)));
+  };
+  auto hitsAt = [&](size_t at) __attribute__((target("ssse3"))) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 1));
+    return _mm_and_si128(lookUp(firstLow, firstHigh, a), lookUp(secondLow, secondHigh, b));
+  };
+  alignas(16) uint8_t bits[16];
+  auto emit = [&](__m128i h, size_t at) __attribute__((target("ssse3"))) {
+    const auto nonzero =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(h, zero))) ^ 0xFFFFu;
+    if (nonzero == 0) return;
+    _mm_store_si128(reinterpret_cast<__m128i*>(bits), h);
+    EmitHits(bits, nonzero, at, hits);
+  };
+  size_t i = 0;
+  for (; i + 64 <= count; i += 64) {
+    const __m128i h0 = hitsAt(i), h1 = hitsAt(i + 16), h2 = hitsAt(i + 32), h3 = hitsAt(i + 48);
+    const __m128i any = _mm_or_si128(_mm_or_si128(h0, h1), _mm_or_si128(h2, h3));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) == 0xFFFF) continue;
+    emit(h0, i);
+    emit(h1, i + 16);
+    emit(h2, i + 32);
+    emit(h3, i + 48);
+  }
+  for (; i + 16 <= count; i += 16) emit(hitsAt(i), i);
+  FindAllScalar(s, p, i, count, hits);
+}
+
+// The same with 32 bytes to a register.
+__attribute__((target("avx2"))) void FindAllAvx2(const SetTables& s, const uint8_t* p, size_t count,
+                                                 std::vector<TriggerHit>& hits) {
+  const __m256i firstLow = _mm256_broadcastsi128_si256(Table16(s.firstLow));
+  const __m256i firstHigh = _mm256_broadcastsi128_si256(Table16(s.firstHigh));
+  const __m256i secondLow = _mm256_broadcastsi128_si256(Table16(s.secondLow));
+  const __m256i secondHigh = _mm256_broadcastsi128_si256(Table16(s.secondHigh));
+  const __m256i low = _mm256_set1_epi8(0x0F);
+  auto lookUp = [&](__m256i lowTable, __m256i highTable, __m256i x)
+      __attribute__((target("avx2"))) {
+    return _mm256_and_si256(
+        _mm256_shuffle_epi8(lowTable, _mm256_and_si256(x, low)),
+        _mm256_shuffle_epi8(highTable, _mm256_and_si256(_mm256_srli_epi16(x, 4), low)));
+  };
+  auto hitsAt = [&](size_t at) __attribute__((target("avx2"))) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at + 1));
+    return _mm256_and_si256(lookUp(firstLow, firstHigh, a), lookUp(secondLow, secondHigh, b));
+  };
+  alignas(32) uint8_t bits[32];
+  auto emit = [&](__m256i h, size_t at) __attribute__((target("avx2"))) {
+    const auto nonzero =
+        ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(h, _mm256_setzero_si256())));
+    if (nonzero == 0) return;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bits), h);
+    EmitHits(bits, nonzero, at, hits);
+  };
+  size_t i = 0;
+  for (; i + 64 <= count; i += 64) {
+    const __m256i h0 = hitsAt(i), h1 = hitsAt(i + 32);
+    const __m256i any = _mm256_or_si256(h0, h1);
+    if (_mm256_testz_si256(any, any)) continue;
+    emit(h0, i);
+    emit(h1, i + 32);
+  }
+  for (; i + 32 <= count; i += 32) emit(hitsAt(i), i);
+  FindAllScalar(s, p, i, count, hits);
+}
 #endif
 
 using FindFn = size_t (*)(const uint8_t*, size_t, TwoByteTrigger);
@@ -85,6 +249,14 @@ FindFn ChooseFind() {
   if (__builtin_cpu_supports("avx2")) return FindAvx2;
 #endif
   return FindSse2;
+}
+
+TriggerSearchPath ChooseSetPath() {
+#if defined(ZANDREL_HAVE_AVX2_PATH)
+  if (__builtin_cpu_supports("avx2")) return TriggerSearchPath::Avx2;
+  if (__builtin_cpu_supports("ssse3")) return TriggerSearchPath::Ssse3;
+#endif
+  return TriggerSearchPath::Sse2;
 }
 
 }  // namespace
@@ -99,6 +271,11 @@ bool HasTriggerSearchPath(TriggerSearchPath path) {
     case TriggerSearchPath::Portable:
     case TriggerSearchPath::Sse2:
       return true;
+    case TriggerSearchPath::Ssse3:
+#if defined(ZANDREL_HAVE_AVX2_PATH)
+      return __builtin_cpu_supports("ssse3");
+#endif
+      break;
     case TriggerSearchPath::Avx2:
 #if defined(ZANDREL_HAVE_AVX2_PATH)
       return __builtin_cpu_supports("avx2");
@@ -111,6 +288,7 @@ bool HasTriggerSearchPath(TriggerSearchPath path) {
 size_t FindTriggerOn(TriggerSearchPath path, const uint8_t* p, size_t count, TwoByteTrigger t) {
   switch (path) {
     case TriggerSearchPath::Sse2:
+    case TriggerSearchPath::Ssse3:
       return FindSse2(p, count, t);
     case TriggerSearchPath::Avx2:
 #if defined(ZANDREL_HAVE_AVX2_PATH)
@@ -120,6 +298,34 @@ size_t FindTriggerOn(TriggerSearchPath path, const uint8_t* p, size_t count, Two
       break;
   }
   return FindScalar(p, 0, count, t);
+}
+
+void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) const {
+  static const TriggerSearchPath path = ChooseSetPath();
+  findAllOn(path, p, count, hits);
+}
+
+void TriggerSet::findAllOn(TriggerSearchPath path, const uint8_t* p, size_t count,
+                           std::vector<TriggerHit>& hits) const {
+  const SetTables s{first_, second_, firstLow_, firstHigh_, secondLow_, secondHigh_};
+  if (count_ == 0) return;
+  switch (path) {
+    case TriggerSearchPath::Sse2:
+      return FindAllSse2(triggers_, count_, s, p, count, hits);
+    case TriggerSearchPath::Ssse3:
+#if defined(ZANDREL_HAVE_AVX2_PATH)
+      return FindAllSsse3(s, p, count, hits);
+#endif
+      break;
+    case TriggerSearchPath::Avx2:
+#if defined(ZANDREL_HAVE_AVX2_PATH)
+      return FindAllAvx2(s, p, count, hits);
+#endif
+      break;
+    case TriggerSearchPath::Portable:
+      break;
+  }
+  FindAllScalar(s, p, 0, count, hits);
 }
 
 #else
@@ -132,6 +338,17 @@ bool HasTriggerSearchPath(TriggerSearchPath path) { return path == TriggerSearch
 
 size_t FindTriggerOn(TriggerSearchPath /*path*/, const uint8_t* p, size_t count, TwoByteTrigger t) {
   return FindScalar(p, 0, count, t);
+}
+
+void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) const {
+  findAllOn(TriggerSearchPath::Portable, p, count, hits);
+}
+
+void TriggerSet::findAllOn(TriggerSearchPath /*path*/, const uint8_t* p, size_t count,
+                           std::vector<TriggerHit>& hits) const {
+  if (count_ == 0) return;
+  FindAllScalar({first_, second_, firstLow_, firstHigh_, secondLow_, secondHigh_}, p, 0, count,
+                hits);
 }
 
 #endif

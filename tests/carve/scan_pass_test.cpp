@@ -385,8 +385,8 @@ TEST(TriggerSearch, EveryWayFindsTheFirstWholeTrigger) {
   for (size_t i = 7; i + 1 < data.size(); i += 173) data[i] = 'O';
   for (size_t i = 50; i + 1 < data.size(); i += 389) (data[i] = 'O', data[i + 1] = 'g');
   const TwoByteTrigger triggers[] = {{0xFF, 0xE6, 0xE2}, {'O', 0xFF, 'g'}, {'R', 0xFF, 'I'}};
-  for (auto path :
-       {TriggerSearchPath::Portable, TriggerSearchPath::Sse2, TriggerSearchPath::Avx2}) {
+  for (auto path : {TriggerSearchPath::Portable, TriggerSearchPath::Sse2, TriggerSearchPath::Ssse3,
+                    TriggerSearchPath::Avx2}) {
     if (!HasTriggerSearchPath(path)) continue;
     for (const TwoByteTrigger& t : triggers) {
       for (size_t from : {0, 1, 33, 63, 64, 99, 100, 1000}) {
@@ -405,4 +405,84 @@ TEST(TriggerSearch, EveryWayFindsTheFirstWholeTrigger) {
       }
     }
   }
+}
+
+TEST(TriggerSearch, EveryWayFindsEveryTriggerOfASetInOnePass) {
+  // The triggers of the eight formats, one that any second byte completes,
+  // and one that nothing completes (its value has a bit outside its mask).
+  const std::vector<TwoByteTrigger> formats = {
+      {0xFF, 0xE6, 0xE2}, {0xFF, 0xE4, 0xE4}, {0xFF, 0xF6, 0xF0}, {'O', 0xFF, 'g'},
+      {'R', 0xFF, 'I'},   {'f', 0xFF, 'L'},   {'F', 0xFF, 'O'},   {0x80, 0xFF, 0x00}};
+  const std::vector<std::vector<TwoByteTrigger>> sets = {
+      formats,
+      {formats[0]},
+      {formats[3], formats[4], formats[0]},
+      {formats[0], formats[1], formats[2]},  // one first byte, three second bytes
+      {{0x80, 0x00, 0x00}, {'O', 0xFF, 'g'}, {'R', 0x0F, 0x1F}},
+  };
+  Bytes data = RandomBytes(4096, 21, true);
+  // Thick with the pairs of every set, and with first bytes alone.
+  const uint8_t firsts[] = {0xFF, 'O', 'R', 'f', 'F', 0x80};
+  const uint8_t seconds[] = {0xFB, 0xFD, 0xF1, 0xE4, 'g', 'I', 'L', 'O', 0x00, 0x1F};
+  for (size_t i = 3; i + 1 < data.size(); i += 5 + i % 7) {
+    data[i] = firsts[i % 6];
+    if (i % 4 != 0) data[i + 1] = seconds[i % 10];
+  }
+  for (auto path : {TriggerSearchPath::Portable, TriggerSearchPath::Sse2, TriggerSearchPath::Ssse3,
+                    TriggerSearchPath::Avx2}) {
+    if (!HasTriggerSearchPath(path)) continue;
+    for (const auto& triggers : sets) {
+      TriggerSet set;
+      std::vector<uint8_t> bits;
+      for (const TwoByteTrigger& t : triggers) bits.push_back(set.add(t));
+      for (size_t from : {0, 1, 15, 31, 32, 63, 100, 1001}) {
+        // Every pair from `from` on, tested one trigger at a time; a search
+        // of `count` positions finds those before it.
+        std::vector<TriggerHit> all;
+        for (size_t k = 0; from + k + 1 < data.size(); ++k) {
+          const uint8_t* q = data.data() + from + k;
+          uint8_t there = 0;
+          for (size_t j = 0; j < triggers.size(); ++j) {
+            if (q[0] == triggers[j].first && (q[1] & triggers[j].mask) == triggers[j].value)
+              there |= bits[j];
+          }
+          if (there != 0) all.push_back({static_cast<uint32_t>(k), there});
+        }
+        for (size_t count = 0; from + count < data.size(); count += count < 200 ? 1 : 89) {
+          size_t expected = 0;
+          while (expected < all.size() && all[expected].at < count) ++expected;
+          std::vector<TriggerHit> got = {{7, 7}};  // what is there is kept
+          set.findAllOn(path, data.data() + from, count, got);
+          ASSERT_EQ(got.size(), expected + 1)
+              << static_cast<int>(path) << " " << from << "+" << count;
+          for (size_t h = 0; h < expected; ++h) {
+            ASSERT_EQ(got[h + 1].at, all[h].at) << static_cast<int>(path) << " " << from;
+            ASSERT_EQ(got[h + 1].triggers, all[h].triggers)
+                << static_cast<int>(path) << " " << from << " at " << all[h].at;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(TriggerSearch, ASetGivesEachDistinctTriggerItsOwnBitUpToEight) {
+  TriggerSet set;
+  EXPECT_EQ(set.add({'O', 0xFF, 'g'}), 1);
+  EXPECT_EQ(set.add({'O', 0xFF, 'G'}), 2);
+  EXPECT_EQ(set.add({'O', 0xFF, 'g'}), 1);
+  for (uint8_t k = 2; k < TriggerSet::kMaxTriggers; ++k) {
+    EXPECT_EQ(set.add({k, 0xFF, k}), 1u << k);
+  }
+  EXPECT_EQ(set.add({0x11, 0xFF, 0x22}), 0) << "a full set takes no new trigger";
+  EXPECT_EQ(set.add({'O', 0xFF, 'G'}), 2) << "but still knows its own";
+  EXPECT_EQ(set.size(), TriggerSet::kMaxTriggers);
+  const Bytes data = {'O', 'G', 0x11, 0x22, 7, 7, 0};
+  std::vector<TriggerHit> hits;
+  set.findAll(data.data(), data.size() - 1, hits);
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[0].at, 0u);
+  EXPECT_EQ(hits[0].triggers, 2);
+  EXPECT_EQ(hits[1].at, 4u);
+  EXPECT_EQ(hits[1].triggers, 1u << 7);
 }
