@@ -39,6 +39,23 @@ struct Lane {
   int64_t candidate = 0;
   bool done = false, aborted = false;
   int64_t found = 0, written = 0;
+  // In a walk of several lanes: the trigger group it searches through, its
+  // trigger's bit there, and where it is in that group's hits of the load
+  // `cursorLoad` of the buffer.
+  int group = -1;
+  uint8_t bit = 0;
+  size_t cursor = 0;
+  uint64_t cursorLoad = 0;
+};
+
+// The triggers of up to eight lanes, searched for in one pass over each load
+// of the buffer, the first time one of them searches it: each lane then
+// finds its triggers in the hits, and the cost of a search barely grows with
+// the number of lanes.
+struct TriggerGroup {
+  TriggerSet set;
+  std::vector<TriggerHit> hits;  // offsets from the start of the buffer
+  uint64_t load = 0;             // the load of the buffer the hits are of; 0: none
 };
 
 class ScanPass {
@@ -52,6 +69,17 @@ class ScanPass {
         chunk_(kChunkSize) {
     lanes_.reserve(carvers.size());
     for (Carver* c : carvers) lanes_.emplace_back(*c);
+    // A lone lane searches its stretches directly; several share groups,
+    // equal triggers one bit.
+    if (lanes_.size() > 1) {
+      for (Lane& lane : lanes_) {
+        for (size_t g = 0; lane.bit == 0; ++g) {
+          if (g == groups_.size()) groups_.emplace_back();
+          lane.bit = groups_[g].set.add(lane.trigger);
+          lane.group = static_cast<int>(g);
+        }
+      }
+    }
   }
 
   int64_t run();
@@ -70,6 +98,9 @@ class ScanPass {
   // Makes the block at `pos` available in the buffer; returns its fill
   // (0 to kBlockSize: what the input holds there).
   int64_t blockAt(int64_t pos);
+  // The lowest offset in [from, to) where the lane's trigger begins, or
+  // `to`; both lie in the buffer, and so does the byte at `to`.
+  int64_t findTrigger(Lane& lane, int64_t from, int64_t to);
   const uint8_t* at(int64_t pos) const { return chunk_.data() + (pos - chunkStart_); }
   bool atEof(int64_t pos);
   void showProgress();
@@ -86,6 +117,7 @@ class ScanPass {
   const std::string& pattern_;
   Pacer pacer_;
   std::vector<Lane> lanes_;
+  std::vector<TriggerGroup> groups_;
 
   File in_;
   int64_t start_ = 0, end_ = 0;
@@ -93,6 +125,7 @@ class ScanPass {
   std::vector<uint8_t> chunk_;
   int64_t chunkStart_ = 0, chunkLen_ = 0;
   bool chunkAtEof_ = false;
+  uint64_t loads_ = 0;             // how many times the buffer was read into
   int64_t readSize_ = kBlockSize;  // the size of the next read
   int lastProgress_ = -1;
 };
@@ -263,10 +296,44 @@ int64_t ScanPass::blockAt(int64_t pos) {
     chunkStart_ = from;
     chunkLen_ = in_.readAt(from, chunk_.data(), want);
     chunkAtEof_ = chunkLen_ < want;
+    ++loads_;
     // Probes and copies read these bytes from here rather than again.
     in_.lend(chunk_.data(), chunkStart_, chunkLen_);
   }
   return std::clamp<int64_t>(chunkStart_ + chunkLen_ - pos, 0, kBlockSize);
+}
+
+int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
+  if (lane.group < 0) {
+    return from + static_cast<int64_t>(
+                      FindTrigger(at(from), static_cast<size_t>(to - from), lane.trigger));
+  }
+  TriggerGroup& group = groups_[lane.group];
+  if (group.load != loads_) {
+    // Every pair the buffer holds whole.
+    group.hits.clear();
+    if (chunkLen_ > 1) {
+      group.set.findAll(chunk_.data(), static_cast<size_t>(chunkLen_ - 1), group.hits);
+    }
+    group.load = loads_;
+  }
+  const std::vector<TriggerHit>& hits = group.hits;
+  const auto low = static_cast<uint32_t>(from - chunkStart_);
+  const auto high = static_cast<uint32_t>(to - chunkStart_);
+  // The lane's searches go forward through one load: on from where the last
+  // one stopped, unless the buffer was read again or the lane went back.
+  size_t c = lane.cursor;
+  if (lane.cursorLoad != loads_ || (c > 0 && hits[c - 1].at >= low)) {
+    c = static_cast<size_t>(
+        std::partition_point(hits.begin(), hits.end(),
+                             [low](const TriggerHit& h) { return h.at < low; }) -
+        hits.begin());
+    lane.cursorLoad = loads_;
+  }
+  while (c < hits.size() && hits[c].at < low) ++c;
+  while (c < hits.size() && hits[c].at < high && (hits[c].triggers & lane.bit) == 0) ++c;
+  lane.cursor = c;
+  return c < hits.size() && hits[c].at < high ? chunkStart_ + hits[c].at : to;
 }
 
 void ScanPass::walk() {
@@ -322,10 +389,7 @@ void ScanPass::scan(Lane& lane) {
   // examined at the block change below.
   const int64_t pairEnd = std::min(end_, regionEnd - 1);
   int64_t k = pairEnd;
-  if (lane.next < pairEnd) {
-    k = lane.next + static_cast<int64_t>(
-                        FindTrigger(at(lane.next), static_cast<size_t>(pairEnd - lane.next), trig));
-  }
+  if (lane.next < pairEnd) k = findTrigger(lane, lane.next, pairEnd);
   const int64_t reached = k < pairEnd ? k + 1 : pairEnd;
   if (reached >= lane.blockEnd) {
     const int64_t blocks = (reached - lane.blockEnd) / kBlockSize + 1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "carve/carvers.h"
 #include "carve/extract.h"
 #include "platform/file.h"
 #include "support/script_host.h"
@@ -215,6 +216,194 @@ TEST(HostilePatterns, AllFormatsInOneReadEqualThePassesOneAfterTheOther) {
     }
     ExpectAllEqualsThePasses(data, 2);
   }
+}
+
+// A carver with the trigger of a format still to come: it rejects every
+// candidate and keeps where it was asked to probe.
+class RejectingCarver : public Carver {
+ public:
+  explicit RejectingCarver(TwoByteTrigger t) : trigger_(t) {}
+  std::vector<int64_t> probes;
+
+  Trigger trigger() const override { return trigger_; }
+  const char* openingText() const override { return "から何も見つけません"; }
+  const char* kindName() const override { return "none"; }
+  ProbeResult probe(File& input, int64_t candidate, CopySpan&) override {
+    EXPECT_EQ(input.position(), candidate);
+    probes.push_back(candidate);
+    return ProbeResult::Reject;
+  }
+  std::string streamLine(int64_t, int64_t) override { return "never"; }
+  std::string outputName(const std::string& pattern, const std::string&, int64_t) override {
+    return pattern;
+  }
+
+ private:
+  TwoByteTrigger trigger_;
+};
+
+// A real carver whose outputs go to the folder of the pattern's with "-b"
+// appended, so that it can walk beside another carver of its kind.
+class SecondCarver : public Carver {
+ public:
+  explicit SecondCarver(std::unique_ptr<Carver> inner) : inner_(std::move(inner)) {}
+  Trigger trigger() const override { return inner_->trigger(); }
+  const char* openingText() const override { return inner_->openingText(); }
+  const char* kindName() const override { return inner_->kindName(); }
+  bool progressPerProbe() const override { return inner_->progressPerProbe(); }
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    return inner_->probe(input, candidate, span);
+  }
+  std::string streamLine(int64_t number, int64_t candidate) override {
+    return inner_->streamLine(number, candidate);
+  }
+  void settleRange(int64_t number, CopySpan& span) override { inner_->settleRange(number, span); }
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    const size_t slash = pattern.rfind('/');
+    return inner_->outputName(pattern.substr(0, slash) + "-b" + pattern.substr(slash), input,
+                              number);
+  }
+  void afterCopy(File& output, int64_t number) override { inner_->afterCopy(output, number); }
+  StreamFacts facts() const override { return inner_->facts(); }
+
+ private:
+  std::unique_ptr<Carver> inner_;
+};
+
+// The triggers of the five formats to come, and one more, so that twelve
+// lanes hold nine different triggers.
+const TwoByteTrigger kComingTriggers[] = {{0xFF, 0xE4, 0xE4}, {0xFF, 0xF6, 0xF0}, {'f', 0xFF, 'L'},
+                                          {'F', 0xFF, 'O'},   {0x80, 0xFF, 0x00}, {'A', 0xFF, 'B'}};
+
+// The first `count` lanes of: the three carvers, five rejecting ones, the
+// three carvers again, the sixth rejecting one.
+std::vector<std::unique_ptr<Carver>> Lanes(Host& host, size_t count) {
+  std::vector<std::unique_ptr<Carver>> lanes;
+  lanes.push_back(MakeMp3Carver(host));
+  lanes.push_back(MakeOggCarver(host));
+  lanes.push_back(MakeWavCarver(host));
+  for (int i = 0; i < 5; ++i)
+    lanes.push_back(std::make_unique<RejectingCarver>(kComingTriggers[i]));
+  lanes.push_back(std::make_unique<SecondCarver>(MakeMp3Carver(host)));
+  lanes.push_back(std::make_unique<SecondCarver>(MakeOggCarver(host)));
+  lanes.push_back(std::make_unique<SecondCarver>(MakeWavCarver(host)));
+  lanes.push_back(std::make_unique<RejectingCarver>(kComingTriggers[5]));
+  lanes.resize(count);
+  return lanes;
+}
+
+struct LaneSettings {
+  int minFrames = 2;
+  int lower = -1, upper = 100;  // a percentage window when lower >= 0
+};
+
+void Apply(const LaneSettings& settings, ScriptHost& host) {
+  host.minFrames = settings.minFrames;
+  host.limitRange = settings.lower >= 0;
+  host.lower = settings.lower;
+  host.upper = settings.upper;
+}
+
+// One read walked by `count` lanes gives what each lane's own pass gives:
+// the lines merged by offset and the same files, pumping at every block and
+// pacing; and each rejecting lane probes exactly its pass's candidates.
+void ExpectLanesEqualTheirPasses(const Bytes& data, size_t count, const LaneSettings& settings) {
+  TempDir dir;
+  WriteBytes(dir / "in.bin", data);
+  for (const char* out : {"passes", "passes-b", "lanes", "lanes-b", "paced", "paced-b"})
+    std::filesystem::create_directory(dir / out);
+  std::vector<std::string> openings, streams, summaries;
+  std::vector<std::vector<int64_t>> probes(count);
+  int64_t written = 0;
+  for (size_t i = 0; i < count; ++i) {
+    ScriptHost host;
+    Apply(settings, host);
+    std::vector<std::unique_ptr<Carver>> lanes = Lanes(host, count);
+    written += RunScanPass(host, *lanes[i], dir / "in.bin", dir / "passes/%3.3d.mp3");
+    if (auto* rejecting = dynamic_cast<RejectingCarver*>(lanes[i].get())) {
+      probes[i] = rejecting->probes;
+    }
+    ASSERT_GE(host.log.size(), 2u);
+    openings.push_back(host.log.front());
+    summaries.push_back(host.log.back());
+    streams.insert(streams.end(), host.log.begin() + 1, host.log.end() - 1);
+  }
+  std::stable_sort(streams.begin(), streams.end(),
+                   [](const auto& a, const auto& b) { return LineOffset(a) < LineOffset(b); });
+  std::vector<std::string> expected = openings;
+  expected.insert(expected.end(), streams.begin(), streams.end());
+  expected.insert(expected.end(), summaries.begin(), summaries.end());
+
+  for (int paced : {0, 1}) {
+    SCOPED_TRACE(paced ? "lanes, paced" : "lanes");
+    ScriptHost host;
+    Apply(settings, host);
+    host.pumpIntervalMs = paced * 60000;
+    std::vector<std::unique_ptr<Carver>> lanes = Lanes(host, count);
+    std::vector<Carver*> carvers;
+    for (const auto& lane : lanes) carvers.push_back(lane.get());
+    const std::string out = paced ? "paced" : "lanes";
+    EXPECT_EQ(RunScanPasses(host, carvers, dir / "in.bin", dir / (out + "/%3.3d.mp3")), written);
+    EXPECT_EQ(host.log, expected);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(FilesIn(dir / out), FilesIn(dir / "passes"));
+    EXPECT_EQ(FilesIn(dir / (out + "-b")), FilesIn(dir / "passes-b"));
+    for (size_t i = 0; i < count; ++i) {
+      if (auto* rejecting = dynamic_cast<RejectingCarver*>(lanes[i].get())) {
+        EXPECT_EQ(rejecting->probes, probes[i]) << "lane " << i;
+      }
+    }
+  }
+  EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
+}
+
+TEST(HostilePatterns, EightAndMoreLanesInOneReadEqualTheirPassesOneAfterTheOther) {
+  // Random bytes thick with the triggers of every lane, with real audio at
+  // odd offsets, and a WAVE stream long enough for its lanes to leave the
+  // others more than a buffer behind.
+  Bytes data = RandomBytes(700001, 31, true);
+  static const uint8_t kPairs[][2] = {{0xFF, 0xFB}, {0xFF, 0xE5}, {0xFF, 0xF1},
+                                      {'O', 'g'},   {'R', 'I'},   {'f', 'L'},
+                                      {'F', 'O'},   {0x80, 0x00}, {'A', 'B'}};
+  for (size_t i = 5; i + 1 < data.size(); i += 61 + i % 53) {
+    data[i] = kPairs[i % 9][0];
+    data[i + 1] = kPairs[i % 9][1];
+  }
+  int64_t at = 100003;
+  for (const char* name : {"mpeg1_id3.mp3", "vorbis_chained.ogg", "wave_s16_stereo.wav"}) {
+    const Bytes f = Fixture(name);
+    std::copy(f.begin(), f.end(), data.begin() + at);
+    at += static_cast<int64_t>(f.size()) + 4097;
+  }
+  const Bytes riff = {'R', 'I', 'F', 'F', 0x20, 0xA1, 0x07, 0x00,
+                      'W', 'A', 'V', 'E', 'f',  'm',  't',  ' '};  // 500 000 bytes
+  std::copy(riff.begin(), riff.end(), data.begin() + 150001);
+  const struct {
+    const char* name;
+    size_t lanes;
+    LaneSettings settings;
+  } cases[] = {
+      {"two lanes", 2, {}},
+      {"eight lanes", 8, {}},
+      {"eight lanes, frames 4", 8, {4}},
+      {"eight lanes in a window of 3 to 97 percent", 8, {2, 3, 97}},
+      {"eleven lanes, eight triggers", 11, {}},
+      {"twelve lanes, nine triggers", 12, {}},
+      {"twelve lanes in a window up to the end", 12, {2, 50, 100}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectLanesEqualTheirPasses(data, c.lanes, c.settings);
+  }
+  // Every other offset a trigger of one lane, and an input shorter than a
+  // block.
+  for (const Bytes& unit : {Bytes{0xFF, 0xFB}, Bytes{'f', 'L'}}) {
+    SCOPED_TRACE(unit[0]);
+    ExpectLanesEqualTheirPasses(Repeat(unit, kSize), 8, {});
+  }
+  ExpectLanesEqualTheirPasses(Slice(data, 0, 300), 12, {});
 }
 
 }  // namespace
