@@ -2,9 +2,12 @@
 # Throughput of the scan passes on 1 GiB of random bytes, against the time
 # `cat` needs to read the same file from the page cache: each pass, the
 # one-read pass of all three (`all`), and the three passes one after the
-# other; and how many bytes `all` reads from the file.
+# other; and how many bytes `all` reads from the file. The walk of one read
+# by 1, 3 and 8 carvers (bench/lanes/lane_walk.cpp: the three carvers and
+# five with the triggers of the formats to come, which reject every
+# candidate) shows what each further format costs.
 #
-# Usage: bash bench/scan_bench.sh [--extended-only]
+# Usage: bash bench/scan_bench.sh [--extended-only | --lanes-only]
 #
 # Each pass is also timed with the extended rules (--extended) on the same
 # random input, which must cost nothing measurable there, and on the hostile
@@ -17,7 +20,9 @@
 # seconds / 1e6), the wall time, the ratio to the cat time and the peak RSS.
 set -euo pipefail
 extended_only=0
+lanes_only=0
 [ "${1:-}" = "--extended-only" ] && extended_only=1
+[ "${1:-}" = "--lanes-only" ] && lanes_only=1
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache="$root/bench/cache"
@@ -48,7 +53,9 @@ mkdir -p "$cache"
 # --- the program --------------------------------------------------------------
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DZANDREL_GUI=ON -DZANDREL_TESTS=OFF -DZANDREL_BENCH=ON >/dev/null
-ninja -C "$build" -j 2 zandrel-cli window_scan >/dev/null
+targets=(zandrel-cli lane_walk)
+[ "$lanes_only" = 1 ] || targets+=(window_scan)
+ninja -C "$build" -j 2 "${targets[@]}" >/dev/null
 
 # --- the input ----------------------------------------------------------------
 if [ ! -f "$input" ] || [ "$(stat -c %s "$input")" -ne "$size" ]; then
@@ -155,6 +162,22 @@ printf "%-6s %10s %10s %9s %10s\n" "pass" "wall s" "MB/s" "x cat" "peak MiB"
 printf "%-6s %10s %10s %9s %10s\n" "------" "----------" "----------" "---------" "----------"
 row cat "$cat_wall" "$cat_rss" 0
 
+# The walk of one read by 1, 3 and 8 carvers.
+lane_rows() {
+  for lanes in 1 3 8; do
+    rm -rf "$cache/out"
+    best_of "$build/bench/lane_walk" "$lanes" "$input" "$cache/out/%3.3d.mp3"
+    row "walk $lanes" "$best_wall" "$best_rss_kib" "$best_status"
+  done
+  rm -rf "$cache/out"
+}
+if [ "$lanes_only" = 1 ]; then
+  best_of "$cli" all -o "$cache/out/%3.3d.mp3" "$input"
+  row all "$best_wall" "$best_rss_kib" "$best_status"
+  lane_rows
+  exit 0
+fi
+
 for pass in mp3 ogg wav all; do
   rm -rf "$cache/out"
   best_of "$cli" "$pass" -o "$cache/out/%3.3d.mp3" "$input"
@@ -165,6 +188,7 @@ for pass in mp3 ogg wav all; do
   row "$pass+x" "$best_wall" "$best_rss_kib" "$best_status"
 done
 rm -rf "$cache/out"
+lane_rows
 
 # The three passes one after the other, as a user without `all` runs them.
 three() { for p in mp3 ogg wav; do "$cli" "$p" -o "$cache/out/%3.3d.mp3" "$1" || return; done; }
