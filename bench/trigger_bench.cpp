@@ -70,5 +70,6 @@ BENCHMARK_CAPTURE(BM_OneSetPass, portable, TriggerSearchPath::Portable)->Arg(3)-
 BENCHMARK_CAPTURE(BM_OneSetPass, sse2, TriggerSearchPath::Sse2)->Arg(3)->Arg(8);
 BENCHMARK_CAPTURE(BM_OneSetPass, ssse3, TriggerSearchPath::Ssse3)->Arg(3)->Arg(8);
 BENCHMARK_CAPTURE(BM_OneSetPass, avx2, TriggerSearchPath::Avx2)->Arg(3)->Arg(8);
+BENCHMARK_CAPTURE(BM_OneSetPass, avx512, TriggerSearchPath::Avx512)->Arg(3)->Arg(8);
 
 }  // namespace

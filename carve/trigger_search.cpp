@@ -22,6 +22,7 @@ struct SetTables {
   const uint8_t* first;  // 256 entries each
   const uint8_t* second;
   const uint8_t *firstLow, *firstHigh, *secondLow, *secondHigh;  // 16 entries each
+  const uint8_t *firstSix, *firstTop, *secondSix, *secondTop;    // 64 entries each
 };
 
 void FindAllScalar(const SetTables& s, const uint8_t* p, size_t from, size_t count,
@@ -52,6 +53,12 @@ uint8_t TriggerSet::add(TwoByteTrigger t) {
     if (n == t.first >> 4) firstHigh_[n] |= bit;
     if ((n & t.mask & 0x0F) == (t.value & 0x0F)) secondLow_[n] |= bit;
     if ((n & t.mask >> 4) == t.value >> 4) secondHigh_[n] |= bit;
+  }
+  for (int n = 0; n < 64; ++n) {
+    if (n == (t.first & 0x3F)) firstSix_[n] |= bit;
+    if ((n & 3) == t.first >> 6) firstTop_[n] |= bit;
+    if ((n & t.mask & 0x3F) == (t.value & 0x3F)) secondSix_[n] |= bit;
+    if ((n & 3 & t.mask >> 6) == t.value >> 6) secondTop_[n] |= bit;
   }
   return bit;
 }
@@ -88,10 +95,10 @@ size_t FindSse2(const uint8_t* p, size_t count, TwoByteTrigger t) {
 
 // Appends a hit for each byte of `bits` whose bit is set in `nonzero`, the
 // first of them at `base`.
-inline void EmitHits(const uint8_t* bits, uint32_t nonzero, size_t base,
+inline void EmitHits(const uint8_t* bits, uint64_t nonzero, size_t base,
                      std::vector<TriggerHit>& hits) {
   while (nonzero != 0) {
-    const auto b = static_cast<unsigned>(__builtin_ctz(nonzero));
+    const auto b = static_cast<unsigned>(__builtin_ctzll(nonzero));
     hits.push_back({static_cast<uint32_t>(base + b), bits[b]});
     nonzero &= nonzero - 1;
   }
@@ -240,6 +247,52 @@ __attribute__((target("avx2"))) void FindAllAvx2(const SetTables& s, const uint8
   for (; i + 32 <= count; i += 32) emit(hitsAt(i), i);
   FindAllScalar(s, p, i, count, hits);
 }
+
+#define ZANDREL_HAVE_AVX512_PATH 1
+
+// The bytes of `table` that the low six bits of each byte of `index` pick.
+// (The zero-masking form with every byte kept is the plain permutation.)
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookUp64(__m512i index,
+                                                                               __m512i table) {
+  return _mm512_maskz_permutexvar_epi8(~uint64_t{0}, index, table);
+}
+
+// With a 64-entry byte permutation, which ignores the top two bits of its
+// index, a byte is looked up by its low six bits as they are and by its top
+// two shifted down, 64 bytes at a time.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void FindAllAvx512(
+    const SetTables& s, const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) {
+  const __m512i firstSix = _mm512_loadu_si512(s.firstSix);
+  const __m512i firstTop = _mm512_loadu_si512(s.firstTop);
+  const __m512i secondSix = _mm512_loadu_si512(s.secondSix);
+  const __m512i secondTop = _mm512_loadu_si512(s.secondTop);
+  auto hitsAt = [&](size_t at) __attribute__((target("avx512f,avx512bw,avx512vbmi"))) {
+    const __m512i a = _mm512_loadu_si512(p + at);
+    const __m512i b = _mm512_loadu_si512(p + at + 1);
+    const __m512i first =
+        _mm512_and_si512(LookUp64(a, firstSix), LookUp64(_mm512_srli_epi16(a, 6), firstTop));
+    // The three ANDed at once.
+    return _mm512_ternarylogic_epi64(first, LookUp64(b, secondSix),
+                                     LookUp64(_mm512_srli_epi16(b, 6), secondTop), 0x80);
+  };
+  alignas(64) uint8_t bits[64];
+  auto emit = [&](__m512i h, size_t at) __attribute__((target("avx512f,avx512bw,avx512vbmi"))) {
+    const uint64_t nonzero = _mm512_test_epi8_mask(h, h);
+    if (nonzero == 0) return;
+    _mm512_store_si512(bits, h);
+    EmitHits(bits, nonzero, at, hits);
+  };
+  size_t i = 0;
+  for (; i + 128 <= count; i += 128) {
+    const __m512i h0 = hitsAt(i), h1 = hitsAt(i + 64);
+    const __m512i any = _mm512_or_si512(h0, h1);
+    if (_mm512_test_epi8_mask(any, any) == 0) continue;
+    emit(h0, i);
+    emit(h1, i + 64);
+  }
+  for (; i + 64 <= count; i += 64) emit(hitsAt(i), i);
+  FindAllScalar(s, p, i, count, hits);
+}
 #endif
 
 using FindFn = size_t (*)(const uint8_t*, size_t, TwoByteTrigger);
@@ -253,6 +306,7 @@ FindFn ChooseFind() {
 
 TriggerSearchPath ChooseSetPath() {
 #if defined(ZANDREL_HAVE_AVX2_PATH)
+  if (HasTriggerSearchPath(TriggerSearchPath::Avx512)) return TriggerSearchPath::Avx512;
   if (__builtin_cpu_supports("avx2")) return TriggerSearchPath::Avx2;
   if (__builtin_cpu_supports("ssse3")) return TriggerSearchPath::Ssse3;
 #endif
@@ -281,6 +335,12 @@ bool HasTriggerSearchPath(TriggerSearchPath path) {
       return __builtin_cpu_supports("avx2");
 #endif
       break;
+    case TriggerSearchPath::Avx512:
+#if defined(ZANDREL_HAVE_AVX512_PATH)
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512vbmi");
+#endif
+      break;
   }
   return false;
 }
@@ -291,6 +351,7 @@ size_t FindTriggerOn(TriggerSearchPath path, const uint8_t* p, size_t count, Two
     case TriggerSearchPath::Ssse3:
       return FindSse2(p, count, t);
     case TriggerSearchPath::Avx2:
+    case TriggerSearchPath::Avx512:
 #if defined(ZANDREL_HAVE_AVX2_PATH)
       return FindAvx2(p, count, t);
 #endif
@@ -307,7 +368,8 @@ void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>
 
 void TriggerSet::findAllOn(TriggerSearchPath path, const uint8_t* p, size_t count,
                            std::vector<TriggerHit>& hits) const {
-  const SetTables s{first_, second_, firstLow_, firstHigh_, secondLow_, secondHigh_};
+  const SetTables s{first_,      second_,   firstLow_, firstHigh_, secondLow_,
+                    secondHigh_, firstSix_, firstTop_, secondSix_, secondTop_};
   if (count_ == 0) return;
   switch (path) {
     case TriggerSearchPath::Sse2:
@@ -320,6 +382,11 @@ void TriggerSet::findAllOn(TriggerSearchPath path, const uint8_t* p, size_t coun
     case TriggerSearchPath::Avx2:
 #if defined(ZANDREL_HAVE_AVX2_PATH)
       return FindAllAvx2(s, p, count, hits);
+#endif
+      break;
+    case TriggerSearchPath::Avx512:
+#if defined(ZANDREL_HAVE_AVX512_PATH)
+      return FindAllAvx512(s, p, count, hits);
 #endif
       break;
     case TriggerSearchPath::Portable:
@@ -347,8 +414,9 @@ void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>
 void TriggerSet::findAllOn(TriggerSearchPath /*path*/, const uint8_t* p, size_t count,
                            std::vector<TriggerHit>& hits) const {
   if (count_ == 0) return;
-  FindAllScalar({first_, second_, firstLow_, firstHigh_, secondLow_, secondHigh_}, p, 0, count,
-                hits);
+  const SetTables s{first_,      second_,   firstLow_, firstHigh_, secondLow_,
+                    secondHigh_, firstSix_, firstTop_, secondSix_, secondTop_};
+  FindAllScalar(s, p, 0, count, hits);
 }
 
 #endif

@@ -19,8 +19,9 @@ size_t FindTrigger(const uint8_t* p, size_t count, TwoByteTrigger t);
 
 // The ways of searching this machine may have; FindTrigger and TriggerSet
 // take the fastest it has. For tests and benchmarks. A single trigger is
-// searched for with SSE2 where SSSE3 is asked for.
-enum class TriggerSearchPath { Portable, Sse2, Ssse3, Avx2 };
+// searched for with SSE2 where SSSE3 is asked for, with AVX2 where AVX-512
+// is (Avx512: AVX-512 BW and VBMI).
+enum class TriggerSearchPath { Portable, Sse2, Ssse3, Avx2, Avx512 };
 bool HasTriggerSearchPath(TriggerSearchPath path);
 size_t FindTriggerOn(TriggerSearchPath path, const uint8_t* p, size_t count, TwoByteTrigger t);
 
@@ -53,10 +54,15 @@ class TriggerSet {
   TwoByteTrigger triggers_[kMaxTriggers] = {};
   int count_ = 0;
   // For each byte value, the triggers it can be the first byte of, and those
-  // it can be the second byte of; and the same split by nibble: a byte is a
-  // first (second) byte of a trigger exactly when both its nibbles are, as
-  // the first byte, the mask and the value each split into nibbles.
+  // it can be the second byte of; and the same split by nibble, and split
+  // into the low six bits and the top two: a byte is a first (second) byte
+  // of a trigger exactly when both its parts are, as the first byte, the
+  // mask and the value each split so. The tables of the top two bits repeat
+  // every four entries, so that the bits above them in an index do not
+  // matter.
   uint8_t first_[256] = {}, second_[256] = {};
   alignas(16) uint8_t firstLow_[16] = {}, firstHigh_[16] = {};
   alignas(16) uint8_t secondLow_[16] = {}, secondHigh_[16] = {};
+  uint8_t firstSix_[64] = {}, firstTop_[64] = {};
+  uint8_t secondSix_[64] = {}, secondTop_[64] = {};
 };

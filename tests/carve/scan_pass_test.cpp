@@ -386,7 +386,7 @@ TEST(TriggerSearch, EveryWayFindsTheFirstWholeTrigger) {
   for (size_t i = 50; i + 1 < data.size(); i += 389) (data[i] = 'O', data[i + 1] = 'g');
   const TwoByteTrigger triggers[] = {{0xFF, 0xE6, 0xE2}, {'O', 0xFF, 'g'}, {'R', 0xFF, 'I'}};
   for (auto path : {TriggerSearchPath::Portable, TriggerSearchPath::Sse2, TriggerSearchPath::Ssse3,
-                    TriggerSearchPath::Avx2}) {
+                    TriggerSearchPath::Avx2, TriggerSearchPath::Avx512}) {
     if (!HasTriggerSearchPath(path)) continue;
     for (const TwoByteTrigger& t : triggers) {
       for (size_t from : {0, 1, 33, 63, 64, 99, 100, 1000}) {
@@ -429,7 +429,7 @@ TEST(TriggerSearch, EveryWayFindsEveryTriggerOfASetInOnePass) {
     if (i % 4 != 0) data[i + 1] = seconds[i % 10];
   }
   for (auto path : {TriggerSearchPath::Portable, TriggerSearchPath::Sse2, TriggerSearchPath::Ssse3,
-                    TriggerSearchPath::Avx2}) {
+                    TriggerSearchPath::Avx2, TriggerSearchPath::Avx512}) {
     if (!HasTriggerSearchPath(path)) continue;
     for (const auto& triggers : sets) {
       TriggerSet set;
