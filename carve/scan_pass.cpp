@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "platform/file.h"
 #include "platform/pacer.h"
@@ -337,17 +338,26 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
 }
 
 void ScanPass::walk() {
+  // The frontier of every lane, none for a lane that is done. A step changes
+  // only the lane that takes it, so only its frontier is looked at again.
+  constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
+  std::vector<int64_t> frontiers;
+  for (const Lane& l : lanes_) frontiers.push_back(l.done ? kNone : l.frontier());
+  if (frontiers.empty()) return;
   for (;;) {
-    Lane* lane = nullptr;
-    for (Lane& l : lanes_) {
-      if (!l.done && (lane == nullptr || l.frontier() < lane->frontier())) lane = &l;
+    // The first of the lanes furthest behind.
+    size_t next = 0;
+    for (size_t i = 1; i < frontiers.size(); ++i) {
+      if (frontiers[i] < frontiers[next]) next = i;
     }
-    if (lane == nullptr) return;
-    if (lane->pending) {
-      probe(*lane);
+    if (frontiers[next] == kNone) return;
+    Lane& lane = lanes_[next];
+    if (lane.pending) {
+      probe(lane);
     } else {
-      scan(*lane);
+      scan(lane);
     }
+    frontiers[next] = lane.done ? kNone : lane.frontier();
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -219,27 +220,39 @@ TEST(HostilePatterns, AllFormatsInOneReadEqualThePassesOneAfterTheOther) {
 }
 
 // A carver with the trigger of a format still to come: it rejects every
-// candidate and keeps where it was asked to probe.
+// candidate and keeps where it was asked to probe. One that steps back
+// accepts its first candidate past 300 000 as a one-byte stream 2500 bytes
+// before it, so that its lane walks back over candidates it has probed.
 class RejectingCarver : public Carver {
  public:
-  explicit RejectingCarver(TwoByteTrigger t) : trigger_(t) {}
+  explicit RejectingCarver(TwoByteTrigger t, bool stepsBack = false)
+      : trigger_(t), stepsBack_(stepsBack) {}
   std::vector<int64_t> probes;
 
   Trigger trigger() const override { return trigger_; }
   const char* openingText() const override { return "から何も見つけません"; }
   const char* kindName() const override { return "none"; }
-  ProbeResult probe(File& input, int64_t candidate, CopySpan&) override {
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     EXPECT_EQ(input.position(), candidate);
     probes.push_back(candidate);
-    return ProbeResult::Reject;
+    if (!stepsBack_ || candidate < 300000) return ProbeResult::Reject;
+    stepsBack_ = false;
+    span = {candidate - 2500, 1};
+    return ProbeResult::Accept;
   }
-  std::string streamLine(int64_t, int64_t) override { return "never"; }
+  std::string streamLine(int64_t number, int64_t candidate) override {
+    char line[64];
+    std::snprintf(line, sizeof line, "[%03lld($%08llX-)] back", static_cast<long long>(number),
+                  static_cast<unsigned long long>(candidate));
+    return line;
+  }
   std::string outputName(const std::string& pattern, const std::string&, int64_t) override {
     return pattern;
   }
 
  private:
   TwoByteTrigger trigger_;
+  bool stepsBack_;
 };
 
 // A real carver whose outputs go to the folder of the pattern's with "-b"
@@ -277,7 +290,7 @@ const TwoByteTrigger kComingTriggers[] = {{0xFF, 0xE4, 0xE4}, {0xFF, 0xF6, 0xF0}
                                           {'F', 0xFF, 'O'},   {0x80, 0xFF, 0x00}, {'A', 0xFF, 'B'}};
 
 // The first `count` lanes of: the three carvers, five rejecting ones, the
-// three carvers again, the sixth rejecting one.
+// three carvers again, the sixth rejecting one, which steps back once.
 std::vector<std::unique_ptr<Carver>> Lanes(Host& host, size_t count) {
   std::vector<std::unique_ptr<Carver>> lanes;
   lanes.push_back(MakeMp3Carver(host));
@@ -288,7 +301,7 @@ std::vector<std::unique_ptr<Carver>> Lanes(Host& host, size_t count) {
   lanes.push_back(std::make_unique<SecondCarver>(MakeMp3Carver(host)));
   lanes.push_back(std::make_unique<SecondCarver>(MakeOggCarver(host)));
   lanes.push_back(std::make_unique<SecondCarver>(MakeWavCarver(host)));
-  lanes.push_back(std::make_unique<RejectingCarver>(kComingTriggers[5]));
+  lanes.push_back(std::make_unique<RejectingCarver>(kComingTriggers[5], true));
   lanes.resize(count);
   return lanes;
 }
