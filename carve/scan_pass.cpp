@@ -1,6 +1,7 @@
 #include "carve/scan_pass.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -40,23 +41,25 @@ struct Lane {
   int64_t candidate = 0;
   bool done = false, aborted = false;
   int64_t found = 0, written = 0;
-  // In a walk of several lanes: the trigger group it searches through, its
-  // trigger's bit there, and where it is in that group's hits of the load
-  // `cursorLoad` of the buffer.
+  // In a walk of several lanes: the trigger group it searches through, the
+  // place of its trigger there, and where it is in that trigger's offsets
+  // of the load `cursorLoad` of the buffer.
   int group = -1;
-  uint8_t bit = 0;
+  int slot = 0;
   size_t cursor = 0;
   uint64_t cursorLoad = 0;
 };
 
 // The triggers of up to eight lanes, searched for in one pass over each load
 // of the buffer, the first time one of them searches it: each lane then
-// finds its triggers in the hits, and the cost of a search barely grows with
-// the number of lanes.
+// finds its triggers among the offsets of its own, and the cost of a search
+// barely grows with the number of lanes.
 struct TriggerGroup {
   TriggerSet set;
-  std::vector<TriggerHit> hits;  // offsets from the start of the buffer
-  uint64_t load = 0;             // the load of the buffer the hits are of; 0: none
+  std::vector<TriggerHit> hits;
+  // Per trigger, the offsets from the start of the buffer where it begins.
+  std::vector<uint32_t> offsets[TriggerSet::kMaxTriggers];
+  uint64_t load = 0;  // the load of the buffer the offsets are of; 0: none
 };
 
 class ScanPass {
@@ -71,14 +74,16 @@ class ScanPass {
     lanes_.reserve(carvers.size());
     for (Carver* c : carvers) lanes_.emplace_back(*c);
     // A lone lane searches its stretches directly; several share groups,
-    // equal triggers one bit.
+    // equal triggers one place.
     if (lanes_.size() > 1) {
       for (Lane& lane : lanes_) {
-        for (size_t g = 0; lane.bit == 0; ++g) {
+        uint8_t bit = 0;
+        for (size_t g = 0; bit == 0; ++g) {
           if (g == groups_.size()) groups_.emplace_back();
-          lane.bit = groups_[g].set.add(lane.trigger);
+          bit = groups_[g].set.add(lane.trigger);
           lane.group = static_cast<int>(g);
         }
+        lane.slot = std::countr_zero(bit);
       }
     }
   }
@@ -313,28 +318,30 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
   if (group.load != loads_) {
     // Every pair the buffer holds whole.
     group.hits.clear();
+    for (std::vector<uint32_t>& offsets : group.offsets) offsets.clear();
     if (chunkLen_ > 1) {
       group.set.findAll(chunk_.data(), static_cast<size_t>(chunkLen_ - 1), group.hits);
     }
+    for (const TriggerHit& hit : group.hits) {
+      for (unsigned bits = hit.triggers; bits != 0; bits &= bits - 1)
+        group.offsets[std::countr_zero(bits)].push_back(hit.at);
+    }
     group.load = loads_;
   }
-  const std::vector<TriggerHit>& hits = group.hits;
+  const std::vector<uint32_t>& offsets = group.offsets[lane.slot];
   const auto low = static_cast<uint32_t>(from - chunkStart_);
   const auto high = static_cast<uint32_t>(to - chunkStart_);
   // The lane's searches go forward through one load: on from where the last
   // one stopped, unless the buffer was read again or the lane went back.
   size_t c = lane.cursor;
-  if (lane.cursorLoad != loads_ || (c > 0 && hits[c - 1].at >= low)) {
-    c = static_cast<size_t>(
-        std::partition_point(hits.begin(), hits.end(),
-                             [low](const TriggerHit& h) { return h.at < low; }) -
-        hits.begin());
+  if (lane.cursorLoad != loads_ || (c > 0 && offsets[c - 1] >= low)) {
+    c = static_cast<size_t>(std::lower_bound(offsets.begin(), offsets.end(), low) -
+                            offsets.begin());
     lane.cursorLoad = loads_;
   }
-  while (c < hits.size() && hits[c].at < low) ++c;
-  while (c < hits.size() && hits[c].at < high && (hits[c].triggers & lane.bit) == 0) ++c;
+  while (c < offsets.size() && offsets[c] < low) ++c;
   lane.cursor = c;
-  return c < hits.size() && hits[c].at < high ? chunkStart_ + hits[c].at : to;
+  return c < offsets.size() && offsets[c] < high ? chunkStart_ + offsets[c] : to;
 }
 
 void ScanPass::walk() {
