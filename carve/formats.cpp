@@ -1,0 +1,71 @@
+#include "carve/formats.h"
+
+#include <algorithm>
+
+#include "carve/extract.h"
+
+// The carvers, each in its own file.
+std::unique_ptr<Carver> MakeMp3Carver(Host& host);
+std::unique_ptr<Carver> MakeOggCarver(Host& host);
+std::unique_ptr<Carver> MakeWavCarver(Host& host);
+
+namespace {
+
+// clang-format off
+constexpr FormatRow kFormats[] = {
+  {"mp3", "mp3", "mp3", "", "", true, true,
+   "MPEG audio Layer III streams (the default)", MakeMp3Carver},
+  {"ogg", "ogg", "ogg", "OggVorbisを抽出(α版)", "OggVorbis1", false, true,
+   "Ogg Vorbis streams", MakeOggCarver},
+  {"wav", "wav", "wav", "Riff WAVを抽出(適当)", "RiffWAV1", false, true,
+   "RIFF WAVE files", MakeWavCarver},
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const FormatRow> Formats() { return kFormats; }
+
+const FormatRow* FindFormat(std::string_view command) {
+  for (const FormatRow& row : kFormats) {
+    if (row.command == command) return &row;
+  }
+  return nullptr;
+}
+
+std::vector<const FormatRow*> AllFormatRows() {
+  std::vector<const FormatRow*> rows;
+  for (const FormatRow& row : kFormats) {
+    if (row.inAll) rows.push_back(&row);
+  }
+  return rows;
+}
+
+int64_t ExtractFormat(Host& host, const FormatRow& row, const std::string& input,
+                      const std::string& pattern) {
+  return RunScanPass(host, *row.make(host), input, pattern);
+}
+
+int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
+                       const std::string& input, const std::string& pattern) {
+  std::vector<std::unique_ptr<Carver>> carvers;
+  std::vector<Carver*> lanes;
+  for (const FormatRow* row : rows) {
+    carvers.push_back(row->make(host));
+    lanes.push_back(carvers.back().get());
+  }
+  return RunScanPasses(host, lanes, input, pattern);
+}
+
+int64_t ExtractMp3(Host& host, const std::string& input, const std::string& pattern) {
+  return ExtractFormat(host, *FindFormat("mp3"), input, pattern);
+}
+int64_t ExtractOgg(Host& host, const std::string& input, const std::string& pattern) {
+  return ExtractFormat(host, *FindFormat("ogg"), input, pattern);
+}
+int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern) {
+  return ExtractFormat(host, *FindFormat("wav"), input, pattern);
+}
+int64_t ExtractAll(Host& host, const std::string& input, const std::string& pattern) {
+  return ExtractFormats(host, AllFormatRows(), input, pattern);
+}
