@@ -27,6 +27,7 @@
 #include "app/frm_main.h"
 #include "app/log_rows.h"
 #include "app/whole_line_log.h"
+#include "carve/settings_bounds.h"
 
 namespace {
 
@@ -224,8 +225,10 @@ QWidget* TfrmMain::BuildRangeTab() {
                  "rbtAll");
   rbtAll->setChecked(true);
   rbtLimit = Named(new QRadioButton(QStringLiteral("範囲指定"), tab), "rbtLimit");
-  updLower = SpinPair(tab, "updLower", "edtLower", 0, 99, 50);
-  updUpper = SpinPair(tab, "updUpper", "edtUpper", 1, 100, 100);
+  updLower = SpinPair(tab, "updLower", "edtLower", kLowerPercentLowest, kLowerPercentHighest,
+                      kLowerPercentDefault);
+  updUpper = SpinPair(tab, "updUpper", "edtUpper", kUpperPercentLowest, kUpperPercentHighest,
+                      kUpperPercentDefault);
 
   auto* line = new QHBoxLayout;
   line->setSpacing(4);
@@ -246,7 +249,8 @@ QWidget* TfrmMain::BuildConditionTab() {
   auto* column = new QVBoxLayout(tab);
   Tighten(column);
   column->setSpacing(0);
-  updFrameNum = SpinPair(tab, "updFrameNum", "edtFrameNum", 2, 1000, 4);
+  updFrameNum = SpinPair(tab, "updFrameNum", "edtFrameNum", kMinFramesLowest, kMinFramesHighest,
+                         kMinFramesDefault);
   auto* line = new QHBoxLayout;
   line->addWidget(new QLabel(QStringLiteral("mp3ファイルとみなす最低フレーム数: "), tab));
   line->addWidget(updFrameNum);
