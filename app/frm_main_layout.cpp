@@ -27,6 +27,7 @@
 #include "app/frm_main.h"
 #include "app/log_rows.h"
 #include "app/whole_line_log.h"
+#include "carve/formats.h"
 #include "carve/settings_bounds.h"
 
 namespace {
@@ -329,13 +330,19 @@ void TfrmMain::BuildPopupMenu() {
   N1 = Named(PopupMenu1->addAction(QStringLiteral("ログのクリア(&C)")), "N1");
   N2 = Named(PopupMenu1->addAction(QStringLiteral("出力フォルダを開く(&O)")), "N2");
   N3 = Named(PopupMenu1->addSeparator(), "N3");
-  OggVorbis1 = Named(PopupMenu1->addAction(QStringLiteral("OggVorbisを抽出(α版)")), "OggVorbis1");
-  RiffWAV1 = Named(PopupMenu1->addAction(QStringLiteral("Riff WAVを抽出(適当)")), "RiffWAV1");
+  // An entry for every format of the table that has one, in its order.
+  for (const FormatRow& row : Formats()) {
+    if (row.menuText.empty()) continue;
+    QAction* action = PopupMenu1->addAction(
+        QString::fromUtf8(row.menuText.data(), static_cast<qsizetype>(row.menuText.size())));
+    action->setObjectName(
+        QString::fromUtf8(row.menuObject.data(), static_cast<qsizetype>(row.menuObject.size())));
+    connect(action, &QAction::triggered, this, [this, &row] { FormatClick(row); });
+    FormatActions.push_back(action);
+  }
   AllFormats1 = Named(PopupMenu1->addAction(QStringLiteral("すべての形式を抽出")), "AllFormats1");
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
-  connect(OggVorbis1, &QAction::triggered, this, &TfrmMain::OggVorbis1Click);
-  connect(RiffWAV1, &QAction::triggered, this, &TfrmMain::RiffWAV1Click);
   connect(AllFormats1, &QAction::triggered, this, &TfrmMain::AllFormats1Click);
 
   lbxLog->setContextMenuPolicy(Qt::CustomContextMenu);

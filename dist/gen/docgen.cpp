@@ -90,8 +90,7 @@ int main(int argc, char** argv) {
         block = line.substr(10, line.size() - 12);
         inBlock = true;
         if (FindFormat(block) == nullptr && block != "all" && block != "crc") {
-          std::cerr << "zandrel-docgen: " << argv[1] << " describes no command '" << block
-                    << "'\n";
+          std::cerr << "zandrel-docgen: " << argv[1] << " describes no command '" << block << "'\n";
           ok = false;
         }
         commandText[block];
@@ -110,7 +109,8 @@ int main(int argc, char** argv) {
   for (std::string line : lines) {
     if (line == "{{COMMANDS}}") {
       for (const FormatRow& row : Formats()) {
-        out << ".TP\n.B " << row.command << "\n" << Roff(row.usage) << ".\n"
+        out << ".TP\n.B " << row.command << "\n"
+            << Roff(row.usage) << ".\n"
             << commandText[std::string(row.command)];
       }
       for (const char* word : {"all", "crc"}) {
@@ -145,8 +145,7 @@ int main(int argc, char** argv) {
   if (headed.size() > 0) {
     for (const CliOptionRow& row : CliOptionRows()) {
       if (!headed.count(std::string(row.longName))) {
-        std::cerr << "zandrel-docgen: " << argv[1] << " does not describe " << row.longName
-                  << "\n";
+        std::cerr << "zandrel-docgen: " << argv[1] << " does not describe " << row.longName << "\n";
         ok = false;
       }
     }
