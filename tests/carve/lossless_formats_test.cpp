@@ -502,3 +502,367 @@ TEST(LosslessFormats, EveryFixtureComesOutByteExactWhereverItLies) {
 }
 
 }  // namespace
+
+namespace {
+
+// --- damaged and unusual streams ---------------------------------------------------
+
+// Where the frames of a FLAC fixture begin, found independently of the
+// carver's walk: each next frame is the first place with a header that
+// numbers on and before which the CRC-16 of the frame matches. The last
+// entry is the end of the last frame (the end of the file).
+std::vector<int64_t> FlacFrameStarts(const Bytes& f) {
+  const int64_t size = static_cast<int64_t>(f.size());
+  int64_t pos = StreamStart(f) + 4;
+  for (bool last = false; !last;) {
+    last = (f[pos] & 0x80) != 0;
+    pos += 4 + (f[pos + 1] << 16 | f[pos + 2] << 8 | f[pos + 3]);
+  }
+  std::vector<int64_t> starts{pos};
+  for (int64_t n = 1;; ++n) {
+    int64_t found = -1;
+    for (int64_t p = starts.back() + 6; p + 6 <= size && found < 0; ++p) {
+      FlacFrameHeader h;
+      if (f[p] == 0xFF && DecodeFlacFrameHeader(&f[p], size - p, h) && h.number == n &&
+          FlacCrc16(&f[starts.back()], static_cast<size_t>(p - starts.back())) == 0) {
+        found = p;
+      }
+    }
+    if (found < 0) break;
+    starts.push_back(found);
+  }
+  starts.push_back(size);
+  return starts;
+}
+
+// Gives frame `k` (of `starts`) new CRC-8 and CRC-16 values after a change.
+void FixFlacFrame(Bytes& f, const std::vector<int64_t>& starts, size_t k, int headerLength) {
+  uint8_t* s = &f[starts[k]];
+  const size_t length = static_cast<size_t>(starts[k + 1] - starts[k]);
+  s[headerLength - 1] = FlacCrc8(s, headerLength - 1);
+  const uint16_t crc = FlacCrc16(s, length - 2);
+  s[length - 2] = static_cast<uint8_t>(crc >> 8);
+  s[length - 1] = static_cast<uint8_t>(crc);
+}
+
+int FlacHeaderLength(const Bytes& f, int64_t at) {
+  FlacFrameHeader h;
+  EXPECT_TRUE(DecodeFlacFrameHeader(&f[at], static_cast<int64_t>(f.size()) - at, h));
+  return h.length;
+}
+
+// The offset of the first chunk of an AIFF file with the id.
+size_t AiffChunk(const Bytes& f, const char* id) {
+  for (size_t at = 12; at + 8 <= f.size();) {
+    if (std::memcmp(&f[at], id, 4) == 0) return at;
+    const size_t size = size_t{f[at + 4]} << 24 | f[at + 5] << 16 | f[at + 6] << 8 | f[at + 7];
+    at += 8 + size + (size & 1);
+  }
+  ADD_FAILURE() << "no chunk " << id;
+  return 0;
+}
+
+void PutBe32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+// An input for one row and the outputs its pass must write.
+struct Case {
+  Bytes data;
+  std::vector<Bytes> outputs;
+};
+
+// The stream between random bytes (none after it when `atEnd`), and the
+// outputs expected of it.
+Case Embedded(const Bytes& stream, std::vector<Bytes> outputs, bool atEnd = false) {
+  Case c{RandomBytes(517, 71, true), std::move(outputs)};
+  Append(c.data, stream);
+  if (!atEnd) Append(c.data, RandomBytes(311, 72, true));
+  return c;
+}
+
+struct EdgeRow {
+  const char* name;
+  const char* command;
+  int minFrames;
+  std::function<Case()> make;
+  bool copyId3v2 = true;
+};
+
+TEST(LosslessFormats, DamagedAndUnusualStreams) {
+  const Bytes mono = Fixture("flac_16_mono_11k.flac");
+  const std::vector<int64_t> at = FlacFrameStarts(mono);
+  ASSERT_EQ(at.size(), 9u);  // eight frames and the end
+  const Bytes tagged = Fixture("flac_id3v2_16_mono_11k.flac");
+  const Bytes aiff = Fixture("aiff_ffmpeg_16_stereo_11k.aiff");
+  const Bytes adx = Fixture("adx_stereo_22k.adx");
+  const Bytes adx0 = Fixture("adx_stereo_22k_no_total.adx");
+  const size_t adxData = 36, adxBlock = 18;
+  auto prefix = [](const Bytes& b, int64_t n) { return Slice(b, 0, n); };
+  auto spoiled = [](Bytes b, const std::function<void(Bytes&)>& spoil) {
+    spoil(b);
+    return b;
+  };
+  auto none = [](Bytes b) { return Embedded(b, {}); };
+
+  const EdgeRow rows[] = {
+      // FLAC
+      {"flac cut inside its last frame: the frames before it", "flac", 2,
+       [&] { return Embedded(prefix(mono, at[8] - 100), {prefix(mono, at[7])}, true); }},
+      {"flac with a damaged fifth frame: four frames", "flac", 2,
+       [&] {
+         return Embedded(spoiled(mono, [&](Bytes& b) { b[at[4] + 40] ^= 0x10; }),
+                         {prefix(mono, at[4])});
+       }},
+      {"flac whose last frame's CRC-16 is off: the frames before it", "flac", 2,
+       [&] {
+         return Embedded(spoiled(mono, [&](Bytes& b) { b[at[8] - 1] ^= 1; }),
+                         {prefix(mono, at[7])});
+       }},
+      {"flac with a frame that skips a number: the frames before it", "flac", 2,
+       [&] {
+         return Embedded(spoiled(mono,
+                                 [&](Bytes& b) {
+                                   b[at[3] + 4] = 4;
+                                   FixFlacFrame(b, at, 3, FlacHeaderLength(mono, at[3]));
+                                 }),
+                         {prefix(mono, at[3])});
+       }},
+      {"flac with a frame of 24-bit samples: the frames before it", "flac", 2,
+       [&] {
+         return Embedded(spoiled(mono,
+                                 [&](Bytes& b) {
+                                   b[at[5] + 3] =
+                                       static_cast<uint8_t>((b[at[5] + 3] & 0xF1) | 6 << 1);
+                                   FixFlacFrame(b, at, 5, FlacHeaderLength(mono, at[5]));
+                                 }),
+                         {prefix(mono, at[5])});
+       }},
+      {"flac whose total lies beyond its frames: all of them", "flac", 2,
+       [&] {
+         const Bytes b = spoiled(mono, [](Bytes& x) { x[8 + 17] += 1; });
+         return Embedded(b, {b});
+       }},
+      {"flac with fewer frames than the minimum but complete", "flac", 1000,
+       [&] { return Embedded(mono, {mono}); }},
+      {"flac without a total and fewer frames than the minimum", "flac", 4,
+       [&] { return none(Fixture("flac_ffmpeg_16_stereo_22k_no_total.flac")); }},
+      {"flac without a total with just the minimum", "flac", 3,
+       [&] {
+         const Bytes f = Fixture("flac_ffmpeg_16_stereo_22k_no_total.flac");
+         return Embedded(f, {f});
+       }},
+      {"flac without a total at the very end of the input", "flac", 2,
+       [&] {
+         const Bytes f = Fixture("flac_16_stereo_22k_no_total.flac");
+         return Embedded(f, {f}, true);
+       }},
+      {"flac whose first block is no STREAMINFO", "flac", 2,
+       [&] { return none(spoiled(mono, [](Bytes& b) { b[4] = 4; })); }},
+      {"flac with a second STREAMINFO", "flac", 2,
+       [&] { return none(spoiled(mono, [](Bytes& b) { b[42] &= 0x80; })); }},
+      {"flac whose first frame is not frame 0", "flac", 2,
+       [&] {
+         return none(spoiled(mono, [&](Bytes& b) {
+           b[at[0] + 4] = 1;
+           FixFlacFrame(b, at, 0, FlacHeaderLength(mono, at[0]));
+         }));
+       }},
+      {"ID3v2 tag, not copied when the option is off", "flac", 2,
+       [&] { return Embedded(tagged, {Slice(tagged, 233, tagged.size() - 233)}); }, false},
+      {"an ID3v2 tag that ends a byte before the stream is not taken", "flac", 2,
+       [&] {
+         Bytes b = Slice(tagged, 0, 233);
+         b.push_back('x');
+         Append(b, mono);
+         return Embedded(b, {mono});
+       }},
+      // AIFF
+      {"aiff cut short: to the end of the input", "aiff", 2,
+       [&] { return Embedded(prefix(aiff, 3000), {prefix(aiff, 3000)}, true); }},
+      {"aiff without a sound chunk", "aiff", 2,
+       [&] {
+         return none(
+             spoiled(aiff, [&](Bytes& b) { std::memcpy(&b[AiffChunk(b, "SSND")], "XXXX", 4); }));
+       }},
+      {"aiff without a common chunk", "aiff", 2,
+       [&] {
+         return none(
+             spoiled(aiff, [&](Bytes& b) { std::memcpy(&b[AiffChunk(b, "COMM")], "XXXX", 4); }));
+       }},
+      {"aiff of 0 channels", "aiff", 2,
+       [&] { return none(spoiled(aiff, [&](Bytes& b) { b[AiffChunk(b, "COMM") + 9] = 0; })); }},
+      {"aiff of 33-bit samples", "aiff", 2,
+       [&] { return none(spoiled(aiff, [&](Bytes& b) { b[AiffChunk(b, "COMM") + 15] = 33; })); }},
+      {"aiff at 0 Hz", "aiff", 2,
+       [&] {
+         return none(
+             spoiled(aiff, [&](Bytes& b) { std::fill_n(&b[AiffChunk(b, "COMM") + 16], 10, 0); }));
+       }},
+      {"aiff at 2.8 MHz", "aiff", 2,
+       [&] { return none(spoiled(aiff, [&](Bytes& b) { b[AiffChunk(b, "COMM") + 17] += 8; })); }},
+      {"aiff with more frames than its sound chunk holds", "aiff", 2,
+       [&] { return none(spoiled(aiff, [&](Bytes& b) { b[AiffChunk(b, "COMM") + 13] += 1; })); }},
+      {"aiff whose sound chunk runs past the FORM chunk", "aiff", 2,
+       [&] {
+         return none(spoiled(
+             aiff, [&](Bytes& b) { PutBe32(b, 4, static_cast<uint32_t>(b.size() - 100)); }));
+       }},
+      {"aiff with two common chunks", "aiff", 2,
+       [&] {
+         const size_t comm = AiffChunk(aiff, "COMM");
+         Bytes b = Slice(aiff, 0, comm);
+         Append(b, Slice(aiff, comm, 26));
+         Append(b, Slice(aiff, comm, aiff.size() - comm));
+         PutBe32(b, 4, static_cast<uint32_t>(b.size() - 8));
+         return none(b);
+       }},
+      {"aiff of FORM type AIFX", "aiff", 2,
+       [&] { return none(spoiled(aiff, [](Bytes& b) { b[11] = 'X'; })); }},
+      {"aiff with its sound chunk first: the whole file", "aiff", 2,
+       [&] {
+         const size_t comm = AiffChunk(aiff, "COMM"), ssnd = AiffChunk(aiff, "SSND");
+         Bytes b = Slice(aiff, 0, 12);
+         Append(b, Slice(aiff, ssnd, aiff.size() - ssnd));
+         Append(b, Slice(aiff, comm, ssnd - comm));
+         return Embedded(b, {b});
+       }},
+      {"aiff-c of a compressed type: no check of its sound bytes", "aiff", 2,
+       [&] {
+         Bytes b = Fixture("aiff_ffmpeg_aifc_sowt_mono.aiff");
+         const size_t comm = AiffChunk(b, "COMM");
+         std::memcpy(&b[comm + 8 + 18], "ima4", 4);
+         b[comm + 8 + 3] += 1;  // more frames than the bytes would hold uncompressed
+         return Embedded(b, {b});
+       }},
+      // ADX
+      {"adx cut inside its data: to the end of the input", "adx", 2,
+       [&] { return Embedded(prefix(adx, 5000), {prefix(adx, 5000)}, true); }},
+      {"adx without a sample count cut before its end block", "adx", 2,
+       [&] { return none(prefix(adx0, adx0.size() - 18)); }},
+      {"adx whose copyright offset misses the text", "adx", 2,
+       [&] { return none(spoiled(adx, [](Bytes& b) { b[3] += 2; })); }},
+      {"adx of version 5", "adx", 2,
+       [&] { return none(spoiled(adx, [](Bytes& b) { b[18] = 5; })); }},
+      {"adx of encoding 16", "adx", 2,
+       [&] { return none(spoiled(adx, [](Bytes& b) { b[4] = 0x10; })); }},
+      {"adx of 3-bit samples", "adx", 2,
+       [&] { return none(spoiled(adx, [](Bytes& b) { b[6] = 3; })); }},
+      {"adx of 0 channels", "adx", 2,
+       [&] { return none(spoiled(adx, [](Bytes& b) { b[7] = 0; })); }},
+      {"adx with a loop flag of 2", "adx", 2,
+       [&] { return none(spoiled(adx, [](Bytes& b) { b[0x1B] = 2; })); }},
+      {"adx with a marked block inside its data", "adx", 2,
+       [&] { return none(spoiled(adx, [&](Bytes& b) { b[adxData + 100 * adxBlock] = 0x90; })); }},
+      {"adx with an end-of-stream block inside its data: up to it", "adx", 2,
+       [&] {
+         Bytes b = adx;
+         const size_t end = adxData + 100 * adxBlock;
+         std::copy(adx.end() - 18, adx.end(), b.begin() + static_cast<int64_t>(end));
+         return Embedded(b, {prefix(b, end + 18)});
+       }},
+      {"adx whose end block pads with other bytes: the data alone", "adx", 2,
+       [&] {
+         Bytes b = spoiled(adx, [](Bytes& x) { x[x.size() - 1] = 1; });
+         return Embedded(b, {prefix(b, b.size() - 18)});
+       }},
+      {"adx without a sample count whose end block pads with other bytes", "adx", 2,
+       [&] { return none(spoiled(adx0, [](Bytes& x) { x[x.size() - 1] = 1; })); }},
+  };
+  for (const EdgeRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Case c = row.make();
+    Pass p;
+    p.host.minFrames = row.minFrames;
+    p.host.copyId3v2 = row.copyId3v2;
+    p.run(row.command, c.data);
+    ASSERT_EQ(p.written, static_cast<int64_t>(c.outputs.size()));
+    for (size_t i = 0; i < c.outputs.size(); ++i) {
+      const std::string ext = FindFormat(row.command)->extension.data();
+      EXPECT_EQ(ReadBytes(p.output(ext, static_cast<int>(i + 1))), c.outputs[i]);
+      const StreamReport& r = p.host.streams[i];
+      // The line shows what the output holds of the input.
+      EXPECT_EQ(r.offset + r.length, r.outputOffset + r.outputLength);
+      EXPECT_EQ(r.outputLength, static_cast<int64_t>(c.outputs[i].size()));
+    }
+  }
+}
+
+// --- inputs that hold none of them ---------------------------------------------------
+
+Bytes Gzip(const Bytes& data) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY), Z_OK);
+  Bytes out(deflateBound(&z, data.size()) + 64);
+  z.next_in = const_cast<Bytef*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// 16-bit PCM, both byte orders, and 8- and 24-bit PCM: tones and noise.
+Bytes Pcm() {
+  Bytes pcm;
+  uint32_t noise = 1;
+  for (int i = 0; i < 600000; ++i) {
+    noise = noise * 1103515245 + 12345;
+    const double t = i / 44100.0;
+    const int v = static_cast<int>(12000 * std::sin(2 * M_PI * 440 * t) +
+                                   8000 * std::sin(2 * M_PI * 1234.5 * t)) +
+                  static_cast<int>(noise >> 20) - 2048;
+    switch ((i / 100000) % 4) {
+      case 0:
+        pcm.push_back(static_cast<uint8_t>(v)), pcm.push_back(static_cast<uint8_t>(v >> 8));
+        break;
+      case 1:
+        pcm.push_back(static_cast<uint8_t>(v >> 8)), pcm.push_back(static_cast<uint8_t>(v));
+        break;
+      case 2:
+        pcm.push_back(static_cast<uint8_t>((v >> 8) + 128));
+        break;
+      default:
+        pcm.push_back(static_cast<uint8_t>(v << 4)), pcm.push_back(static_cast<uint8_t>(v >> 4));
+        pcm.push_back(static_cast<uint8_t>(v >> 12));
+    }
+  }
+  return pcm;
+}
+
+TEST(LosslessFormats, NoStreamInWhatHoldsNone) {
+  // Every committed fixture of the other formats, with random bytes between.
+  std::map<std::string, Bytes> inputs;
+  for (const FormatRow& row : Formats()) {
+    Bytes& all = inputs[std::string("fixtures of ") + row.command.data()];
+    for (const std::string& name : FixturesOf(row)) {
+      Append(all, Fixture(name));
+      Append(all, RandomBytes(99, static_cast<uint32_t>(all.size()), true));
+    }
+  }
+  Bytes audio;
+  for (const auto& [name, bytes] : inputs) Append(audio, bytes);
+  inputs["gzip of every fixture"] = Gzip(audio);
+  inputs["a JPEG picture"] = Fixture("picture_mandelbrot.jpg");
+  inputs["PCM"] = Pcm();
+  inputs["64 MiB of random bytes"] = RandomBytes(64 << 20, 99, true);
+  std::vector<const FormatRow*> rows;
+  for (const Group& g : kGroups) rows.push_back(FindFormat(g.command));
+  for (const auto& [name, data] : inputs) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    WriteBytes(dir / "in.bin", data);
+    for (const FormatRow* row : rows) {
+      if (name == std::string("fixtures of ") + row->command.data()) continue;
+      RecordingHost host;
+      host.minFrames = 2;
+      EXPECT_EQ(ExtractFormat(host, *row, dir / "in.bin", dir / "out/%3.3d.bin"), 0)
+          << row->command;
+      EXPECT_TRUE(host.streams.empty());
+    }
+  }
+}
+
+}  // namespace

@@ -125,15 +125,42 @@ done
 tone "$work/adx.wav" 22050 16 2 0.2
 ff -i "$work/adx.wav" -map_metadata -1 -c:a adpcm_adx -f adx - >"$here/adx_stereo_22k_no_total.adx"
 
+# --- compressed data for the false-positive tests ---------------------------------
+ffmpeg -nostdin -v error -y -f lavfi -i mandelbrot=size=480x360:rate=1 -frames:v 1 \
+  -fflags +bitexact -flags +bitexact -q:v 2 "$here/picture_mandelbrot.jpg"
+
 # --- the table of the files ----------------------------------------------------------
 cd "$here"
 python3 - <<'PY'
 import glob, struct
 
+def crc(data, width, poly):
+    c, top, mask = 0, 1 << (width - 1), (1 << width) - 1
+    for b in data:
+        c ^= b << (width - 8)
+        for _ in range(8):
+            c = ((c << 1) ^ poly if c & top else c << 1) & mask
+    return c
+
+def frame_number(d, p):
+    """The frame number of a header at p whose CRC-8 matches, or None."""
+    if d[p] != 0xFF or d[p + 1] != 0xF8:
+        return None
+    n, at = d[p + 4], p + 5
+    if n >= 0x80:
+        extra = 1 if n < 0xE0 else 2
+        n &= 0x1F if extra == 1 else 0x0F
+        for i in range(extra):
+            n = n << 6 | (d[at] & 0x3F)
+            at += 1
+    at += {6: 1, 7: 2}.get(d[p + 2] >> 4, 0) + {12: 1, 13: 2, 14: 2}.get(d[p + 2] & 15, 0)
+    return n if at < len(d) and crc(d[p:at], 8, 0x07) == d[at] else None
+
 def flac(path):
     d = open(path, "rb").read()
     start = d.find(b"fLaC")
     si = d[start + 8:start + 42]
+    block = si[2] << 8 | si[3]
     rate = (si[10] << 12 | si[11] << 4 | si[12] >> 4)
     ch = ((si[12] >> 1) & 7) + 1
     bits = ((si[12] & 1) << 4 | si[13] >> 4) + 1
@@ -143,9 +170,22 @@ def flac(path):
         last = d[pos] & 0x80
         blocks.append(d[pos] & 0x7F)
         pos += 4 + int.from_bytes(d[pos + 1:pos + 4], "big")
+    # Frames: each next one is the first header numbered on before which
+    # the CRC-16 of the frame matches; the last one ends the file.
+    frames = [pos]
+    while True:
+        p = next((p for p in range(frames[-1] + 6, len(d) - 6)
+                  if frame_number(d, p) == len(frames)
+                  and crc(d[frames[-1]:p], 16, 0x8005) == 0), None)
+        if p is None:
+            break
+        frames.append(p)
+    assert frame_number(d, frames[0]) == 0 and crc(d[frames[-1]:], 16, 0x8005) == 0, path
+    assert total == 0 or len(frames) == -(-total // block), path
     names = {0: "SI", 1: "PAD", 3: "SEEK", 4: "VC"}
-    return "| %s | %d | %d | %d | %d | %d | %d | %s |" % (
-        path, len(d), start, rate, ch, bits, total, " ".join(names.get(b, str(b)) for b in blocks))
+    return "| %s | %d | %d | %d | %d | %d | %d | %d | %d | %s |" % (
+        path, len(d), start, rate, ch, bits, block, total, len(frames),
+        " ".join(names.get(b, str(b)) for b in blocks))
 
 def aiff(path):
     d = open(path, "rb").read()
@@ -166,8 +206,8 @@ def adx(path):
     return "| %s | %d | %d | %d | %d | %d | %s |" % (
         path, len(d), off + 4, ch, rate, total, d[-bs:-bs + 4].hex())
 
-print("| File | Bytes | fLaC at | Hz | Channels | Bits | Total samples | Metadata blocks |")
-print("|---|---|---|---|---|---|---|---|")
+print("| File | Bytes | fLaC at | Hz | Channels | Bits | Block | Total samples | Frames | Metadata blocks |")
+print("|---|---|---|---|---|---|---|---|---|---|")
 for f in sorted(glob.glob("flac_*.flac")):
     print(flac(f))
 print()
