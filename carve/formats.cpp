@@ -8,6 +8,9 @@
 std::unique_ptr<Carver> MakeMp3Carver(Host& host);
 std::unique_ptr<Carver> MakeOggCarver(Host& host);
 std::unique_ptr<Carver> MakeWavCarver(Host& host);
+std::unique_ptr<Carver> MakeFlacCarver(Host& host);
+std::unique_ptr<Carver> MakeAiffCarver(Host& host);
+std::unique_ptr<Carver> MakeAdxCarver(Host& host);
 
 namespace {
 
@@ -19,6 +22,12 @@ constexpr FormatRow kFormats[] = {
    "Ogg Vorbis streams", MakeOggCarver},
   {"wav", "wav", "wav", "Riff WAVを抽出(適当)", "RiffWAV1", false, true,
    "RIFF WAVE files", MakeWavCarver},
+  {"flac", "flac", "flac", "FLACを抽出", "Flac1", false, true,
+   "FLAC streams", MakeFlacCarver},
+  {"aiff", "aiff", "aiff", "AIFFを抽出", "Aiff1", false, true,
+   "AIFF and AIFF-C files", MakeAiffCarver},
+  {"adx", "adx", "adx", "ADXを抽出", "Adx1", false, true,
+   "CRI ADX streams", MakeAdxCarver},
 };
 // clang-format on
 

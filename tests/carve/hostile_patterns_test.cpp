@@ -7,6 +7,7 @@
 #include <map>
 
 #include "carve/extract.h"
+#include "carve/formats.h"
 #include "platform/file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
@@ -131,7 +132,7 @@ int64_t LineOffset(const std::string& line) {
                     16);
 }
 
-// The one-read pass gives what the three passes give one after the other:
+// The one-read pass gives what the passes of its rows give one after the other:
 // the same files, and their lines with the stream lines merged by offset.
 // The passes pump at every block; the walks that take many blocks at once
 // between two looks at the clock must come to the same.
@@ -140,14 +141,14 @@ void ExpectAllEqualsThePasses(const Bytes& data, int minFrames) {
   WriteBytes(dir / "in.bin", data);
   std::vector<std::string> openings, streams, summaries;
   int64_t written = 0;
-  for (auto pass : {ExtractMp3, ExtractOgg, ExtractWav}) {
+  for (const FormatRow* row : AllFormatRows()) {
     std::vector<std::string> logs[2];
     for (int paced : {0, 1}) {
       ScriptHost host;
       host.minFrames = minFrames;
       host.pumpIntervalMs = paced * 60000;
       const std::string out = dir / (paced ? "paced/%3.3d.mp3" : "passes/%3.3d.mp3");
-      int64_t n = pass(host, dir / "in.bin", out);
+      int64_t n = ExtractFormat(host, *row, dir / "in.bin", out);
       if (!paced) written += n;
       logs[paced] = host.log;
     }
