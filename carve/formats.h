@@ -20,8 +20,8 @@ struct FormatRow {
   // The window's popup-menu entry and its object name; empty: none (the MP3
   // pass runs from the Execute button).
   std::string_view menuText, menuObject;
-  bool readsTagIni;  // whether the run reads the tag INI file
-  bool inAll;        // whether `all` runs it
+  bool readsTagIni;        // whether the run reads the tag INI file
+  bool inAll;              // whether `all` runs it
   std::string_view usage;  // what the command carves, for --help and the manual
   std::unique_ptr<Carver> (*make)(Host& host);
 };
