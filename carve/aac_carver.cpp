@@ -12,7 +12,9 @@
 
 namespace {
 
-// The frames of one chain as the walk meets them.
+// The frames of one chain as the walk meets them. One is kept for all the
+// probes of a pass and started anew for each (`taken` 0): most probes end at
+// their first header, and clearing the records each time would cost more.
 struct AdtsFrames {
   AdtsHeader first{};  // the first frame's header
   AdtsHeader frame{};  // the header examined last
@@ -51,15 +53,16 @@ class AacCarver : public Carver {
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     // One header alone is no evidence of a stream: at least two frames.
     const int64_t minFrames = std::max(host_.MinFrames(), 2);
-    AdtsFrames frames;
-    const FrameChain chain = WalkFrameChain<kAdtsHeaderBytes>(input, frames);
+    frames_.taken = 0;
+    frames_.seconds = 0;
+    const FrameChain chain = WalkFrameChain<kAdtsHeaderBytes>(input, frames_);
     if (chain.frames < minFrames) return ProbeResult::Reject;
-    first_ = frames.first;
+    first_ = frames_.first;
     facts_ = {};
     facts_.frames = chain.frames;
-    facts_.seconds = frames.seconds;
+    facts_.seconds = frames_.seconds;
     facts_.bitrateKbps =
-        std::llround(static_cast<double>(chain.length) * 8 / frames.seconds / 1000);
+        std::llround(static_cast<double>(chain.length) * 8 / frames_.seconds / 1000);
     facts_.sampleRateHz = first_.sampleRate;
     // Configuration 0 leaves the channels to a program config element.
     facts_.channels = first_.channels > 0 ? first_.channels : -1;
@@ -81,6 +84,7 @@ class AacCarver : public Carver {
 
  private:
   Host& host_;
+  AdtsFrames frames_;
   AdtsHeader first_{};
   CopySpan span_;
   StreamFacts facts_;

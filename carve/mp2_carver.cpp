@@ -17,8 +17,12 @@ namespace {
 
 constexpr uint8_t kStereo = 0, kJointStereo = 1, kMono = 3;
 
-// The frames of one chain as the walk meets them.
+// The frames of one chain as the walk meets them. One is kept for all the
+// probes of a pass and started anew for each (`taken` 0): most probes end at
+// their first header, and clearing the records each time would cost more.
 struct Layer12Frames {
+  explicit Layer12Frames(Host& h) : host(h) {}
+
   Host& host;
   TStreamInfo first{};  // the format of the first frame
   TFrameInfo frame{};   // the frame examined last
@@ -46,7 +50,7 @@ struct Layer12Frames {
 
 class Mp2Carver : public Carver {
  public:
-  explicit Mp2Carver(Host& host) : host_(host) {}
+  explicit Mp2Carver(Host& host) : host_(host), frames_(host) {}
 
   // 0xFF, then the last sync bits, MPEG-1 or MPEG-2, Layer I or II.
   Trigger trigger() const override { return {0xFF, 0xF4, 0xF4}; }
@@ -56,15 +60,16 @@ class Mp2Carver : public Carver {
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     // One header alone is no evidence of a stream: at least two frames.
     const int64_t minFrames = std::max(host_.MinFrames(), 2);
-    Layer12Frames frames{host_};
-    const FrameChain chain = WalkFrameChain<4>(input, frames);
+    frames_.taken = 0;
+    frames_.seconds = 0;
+    const FrameChain chain = WalkFrameChain<4>(input, frames_);
     if (chain.frames < minFrames) return ProbeResult::Reject;
-    first_ = frames.first;
+    first_ = frames_.first;
     facts_ = {};
     facts_.frames = chain.frames;
-    facts_.seconds = frames.seconds;
+    facts_.seconds = frames_.seconds;
     facts_.bitrateKbps =
-        std::llround(static_cast<double>(chain.length) * 8 / frames.seconds / 1000);
+        std::llround(static_cast<double>(chain.length) * 8 / frames_.seconds / 1000);
     facts_.sampleRateHz = first_.SampleRate;
     facts_.channels = first_.ChannelMode == kMono ? 1 : 2;
     span = {candidate, chain.length};
@@ -88,6 +93,7 @@ class Mp2Carver : public Carver {
 
  private:
   Host& host_;
+  Layer12Frames frames_;
   TStreamInfo first_{};
   CopySpan span_;
   StreamFacts facts_;

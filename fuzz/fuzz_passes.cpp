@@ -1,15 +1,17 @@
-// The three whole scan passes on a fuzzed input, or the one-read pass of all
-// three: a mode byte, an options byte and a byte whose low four bits turn on
-// the extended rules, then the input. Afterwards the input is unchanged and
-// every output is a byte range of it; the one-read pass, walking many blocks
-// between two looks at the clock, writes exactly the files that the three
-// passes, pumping at every block, write one after the other.
+// The three first scan passes on a fuzzed input, or the passes of every
+// format `all` runs and their one-read pass: a mode byte, an options byte and
+// a byte whose low four bits turn on the extended rules, then the input.
+// Afterwards the input is unchanged and every output is a byte range of it;
+// the one-read pass, walking many blocks between two looks at the clock,
+// writes exactly the files that the passes, pumping at every block, write one
+// after the other.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 
 #include "carve/extract.h"
+#include "carve/formats.h"
 #include "fuzz_support.h"
 #include "platform/file.h"
 #include "support/script_host.h"
@@ -59,9 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     default: {
       host.defaultAnswer = BoxAnswer::Ignore;
-      ExtractMp3(host, path, pattern);
-      ExtractOgg(host, path, pattern);
-      ExtractWav(host, path, pattern);
+      for (const FormatRow* row : AllFormatRows()) ExtractFormat(host, *row, path, pattern);
       ClearFuzzFolder("all");
       ScriptHost all = host;
       all.pumpIntervalMs = 60000;

@@ -166,6 +166,11 @@ $F -i "$work/t8m.wav" $A -b:a 16k "$here/aac_lc_8k_mono.aac"
 $F -i "$work/t32s.wav" $A -profile:a aac_main -b:a 96k "$here/aac_main_32k_stereo.aac"
 $F -i "$work/t48c6.wav" $A -b:a 192k "$here/aac_lc_48k_6ch.aac"
 
+# --- not audio -------------------------------------------------------------------
+# A JPEG of a noisy test picture, for the false-positive tests.
+$F -f lavfi -i "testsrc2=size=640x360:rate=1,noise=alls=30:allf=u" -frames:v 1 -q:v 5 \
+  -fflags +bitexact -flags +bitexact -map_metadata -1 "$here/picture_noise.jpg"
+
 # --- the frame walk -------------------------------------------------------------
 python3 - "$here" <<'PY'
 import os, sys
