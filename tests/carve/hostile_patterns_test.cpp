@@ -52,7 +52,7 @@ struct Pattern {
   const char* name;
   Bytes unit;
   // Streams each pass writes from 256 KiB of it, in the order of the table
-  // of formats: mp3, ogg, wav, mp2, aac.
+  // of formats: mp3, ogg, wav, mp2, aac; the formats after those write none.
   std::vector<int> written;
 };
 
@@ -107,11 +107,10 @@ TEST(HostilePatterns, EveryPassEndsAndWritesOnlyRangesOfTheInput) {
     TempDir dir;
     Bytes data = Repeat(p.unit, kSize);
     WriteBytes(dir / "in.bin", data);
-    ASSERT_EQ(p.written.size(), Formats().size());
     for (size_t i = 0; i < Formats().size(); ++i) {
       ScriptHost host;
       int64_t written = ExtractFormat(host, Formats()[i], dir / "in.bin", dir / "out/%d.bin");
-      EXPECT_EQ(written, p.written[i]) << Formats()[i].command;
+      EXPECT_EQ(written, i < p.written.size() ? p.written[i] : 0) << Formats()[i].command;
       EXPECT_TRUE(host.boxes.empty());
       EXPECT_EQ(File::OpenCount(), 0);
     }
