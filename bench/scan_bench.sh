@@ -3,9 +3,8 @@
 # `cat` needs to read the same file from the page cache: each pass, the
 # one-read pass of all three (`all`), and the three passes one after the
 # other; and how many bytes `all` reads from the file. The walk of one read
-# by 1, 3 and 8 carvers (bench/lanes/lane_walk.cpp: the three carvers and
-# five with the triggers of the formats to come, which reject every
-# candidate) shows what each further format costs.
+# by the first 1, 3 and 8 formats of `all` (bench/lanes/lane_walk.cpp) shows
+# what each further format costs.
 #
 # Usage: bash bench/scan_bench.sh [--extended-only | --lanes-only]
 #
@@ -162,7 +161,7 @@ printf "%-6s %10s %10s %9s %10s\n" "pass" "wall s" "MB/s" "x cat" "peak MiB"
 printf "%-6s %10s %10s %9s %10s\n" "------" "----------" "----------" "---------" "----------"
 row cat "$cat_wall" "$cat_rss" 0
 
-# The walk of one read by 1, 3 and 8 carvers.
+# The walk of one read by the first 1, 3 and 8 formats of `all`.
 lane_rows() {
   for lanes in 1 3 8; do
     rm -rf "$cache/out"

@@ -15,7 +15,7 @@ namespace {
 // The triggers of the eight formats of `all`: MP3, Ogg, WAVE, MPEG Layer
 // I/II, ADTS AAC, FLAC, AIFF, CRI ADX.
 const TwoByteTrigger kTriggers[] = {{0xFF, 0xE6, 0xE2}, {'O', 0xFF, 'g'},   {'R', 0xFF, 'I'},
-                                    {0xFF, 0xE4, 0xE4}, {0xFF, 0xF6, 0xF0}, {'f', 0xFF, 'L'},
+                                    {0xFF, 0xF4, 0xF4}, {0xFF, 0xF6, 0xF0}, {'f', 0xFF, 'L'},
                                     {'F', 0xFF, 'O'},   {0x80, 0xFF, 0x00}};
 
 const std::vector<uint8_t>& Buffer() {

@@ -411,7 +411,7 @@ TEST(TriggerSearch, EveryWayFindsEveryTriggerOfASetInOnePass) {
   // The triggers of the eight formats, one that any second byte completes,
   // and one that nothing completes (its value has a bit outside its mask).
   const std::vector<TwoByteTrigger> formats = {
-      {0xFF, 0xE6, 0xE2}, {0xFF, 0xE4, 0xE4}, {0xFF, 0xF6, 0xF0}, {'O', 0xFF, 'g'},
+      {0xFF, 0xE6, 0xE2}, {0xFF, 0xF4, 0xF4}, {0xFF, 0xF6, 0xF0}, {'O', 0xFF, 'g'},
       {'R', 0xFF, 'I'},   {'f', 0xFF, 'L'},   {'F', 0xFF, 'O'},   {0x80, 0xFF, 0x00}};
   const std::vector<std::vector<TwoByteTrigger>> sets = {
       formats,
