@@ -22,7 +22,7 @@ struct SetTables {
   const uint8_t* first;  // 256 entries each
   const uint8_t* second;
   const uint8_t *firstLow, *firstHigh, *secondLow, *secondHigh;  // 16 entries each
-  const uint8_t *firstSix, *firstTop, *secondSix, *secondTop;    // 64 entries each
+  const uint8_t *firstSix, *secondSix, *bothTop;                 // 64 entries each
 };
 
 void FindAllScalar(const SetTables& s, const uint8_t* p, size_t from, size_t count,
@@ -56,9 +56,8 @@ uint8_t TriggerSet::add(TwoByteTrigger t) {
   }
   for (int n = 0; n < 64; ++n) {
     if (n == (t.first & 0x3F)) firstSix_[n] |= bit;
-    if ((n & 3) == t.first >> 6) firstTop_[n] |= bit;
     if ((n & t.mask & 0x3F) == (t.value & 0x3F)) secondSix_[n] |= bit;
-    if ((n & 3 & t.mask >> 6) == t.value >> 6) secondTop_[n] |= bit;
+    if ((n & 3) == t.first >> 6 && (n >> 2 & 3 & t.mask >> 6) == t.value >> 6) bothTop_[n] |= bit;
   }
   return bit;
 }
@@ -258,22 +257,25 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookUp64(_
 }
 
 // With a 64-entry byte permutation, which ignores the top two bits of its
-// index, a byte is looked up by its low six bits as they are and by its top
-// two shifted down, 64 bytes at a time.
+// index, a byte is looked up by its low six bits as they are, and the top two
+// bits of both bytes of a pair together, 64 pairs at a time.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void FindAllAvx512(
     const SetTables& s, const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) {
   const __m512i firstSix = _mm512_loadu_si512(s.firstSix);
-  const __m512i firstTop = _mm512_loadu_si512(s.firstTop);
   const __m512i secondSix = _mm512_loadu_si512(s.secondSix);
-  const __m512i secondTop = _mm512_loadu_si512(s.secondTop);
+  const __m512i bothTop = _mm512_loadu_si512(s.bothTop);
+  const __m512i lowTwo = _mm512_set1_epi8(3);
   auto hitsAt = [&](size_t at) __attribute__((target("avx512f,avx512bw,avx512vbmi"))) {
     const __m512i a = _mm512_loadu_si512(p + at);
     const __m512i b = _mm512_loadu_si512(p + at + 1);
-    const __m512i first =
-        _mm512_and_si512(LookUp64(a, firstSix), LookUp64(_mm512_srli_epi16(a, 6), firstTop));
+    // Bits 0-1: the top two of the first byte; bits 2-3: those of the
+    // second (the shifts bring in bits of the next byte above them, which
+    // the table does not tell apart).
+    const __m512i top =
+        _mm512_ternarylogic_epi64(lowTwo, _mm512_srli_epi16(a, 6), _mm512_srli_epi16(b, 4), 0xCA);
     // The three ANDed at once.
-    return _mm512_ternarylogic_epi64(first, LookUp64(b, secondSix),
-                                     LookUp64(_mm512_srli_epi16(b, 6), secondTop), 0x80);
+    return _mm512_ternarylogic_epi64(LookUp64(a, firstSix), LookUp64(b, secondSix),
+                                     LookUp64(top, bothTop), 0x80);
   };
   alignas(64) uint8_t bits[64];
   auto emit = [&](__m512i h, size_t at) __attribute__((target("avx512f,avx512bw,avx512vbmi"))) {
@@ -368,8 +370,8 @@ void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>
 
 void TriggerSet::findAllOn(TriggerSearchPath path, const uint8_t* p, size_t count,
                            std::vector<TriggerHit>& hits) const {
-  const SetTables s{first_,      second_,   firstLow_, firstHigh_, secondLow_,
-                    secondHigh_, firstSix_, firstTop_, secondSix_, secondTop_};
+  const SetTables s{first_,      second_,   firstLow_,  firstHigh_, secondLow_,
+                    secondHigh_, firstSix_, secondSix_, bothTop_};
   if (count_ == 0) return;
   switch (path) {
     case TriggerSearchPath::Sse2:
@@ -414,8 +416,8 @@ void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>
 void TriggerSet::findAllOn(TriggerSearchPath /*path*/, const uint8_t* p, size_t count,
                            std::vector<TriggerHit>& hits) const {
   if (count_ == 0) return;
-  const SetTables s{first_,      second_,   firstLow_, firstHigh_, secondLow_,
-                    secondHigh_, firstSix_, firstTop_, secondSix_, secondTop_};
+  const SetTables s{first_,      second_,   firstLow_,  firstHigh_, secondLow_,
+                    secondHigh_, firstSix_, secondSix_, bothTop_};
   FindAllScalar(s, p, 0, count, hits);
 }
 

@@ -57,12 +57,12 @@ class TriggerSet {
   // it can be the second byte of; and the same split by nibble, and split
   // into the low six bits and the top two: a byte is a first (second) byte
   // of a trigger exactly when both its parts are, as the first byte, the
-  // mask and the value each split so. The tables of the top two bits repeat
-  // every four entries, so that the bits above them in an index do not
-  // matter.
+  // mask and the value each split so. The top two bits of both bytes are
+  // looked up together (the first's in bits 0-1 of the index, the second's
+  // in bits 2-3); that table repeats every 16 entries, so that the bits
+  // above those in an index do not matter.
   uint8_t first_[256] = {}, second_[256] = {};
   alignas(16) uint8_t firstLow_[16] = {}, firstHigh_[16] = {};
   alignas(16) uint8_t secondLow_[16] = {}, secondHigh_[16] = {};
-  uint8_t firstSix_[64] = {}, firstTop_[64] = {};
-  uint8_t secondSix_[64] = {}, secondTop_[64] = {};
+  uint8_t firstSix_[64] = {}, secondSix_[64] = {}, bothTop_[64] = {};
 };
