@@ -594,6 +594,8 @@ TEST(LosslessFormats, DamagedAndUnusualStreams) {
   const std::vector<int64_t> at = FlacFrameStarts(mono);
   ASSERT_EQ(at.size(), 9u);  // eight frames and the end
   const Bytes tagged = Fixture("flac_id3v2_16_mono_11k.flac");
+  const Bytes noTotal = Fixture("flac_ffmpeg_16_stereo_22k_no_total.flac");
+  const int noTotalFrames = static_cast<int>(FlacFrameStarts(noTotal).size()) - 1;
   const Bytes aiff = Fixture("aiff_ffmpeg_16_stereo_11k.aiff");
   const Bytes adx = Fixture("adx_stereo_22k.adx");
   const Bytes adx0 = Fixture("adx_stereo_22k_no_total.adx");
@@ -645,13 +647,10 @@ TEST(LosslessFormats, DamagedAndUnusualStreams) {
        }},
       {"flac with fewer frames than the minimum but complete", "flac", 1000,
        [&] { return Embedded(mono, {mono}); }},
-      {"flac without a total and fewer frames than the minimum", "flac", 4,
-       [&] { return none(Fixture("flac_ffmpeg_16_stereo_22k_no_total.flac")); }},
-      {"flac without a total with just the minimum", "flac", 3,
-       [&] {
-         const Bytes f = Fixture("flac_ffmpeg_16_stereo_22k_no_total.flac");
-         return Embedded(f, {f});
-       }},
+      {"flac without a total and fewer frames than the minimum", "flac", noTotalFrames + 1,
+       [&] { return none(noTotal); }},
+      {"flac without a total with just the minimum", "flac", noTotalFrames,
+       [&] { return Embedded(noTotal, {noTotal}); }},
       {"flac without a total at the very end of the input", "flac", 2,
        [&] {
          const Bytes f = Fixture("flac_16_stereo_22k_no_total.flac");
