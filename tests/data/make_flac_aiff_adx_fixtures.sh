@@ -127,10 +127,6 @@ done
 tone "$work/adx.wav" 22050 16 2 0.2
 ff -i "$work/adx.wav" -map_metadata -1 -c:a adpcm_adx -f adx - >"$here/adx_stereo_22k_no_total.adx"
 
-# --- compressed data for the false-positive tests ---------------------------------
-ffmpeg -nostdin -v error -y -f lavfi -i mandelbrot=size=480x360:rate=1 -frames:v 1 \
-  -fflags +bitexact -flags +bitexact -q:v 2 "$here/picture_mandelbrot.jpg"
-
 # --- the table of the files ----------------------------------------------------------
 cd "$here"
 python3 - <<'PY'
