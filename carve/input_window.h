@@ -57,7 +57,7 @@ class InputWindow {
   const uint8_t* at(int64_t pos) const { return buf_.data() + (pos - start_); }
 
  private:
-  static constexpr int64_t kFirstRead = 4096;
+  static constexpr int64_t kFirstRead = 64;
   static constexpr int64_t kLargestRead = 1 << 20;
   static constexpr int64_t kSlack = 8;
 
