@@ -33,7 +33,9 @@ class InputWindow {
     if (pos >= start_ && pos <= end) {
       if (pos + count <= end || atEnd_) return end - pos;
       // Keep what is held from `pos` on and read on after it.
-      std::memmove(buf_.data(), buf_.data() + (pos - start_), static_cast<size_t>(end - pos));
+      if (end > pos) {
+        std::memmove(buf_.data(), buf_.data() + (pos - start_), static_cast<size_t>(end - pos));
+      }
       length_ = end - pos;
       readSize_ = std::min(readSize_ * 2, kLargestRead);
     } else {
