@@ -32,9 +32,9 @@ TEST(FrameHeaders, Layer12LengthsAndRejections) {
       {{0xFF, 0xFC, 0x82, 0x44}, 10, 2, 128, 44100, 418},  // padded, CRC, joint stereo
       {{0xFF, 0xFF, 0xC2, 0x00}, 10, 1, 384, 44100, 420},  // (104 + 1) slots of 4 bytes
       {{0xFF, 0xFE, 0xE8, 0xC0}, 10, 1, 448, 32000, 672},
-      {{0xFF, 0xF6, 0x42, 0xC0}, 20, 1, 64, 22050, 140},   // MPEG-2: (34 + 1) × 4
-      {{0xFF, 0xF5, 0x14, 0x00}, 20, 2, 8, 24000, 48},     // MPEG-2 allows 8 kbit/s stereo
-      {{0xFF, 0xFD, 0x18, 0xC1}, 10, 2, 32, 32000, 144},   // 50/15 µs emphasis
+      {{0xFF, 0xF6, 0x42, 0xC0}, 20, 1, 64, 22050, 140},  // MPEG-2: (34 + 1) × 4
+      {{0xFF, 0xF5, 0x14, 0x00}, 20, 2, 8, 24000, 48},    // MPEG-2 allows 8 kbit/s stereo
+      {{0xFF, 0xFD, 0x18, 0xC1}, 10, 2, 32, 32000, 144},  // 50/15 µs emphasis
   };
   for (const Layer12Case& c : accepted) {
     TFrameInfo info{};
@@ -73,7 +73,8 @@ TEST(FrameHeaders, NoHeaderDecodesAsTwoFormats) {
         TFrameInfo info{};
         AdtsHeader adts{};
         const bool found[3] = {DecodeMpegHeader(h.data(), info),
-                               DecodeLayer12Header(h.data(), info), DecodeAdtsHeader(h.data(), adts)};
+                               DecodeLayer12Header(h.data(), info),
+                               DecodeAdtsHeader(h.data(), adts)};
         ASSERT_LE(found[0] + found[1] + found[2], 1) << std::hex << b1 << ' ' << b2;
         for (int i = 0; i < 3; ++i) decoded[i] += found[i];
       }
@@ -113,8 +114,8 @@ TEST(FrameHeaders, AdtsFieldsAndBounds) {
       {{0xFF, 0xF3, 0x50, 0x80, 0x2C, 0x7F, 0xFC}, false, 0, 0, 0, 0, 0},  // layer 1
   };
   for (const AdtsCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::hex << int(c.bytes[1]) << ' ' << int(c.bytes[2])
-                                    << ' ' << int(c.bytes[4]) << ' ' << int(c.bytes[5]));
+    SCOPED_TRACE(testing::Message() << std::hex << int(c.bytes[1]) << ' ' << int(c.bytes[2]) << ' '
+                                    << int(c.bytes[4]) << ' ' << int(c.bytes[5]));
     AdtsHeader h{};
     ASSERT_EQ(DecodeAdtsHeader(c.bytes.data(), h), c.accepted);
     if (!c.accepted) continue;
@@ -223,12 +224,12 @@ TEST(FrameFormats, EveryFixtureComesOutWholeInRandomBytesInATarAndBackToBack) {
         EXPECT_EQ(r.channels, f.channels);
         EXPECT_NEAR(r.seconds, f.seconds, 0.0005);
         char line[160];
-        std::snprintf(line, sizeof line,
-                      "[%3.3zu($%8.8llX-$%8.8llX)] %-13s%6lldFrames%5lldkbps%5.1fkHz%2lldch%7.1fsec",
-                      n, static_cast<long long>(r.offset),
-                      static_cast<long long>(r.offset + r.length - 1), f.text,
-                      static_cast<long long>(f.frames), static_cast<long long>(f.kbps),
-                      f.rate / 1000.0, static_cast<long long>(f.channels), f.seconds);
+        std::snprintf(
+            line, sizeof line,
+            "[%3.3zu($%8.8llX-$%8.8llX)] %-13s%6lldFrames%5lldkbps%5.1fkHz%2lldch%7.1fsec", n,
+            static_cast<long long>(r.offset), static_cast<long long>(r.offset + r.length - 1),
+            f.text, static_cast<long long>(f.frames), static_cast<long long>(f.kbps),
+            f.rate / 1000.0, static_cast<long long>(f.channels), f.seconds);
         EXPECT_EQ(host.log[n], line);
       }
       // None of the other formats' streams is taken, MP3 never as AAC or MP2.
