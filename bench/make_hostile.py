@@ -23,6 +23,26 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   aac_to_the_end     8-byte ADTS frames up to the end of the file: one stream
   real_audio         the committed audio fixtures with random bytes between
   wav_4gib           one header whose size field claims 4 GiB, then random bytes
+  flac_every_offset  "fLfLfL...": every other offset a trigger
+  flac_heads         "fLaC" and a valid STREAMINFO, the last block, every 42 bytes
+  flac_metadata_walks "fLaC", STREAMINFO and 300 empty padding blocks: every walk
+                     meets the limit of 256 metadata blocks
+  flac_short_chains  a real stream's first three frames with no total in STREAMINFO
+                     (one short of the minimum), repeated: every probe walks and
+                     checks three frames
+  aiff_every_offset  "FOFOFO...": every other offset a trigger
+  aiff_form_heads    "FORM" of a huge size, "AIFF" and a common chunk, every 38 bytes
+  aiff_chunk_walks   "FORM....AIFF" and 63 empty chunks: every walk meets the limit
+                     of 64 chunks
+  aiff_far_chunks    a "FORM....AIFF" every 4 KiB whose chunks each jump to the next
+                     one's, so that every walk goes 64 chunks (256 KiB) ahead
+  adx_every_offset   0x80 0x00 pairs: every other offset a trigger
+  adx_heads          ADX headers without a sample count, back to back: the first
+                     block of each is the next header
+  adx_off_grid       ADX headers 38 bytes apart whose blocks never begin at a
+                     marked byte: every walk would go on to the end of the file
+  adx_far_text       ADX headers whose copyright text would lie 64 KiB on, every
+                     20 bytes
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -33,6 +53,7 @@ and, for the extended rules (--extended):
 """
 import os
 import random
+import re
 import struct
 import sys
 
@@ -80,6 +101,44 @@ def pattern_files():
     }
 
 
+def lossless_files():
+    def streaminfo(last):
+        # 4096-sample blocks, 44100 Hz, 2 channels, 16 bits, no total.
+        body = struct.pack(">HH", 4096, 4096) + bytes(6) + bytes([0x0A, 0xC4, 0x42, 0xF0]) + bytes(20)
+        return b"fLaC" + bytes([0x80 if last else 0]) + (34).to_bytes(3, "big") + body
+    padding = bytes([1, 0, 0, 0])  # an empty padding block, not the last
+    with open(os.path.join(DATA, "flac_16_stereo_44k.flac"), "rb") as f:
+        flac = bytearray(f.read())
+    flac[8 + 13] &= 0xF0  # no total: the stream's end is not known
+    flac[8 + 14:8 + 18] = bytes(4)
+    # The first three of its four frames: up to the fourth frame's header.
+    fourth = re.search(rb"\xFF\xF8[\x00-\xFF]{2}\x03", flac).start()
+    comm = b"COMM" + struct.pack(">IhIh", 18, 2, 1000, 16) + bytes([0x40, 0x0E, 0xAC, 0x44]) + bytes(6)
+    junk = b"JUNK" + bytes(4)
+    form = b"FORM" + struct.pack(">I", 0xFFFFFFF0) + b"AIFF"
+    # A chunk over the whole unit, a FORM header in its body, and a chunk from
+    # there to the next unit: each walk goes from unit to unit.
+    far = (b"JUNK" + struct.pack(">I", 4096 - 8) + form + b"JUNK" + struct.pack(">I", 4096 - 28))
+
+    def adx(copyright, total=0):
+        head = struct.pack(">HHBBBBIIHBB", 0x8000, copyright, 3, 18, 4, 2, 22050, total, 0x100, 3, 0)
+        return head + bytes(copyright - 2 - len(head)) + b"(c)CRI"
+    return {
+        "flac_every_offset": b"fL",
+        "flac_heads": streaminfo(True),
+        "flac_metadata_walks": streaminfo(False) + padding * 300,
+        "flac_short_chains": bytes(flac[:fourth]) + bytes(range(1, 101)),
+        "aiff_every_offset": b"FO",
+        "aiff_form_heads": form + comm,
+        "aiff_chunk_walks": form + junk * 63,
+        "aiff_far_chunks": far + bytes(4096 - len(far)),
+        "adx_every_offset": b"\x80\x00",
+        "adx_heads": adx(0x20),
+        "adx_off_grid": adx(0x21) + b"\x00",
+        "adx_far_text": adx(0x20)[:20].replace(b"\x00\x20", b"\xFF\xFC", 1),
+    }
+
+
 def extended_files():
     def id3(size):
         s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
@@ -102,7 +161,7 @@ def main():
     outdir = sys.argv[1]
     size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
     os.makedirs(outdir, exist_ok=True)
-    for name, unit in {**pattern_files(), **extended_files()}.items():
+    for name, unit in {**pattern_files(), **lossless_files(), **extended_files()}.items():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)

@@ -19,6 +19,8 @@ namespace {
 // block size, bit depth, channels, sampling rate, total samples, high-pass
 // frequency, version and flags.
 constexpr int64_t kFixedHeader = 20;
+// Where the loop fields of a version 4 header end, the later of the two.
+constexpr int64_t kLoopFieldsEnd = 0x38;
 // The zero bytes an end-of-stream block may hold after its marker: encoders
 // fill a block, or pad the file to a sector.
 constexpr int64_t kMaxEndPadding = 0x1000;
@@ -39,8 +41,9 @@ class MarkedBlocks {
       s = {from, from, -1};
     }
     if (s.found >= 0) return s.found < limit ? s.found : -1;
-    while (s.reach < limit) {
-      const int64_t want = std::min<int64_t>(kPiece, limit - s.reach);
+    // Small reads first: most walks meet a marked block soon.
+    for (int64_t piece = kFirstPiece; s.reach < limit; piece = std::min(piece * 2, kPiece)) {
+      const int64_t want = std::min<int64_t>(piece, limit - s.reach);
       piece_.resize(static_cast<size_t>(want));
       input.seek(s.reach);
       const int64_t got = input.read(piece_.data(), want);
@@ -58,6 +61,7 @@ class MarkedBlocks {
   }
 
  private:
+  static constexpr int64_t kFirstPiece = 256;
   static constexpr int64_t kPiece = 256 * 1024;
   struct Scan {
     int64_t from = -1, reach = -1, found = -1;
@@ -94,9 +98,16 @@ class AdxCarver : public Carver {
       return ProbeResult::Reject;
     }
     const int64_t headerSize = copyright + 4;
-    if (window_.hold(candidate, headerSize) < headerSize) return ProbeResult::Reject;
-    h = window_.at(candidate);
-    if (std::memcmp(h + copyright - 2, "(c)CRI", 6) != 0 || !LoopFits(h, copyright, version)) {
+    // The text is read by itself: the header may be long.
+    uint8_t text[6];
+    input.seek(candidate + copyright - 2);
+    if (input.read(text, sizeof text) < static_cast<int64_t>(sizeof text) ||
+        std::memcmp(text, "(c)CRI", 6) != 0) {
+      return ProbeResult::Reject;
+    }
+    const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
+    if (window_.hold(candidate, loopEnd) < loopEnd ||
+        !LoopFits(window_.at(candidate), copyright, version)) {
       return ProbeResult::Reject;
     }
 

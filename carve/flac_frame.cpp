@@ -1,6 +1,7 @@
 #include "carve/flac_frame.h"
 
 #include <bit>
+#include <cstring>
 
 #include "carve/big_endian.h"
 #include "carve/flac_crc.h"
@@ -98,13 +99,9 @@ class BitReader {
 
   int64_t position() const { return pos_; }
   bool past() const { return pos_ > end_; }
-  // The next 57 bits, the first in the top bit; the bits under them are 0.
-  uint64_t window() const {
-    const uint8_t* q = p_ + (pos_ >> 3);
-    uint64_t w = 0;
-    for (int i = 0; i < 8; ++i) w = w << 8 | q[i];
-    return w << (pos_ & 7);
-  }
+  // The next 57 bits or more, the first in the top bit; the bits under
+  // them are 0.
+  uint64_t window() const { return WindowAt(pos_); }
   // 1..57 bits.
   uint64_t read(int n) {
     if (pos_ >= end_) {
@@ -133,16 +130,43 @@ class BitReader {
     }
   }
   // Rice-coded values: each a unary part and `k` more bits. False when the
-  // held bits end first.
+  // held bits end first. Several values are taken from one window.
   bool skipRice(int64_t count, int k) {
-    for (int64_t i = 0; i < count; ++i) {
-      if (unary() < 0) return false;
-      pos_ += k;
+    int64_t base = pos_;  // the bit the window begins with
+    int used = 0;         // bits of the window taken
+    bool loaded = false;
+    uint64_t w = 0;
+    for (int64_t i = 0; i < count;) {
+      if (!loaded || used >= 57) {
+        base += used;
+        used = 0;
+        if (base >= end_) {
+          pos_ = base;
+          return false;
+        }
+        w = WindowAt(base);
+        loaded = true;
+      }
+      const uint64_t rest = w << used;
+      if (rest == 0) {  // zeros to the window's end
+        used = 57;
+        continue;
+      }
+      used += std::countl_zero(rest) + 1 + k;
+      ++i;
     }
+    pos_ = base + used;
     return true;
   }
 
  private:
+  uint64_t WindowAt(int64_t pos) const {
+    uint64_t w;
+    std::memcpy(&w, p_ + (pos >> 3), sizeof w);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    return w << (pos & 7);
+  }
+
   const uint8_t* p_;
   int64_t end_;
   int64_t pos_ = 0;

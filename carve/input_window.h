@@ -33,7 +33,9 @@ class InputWindow {
     if (pos >= start_ && pos <= end) {
       if (pos + count <= end || atEnd_) return end - pos;
       // Keep what is held from `pos` on and read on after it.
-      std::memmove(buf_.data(), buf_.data() + (pos - start_), static_cast<size_t>(end - pos));
+      if (end > pos) {
+        std::memmove(buf_.data(), buf_.data() + (pos - start_), static_cast<size_t>(end - pos));
+      }
       length_ = end - pos;
       readSize_ = std::min(readSize_ * 2, kLargestRead);
     } else {
@@ -57,7 +59,7 @@ class InputWindow {
   const uint8_t* at(int64_t pos) const { return buf_.data() + (pos - start_); }
 
  private:
-  static constexpr int64_t kFirstRead = 4096;
+  static constexpr int64_t kFirstRead = 64;
   static constexpr int64_t kLargestRead = 1 << 20;
   static constexpr int64_t kSlack = 8;
 

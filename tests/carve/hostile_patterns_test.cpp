@@ -52,9 +52,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 struct Pattern {
   const char* name;
   Bytes unit;
-  // Streams each pass writes from 256 KiB of it, in the order of the table
-  // of formats: mp3, ogg, wav, mp2, aac; the formats after those write none.
-  std::vector<int> written;
+  // Streams each pass writes from 256 KiB of it, by command word; the pass
+  // of a format not named writes none.
+  std::map<std::string_view, int> written;
 };
 
 // An ADTS header of an MPEG-4 AAC-LC frame, 44.1 kHz stereo, no CRC, of
@@ -79,7 +79,7 @@ std::vector<Pattern> Patterns() {
   Bytes l2 = Frame({0xFF, 0xFD, 0x90, 0x04}, 522);
   Bytes l1 = Frame({0xFF, 0xF7, 0x14, 0xC4}, 64);
   Bytes adts = AdtsFrame(8);  // the shortest frame: one byte of raw data
-  const std::vector<int> none(5, 0);
+  const std::map<std::string_view, int> none;
   return {
       {"mp3 every other offset", {0xFF, 0xFB}, none},
       {"mp3 headers every 4th", {0xFF, 0xFB, 0x90, 0x64}, none},
@@ -89,16 +89,16 @@ std::vector<Pattern> Patterns() {
       {"ogg chains of three", Cat({OggPage(1), OggPage(1), OggPage(1), Garbage()}), none},
       {"ogg 255 segments", Cat({OggPage(255), OggPage(255), OggPage(255), Garbage()}), none},
       {"wav every other offset", {'R', 'I'}, none},
-      {"wav headers", Cat({riff, Garbage()}), {0, 0, static_cast<int>((kSize + 115) / 116), 0, 0}},
+      {"wav headers", Cat({riff, Garbage()}), {{"wav", static_cast<int>((kSize + 115) / 116)}}},
       {"mp2 every other offset", {0xFF, 0xFD}, none},
       {"mp2 headers every 4th", {0xFF, 0xFD, 0x90, 0x04}, none},
       {"mp2 chains of three", Cat({l2, l2, l2, Garbage()}), none},
       {"mp1 short chains of three", Cat({l1, l1, l1, Garbage()}), none},
-      {"mp1 frames to the end", l1, {0, 0, 0, 1, 0}},
+      {"mp1 frames to the end", l1, {{"mp2", 1}}},
       {"aac every other offset", {0xFF, 0xF1}, none},
       {"aac headers every 8th", Slice(AdtsFrame(13), 0, 8), none},
       {"aac short chains of three", Cat({adts, adts, adts, Garbage()}), none},
-      {"aac frames to the end", adts, {0, 0, 0, 0, 1}},
+      {"aac frames to the end", adts, {{"aac", 1}}},
   };
 }
 
@@ -108,10 +108,11 @@ TEST(HostilePatterns, EveryPassEndsAndWritesOnlyRangesOfTheInput) {
     TempDir dir;
     Bytes data = Repeat(p.unit, kSize);
     WriteBytes(dir / "in.bin", data);
-    for (size_t i = 0; i < Formats().size(); ++i) {
+    for (const FormatRow& row : Formats()) {
       ScriptHost host;
-      int64_t written = ExtractFormat(host, Formats()[i], dir / "in.bin", dir / "out/%d.bin");
-      EXPECT_EQ(written, i < p.written.size() ? p.written[i] : 0) << Formats()[i].command;
+      int64_t written = ExtractFormat(host, row, dir / "in.bin", dir / "out/%d.bin");
+      const auto named = p.written.find(row.command);
+      EXPECT_EQ(written, named == p.written.end() ? 0 : named->second) << row.command;
       EXPECT_TRUE(host.boxes.empty());
       EXPECT_EQ(File::OpenCount(), 0);
     }
