@@ -78,6 +78,7 @@ class ScanPass {
   // start, end and failures outside a stream, and each stream.
   void reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error = {});
   void reportPasses(PassReport::Stage stage, const std::string& error = {});
+  void reportInputFailure(const std::string& error);
   void reportStream(const Lane& lane, StreamReport& report, const CopySpan& span);
   int64_t totalWritten() const;
 
@@ -102,7 +103,7 @@ int64_t ScanPass::run() {
     host_.Beep();
     const std::string message = "入力ファイルが存在しません(" + input_ + ")";
     host_.MessageBox(BoxType::Warning, message, BoxButtons::Ok, 0);
-    reportPasses(PassReport::Stage::Error, message);
+    reportInputFailure(message);
     return 0;
   }
   for (const Lane& lane : lanes_) {
@@ -153,7 +154,7 @@ void ScanPass::reportFailure(const IoError& e) {
   host_.AddLog(std::string("* ") + e.what());
   host_.FailureConcerns(e.path());
   host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
-  reportPasses(PassReport::Stage::Error, e.what());
+  reportInputFailure(e.what());
 }
 
 void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error) {
@@ -169,6 +170,12 @@ void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::
 
 void ScanPass::reportPasses(PassReport::Stage stage, const std::string& error) {
   for (const Lane& lane : lanes_) reportPass(lane, stage, error);
+}
+
+void ScanPass::reportInputFailure(const std::string& error) {
+  // One failure of the input ends every lane at once: it is reported once,
+  // as its box is shown and its line logged once.
+  if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, error);
 }
 
 void ScanPass::reportStream(const Lane& lane, StreamReport& report, const CopySpan& span) {
