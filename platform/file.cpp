@@ -21,6 +21,11 @@ namespace {
 
 constexpr int64_t kReadBufferSize = 128 * 1024;
 constexpr int64_t kWriteBufferSize = 64 * 1024;
+// A copy between files moves this much per system call inside the kernel,
+// and goes in blocks of this much through the buffers (and, under a fault
+// plan, inside the kernel too, so that each block is one step of the plan).
+constexpr int64_t kKernelCopyStep = 8 * 1024 * 1024;
+constexpr int64_t kCopyBlock = 64 * 1024;
 int g_openCount = 0;
 
 // The errno a planned fault gives the next operation of kind `op`, or 0.
@@ -89,6 +94,7 @@ File& File::operator=(File&& other) noexcept {
     buf_ = std::move(other.buf_);
     bufStart_ = other.bufStart_;
     bufLen_ = std::exchange(other.bufLen_, 0);
+    bufferedCopies_ = other.bufferedCopies_;
     lent_ = std::exchange(other.lent_, nullptr);
     lentStart_ = other.lentStart_;
     lentLen_ = other.lentLen_;
@@ -424,6 +430,65 @@ void File::readExact(void* dst, int64_t count) {
 bool File::eof() {
   if (pos_ < knownSize_) return false;
   return pos_ >= size();
+}
+
+namespace {
+
+// The errors of a kernel copy that say it cannot be made between these two
+// files (other filesystems, no support, a special file); the bytes are then
+// copied through the buffers.
+bool KernelCopyUnsupported(int err) {
+  return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP ||
+         err == EBADF || err == ETXTBSY || err == EPERM;
+}
+
+}  // namespace
+
+int64_t File::copyTo(File& out, int64_t count) {
+  static thread_local unsigned char block[kCopyBlock];
+  int64_t total = 0;
+  while (total < count) {
+    bool kernelCopiedNothing = false;
+    if (!bufferedCopies_) {
+      const int64_t step = std::min(count - total, g_faultPlan ? kCopyBlock : kKernelCopyStep);
+      Inject(FileOp::Read, path_);
+      Inject(FileOp::Write, out.path_);
+      if (int err = InjectedErr(FileOp::KernelCopy)) {
+        // A test's stand-in for a kernel that refuses the copy.
+        if (!KernelCopyUnsupported(err)) ThrowOsError(err, out.path_);
+        bufferedCopies_ = true;
+        continue;
+      }
+      // What the output holds in its buffer goes first; the kernel then
+      // writes at the descriptor's offset, which is the output's position.
+      out.flush();
+      loff_t from = pos_;
+      ssize_t n = ::copy_file_range(fd_, &from, out.fd_, nullptr, static_cast<size_t>(step), 0);
+      if (n > 0) {
+        pos_ += n;
+        out.pos_ += n;
+        total += n;
+        continue;
+      }
+      if (n < 0) {
+        const int err = errno;
+        if (err == EINTR) continue;
+        // A full disk or a size limit is the output's; anything else is
+        // tried again through the buffers, which tell which file failed.
+        if (err == ENOSPC || err == EDQUOT || err == EFBIG) ThrowOsError(err, out.path_);
+        if (KernelCopyUnsupported(err)) bufferedCopies_ = true;
+      }
+      // Nothing copied: the end of the file, or a filesystem that copies
+      // nothing this way; the buffers tell which.
+      kernelCopiedNothing = n == 0;
+    }
+    const int64_t n = read(block, std::min(count - total, kCopyBlock));
+    if (n == 0) break;
+    if (kernelCopiedNothing) bufferedCopies_ = true;
+    out.write(block, n);
+    total += n;
+  }
+  return total;
 }
 
 void File::write(const void* src, int64_t count) {

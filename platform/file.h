@@ -87,6 +87,13 @@ class File {
   // caller holds (bytes it read with readAt), until lent again; a null
   // `data` ends it.
   void lend(const void* data, int64_t start, int64_t length);
+  // Copies up to `count` bytes from the position to the end of `out` (an
+  // open output): inside the kernel where the system can, in large steps,
+  // otherwise through the buffers. The position moves past what was copied;
+  // fewer bytes than `count` only at the end of the file. For a fault plan,
+  // each block of up to 64 KiB is one read of this file and one write of
+  // `out`, as a copy through the buffers would be.
+  int64_t copyTo(File& out, int64_t count);
   bool eof();                                  // the position is at or past the end
   void write(const void* src, int64_t count);  // "Disk full" if not taken whole
   void flush();                                // writes what the write buffer holds
@@ -118,6 +125,7 @@ class File {
   std::vector<unsigned char> buf_;
   int64_t bufStart_ = 0;                 // file offset of buf_[0] (reading)
   int64_t bufLen_ = 0;                   // bytes valid in buf_ (reading) or pending (writing)
+  bool bufferedCopies_ = false;          // the kernel refused to copy from this file
   const unsigned char* lent_ = nullptr;  // see lend()
   int64_t lentStart_ = 0, lentLen_ = 0;
 };

@@ -39,12 +39,13 @@ const PassCase kCases[] = {
     {"wav", ExtractWav, "wave_u8_mono.wav", "wav", "wav", 4},
 };
 
-const FileOp kOps[] = {FileOp::Open,  FileOp::Create, FileOp::Seek, FileOp::Read,
-                       FileOp::Write, FileOp::Close,  FileOp::Size, FileOp::Rename};
+const FileOp kOps[] = {FileOp::Open, FileOp::Create, FileOp::Seek,
+                       FileOp::Read, FileOp::Write,  FileOp::Close,
+                       FileOp::Size, FileOp::Rename, FileOp::KernelCopy};
 
 const char* OpName(FileOp op) {
-  static const char* const names[] = {"open",  "create", "seek", "read",
-                                      "write", "close",  "size", "rename"};
+  static const char* const names[] = {"open",  "create", "seek",   "read",       "write",
+                                      "close", "size",   "rename", "kernel copy"};
   return names[static_cast<int>(op)];
 }
 
