@@ -427,7 +427,9 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     std::string name = carver.outputName(pattern_, host_.NamingInput(input_), lane.found);
     report.output = name;
     report.outputOffset = span.start;
-    if (in_.isSameFileAs(name) || (host_.RunInputs() && host_.RunInputs()->contains(name)))
+    // One look at the name serves the checks and the output's creation.
+    const OutputTarget target = OutputTarget::Look(name);
+    if (in_.isSameFileAs(target) || (host_.RunInputs() && host_.RunInputs()->contains(target)))
       throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
     if (host_.OutputTaken(name)) {
       throw IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
@@ -441,7 +443,7 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     } else {
       // The stream appears under its name only once it is whole; a failure
       // below leaves the name as it was.
-      out = File::CreateOutput(name);
+      out = File::CreateOutput(target);
       CopyRange(in_, span.start, span.length, out);
       report.outputLength = in_.position() - span.start;
       carver.afterCopy(out, lane.found);

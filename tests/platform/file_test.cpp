@@ -123,7 +123,7 @@ TEST(FileLayer, CreateReplacesAndWritesWhole) {
 
 // What an output made by CreateOutput leaves under its name: what stood
 // there before, how the output ends, and what the name holds afterwards.
-enum class Before { Nothing, OldFile, LinkToOld, DanglingLink };
+enum class Before { Nothing, OldFile, MadeWhileWriting, LinkToOld, DanglingLink };
 enum class End { Commit, Discard, Signal };
 
 struct OutputCase {
@@ -137,6 +137,11 @@ struct OutputCase {
 
 const OutputCase kOutputCases[] = {
     {"new name", Before::Nothing, 0, End::Commit, 0, true},
+    {"new name: nothing there after a discard", Before::Nothing, 0, End::Discard, 0, false},
+    {"new name: nothing there after a signal", Before::Nothing, 0, End::Signal, 0, false},
+    {"name taken while writing: replaced", Before::MadeWhileWriting, 0, End::Commit, 0, true},
+    {"no files without a name: a temporary file", Before::Nothing, EOPNOTSUPP, End::Commit, 0,
+     true},
     {"old file replaced", Before::OldFile, 0, End::Commit, 0, true},
     {"old file kept on discard", Before::OldFile, 0, End::Discard, 0, false},
     {"old file kept on a signal", Before::OldFile, 0, End::Signal, 0, false},
@@ -155,6 +160,7 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     const std::string name = dir / "o.bin", target = dir / "t.bin";
     switch (c.before) {
       case Before::Nothing:
+      case Before::MadeWhileWriting:
         break;
       case Before::OldFile:
         WriteBytes(name, old);
@@ -173,6 +179,11 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
       FaultScope scope(plan);
       File f = File::CreateOutput(name);
       f.write(data.data(), static_cast<int64_t>(data.size()));  // 64 KiB of it reach the disk
+      // Nothing under the name, and nothing else, before the output is whole.
+      if (c.before == Before::Nothing && c.createErr == 0) {
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+      }
+      if (c.before == Before::MadeWhileWriting) WriteBytes(name, old);
       if (c.end == End::Commit) f.commit();
       if (c.end == End::Discard) f.discard();
       if (c.end == End::Signal) RemovePendingOutput();  // as a signal handler does
@@ -183,12 +194,22 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     }
     EXPECT_EQ(File::OpenCount(), 0);
     struct stat after {};
-    ASSERT_EQ(::stat(name.c_str(), &after), 0);
+    const bool present = ::stat(name.c_str(), &after) == 0;
+    EXPECT_EQ(present, existed || c.holdsNew);
     if (existed) {
       EXPECT_EQ(after.st_mode, before.st_mode);  // the same kind, the same rights
+    } else if (present) {
+      // The rights of any new file.
+      struct stat fresh {};
+      WriteBytes(dir / "fresh", {});
+      ASSERT_EQ(::stat((dir / "fresh").c_str(), &fresh), 0);
+      EXPECT_EQ(after.st_mode, fresh.st_mode);
+      ::unlink((dir / "fresh").c_str());
     }
     EXPECT_EQ(std::filesystem::is_symlink(name), c.before >= Before::LinkToOld);
-    EXPECT_EQ(ReadBytes(name), c.holdsNew ? data : old);
+    if (present) {
+      EXPECT_EQ(ReadBytes(name), c.holdsNew ? data : old);
+    }
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
   }
