@@ -4,11 +4,18 @@
 # one-read pass of all three (`all`), and the three passes one after the
 # other; and how many bytes `all` reads from the file.
 #
-# Usage: bash bench/scan_bench.sh [--extended-only]
+# Usage: bash bench/scan_bench.sh [--extended-only | --dense-only]
 #
 # Each pass is also timed with the extended rules (--extended) on the same
 # random input, which must cost nothing measurable there, and on the hostile
 # inputs built for those rules. --extended-only times just these.
+#
+# The dense-archive rows time an archive that is mostly audio (built once by
+# bench/make_dense_archive.sh): `all`, each pass and the three passes one
+# after the other, each writing its outputs into a fresh folder; `all -n`;
+# `cat` of the archive; and `tar -x` of a tar of exactly the files `all`
+# writes, into a fresh folder on the same filesystem. --dense-only times
+# just these.
 #
 # Builds a Release zandrel-cli in bench/cache/build when needed, makes the
 # input file once (bench/cache/ is not tracked), warms the page cache, then
@@ -17,14 +24,18 @@
 # seconds / 1e6), the wall time, the ratio to the cat time and the peak RSS.
 set -euo pipefail
 extended_only=0
+dense_only=0
 [ "${1:-}" = "--extended-only" ] && extended_only=1
+[ "${1:-}" = "--dense-only" ] && dense_only=1
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache="$root/bench/cache"
 build="$cache/build"
 input="$cache/random-1GiB.bin"
 size=1073741824
-cli="$build/zandrel-cli"
+# ZANDREL_BENCH_CLI times another build of the program (an older one, to
+# compare) instead of the one built here.
+cli="${ZANDREL_BENCH_CLI:-$build/zandrel-cli}"
 
 # --- what the script needs -------------------------------------------------
 need_packages=()
@@ -116,12 +127,15 @@ measure() {
 }
 
 # The fastest of `runs` runs of a command: sets `best_wall`, `best_rss_kib`
-# and `best_status` (the shared machine makes single runs noisy).
+# and `best_status` (the shared machine makes single runs noisy). A command
+# named in `before_run` runs untimed before each run.
 runs=5
+before_run=""
 best_of() {
   best_wall=""
   best_status=0
   for _ in $(seq "$runs"); do
+    [ -z "$before_run" ] || $before_run
     measure "$@"
     [ "$status" -eq 0 ] || best_status=$status
     if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then
@@ -130,6 +144,77 @@ best_of() {
     fi
   done
 }
+
+# --- the dense archive ------------------------------------------------------------
+dense="$cache/dense-audio.bin"
+dense_out="$cache/dense-out"
+# An empty folder for the outputs, with nothing of earlier runs left to
+# write back to the disk.
+fresh_out() {
+  rm -rf "$dense_out"
+  mkdir -p "$dense_out"
+  sync
+}
+dense_rows() {
+  [ -f "$dense" ] || bash "$root/bench/make_dense_archive.sh" "$dense"
+  local bytes pattern="$dense_out/%4.4d.mp3" tar="$cache/dense-out.tar"
+  bytes=$(stat -c %s "$dense")
+  cat "$dense" >/dev/null
+  # The tar of exactly the files `all` writes.
+  fresh_out
+  "$cli" all -o "$pattern" "$dense" >/dev/null
+  local outputs
+  outputs=$(find "$dense_out" -type f | wc -l)
+  tar -cf "$tar" -C "$dense_out" .
+  cat "$tar" >/dev/null
+
+  echo
+  echo "dense archive: $dense ($bytes bytes, mostly audio; $outputs outputs of all)"
+  echo "best of $runs runs each; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+  printf "%-8s %10s %10s %9s %9s %10s\n" "command" "wall s" "MB/s" "x cat" "x tar -x" "peak MiB"
+  local cat_w tar_w
+  dense_row() {  # dense_row NAME
+    awk -v name="$1" -v wall="$best_wall" -v rss="$best_rss_kib" -v cat="${cat_w:-$best_wall}" \
+      -v tar="${tar_w:-$best_wall}" -v bytes="$bytes" -v st="$best_status" \
+      'BEGIN {
+         note = st == 0 ? "" : sprintf("  (exit status %d)", st)
+         printf "%-8s %10.3f %10.0f %9.2f %9.2f %10.1f%s\n", name, wall, bytes / wall / 1e6,
+                wall / cat, wall / tar, rss / 1024, note
+       }'
+  }
+  before_run=""
+  best_of cat "$dense"
+  cat_w=$best_wall
+  dense_row cat
+  before_run=fresh_out
+  best_of tar -xf "$tar" -C "$dense_out"
+  tar_w=$best_wall
+  dense_row "tar -x"
+  local all_w three_w alln_w
+  best_of "$cli" all -o "$pattern" "$dense"
+  all_w=$best_wall
+  dense_row all
+  for pass in mp3 ogg wav; do
+    best_of "$cli" "$pass" -o "$pattern" "$dense"
+    dense_row "$pass"
+  done
+  three_dense() { for p in mp3 ogg wav; do "$1" "$p" -o "$2" "$3" || return; done; }
+  export -f three_dense
+  best_of bash -c 'three_dense "$0" "$1" "$2"' "$cli" "$pattern" "$dense"
+  three_w=$best_wall
+  dense_row "3 pass"
+  before_run=""
+  rm -rf "$dense_out"
+  best_of "$cli" all -n -o "$pattern" "$dense"
+  alln_w=$best_wall
+  dense_row "all -n"
+  awk -v a="$all_w" -v t="$tar_w" -v th="$three_w" -v n="$alln_w" -v c="$cat_w" 'BEGIN {
+    printf "all / tar -x: %.2f (target <= 1.2); all / 3 pass: %.2f (target <= 1.0); ", a / t, a / th
+    printf "all -n / cat: %.2f (target <= 1.3)\n", n / c
+  }'
+  rm -rf "$dense_out" "$tar"
+}
+[ "$dense_only" = 1 ] && { dense_rows; exit 0; }
 
 cat "$input" >/dev/null  # warm the page cache
 
@@ -215,3 +300,4 @@ for f in "$hostile"/*; do
 done
 
 extended_hostile
+dense_rows
