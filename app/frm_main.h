@@ -23,6 +23,7 @@ class QDropEvent;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+struct FormatRow;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -73,8 +74,8 @@ class TfrmMain : public QWidget, public Host {
  public slots:
   // Run commands: start a run, or cancel the one in progress.
   void btnExecuteClick();
-  void OggVorbis1Click();
-  void RiffWAV1Click();
+  // The popup-menu entry of a format of the table.
+  void FormatClick(const FormatRow& row);
   // MP3, Ogg and WAVE streams in one read of each input.
   void AllFormats1Click();
   // CRC-32 of every input into edtCRC.
@@ -100,7 +101,7 @@ class TfrmMain : public QWidget, public Host {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class PassKind { Mp3, Ogg, Wav, All };
+  // The format a run carves; null: all formats in one read.
 
   void BuildControls();
   QWidget* BuildInputTab();
@@ -120,7 +121,7 @@ class TfrmMain : public QWidget, public Host {
   void Guarded(const std::function<void()>& body);
   void ShowException(const std::exception& e);
 
-  void RunCommand(PassKind kind);
+  void RunCommand(const FormatRow* row);
   // Checks the single input against the tag INI file's expectations; false
   // ends the run.
   bool PreRunChecks(const std::vector<std::string>& inputs, const std::string& expectedName,
@@ -168,8 +169,9 @@ class TfrmMain : public QWidget, public Host {
   QAction* N1 = nullptr;
   QAction* N2 = nullptr;
   QAction* N3 = nullptr;
-  QAction* OggVorbis1 = nullptr;
-  QAction* RiffWAV1 = nullptr;
+  // The popup entries of the formats ("OggVorbis1", "RiffWAV1"...), in the
+  // table's order.
+  std::vector<QAction*> FormatActions;
   QAction* AllFormats1 = nullptr;
   QAction* SelectTagIni = nullptr;
 

@@ -27,6 +27,8 @@
 #include "app/frm_main.h"
 #include "app/log_rows.h"
 #include "app/whole_line_log.h"
+#include "carve/formats.h"
+#include "carve/settings_bounds.h"
 
 namespace {
 
@@ -224,8 +226,10 @@ QWidget* TfrmMain::BuildRangeTab() {
                  "rbtAll");
   rbtAll->setChecked(true);
   rbtLimit = Named(new QRadioButton(QStringLiteral("範囲指定"), tab), "rbtLimit");
-  updLower = SpinPair(tab, "updLower", "edtLower", 0, 99, 50);
-  updUpper = SpinPair(tab, "updUpper", "edtUpper", 1, 100, 100);
+  updLower = SpinPair(tab, "updLower", "edtLower", kLowerPercentLowest, kLowerPercentHighest,
+                      kLowerPercentDefault);
+  updUpper = SpinPair(tab, "updUpper", "edtUpper", kUpperPercentLowest, kUpperPercentHighest,
+                      kUpperPercentDefault);
 
   auto* line = new QHBoxLayout;
   line->setSpacing(4);
@@ -246,7 +250,8 @@ QWidget* TfrmMain::BuildConditionTab() {
   auto* column = new QVBoxLayout(tab);
   Tighten(column);
   column->setSpacing(0);
-  updFrameNum = SpinPair(tab, "updFrameNum", "edtFrameNum", 2, 1000, 4);
+  updFrameNum = SpinPair(tab, "updFrameNum", "edtFrameNum", kMinFramesLowest, kMinFramesHighest,
+                         kMinFramesDefault);
   auto* line = new QHBoxLayout;
   line->addWidget(new QLabel(QStringLiteral("mp3ファイルとみなす最低フレーム数: "), tab));
   line->addWidget(updFrameNum);
@@ -325,13 +330,19 @@ void TfrmMain::BuildPopupMenu() {
   N1 = Named(PopupMenu1->addAction(QStringLiteral("ログのクリア(&C)")), "N1");
   N2 = Named(PopupMenu1->addAction(QStringLiteral("出力フォルダを開く(&O)")), "N2");
   N3 = Named(PopupMenu1->addSeparator(), "N3");
-  OggVorbis1 = Named(PopupMenu1->addAction(QStringLiteral("OggVorbisを抽出(α版)")), "OggVorbis1");
-  RiffWAV1 = Named(PopupMenu1->addAction(QStringLiteral("Riff WAVを抽出(適当)")), "RiffWAV1");
+  // An entry for every format of the table that has one, in its order.
+  for (const FormatRow& row : Formats()) {
+    if (row.menuText.empty()) continue;
+    QAction* action = PopupMenu1->addAction(
+        QString::fromUtf8(row.menuText.data(), static_cast<qsizetype>(row.menuText.size())));
+    action->setObjectName(
+        QString::fromUtf8(row.menuObject.data(), static_cast<qsizetype>(row.menuObject.size())));
+    connect(action, &QAction::triggered, this, [this, &row] { FormatClick(row); });
+    FormatActions.push_back(action);
+  }
   AllFormats1 = Named(PopupMenu1->addAction(QStringLiteral("すべての形式を抽出")), "AllFormats1");
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
-  connect(OggVorbis1, &QAction::triggered, this, &TfrmMain::OggVorbis1Click);
-  connect(RiffWAV1, &QAction::triggered, this, &TfrmMain::RiffWAV1Click);
   connect(AllFormats1, &QAction::triggered, this, &TfrmMain::AllFormats1Click);
 
   lbxLog->setContextMenuPolicy(Qt::CustomContextMenu);

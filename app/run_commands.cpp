@@ -1,6 +1,6 @@
-// The run commands: the three passes and all of them in one read. Each starts a run over the input
-// list while idle and cancels the run in progress otherwise; they share the flag Running and the
-// caption of btnExecute.
+// The run commands: the pass of each format and all of them in one read. Each starts a run over the
+// input list while idle and cancels the run in progress otherwise; they share the flag Running and
+// the caption of btnExecute.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,7 +8,7 @@
 #include "app/frm_main.h"
 #include "app/running.h"
 #include "app/text_conv.h"
-#include "carve/extract.h"
+#include "carve/formats.h"
 #include "platform/comma_text.h"
 
 namespace {
@@ -40,22 +40,18 @@ class RunCleanup {
 }  // namespace
 
 void TfrmMain::btnExecuteClick() {
-  Guarded([this] { RunCommand(PassKind::Mp3); });
+  Guarded([this] { RunCommand(FindFormat("mp3")); });
 }
 
-void TfrmMain::OggVorbis1Click() {
-  Guarded([this] { RunCommand(PassKind::Ogg); });
-}
-
-void TfrmMain::RiffWAV1Click() {
-  Guarded([this] { RunCommand(PassKind::Wav); });
+void TfrmMain::FormatClick(const FormatRow& row) {
+  Guarded([this, &row] { RunCommand(&row); });
 }
 
 void TfrmMain::AllFormats1Click() {
-  Guarded([this] { RunCommand(PassKind::All); });
+  Guarded([this] { RunCommand(nullptr); });
 }
 
-void TfrmMain::RunCommand(PassKind kind) {
+void TfrmMain::RunCommand(const FormatRow* row) {
   if (::Running != 0) {
     // The cancel: the pass in progress notices at its next byte step.
     ::Running = 0;
@@ -66,8 +62,7 @@ void TfrmMain::RunCommand(PassKind kind) {
   bool loopEnded = false;
   {
     RunCleanup cleanup(FTagIni, FRunInputs, btnExecute);
-    const bool useTagIni =
-        (kind == PassKind::Mp3 || kind == PassKind::All) && chkTagIni->isChecked();
+    const bool useTagIni = (row == nullptr || row->readsTagIni) && chkTagIni->isChecked();
     std::string expectedName, expectedCrc;
     if (useTagIni) {
       FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
@@ -79,19 +74,10 @@ void TfrmMain::RunCommand(PassKind kind) {
     FRunInputs = std::make_unique<FileIdentities>(inputs);
     for (const std::string& input : inputs) {
       const std::string pattern = FromQ(edtOutput->text());
-      switch (kind) {
-        case PassKind::Mp3:
-          ExtractMp3(*this, input, pattern);
-          break;
-        case PassKind::Ogg:
-          ExtractOgg(*this, input, pattern);
-          break;
-        case PassKind::Wav:
-          ExtractWav(*this, input, pattern);
-          break;
-        case PassKind::All:
-          ExtractAll(*this, input, pattern);
-          break;
+      if (row == nullptr) {
+        ExtractFormats(*this, AllFormatRows(), input, pattern);
+      } else {
+        ExtractFormat(*this, *row, input, pattern);
       }
       if (::Running == 0) break;
     }

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes input files built to make the probes of the three passes expensive.
+"""Writes input files built to make the probes of the passes expensive.
 
     make_hostile.py OUTDIR [SIZE_MIB]
 
@@ -13,8 +13,36 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   ogg_to_the_end     minimal pages without the last-page bit up to the end of the file
   ogg_255_segments   pages of 255 segments, chains of three
   wav_headers        thousands of "RIFF....WAVEfmt " headers of size field 0, 16 KB apart
-  real_audio         the committed MP3, Ogg and WAVE fixtures with random bytes between
+  mp2_every_offset   0xFF 0xFD pairs: every other offset a Layer I/II trigger
+  mp2_frame_heads    FF FD 90 04 repeated: a decodable Layer II header at every 4th offset
+  mp2_short_chains3  chains of three 64-byte Layer I frames (the shortest) with garbage between
+  mp2_to_the_end     64-byte Layer I frames up to the end of the file: one stream
+  aac_every_offset   0xFF 0xF1 pairs: every other offset an ADTS trigger
+  aac_frame_heads    ADTS headers of 13-byte frames, one every 8 bytes
+  aac_short_chains3  chains of three 8-byte ADTS frames (the shortest) with garbage between
+  aac_to_the_end     8-byte ADTS frames up to the end of the file: one stream
+  real_audio         the committed audio fixtures with random bytes between
   wav_4gib           one header whose size field claims 4 GiB, then random bytes
+  flac_every_offset  "fLfLfL...": every other offset a trigger
+  flac_heads         "fLaC" and a valid STREAMINFO, the last block, every 42 bytes
+  flac_metadata_walks "fLaC", STREAMINFO and 300 empty padding blocks: every walk
+                     meets the limit of 256 metadata blocks
+  flac_short_chains  a real stream's first three frames with no total in STREAMINFO
+                     (one short of the minimum), repeated: every probe walks and
+                     checks three frames
+  aiff_every_offset  "FOFOFO...": every other offset a trigger
+  aiff_form_heads    "FORM" of a huge size, "AIFF" and a common chunk, every 38 bytes
+  aiff_chunk_walks   "FORM....AIFF" and 63 empty chunks: every walk meets the limit
+                     of 64 chunks
+  aiff_far_chunks    a "FORM....AIFF" every 4 KiB whose chunks each jump to the next
+                     one's, so that every walk goes 64 chunks (256 KiB) ahead
+  adx_every_offset   0x80 0x00 pairs: every other offset a trigger
+  adx_heads          ADX headers without a sample count, back to back: the first
+                     block of each is the next header
+  adx_off_grid       ADX headers 38 bytes apart whose blocks never begin at a
+                     marked byte: every walk would go on to the end of the file
+  adx_far_text       ADX headers whose copyright text would lie 64 KiB on, every
+                     20 bytes
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -25,6 +53,7 @@ and, for the extended rules (--extended):
 """
 import os
 import random
+import re
 import struct
 import sys
 
@@ -33,6 +62,13 @@ DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "
 
 def frame(header, length):
     return bytes(header) + bytes(length - 4)
+
+
+def adts_frame(length):
+    """An MPEG-4 AAC-LC ADTS frame, 44.1 kHz stereo, no CRC, variable bit rate."""
+    head = bytes([0xFF, 0xF1, 0x50, 0x80 | length >> 11, (length >> 3) & 0xFF,
+                  (length & 7) << 5 | 0x1F, 0xFC])
+    return head + bytes(length - 7)
 
 
 def ogg_page(segments, header_type=0):
@@ -44,6 +80,7 @@ def pattern_files():
     garbage = bytes(range(1, 101))  # no 0xFF, no "Og", no "RI"
     m1 = frame([0xFF, 0xFB, 0x90, 0x64], 417)
     short = frame([0xFF, 0xF3, 0x14, 0xC4], 24)  # MPEG-2, 8 kbit/s, 24000 Hz
+    layer1 = frame([0xFF, 0xF7, 0x14, 0xC4], 64)  # MPEG-2 Layer I, 32 kbit/s, 24000 Hz
     return {
         "mp3_every_offset": b"\xFF\xFB",
         "mp3_frame_heads": b"\xFF\xFB\x90\x64",
@@ -53,6 +90,52 @@ def pattern_files():
         "ogg_chains3": ogg_page(1) * 3 + garbage,
         "ogg_255_segments": ogg_page(255) * 3 + garbage,
         "wav_headers": b"RIFF" + struct.pack("<I", 0) + b"WAVEfmt " + garbage * 160,
+        "mp2_every_offset": b"\xFF\xFD",
+        "mp2_frame_heads": b"\xFF\xFD\x90\x04",
+        "mp2_short_chains3": layer1 * 3 + garbage,
+        "mp2_to_the_end": layer1,
+        "aac_every_offset": b"\xFF\xF1",
+        "aac_frame_heads": adts_frame(13)[:8],
+        "aac_short_chains3": adts_frame(8) * 3 + garbage,
+        "aac_to_the_end": adts_frame(8),
+    }
+
+
+def lossless_files():
+    def streaminfo(last):
+        # 4096-sample blocks, 44100 Hz, 2 channels, 16 bits, no total.
+        body = struct.pack(">HH", 4096, 4096) + bytes(6) + bytes([0x0A, 0xC4, 0x42, 0xF0]) + bytes(20)
+        return b"fLaC" + bytes([0x80 if last else 0]) + (34).to_bytes(3, "big") + body
+    padding = bytes([1, 0, 0, 0])  # an empty padding block, not the last
+    with open(os.path.join(DATA, "flac_16_stereo_44k.flac"), "rb") as f:
+        flac = bytearray(f.read())
+    flac[8 + 13] &= 0xF0  # no total: the stream's end is not known
+    flac[8 + 14:8 + 18] = bytes(4)
+    # The first three of its four frames: up to the fourth frame's header.
+    fourth = re.search(rb"\xFF\xF8[\x00-\xFF]{2}\x03", flac).start()
+    comm = b"COMM" + struct.pack(">IhIh", 18, 2, 1000, 16) + bytes([0x40, 0x0E, 0xAC, 0x44]) + bytes(6)
+    junk = b"JUNK" + bytes(4)
+    form = b"FORM" + struct.pack(">I", 0xFFFFFFF0) + b"AIFF"
+    # A chunk over the whole unit, a FORM header in its body, and a chunk from
+    # there to the next unit: each walk goes from unit to unit.
+    far = (b"JUNK" + struct.pack(">I", 4096 - 8) + form + b"JUNK" + struct.pack(">I", 4096 - 28))
+
+    def adx(copyright, total=0):
+        head = struct.pack(">HHBBBBIIHBB", 0x8000, copyright, 3, 18, 4, 2, 22050, total, 0x100, 3, 0)
+        return head + bytes(copyright - 2 - len(head)) + b"(c)CRI"
+    return {
+        "flac_every_offset": b"fL",
+        "flac_heads": streaminfo(True),
+        "flac_metadata_walks": streaminfo(False) + padding * 300,
+        "flac_short_chains": bytes(flac[:fourth]) + bytes(range(1, 101)),
+        "aiff_every_offset": b"FO",
+        "aiff_form_heads": form + comm,
+        "aiff_chunk_walks": form + junk * 63,
+        "aiff_far_chunks": far + bytes(4096 - len(far)),
+        "adx_every_offset": b"\x80\x00",
+        "adx_heads": adx(0x20),
+        "adx_off_grid": adx(0x21) + b"\x00",
+        "adx_far_text": adx(0x20)[:20].replace(b"\x00\x20", b"\xFF\xFC", 1),
     }
 
 
@@ -78,7 +161,7 @@ def main():
     outdir = sys.argv[1]
     size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
     os.makedirs(outdir, exist_ok=True)
-    for name, unit in {**pattern_files(), **extended_files()}.items():
+    for name, unit in {**pattern_files(), **lossless_files(), **extended_files()}.items():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)
@@ -87,7 +170,7 @@ def main():
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:
         f.write((page * (size // len(page) + 1))[:size])
     fixtures = [os.path.join(DATA, n) for n in sorted(os.listdir(DATA))
-                 if n.endswith((".mp3", ".ogg", ".wav"))]
+                 if n.endswith((".mp3", ".ogg", ".wav", ".mp2", ".aac"))]
     rnd = random.Random(5)
     with open(os.path.join(outdir, "real_audio"), "wb") as f:
         written = 0

@@ -21,7 +21,7 @@ struct PassReport {
   enum class Stage { Begin, End, Error };
   Stage stage = Stage::Begin;
   std::string input;
-  std::string format;              // "mp3", "ogg" or "wav"
+  std::string format;              // the kind name: "mp3", "ogg", "wav"...
   int64_t found = 0, written = 0;  // at the end
   std::string error;               // for a failure
 };
@@ -31,7 +31,7 @@ struct PassReport {
 struct StreamReport {
   enum class Status { Written, Failed, DryRun };
   std::string input;
-  std::string format;  // "mp3", "ogg" or "wav"
+  std::string format;  // the kind name: "mp3", "ogg", "wav"...
   int64_t number = 0;
   int64_t offset = 0, length = 0;  // the stream itself, as in its log line
   // The output's name (empty when the failure came before it was known) and
@@ -42,6 +42,7 @@ struct StreamReport {
   int64_t frames = -1;  // MPEG frames or Ogg pages
   int64_t bitrateKbps = -1, sampleRateHz = -1;
   double seconds = -1;
+  int64_t channels = -1;
   Status status = Status::Written;
   std::string error;  // for a failure
 };

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "carve/carvers.h"
-#include "carve/extract.h"
 #include "carve/mpeg_measure.h"
 #include "carve/scan_pass.h"
 #include "output/id3v1.h"
@@ -98,7 +96,3 @@ class Mp3Carver : public Carver {
 }  // namespace
 
 std::unique_ptr<Carver> MakeMp3Carver(Host& host) { return std::make_unique<Mp3Carver>(host); }
-
-int64_t ExtractMp3(Host& host, const std::string& input, const std::string& pattern) {
-  return RunScanPass(host, *MakeMp3Carver(host), input, pattern);
-}

@@ -16,21 +16,6 @@ namespace {
 // How far before a run an ID3v2 tag is looked for.
 constexpr int64_t kId3v2Window = 32768;
 
-// True when `frame` differs from the run's first frame (kept in `info`) in a
-// way the user lets end a stream. The options are read at each test.
-// An option is asked only about a field that differs: for one that matches,
-// its answer could not end the run.
-bool EndsRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
-  if (frame.SampleRate != info.SampleRate && host.SensitizeOn(Sensitize::Freq)) return true;
-  if ((frame.Layer != info.Layer || frame.MpegVersion != info.MpegVersion) &&
-      host.SensitizeOn(Sensitize::Version)) {
-    return true;
-  }
-  if (frame.ChannelMode != info.ChannelMode && host.SensitizeOn(Sensitize::Channel)) return true;
-  if (frame.CrcProtected != info.CrcProtected && host.SensitizeOn(Sensitize::Crc)) return true;
-  return false;
-}
-
 // Looks for an ID3v2 tag that ends exactly at `start`. The bytes before the
 // run are taken in file order the way a reader taking one byte at a time
 // would: after an "I" the next byte is consumed as the would-be "D", after
@@ -85,6 +70,19 @@ int64_t Id3v2Length(const uint8_t* h) {
 }
 
 }  // namespace
+
+// An option is asked only about a field that differs: for one that matches,
+// its answer could not end the run.
+bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
+  if (frame.SampleRate != info.SampleRate && host.SensitizeOn(Sensitize::Freq)) return true;
+  if ((frame.Layer != info.Layer || frame.MpegVersion != info.MpegVersion) &&
+      host.SensitizeOn(Sensitize::Version)) {
+    return true;
+  }
+  if (frame.ChannelMode != info.ChannelMode && host.SensitizeOn(Sensitize::Channel)) return true;
+  if (frame.CrcProtected != info.CrcProtected && host.SensitizeOn(Sensitize::Crc)) return true;
+  return false;
+}
 
 int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame) {
   avail = std::min<int64_t>(avail, frame.FrameLength);
@@ -163,7 +161,7 @@ int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tag
     if (!DecodeMpegHeader(header, frame)) break;
     if (count == 0) {
       TakeFirstFrameFormat(frame, info);
-    } else if (EndsRun(host, info, frame)) {
+    } else if (EndsMpegRun(host, info, frame)) {
       break;
     }
     if (split) {

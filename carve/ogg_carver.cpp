@@ -3,8 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "carve/carvers.h"
-#include "carve/extract.h"
 #include "carve/ogg_page.h"
 #include "carve/scan_pass.h"
 #include "output/naming.h"
@@ -76,7 +74,3 @@ class OggCarver : public Carver {
 }  // namespace
 
 std::unique_ptr<Carver> MakeOggCarver(Host& host) { return std::make_unique<OggCarver>(host); }
-
-int64_t ExtractOgg(Host& host, const std::string& input, const std::string& pattern) {
-  return RunScanPass(host, *MakeOggCarver(host), input, pattern);
-}

@@ -189,6 +189,7 @@ void ScanPass::reportStream(const Lane& lane, StreamReport& report, const CopySp
   report.bitrateKbps = facts.bitrateKbps;
   report.sampleRateHz = facts.sampleRateHz;
   report.seconds = facts.seconds;
+  report.channels = facts.channels;
   host_.StreamDone(report);
 }
 

@@ -28,6 +28,7 @@ struct StreamFacts {
   int64_t bitrateKbps = -1, sampleRateHz = -1;
   double seconds = -1;
   int64_t appendedBytes = 0;  // what afterCopy() appends to the output
+  int64_t channels = -1;
 };
 
 // What a carver puts into the scan pass.
@@ -40,7 +41,8 @@ class Carver {
   virtual Trigger trigger() const = 0;
   // Text after the quoted input name in the opening line.
   virtual const char* openingText() const = 0;
-  // "mp3", "ogg" or "wav", for the summary line.
+  // The format's kind name ("mp3", "ogg", "wav"...), for the summary line
+  // and the reports.
   virtual const char* kindName() const = 0;
   // MP3 and Ogg show progress after a rejected probe and after a stream is
   // written; WAVE shows it once when the walk ends.

@@ -4,8 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "carve/carvers.h"
-#include "carve/extract.h"
 #include "carve/scan_pass.h"
 #include "output/naming.h"
 #include "platform/file.h"
@@ -114,7 +112,3 @@ class WavCarver : public Carver {
 }  // namespace
 
 std::unique_ptr<Carver> MakeWavCarver(Host& host) { return std::make_unique<WavCarver>(host); }
-
-int64_t ExtractWav(Host& host, const std::string& input, const std::string& pattern) {
-  return RunScanPass(host, *MakeWavCarver(host), input, pattern);
-}

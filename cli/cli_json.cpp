@@ -76,6 +76,7 @@ std::string StreamJsonLine(const StreamReport& report) {
   PutMeasured(line, "bitrate_kbps", report.bitrateKbps);
   PutMeasured(line, "sample_rate_hz", report.sampleRateHz);
   PutMeasured(line, "seconds", report.seconds);
+  PutMeasured(line, "channels", report.channels);
   switch (report.status) {
     case StreamReport::Status::Written:
       line["status"] = "written";

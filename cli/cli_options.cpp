@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <istream>
@@ -7,9 +8,12 @@
 #include <string_view>
 #include <utility>
 
+#include "carve/formats.h"
 #include "platform/file.h"
 
 namespace {
+
+using Values = std::span<const std::string>;
 
 // A whole argument as a decimal integer (an optional sign, then digits).
 std::optional<int> ParseInt(std::string_view text) {
@@ -20,6 +24,159 @@ std::optional<int> ParseInt(std::string_view text) {
   return value;
 }
 
+bool Number(const std::string& name, const std::string& text, int low, int high, int& out,
+            std::string& error) {
+  std::optional<int> n = ParseInt(text);
+  if (!n || *n < low || *n > high) {
+    error = name + " must be a whole number from " + std::to_string(low) + " to " +
+            std::to_string(high) + " (got \"" + text + "\")";
+    return false;
+  }
+  out = *n;
+  return true;
+}
+
+// The formats of --formats: command words of formats, separated by commas.
+bool TakeFormats(CliOptions& o, const std::string& list, std::string& error) {
+  o.formats.clear();
+  size_t from = 0;
+  for (;;) {
+    const size_t comma = std::min(list.find(',', from), list.size());
+    const std::string word = list.substr(from, comma - from);
+    const FormatRow* row = FindFormat(word);
+    if (row == nullptr) {
+      error = "--formats: '" + word + "' is no format (" + [] {
+        std::string words;
+        for (const FormatRow& r : Formats())
+          words += (words.empty() ? "" : ", ") + std::string(r.command);
+        return words;
+      }() + ")";
+      return false;
+    }
+    if (std::find(o.formats.begin(), o.formats.end(), row) == o.formats.end()) {
+      o.formats.push_back(row);
+    }
+    if (comma == list.size()) return true;
+    from = comma + 1;
+  }
+}
+
+#define FLAG(field, setting) \
+  [](CliOptions& o, Values, std::string&) { return (o.field = setting, true); }
+
+// clang-format off
+constexpr CliOptionRow kOptions[] = {
+  {'o', "--output", "PATTERN",
+   "output name pattern (default: the working directory + \"output/%3.3d.mp3\"); %d number, "
+   "%f base name, %e extension, %% a percent sign", false,
+   [](CliOptions& o, Values v, std::string& error) {
+     o.output = v[0];
+     // An empty pattern would silently mean the default one.
+     if (o.output.empty()) error = "option --output needs a non-empty pattern";
+     return !o.output.empty();
+   }},
+  {0, "--range", "LOWER UPPER",
+   "scan LOWER% to UPPER% of each input (0..99, 1..100; default: the whole file)", false,
+   [](CliOptions& o, Values v, std::string& error) {
+     o.limitRange = true;
+     return Number("--range LOWER", v[0], kLowerPercentLowest, kLowerPercentHighest, o.lower,
+                   error) &&
+            Number("--range UPPER", v[1], kUpperPercentLowest, kUpperPercentHighest, o.upper,
+                   error);
+   }},
+  {0, "--frames", "N",
+   "minimum consecutive frames (Ogg: pages), 2..1000 (default 4)", false,
+   [](CliOptions& o, Values v, std::string& error) {
+     return Number("--frames", v[0], kMinFramesLowest, kMinFramesHighest, o.minFrames, error);
+   }},
+  {0, "--no-version-break", "", "a change of MPEG version or layer does not end a stream",
+   false, FLAG(breakOnVersion, false)},
+  {0, "--no-channel-break", "", "a change of channel mode does not end a stream", false,
+   FLAG(breakOnChannel, false)},
+  {0, "--no-freq-break", "", "a change of sampling frequency does not end a stream", false,
+   FLAG(breakOnFreq, false)},
+  {0, "--no-crc-break", "", "a change of CRC protection does not end a stream", false,
+   FLAG(breakOnCrc, false)},
+  {0, "--no-id3v2", "", "do not copy the ID3v2 tag before a stream", false,
+   FLAG(copyId3v2, false)},
+  {0, "--no-id3v1", "", "do not copy the ID3v1 tag after an MP3 stream", false,
+   FLAG(copyId3v1, false)},
+  {0, "--tag-ini", "FILE", "new ID3v1 tags from a tag INI file (mp3 and all)", false,
+   [](CliOptions& o, Values v, std::string&) {
+     o.useTagIni = true;
+     o.tagIni = v[0];
+     return true;
+   }},
+  {0, "--formats", "LIST",
+   "the formats all runs, their command words separated by commas (default: every one)",
+   true, [](CliOptions& o, Values v, std::string& error) { return TakeFormats(o, v[0], error); }},
+  {0, "--yes", "", "answer Yes to the questions the window would ask", false, FLAG(yes, true)},
+  {0, "--abort-on-error", "", "answer Abort instead of Ignore when writing a stream fails",
+   false, FLAG(abortOnError, true)},
+  {0, "--json", "",
+   "JSON Lines instead of the log lines: one object for the begin and the end of each pass, "
+   "for every stream and for every failure outside a stream", true, FLAG(json, true)},
+  {'q', "--quiet", "",
+   "no log lines and no progress (messages still go to standard error)", true,
+   FLAG(quiet, true)},
+  {0, "--files-from", "FILE",
+   "read more input names from FILE, one a line; - reads them from standard input", false,
+   [](CliOptions& o, Values v, std::string& error) {
+     o.filesFrom = v[0];
+     if (o.filesFrom.empty()) error = "option --files-from needs a file name";
+     return !o.filesFrom.empty();
+   }},
+  {'n', "--dry-run", "", "find, measure and log every stream, write nothing", true,
+   FLAG(dryRun, true)},
+  {0, "--no-clobber", "",
+   "fail a stream whose output file exists already or was written earlier in the run", true,
+   FLAG(noClobber, true)},
+  {0, "--full-id3v2", "",
+   "find ID3v2 tags by their whole size, up to 16 MiB before a stream (mp3)", false,
+   FLAG(fullId3v2, true)},
+  {0, "--split-xing", "", "split MP3 streams at encoder (Xing/Info/VBRI) headers", false,
+   FLAG(splitXing, true)},
+  {0, "--wav-any-chunk", "", "find WAVE files whose \"fmt \" chunk is not the first", false,
+   FLAG(wavAnyChunk, true)},
+  {0, "--ogg-whole", "",
+   "keep an Ogg stream from its first to its last page whatever its page count; log its real "
+   "length", false, FLAG(oggWhole, true)},
+  {0, "--extended", "", "all four of the above", false,
+   [](CliOptions& o, Values, std::string&) {
+     o.fullId3v2 = o.splitXing = o.wavAnyChunk = o.oggWhole = true;
+     return true;
+   }},
+  {'h', "--help", "", "this usage", false, FLAG(help, true)},
+  {0, "--version", "", "print the version and exit", false, FLAG(version, true)},
+};
+// clang-format on
+
+#undef FLAG
+
+// How many values an option takes: the words of its value names.
+size_t ValueCount(const CliOptionRow& row) {
+  if (row.values.empty()) return 0;
+  return 1 + std::count(row.values.begin(), row.values.end(), ' ');
+}
+
+const CliOptionRow* FindLong(std::string_view name) {
+  for (const CliOptionRow& row : kOptions) {
+    if (row.longName == name) return &row;
+  }
+  return nullptr;
+}
+
+const CliOptionRow* FindShort(char name) {
+  for (const CliOptionRow& row : kOptions) {
+    if (row.shortName != 0 && row.shortName == name) return &row;
+  }
+  return nullptr;
+}
+
+bool IsCommandWord(const std::string& word) {
+  return word == "all" || word == "crc" || FindFormat(word) != nullptr;
+}
+
 class ArgReader {
  public:
   ArgReader(const std::vector<std::string>& args, CliOptions& options, std::string& error)
@@ -28,11 +185,13 @@ class ArgReader {
   bool run();
 
  private:
-  bool option(const std::string& arg);
-  // The value of an option: the text after "=" when the argument held one,
-  // otherwise the next argument, whatever it looks like ("--range -1 50").
-  bool value(const std::string& name, std::optional<std::string>& inlineValue, std::string& out);
-  bool number(const std::string& name, const std::string& text, int low, int high, int& out);
+  // A long option, or a group of short ones ("-qn", "-oout/%d.mp3").
+  bool longOption(const std::string& arg);
+  bool shortOptions(const std::string& arg);
+  // Applies `row` as given by the user as `name`; `inlineValue` is the text
+  // after "=" or after a short option's letter, when there was any.
+  bool apply(const CliOptionRow& row, const std::string& name,
+             std::optional<std::string> inlineValue);
   bool fail(const std::string& message) {
     error_ = message;
     return false;
@@ -42,143 +201,145 @@ class ArgReader {
   CliOptions& o_;
   std::string& error_;
   size_t i_ = 0;
+  std::vector<const CliOptionRow*> given_;
 };
 
 bool ArgReader::run() {
-  if (!args_.empty()) {
-    const std::string& first = args_[0];
-    if (first == "mp3" || first == "ogg" || first == "wav" || first == "all" || first == "crc") {
-      o_.command = first == "mp3"   ? CliCommand::Mp3
-                   : first == "ogg" ? CliCommand::Ogg
-                   : first == "wav" ? CliCommand::Wav
-                   : first == "all" ? CliCommand::All
-                                    : CliCommand::Crc;
-      i_ = 1;
-    }
-  }
-  bool optionsEnded = false;
+  bool optionsEnded = false, commandGiven = false;
   for (; i_ < args_.size(); ++i_) {
     const std::string& arg = args_[i_];
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      if (!option(arg)) return false;
+      if (!(arg[1] == '-' ? longOption(arg) : shortOptions(arg))) return false;
       if (o_.help || o_.version) return true;
+    } else if (!optionsEnded && !commandGiven && o_.inputs.empty() && IsCommandWord(arg)) {
+      // The command word stands before the inputs, before or after options.
+      o_.command = arg;
+      commandGiven = o_.commandGiven = true;
+    } else if (!optionsEnded && !o_.inputs.empty() && IsCommandWord(arg)) {
+      return fail("the command word '" + arg +
+                  "' must come before the inputs (after \"--\" it is an input name)");
     } else {
       o_.inputs.push_back(arg);
     }
   }
-  if (o_.useTagIni && o_.command != CliCommand::Mp3 && o_.command != CliCommand::All) {
-    return fail("--tag-ini is for the mp3 and all commands only");
+  const bool tagIniRead = o_.command == "all" || (FindFormat(o_.command) != nullptr &&
+                                                  FindFormat(o_.command)->readsTagIni);
+  if (o_.useTagIni && !tagIniRead) {
+    std::string words;
+    for (const FormatRow& row : Formats()) {
+      if (row.readsTagIni) words += std::string(row.command) + " and ";
+    }
+    return fail("--tag-ini is for the " + words + "all commands only");
   }
-  if (o_.command == CliCommand::Crc) {
-    for (auto [given, name] : {std::pair{o_.json, "--json"},
-                               {o_.quiet, "--quiet"},
-                               {o_.dryRun, "--dry-run"},
-                               {o_.noClobber, "--no-clobber"}}) {
-      if (given) return fail(std::string(name) + " is for the carving commands only");
+  for (const CliOptionRow* row : given_) {
+    if (row->carvingOnly && o_.command == "crc") {
+      return fail(std::string(row->longName) + " is for the carving commands only");
+    }
+    if (row->longName == "--formats" && o_.command != "all") {
+      return fail("--formats is for the all command only");
     }
   }
   if (o_.inputs.empty() && o_.filesFrom.empty()) return fail("no input file");
   return true;
 }
 
-bool ArgReader::option(const std::string& arg) {
-  std::string name = arg;
-  std::optional<std::string> inlineValue;
-  if (arg.starts_with("--")) {
-    size_t eq = arg.find('=');
-    if (eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      inlineValue = arg.substr(eq + 1);
+bool ArgReader::longOption(const std::string& arg) {
+  const size_t eq = arg.find('=');
+  const std::string name = arg.substr(0, eq);
+  const CliOptionRow* row = FindLong(name);
+  if (row == nullptr) return fail("unknown option " + arg);
+  return apply(*row, name,
+               eq == std::string::npos ? std::nullopt : std::optional(arg.substr(eq + 1)));
+}
+
+bool ArgReader::shortOptions(const std::string& arg) {
+  for (size_t k = 1; k < arg.size(); ++k) {
+    const CliOptionRow* row = FindShort(arg[k]);
+    if (row == nullptr) {
+      return fail("unknown option " + (k == 1 ? arg : "-" + arg.substr(k, 1) + " in " + arg));
     }
-  } else if (arg.starts_with("-o") && arg.size() > 2) {
-    name = "-o";
-    inlineValue = arg.substr(2);
+    const std::string name = std::string("-") + arg[k];
+    if (ValueCount(*row) > 0) {
+      // The rest of the group is its value; none: the next argument is.
+      return apply(*row, name,
+                   k + 1 < arg.size() ? std::optional(arg.substr(k + 1)) : std::nullopt);
+    }
+    if (!apply(*row, name, std::nullopt)) return false;
+    if (o_.help || o_.version) return true;
   }
-
-  auto flag = [&](bool& field, bool setting) {
-    if (inlineValue) return fail("option " + name + " takes no value");
-    field = setting;
-    return true;
-  };
-  if (name == "-h" || name == "--help") return flag(o_.help, true);
-  if (name == "--version") return flag(o_.version, true);
-  if (name == "--no-version-break") return flag(o_.breakOnVersion, false);
-  if (name == "--no-channel-break") return flag(o_.breakOnChannel, false);
-  if (name == "--no-freq-break") return flag(o_.breakOnFreq, false);
-  if (name == "--no-crc-break") return flag(o_.breakOnCrc, false);
-  if (name == "--no-id3v2") return flag(o_.copyId3v2, false);
-  if (name == "--no-id3v1") return flag(o_.copyId3v1, false);
-  if (name == "--yes") return flag(o_.yes, true);
-  if (name == "--abort-on-error") return flag(o_.abortOnError, true);
-  if (name == "--json") return flag(o_.json, true);
-  if (name == "-q" || name == "--quiet") return flag(o_.quiet, true);
-  if (name == "-n" || name == "--dry-run") return flag(o_.dryRun, true);
-  if (name == "--no-clobber") return flag(o_.noClobber, true);
-  // The extended detection rules.
-  if (name == "--full-id3v2") return flag(o_.fullId3v2, true);
-  if (name == "--split-xing") return flag(o_.splitXing, true);
-  if (name == "--wav-any-chunk") return flag(o_.wavAnyChunk, true);
-  if (name == "--ogg-whole") return flag(o_.oggWhole, true);
-  if (name == "--extended") {
-    return flag(o_.fullId3v2, true) && flag(o_.splitXing, true) && flag(o_.wavAnyChunk, true) &&
-           flag(o_.oggWhole, true);
-  }
-
-  std::string text;
-  if (name == "-o" || name == "--output") {
-    if (!value(name, inlineValue, o_.output)) return false;
-    // An empty pattern would silently mean the default one.
-    if (o_.output.empty()) return fail("option " + name + " needs a non-empty pattern");
-    return true;
-  }
-  if (name == "--files-from") {
-    return value(name, inlineValue, o_.filesFrom) &&
-           (!o_.filesFrom.empty() || fail("option --files-from needs a file name"));
-  }
-  if (name == "--tag-ini") {
-    o_.useTagIni = true;
-    return value(name, inlineValue, o_.tagIni);
-  }
-  if (name == "--frames") {
-    return value(name, inlineValue, text) && number(name, text, 2, 1000, o_.minFrames);
-  }
-  if (name == "--range") {
-    if (inlineValue) return fail("option --range takes two values: --range LOWER UPPER");
-    std::string upperText;
-    if (!value(name, inlineValue, text) || !value(name, inlineValue, upperText)) return false;
-    o_.limitRange = true;
-    return number("--range LOWER", text, 0, 99, o_.lower) &&
-           number("--range UPPER", upperText, 1, 100, o_.upper);
-  }
-  return fail("unknown option " + arg);
-}
-
-bool ArgReader::value(const std::string& name, std::optional<std::string>& inlineValue,
-                      std::string& out) {
-  if (inlineValue) {
-    out = *inlineValue;
-    inlineValue.reset();
-    return true;
-  }
-  if (i_ + 1 >= args_.size()) return fail("option " + name + " needs a value");
-  out = args_[++i_];
   return true;
 }
 
-bool ArgReader::number(const std::string& name, const std::string& text, int low, int high,
-                       int& out) {
-  std::optional<int> n = ParseInt(text);
-  if (!n || *n < low || *n > high) {
-    return fail(name + " must be a whole number from " + std::to_string(low) + " to " +
-                std::to_string(high) + " (got \"" + text + "\")");
+bool ArgReader::apply(const CliOptionRow& row, const std::string& name,
+                      std::optional<std::string> inlineValue) {
+  const size_t count = ValueCount(row);
+  std::vector<std::string> values;
+  if (count == 0 && inlineValue) return fail("option " + name + " takes no value");
+  if (count > 1 && inlineValue) {
+    return fail("option " + name + " takes " + std::to_string(count) + " values: " + name + " " +
+                std::string(row.values));
   }
-  out = *n;
+  if (inlineValue) values.push_back(*inlineValue);
+  // The other values are the next arguments, whatever they look like
+  // ("--range -1 50").
+  while (values.size() < count) {
+    if (i_ + 1 >= args_.size()) return fail("option " + name + " needs a value");
+    values.push_back(args_[++i_]);
+  }
+  given_.push_back(&row);
+  std::string error;
+  if (!row.apply(o_, values, error)) {
+    // The message names the option as the user gave it.
+    if (error.starts_with("option " + std::string(row.longName)) && name != row.longName) {
+      error.replace(7, row.longName.size(), name);
+    }
+    return fail(error);
+  }
   return true;
+}
+
+// Breaks `text` into lines of at most `width` characters after `indent`
+// blanks, the first line going on from `first`.
+std::string Wrapped(std::string first, std::string_view text, size_t indent, size_t width) {
+  std::string out;
+  std::string line = std::move(first);
+  if (line.size() + 1 > indent) {
+    out += line + "\n";
+    line.clear();
+  }
+  line.resize(indent, ' ');
+  size_t from = 0;
+  bool empty = true;
+  while (from < text.size()) {
+    size_t blank = text.find(' ', from);
+    if (blank == std::string_view::npos) blank = text.size();
+    const std::string_view word = text.substr(from, blank - from);
+    if (!empty && line.size() + 1 + word.size() > width) {
+      out += line + "\n";
+      line.assign(indent, ' ');
+      empty = true;
+    }
+    if (!empty) line += ' ';
+    line += word;
+    empty = false;
+    from = blank + 1;
+  }
+  return out + line + "\n";
 }
 
 }  // namespace
+
+std::span<const CliOptionRow> CliOptionRows() { return kOptions; }
+
+std::vector<std::string> CliCommandWords() {
+  std::vector<std::string> words;
+  for (const FormatRow& row : Formats()) words.emplace_back(row.command);
+  words.emplace_back("all");
+  words.emplace_back("crc");
+  return words;
+}
 
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
                      std::string& error) {
@@ -203,51 +364,35 @@ void ReadInputList(const std::string& path, std::istream& standardInput,
 }
 
 std::string CliUsageText() {
-  return "Usage: zandrel-cli [mp3|ogg|wav|all|crc] [OPTION]... INPUT...\n"
-         "Finds audio streams inside INPUT files and writes each to a file of its own.\n"
-         "  mp3 (the default) carves MPEG audio Layer III streams, ogg Ogg Vorbis\n"
-         "  streams, wav RIFF WAVE files; all carves all three in one read of each\n"
-         "  INPUT; crc prints the CRC-32 of every INPUT.\n"
-         "\n"
-         "  -o, --output PATTERN  output name pattern (default: the working directory +\n"
-         "                        \"output/%3.3d.mp3\"); %d number, %f base name,\n"
-         "                        %e extension, %% a percent sign\n"
-         "  --range LOWER UPPER   scan LOWER% to UPPER% of each input (0..99, 1..100;\n"
-         "                        default: the whole file)\n"
-         "  --frames N            minimum consecutive frames (Ogg: pages), 2..1000\n"
-         "                        (default 4)\n"
-         "  --no-version-break --no-channel-break --no-freq-break --no-crc-break\n"
-         "                        let that change not end a stream (each default: it\n"
-         "                        ends it)\n"
-         "  --no-id3v2 --no-id3v1 do not copy that tag with a stream\n"
-         "  --tag-ini FILE        new ID3v1 tags from a tag INI file (mp3 and all)\n"
-         "  --yes                 answer Yes to the questions the window would ask\n"
-         "  --abort-on-error      answer Abort instead of Ignore when writing a stream\n"
-         "                        fails\n"
-         "  --json                JSON Lines instead of the log lines: one object for\n"
-         "                        the begin and the end of each pass, for every\n"
-         "                        stream and for every failure outside a stream\n"
-         "  -q, --quiet           no log lines and no progress (messages still go to\n"
-         "                        standard error)\n"
-         "  --files-from FILE     read more input names from FILE, one a line; - reads\n"
-         "                        them from standard input\n"
-         "  -n, --dry-run         find, measure and log every stream, write nothing\n"
-         "  --no-clobber          fail a stream whose output file exists already or was\n"
-         "                        written earlier in the run\n"
-         "  --full-id3v2          find ID3v2 tags by their whole size, up to 16 MiB\n"
-         "                        before a stream (mp3)\n"
-         "  --split-xing          split MP3 streams at encoder (Xing/Info/VBRI) headers\n"
-         "  --wav-any-chunk       find WAVE files whose \"fmt \" chunk is not the first\n"
-         "  --ogg-whole           keep an Ogg stream from its first to its last page\n"
-         "                        whatever its page count; log its real length\n"
-         "  --extended            all four of the above\n"
-         "  -h, --help            this usage\n"
-         "  --version             print the version and exit\n"
-         "  --                    the arguments after it are input names\n"
-         "\n"
-         "Log lines go to standard output, messages to standard error.\n"
-         "Exit status: 0 all inputs scanned without failure; 1 an input missing or a\n"
-         "failure reported; 2 a usage error or a run refused by a check.\n";
+  constexpr size_t kIndent = 24, kWidth = 79;
+  std::string words;
+  for (const std::string& word : CliCommandWords()) words += (words.empty() ? "" : "|") + word;
+  std::string text = "Usage: zandrel-cli [" + words + "] [OPTION]... INPUT...\n" +
+                     "Finds audio streams inside INPUT files and writes each to a file of its "
+                     "own.\nThe command word may come before or after the options, before the "
+                     "inputs.\n\n";
+  for (const FormatRow& row : Formats()) {
+    text += Wrapped("  " + std::string(row.command), row.usage, 8, kWidth);
+  }
+  text +=
+      Wrapped("  all", "every format in one read of each INPUT (--formats limits it)", 8, kWidth);
+  text += Wrapped("  crc", "print the CRC-32 of every INPUT", 8, kWidth);
+  text += "\n";
+  for (const CliOptionRow& row : kOptions) {
+    std::string names = "  ";
+    names += row.shortName != 0 ? std::string("-") + row.shortName + ", " : "";
+    names += std::string(row.longName);
+    if (!row.values.empty()) names += " " + std::string(row.values);
+    text += Wrapped(names, row.help, kIndent, kWidth);
+  }
+  text += Wrapped("  --", "the arguments after it are input names", kIndent, kWidth);
+  text +=
+      "\n"
+      "Short options may be combined (-qn).\n"
+      "Log lines go to standard output, messages to standard error.\n"
+      "Exit status: 0 all inputs scanned without failure; 1 an input missing or a\n"
+      "failure reported; 2 a usage error or a run refused by a check.\n";
+  return text;
 }
 
 std::string CliVersionText() { return "zandrel " ZANDREL_VERSION; }

@@ -2,18 +2,26 @@
 // in for the window's settings, and the input names.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-enum class CliCommand { Mp3, Ogg, Wav, All, Crc };
+#include "carve/settings_bounds.h"
+
+struct FormatRow;
 
 struct CliOptions {
-  CliCommand command = CliCommand::Mp3;
+  // The command word: a format's, "all" or "crc".
+  std::string command = "mp3";
+  bool commandGiven = false;  // whether the arguments named it
+  // The formats `all` runs (--formats); empty: every format it runs.
+  std::vector<const FormatRow*> formats;
   // Empty: the working directory + "/output/%3.3d.mp3".
   std::string output;
   bool limitRange = false;
-  int lower = 50, upper = 100;
-  int minFrames = 4;
+  int lower = kLowerPercentDefault, upper = kUpperPercentDefault;
+  int minFrames = kMinFramesDefault;
   bool breakOnVersion = true, breakOnChannel = true, breakOnFreq = true, breakOnCrc = true;
   bool copyId3v1 = true, copyId3v2 = true;
   bool useTagIni = false;
@@ -36,6 +44,26 @@ struct CliOptions {
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
   std::vector<std::string> inputs;
 };
+
+// One option of the command line. The parser, --help, the manual page and
+// the completion are all made from the table of them.
+struct CliOptionRow {
+  char shortName;             // 0: none
+  std::string_view longName;  // "--output"
+  // The names of its values ("PATTERN", "LOWER UPPER"); empty for a flag.
+  std::string_view values;
+  std::string_view help;  // its text in --help
+  // Whether it is for the carving commands only (not for crc).
+  bool carvingOnly;
+  // Takes the option into `options`; false with `error` set on a bad value.
+  bool (*apply)(CliOptions& options, std::span<const std::string> values, std::string& error);
+};
+
+std::span<const CliOptionRow> CliOptionRows();
+
+// The command words of zandrel-cli: the formats' in table order, then "all"
+// and "crc".
+std::vector<std::string> CliCommandWords();
 
 // Reads the arguments after the program name. On a usage error returns false
 // with `error` holding a one-line description; with --help returns true and

@@ -9,7 +9,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "carve/extract.h"
+#include "carve/formats.h"
 #include "cli/cli_host.h"
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"
@@ -155,41 +155,32 @@ int Runner::carve() {
   host.setRunInputs(&inputs);
   for (const std::string& input : o_.inputs) {
     host.setCurrentInput(input);
-    switch (o_.command) {
-      case CliCommand::Mp3:
-        ExtractMp3(host, input, pattern);
-        break;
-      case CliCommand::Ogg:
-        ExtractOgg(host, input, pattern);
-        break;
-      case CliCommand::Wav:
-        ExtractWav(host, input, pattern);
-        break;
-      case CliCommand::All:
-        ExtractAll(host, input, pattern);
-        break;
-      case CliCommand::Crc:
-        break;
+    if (o_.command == "all") {
+      ExtractFormats(host, o_.formats.empty() ? AllFormatRows() : o_.formats, input, pattern);
+    } else {
+      ExtractFormat(host, *FindFormat(o_.command), input, pattern);
     }
   }
   progress_.clear();
   return host.failureReported() ? kExitFailure : kExitOk;
 }
 
-// A first argument that looks like a command word but is neither one nor the
-// name of a file is taken for a mistyped command ("mp4").
-bool IsMistypedCommand(const std::vector<std::string>& args, const CliOptions& options) {
-  if (args.empty() || options.inputs.empty() || options.inputs.front() != args.front()) {
-    return false;
-  }
-  const std::string& word = args.front();
-  // "mp3 mp3" scans a file named "mp3".
-  for (const char* command : {"mp3", "ogg", "wav", "all", "crc"}) {
-    if (word == command) return false;
-  }
+// With no command word given, a first input that looks like one but names
+// no file is taken for a mistyped command ("mp4"). "mp3 mp3" scans a file
+// named "mp3".
+bool IsMistypedCommand(const CliOptions& options) {
+  if (options.commandGiven || options.inputs.empty()) return false;
+  const std::string& word = options.inputs.front();
   return std::all_of(word.begin(), word.end(),
                      [](unsigned char c) { return std::isalnum(c) != 0; }) &&
          !FileExists(word);
+}
+
+// The command words, as a list for a message.
+std::string CommandList() {
+  std::string list;
+  for (const std::string& word : CliCommandWords()) list += (list.empty() ? "" : ", ") + word;
+  return list;
 }
 
 }  // namespace
@@ -211,9 +202,9 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     out << CliVersionText() << std::endl;
     return kExitOk;
   }
-  if (IsMistypedCommand(args, options)) {
-    err << "zandrel-cli: '" << args.front()
-        << "' is neither a command (mp3, ogg, wav, all, crc) nor an existing file"
+  if (IsMistypedCommand(options)) {
+    err << "zandrel-cli: '" << options.inputs.front() << "' is neither a command (" << CommandList()
+        << ") nor an existing file"
         << "\nTry 'zandrel-cli --help' for more information." << std::endl;
     return kExitRefused;
   }
@@ -235,7 +226,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
   int status;
   try {
     Runner runner(options, out, err, terminal);
-    status = options.command == CliCommand::Crc ? runner.crc() : runner.carve();
+    status = options.command == "crc" ? runner.crc() : runner.carve();
   } catch (const std::exception& e) {
     // A failure that no pass handles ends the run, as it ends the window's.
     out.flush();

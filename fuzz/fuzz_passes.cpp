@@ -1,15 +1,16 @@
-// The three whole scan passes on a fuzzed input, or the one-read pass of all
-// three: a mode byte, an options byte and a byte whose low four bits turn on
-// the extended rules, then the input. Afterwards the input is unchanged and
-// every output is a byte range of it; the one-read pass, walking many blocks
-// between two looks at the clock, writes exactly the files that the three
-// passes, pumping at every block, write one after the other.
+// The whole scan pass of every format of the table on a fuzzed input, or the
+// one-read pass of all of them: a mode byte, an options byte and a byte whose
+// low four bits turn on the extended rules, then the input. Afterwards the
+// input is unchanged and every output is a byte range of it; the one-read
+// pass, walking many blocks between two looks at the clock, writes exactly
+// the files that the passes, pumping at every block, write one after the
+// other.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 
-#include "carve/extract.h"
+#include "carve/formats.h"
 #include "fuzz_support.h"
 #include "platform/file.h"
 #include "support/script_host.h"
@@ -47,28 +48,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.oggWhole = rules & 8;
   host.defaultAnswer = (mode & 0x80) ? BoxAnswer::Abort : BoxAnswer::Ignore;
   std::string pattern = FuzzDir() + "/out/%d.mp3";
-  switch (mode % 4) {
-    case 0:
-      ExtractMp3(host, path, pattern);
-      break;
-    case 1:
-      ExtractOgg(host, path, pattern);
-      break;
-    case 2:
-      ExtractWav(host, path, pattern);
-      break;
-    default: {
-      host.defaultAnswer = BoxAnswer::Ignore;
-      ExtractMp3(host, path, pattern);
-      ExtractOgg(host, path, pattern);
-      ExtractWav(host, path, pattern);
-      ClearFuzzFolder("all");
-      ScriptHost all = host;
-      all.pumpIntervalMs = 60000;
-      ExtractAll(all, path, FuzzDir() + "/all/%d.mp3");
-      if (FilesIn(FuzzDir() + "/all") != FilesIn(FuzzDir() + "/out")) std::abort();
-      break;
-    }
+  // One mode for each format, and one for all of them.
+  const std::span<const FormatRow> formats = Formats();
+  const size_t which = mode % (formats.size() + 1);
+  if (which < formats.size()) {
+    ExtractFormat(host, formats[which], path, pattern);
+  } else {
+    host.defaultAnswer = BoxAnswer::Ignore;
+    const std::vector<const FormatRow*> rows = AllFormatRows();
+    for (const FormatRow* row : rows) ExtractFormat(host, *row, path, pattern);
+    ClearFuzzFolder("all");
+    ScriptHost all = host;
+    all.pumpIntervalMs = 60000;
+    ExtractFormats(all, rows, path, FuzzDir() + "/all/%d.mp3");
+    if (FilesIn(FuzzDir() + "/all") != FilesIn(FuzzDir() + "/out")) std::abort();
   }
   if (File::OpenCount() != 0) std::abort();
   if (ReadBytes(path) != input) std::abort();

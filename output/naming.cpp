@@ -129,6 +129,34 @@ std::string ReplaceLastThree(const std::string& pattern, const std::string& ext)
   return pattern.substr(0, pattern.size() - 3) + ext;
 }
 
+std::string ReplaceExtension(const std::string& pattern, const std::string& ext) {
+  const size_t slash = pattern.rfind('/');
+  size_t i = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = std::string::npos;
+  std::string literal;
+  Conversion conv;
+  for (;;) {
+    // The literal bytes before the next conversion; a '.' among them is the
+    // last one so far.
+    const size_t from = i;
+    literal.clear();
+    const bool more = NextConversion(pattern, i, literal, false, conv);
+    size_t scan = from;
+    for (size_t k = 0; k < literal.size(); ++k, ++scan) {
+      if (pattern[scan] == '%') ++scan;  // "%%" gives one literal '%'
+      if (literal[k] == '.') dot = scan;
+    }
+    if (!more) break;
+  }
+  if (dot == std::string::npos) return pattern + "." + ext;
+  return pattern.substr(0, dot + 1) + ext;
+}
+
+std::string NameWithExtension(const std::string& pattern, const std::string& baseName,
+                              int64_t number, const std::string& ext) {
+  return ExpandOutputName(ReplaceExtension(pattern, ext), baseName, number, ext);
+}
+
 std::string FormatWithNumber(const std::string& pattern, int64_t number) {
   auto invalid = [&pattern]() {
     return IoError(kIoInvalidArgument,

@@ -26,6 +26,17 @@ std::string DefaultOutputPattern(const std::string& dir);
 // pattern shorter than three bytes is replaced whole.
 std::string ReplaceLastThree(const std::string& pattern, const std::string& ext);
 
+// The pattern with the extension of its last path component replaced by
+// `ext`: the text after the last '.' that is no part of a conversion
+// ("%3.3d" holds none), or "." + `ext` appended when there is no such '.'.
+std::string ReplaceExtension(const std::string& pattern, const std::string& ext);
+
+// The output name of stream `number` for a format whose files take the
+// extension `ext`: the pattern's extension replaced, then expanded as the MP3
+// carver expands it, with "%e" giving `ext`.
+std::string NameWithExtension(const std::string& pattern, const std::string& baseName,
+                              int64_t number, const std::string& ext);
+
 // Formats `pattern` with one integer argument the way the Ogg carver names
 // its files: conversions "d", "u" and "x" with an optional "-", a width and a
 // precision, and "%%". Any other conversion, or more than one conversion,

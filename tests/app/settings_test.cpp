@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "app_test_util.h"
+#include "carve/formats.h"
 #include "output/naming.h"
 #include "platform/file.h"
 
@@ -260,11 +261,18 @@ class SettingsTest : public QObject {
     auto* menu = w.find<QMenu>("PopupMenu1");
     QVERIFY(menu);
     const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 6);
-    const QStringList names = {"N1", "N2", "N3", "OggVorbis1", "RiffWAV1", "AllFormats1"};
-    const QStringList texts = {
-        "ログのクリア(&C)",     "出力フォルダを開く(&O)", "",
-        "OggVorbisを抽出(α版)", "Riff WAVを抽出(適当)",   "すべての形式を抽出"};
+    // The classic entries, then those of the later formats in the table's
+    // order, then the one for all formats.
+    QStringList names = {"N1", "N2", "N3", "OggVorbis1", "RiffWAV1"};
+    QStringList texts = {"ログのクリア(&C)", "出力フォルダを開く(&O)", "", "OggVorbisを抽出(α版)",
+                         "Riff WAVを抽出(適当)"};
+    for (const FormatRow& row : Formats().subspan(3)) {
+      names << QString::fromUtf8(row.menuObject.data(), row.menuObject.size());
+      texts << QString::fromUtf8(row.menuText.data(), row.menuText.size());
+    }
+    names << "AllFormats1";
+    texts << "すべての形式を抽出";
+    QCOMPARE(actions.size(), names.size());
     for (int i = 0; i < actions.size(); ++i) {
       QCOMPARE(actions[i]->objectName(), names[i]);
       QCOMPARE(actions[i]->isSeparator(), i == 2);

@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 
+#include "carve/formats.h"
 #include "cli/cli_run.h"
 
 namespace {
@@ -17,7 +18,7 @@ TEST(CliOptions, DefaultsMatchTheWindowsDefaults) {
   CliOptions o;
   std::string error;
   ASSERT_TRUE(ParseCliOptions({"in.bin"}, o, error)) << error;
-  EXPECT_EQ(o.command, CliCommand::Mp3);
+  EXPECT_EQ(o.command, "mp3");
   EXPECT_EQ(o.output, "");
   EXPECT_FALSE(o.limitRange);
   EXPECT_EQ(o.minFrames, 4);
@@ -93,20 +94,22 @@ TEST(CliOptions, ValuesMayFollowAnEqualsSignAndOptionsMayFollowInputs) {
   EXPECT_EQ(o.inputs, (Args{"a", "b"}));
 }
 
-TEST(CliOptions, TheCommandWordCountsOnlyInFirstPlace) {
+TEST(CliOptions, TheCommandWordStandsAnywhereBeforeTheInputs) {
   struct Case {
     Args args;
-    CliCommand command;
+    std::string command;
     Args inputs;
   };
   const Case cases[] = {
-      {{"mp3", "x"}, CliCommand::Mp3, {"x"}},
-      {{"ogg", "x"}, CliCommand::Ogg, {"x"}},
-      {{"wav", "x"}, CliCommand::Wav, {"x"}},
-      {{"crc", "x", "y"}, CliCommand::Crc, {"x", "y"}},
-      {{"x", "crc"}, CliCommand::Mp3, {"x", "crc"}},
-      {{"MP3", "x"}, CliCommand::Mp3, {"MP3", "x"}},
-      {{"wav", "ogg"}, CliCommand::Wav, {"ogg"}},
+      {{"mp3", "x"}, "mp3", {"x"}},
+      {{"ogg", "x"}, "ogg", {"x"}},
+      {{"wav", "x"}, "wav", {"x"}},
+      {{"crc", "x", "y"}, "crc", {"x", "y"}},
+      {{"MP3", "x"}, "mp3", {"MP3", "x"}},
+      {{"wav", "ogg"}, "wav", {"ogg"}},
+      {{"--frames", "2", "ogg", "-o", "out/%3.3d.ogg", "x.bin"}, "ogg", {"x.bin"}},
+      {{"-q", "all", "x"}, "all", {"x"}},
+      {{"--", "ogg", "x"}, "mp3", {"ogg", "x"}},
   };
   for (const Case& c : cases) {
     CliOptions o;
@@ -115,6 +118,28 @@ TEST(CliOptions, TheCommandWordCountsOnlyInFirstPlace) {
     EXPECT_EQ(o.command, c.command) << c.args[0];
     EXPECT_EQ(o.inputs, c.inputs) << c.args[0];
   }
+  // Every format of the table is a command.
+  for (const std::string& word : CliCommandWords()) {
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCliOptions({"--frames", "3", word, "x"}, o, error)) << error;
+    EXPECT_EQ(o.command, word);
+  }
+}
+
+TEST(CliOptions, ShortFlagsCombineAndFormatsLimitAll) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseCliOptions({"all", "-qno", "out/%d", "--formats", "wav,mp3,wav", "x"}, o, error))
+      << error;
+  EXPECT_TRUE(o.quiet && o.dryRun);
+  EXPECT_EQ(o.output, "out/%d");
+  ASSERT_EQ(o.formats.size(), 2u);
+  EXPECT_EQ(o.formats[0]->command, "wav");
+  EXPECT_EQ(o.formats[1]->command, "mp3");
+  ASSERT_TRUE(ParseCliOptions({"-nqoout/%d", "x"}, o, error)) << error;
+  EXPECT_TRUE(o.quiet && o.dryRun);
+  EXPECT_EQ(o.output, "out/%d");
 }
 
 TEST(CliOptions, DoubleDashEndsTheOptionsAndALoneDashIsAnInput) {
@@ -171,6 +196,13 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
       {{"--files-from"}, "--files-from"},
       {{"--files-from=", "x"}, "--files-from"},
       {{"--json=1", "x"}, "--json"},
+      {{"x", "crc"}, "the command word 'crc' must come before the inputs"},
+      {{"-qz", "x"}, "-z in -qz"},
+      {{"-o", "", "x"}, "-o needs a non-empty pattern"},
+      {{"all", "--formats", "mp3,flacc", "x"}, "'flacc' is no format"},
+      {{"all", "--formats=", "x"}, "'' is no format"},
+      {{"ogg", "--formats", "mp3", "x"}, "--formats is for the all command only"},
+      {{"--frames", "2", "mp4", "x.bin"}, "'mp4' is neither a command"},
       // A word that is no command and names no file.
       {{"mp4", "x.bin"}, "'mp4' is neither a command"},
       {{"Wav2", "x.bin"}, "'Wav2' is neither a command"},

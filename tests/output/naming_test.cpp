@@ -176,3 +176,22 @@ TEST(FormatWithNumber, InvalidPatternsThrowWithTheirMessage) {
     }
   }
 }
+
+TEST(NameWithExtension, ReplacesTheLastLiteralDotOrAppendsOne) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"out/%3.3d.mp3", "out/007.flac"},
+           {"out/%3.3d", "out/007.flac"},         // the '.' of a conversion is none
+           {"out.d/%d", "out.d/7.flac"},          // nor one of a folder
+           {"out/a.b.%d.wav", "out/a.b.7.flac"},  // only the last one is replaced
+           {"out/%f-%d.", "out/track.bin-7.flac"},
+           {"out/%d%%.x", "out/7%.flac"},
+           {"out/%d.%e", "out/7.flac"},
+           {"", ".flac"},
+       }) {
+    EXPECT_EQ(NameWithExtension(c.pattern, "track.bin", 7, "flac"), c.name) << c.pattern;
+  }
+}

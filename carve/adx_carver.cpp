@@ -1,0 +1,208 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "carve/big_endian.h"
+#include "carve/input_window.h"
+#include "carve/scan_pass.h"
+#include "carve/stream_line.h"
+#include "output/naming.h"
+#include "platform/file.h"
+
+namespace {
+
+// The fixed part of the header: signature, copyright offset, encoding,
+// block size, bit depth, channels, sampling rate, total samples, high-pass
+// frequency, version and flags.
+constexpr int64_t kFixedHeader = 20;
+// Where the loop fields of a version 4 header end, the later of the two.
+constexpr int64_t kLoopFieldsEnd = 0x38;
+// The zero bytes an end-of-stream block may hold after its marker: encoders
+// fill a block, or pad the file to a sector.
+constexpr int64_t kMaxEndPadding = 0x1000;
+
+// Where a block begins whose first byte has its top bit set: a block's scale
+// never has it, so such a block ends the stream (0x8001 marks its end).
+// Answers for block starts a block size apart, and remembers what it read:
+// later probes of the same pass whose blocks lie on the same grid take the
+// answer without reading the blocks again, so that a pass reads each grid
+// position at most once.
+class MarkedBlocks {
+ public:
+  // The first block start in from, from + size, ... below `limit` whose
+  // first byte has its top bit set; -1 when none is.
+  int64_t first(File& input, int64_t from, int64_t limit, int size) {
+    Scan& s = scans_[int64_t{size} << 32 | from % size];
+    if (s.from < 0 || from < s.from || from > std::max(s.found, s.reach)) {
+      s = {from, from, -1};
+    }
+    if (s.found >= 0) return s.found < limit ? s.found : -1;
+    // Small reads first: most walks meet a marked block soon.
+    for (int64_t piece = kFirstPiece; s.reach < limit; piece = std::min(piece * 2, kPiece)) {
+      const int64_t want = std::min<int64_t>(piece, limit - s.reach);
+      piece_.resize(static_cast<size_t>(want));
+      input.seek(s.reach);
+      const int64_t got = input.read(piece_.data(), want);
+      int64_t i = 0;
+      for (; i < got; i += size) {
+        if (piece_[static_cast<size_t>(i)] & 0x80) {
+          s.found = s.reach + i;
+          return s.found;
+        }
+      }
+      s.reach += i;  // the next block start, or further when the input ended
+      if (got < want) return -1;
+    }
+    return -1;
+  }
+
+ private:
+  static constexpr int64_t kFirstPiece = 256;
+  static constexpr int64_t kPiece = 256 * 1024;
+  struct Scan {
+    int64_t from = -1, reach = -1, found = -1;
+  };
+  std::unordered_map<int64_t, Scan> scans_;
+  std::vector<uint8_t> piece_;
+};
+
+class AdxCarver : public Carver {
+ public:
+  explicit AdxCarver(Host& /*host*/) {}
+
+  Trigger trigger() const override { return {0x80, 0xFF, 0x00}; }
+  const char* openingText() const override { return "からADXファイルを探しますっ！"; }
+  const char* kindName() const override { return "adx"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    window_.reset(input);
+    // Every later candidate lies closer to the end, so a header that does
+    // not fit ends the pass.
+    if (window_.hold(candidate, kFixedHeader) < kFixedHeader) return ProbeResult::EndPass;
+    const uint8_t* h = window_.at(candidate);
+    const int64_t copyright = Be16(h + 2);
+    const int encoding = h[4], blockSize = h[5], bitDepth = h[6];
+    channels_ = h[7];
+    rate_ = Be32(h + 8);
+    total_ = Be32(h + 12);
+    const int version = h[18];
+    // The copyright text "(c)CRI" ends the header: it stands two bytes
+    // before the offset the header gives, after the fixed part.
+    if (copyright < kFixedHeader + 2 || encoding < 2 || encoding > 4 || blockSize < 3 ||
+        bitDepth != 4 || channels_ < 1 || channels_ > 8 || rate_ < 1000 || rate_ > 192000 ||
+        (version != 3 && version != 4)) {
+      return ProbeResult::Reject;
+    }
+    const int64_t headerSize = copyright + 4;
+    // The text is read by itself: the header may be long.
+    uint8_t text[6];
+    input.seek(candidate + copyright - 2);
+    if (input.read(text, sizeof text) < static_cast<int64_t>(sizeof text) ||
+        std::memcmp(text, "(c)CRI", 6) != 0) {
+      return ProbeResult::Reject;
+    }
+    const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
+    if (window_.hold(candidate, loopEnd) < loopEnd ||
+        !LoopFits(window_.at(candidate), copyright, version)) {
+      return ProbeResult::Reject;
+    }
+
+    // Each block: a 16-bit scale, then two 4-bit samples a byte.
+    const int64_t perBlock = (blockSize - 2) * 2;
+    const int64_t dataStart = candidate + headerSize;
+    const int64_t size = input.size();
+    int64_t dataEnd = size;
+    if (total_ > 0) {
+      const int64_t blocks = (total_ + perBlock - 1) / perBlock * channels_;
+      dataEnd = dataStart + blocks * blockSize;
+    }
+    // The data ends at the first marked block, which must be an
+    // end-of-stream block; with no sample count there must be one.
+    const int64_t marked = marks_.first(input, dataStart, std::min(dataEnd, size), blockSize);
+    int64_t end = 0;
+    if (marked >= 0) {
+      end = EndBlockEnd(marked, size);
+      if (end < 0) return ProbeResult::Reject;
+      dataEnd = marked;
+    } else if (total_ == 0) {
+      return ProbeResult::Reject;
+    } else {
+      // The data as the sample count has it, with the end-of-stream block
+      // encoders write after it; cut where the input ends.
+      end = dataEnd < size ? EndBlockEnd(dataEnd, size) : -1;
+      if (end < 0) end = std::min(dataEnd, size);
+      dataEnd = std::min(dataEnd, size);
+    }
+    blocks_ = (dataEnd - dataStart) / blockSize;
+    if (blocks_ == 0) return ProbeResult::Reject;
+    samples_ = blocks_ / channels_ * perBlock;
+    if (total_ > 0) samples_ = std::min<int64_t>(samples_, total_);
+    span_ = {candidate, end - candidate};
+    span = span_;
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
+    return StreamLine(number, span_, "ADX", "Blocks", facts());
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return NameWithExtension(pattern, ExtractBaseName(input), number, "adx");
+  }
+
+  StreamFacts facts() const override {
+    StreamFacts f;
+    f.frames = blocks_;
+    f.sampleRateHz = rate_;
+    f.channels = channels_;
+    f.seconds = static_cast<double>(samples_) / rate_;
+    f.bitrateKbps =
+        samples_ > 0 ? std::llround(static_cast<double>(span_.length) * 8 / f.seconds / 1000) : 0;
+    return f;
+  }
+
+ private:
+  // The loop fields, where the header is long enough to hold them: a loop
+  // flag of 0 or 1, and a loop that begins no later than it ends, within
+  // the samples of the stream.
+  bool LoopFits(const uint8_t* h, int64_t copyright, int version) const {
+    const int64_t flagAt = version == 3 ? 0x18 : 0x24;
+    if (copyright - 2 < flagAt + 4) return true;
+    const uint32_t flag = Be32(h + flagAt);
+    if (flag > 1) return false;
+    if (flag == 0 || copyright - 2 < flagAt + 20) return true;
+    const uint32_t begin = Be32(h + flagAt + 4), end = Be32(h + flagAt + 12);
+    return begin <= end && (total_ == 0 || end <= total_);
+  }
+
+  // The end of the end-of-stream block at `at`: its marker 0x8001, the
+  // count of zero bytes after it, and those bytes; -1 when it is no such
+  // block or the input ends inside it.
+  int64_t EndBlockEnd(int64_t at, int64_t size) {
+    if (window_.hold(at, 4) < 4) return -1;
+    const uint8_t* b = window_.at(at);
+    const int64_t padding = Be16(b + 2);
+    if (Be16(b) != 0x8001 || padding > kMaxEndPadding || at + 4 + padding > size) return -1;
+    if (window_.hold(at, 4 + padding) < 4 + padding) return -1;
+    b = window_.at(at);
+    for (int64_t i = 4; i < 4 + padding; ++i) {
+      if (b[i] != 0) return -1;
+    }
+    return at + 4 + padding;
+  }
+
+  InputWindow window_;
+  MarkedBlocks marks_;
+  int64_t channels_ = 0, rate_ = 0, total_ = 0;
+  int64_t blocks_ = 0, samples_ = 0;
+  CopySpan span_;
+};
+
+}  // namespace
+
+std::unique_ptr<Carver> MakeAdxCarver(Host& host) { return std::make_unique<AdxCarver>(host); }

@@ -1,0 +1,168 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "carve/big_endian.h"
+#include "carve/input_window.h"
+#include "carve/scan_pass.h"
+#include "carve/stream_line.h"
+#include "output/naming.h"
+#include "platform/file.h"
+
+namespace {
+
+// How far the chunk walk goes looking for the "COMM" and "SSND" chunks: so
+// many chunks, and so many bytes of chunks other than "SSND".
+constexpr int kMaxChunks = 64;
+constexpr int64_t kMaxChunkWalk = 1 << 20;
+
+// A sampling rate as an 80-bit IEEE extended number: sign, 15-bit exponent,
+// 64-bit mantissa with its integer bit. -1 when negative or not normalized.
+double Extended80(const uint8_t* p) {
+  const uint64_t mantissa = Be64(p + 2);
+  if ((p[0] & 0x80) != 0 || (mantissa >> 63) == 0) return -1;
+  const int exponent = static_cast<int>(Be16(p) & 0x7FFF);
+  return std::ldexp(static_cast<double>(mantissa), exponent - 16383 - 63);
+}
+
+bool IsChunkId(const uint8_t* id) {
+  return std::all_of(id, id + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+// The AIFF-C compression types whose samples are stored whole, each in as
+// many bytes as its sample size needs.
+bool IsUncompressed(const uint8_t* type) {
+  for (const char* t :
+       {"NONE", "sowt", "twos", "raw ", "in24", "in32", "fl32", "FL32", "fl64", "FL64"}) {
+    if (std::memcmp(type, t, 4) == 0) return true;
+  }
+  return false;
+}
+
+class AiffCarver : public Carver {
+ public:
+  explicit AiffCarver(Host& /*host*/) {}
+
+  Trigger trigger() const override { return {'F', 0xFF, 'O'}; }
+  const char* openingText() const override { return "からAIFFファイルを探しますっ！"; }
+  const char* kindName() const override { return "aiff"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    window_.reset(input);
+    // Every later candidate lies closer to the end, so a header that does
+    // not fit ends the pass.
+    if (window_.hold(candidate, 12) < 12) return ProbeResult::EndPass;
+    const uint8_t* h = window_.at(candidate);
+    if (std::memcmp(h, "FORM", 4) != 0) return ProbeResult::Reject;
+    const int64_t formSize = Be32(h + 4);
+    aifc_ = std::memcmp(h + 8, "AIFC", 4) == 0;
+    if (!aifc_ && std::memcmp(h + 8, "AIFF", 4) != 0) return ProbeResult::Reject;
+    if (!WalkChunks(candidate, candidate + 8 + formSize)) return ProbeResult::Reject;
+    // The FORM chunk, padded to even length; cut where the input ends.
+    const int64_t length = 8 + formSize + (formSize & 1);
+    span_ = {candidate, std::min(length, input.size() - candidate)};
+    span = span_;
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
+    return StreamLine(number, span_, aifc_ ? "AIFC" : "AIFF", "Frames", facts());
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return NameWithExtension(pattern, ExtractBaseName(input), number, "aiff");
+  }
+
+  StreamFacts facts() const override {
+    StreamFacts f;
+    f.frames = frames_;
+    f.sampleRateHz = std::llround(rate_);
+    f.channels = channels_;
+    f.seconds = static_cast<double>(frames_) / rate_;
+    f.bitrateKbps =
+        frames_ > 0 ? std::llround(static_cast<double>(soundBytes_) * 8 / f.seconds / 1000) : 0;
+    return f;
+  }
+
+ private:
+  // Walks the chunks of the FORM chunk (its end at `formEnd`) from the first
+  // one after its type until it has met one "COMM" and one "SSND" chunk,
+  // each whole within it, and checks them.
+  bool WalkChunks(int64_t candidate, int64_t formEnd) {
+    bool common = false, sound = false;
+    int64_t walked = 0;
+    int64_t at = candidate + 12;
+    for (int i = 0; i < kMaxChunks && !(common && sound); ++i) {
+      if (at + 8 > formEnd || window_.hold(at, 8) < 8) return false;
+      const uint8_t* c = window_.at(at);
+      if (!IsChunkId(c)) return false;
+      const int64_t size = Be32(c + 4);
+      if (at + 8 + size > formEnd) return false;
+      if (std::memcmp(c, "SSND", 4) == 0) {
+        if (sound || !TakeSound(at, size)) return false;
+        sound = true;
+      } else {
+        walked += 8 + size;
+        if (walked > kMaxChunkWalk) return false;
+        if (std::memcmp(c, "COMM", 4) == 0) {
+          if (common || !TakeCommon(at, size)) return false;
+          common = true;
+        }
+      }
+      at += 8 + size + (size & 1);
+    }
+    if (!common || !sound) return false;
+    // Stored samples fill as many bytes as the frames need.
+    if (uncompressed_ && soundBytes_ < frames_ * channels_ * ((sampleSize_ + 7) / 8)) return false;
+    return true;
+  }
+
+  // The common chunk at `at` with a body of `size` bytes: channels, sample
+  // frames, sample size, sampling rate, and for AIFF-C the compression type
+  // and its name.
+  bool TakeCommon(int64_t at, int64_t size) {
+    const int64_t need = aifc_ ? 22 : 18;
+    if (size < need || window_.hold(at, 8 + need + 1) < 8 + need) return false;
+    const uint8_t* b = window_.at(at + 8);
+    channels_ = static_cast<int16_t>(Be16(b));
+    frames_ = Be32(b + 2);
+    sampleSize_ = static_cast<int16_t>(Be16(b + 6));
+    rate_ = Extended80(b + 8);
+    uncompressed_ = !aifc_ || IsUncompressed(b + 18);
+    if (channels_ < 1 || channels_ > 256 || rate_ < 1000 || rate_ > 1e6) return false;
+    const bool wide =
+        aifc_ && (std::memcmp(b + 18, "fl64", 4) == 0 || std::memcmp(b + 18, "FL64", 4) == 0);
+    if (sampleSize_ < 1 || sampleSize_ > (wide ? 64 : 32)) return false;
+    if (aifc_) {
+      if (!IsChunkId(b + 18)) return false;
+      // The name: a count byte and that many bytes, within the chunk.
+      if (size > 22 && 23 + int64_t{b[22]} > size) return false;
+    }
+    return true;
+  }
+
+  // The sound data chunk at `at`: an offset and a block size, then the
+  // samples from that offset on.
+  bool TakeSound(int64_t at, int64_t size) {
+    if (size < 8 || window_.hold(at, 16) < 16) return false;
+    const int64_t offset = Be32(window_.at(at + 8));
+    if (offset > size - 8) return false;
+    soundBytes_ = size - 8 - offset;
+    return true;
+  }
+
+  InputWindow window_;
+  bool aifc_ = false;
+  int64_t channels_ = 0, frames_ = 0, sampleSize_ = 0;
+  double rate_ = 0;
+  bool uncompressed_ = true;
+  int64_t soundBytes_ = 0;
+  CopySpan span_;
+};
+
+}  // namespace
+
+std::unique_ptr<Carver> MakeAiffCarver(Host& host) { return std::make_unique<AiffCarver>(host); }

@@ -1,0 +1,180 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "carve/big_endian.h"
+#include "carve/flac_crc.h"
+#include "carve/flac_frame.h"
+#include "carve/input_window.h"
+#include "carve/mpeg_measure.h"
+#include "carve/scan_pass.h"
+#include "carve/stream_line.h"
+#include "output/naming.h"
+#include "platform/file.h"
+
+namespace {
+
+// How many metadata blocks, and how many bytes of them, a stream may have
+// before its first frame.
+constexpr int kMaxMetadataBlocks = 256;
+constexpr int64_t kMaxMetadataBytes = 64 << 20;
+// How far before a stream an ID3v2 tag is looked for.
+constexpr int64_t kId3v2Reach = 16 << 20;
+
+// The most bytes a frame of `header` may take: twice its samples stored
+// verbatim (side channels with their extra bit), with the headers.
+int64_t FrameBound(const FlacFrameHeader& header, int32_t bits) {
+  const int64_t verbatim = (int64_t{header.blockSize} * (bits + 1) + 7) / 8 + 16;
+  return kFlacMaxHeaderLength + 2 + 2 * header.channels * verbatim;
+}
+
+class FlacCarver : public Carver {
+ public:
+  explicit FlacCarver(Host& host) : host_(host) {}
+
+  Trigger trigger() const override { return {'f', 0xFF, 'L'}; }
+  const char* openingText() const override { return "からFLACファイルを探しますっ！"; }
+  const char* kindName() const override { return "flac"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    const int64_t minFrames = host_.MinFrames();
+    window_.reset(input);
+    // "fLaC", then STREAMINFO: always the first metadata block.
+    constexpr int64_t kHead = 8 + kFlacStreamInfoLength;
+    // Every later candidate lies closer to the end, so a head that does not
+    // fit ends the pass.
+    if (window_.hold(candidate, kHead) < kHead) return ProbeResult::EndPass;
+    const uint8_t* head = window_.at(candidate);
+    if (std::memcmp(head, "fLaC", 4) != 0 || (head[4] & 0x7F) != 0 ||
+        Be24(head + 5) != kFlacStreamInfoLength || !DecodeFlacStreamInfo(head + 8, info_)) {
+      return ProbeResult::Reject;
+    }
+    int64_t pos = candidate + kHead;
+    if (!SkipMetadata(candidate, (head[4] & 0x80) != 0, pos)) return ProbeResult::Reject;
+
+    frames_ = 0;
+    samples_ = 0;
+    const bool complete = WalkFrames(pos);
+    if (frames_ == 0 || (!complete && frames_ < minFrames)) return ProbeResult::Reject;
+
+    tag_ = {};
+    if (host_.CopyID3v2()) {
+      // Between this pass's previous stream and this one: a pass reads each
+      // byte at most once more.
+      FindFullId3v2(input, std::max(previousEnd_, candidate - kId3v2Reach), candidate, tag_,
+                    block_);
+    }
+    previousEnd_ = pos;
+    span_ = {candidate, pos - candidate};
+    span = span_;
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
+    return StreamLine(number, span_, "FLAC", "Frames", facts());
+  }
+
+  void settleRange(int64_t /*number*/, CopySpan& span) override {
+    if (host_.CopyID3v2() && tag_.HasID3v2) {
+      span.start -= tag_.ID3v2Size;
+      span.length += tag_.ID3v2Size;
+    }
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return NameWithExtension(pattern, ExtractBaseName(input), number, "flac");
+  }
+
+  StreamFacts facts() const override {
+    StreamFacts f;
+    f.frames = frames_;
+    f.sampleRateHz = info_.sampleRate;
+    f.channels = info_.channels;
+    f.seconds = static_cast<double>(samples_) / info_.sampleRate;
+    f.bitrateKbps =
+        samples_ > 0 ? std::llround(static_cast<double>(span_.length) * 8 / f.seconds / 1000) : 0;
+    return f;
+  }
+
+ private:
+  // Walks the metadata blocks after STREAMINFO up to the last one; `pos` is
+  // then the first frame's offset. False when a block is no metadata block
+  // or the walk goes further than any stream's.
+  bool SkipMetadata(int64_t candidate, bool last, int64_t& pos) {
+    for (int blocks = 1; !last; ++blocks) {
+      if (blocks >= kMaxMetadataBlocks || pos - candidate > kMaxMetadataBytes) return false;
+      if (window_.hold(pos, 4) < 4) return false;
+      const uint8_t* b = window_.at(pos);
+      const int type = b[0] & 0x7F;
+      const int64_t length = Be24(b + 1);
+      // A second STREAMINFO and type 127 are invalid; a seek table is made
+      // of 18-byte points.
+      if (type == 0 || type == 127 || (type == 3 && length % 18 != 0)) return false;
+      last = (b[0] & 0x80) != 0;
+      pos += 4 + length;
+    }
+    return true;
+  }
+
+  // Walks the frames from `pos` while each is one the stream goes on with:
+  // a valid header that agrees with STREAMINFO and numbers on from the
+  // frame before, subframes that end where its CRC-16 matches. Counts them
+  // in frames_ and samples_ and leaves `pos` after the last one. True when
+  // the walk reached the total STREAMINFO gives.
+  bool WalkFrames(int64_t& pos) {
+    const int32_t bits = info_.bitsPerSample;
+    bool variable = false;
+    for (;;) {
+      if (info_.totalSamples > 0 && samples_ >= info_.totalSamples) return true;
+      FlacFrameHeader h;
+      const int64_t held = window_.hold(pos, kFlacMaxHeaderLength);
+      if (!DecodeFlacFrameHeader(window_.at(pos), held, h)) return false;
+      if (frames_ == 0) variable = h.variableBlockSize;
+      if (h.variableBlockSize != variable || h.channels != info_.channels ||
+          (h.sampleRate != 0 && h.sampleRate != info_.sampleRate) ||
+          (h.bitsPerSample != 0 && h.bitsPerSample != bits) || h.blockSize > info_.maxBlockSize ||
+          h.number != (variable ? samples_ : frames_)) {
+        return false;
+      }
+      const int64_t bound = FrameBound(h, bits);
+      int64_t length = 0;
+      if (!MeasureFrame(pos, h, bound, length)) return false;
+      if (FlacCrc16(window_.at(pos), static_cast<size_t>(length)) != 0) return false;
+      ++frames_;
+      samples_ += h.blockSize;
+      pos += length;
+      // Only the last frame may be shorter than the shortest block.
+      if (h.blockSize < info_.minBlockSize) {
+        return info_.totalSamples > 0 && samples_ >= info_.totalSamples;
+      }
+    }
+  }
+
+  // The length of the frame at `pos`, read in growing pieces up to `bound`.
+  bool MeasureFrame(int64_t pos, const FlacFrameHeader& h, int64_t bound, int64_t& length) {
+    for (int64_t want = std::min<int64_t>(bound, 8192);; want = std::min(bound, want * 4)) {
+      const int64_t held = window_.hold(pos, want);
+      const FlacFrameWalk walk =
+          WalkFlacFrame(window_.at(pos), std::min(held, bound), h, info_.bitsPerSample, length);
+      if (walk == FlacFrameWalk::Done) return true;
+      if (walk == FlacFrameWalk::Invalid || held < want || want >= bound) return false;
+    }
+  }
+
+  Host& host_;
+  InputWindow window_;
+  FlacStreamInfo info_;
+  int64_t frames_ = 0, samples_ = 0;
+  CopySpan span_;
+  TStreamInfo tag_{};
+  int64_t previousEnd_ = 0;
+  std::vector<uint8_t> block_;
+};
+
+}  // namespace
+
+std::unique_ptr<Carver> MakeFlacCarver(Host& host) { return std::make_unique<FlacCarver>(host); }

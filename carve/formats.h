@@ -1,0 +1,42 @@
+// The table of formats: one row a format. The command line's commands and
+// usage, the window's popup menu, `all`, the fuzz target, the pass tests and
+// the manual pages are all made from it; a new format is one carver file and
+// one row here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "carve/scan_pass.h"
+
+struct FormatRow {
+  std::string_view command;    // the command word of zandrel-cli
+  std::string_view kind;       // the carver's kind name: summary lines, reports
+  std::string_view extension;  // of the output names
+  // The window's popup-menu entry and its object name; empty: none (the MP3
+  // pass runs from the Execute button).
+  std::string_view menuText, menuObject;
+  bool readsTagIni;        // whether the run reads the tag INI file
+  bool inAll;              // whether `all` runs it
+  std::string_view usage;  // what the command carves, for --help and the manual
+  std::unique_ptr<Carver> (*make)(Host& host);
+};
+
+// Every format, the three first ones first.
+std::span<const FormatRow> Formats();
+// The row whose command word is `command`, or null.
+const FormatRow* FindFormat(std::string_view command);
+// The rows `all` runs, in table order.
+std::vector<const FormatRow*> AllFormatRows();
+
+// One scan pass of one format; returns the number of streams written.
+int64_t ExtractFormat(Host& host, const FormatRow& row, const std::string& input,
+                      const std::string& pattern);
+// The passes of several formats in one read of the input, with the results
+// of the passes one after the other.
+int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
+                       const std::string& input, const std::string& pattern);

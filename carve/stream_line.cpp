@@ -1,0 +1,19 @@
+#include "carve/stream_line.h"
+
+#include <algorithm>
+#include <cstdio>
+
+std::string StreamLine(int64_t number, const CopySpan& span, std::string_view format,
+                       std::string_view unit, const StreamFacts& facts) {
+  auto shown = [](int64_t value) { return static_cast<long long>(std::max<int64_t>(value, 0)); };
+  const std::string name(format), count(unit);
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "[%3.3lld($%8.8llX-$%8.8llX)] %-13s%6lld%s%5lldkbps%5.1fkHz%2lldch%7.1fsec",
+                static_cast<long long>(number), static_cast<long long>(span.start),
+                static_cast<long long>(span.start + span.length - 1), name.c_str(),
+                shown(facts.frames), count.c_str(), shown(facts.bitrateKbps),
+                static_cast<double>(shown(facts.sampleRateHz)) / 1000.0, shown(facts.channels),
+                std::max(facts.seconds, 0.0));
+  return line;
+}

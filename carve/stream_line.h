@@ -1,0 +1,16 @@
+// The log line of a stream of the formats that came after the first three:
+// its number, byte range, format, count of frames or blocks, bit rate,
+// sampling rate, channels and length, e.g.
+// "[001($00001234-$0000D623)] FLAC            120Frames 1411kbps 44.1kHz 2ch    3.1sec".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "carve/scan_pass.h"
+
+// `format` is the format's own text ("FLAC", "mpeg1.0layer2"...), `unit` what
+// `facts.frames` counts ("Frames", "Blocks"). Unmeasured values show as 0.
+std::string StreamLine(int64_t number, const CopySpan& span, std::string_view format,
+                       std::string_view unit, const StreamFacts& facts);

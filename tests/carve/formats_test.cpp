@@ -1,0 +1,237 @@
+// The table of formats, and every format after the first three end to end:
+// its committed encoder fixtures come out byte for byte wherever they lie,
+// and nothing else is ever taken for a stream of it.
+#include "carve/formats.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "support/script_host.h"
+#include "support/test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The formats that came after the first three.
+std::span<const FormatRow> NewFormats() { return Formats().subspan(3); }
+
+// The committed fixtures of a format: the files of tests/data with its
+// extension, in name order.
+std::vector<std::string> FixturesOf(const FormatRow& row) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(ZANDREL_TEST_DATA)) {
+    if (entry.path().extension() == "." + std::string(row.extension)) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+struct Carved {
+  std::vector<std::string> lines;  // the stream lines
+  std::map<std::string, Bytes> files;
+};
+
+// Runs the passes of `rows` in one read of `input` and collects the stream
+// lines and the files written.
+// (`minFrames` as low as it goes for the fixtures, some of which are short
+// chains; the default when looking for false positives.)
+Carved Carve(const Bytes& input, const std::vector<const FormatRow*>& rows, int minFrames = 2) {
+  TempDir dir;
+  WriteBytes(dir / "in.bin", input);
+  ScriptHost host;
+  host.minFrames = minFrames;
+  ExtractFormats(host, rows, dir / "in.bin", dir / "out/%3.3d.x");
+  Carved carved;
+  for (const std::string& line : host.log) {
+    if (line.starts_with("[")) carved.lines.push_back(line);
+  }
+  if (fs::exists(dir / "out")) {
+    for (const auto& entry : fs::directory_iterator(dir / "out")) {
+      carved.files[entry.path().filename().string()] = ReadBytes(entry.path());
+    }
+  }
+  return carved;
+}
+
+std::vector<const FormatRow*> NewRows() {
+  std::vector<const FormatRow*> rows;
+  for (const FormatRow& row : NewFormats()) rows.push_back(&row);
+  return rows;
+}
+
+// A ustar archive of the files: a 512-byte header each, the data padded to
+// whole blocks, two empty blocks at the end.
+Bytes Tar(const std::vector<std::pair<std::string, Bytes>>& files) {
+  Bytes tar;
+  for (const auto& [name, data] : files) {
+    Bytes header(512, 0);
+    std::copy(name.begin(), name.end(), header.begin());
+    auto octal = [&](size_t at, size_t width, uint64_t value) {
+      for (size_t i = width - 1; i-- > 0; value >>= 3) header[at + i] = '0' + (value & 7);
+    };
+    octal(100, 8, 0644);
+    octal(108, 8, 0);
+    octal(116, 8, 0);
+    octal(124, 12, data.size());
+    octal(136, 12, 0);
+    std::fill(header.begin() + 148, header.begin() + 156, ' ');
+    header[156] = '0';
+    std::copy_n("ustar\00000", 8, header.begin() + 257);
+    unsigned sum = 0;
+    for (uint8_t b : header) sum += b;
+    octal(148, 7, sum);
+    Append(tar, header);
+    Append(tar, data);
+    tar.resize((tar.size() + 511) / 512 * 512, 0);
+  }
+  tar.resize(tar.size() + 1024, 0);
+  return tar;
+}
+
+Bytes Gzip(const Bytes& data) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&z, data.size()) + 64);
+  z.next_in = const_cast<Bytes::value_type*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+std::vector<Bytes> Values(const std::map<std::string, Bytes>& files) {
+  std::vector<Bytes> values;
+  for (const auto& [name, bytes] : files) values.push_back(bytes);
+  return values;
+}
+
+TEST(FormatTable, RowsAreWholeAndDistinct) {
+  std::set<std::string_view> commands, objects, extensions;
+  ScriptHost host;
+  for (const FormatRow& row : Formats()) {
+    EXPECT_TRUE(commands.insert(row.command).second) << row.command;
+    EXPECT_TRUE(extensions.insert(row.extension).second) << row.command;
+    if (!row.menuText.empty()) {
+      EXPECT_TRUE(objects.insert(row.menuObject).second) << row.command;
+    }
+    EXPECT_FALSE(row.usage.empty()) << row.command;
+    EXPECT_NE(row.command, "all");
+    EXPECT_NE(row.command, "crc");
+    EXPECT_EQ(FindFormat(row.command), &row);
+    ASSERT_NE(row.make, nullptr);
+    EXPECT_EQ(row.make(host)->kindName(), row.kind) << row.command;
+  }
+  // The classic three keep their place, their entries and their names.
+  ASSERT_GE(Formats().size(), 3u);
+  EXPECT_EQ(Formats()[0].command, "mp3");
+  EXPECT_TRUE(Formats()[0].menuText.empty());
+  EXPECT_EQ(Formats()[1].menuObject, "OggVorbis1");
+  EXPECT_EQ(Formats()[2].menuObject, "RiffWAV1");
+  EXPECT_EQ(FindFormat("mp4"), nullptr);
+}
+
+TEST(FormatTable, EveryDocumentNamesEveryFormat) {
+  const fs::path root = fs::path(ZANDREL_TEST_DATA).parent_path().parent_path();
+  auto read = [&](const char* doc) {
+    std::ifstream in(root / doc);
+    EXPECT_TRUE(in) << doc;
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  const std::string readme = read("README.md"), guide = read("readme.txt");
+  EXPECT_FALSE(read("docs/adding-a-format.md").empty());
+  for (const FormatRow& row : Formats()) {
+    const std::string word(row.command);
+    EXPECT_NE(readme.find("`" + word + "`"), std::string::npos) << "README.md lacks " << word;
+    // In the command line's synopsis, "[mp3|ogg|...|crc]".
+    EXPECT_TRUE(std::regex_search(guide, std::regex("[[|]" + word + "[|]")))
+        << "readme.txt lacks " << word;
+    EXPECT_NE(guide.find(row.menuText), std::string::npos) << "readme.txt lacks " << row.menuText;
+  }
+}
+
+TEST(NewFormats, EveryFixtureComesOutWholeAtOddOffsetsInATarAndBackToBack) {
+  for (const FormatRow& row : NewFormats()) {
+    const std::vector<std::string> names = FixturesOf(row);
+    EXPECT_FALSE(names.empty()) << row.command << " has no fixture";
+    std::vector<std::pair<std::string, Bytes>> all;
+    Bytes backToBack;
+    for (const std::string& name : names) {
+      SCOPED_TRACE(name);
+      const Bytes fixture = Fixture(name);
+      all.emplace_back(name, fixture);
+      Append(backToBack, fixture);
+      // Twice at odd offsets in random bytes of every value.
+      Bytes input = RandomBytes(1001, 7, true);
+      Append(input, fixture);
+      Append(input, RandomBytes(777, 8, true));
+      Append(input, fixture);
+      Append(input, RandomBytes(333, 9, true));
+      const Carved carved = Carve(input, {&row});
+      EXPECT_EQ(carved.lines.size(), 2u);
+      EXPECT_EQ(Values(carved.files), (std::vector<Bytes>{fixture, fixture}));
+      // Alone, it is found by `all` as by its own pass, and by no other format.
+      const Carved alone = Carve(fixture, NewRows());
+      ASSERT_EQ(alone.lines.size(), 1u);
+      EXPECT_EQ(Values(alone.files), std::vector<Bytes>{fixture});
+    }
+    // In a tar: one output per member, each its member's bytes.
+    const Carved tarred = Carve(Tar(all), {&row});
+    std::vector<Bytes> expected;
+    for (const auto& [name, data] : all) expected.push_back(data);
+    EXPECT_EQ(Values(tarred.files), expected) << row.command;
+    // Back to back: streams of one format whose frames match may run on as one,
+    // but together the outputs are the input, each cut at a fixture's end.
+    const Carved joined = Carve(backToBack, {&row});
+    Bytes together;
+    for (const Bytes& out : Values(joined.files)) Append(together, out);
+    EXPECT_EQ(together, backToBack) << row.command;
+    std::set<size_t> ends;
+    size_t end = 0;
+    for (const auto& [name, data] : all) ends.insert(end += data.size());
+    end = 0;
+    for (const Bytes& out : Values(joined.files)) {
+      EXPECT_TRUE(ends.count(end += out.size())) << row.command;
+    }
+  }
+}
+
+TEST(NewFormats, NothingElseIsTakenForThem) {
+  // Random bytes of every value, the fixtures of every other format, PCM and
+  // compressed data.
+  std::vector<std::pair<std::string, Bytes>> inputs = {
+      {"64 MiB of random bytes", RandomBytes(64 << 20, 20261209, true)}};
+  Bytes packed;
+  for (const auto& entry : fs::directory_iterator(ZANDREL_TEST_DATA)) {
+    const std::string name = entry.path().filename().string();
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".sh" || ext == ".md") continue;
+    inputs.emplace_back(name, ReadBytes(entry.path()));
+    Append(packed, inputs.back().second);
+  }
+  inputs.emplace_back("all fixtures, gzipped", Gzip(packed));
+  for (const auto& [name, input] : inputs) {
+    SCOPED_TRACE(name);
+    // A fixture may only be found by the format whose extension it has.
+    std::vector<const FormatRow*> others;
+    for (const FormatRow* row : NewRows()) {
+      if (!name.ends_with("." + std::string(row->extension))) others.push_back(row);
+    }
+    const Carved carved = Carve(input, others, 4);
+    EXPECT_TRUE(carved.lines.empty()) << carved.lines.front();
+  }
+}
+
+}  // namespace
