@@ -6,11 +6,18 @@
 # by the first 1, 3 and 8 formats of `all` (bench/lanes/lane_walk.cpp) shows
 # what each further format costs.
 #
-# Usage: bash bench/scan_bench.sh [--extended-only | --lanes-only]
+# Usage: bash bench/scan_bench.sh [--extended-only | --lanes-only | --dense-only]
 #
 # Each pass is also timed with the extended rules (--extended) on the same
 # random input, which must cost nothing measurable there, and on the hostile
 # inputs built for those rules. --extended-only times just these.
+#
+# The dense-archive rows time an archive that is mostly audio (built once by
+# bench/make_dense_archive.sh): `all`, each pass and the three passes one
+# after the other, each writing its outputs into a fresh folder; `all -n`;
+# `cat` of the archive; and `tar -x` of a tar of exactly the files `all`
+# writes, into a fresh folder on the same filesystem. --dense-only times
+# just these.
 #
 # Builds a Release zandrel-cli in bench/cache/build when needed, makes the
 # input file once (bench/cache/ is not tracked), warms the page cache, then
@@ -20,15 +27,19 @@
 set -euo pipefail
 extended_only=0
 lanes_only=0
+dense_only=0
 [ "${1:-}" = "--extended-only" ] && extended_only=1
 [ "${1:-}" = "--lanes-only" ] && lanes_only=1
+[ "${1:-}" = "--dense-only" ] && dense_only=1
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache="$root/bench/cache"
 build="$cache/build"
 input="$cache/random-1GiB.bin"
 size=1073741824
-cli="$build/zandrel-cli"
+# ZANDREL_BENCH_CLI times another build of the program (an older one, to
+# compare) instead of the one built here.
+cli="${ZANDREL_BENCH_CLI:-$build/zandrel-cli}"
 
 # --- what the script needs -------------------------------------------------
 need_packages=()
@@ -122,12 +133,15 @@ measure() {
 }
 
 # The fastest of `runs` runs of a command: sets `best_wall`, `best_rss_kib`
-# and `best_status` (the shared machine makes single runs noisy).
+# and `best_status` (the shared machine makes single runs noisy). A command
+# named in `before_run` runs untimed before each run.
 runs=5
+before_run=""
 best_of() {
   best_wall=""
   best_status=0
   for _ in $(seq "$runs"); do
+    [ -z "$before_run" ] || $before_run
     measure "$@"
     [ "$status" -eq 0 ] || best_status=$status
     if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then
@@ -136,6 +150,96 @@ best_of() {
     fi
   done
 }
+
+# --- the dense archive ------------------------------------------------------------
+dense="$cache/dense-audio.bin"
+dense_out="$cache/dense-out"
+# An empty folder for the outputs, with nothing of earlier runs left to
+# write back to the disk.
+fresh_out() {
+  rm -rf "$dense_out"
+  mkdir -p "$dense_out"
+  sync
+}
+dense_rows() {
+  [ -f "$dense" ] || bash "$root/bench/make_dense_archive.sh" "$dense"
+  local bytes pattern="$dense_out/%4.4d.mp3" tar="$cache/dense-out.tar"
+  bytes=$(stat -c %s "$dense")
+  cat "$dense" >/dev/null
+  # The tar of exactly the files `all` writes.
+  fresh_out
+  "$cli" all -o "$pattern" "$dense" >/dev/null
+  local outputs
+  outputs=$(find "$dense_out" -type f | wc -l)
+  tar -cf "$tar" -C "$dense_out" .
+  cat "$tar" >/dev/null
+
+  echo
+  echo "dense archive: $dense ($bytes bytes, mostly audio; $outputs outputs of all)"
+  echo "best of $runs runs each; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+  printf "%-9s %10s %10s %9s %9s %10s\n" "command" "wall s" "MB/s" "x cat" "x tar -x" "peak MiB"
+  local cat_w="" tar_w=""
+  dense_row() {  # dense_row NAME
+    awk -v name="$1" -v wall="$best_wall" -v rss="$best_rss_kib" -v cat="${cat_w:-$best_wall}" \
+      -v tar="${tar_w:-$best_wall}" -v bytes="$bytes" -v st="$best_status" \
+      'BEGIN {
+         note = st == 0 ? "" : sprintf("  (exit status %d)", st)
+         printf "%-9s %10.3f %10.0f %9.2f %9.2f %10.1f%s\n", name, wall, bytes / wall / 1e6,
+                wall / cat, wall / tar, rss / 1024, note
+       }'
+  }
+  runs=5
+  # The commands take turns, those that write each into a fresh folder, so
+  # that all of them meet the machine's load and the filesystem in the same
+  # state (ext4 makes new files the slower the more were just removed).
+  three_dense() { for p in mp3 ogg wav; do "$1" "$p" -o "$2" "$3" || return; done; }
+  export -f three_dense
+  local name argv
+  declare -A wall_of rss_of status_of
+  # `all` runs every format of the table; "all 3" only the three whose passes
+  # "3 pass" runs one after the other.
+  local three=(--formats mp3,ogg,wav)
+  local commands=(cat "tar -x" all "all 3" mp3 ogg wav "3 pass" "all -n" "all 3 -n")
+  for _ in $(seq "$runs"); do
+    for name in "${commands[@]}"; do
+      case "$name" in
+        cat) argv=(cat "$dense") ;;
+        "tar -x") argv=(tar -xf "$tar" -C "$dense_out") ;;
+        "3 pass") argv=(bash -c 'three_dense "$0" "$1" "$2"' "$cli" "$pattern" "$dense") ;;
+        "all -n") argv=("$cli" all -n -o "$pattern" "$dense") ;;
+        "all 3") argv=("$cli" all "${three[@]}" -o "$pattern" "$dense") ;;
+        "all 3 -n") argv=("$cli" all "${three[@]}" -n -o "$pattern" "$dense") ;;
+        *) argv=("$cli" "$name" -o "$pattern" "$dense") ;;
+      esac
+      fresh_out
+      measure "${argv[@]}"
+      [ "$status" -eq 0 ] || status_of[$name]=$status
+      if [ -z "${wall_of[$name]:-}" ] ||
+        awk -v a="$wall" -v b="${wall_of[$name]}" 'BEGIN { exit !(a < b) }'; then
+        wall_of[$name]=$wall
+        rss_of[$name]=$rss_kib
+      fi
+    done
+  done
+  cat_w=${wall_of[cat]} tar_w=${wall_of["tar -x"]}
+  local all_w=${wall_of[all]} three_w=${wall_of["3 pass"]} alln_w=${wall_of["all -n"]}
+  local all3_w=${wall_of["all 3"]} all3n_w=${wall_of["all 3 -n"]}
+  for name in "${commands[@]}"; do
+    best_wall=${wall_of[$name]} best_rss_kib=${rss_of[$name]} best_status=${status_of[$name]:-0}
+    dense_row "$name"
+  done
+  ratios() {  # ratios NAME ALL ALL_N
+    awk -v name="$1" -v a="$2" -v n="$3" -v t="$tar_w" -v th="$three_w" -v c="$cat_w" 'BEGIN {
+      printf "%s / tar -x: %.2f (target <= 1.2); %s / 3 pass: %.2f (target <= 1.0); ", name, a / t,
+             name, a / th
+      printf "%s -n / cat: %.2f (target <= 1.3)\n", name, n / c
+    }'
+  }
+  ratios all "$all_w" "$alln_w"
+  ratios "all 3" "$all3_w" "$all3n_w"
+  rm -rf "$dense_out" "$tar"
+}
+[ "$dense_only" = 1 ] && { dense_rows; exit 0; }
 
 cat "$input" >/dev/null  # warm the page cache
 
@@ -238,3 +342,4 @@ for f in "$hostile"/*; do
 done
 
 extended_hostile
+dense_rows

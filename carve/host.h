@@ -88,7 +88,9 @@ class Host {
   virtual int PumpIntervalMs() { return 25; }
 
   // Every pass reports its start, its end and its failures outside a stream,
-  // and every stream it found, besides the log lines.
+  // and every stream it found, besides the log lines. A failure outside a
+  // stream ends every pass of a one-read run of several carvers together and
+  // is reported once, by the first of them.
   virtual void PassReported(const PassReport& /*report*/) {}
   virtual void StreamDone(const StreamReport& /*report*/) {}
   // Find and measure every stream, but create no folder and write no file.

@@ -1,5 +1,6 @@
 #include "carve/mpeg_header.h"
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -15,6 +16,25 @@ constexpr int32_t kBitrateMpeg2[16] = {0,  8,  16, 24,  32,  40,  48,  56,
 constexpr int32_t kSampleRateMpeg1[4] = {44100, 48000, 32000, 0};
 constexpr int32_t kSampleRateMpeg2[4] = {22050, 24000, 16000, 0};
 constexpr int32_t kSampleRateMpeg25[4] = {11025, 12000, 8000, 0};
+
+// The frame length and duration of every header this system accepts, by
+// version (0: MPEG-1, 1: MPEG-2, 2: MPEG-2.5), bit-rate index, sampling
+// index and padding bit: worked out once rather than at every header.
+struct FrameLengths {
+  int32_t frameLength, duration;
+};
+using LengthTable = std::array<FrameLengths, 3 * 16 * 4 * 2>;
+
+int LengthIndex(int version, int bitrateIndex, int sampleIndex, int padding) {
+  return ((version * 16 + bitrateIndex) * 4 + sampleIndex) * 2 + padding;
+}
+
+LengthTable MakeLengthTable();
+
+const LengthTable& Lengths() {
+  static const LengthTable table = MakeLengthTable();
+  return table;
+}
 
 }  // namespace
 
@@ -45,6 +65,38 @@ int32_t MpegSampleRate(int32_t version, int32_t index) {
   }
 }
 
+namespace {
+
+LengthTable MakeLengthTable() {
+  LengthTable table{};
+  const int32_t versions[] = {10, 20, 25};
+  for (int v = 0; v < 3; ++v) {
+    for (int b = 0; b < 16; ++b) {
+      const int32_t bitrate = MpegBitrate(versions[v], 3, b);
+      for (int f = 0; f < 4; ++f) {
+        const int32_t rate = MpegSampleRate(versions[v], f);
+        if (bitrate == 0 || rate == 0) continue;
+        for (int padding = 0; padding < 2; ++padding) {
+          // 1152 samples per MPEG-1 frame, 576 for MPEG-2 and 2.5, times
+          // 1000 / 8 for kbit/s to bytes; the quotient is truncated before
+          // the padding byte is added. The largest product, 144000 * 320,
+          // fits 32 bits.
+          const int32_t lengthFactor = versions[v] == 10 ? 144000 : 72000;
+          const int32_t length = lengthFactor * bitrate / rate + padding;
+          // Bits over kbit/s gives milliseconds; halves go to the even
+          // neighbour under the default rounding mode.
+          const auto duration =
+              static_cast<int32_t>(std::nearbyint(static_cast<double>(length) * 8 / bitrate));
+          table[LengthIndex(v, b, f, padding)] = {length, duration};
+        }
+      }
+    }
+  }
+  return table;
+}
+
+}  // namespace
+
 bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info) {
   const uint8_t b0 = bytes[0], b1 = bytes[1], b2 = bytes[2], b3 = bytes[3];
   if (b0 != 0xFF) return false;
@@ -61,14 +113,10 @@ bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info) {
   info.Padding = (b2 & 0x02) ? 1 : 0;
   info.ChannelMode = b3 >> 6;
 
-  // 1152 samples per MPEG-1 frame, 576 for MPEG-2 and 2.5, times 1000 / 8
-  // for kbit/s to bytes; the quotient is truncated before the padding byte is
-  // added. The largest product, 144000 * 320, fits 32 bits.
-  const int32_t lengthFactor = info.MpegVersion == 10 ? 144000 : 72000;
-  info.FrameLength = lengthFactor * info.Bitrate / info.SampleRate + info.Padding;
-  // Bits over kbit/s gives milliseconds; halves go to the even neighbour
-  // under the default rounding mode.
-  info.Duration = static_cast<int32_t>(
-      std::nearbyint(static_cast<double>(info.FrameLength) * 8 / info.Bitrate));
+  const int version = info.MpegVersion == 10 ? 0 : info.MpegVersion == 20 ? 1 : 2;
+  const FrameLengths& lengths =
+      Lengths()[LengthIndex(version, b2 >> 4, (b2 & 0x0C) >> 2, info.Padding)];
+  info.FrameLength = lengths.frameLength;
+  info.Duration = lengths.duration;
   return true;
 }

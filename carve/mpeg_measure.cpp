@@ -36,8 +36,12 @@ void FindId3v2(File& input, int64_t start, TStreamInfo& info) {
 
   int64_t p = first;
   while (p < limit) {
-    const int64_t tag = p++;
-    if (byteAt(tag) != 'I') continue;
+    // Bytes other than "I" are consumed one by one and looked at no more:
+    // the next "I" is found at once.
+    const void* hit = std::memchr(&window[p - first], 'I', static_cast<size_t>(limit - p));
+    if (hit == nullptr) break;
+    const int64_t tag = first + (static_cast<const uint8_t*>(hit) - window.data());
+    p = tag + 1;
     if (byteAt(p++) != 'D') continue;
     p += 8;
     if (byteAt(tag + 2) != '3') continue;
@@ -67,12 +71,16 @@ int64_t Id3v2Length(const uint8_t* h) {
 
 }  // namespace
 
+// An option is asked only about a field that differs: for one that matches,
+// its answer could not end the run.
 bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
-  if (host.SensitizeOn(Sensitize::Freq) && frame.SampleRate != info.SampleRate) return true;
-  if (host.SensitizeOn(Sensitize::Version) && frame.Layer != info.Layer) return true;
-  if (host.SensitizeOn(Sensitize::Version) && frame.MpegVersion != info.MpegVersion) return true;
-  if (host.SensitizeOn(Sensitize::Channel) && frame.ChannelMode != info.ChannelMode) return true;
-  if (host.SensitizeOn(Sensitize::Crc) && frame.CrcProtected != info.CrcProtected) return true;
+  if (frame.SampleRate != info.SampleRate && host.SensitizeOn(Sensitize::Freq)) return true;
+  if ((frame.Layer != info.Layer || frame.MpegVersion != info.MpegVersion) &&
+      host.SensitizeOn(Sensitize::Version)) {
+    return true;
+  }
+  if (frame.ChannelMode != info.ChannelMode && host.SensitizeOn(Sensitize::Channel)) return true;
+  if (frame.CrcProtected != info.CrcProtected && host.SensitizeOn(Sensitize::Crc)) return true;
   return false;
 }
 

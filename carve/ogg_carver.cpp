@@ -60,7 +60,8 @@ class OggCarver : public Carver {
   }
 
   StreamFacts facts() const override {
-    return {pages_, info_.Bitrate, info_.SampleRate, info_.TotalDuration / 1000.0};
+    // The length the stream line shows.
+    return {pages_, info_.Bitrate, info_.SampleRate, seconds_};
   }
 
  private:

@@ -115,6 +115,7 @@ class ScanPass {
   // start, end and failures outside a stream, and each stream.
   void reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error = {});
   void reportPasses(PassReport::Stage stage, const std::string& error = {});
+  void reportInputFailure(const std::string& error);
   void reportStream(const Lane& lane, StreamReport& report, const CopySpan& span);
   int64_t totalWritten() const;
 
@@ -141,7 +142,7 @@ int64_t ScanPass::run() {
     host_.Beep();
     const std::string message = "入力ファイルが存在しません(" + input_ + ")";
     host_.MessageBox(BoxType::Warning, message, BoxButtons::Ok, 0);
-    reportPasses(PassReport::Stage::Error, message);
+    reportInputFailure(message);
     return 0;
   }
   for (const Lane& lane : lanes_) {
@@ -192,7 +193,7 @@ void ScanPass::reportFailure(const IoError& e) {
   host_.AddLog(std::string("* ") + e.what());
   host_.FailureConcerns(e.path());
   host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
-  reportPasses(PassReport::Stage::Error, e.what());
+  reportInputFailure(e.what());
 }
 
 void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error) {
@@ -208,6 +209,12 @@ void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::
 
 void ScanPass::reportPasses(PassReport::Stage stage, const std::string& error) {
   for (const Lane& lane : lanes_) reportPass(lane, stage, error);
+}
+
+void ScanPass::reportInputFailure(const std::string& error) {
+  // One failure of the input ends every lane at once: it is reported once,
+  // as its box is shown and its line logged once.
+  if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, error);
 }
 
 void ScanPass::reportStream(const Lane& lane, StreamReport& report, const CopySpan& span) {
@@ -502,7 +509,9 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     std::string name = carver.outputName(pattern_, host_.NamingInput(input_), lane.found);
     report.output = name;
     report.outputOffset = span.start;
-    if (in_.isSameFileAs(name) || (host_.RunInputs() && host_.RunInputs()->contains(name)))
+    // One look at the name serves the checks and the output's creation.
+    const OutputTarget target = OutputTarget::Look(name);
+    if (in_.isSameFileAs(target) || (host_.RunInputs() && host_.RunInputs()->contains(target)))
       throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
     if (host_.OutputTaken(name)) {
       throw IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
@@ -516,7 +525,7 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     } else {
       // The stream appears under its name only once it is whole; a failure
       // below leaves the name as it was.
-      out = File::CreateOutput(name);
+      out = File::CreateOutput(target);
       CopyRange(in_, span.start, span.length, out);
       report.outputLength = in_.position() - span.start;
       carver.afterCopy(out, lane.found);

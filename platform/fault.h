@@ -5,7 +5,10 @@
 #include <array>
 #include <cstdint>
 
-enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, Rename, kCount };
+// KernelCopy: a copy between files inside the kernel (File::copyTo); an
+// errno that says the kernel cannot copy makes the copy go through the
+// buffers instead.
+enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, Rename, KernelCopy, kCount };
 
 class FaultPlan {
  public:

@@ -21,6 +21,11 @@ namespace {
 
 constexpr int64_t kReadBufferSize = 128 * 1024;
 constexpr int64_t kWriteBufferSize = 64 * 1024;
+// A copy between files moves this much per system call inside the kernel,
+// and goes in blocks of this much through the buffers (and, under a fault
+// plan, inside the kernel too, so that each block is one step of the plan).
+constexpr int64_t kKernelCopyStep = 8 * 1024 * 1024;
+constexpr int64_t kCopyBlock = 64 * 1024;
 int g_openCount = 0;
 
 // The errno a planned fault gives the next operation of kind `op`, or 0.
@@ -84,11 +89,16 @@ File& File::operator=(File&& other) noexcept {
     path_ = std::move(other.path_);
     tempPath_ = std::move(other.tempPath_);
     other.tempPath_.clear();
+    unnamed_ = std::exchange(other.unnamed_, false);
+    identityKnown_ = other.identityKnown_;
+    device_ = other.device_;
+    inode_ = other.inode_;
     pos_ = other.pos_;
     knownSize_ = other.knownSize_;
     buf_ = std::move(other.buf_);
     bufStart_ = other.bufStart_;
     bufLen_ = std::exchange(other.bufLen_, 0);
+    bufferedCopies_ = other.bufferedCopies_;
     lent_ = std::exchange(other.lent_, nullptr);
     lentStart_ = other.lentStart_;
     lentLen_ = other.lentLen_;
@@ -121,6 +131,9 @@ File File::OpenRead(const std::string& path) {
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   File f(fd, path, false);
   f.knownSize_ = S_ISREG(st.st_mode) ? st.st_size : ::lseek(fd, 0, SEEK_END);
+  f.identityKnown_ = true;
+  f.device_ = static_cast<uint64_t>(st.st_dev);
+  f.inode_ = static_cast<uint64_t>(st.st_ino);
   return f;
 }
 
@@ -195,26 +208,66 @@ int OpenDirect(const std::string& path) {
 
 }  // namespace
 
-File File::CreateOutput(const std::string& path) {
+OutputTarget OutputTarget::Look(const std::string& path) {
+  OutputTarget t;
+  t.path = path;
+  struct stat st {};
+  if (path.empty()) return t;
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT) t.err = errno;
+    return t;
+  }
+  t.exists = true;
+  t.link = S_ISLNK(st.st_mode);
+  if (t.link && ::stat(path.c_str(), &st) != 0) {
+    t.err = errno;
+    return t;
+  }
+  t.mode = st.st_mode;
+  t.device = static_cast<uint64_t>(st.st_dev);
+  t.inode = static_cast<uint64_t>(st.st_ino);
+  return t;
+}
+
+namespace {
+
+// The directory whose filesystem refused the last file without a name: its
+// outputs get temporary files with names without asking again.
+std::string g_refusingDir;
+
+// Whether an output in `dir` can be made without a name and linked in
+// (through /proc/self/fd, looked at once).
+bool UnnamedOutputsPossible(const std::string& dir) {
+  static const bool proc = ::access("/proc/self/fd", X_OK) == 0;
+  return proc && dir != g_refusingDir;
+}
+
+// The errors of an O_TMPFILE open that say the filesystem (or the kernel)
+// has no files without a name.
+bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err == EINVAL; }
+
+}  // namespace
+
+File File::CreateOutput(const std::string& path) { return CreateOutput(OutputTarget::Look(path)); }
+
+File File::CreateOutput(const OutputTarget& look) {
+  const std::string& path = look.path;
   if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
   // What the name holds now: a special file is refused before anything is
   // opened, and a link is followed, so that its target is what gets replaced.
   std::string target = path;
-  struct stat st {};
-  bool exists = ::lstat(path.c_str(), &st) == 0;
-  if (!exists && errno != ENOENT) ThrowOsError(errno, path);
-  const bool link = exists && S_ISLNK(st.st_mode);
-  if (link && ::stat(path.c_str(), &st) != 0) {
+  if (!look.exists && look.err != 0) ThrowOsError(look.err, path);
+  if (look.link && look.err != 0) {
     // A dangling link: writing through it creates its target, as it always has.
-    if (errno == ENOENT) return File(OpenDirect(path), path, true);
-    ThrowOsError(errno, path);
+    if (look.err == ENOENT) return File(OpenDirect(path), path, true);
+    ThrowOsError(look.err, path);
   }
-  if (exists) {
-    if (S_ISDIR(st.st_mode)) throw IoError(kIoAccessDenied, "File access denied", path);
-    if (!S_ISREG(st.st_mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
+  if (look.exists) {
+    if (S_ISDIR(look.mode)) throw IoError(kIoAccessDenied, "File access denied", path);
+    if (!S_ISREG(look.mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
     // A file that could not be opened for writing is not replaced either.
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
-    if (link) {
+    if (look.link) {
       char resolved[PATH_MAX];
       if (::realpath(path.c_str(), resolved) == nullptr) return File(OpenDirect(path), path, true);
       target = resolved;
@@ -223,6 +276,28 @@ File File::CreateOutput(const std::string& path) {
   auto slash = target.find_last_of('/');
   std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  auto noTemporaryFile = [](int err) {
+    return err == EACCES || err == EPERM || err == EROFS || err == ENAMETOOLONG;
+  };
+  if (!look.exists && UnnamedOutputsPossible(dir)) {
+    // A new name: the file gets its name only when it is whole.
+    int fd = -1;
+    if (int err = InjectedErr(FileOp::Create)) {
+      errno = err;
+    } else {
+      fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    }
+    if (fd >= 0) {
+      ClearPending();
+      File f(fd, target, true);
+      f.unnamed_ = true;
+      return f;
+    }
+    const int err = errno;
+    if (noTemporaryFile(err)) return File(OpenDirect(path), path, true);
+    if (!NoUnnamedFiles(err)) ThrowOsError(err, path);
+    g_refusingDir = dir;  // a temporary file with a name, from now on
+  }
   for (int attempt = 0;; ++attempt) {
     std::string temp = dir + "." + base + ".part-" + TempSuffix();
     int fd = -1;
@@ -233,7 +308,7 @@ File File::CreateOutput(const std::string& path) {
     }
     if (fd >= 0) {
       // The replacement keeps the permissions of the file it replaces.
-      if (exists) ::fchmod(fd, st.st_mode & 07777);
+      if (look.exists) ::fchmod(fd, look.mode & 07777);
       File f(fd, target, true);
       f.tempPath_ = temp;
       SetPending(temp);
@@ -241,15 +316,17 @@ File File::CreateOutput(const std::string& path) {
     }
     int err = errno;
     if (err == EEXIST && attempt < 100) continue;
-    if (err == EACCES || err == EPERM || err == EROFS || err == ENAMETOOLONG) {
-      // No temporary file here; the name itself may still be writable.
-      return File(OpenDirect(path), path, true);
-    }
+    // No temporary file here; the name itself may still be writable.
+    if (noTemporaryFile(err)) return File(OpenDirect(path), path, true);
     ThrowOsError(err, path);
   }
 }
 
 void File::commit() {
+  if (unnamed_) {
+    commitUnnamed();
+    return;
+  }
   if (tempPath_.empty()) {
     close();
     return;
@@ -267,7 +344,57 @@ void File::commit() {
   ClearPending();
 }
 
+void File::commitUnnamed() {
+  // The file is linked in while it is open; its descriptor is closed after,
+  // and a failure there takes the name away again.
+  unnamed_ = false;
+  std::string linked;  // the name made, removed again on a failure
+  bool replaced = false;
+  try {
+    flush();
+    Inject(FileOp::Close, path_);
+    Inject(FileOp::Rename, path_);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      linked = path_;
+    } else {
+      if (errno != EEXIST) ThrowOsError(errno, path_);
+      // The name was taken meanwhile: it is replaced, as a renamed temporary
+      // file replaces it.
+      auto slash = path_.find_last_of('/');
+      const std::string dir = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
+      const std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+      for (int attempt = 0; linked.empty(); ++attempt) {
+        std::string temp = dir + "." + base + ".part-" + TempSuffix();
+        SetPending(temp);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+          linked = temp;
+        } else if (errno != EEXIST || attempt >= 100) {
+          ThrowOsError(errno, path_);
+        }
+      }
+      replaced = true;
+    }
+    const int fd = std::exchange(fd_, -1);
+    --g_openCount;
+    if (::close(fd) != 0 && errno != EINTR) ThrowOsError(errno, path_);
+    if (replaced && ::rename(linked.c_str(), path_.c_str()) != 0) ThrowOsError(errno, path_);
+  } catch (...) {
+    if (!linked.empty()) ::unlink(linked.c_str());
+    ClearPending();
+    closeQuietly();
+    throw;
+  }
+  ClearPending();
+}
+
 void File::discard() noexcept {
+  if (unnamed_) {
+    unnamed_ = false;
+    bufLen_ = 0;  // nothing of it is kept, and nothing has a name
+    closeQuietly();
+    return;
+  }
   if (tempPath_.empty()) {
     closeQuietly();
     return;
@@ -312,6 +439,12 @@ FileIdentities::FileIdentities(const std::vector<std::string>& paths) {
     if (!path.empty() && ::stat(path.c_str(), &st) == 0)
       ids_.emplace_back(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
   }
+}
+
+bool FileIdentities::contains(const OutputTarget& target) const {
+  if (ids_.empty() || !target.exists || target.err != 0) return false;
+  return std::find(ids_.begin(), ids_.end(), std::make_pair(target.device, target.inode)) !=
+         ids_.end();
 }
 
 bool FileIdentities::contains(const std::string& path) const {
@@ -426,6 +559,65 @@ bool File::eof() {
   return pos_ >= size();
 }
 
+namespace {
+
+// The errors of a kernel copy that say it cannot be made between these two
+// files (other filesystems, no support, a special file); the bytes are then
+// copied through the buffers.
+bool KernelCopyUnsupported(int err) {
+  return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP ||
+         err == EBADF || err == ETXTBSY || err == EPERM;
+}
+
+}  // namespace
+
+int64_t File::copyTo(File& out, int64_t count) {
+  static thread_local unsigned char block[kCopyBlock];
+  int64_t total = 0;
+  while (total < count) {
+    bool kernelCopiedNothing = false;
+    if (!bufferedCopies_) {
+      const int64_t step = std::min(count - total, g_faultPlan ? kCopyBlock : kKernelCopyStep);
+      Inject(FileOp::Read, path_);
+      Inject(FileOp::Write, out.path_);
+      if (int err = InjectedErr(FileOp::KernelCopy)) {
+        // A test's stand-in for a kernel that refuses the copy.
+        if (!KernelCopyUnsupported(err)) ThrowOsError(err, out.path_);
+        bufferedCopies_ = true;
+        continue;
+      }
+      // What the output holds in its buffer goes first; the kernel then
+      // writes at the descriptor's offset, which is the output's position.
+      out.flush();
+      loff_t from = pos_;
+      ssize_t n = ::copy_file_range(fd_, &from, out.fd_, nullptr, static_cast<size_t>(step), 0);
+      if (n > 0) {
+        pos_ += n;
+        out.pos_ += n;
+        total += n;
+        continue;
+      }
+      if (n < 0) {
+        const int err = errno;
+        if (err == EINTR) continue;
+        // A full disk or a size limit is the output's; anything else is
+        // tried again through the buffers, which tell which file failed.
+        if (err == ENOSPC || err == EDQUOT || err == EFBIG) ThrowOsError(err, out.path_);
+        if (KernelCopyUnsupported(err)) bufferedCopies_ = true;
+      }
+      // Nothing copied: the end of the file, or a filesystem that copies
+      // nothing this way; the buffers tell which.
+      kernelCopiedNothing = n == 0;
+    }
+    const int64_t n = read(block, std::min(count - total, kCopyBlock));
+    if (n == 0) break;
+    if (kernelCopiedNothing) bufferedCopies_ = true;
+    out.write(block, n);
+    total += n;
+  }
+  return total;
+}
+
 void File::write(const void* src, int64_t count) {
   Inject(FileOp::Write, path_);
   const auto* in = static_cast<const unsigned char*>(src);
@@ -484,6 +676,12 @@ void File::closeQuietly() noexcept {
   }
   ::close(std::exchange(fd_, -1));
   --g_openCount;
+}
+
+bool File::isSameFileAs(const OutputTarget& target) const {
+  if (fd_ < 0 || !target.exists || target.err != 0) return false;
+  if (!identityKnown_) return isSameFileAs(target.path);
+  return target.device == device_ && target.inode == inode_;
 }
 
 bool File::isSameFileAs(const std::string& path) const {

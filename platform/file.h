@@ -47,6 +47,23 @@ class IoError : public std::runtime_error {
 // "File not found" from "Path not found" and is kept in the error.
 [[noreturn]] void ThrowOsError(int err, const std::string& path = {});
 
+// A name an output is to be written under, as it stands before the output:
+// taken with one look at the name, and one more through a link, and shared
+// by the checks before the output and its creation.
+struct OutputTarget {
+  static OutputTarget Look(const std::string& path);
+
+  std::string path;
+  bool exists = false;  // the name is taken (by a file, a link, anything)
+  bool link = false;    // by a symbolic link
+  // The failure of the look, other than finding no entry; for a link, that
+  // of looking through it (ENOENT: a dangling link). 0 when it worked.
+  int err = 0;
+  // The file the name leads to, when it exists and err is 0.
+  uint32_t mode = 0;
+  uint64_t device = 0, inode = 0;
+};
+
 class File {
  public:
   File() = default;
@@ -62,14 +79,20 @@ class File {
   // Creates a file for writing, replacing any file of that name.
   static File Create(const std::string& path);
   // Creates an output that appears under `path` only once commit() has
-  // succeeded: the bytes go to a hidden temporary file in the same directory
-  // (".NAME.part-XXXXXX"), which commit() renames over `path`; discard(), or
-  // destroying the file before commit(), removes it. An existing `path` keeps
-  // its contents until then. A `path` that exists but is not a regular file
-  // (a FIFO, socket, device or directory) is refused without blocking. Where
-  // no temporary file can be made but `path` can be written (a writable file
-  // in a read-only directory), `path` is written directly.
+  // succeeded. For a name not taken yet, the bytes go to a file without a
+  // name in the same directory (O_TMPFILE), which commit() links in under
+  // `path`: nothing is left behind however the program ends. Otherwise, and
+  // where the filesystem has no such files, they go to a hidden temporary
+  // file in the same directory (".NAME.part-XXXXXX"), which commit() renames
+  // over `path`; discard(), or destroying the file before commit(), removes
+  // it. An existing `path` keeps its contents until then. A `path` that
+  // exists but is not a regular file (a FIFO, socket, device or directory)
+  // is refused without blocking. Where no temporary file can be made but
+  // `path` can be written (a writable file in a read-only directory), `path`
+  // is written directly.
   static File CreateOutput(const std::string& path);
+  // The same for a name looked at before (OutputTarget::Look()).
+  static File CreateOutput(const OutputTarget& target);
 
   bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -87,6 +110,13 @@ class File {
   // caller holds (bytes it read with readAt), until lent again; a null
   // `data` ends it.
   void lend(const void* data, int64_t start, int64_t length);
+  // Copies up to `count` bytes from the position to the end of `out` (an
+  // open output): inside the kernel where the system can, in large steps,
+  // otherwise through the buffers. The position moves past what was copied;
+  // fewer bytes than `count` only at the end of the file. For a fault plan,
+  // each block of up to 64 KiB is one read of this file and one write of
+  // `out`, as a copy through the buffers would be.
+  int64_t copyTo(File& out, int64_t count);
   bool eof();                                  // the position is at or past the end
   void write(const void* src, int64_t count);  // "Disk full" if not taken whole
   void flush();                                // writes what the write buffer holds
@@ -101,6 +131,7 @@ class File {
 
   // True when `path` names the same file (device and inode) as this one.
   bool isSameFileAs(const std::string& path) const;
+  bool isSameFileAs(const OutputTarget& target) const;
 
   // Files open right now in this process through this layer.
   static int OpenCount();
@@ -108,16 +139,22 @@ class File {
  private:
   File(int fd, std::string path, bool writing);
   void fillAt(int64_t pos);
+  void commitUnnamed();
 
   int fd_ = -1;
   bool writing_ = false;
   std::string path_;
   std::string tempPath_;  // an uncommitted output's temporary file
+  bool unnamed_ = false;  // an uncommitted output without a name (O_TMPFILE)
+  // The identity of a file opened for reading, taken at the open.
+  bool identityKnown_ = false;
+  uint64_t device_ = 0, inode_ = 0;
   int64_t pos_ = 0;
   int64_t knownSize_ = 0;  // size seen at open or at the last short read
   std::vector<unsigned char> buf_;
   int64_t bufStart_ = 0;                 // file offset of buf_[0] (reading)
   int64_t bufLen_ = 0;                   // bytes valid in buf_ (reading) or pending (writing)
+  bool bufferedCopies_ = false;          // the kernel refused to copy from this file
   const unsigned char* lent_ = nullptr;  // see lend()
   int64_t lentStart_ = 0, lentLen_ = 0;
 };
@@ -152,6 +189,7 @@ class FileIdentities {
   explicit FileIdentities(const std::vector<std::string>& paths);
   // True when `path` names (through any name or link) one of the files.
   bool contains(const std::string& path) const;
+  bool contains(const OutputTarget& target) const;
   bool empty() const { return ids_.empty(); }
 
  private:

@@ -39,12 +39,13 @@ const PassCase kCases[] = {
     {"wav", ExtractWav, "wave_u8_mono.wav", "wav", "wav", 4},
 };
 
-const FileOp kOps[] = {FileOp::Open,  FileOp::Create, FileOp::Seek, FileOp::Read,
-                       FileOp::Write, FileOp::Close,  FileOp::Size, FileOp::Rename};
+const FileOp kOps[] = {FileOp::Open, FileOp::Create, FileOp::Seek,
+                       FileOp::Read, FileOp::Write,  FileOp::Close,
+                       FileOp::Size, FileOp::Rename, FileOp::KernelCopy};
 
 const char* OpName(FileOp op) {
-  static const char* const names[] = {"open",  "create", "seek", "read",
-                                      "write", "close",  "size", "rename"};
+  static const char* const names[] = {"open",  "create", "seek",   "read",       "write",
+                                      "close", "size",   "rename", "kernel copy"};
   return names[static_cast<int>(op)];
 }
 
@@ -75,54 +76,68 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
 
   const std::string message = std::strerror(EIO);
   int runs = 0;
-  for (FileOp op : kOps) {
-    for (int64_t n = 1; n <= counter.count(op); ++n) {
-      SCOPED_TRACE(std::string(c.name) + ": " + OpName(op) + " #" + std::to_string(n));
-      auto output = [&](int i) { return dir / (std::to_string(i) + "." + c.ext); };
-      const Bytes older = RandomBytes(100 + n, 4);
-      for (int i = 1; i <= 2; ++i) WriteBytes(output(i), older);
-      ScriptHost host;
-      host.minFrames = c.minFrames;
-      FaultPlan plan(op, n, EIO);
-      int64_t written;
-      {
-        FaultScope scope(plan);
-        written = c.pass(host, input, pattern);
-      }
-      ++runs;
-      ASSERT_TRUE(plan.fired());
-      EXPECT_EQ(File::OpenCount(), 0);
-      EXPECT_EQ(ReadBytes(input), data);
-      ASSERT_EQ(host.boxes.size(), 1u);
-      EXPECT_EQ(host.boxes[0].type, BoxType::Error);
-      EXPECT_EQ(host.boxes[0].helpContext, kIoOsBase + EIO);
-      int failureLines = 0;
-      for (const auto& line : host.log) failureLines += line == "* " + message;
-      EXPECT_EQ(failureLines, 1);
-      if (host.boxes[0].buttons == BoxButtons::AbortIgnore) {
-        // A stream failed; Ignore went on and the other stream was written.
-        EXPECT_EQ(written, 1);
-        EXPECT_EQ(host.boxes[0].text.rfind(message + "\n", 0), 0u);
-        EXPECT_EQ(host.log.back(), Summary(c, 1));
-        int good = 0, kept = 0;
+  // Over older files of the outputs' names, and under new names.
+  for (bool over : {true, false}) {
+    for (FileOp op : kOps) {
+      for (int64_t n = 1; n <= counter.count(op); ++n) {
+        SCOPED_TRACE(std::string(c.name) + ": " + OpName(op) + " #" + std::to_string(n) +
+                     (over ? " over older files" : " under new names"));
+        auto output = [&](int i) { return dir / (std::to_string(i) + "." + c.ext); };
+        const Bytes older = RandomBytes(100 + n, 4);
         for (int i = 1; i <= 2; ++i) {
-          Bytes out = ReadBytes(output(i));
-          good += out == fixture;
-          kept += out == older;
+          if (over) {
+            WriteBytes(output(i), older);
+          } else {
+            std::filesystem::remove(output(i));
+          }
         }
-        EXPECT_EQ(good, 1);
-        EXPECT_EQ(kept, 1);
-      } else {
-        // Set-up or walk: the message alone, and no summary line.
-        EXPECT_EQ(host.boxes[0].buttons, BoxButtons::Ok);
-        EXPECT_EQ(host.boxes[0].text, message);
-        EXPECT_EQ(host.log.back(), "* " + message);
+        ScriptHost host;
+        host.minFrames = c.minFrames;
+        FaultPlan plan(op, n, EIO);
+        int64_t written;
+        {
+          FaultScope scope(plan);
+          written = c.pass(host, input, pattern);
+        }
+        ++runs;
+        ASSERT_TRUE(plan.fired());
+        EXPECT_EQ(File::OpenCount(), 0);
+        EXPECT_EQ(ReadBytes(input), data);
+        ASSERT_EQ(host.boxes.size(), 1u);
+        EXPECT_EQ(host.boxes[0].type, BoxType::Error);
+        EXPECT_EQ(host.boxes[0].helpContext, kIoOsBase + EIO);
+        int failureLines = 0;
+        for (const auto& line : host.log) failureLines += line == "* " + message;
+        EXPECT_EQ(failureLines, 1);
+        if (host.boxes[0].buttons == BoxButtons::AbortIgnore) {
+          // A stream failed; Ignore went on and the other stream was written.
+          EXPECT_EQ(written, 1);
+          EXPECT_EQ(host.boxes[0].text.rfind(message + "\n", 0), 0u);
+          EXPECT_EQ(host.log.back(), Summary(c, 1));
+          int good = 0, kept = 0;
+          for (int i = 1; i <= 2; ++i) {
+            if (!over && !FileExists(output(i))) {
+              ++kept;  // the failed stream left no file
+              continue;
+            }
+            Bytes out = ReadBytes(output(i));
+            good += out == fixture;
+            kept += out == older;
+          }
+          EXPECT_EQ(good, 1);
+          EXPECT_EQ(kept, 1);
+        } else {
+          // Set-up or walk: the message alone, and no summary line.
+          EXPECT_EQ(host.boxes[0].buttons, BoxButtons::Ok);
+          EXPECT_EQ(host.boxes[0].text, message);
+          EXPECT_EQ(host.log.back(), "* " + message);
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+          EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
       }
-      for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
     }
   }
-  EXPECT_GT(runs, 20);
+  EXPECT_GT(runs, 40);
 }
 
 INSTANTIATE_TEST_SUITE_P(Passes, FaultWalk, ::testing::ValuesIn(kCases),

@@ -31,7 +31,8 @@ class BitWriter {
   void put(uint64_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
       if (used_ == 0) bytes_.push_back(0);
-      if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> used_);
+      // Bits above the value's 64 are zeros (a long run of unary zeros).
+      if (i < 64 && ((value >> i) & 1)) bytes_.back() |= static_cast<uint8_t>(0x80 >> used_);
       used_ = (used_ + 1) & 7;
     }
   }

@@ -91,9 +91,10 @@ TEST(CliFaults, DirectoriesSpecialAndVanishedInputsAreReportedAndTheNextIsScanne
 
 int g_signalToRaise = 0;
 
-// A copy cut short: by SIGINT or SIGTERM, which end the program, or by a
-// file-size limit, which fails that stream only. The name of the stream cut
-// short holds what it held before, and no temporary file stays behind.
+// A copy cut short: by SIGINT or SIGTERM, which end the program, by SIGKILL,
+// which no program can handle, or by a file-size limit, which fails that
+// stream only. The name of the stream cut short holds what it held before
+// (nothing, when it was new), and no temporary file stays behind.
 TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
   TempDir dir;
   auto frames = [](int count) {
@@ -120,15 +121,19 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
     rlim_t limit;    // on the size of a file written
     int endSignal;   // the signal that ends the program, or 0
     bool smallDone;  // the second stream written
+    bool older;      // an older file under the first stream's name
   };
-  const Case cases[] = {{"SIGINT", SIGINT, RLIM_INFINITY, SIGINT, false},
-                        {"SIGTERM", SIGTERM, RLIM_INFINITY, SIGTERM, false},
-                        {"file-size limit", 0, 100000, 0, true}};
+  const Case cases[] = {{"SIGINT", SIGINT, RLIM_INFINITY, SIGINT, false, true},
+                        {"SIGTERM", SIGTERM, RLIM_INFINITY, SIGTERM, false, true},
+                        {"SIGINT under a new name", SIGINT, RLIM_INFINITY, SIGINT, false, false},
+                        {"SIGKILL under a new name", SIGKILL, RLIM_INFINITY, SIGKILL, false, false},
+                        {"file-size limit", 0, 100000, 0, true, true},
+                        {"file-size limit under a new name", 0, 100000, 0, true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(dir / "out");
     std::filesystem::create_directory(dir / "out");
-    WriteBytes(dir / "out/001.mp3", older);
+    if (c.older) WriteBytes(dir / "out/001.mp3", older);
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -149,13 +154,19 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
     } else {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << status;
     }
-    EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), older);
+    EXPECT_EQ(FileExists(dir / "out/001.mp3"), c.older);
+    if (c.older) {
+      EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), older);
+    }
     EXPECT_EQ(FileExists(dir / "out/002.mp3"), c.smallDone);
     if (c.smallDone) {
       EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), small);
     }
     for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
       EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
+    if (!c.older && !c.smallDone) {
+      EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
+    }
   }
   EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
 }

@@ -515,6 +515,55 @@ TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
   EXPECT_FALSE(ws.contains("frames") || ws.contains("seconds")) << ws;
 }
 
+// Whatever the command: one error object per missing input (not one per
+// format of the run), and the length of each stream as its log line shows it.
+TEST_F(CliRun, JsonErrorsAndLengthsAreThoseOfTheLog) {
+  const std::string missing[] = {dir / "gone1.bin", dir / "gone2.bin"};
+  for (const char* command : {"mp3", "ogg", "all"}) {
+    SCOPED_TRACE(command);
+    Result r = Cli({command, "--json", "-n", missing[0], missing[1]});
+    EXPECT_EQ(r.status, 1);
+    std::vector<std::string> errors;
+    for (const std::string& line : Lines(r.out)) {
+      nlohmann::json j = nlohmann::json::parse(line);
+      if (j["type"] == "error") errors.push_back(j["input"]);
+    }
+    EXPECT_EQ(errors, (Args{missing[0], missing[1]})) << r.out;
+  }
+
+  Bytes bytes = RandomBytes(400, 131);
+  Append(bytes, Fixture("vorbis_mono.ogg"));
+  Append(bytes, RandomBytes(300, 132));
+  std::string in = Write("o.bin", bytes);
+  struct Case {
+    Args options;
+    const char* shown;  // the length at the end of the stream line
+  } cases[] = {{{"ogg", "--frames", "2"}, "0.0sec"},
+               {{"ogg", "--ogg-whole"}, "0.3sec"},
+               {{"all", "--ogg-whole"}, "0.3sec"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options[1]);
+    Args args = c.options;
+    args.insert(args.end(), {"-n", in});
+    std::vector<std::string> log = Lines(Cli(args).out);
+    auto line =
+        std::find_if(log.begin(), log.end(), [](auto& l) { return Contains(l, "OggVorbis"); });
+    ASSERT_NE(line, log.end());
+    EXPECT_TRUE(line->ends_with(c.shown)) << *line;
+    args.insert(args.begin() + 1, "--json");
+    int streams = 0;
+    for (const std::string& text : Lines(Cli(args).out)) {
+      nlohmann::json j = nlohmann::json::parse(text);
+      if (j["type"] != "stream" || j["format"] != "ogg") continue;
+      ++streams;
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%.1fsec", j["seconds"].get<double>());
+      EXPECT_EQ(shown, std::string(c.shown)) << j;
+    }
+    EXPECT_EQ(streams, 1);
+  }
+}
+
 TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
   Bytes data = RandomBytes(5000, 71, true);
   std::string a = Write("a.bin", {'a', 'b', 'c'});

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 
 #include "platform/fault.h"
 #include "support/test_files.h"
@@ -122,7 +123,7 @@ TEST(FileLayer, CreateReplacesAndWritesWhole) {
 
 // What an output made by CreateOutput leaves under its name: what stood
 // there before, how the output ends, and what the name holds afterwards.
-enum class Before { Nothing, OldFile, LinkToOld, DanglingLink };
+enum class Before { Nothing, OldFile, MadeWhileWriting, LinkToOld, DanglingLink };
 enum class End { Commit, Discard, Signal };
 
 struct OutputCase {
@@ -136,6 +137,11 @@ struct OutputCase {
 
 const OutputCase kOutputCases[] = {
     {"new name", Before::Nothing, 0, End::Commit, 0, true},
+    {"new name: nothing there after a discard", Before::Nothing, 0, End::Discard, 0, false},
+    {"new name: nothing there after a signal", Before::Nothing, 0, End::Signal, 0, false},
+    {"name taken while writing: replaced", Before::MadeWhileWriting, 0, End::Commit, 0, true},
+    {"no files without a name: a temporary file", Before::Nothing, EOPNOTSUPP, End::Commit, 0,
+     true},
     {"old file replaced", Before::OldFile, 0, End::Commit, 0, true},
     {"old file kept on discard", Before::OldFile, 0, End::Discard, 0, false},
     {"old file kept on a signal", Before::OldFile, 0, End::Signal, 0, false},
@@ -154,6 +160,7 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     const std::string name = dir / "o.bin", target = dir / "t.bin";
     switch (c.before) {
       case Before::Nothing:
+      case Before::MadeWhileWriting:
         break;
       case Before::OldFile:
         WriteBytes(name, old);
@@ -172,6 +179,11 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
       FaultScope scope(plan);
       File f = File::CreateOutput(name);
       f.write(data.data(), static_cast<int64_t>(data.size()));  // 64 KiB of it reach the disk
+      // Nothing under the name, and nothing else, before the output is whole.
+      if (c.before == Before::Nothing && c.createErr == 0) {
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+      }
+      if (c.before == Before::MadeWhileWriting) WriteBytes(name, old);
       if (c.end == End::Commit) f.commit();
       if (c.end == End::Discard) f.discard();
       if (c.end == End::Signal) RemovePendingOutput();  // as a signal handler does
@@ -182,12 +194,22 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     }
     EXPECT_EQ(File::OpenCount(), 0);
     struct stat after {};
-    ASSERT_EQ(::stat(name.c_str(), &after), 0);
+    const bool present = ::stat(name.c_str(), &after) == 0;
+    EXPECT_EQ(present, existed || c.holdsNew);
     if (existed) {
       EXPECT_EQ(after.st_mode, before.st_mode);  // the same kind, the same rights
+    } else if (present) {
+      // The rights of any new file.
+      struct stat fresh {};
+      WriteBytes(dir / "fresh", {});
+      ASSERT_EQ(::stat((dir / "fresh").c_str(), &fresh), 0);
+      EXPECT_EQ(after.st_mode, fresh.st_mode);
+      ::unlink((dir / "fresh").c_str());
     }
     EXPECT_EQ(std::filesystem::is_symlink(name), c.before >= Before::LinkToOld);
-    EXPECT_EQ(ReadBytes(name), c.holdsNew ? data : old);
+    if (present) {
+      EXPECT_EQ(ReadBytes(name), c.holdsNew ? data : old);
+    }
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
   }
@@ -239,6 +261,91 @@ TEST(FileLayer, InjectedFaultsFailTheChosenOperation) {
   EXPECT_EQ(e.code(), kIoOsBase + EIO);
   EXPECT_TRUE(plan.fired());
   EXPECT_EQ(plan.count(FileOp::Open), 1);
+}
+
+// Copies between files: inside the kernel, under a fault plan in blocks, to
+// another filesystem, and through the buffers after each refusal the
+// kernel may give; the bytes and both positions are the same every way.
+TEST(FileLayer, CopiesMoveTheSameBytesEveryWay) {
+  struct Way {
+    const char* name;
+    bool plan;     // a fault plan in force
+    int refusal;   // the kernel's answer to its first copy, or 0
+    bool otherFs;  // the output on another filesystem (/dev/shm)
+  } ways[] = {{"kernel", false, 0, false},
+              {"kernel under a plan", true, 0, false},
+              {"other filesystem", false, 0, true},
+              {"EXDEV", true, EXDEV, false},
+              {"ENOSYS", true, ENOSYS, false},
+              {"EINVAL", true, EINVAL, false},
+              {"EOPNOTSUPP", true, EOPNOTSUPP, false},
+              {"EBADF", true, EBADF, false}};
+  struct Range {
+    int64_t start, count, copied;
+  } ranges[] = {{1000, 200000, 200000}, {250000, 100000, 50000}, {0, 300000, 300000},
+                {300000, 10, 0},        {400000, 10, 0},         {7, 0, 0}};
+  TempDir dir;
+  const Bytes data = RandomBytes(300000, 21, true);
+  WriteBytes(dir / "in.bin", data);
+  for (const Way& w : ways) {
+    SCOPED_TRACE(w.name);
+    std::string outDir = dir.path();
+    struct stat shm {
+    }, here{};
+    if (w.otherFs) {
+      if (::stat("/dev/shm", &shm) != 0 || ::stat(outDir.c_str(), &here) != 0 ||
+          shm.st_dev == here.st_dev || ::access("/dev/shm", W_OK) != 0) {
+        continue;  // no second filesystem to be had here
+      }
+      outDir = "/dev/shm";
+    }
+    const std::string outName = outDir + "/zandrel-copy-test-" + std::to_string(::getpid());
+    FaultPlan plan(FileOp::KernelCopy, 1, w.refusal);
+    std::optional<FaultScope> scope;
+    if (w.plan) scope.emplace(plan);
+    int64_t steps = 0;  // of the kernel copy under a plan: blocks, and one that finds the end
+    File in = File::OpenRead(dir / "in.bin");
+    File out = File::Create(outName);
+    Bytes expected = {1, 2, 3};
+    out.write(expected.data(), 3);  // still in the output's buffer
+    for (const Range& r : ranges) {
+      in.seek(r.start);
+      EXPECT_EQ(in.copyTo(out, r.count), r.copied) << r.start;
+      steps += (r.copied + 65535) / 65536 + (r.copied < r.count ? 1 : 0);
+      EXPECT_EQ(in.position(), r.start + r.copied);
+      Append(expected, Slice(data, r.start, r.copied));
+      EXPECT_EQ(out.position(), static_cast<int64_t>(expected.size()));
+      // A read goes on where the copy ended.
+      uint8_t next = 0;
+      if (in.read(&next, 1) == 1) {
+        EXPECT_EQ(next, data[r.start + r.copied]);
+      }
+    }
+    out.write(expected.data(), 2);
+    Append(expected, Slice(expected, 0, 2));
+    out.close();
+    in.close();
+    EXPECT_EQ(ReadBytes(outName), expected);
+    if (w.plan && w.refusal == 0) {
+      // One kernel copy, one read and one write for the plan per block.
+      EXPECT_EQ(plan.count(FileOp::KernelCopy), steps);
+      EXPECT_EQ(plan.count(FileOp::Write), steps + 2);
+    }
+    if (w.refusal != 0) {
+      EXPECT_TRUE(plan.fired());
+      EXPECT_EQ(plan.count(FileOp::KernelCopy), 1);
+    }
+    ::unlink(outName.c_str());
+  }
+  // A failing kernel copy fails the copy, and names the output.
+  FaultPlan failing(FileOp::KernelCopy, 2, EIO);
+  FaultScope scope(failing);
+  File in = File::OpenRead(dir / "in.bin");
+  File out = File::Create(dir / "out.bin");
+  IoError e = CatchIo([&] { in.copyTo(out, 200000); });
+  EXPECT_EQ(e.code(), kIoOsBase + EIO);
+  EXPECT_EQ(e.path(), dir / "out.bin");
+  EXPECT_EQ(in.position(), 65536);
 }
 
 TEST(FileLayer, TextLinesKeepTheirBytes) {
