@@ -28,10 +28,11 @@ namespace {
 // Bits written from the most significant one of each byte on.
 class BitWriter {
  public:
+  // The low `bits` bits of `value`; beyond 64 of them, zeros first.
   void put(uint64_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
       if (used_ == 0) bytes_.push_back(0);
-      if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> used_);
+      if (i < 64 && (value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> used_);
       used_ = (used_ + 1) & 7;
     }
   }
