@@ -13,7 +13,15 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   ogg_to_the_end     minimal pages without the last-page bit up to the end of the file
   ogg_255_segments   pages of 255 segments, chains of three
   wav_headers        thousands of "RIFF....WAVEfmt " headers of size field 0, 16 KB apart
-  real_audio         the committed MP3, Ogg and WAVE fixtures with random bytes between
+  mp2_every_offset   0xFF 0xFD pairs: every other offset a Layer I/II trigger
+  mp2_frame_heads    FF FD 90 04 repeated: a decodable Layer II header at every 4th offset
+  mp2_short_chains3  chains of three 64-byte Layer I frames (the shortest) with garbage between
+  mp2_to_the_end     64-byte Layer I frames up to the end of the file: one stream
+  aac_every_offset   0xFF 0xF1 pairs: every other offset an ADTS trigger
+  aac_frame_heads    ADTS headers of 13-byte frames, one every 8 bytes
+  aac_short_chains3  chains of three 8-byte ADTS frames (the shortest) with garbage between
+  aac_to_the_end     8-byte ADTS frames up to the end of the file: one stream
+  real_audio         the committed audio fixtures with random bytes between
   wav_4gib           one header whose size field claims 4 GiB, then random bytes
   flac_every_offset  "fLfLfL...": every other offset a trigger
   flac_heads         "fLaC" and a valid STREAMINFO, the last block, every 42 bytes
@@ -56,6 +64,13 @@ def frame(header, length):
     return bytes(header) + bytes(length - 4)
 
 
+def adts_frame(length):
+    """An MPEG-4 AAC-LC ADTS frame, 44.1 kHz stereo, no CRC, variable bit rate."""
+    head = bytes([0xFF, 0xF1, 0x50, 0x80 | length >> 11, (length >> 3) & 0xFF,
+                  (length & 7) << 5 | 0x1F, 0xFC])
+    return head + bytes(length - 7)
+
+
 def ogg_page(segments, header_type=0):
     lacing = bytes([0] * segments)
     return b"OggS" + bytes([0, header_type]) + bytes(20) + bytes([segments]) + lacing
@@ -65,6 +80,7 @@ def pattern_files():
     garbage = bytes(range(1, 101))  # no 0xFF, no "Og", no "RI"
     m1 = frame([0xFF, 0xFB, 0x90, 0x64], 417)
     short = frame([0xFF, 0xF3, 0x14, 0xC4], 24)  # MPEG-2, 8 kbit/s, 24000 Hz
+    layer1 = frame([0xFF, 0xF7, 0x14, 0xC4], 64)  # MPEG-2 Layer I, 32 kbit/s, 24000 Hz
     return {
         "mp3_every_offset": b"\xFF\xFB",
         "mp3_frame_heads": b"\xFF\xFB\x90\x64",
@@ -74,6 +90,14 @@ def pattern_files():
         "ogg_chains3": ogg_page(1) * 3 + garbage,
         "ogg_255_segments": ogg_page(255) * 3 + garbage,
         "wav_headers": b"RIFF" + struct.pack("<I", 0) + b"WAVEfmt " + garbage * 160,
+        "mp2_every_offset": b"\xFF\xFD",
+        "mp2_frame_heads": b"\xFF\xFD\x90\x04",
+        "mp2_short_chains3": layer1 * 3 + garbage,
+        "mp2_to_the_end": layer1,
+        "aac_every_offset": b"\xFF\xF1",
+        "aac_frame_heads": adts_frame(13)[:8],
+        "aac_short_chains3": adts_frame(8) * 3 + garbage,
+        "aac_to_the_end": adts_frame(8),
     }
 
 
@@ -146,7 +170,7 @@ def main():
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:
         f.write((page * (size // len(page) + 1))[:size])
     fixtures = [os.path.join(DATA, n) for n in sorted(os.listdir(DATA))
-                 if n.endswith((".mp3", ".ogg", ".wav"))]
+                 if n.endswith((".mp3", ".ogg", ".wav", ".mp2", ".aac"))]
     rnd = random.Random(5)
     with open(os.path.join(outdir, "real_audio"), "wb") as f:
         written = 0

@@ -8,6 +8,8 @@
 std::unique_ptr<Carver> MakeMp3Carver(Host& host);
 std::unique_ptr<Carver> MakeOggCarver(Host& host);
 std::unique_ptr<Carver> MakeWavCarver(Host& host);
+std::unique_ptr<Carver> MakeMp2Carver(Host& host);
+std::unique_ptr<Carver> MakeAacCarver(Host& host);
 std::unique_ptr<Carver> MakeFlacCarver(Host& host);
 std::unique_ptr<Carver> MakeAiffCarver(Host& host);
 std::unique_ptr<Carver> MakeAdxCarver(Host& host);
@@ -22,6 +24,10 @@ constexpr FormatRow kFormats[] = {
    "Ogg Vorbis streams", MakeOggCarver},
   {"wav", "wav", "wav", "Riff WAVを抽出(適当)", "RiffWAV1", false, true,
    "RIFF WAVE files", MakeWavCarver},
+  {"mp2", "mp2", "mp2", "MPEG Layer I/IIを抽出", "Mp21", false, true,
+   "MPEG audio Layer I/II streams", MakeMp2Carver},
+  {"aac", "aac", "aac", "AAC (ADTS)を抽出", "Aac1", false, true,
+   "AAC streams in ADTS", MakeAacCarver},
   {"flac", "flac", "flac", "FLACを抽出", "Flac1", false, true,
    "FLAC streams", MakeFlacCarver},
   {"aiff", "aiff", "aiff", "AIFFを抽出", "Aiff1", false, true,

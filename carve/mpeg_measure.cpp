@@ -16,17 +16,6 @@ namespace {
 // How far before a run an ID3v2 tag is looked for.
 constexpr int64_t kId3v2Window = 32768;
 
-// True when `frame` differs from the run's first frame (kept in `info`) in a
-// way the user lets end a stream. The options are read at each test.
-bool EndsRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
-  if (host.SensitizeOn(Sensitize::Freq) && frame.SampleRate != info.SampleRate) return true;
-  if (host.SensitizeOn(Sensitize::Version) && frame.Layer != info.Layer) return true;
-  if (host.SensitizeOn(Sensitize::Version) && frame.MpegVersion != info.MpegVersion) return true;
-  if (host.SensitizeOn(Sensitize::Channel) && frame.ChannelMode != info.ChannelMode) return true;
-  if (host.SensitizeOn(Sensitize::Crc) && frame.CrcProtected != info.CrcProtected) return true;
-  return false;
-}
-
 // Looks for an ID3v2 tag that ends exactly at `start`. The bytes before the
 // run are taken in file order the way a reader taking one byte at a time
 // would: after an "I" the next byte is consumed as the would-be "D", after
@@ -77,6 +66,15 @@ int64_t Id3v2Length(const uint8_t* h) {
 }
 
 }  // namespace
+
+bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
+  if (host.SensitizeOn(Sensitize::Freq) && frame.SampleRate != info.SampleRate) return true;
+  if (host.SensitizeOn(Sensitize::Version) && frame.Layer != info.Layer) return true;
+  if (host.SensitizeOn(Sensitize::Version) && frame.MpegVersion != info.MpegVersion) return true;
+  if (host.SensitizeOn(Sensitize::Channel) && frame.ChannelMode != info.ChannelMode) return true;
+  if (host.SensitizeOn(Sensitize::Crc) && frame.CrcProtected != info.CrcProtected) return true;
+  return false;
+}
 
 int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame) {
   avail = std::min<int64_t>(avail, frame.FrameLength);
@@ -155,7 +153,7 @@ int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tag
     if (!DecodeMpegHeader(header, frame)) break;
     if (count == 0) {
       TakeFirstFrameFormat(frame, info);
-    } else if (EndsRun(host, info, frame)) {
+    } else if (EndsMpegRun(host, info, frame)) {
       break;
     }
     if (split) {

@@ -20,6 +20,11 @@ class Host;
 // before any later frame that carries such a header.
 int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tagSearchMinCount = 2);
 
+// True when `frame` differs from a run's first frame (kept in `info`) in a
+// way the user lets end a stream: sampling frequency, layer or version,
+// channel mode, CRC protection. The options are read at each test.
+bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame);
+
 // The bytes of a frame that EncoderHeaderFrames() looks at.
 constexpr int kEncoderHeaderReach = 54;
 

@@ -1,0 +1,95 @@
+// AAC in ADTS: chains of frames that share their fixed header.
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "carve/adts_header.h"
+#include "carve/frame_chain.h"
+#include "carve/scan_pass.h"
+#include "carve/stream_line.h"
+#include "output/naming.h"
+
+namespace {
+
+// The frames of one chain as the walk meets them. One is kept for all the
+// probes of a pass and started anew for each (`taken` 0): most probes end at
+// their first header, and clearing the records each time would cost more.
+struct AdtsFrames {
+  AdtsHeader first{};  // the first frame's header
+  AdtsHeader frame{};  // the header examined last
+  uint32_t key = 0;    // what every frame shares with the first
+  int64_t taken = 0;
+  double seconds = 0;
+
+  int64_t lengthAt(const uint8_t* header) {
+    if (!DecodeAdtsHeader(header, frame)) return 0;
+    // The fixed header stays the same from frame to frame; so does the
+    // buffer fullness's mark of variable bit rate.
+    const uint32_t frameKey = AdtsStreamKey(header);
+    if (taken == 0) {
+      first = frame;
+      key = frameKey;
+    } else if (frameKey != key) {
+      return 0;
+    }
+    return frame.frameLength;
+  }
+  void take() {
+    seconds += static_cast<double>(frame.samples) / frame.sampleRate;
+    ++taken;
+  }
+};
+
+class AacCarver : public Carver {
+ public:
+  explicit AacCarver(Host& host) : host_(host) {}
+
+  // 0xFF, then the last sync bits and layer 0.
+  Trigger trigger() const override { return {0xFF, 0xF6, 0xF0}; }
+  const char* openingText() const override { return "からAACファイルを探しますっ！"; }
+  const char* kindName() const override { return "aac"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    // One header alone is no evidence of a stream: at least two frames.
+    const int64_t minFrames = std::max(host_.MinFrames(), 2);
+    frames_.taken = 0;
+    frames_.seconds = 0;
+    const FrameChain chain = WalkFrameChain<kAdtsHeaderBytes>(input, frames_);
+    if (chain.frames < minFrames) return ProbeResult::Reject;
+    first_ = frames_.first;
+    facts_ = {};
+    facts_.frames = chain.frames;
+    facts_.seconds = frames_.seconds;
+    facts_.bitrateKbps =
+        std::llround(static_cast<double>(chain.length) * 8 / frames_.seconds / 1000);
+    facts_.sampleRateHz = first_.sampleRate;
+    // Configuration 0 leaves the channels to a program config element.
+    facts_.channels = first_.channels > 0 ? first_.channels : -1;
+    span = {candidate, chain.length};
+    span_ = span;
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
+    return StreamLine(number, span_, AdtsProfileName(first_.profile), "Frames", facts_);
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return NameWithExtension(pattern, ExtractBaseName(input), number, "aac");
+  }
+
+  StreamFacts facts() const override { return facts_; }
+
+ private:
+  Host& host_;
+  AdtsFrames frames_;
+  AdtsHeader first_{};
+  CopySpan span_;
+  StreamFacts facts_;
+};
+
+}  // namespace
+
+std::unique_ptr<Carver> MakeAacCarver(Host& host) { return std::make_unique<AacCarver>(host); }

@@ -1,0 +1,40 @@
+// Chains of frames that follow one another without a gap, each header giving
+// its frame's length: the walk the MPEG Layer I/II and ADTS carvers share.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/file.h"
+
+struct FrameChain {
+  int64_t frames = 0;
+  int64_t length = 0;  // from the first frame's start to the end of the last one
+};
+
+// Walks the chain that starts at the file's current position and leaves the
+// file there. At each frame start, `frames.lengthAt(header)` is given the
+// kHeaderBytes bytes found there and returns the length of the frame that
+// begins with them, or 0 when no frame of the chain does; `frames.take()`
+// then tells that this frame counts. A frame counts only when the input
+// holds it whole, so the chain never reaches past the input's end.
+template <int kHeaderBytes, typename Frames>
+FrameChain WalkFrameChain(File& input, Frames& frames) {
+  static_assert(kHeaderBytes > 0);
+  FrameChain chain;
+  const int64_t start = input.position();
+  // The last byte of a frame and the header after it come in one read.
+  uint8_t bytes[kHeaderBytes + 1];
+  int64_t got = input.read(bytes + 1, kHeaderBytes);
+  while (got == kHeaderBytes) {
+    const int64_t length = frames.lengthAt(static_cast<const uint8_t*>(bytes + 1));
+    if (length <= 0) break;
+    input.seek(start + chain.length + length - 1);
+    got = input.read(bytes, kHeaderBytes + 1) - 1;
+    if (got < 0) break;  // the frame runs past the end of the input
+    frames.take();
+    ++chain.frames;
+    chain.length += length;
+  }
+  input.seek(start);
+  return chain;
+}

@@ -1,0 +1,104 @@
+// MPEG audio Layer I and Layer II: chains of consistent frames, under the
+// same change options as Layer III.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "carve/frame_chain.h"
+#include "carve/mpeg_layer12.h"
+#include "carve/mpeg_measure.h"
+#include "carve/scan_pass.h"
+#include "carve/stream_line.h"
+#include "output/naming.h"
+
+namespace {
+
+constexpr uint8_t kStereo = 0, kJointStereo = 1, kMono = 3;
+
+// The frames of one chain as the walk meets them. One is kept for all the
+// probes of a pass and started anew for each (`taken` 0): most probes end at
+// their first header, and clearing the records each time would cost more.
+struct Layer12Frames {
+  explicit Layer12Frames(Host& h) : host(h) {}
+
+  Host& host;
+  TStreamInfo first{};  // the format of the first frame
+  TFrameInfo frame{};   // the frame examined last
+  int64_t taken = 0;
+  double seconds = 0;
+
+  int64_t lengthAt(const uint8_t* header) {
+    if (!DecodeLayer12Header(header, frame)) return 0;
+    // Encoders choose joint stereo or plain stereo frame by frame (twolame
+    // does), so the change option takes the two as one channel mode.
+    TFrameInfo compared = frame;
+    if (compared.ChannelMode == kJointStereo) compared.ChannelMode = kStereo;
+    if (taken == 0) {
+      TakeFirstFrameFormat(compared, first);
+    } else if (EndsMpegRun(host, first, compared)) {
+      return 0;
+    }
+    return frame.FrameLength;
+  }
+  void take() {
+    seconds += static_cast<double>(Layer12Samples(frame.Layer)) / frame.SampleRate;
+    ++taken;
+  }
+};
+
+class Mp2Carver : public Carver {
+ public:
+  explicit Mp2Carver(Host& host) : host_(host), frames_(host) {}
+
+  // 0xFF, then the last sync bits, MPEG-1 or MPEG-2, Layer I or II.
+  Trigger trigger() const override { return {0xFF, 0xF4, 0xF4}; }
+  const char* openingText() const override { return "からMPEG Layer I/IIファイルを探しますっ！"; }
+  const char* kindName() const override { return "mp2"; }
+
+  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    // One header alone is no evidence of a stream: at least two frames.
+    const int64_t minFrames = std::max(host_.MinFrames(), 2);
+    frames_.taken = 0;
+    frames_.seconds = 0;
+    const FrameChain chain = WalkFrameChain<4>(input, frames_);
+    if (chain.frames < minFrames) return ProbeResult::Reject;
+    first_ = frames_.first;
+    facts_ = {};
+    facts_.frames = chain.frames;
+    facts_.seconds = frames_.seconds;
+    facts_.bitrateKbps =
+        std::llround(static_cast<double>(chain.length) * 8 / frames_.seconds / 1000);
+    facts_.sampleRateHz = first_.SampleRate;
+    facts_.channels = first_.ChannelMode == kMono ? 1 : 2;
+    span = {candidate, chain.length};
+    span_ = span;
+    return ProbeResult::Accept;
+  }
+
+  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
+    char format[32];
+    std::snprintf(format, sizeof format, "mpeg%.1flayer%d", first_.MpegVersion / 10.0,
+                  static_cast<int>(first_.Layer));
+    return StreamLine(number, span_, format, "Frames", facts_);
+  }
+
+  std::string outputName(const std::string& pattern, const std::string& input,
+                         int64_t number) override {
+    return NameWithExtension(pattern, ExtractBaseName(input), number, "mp2");
+  }
+
+  StreamFacts facts() const override { return facts_; }
+
+ private:
+  Host& host_;
+  Layer12Frames frames_;
+  TStreamInfo first_{};
+  CopySpan span_;
+  StreamFacts facts_;
+};
+
+}  // namespace
+
+std::unique_ptr<Carver> MakeMp2Carver(Host& host) { return std::make_unique<Mp2Carver>(host); }
