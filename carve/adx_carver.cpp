@@ -138,7 +138,7 @@ class AdxCarver : public Carver {
       dataEnd = std::min(dataEnd, size);
     }
     blocks_ = (dataEnd - dataStart) / blockSize;
-    if (blocks_ == 0) return ProbeResult::Reject;
+    if (blocks_ <= 0) return ProbeResult::Reject;
     samples_ = blocks_ / channels_ * perBlock;
     if (total_ > 0) samples_ = std::min<int64_t>(samples_, total_);
     span_ = {candidate, end - candidate};

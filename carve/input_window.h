@@ -30,10 +30,10 @@ class InputWindow {
   // where the input ends). Eight zero bytes follow the held ones.
   int64_t hold(int64_t pos, int64_t count) {
     const int64_t end = start_ + length_;
-    if (pos >= start_ && pos <= end) {
+    if (length_ > 0 && pos >= start_ && pos <= end) {
       if (pos + count <= end || atEnd_) return end - pos;
       // Keep what is held from `pos` on and read on after it.
-      if (end > pos) {
+      if (pos > start_) {
         std::memmove(buf_.data(), buf_.data() + (pos - start_), static_cast<size_t>(end - pos));
       }
       length_ = end - pos;

@@ -28,6 +28,7 @@ namespace {
 // Bits written from the most significant one of each byte on.
 class BitWriter {
  public:
+  // The low `bits` bits of `value`; beyond 64 of them, zeros first.
   void put(uint64_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
       if (used_ == 0) bytes_.push_back(0);
