@@ -567,6 +567,12 @@ TEST(LosslessFormats, DamagedAndUnusualStreams) {
       // ADX
       {"adx cut inside its data: to the end of the input", "adx", 2,
        [&] { return Embedded(prefix(adx, 5000), {prefix(adx, 5000)}, true); }},
+      {"adx whose last block holds one sample of its count: the whole file", "adx", 2,
+       [&] {
+         // 206 blocks of 32 samples and one more: the data still ends after 207.
+         const Bytes b = spoiled(adx, [](Bytes& x) { PutBe32(x, 12, 206 * 32 + 1); });
+         return Embedded(b, {b});
+       }},
       {"adx without a sample count cut before its end block", "adx", 2,
        [&] { return none(prefix(adx0, adx0.size() - 18)); }},
       {"adx with an end-of-stream block inside its data: up to it", "adx", 2,
