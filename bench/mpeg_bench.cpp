@@ -11,29 +11,9 @@
 #include "carve/mpeg_header.h"
 #include "carve/mpeg_measure.h"
 #include "platform/file.h"
+#include "quiet_host.h"
 
 namespace {
-
-// A host with every change option on; the measurement reads nothing else.
-class BenchHost : public Host {
- public:
-  bool LimitRange() override { return false; }
-  int LowerPercent() override { return 0; }
-  int UpperPercent() override { return 100; }
-  int MinFrames() override { return 4; }
-  bool SensitizeOn(Sensitize) override { return true; }
-  bool CopyID3v1() override { return true; }
-  bool CopyID3v2() override { return true; }
-  const TagIni* ActiveTagIni() override { return nullptr; }
-  bool Running() override { return true; }
-  void AddLog(const std::string&) override {}
-  void SetProgress(int) override {}
-  void ProcessEvents() override {}
-  void Beep() override {}
-  BoxAnswer MessageBox(BoxType, const std::string&, BoxButtons, int) override {
-    return BoxAnswer::Ok;
-  }
-};
 
 // A file in the temporary folder, removed when the object goes.
 class TempFile {
@@ -98,7 +78,7 @@ void BM_MeasureLongStream(benchmark::State& state) {
   constexpr int kFrames = 10000;
   TempFile file(VbrFrames(kFrames));
   File input = File::OpenRead(file.path());
-  BenchHost host;
+  QuietHost host;
   int64_t frames = 0;
   for (auto _ : state) {
     input.seek(0);
@@ -120,7 +100,7 @@ void BM_MeasureShortRunWithTagSearch(benchmark::State& state) {
   bytes.insert(bytes.end(), frames.begin(), frames.end());
   TempFile file(bytes);
   File input = File::OpenRead(file.path());
-  BenchHost host;
+  QuietHost host;
   int64_t probes = 0;
   for (auto _ : state) {
     input.seek(start);
