@@ -71,6 +71,12 @@ class AacCarver : public Carver {
     return ProbeResult::Accept;
   }
 
+  bool ruledOut(const uint8_t* bytes, int64_t avail) override {
+    // Fewer than two frames: the first header is none, or the next one.
+    AdtsFrames frames;
+    return ChainShorterThanTwo<kAdtsHeaderBytes>(bytes, avail, frames);
+  }
+
   std::string streamLine(int64_t number, int64_t /*candidate*/) override {
     return StreamLine(number, span_, AdtsProfileName(first_.profile), "Frames", facts_);
   }

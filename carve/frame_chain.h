@@ -17,6 +17,20 @@ struct FrameChain {
 // begins with them, or 0 when no frame of the chain does; `frames.take()`
 // then tells that this frame counts. A frame counts only when the input
 // holds it whole, so the chain never reaches past the input's end.
+// True when the first `avail` bytes of a chain at `bytes` show that
+// WalkFrameChain() there would count fewer than two frames: the first header
+// is none, or the one after it; false when they do not tell. `frames` is
+// fresh (none taken).
+template <int kHeaderBytes, typename Frames>
+bool ChainShorterThanTwo(const uint8_t* bytes, int64_t avail, Frames& frames) {
+  if (avail < kHeaderBytes) return false;
+  const int64_t length = frames.lengthAt(bytes);
+  if (length <= 0) return true;
+  if (length + kHeaderBytes > avail) return false;
+  ++frames.taken;
+  return frames.lengthAt(bytes + length) <= 0;
+}
+
 template <int kHeaderBytes, typename Frames>
 FrameChain WalkFrameChain(File& input, Frames& frames) {
   static_assert(kHeaderBytes > 0);

@@ -77,6 +77,12 @@ class Mp2Carver : public Carver {
     return ProbeResult::Accept;
   }
 
+  bool ruledOut(const uint8_t* bytes, int64_t avail) override {
+    // Fewer than two frames: the first header is none, or the next one.
+    Layer12Frames frames(host_);
+    return ChainShorterThanTwo<4>(bytes, avail, frames);
+  }
+
   std::string streamLine(int64_t number, int64_t /*candidate*/) override {
     char format[32];
     std::snprintf(format, sizeof format, "mpeg%.1flayer%d", first_.MpegVersion / 10.0,

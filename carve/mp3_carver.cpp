@@ -39,6 +39,12 @@ class Mp3Carver : public Carver {
     return ProbeResult::Accept;
   }
 
+  bool ruledOut(const uint8_t* bytes, int64_t avail) override {
+    // A run shorter than the minimum is rejected; the probe's other work
+    // begins only with a run that long.
+    return Mp3RunShorterThan(host_, bytes, avail, std::min(host_.MinFrames(), 2));
+  }
+
   std::string streamLine(int64_t number, int64_t candidate) override {
     char line[256];
     std::snprintf(line, sizeof line,

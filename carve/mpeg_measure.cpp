@@ -84,6 +84,17 @@ bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
   return false;
 }
 
+bool Mp3RunShorterThan(Host& host, const uint8_t* bytes, int64_t avail, int64_t below) {
+  if (below < 1 || avail < 4) return false;
+  TFrameInfo first{}, second{};
+  if (!DecodeMpegHeader(bytes, first)) return true;
+  if (below < 2 || first.FrameLength + 4 > avail) return false;
+  if (!DecodeMpegHeader(bytes + first.FrameLength, second)) return true;
+  TStreamInfo info{};
+  TakeFirstFrameFormat(first, info);
+  return EndsMpegRun(host, info, second);
+}
+
 int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame) {
   avail = std::min<int64_t>(avail, frame.FrameLength);
   // Xing and Info follow the side information; encoders differ on whether

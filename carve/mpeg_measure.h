@@ -20,6 +20,12 @@ class Host;
 // before any later frame that carries such a header.
 int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tagSearchMinCount = 2);
 
+// True when a run's first `avail` bytes at `bytes` show that
+// MeasureMp3Stream() there would count fewer than `below` frames (1 or 2):
+// the first header is none, or, for 2, the next one is none or ends the run.
+// False when they do not tell.
+bool Mp3RunShorterThan(Host& host, const uint8_t* bytes, int64_t avail, int64_t below);
+
 // True when `frame` differs from a run's first frame (kept in `info`) in a
 // way the user lets end a stream: sampling frequency, layer or version,
 // channel mode, CRC protection. The options are read at each test.

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/pacer.h"
 
@@ -96,9 +98,16 @@ class ScanPass {
   // met in order of offset.
   void walk();
   // Moves the lane on by one stretch of blocks, or to its next candidate, or
-  // to the end of its walk.
-  void scan(Lane& lane);
-  void probe(Lane& lane);
+  // to the end of its walk. While the lane stays the one furthest behind
+  // (its frontier below `behind`), it goes on past the candidates its
+  // carver rules out, doing just what their rejected probes would do.
+  void scan(Lane& lane, int64_t behind);
+  // Whether the lane's candidate `k` may be passed over without its probe.
+  bool passesOver(Lane& lane, int64_t k);
+  void passOver(Lane& lane, int64_t behind);
+  // Probes the lane's candidate, or passes over it as scan() does, and
+  // then goes on as scan() while the lane stays furthest behind.
+  void probe(Lane& lane, int64_t behind);
   // Produces the lane's stream `found`; false when the user chose Abort.
   bool produce(Lane& lane, const CopySpan& measured);
   // Makes the block at `pos` available in the buffer; returns its fill
@@ -110,6 +119,10 @@ class ScanPass {
   const uint8_t* at(int64_t pos) const { return chunk_.data() + (pos - chunkStart_); }
   bool atEof(int64_t pos);
   void showProgress();
+  // The same when the walk's position is known to be `next`.
+  void showProgressAt(int64_t next);
+  // The position shown for the walk at offset `next`.
+  int progressAt(int64_t next) const;
   void reportFailure(const IoError& e);
   // The pass's reports to the host beside its log lines: every lane's
   // start, end and failures outside a stream, and each stream.
@@ -135,6 +148,8 @@ class ScanPass {
   uint64_t loads_ = 0;             // how many times the buffer was read into
   int64_t readSize_ = kBlockSize;  // the size of the next read
   int lastProgress_ = -1;
+  // The offsets that give the position shown last: [low, high).
+  int64_t progressLow_ = 0, progressHigh_ = 0;
 };
 
 int64_t ScanPass::run() {
@@ -270,15 +285,42 @@ void ScanPass::showProgress() {
   if (next < 0) {
     for (const Lane& lane : lanes_) next = std::max(next, lane.next);
   }
-  int position = 0;
-  if (end_ - start_ != 0) {
-    double share = static_cast<double>(next - start_) / static_cast<double>(end_ - start_) * 100.0;
-    position = static_cast<int>(std::clamp(std::nearbyint(share), 0.0, 100.0));
-  }
+  showProgressAt(next);
+}
+
+void ScanPass::showProgressAt(int64_t next) {
+  if (next >= progressLow_ && next < progressHigh_) return;  // shown already
+  const int position = progressAt(next);
   if (position != lastProgress_) {
     lastProgress_ = position;
     host_.SetProgress(position);
   }
+  // The position grows with the offset, so the offsets around `next` that
+  // give the same one form a range: found by doubling steps, then halving,
+  // it spares the calls that follow the sums while the walk stays in it.
+  auto edge = [&](int64_t direction) {
+    constexpr int64_t kFar = int64_t{1} << 61;
+    int64_t same = next, step = 1;
+    while (step < kFar && progressAt(next + direction * step) == position) {
+      same = next + direction * step;
+      step *= 2;
+    }
+    int64_t other = next + direction * step;
+    if (step >= kFar) return same + direction;  // none so near: the range ends here
+    while (std::abs(other - same) > 1) {
+      const int64_t mid = same + (other - same) / 2;
+      (progressAt(mid) == position ? same : other) = mid;
+    }
+    return other;  // the nearest offset with another position
+  };
+  progressHigh_ = edge(1);
+  progressLow_ = edge(-1) + 1;
+}
+
+int ScanPass::progressAt(int64_t next) const {
+  if (end_ - start_ == 0) return 0;
+  double share = static_cast<double>(next - start_) / static_cast<double>(end_ - start_) * 100.0;
+  return static_cast<int>(std::clamp(std::nearbyint(share), 0.0, 100.0));
 }
 
 bool ScanPass::atEof(int64_t pos) {
@@ -360,119 +402,164 @@ void ScanPass::walk() {
   for (const Lane& l : lanes_) frontiers.push_back(l.done ? kNone : l.frontier());
   if (frontiers.empty()) return;
   for (;;) {
-    // The first of the lanes furthest behind.
+    // The first of the lanes furthest behind. It stays the one to walk while
+    // its frontier is below those of all the others (at a tie with a lane
+    // after it, it would stay too: passing the turn then costs only time).
     size_t next = 0;
+    int64_t behind = kNone;
     for (size_t i = 1; i < frontiers.size(); ++i) {
-      if (frontiers[i] < frontiers[next]) next = i;
+      if (frontiers[i] < frontiers[next]) {
+        behind = frontiers[next];
+        next = i;
+      } else {
+        behind = std::min(behind, frontiers[i]);
+      }
     }
     if (frontiers[next] == kNone) return;
     Lane& lane = lanes_[next];
     if (lane.pending) {
-      probe(lane);
+      probe(lane, behind);
     } else {
-      scan(lane);
+      scan(lane, behind);
     }
     frontiers[next] = lane.done ? kNone : lane.frontier();
   }
 }
 
-void ScanPass::scan(Lane& lane) {
+void ScanPass::scan(Lane& lane, int64_t behind) {
   const Carver::Trigger trig = lane.trigger;
-  if (lane.next >= end_) {
-    lane.done = true;
-    return;
-  }
-  if (lane.empty) {
-    lane.blockStart = lane.next;
-    lane.blockEnd = lane.next + blockAt(lane.next);
-    lane.empty = false;
-  } else if (lane.blockStart < chunkStart_ || lane.blockEnd > chunkStart_ + chunkLen_) {
-    // The buffer moved on for another lane; read this lane's block again
-    // (only what the input still holds of it).
-    blockAt(lane.blockStart);
-    lane.blockEnd = std::min(lane.blockEnd, chunkStart_ + chunkLen_);
-  }
-  if (lane.blockEnd <= lane.next) {  // the input shrank under us
-    lane.done = true;
-    return;
-  }
-  if (!host_.Running()) {
-    ++lane.next;
-    lane.done = true;
-    return;
-  }
-  // Search the current block and the whole blocks after it that the buffer
-  // holds, as far as the pump cannot be due at their ends: the steps in
-  // between only change blocks.
-  int64_t extra = 0;
-  if (lane.blockEnd - lane.blockStart == kBlockSize) {
-    extra = std::min<int64_t>(pacer_.quietSteps(),
-                              (chunkStart_ + chunkLen_ - lane.blockEnd) / kBlockSize);
-  }
-  const int64_t regionEnd = lane.blockEnd + extra * kBlockSize;
-  // Triggers whose second byte lies in the region; the region's last byte is
-  // examined at the block change below.
-  const int64_t pairEnd = std::min(end_, regionEnd - 1);
-  int64_t k = pairEnd;
-  if (lane.next < pairEnd) k = findTrigger(lane, lane.next, pairEnd);
-  const int64_t reached = k < pairEnd ? k + 1 : pairEnd;
-  if (reached >= lane.blockEnd) {
-    const int64_t blocks = (reached - lane.blockEnd) / kBlockSize + 1;
-    pacer_.skip(static_cast<int>(blocks));
-    lane.blockStart = lane.blockEnd + (blocks - 1) * kBlockSize;
-    lane.blockEnd = lane.blockStart + kBlockSize;
-  }
-  lane.next = reached;
-  if (k < pairEnd) {
-    if (!host_.Running()) {
+  for (;;) {
+    if (lane.next >= end_) {
       lane.done = true;
       return;
     }
-    lane.pending = true;
-    lane.candidate = k;
-    return;
-  }
-  if (lane.next >= end_) {  // the window ends inside the region
-    lane.done = true;
-    return;
-  }
-  // A lane that has passed another one lets it catch up first, so that the
-  // buffer is moved on only once all lanes are done with it.
-  for (const Lane& other : lanes_) {
-    if (&other != &lane && !other.done && other.frontier() < lane.next) return;
-  }
+    if (lane.empty) {
+      lane.blockStart = lane.next;
+      lane.blockEnd = lane.next + blockAt(lane.next);
+      lane.empty = false;
+    } else if (lane.blockStart < chunkStart_ || lane.blockEnd > chunkStart_ + chunkLen_) {
+      // The buffer moved on for another lane; read this lane's block again
+      // (only what the input still holds of it).
+      blockAt(lane.blockStart);
+      lane.blockEnd = std::min(lane.blockEnd, chunkStart_ + chunkLen_);
+    }
+    if (lane.blockEnd <= lane.next) {  // the input shrank under us
+      lane.done = true;
+      return;
+    }
+    if (!host_.Running()) {
+      ++lane.next;
+      lane.done = true;
+      return;
+    }
+    // Search the current block and the whole blocks after it that the buffer
+    // holds, as far as the pump cannot be due at their ends: the steps in
+    // between only change blocks.
+    int64_t extra = 0;
+    if (lane.blockEnd - lane.blockStart == kBlockSize) {
+      extra = std::min<int64_t>(pacer_.quietSteps(),
+                                (chunkStart_ + chunkLen_ - lane.blockEnd) / kBlockSize);
+    }
+    const int64_t regionEnd = lane.blockEnd + extra * kBlockSize;
+    // Triggers whose second byte lies in the region; the region's last byte is
+    // examined at the block change below.
+    const int64_t pairEnd = std::min(end_, regionEnd - 1);
+    int64_t k = pairEnd;
+    if (lane.next < pairEnd) k = findTrigger(lane, lane.next, pairEnd);
+    const int64_t reached = k < pairEnd ? k + 1 : pairEnd;
+    if (reached >= lane.blockEnd) {
+      const int64_t blocks = (reached - lane.blockEnd) / kBlockSize + 1;
+      pacer_.skip(static_cast<int>(blocks));
+      lane.blockStart = lane.blockEnd + (blocks - 1) * kBlockSize;
+      lane.blockEnd = lane.blockStart + kBlockSize;
+    }
+    lane.next = reached;
+    if (k < pairEnd) {
+      if (!host_.Running()) {
+        lane.done = true;
+        return;
+      }
+      if (k < behind && passesOver(lane, k)) {
+        passOver(lane, behind);
+        if (lane.next < behind) continue;
+        return;
+      }
+      lane.pending = true;
+      lane.candidate = k;
+      return;
+    }
+    if (lane.next >= end_) {  // the window ends inside the region
+      lane.done = true;
+      return;
+    }
+    // A lane that has passed another one lets it catch up first, so that the
+    // buffer is moved on only once all lanes are done with it.
+    for (const Lane& other : lanes_) {
+      if (&other != &lane && !other.done && other.frontier() < lane.next) return;
+    }
 
-  // The last byte of the block: its trigger takes its second byte from the
-  // next block.
-  const uint8_t examined = *at(lane.next);
-  const int64_t candidate = lane.next;
-  lane.next = lane.blockEnd;
-  if (atEof(lane.blockEnd)) {  // no byte follows: the examined byte is not tested
-    lane.done = true;
+    // The last byte of the block: its trigger takes its second byte from the
+    // next block.
+    const uint8_t examined = *at(lane.next);
+    const int64_t candidate = lane.next;
+    lane.next = lane.blockEnd;
+    if (atEof(lane.blockEnd)) {  // no byte follows: the examined byte is not tested
+      lane.done = true;
+      return;
+    }
+    lane.blockStart = lane.blockEnd;
+    lane.blockEnd = lane.blockStart + blockAt(lane.blockStart);
+    if (pacer_.due()) {
+      showProgress();
+      host_.ProcessEvents();
+    }
+    if (lane.blockEnd == lane.blockStart || !host_.Running()) {
+      lane.done = true;
+      return;
+    }
+    if (examined == trig.first && (*at(lane.blockStart) & trig.mask) == trig.value) {
+      lane.pending = true;
+      lane.candidate = candidate;
+    }
     return;
-  }
-  lane.blockStart = lane.blockEnd;
-  lane.blockEnd = lane.blockStart + blockAt(lane.blockStart);
-  if (pacer_.due()) {
-    showProgress();
-    host_.ProcessEvents();
-  }
-  if (lane.blockEnd == lane.blockStart || !host_.Running()) {
-    lane.done = true;
-    return;
-  }
-  if (examined == trig.first && (*at(lane.blockStart) & trig.mask) == trig.value) {
-    lane.pending = true;
-    lane.candidate = candidate;
   }
 }
 
-void ScanPass::probe(Lane& lane) {
+bool ScanPass::passesOver(Lane& lane, int64_t k) {
+  // A probe steps the pacer and looks at the clock when it is due; and
+  // under a fault plan its reads are steps of the plan.
+  if (pacer_.quietSteps() <= 0 || g_faultPlan != nullptr) return false;
+  // The buffer may have moved on past a candidate at the end of a block.
+  if (k < chunkStart_ || k >= chunkStart_ + chunkLen_) return false;
+  return lane.carver.ruledOut(at(k), chunkStart_ + chunkLen_ - k);
+}
+
+void ScanPass::passOver(Lane& lane, int64_t behind) {
+  // What the rejected probe would do: a step of the pacer that cannot be
+  // due, the input put back after the lane's block, the progress.
+  pacer_.skip(1);
+  in_.seek(lane.blockEnd);
+  if (!lane.carver.progressPerProbe()) return;
+  // Every other lane's offset is at or past its frontier, so at or past
+  // `behind`: up to there, this lane's is the walk's position.
+  if (lane.next <= behind) {
+    showProgressAt(lane.next);
+  } else {
+    showProgress();
+  }
+}
+
+void ScanPass::probe(Lane& lane, int64_t behind) {
   lane.pending = false;
   // The input's position after the last block read, restored after a
   // rejected probe.
   const int64_t saved = lane.blockEnd;
   const int64_t candidate = lane.candidate;
+  if (passesOver(lane, candidate)) {
+    passOver(lane, behind);
+    if (lane.next < behind) scan(lane, behind);
+    return;
+  }
   in_.seek(candidate);
   if (pacer_.due()) host_.ProcessEvents();
   CopySpan span{candidate, 0};

@@ -51,6 +51,13 @@ class Carver {
   // Probes the candidate; the input is positioned at it. On Accept, `span`
   // holds the measured range.
   virtual ProbeResult probe(File& input, int64_t candidate, CopySpan& span) = 0;
+  // True when the candidate's first `avail` bytes, as the walk's buffer
+  // holds them, show that probe() would reject it and change nothing else
+  // on the way (not even what a later probe remembers); false when they do
+  // not tell. Most triggers in data that is not of the format fail at their
+  // first header or the one after it: those the walk passes over without a
+  // probe.
+  virtual bool ruledOut(const uint8_t* /*bytes*/, int64_t /*avail*/) { return false; }
   // The stream line for the accepted stream `number` at `candidate`.
   virtual std::string streamLine(int64_t number, int64_t candidate) = 0;
   // Widens the range (MP3 tags) once the output directory exists.

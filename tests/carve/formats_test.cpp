@@ -50,6 +50,9 @@ Carved Carve(const Bytes& input, const std::vector<const FormatRow*>& rows, int 
   WriteBytes(dir / "in.bin", input);
   ScriptHost host;
   host.minFrames = minFrames;
+  // Paced as the programs are, so that the walk passes over the candidates
+  // the carvers rule out.
+  host.pumpIntervalMs = 60000;
   ExtractFormats(host, rows, dir / "in.bin", dir / "out/%3.3d.x");
   Carved carved;
   for (const std::string& line : host.log) {

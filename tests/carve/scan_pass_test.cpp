@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -340,6 +341,53 @@ TEST(ScanPass, ProgressReachesTheEnd) {
   for (int v : p.host.progress) {
     EXPECT_GE(v, 0);
     EXPECT_LE(v, 100);
+  }
+}
+
+TEST(ScanPass, EachRejectedProbeShowsItsShareOfTheWindowAsProbedOrPassedOver) {
+  // "AB" with a length of 0 at uneven steps; paced, no block change shows
+  // progress, only each rejected probe: the share of the window up to the
+  // byte after its candidate, in whole percent, each change once.
+  Bytes data = Filler(300000);
+  for (size_t k = 7; k + 3 < data.size(); k += 37 + k % 1001) {
+    data[k] = 'A';
+    data[k + 1] = 'B';
+    data[k + 2] = 0;
+  }
+  struct RulingOut : AbCarver {
+    bool ruledOut(const uint8_t* bytes, int64_t avail) override {
+      return avail >= 3 && bytes[2] == 0;
+    }
+  };
+  const int64_t q = static_cast<int64_t>(data.size()) / 100, start = 10 * q, end = 90 * q;
+  std::vector<int> expected;
+  for (int64_t k = start; k + 1 < end; ++k) {
+    if (data[k] != 'A' || data[k + 1] != 'B') continue;
+    const double share = static_cast<double>(k + 1 - start) / static_cast<double>(end - start);
+    const int position = static_cast<int>(std::nearbyint(share * 100.0));
+    if (expected.empty() || expected.back() != position) expected.push_back(position);
+  }
+  size_t probed = 0;
+  for (bool passOver : {false, true}) {
+    SCOPED_TRACE(passOver ? "passed over" : "probed");
+    TempDir dir;
+    WriteBytes(dir / "in.bin", data);
+    ScriptHost host;
+    host.pumpIntervalMs = 60000;
+    host.limitRange = true;
+    host.lower = 10;
+    host.upper = 90;
+    AbCarver probing;
+    RulingOut rulingOut;
+    AbCarver& carver = passOver ? rulingOut : probing;
+    EXPECT_EQ(RunScanPass(host, carver, dir / "in.bin", dir / "out-"), 0);
+    EXPECT_EQ(host.progress, expected);
+    // Only where the pacer looks at the clock is a probe still made.
+    if (passOver) {
+      EXPECT_LT(carver.probes.size() * 10, probed);
+    } else {
+      probed = carver.probes.size();
+    }
   }
 }
 
