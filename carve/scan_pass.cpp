@@ -20,7 +20,9 @@ constexpr int64_t kBlockSize = 512;
 // The large buffer: the input is read in chunks of this size.
 constexpr int64_t kChunkSize = 256 * 1024;
 // While walking, the clock is looked at once every this many blocks or
-// probes.
+// probes: in a walk of several lanes, blocks of each lane, so that each
+// lane examines as many between two looks as a lone one does, and a probe
+// weighs as much as a block of every lane.
 constexpr int kStepsPerClockCheck = 128;
 
 // One carver's walk: its own position, its own current block and its own
@@ -71,7 +73,9 @@ class ScanPass {
       : host_(host),
         input_(input),
         pattern_(pattern),
-        pacer_(host.PumpIntervalMs(), kStepsPerClockCheck),
+        pacer_(host.PumpIntervalMs(),
+               kStepsPerClockCheck * static_cast<int>(std::max<size_t>(carvers.size(), 1))),
+        probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
         chunk_(kChunkSize) {
     lanes_.reserve(carvers.size());
     for (Carver* c : carvers) lanes_.emplace_back(*c);
@@ -136,6 +140,7 @@ class ScanPass {
   const std::string& input_;
   const std::string& pattern_;
   Pacer pacer_;
+  const int probeWeight_;  // the pacer's steps of a probe
   std::vector<Lane> lanes_;
   std::vector<TriggerGroup> groups_;
 
@@ -528,7 +533,7 @@ void ScanPass::scan(Lane& lane, int64_t behind) {
 bool ScanPass::passesOver(Lane& lane, int64_t k) {
   // A probe steps the pacer and looks at the clock when it is due; and
   // under a fault plan its reads are steps of the plan.
-  if (pacer_.quietSteps() <= 0 || g_faultPlan != nullptr) return false;
+  if (pacer_.quietSteps() < probeWeight_ || g_faultPlan != nullptr) return false;
   // The buffer may have moved on past a candidate at the end of a block.
   if (k < chunkStart_ || k >= chunkStart_ + chunkLen_) return false;
   return lane.carver.ruledOut(at(k), chunkStart_ + chunkLen_ - k);
@@ -537,7 +542,7 @@ bool ScanPass::passesOver(Lane& lane, int64_t k) {
 void ScanPass::passOver(Lane& lane, int64_t behind) {
   // What the rejected probe would do: a step of the pacer that cannot be
   // due, the input put back after the lane's block, the progress.
-  pacer_.skip(1);
+  pacer_.skip(probeWeight_);
   in_.seek(lane.blockEnd);
   if (!lane.carver.progressPerProbe()) return;
   // Every other lane's offset is at or past its frontier, so at or past
@@ -561,7 +566,7 @@ void ScanPass::probe(Lane& lane, int64_t behind) {
     return;
   }
   in_.seek(candidate);
-  if (pacer_.due()) host_.ProcessEvents();
+  if (pacer_.due(probeWeight_)) host_.ProcessEvents();
   CopySpan span{candidate, 0};
   ProbeResult result = lane.carver.probe(in_, candidate, span);
   if (result == ProbeResult::EndPass) {

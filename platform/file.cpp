@@ -20,6 +20,9 @@ FaultPlan* g_faultPlan = nullptr;
 namespace {
 
 constexpr int64_t kReadBufferSize = 128 * 1024;
+// The first fill after a lend: most reads past lent bytes are a probe's look
+// at the few bytes after them; further fills double up to the buffer.
+constexpr int64_t kFirstFillAfterLend = 4096;
 constexpr int64_t kWriteBufferSize = 64 * 1024;
 // A copy between files moves this much per system call inside the kernel,
 // and goes in blocks of this much through the buffers (and, under a fault
@@ -102,6 +105,7 @@ File& File::operator=(File&& other) noexcept {
     lent_ = std::exchange(other.lent_, nullptr);
     lentStart_ = other.lentStart_;
     lentLen_ = other.lentLen_;
+    fillSize_ = other.fillSize_;
   }
   return *this;
 }
@@ -484,8 +488,10 @@ void File::seek(int64_t pos) {
 void File::fillAt(int64_t pos) {
   bufStart_ = pos;
   bufLen_ = 0;
-  while (bufLen_ < kReadBufferSize) {
-    ssize_t n = ::pread(fd_, buf_.data() + bufLen_, kReadBufferSize - bufLen_, pos + bufLen_);
+  const int64_t want = fillSize_ > 0 ? fillSize_ : kReadBufferSize;
+  fillSize_ = std::min(want * 2, kReadBufferSize);
+  while (bufLen_ < want) {
+    ssize_t n = ::pread(fd_, buf_.data() + bufLen_, want - bufLen_, pos + bufLen_);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;
@@ -495,7 +501,7 @@ void File::fillAt(int64_t pos) {
     if (n == 0) break;
     bufLen_ += n;
   }
-  if (bufLen_ < kReadBufferSize) knownSize_ = pos + bufLen_;
+  if (bufLen_ < want) knownSize_ = pos + bufLen_;
 }
 
 int64_t File::read(void* dst, int64_t count) {
@@ -546,6 +552,7 @@ int64_t File::readAt(int64_t pos, void* dst, int64_t count) {
 
 void File::lend(const void* data, int64_t start, int64_t length) {
   lent_ = static_cast<const unsigned char*>(data);
+  fillSize_ = kFirstFillAfterLend;
   lentStart_ = start;
   lentLen_ = data != nullptr ? length : 0;
 }

@@ -156,6 +156,7 @@ class File {
   int64_t bufLen_ = 0;                   // bytes valid in buf_ (reading) or pending (writing)
   bool bufferedCopies_ = false;          // the kernel refused to copy from this file
   const unsigned char* lent_ = nullptr;  // see lend()
+  int64_t fillSize_ = 0;                 // the size of the next fill; 0: the buffer's
   int64_t lentStart_ = 0, lentLen_ = 0;
 };
 

@@ -12,9 +12,11 @@ class Pacer {
   explicit Pacer(int intervalMs, int stepsPerCheck = 1)
       : interval_(std::chrono::milliseconds(intervalMs)), stepsPerCheck_(stepsPerCheck) {}
 
-  bool due() {
+  // A step may weigh more than one (`weight`).
+  bool due(int weight = 1) {
     if (interval_.count() == 0) return true;
-    if (++steps_ < stepsPerCheck_) return false;
+    steps_ += weight;
+    if (steps_ < stepsPerCheck_) return false;
     steps_ = 0;
     auto now = std::chrono::steady_clock::now();
     if (now - last_ < interval_) return false;
