@@ -17,8 +17,9 @@ namespace {
 // gets its turn, and the run flag is looked at, where one block ends and the
 // next begins. The blocks are views into one large buffer, not copies.
 constexpr int64_t kBlockSize = 512;
-// The large buffer: the input is read in chunks of this size.
-constexpr int64_t kChunkSize = 256 * 1024;
+// The large buffer: the input is read in chunks of this size. Most streams
+// fit in one, so that their probes read them from there.
+constexpr int64_t kChunkSize = kScanBufferSize;
 // While walking, the clock is looked at once every this many blocks or
 // probes: in a walk of several lanes, blocks of each lane, so that each
 // lane examines as many between two looks as a lone one does, and a probe

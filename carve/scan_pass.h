@@ -14,6 +14,9 @@
 
 class File;
 
+// The size of the buffer a scan pass reads its input into.
+inline constexpr int64_t kScanBufferSize = 1024 * 1024;
+
 // The byte range of one stream to copy.
 struct CopySpan {
   int64_t start = 0;

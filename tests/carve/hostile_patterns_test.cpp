@@ -438,7 +438,8 @@ TEST(HostilePatterns, AnyNumberOfLanesInOneReadEqualsTheirPassesOneAfterTheOther
   // Random bytes thick with the triggers of every lane, with real audio at
   // odd offsets, and a WAVE stream long enough for its lanes to leave the
   // others more than a buffer behind.
-  Bytes data = RandomBytes(700001, 31, true);
+  const auto wave = static_cast<uint32_t>(kScanBufferSize + 200000);
+  Bytes data = RandomBytes(wave + 200001, 31, true);
   static const uint8_t kPairs[][2] = {{0xFF, 0xFB}, {0xFF, 0xF5}, {0xFF, 0xF1},
                                       {'O', 'g'},   {'R', 'I'},   {'f', 'L'},
                                       {'F', 'O'},   {0x80, 0x00}, {'A', 'B'}};
@@ -452,8 +453,8 @@ TEST(HostilePatterns, AnyNumberOfLanesInOneReadEqualsTheirPassesOneAfterTheOther
     std::copy(f.begin(), f.end(), data.begin() + at);
     at += static_cast<int64_t>(f.size()) + 4097;
   }
-  const Bytes riff = {'R', 'I', 'F', 'F', 0x20, 0xA1, 0x07, 0x00,
-                      'W', 'A', 'V', 'E', 'f',  'm',  't',  ' '};  // 500 000 bytes
+  Bytes riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  for (int i = 0; i < 4; ++i) riff[4 + i] = static_cast<uint8_t>((wave - 8) >> (8 * i));
   std::copy(riff.begin(), riff.end(), data.begin() + 150001);
   ScriptHost host;
   const size_t rows = AllFormatRows().size(), all = AllLanes(host).size();
