@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -61,9 +62,13 @@ struct Lane {
 // barely grows with the number of lanes.
 struct TriggerGroup {
   TriggerSet set;
-  std::vector<TriggerHit> hits;
-  // Per trigger, the offsets from the start of the buffer where it begins.
+  // Room for the hits of a whole buffer.
+  std::unique_ptr<TriggerHit[]> hits =
+      std::make_unique_for_overwrite<TriggerHit[]>(kChunkSize + TriggerSet::kHitSlack);
+  // Per trigger, the offsets from the start of the buffer where it begins:
+  // the first `counts` of them.
   std::vector<uint32_t> offsets[TriggerSet::kMaxTriggers];
+  size_t counts[TriggerSet::kMaxTriggers] = {};
   uint64_t load = 0;  // the load of the buffer the offsets are of; 0: none
 };
 
@@ -373,31 +378,41 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
   TriggerGroup& group = groups_[lane.group];
   if (group.load != loads_) {
     // Every pair the buffer holds whole.
-    group.hits.clear();
-    for (std::vector<uint32_t>& offsets : group.offsets) offsets.clear();
+    size_t n = 0;
     if (chunkLen_ > 1) {
-      group.set.findAll(chunk_.data(), static_cast<size_t>(chunkLen_ - 1), group.hits);
+      n = group.set.findAllInto(chunk_.data(), static_cast<size_t>(chunkLen_ - 1),
+                                group.hits.get());
     }
-    for (const TriggerHit& hit : group.hits) {
-      for (unsigned bits = hit.triggers; bits != 0; bits &= bits - 1)
-        group.offsets[std::countr_zero(bits)].push_back(hit.at);
+    uint32_t* lists[TriggerSet::kMaxTriggers];
+    size_t counts[TriggerSet::kMaxTriggers] = {};
+    for (int j = 0; j < group.set.size(); ++j) {
+      if (group.offsets[j].size() < n) group.offsets[j].resize(n);
+      lists[j] = group.offsets[j].data();
     }
+    for (size_t i = 0; i < n; ++i) {
+      const TriggerHit hit = group.hits[i];
+      for (unsigned bits = hit.triggers; bits != 0; bits &= bits - 1) {
+        const int j = std::countr_zero(bits);
+        lists[j][counts[j]++] = hit.at;
+      }
+    }
+    std::copy_n(counts, TriggerSet::kMaxTriggers, group.counts);
     group.load = loads_;
   }
-  const std::vector<uint32_t>& offsets = group.offsets[lane.slot];
+  const uint32_t* offsets = group.offsets[lane.slot].data();
+  const size_t count = group.counts[lane.slot];
   const auto low = static_cast<uint32_t>(from - chunkStart_);
   const auto high = static_cast<uint32_t>(to - chunkStart_);
   // The lane's searches go forward through one load: on from where the last
   // one stopped, unless the buffer was read again or the lane went back.
   size_t c = lane.cursor;
   if (lane.cursorLoad != loads_ || (c > 0 && offsets[c - 1] >= low)) {
-    c = static_cast<size_t>(std::lower_bound(offsets.begin(), offsets.end(), low) -
-                            offsets.begin());
+    c = static_cast<size_t>(std::lower_bound(offsets, offsets + count, low) - offsets);
     lane.cursorLoad = loads_;
   }
-  while (c < offsets.size() && offsets[c] < low) ++c;
+  while (c < count && offsets[c] < low) ++c;
   lane.cursor = c;
-  return c < offsets.size() && offsets[c] < high ? chunkStart_ + offsets[c] : to;
+  return c < count && offsets[c] < high ? chunkStart_ + offsets[c] : to;
 }
 
 void ScanPass::walk() {

@@ -1,5 +1,7 @@
 #include "carve/trigger_search.h"
 
+#include <bit>
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -25,12 +27,13 @@ struct SetTables {
   const uint8_t *firstSix, *secondSix, *bothTop;                 // 64 entries each
 };
 
-void FindAllScalar(const SetTables& s, const uint8_t* p, size_t from, size_t count,
-                   std::vector<TriggerHit>& hits) {
+TriggerHit* FindAllScalar(const SetTables& s, const uint8_t* p, size_t from, size_t count,
+                          TriggerHit* out) {
   for (size_t k = from; k < count; ++k) {
     if (const uint8_t bits = s.first[p[k]] & s.second[p[k + 1]]; bits != 0)
-      hits.push_back({static_cast<uint32_t>(k), bits});
+      *out++ = {static_cast<uint32_t>(k), bits};
   }
+  return out;
 }
 
 }  // namespace
@@ -92,21 +95,27 @@ size_t FindSse2(const uint8_t* p, size_t count, TwoByteTrigger t) {
   return FindScalar(p, i, count, t);
 }
 
-// Appends a hit for each byte of `bits` whose bit is set in `nonzero`, the
-// first of them at `base`.
-inline void EmitHits(const uint8_t* bits, uint64_t nonzero, size_t base,
-                     std::vector<TriggerHit>& hits) {
-  while (nonzero != 0) {
-    const auto b = static_cast<unsigned>(__builtin_ctzll(nonzero));
-    hits.push_back({static_cast<uint32_t>(base + b), bits[b]});
-    nonzero &= nonzero - 1;
-  }
+// Writes a hit for each byte of `bits` (64 of them) whose bit is set in
+// `nonzero`, the first of them at `base`; returns the end of what it wrote.
+// Four are written at a time without a test each, as most stretches with a
+// hit hold one or two: up to three entries past the end are written too.
+inline TriggerHit* EmitHits(const uint8_t* bits, uint64_t nonzero, size_t base, TriggerHit* out) {
+  TriggerHit* const end = out + std::popcount(nonzero);
+  do {
+    for (int i = 0; i < 4; ++i) {
+      const auto b = static_cast<unsigned>(std::countr_zero(nonzero)) & 63;
+      out[i] = {static_cast<uint32_t>(base + b), bits[b]};
+      nonzero &= nonzero - 1;
+    }
+    out += 4;
+  } while (out < end);
+  return end;
 }
 
 // Without a byte shuffle every trigger is compared on its own, 16 positions
 // at a time, the bits of all of them gathered in one register.
-void FindAllSse2(const TwoByteTrigger* triggers, int n, const SetTables& s, const uint8_t* p,
-                 size_t count, std::vector<TriggerHit>& hits) {
+TriggerHit* FindAllSse2(const TwoByteTrigger* triggers, int n, const SetTables& s, const uint8_t* p,
+                        size_t count, TriggerHit* out) {
   __m128i first[TriggerSet::kMaxTriggers], mask[TriggerSet::kMaxTriggers],
       value[TriggerSet::kMaxTriggers], bit[TriggerSet::kMaxTriggers];
   for (int j = 0; j < n; ++j) {
@@ -131,10 +140,10 @@ void FindAllSse2(const TwoByteTrigger* triggers, int n, const SetTables& s, cons
         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(h, zero))) ^ 0xFFFFu;
     if (nonzero != 0) {
       _mm_store_si128(reinterpret_cast<__m128i*>(bits), h);
-      EmitHits(bits, nonzero, i, hits);
+      out = EmitHits(bits, nonzero, i, out);
     }
   }
-  FindAllScalar(s, p, i, count, hits);
+  return FindAllScalar(s, p, i, count, out);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -171,8 +180,8 @@ inline __m128i Table16(const uint8_t* t) {
 
 // With a byte shuffle, the triggers a byte can begin or end are looked up by
 // its two nibbles, 16 bytes at a time, whatever the number of triggers.
-__attribute__((target("ssse3"))) void FindAllSsse3(const SetTables& s, const uint8_t* p,
-                                                   size_t count, std::vector<TriggerHit>& hits) {
+__attribute__((target("ssse3"))) TriggerHit* FindAllSsse3(const SetTables& s, const uint8_t* p,
+                                                          size_t count, TriggerHit* out) {
   const __m128i firstLow = Table16(s.firstLow), firstHigh = Table16(s.firstHigh);
   const __m128i secondLow = Table16(s.secondLow), secondHigh = Table16(s.secondHigh);
   const __m128i low = _mm_set1_epi8(0x0F), zero = _mm_setzero_si128();
@@ -192,7 +201,7 @@ __attribute__((target("ssse3"))) void FindAllSsse3(const SetTables& s, const uin
         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(h, zero))) ^ 0xFFFFu;
     if (nonzero == 0) return;
     _mm_store_si128(reinterpret_cast<__m128i*>(bits), h);
-    EmitHits(bits, nonzero, at, hits);
+    out = EmitHits(bits, nonzero, at, out);
   };
   size_t i = 0;
   for (; i + 64 <= count; i += 64) {
@@ -205,12 +214,12 @@ __attribute__((target("ssse3"))) void FindAllSsse3(const SetTables& s, const uin
     emit(h3, i + 48);
   }
   for (; i + 16 <= count; i += 16) emit(hitsAt(i), i);
-  FindAllScalar(s, p, i, count, hits);
+  return FindAllScalar(s, p, i, count, out);
 }
 
 // The same with 32 bytes to a register.
-__attribute__((target("avx2"))) void FindAllAvx2(const SetTables& s, const uint8_t* p, size_t count,
-                                                 std::vector<TriggerHit>& hits) {
+__attribute__((target("avx2"))) TriggerHit* FindAllAvx2(const SetTables& s, const uint8_t* p,
+                                                        size_t count, TriggerHit* out) {
   const __m256i firstLow = _mm256_broadcastsi128_si256(Table16(s.firstLow));
   const __m256i firstHigh = _mm256_broadcastsi128_si256(Table16(s.firstHigh));
   const __m256i secondLow = _mm256_broadcastsi128_si256(Table16(s.secondLow));
@@ -233,7 +242,7 @@ __attribute__((target("avx2"))) void FindAllAvx2(const SetTables& s, const uint8
         ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(h, _mm256_setzero_si256())));
     if (nonzero == 0) return;
     _mm256_store_si256(reinterpret_cast<__m256i*>(bits), h);
-    EmitHits(bits, nonzero, at, hits);
+    out = EmitHits(bits, nonzero, at, out);
   };
   size_t i = 0;
   for (; i + 64 <= count; i += 64) {
@@ -244,7 +253,7 @@ __attribute__((target("avx2"))) void FindAllAvx2(const SetTables& s, const uint8
     emit(h1, i + 32);
   }
   for (; i + 32 <= count; i += 32) emit(hitsAt(i), i);
-  FindAllScalar(s, p, i, count, hits);
+  return FindAllScalar(s, p, i, count, out);
 }
 
 #define ZANDREL_HAVE_AVX512_PATH 1
@@ -259,8 +268,10 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookUp64(_
 // With a 64-entry byte permutation, which ignores the top two bits of its
 // index, a byte is looked up by its low six bits as they are, and the top two
 // bits of both bytes of a pair together, 64 pairs at a time.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void FindAllAvx512(
-    const SetTables& s, const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) {
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) TriggerHit* FindAllAvx512(const SetTables& s,
+                                                                                 const uint8_t* p,
+                                                                                 size_t count,
+                                                                                 TriggerHit* out) {
   const __m512i firstSix = _mm512_loadu_si512(s.firstSix);
   const __m512i secondSix = _mm512_loadu_si512(s.secondSix);
   const __m512i bothTop = _mm512_loadu_si512(s.bothTop);
@@ -282,7 +293,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void FindAllAvx512(
     const uint64_t nonzero = _mm512_test_epi8_mask(h, h);
     if (nonzero == 0) return;
     _mm512_store_si512(bits, h);
-    EmitHits(bits, nonzero, at, hits);
+    out = EmitHits(bits, nonzero, at, out);
   };
   size_t i = 0;
   for (; i + 128 <= count; i += 128) {
@@ -293,7 +304,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void FindAllAvx512(
     emit(h1, i + 64);
   }
   for (; i + 64 <= count; i += 64) emit(hitsAt(i), i);
-  FindAllScalar(s, p, i, count, hits);
+  return FindAllScalar(s, p, i, count, out);
 }
 #endif
 
@@ -363,38 +374,38 @@ size_t FindTriggerOn(TriggerSearchPath path, const uint8_t* p, size_t count, Two
   return FindScalar(p, 0, count, t);
 }
 
-void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) const {
+size_t TriggerSet::findAllInto(const uint8_t* p, size_t count, TriggerHit* out) const {
   static const TriggerSearchPath path = ChooseSetPath();
-  findAllOn(path, p, count, hits);
+  return findAllInto(path, p, count, out);
 }
 
-void TriggerSet::findAllOn(TriggerSearchPath path, const uint8_t* p, size_t count,
-                           std::vector<TriggerHit>& hits) const {
+size_t TriggerSet::findAllInto(TriggerSearchPath path, const uint8_t* p, size_t count,
+                               TriggerHit* out) const {
   const SetTables s{first_,      second_,   firstLow_,  firstHigh_, secondLow_,
                     secondHigh_, firstSix_, secondSix_, bothTop_};
-  if (count_ == 0) return;
+  if (count_ == 0) return 0;
   switch (path) {
     case TriggerSearchPath::Sse2:
-      return FindAllSse2(triggers_, count_, s, p, count, hits);
+      return FindAllSse2(triggers_, count_, s, p, count, out) - out;
     case TriggerSearchPath::Ssse3:
 #if defined(ZANDREL_HAVE_AVX2_PATH)
-      return FindAllSsse3(s, p, count, hits);
+      return FindAllSsse3(s, p, count, out) - out;
 #endif
       break;
     case TriggerSearchPath::Avx2:
 #if defined(ZANDREL_HAVE_AVX2_PATH)
-      return FindAllAvx2(s, p, count, hits);
+      return FindAllAvx2(s, p, count, out) - out;
 #endif
       break;
     case TriggerSearchPath::Avx512:
 #if defined(ZANDREL_HAVE_AVX512_PATH)
-      return FindAllAvx512(s, p, count, hits);
+      return FindAllAvx512(s, p, count, out) - out;
 #endif
       break;
     case TriggerSearchPath::Portable:
       break;
   }
-  FindAllScalar(s, p, 0, count, hits);
+  return FindAllScalar(s, p, 0, count, out) - out;
 }
 
 #else
@@ -409,16 +420,29 @@ size_t FindTriggerOn(TriggerSearchPath /*path*/, const uint8_t* p, size_t count,
   return FindScalar(p, 0, count, t);
 }
 
-void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) const {
-  findAllOn(TriggerSearchPath::Portable, p, count, hits);
+size_t TriggerSet::findAllInto(const uint8_t* p, size_t count, TriggerHit* out) const {
+  return findAllInto(TriggerSearchPath::Portable, p, count, out);
 }
 
-void TriggerSet::findAllOn(TriggerSearchPath /*path*/, const uint8_t* p, size_t count,
-                           std::vector<TriggerHit>& hits) const {
-  if (count_ == 0) return;
+size_t TriggerSet::findAllInto(TriggerSearchPath /*path*/, const uint8_t* p, size_t count,
+                               TriggerHit* out) const {
+  if (count_ == 0) return 0;
   const SetTables s{first_,      second_,   firstLow_,  firstHigh_, secondLow_,
                     secondHigh_, firstSix_, secondSix_, bothTop_};
-  FindAllScalar(s, p, 0, count, hits);
+  return FindAllScalar(s, p, 0, count, out) - out;
 }
 
 #endif
+
+void TriggerSet::findAllOn(TriggerSearchPath path, const uint8_t* p, size_t count,
+                           std::vector<TriggerHit>& hits) const {
+  const size_t old = hits.size();
+  hits.resize(old + count + kHitSlack);
+  hits.resize(old + findAllInto(path, p, count, hits.data() + old));
+}
+
+void TriggerSet::findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) const {
+  const size_t old = hits.size();
+  hits.resize(old + count + kHitSlack);
+  hits.resize(old + findAllInto(p, count, hits.data() + old));
+}

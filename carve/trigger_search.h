@@ -43,9 +43,17 @@ class TriggerSet {
   uint8_t add(TwoByteTrigger t);
   int size() const { return count_; }
 
-  // Appends to `hits`, in increasing order, every k < count where p[k] and
+  // How many entries past its hits findAllInto() may write.
+  static constexpr size_t kHitSlack = 64;
+
+  // Writes to `out`, in increasing order, every k < count where p[k] and
   // p[k + 1] form a trigger of the set, with the bits of all its triggers
-  // there. Reads p[0] .. p[count], as FindTrigger does; count < 2^32.
+  // there, and returns how many. `out` has room for count + kHitSlack
+  // entries: stretches of hits are written whole, without a test for each.
+  // Reads p[0] .. p[count], as FindTrigger does; count < 2^32.
+  size_t findAllInto(const uint8_t* p, size_t count, TriggerHit* out) const;
+  size_t findAllInto(TriggerSearchPath path, const uint8_t* p, size_t count, TriggerHit* out) const;
+  // The same, appended to `hits`.
   void findAll(const uint8_t* p, size_t count, std::vector<TriggerHit>& hits) const;
   void findAllOn(TriggerSearchPath path, const uint8_t* p, size_t count,
                  std::vector<TriggerHit>& hits) const;
