@@ -73,6 +73,7 @@ class AacCarver : public Carver {
 
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
     // Fewer than two frames: the first header is none, or the next one.
+    if (avail >= kAdtsHeaderBytes && !MayBeAdtsHeader(bytes)) return true;
     AdtsFrames frames;
     return ChainShorterThanTwo<kAdtsHeaderBytes>(bytes, avail, frames);
   }

@@ -37,6 +37,15 @@ int32_t AdtsSampleRate(int32_t index);
 // configuration 0).
 bool DecodeAdtsHeader(const uint8_t* bytes, AdtsHeader& header);
 
+// False when the bytes cannot be a header DecodeAdtsHeader() takes, by the
+// tests of its first three bytes: sync and layer 0, a profile of its MPEG
+// version, a sampling index below 13. Cheap enough for every trigger.
+inline bool MayBeAdtsHeader(const uint8_t* b) {
+  const bool mpeg2 = (b[1] >> 3) & 1;
+  return b[0] == 0xFF && (b[1] & 0xF6) == 0xF0 && !(mpeg2 && (b[2] >> 6) == 3) &&
+         ((b[2] >> 2) & 0x0F) < 13;
+}
+
 // The fixed header of the ADTS header at `bytes` (sync, MPEG version, layer,
 // protection, profile, sampling frequency, private bit, channel
 // configuration, original/copy and home bits), with a bit telling whether the

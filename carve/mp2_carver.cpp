@@ -79,6 +79,7 @@ class Mp2Carver : public Carver {
 
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
     // Fewer than two frames: the first header is none, or the next one.
+    if (avail >= 4 && !MayBeLayer12Header(bytes)) return true;
     Layer12Frames frames(host_);
     return ChainShorterThanTwo<4>(bytes, avail, frames);
   }

@@ -98,10 +98,8 @@ LengthTable MakeLengthTable() {
 }  // namespace
 
 bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info) {
-  const uint8_t b0 = bytes[0], b1 = bytes[1], b2 = bytes[2], b3 = bytes[3];
-  if (b0 != 0xFF) return false;
-  // Layer III only, MPEG-1, MPEG-2 or MPEG-2.5: FB FA F3 F2 E3 E2.
-  if ((b1 & 0xF6) != 0xF2 && (b1 & 0xFE) != 0xE2) return false;
+  const uint8_t b1 = bytes[1], b2 = bytes[2], b3 = bytes[3];
+  if (!IsMpegHeader(bytes)) return false;
 
   info.MpegVersion = (b1 & 0x08) ? 10 : (b1 & 0x10) ? 20 : 25;
   info.Layer = 4 - ((b1 & 0x06) >> 1);

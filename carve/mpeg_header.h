@@ -27,3 +27,12 @@ int32_t MpegSampleRate(int32_t version, int32_t index);
 // Examines the first four bytes of `bytes`. True when they are a Layer III
 // frame header this system accepts; then every field of `info` is set.
 bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info);
+
+// The same test alone, cheap enough for every trigger of a scan: the sync
+// byte, Layer III of MPEG-1, 2 or 2.5 (FB FA F3 F2 E3 E2), a bit-rate index
+// other than free format (0) and 15, a sampling index other than 3.
+inline bool IsMpegHeader(const uint8_t* b) {
+  const int bitrateIndex = b[2] >> 4;
+  return b[0] == 0xFF && ((b[1] & 0xF6) == 0xF2 || (b[1] & 0xFE) == 0xE2) && bitrateIndex != 0 &&
+         bitrateIndex != 15 && (b[2] & 0x0C) != 0x0C;
+}

@@ -28,3 +28,13 @@ bool Layer2ModeAllowed(int32_t version, int32_t bitrate, uint8_t channelMode);
 // bytes (quotients truncated); Duration in milliseconds, rounded half to
 // even.
 bool DecodeLayer12Header(const uint8_t* bytes, TFrameInfo& info);
+
+// False when the four bytes cannot be a header DecodeLayer12Header() takes,
+// by the tests that need no table: the sync bits, MPEG-1 or MPEG-2 and Layer
+// I or II (F4 to F7, FC to FF), the emphasis, a bit-rate index other than 0
+// and 15, a sampling index other than 3. Cheap enough for every trigger.
+inline bool MayBeLayer12Header(const uint8_t* b) {
+  const int bitrateIndex = b[2] >> 4;
+  return b[0] == 0xFF && (b[1] & 0xF4) == 0xF4 && (b[3] & 0x03) != 2 && bitrateIndex != 0 &&
+         bitrateIndex != 15 && (b[2] & 0x0C) != 0x0C;
+}

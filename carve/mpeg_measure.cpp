@@ -87,8 +87,9 @@ bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
 bool Mp3RunShorterThan(Host& host, const uint8_t* bytes, int64_t avail, int64_t below) {
   if (below < 1 || avail < 4) return false;
   TFrameInfo first{}, second{};
-  if (!DecodeMpegHeader(bytes, first)) return true;
+  if (!IsMpegHeader(bytes) || !DecodeMpegHeader(bytes, first)) return true;
   if (below < 2 || first.FrameLength + 4 > avail) return false;
+  if (!IsMpegHeader(bytes + first.FrameLength)) return true;
   if (!DecodeMpegHeader(bytes + first.FrameLength, second)) return true;
   TStreamInfo info{};
   TakeFirstFrameFormat(first, info);

@@ -31,13 +31,15 @@ constexpr int kStepsPerClockCheck = 128;
 // counters, so that several carvers can walk one read of the input as each
 // would walk it alone.
 struct Lane {
-  explicit Lane(Carver& c) : carver(c), trigger(c.trigger()) {}
+  explicit Lane(Carver& c)
+      : carver(c), trigger(c.trigger()), progressPerProbe(c.progressPerProbe()) {}
 
   // The offset the walk examines next, or (pending) its candidate.
   int64_t frontier() const { return pending ? candidate : next; }
 
   Carver& carver;
   const Carver::Trigger trigger;
+  const bool progressPerProbe;
   int64_t next = 0;  // the byte the next step examines
   // The current block [blockStart, blockEnd); `empty` when the next step
   // begins a new one at `next`.
@@ -557,10 +559,10 @@ bool ScanPass::passesOver(Lane& lane, int64_t k) {
 
 void ScanPass::passOver(Lane& lane, int64_t behind) {
   // What the rejected probe would do: a step of the pacer that cannot be
-  // due, the input put back after the lane's block, the progress.
+  // due, and the progress. (It would put the input back after the lane's
+  // block too, but every use of the input's position begins with a seek.)
   pacer_.skip(probeWeight_);
-  in_.seek(lane.blockEnd);
-  if (!lane.carver.progressPerProbe()) return;
+  if (!lane.progressPerProbe) return;
   // Every other lane's offset is at or past its frontier, so at or past
   // `behind`: up to there, this lane's is the walk's position.
   if (lane.next <= behind) {

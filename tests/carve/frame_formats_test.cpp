@@ -77,10 +77,19 @@ TEST(FrameHeaders, NoHeaderDecodesAsTwoFormats) {
                                DecodeAdtsHeader(h.data(), adts)};
         ASSERT_LE(found[0] + found[1] + found[2], 1) << std::hex << b1 << ' ' << b2;
         for (int i = 0; i < 3; ++i) decoded[i] += found[i];
+        // The quick tests the scan makes of every trigger refuse none of
+        // them (and take exactly the Layer III headers).
+        ASSERT_EQ(IsMpegHeader(h.data()), found[0]) << std::hex << b1 << ' ' << b2;
+        ASSERT_TRUE(MayBeLayer12Header(h.data()) || !found[1]) << std::hex << b1 << ' ' << b2;
+        ASSERT_TRUE(MayBeAdtsHeader(h.data()) || !found[2]) << std::hex << b1 << ' ' << b2;
       }
     }
   }
   for (int count : decoded) EXPECT_GT(count, 0);
+  // A run of 0xFF, as quiet PCM holds, is none of them at a glance.
+  const Header ones = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_FALSE(MayBeLayer12Header(ones.data()));
+  EXPECT_FALSE(MayBeAdtsHeader(ones.data()));
 }
 
 struct AdtsCase {
