@@ -86,7 +86,10 @@ class ScanPass {
         probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
         chunk_(kChunkSize) {
     lanes_.reserve(carvers.size());
-    for (Carver* c : carvers) lanes_.emplace_back(*c);
+    for (Carver* c : carvers) {
+      lanes_.emplace_back(*c);
+      mayGoBack_ = mayGoBack_ || c->mayEndBeforeCandidate();
+    }
     // A lone lane searches its stretches directly; several share groups,
     // equal triggers one place.
     if (lanes_.size() > 1) {
@@ -116,6 +119,10 @@ class ScanPass {
   void scan(Lane& lane, int64_t behind);
   // Whether the lane's candidate `k` may be passed over without its probe.
   bool passesOver(Lane& lane, int64_t k);
+  // Whether the lane's candidate `k` may be left out of the walk altogether:
+  // its carver rules it out, so its probe would do nothing but show the
+  // progress, and the progress shows already what it would show then.
+  bool silent(Lane& lane, int64_t k);
   void passOver(Lane& lane, int64_t behind);
   // Probes the lane's candidate, or passes over it as scan() does, and
   // then goes on as scan() while the lane stays furthest behind.
@@ -161,6 +168,9 @@ class ScanPass {
   uint64_t loads_ = 0;             // how many times the buffer was read into
   int64_t readSize_ = kBlockSize;  // the size of the next read
   int lastProgress_ = -1;
+  // A carver's streams may end before their candidates: the walk's
+  // position may go back.
+  bool mayGoBack_ = false;
   // The offsets that give the position shown last: [low, high).
   int64_t progressLow_ = 0, progressHigh_ = 0;
 };
@@ -488,7 +498,10 @@ void ScanPass::scan(Lane& lane, int64_t behind) {
     // examined at the block change below.
     const int64_t pairEnd = std::min(end_, regionEnd - 1);
     int64_t k = pairEnd;
-    if (lane.next < pairEnd) k = findTrigger(lane, lane.next, pairEnd);
+    if (lane.next < pairEnd) {
+      k = findTrigger(lane, lane.next, pairEnd);
+      while (k < pairEnd && silent(lane, k)) k = findTrigger(lane, k + 1, pairEnd);
+    }
     const int64_t reached = k < pairEnd ? k + 1 : pairEnd;
     if (reached >= lane.blockEnd) {
       const int64_t blocks = (reached - lane.blockEnd) / kBlockSize + 1;
@@ -554,6 +567,18 @@ bool ScanPass::passesOver(Lane& lane, int64_t k) {
   if (pacer_.quietSteps() < probeWeight_ || g_faultPlan != nullptr) return false;
   // The buffer may have moved on past a candidate at the end of a block.
   if (k < chunkStart_ || k >= chunkStart_ + chunkLen_) return false;
+  return lane.carver.ruledOut(at(k), chunkStart_ + chunkLen_ - k);
+}
+
+bool ScanPass::silent(Lane& lane, int64_t k) {
+  // The walk's position only grows (unless a lane may go back), and with it
+  // the position shown: when the walk reaches k, the position shown is at
+  // least the one shown now and at most that of k + 1, so where the offsets
+  // from k to k + 1 give the one shown now, the probe shows nothing. Then
+  // only the pacer would have counted it, and a pacer that goes by the clock
+  // may count less; a fault plan counts the probe's reads.
+  if (k < progressLow_ || k + 1 >= progressHigh_ || mayGoBack_) return false;
+  if (!pacer_.paced() || g_faultPlan != nullptr) return false;
   return lane.carver.ruledOut(at(k), chunkStart_ + chunkLen_ - k);
 }
 

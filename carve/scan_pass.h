@@ -61,6 +61,10 @@ class Carver {
   // first header or the one after it: those the walk passes over without a
   // probe.
   virtual bool ruledOut(const uint8_t* /*bytes*/, int64_t /*avail*/) { return false; }
+  // True for a carver whose streams may end before their candidates, so
+  // that its lane, and the walk's position, may go back. The walk then makes
+  // every probe a candidate asks for, also where it would show nothing new.
+  virtual bool mayEndBeforeCandidate() const { return false; }
   // The stream line for the accepted stream `number` at `candidate`.
   virtual std::string streamLine(int64_t number, int64_t candidate) = 0;
   // Widens the range (MP3 tags) once the output directory exists.

@@ -24,6 +24,9 @@ class Pacer {
     return true;
   }
 
+  // Whether the clock decides at all (an interval of 0: every step is due).
+  bool paced() const { return interval_.count() != 0; }
+
   // How many steps from now on are sure not to be due, so that a loop may
   // take them in one go with skip(); 0 when every step is due.
   int quietSteps() const { return interval_.count() == 0 ? 0 : stepsPerCheck_ - 1 - steps_; }

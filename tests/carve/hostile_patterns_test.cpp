@@ -256,12 +256,13 @@ TEST(HostilePatterns, AllFormatsInOneReadEqualThePassesOneAfterTheOther) {
 class RejectingCarver : public Carver {
  public:
   explicit RejectingCarver(TwoByteTrigger t, bool stepsBack = false)
-      : trigger_(t), stepsBack_(stepsBack) {}
+      : trigger_(t), stepsBack_(stepsBack), mayGoBack_(stepsBack) {}
   std::vector<int64_t> probes;
 
   Trigger trigger() const override { return trigger_; }
   const char* openingText() const override { return "から何も見つけません"; }
   const char* kindName() const override { return "none"; }
+  bool mayEndBeforeCandidate() const override { return mayGoBack_; }
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     EXPECT_EQ(input.position(), candidate);
     probes.push_back(candidate);
@@ -283,6 +284,7 @@ class RejectingCarver : public Carver {
  private:
   TwoByteTrigger trigger_;
   bool stepsBack_;
+  const bool mayGoBack_;
 };
 
 // A real carver whose outputs go to the folder of the pattern's with
@@ -305,6 +307,7 @@ class SecondCarver : public Carver {
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
     return rulesOut_ && inner_->ruledOut(bytes, avail);
   }
+  bool mayEndBeforeCandidate() const override { return inner_->mayEndBeforeCandidate(); }
   std::string streamLine(int64_t number, int64_t candidate) override {
     return inner_->streamLine(number, candidate);
   }

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <utility>
 
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -389,6 +390,46 @@ TEST(ScanPass, EachRejectedProbeShowsItsShareOfTheWindowAsProbedOrPassedOver) {
       probed = carver.probes.size();
     }
   }
+}
+
+TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
+  // "CD" is a one-byte stream 2300 bytes before its trigger (and the second
+  // time ends its lane's walk): the walk goes back from 60 % to 58 %, and the
+  // probe of "AB" after that shows 60 % again, also where the "AB" lane had
+  // passed it before the step back.
+  Bytes data = Filler(100000);
+  for (size_t k : {59900, 60200, 60400}) std::copy_n("AB", 3, data.begin() + k);
+  std::copy_n("CD", 2, data.begin() + 60300);
+  struct Back : AbCarver {
+    Trigger trigger() const override { return {'C', 0xFF, 'D'}; }
+    bool mayEndBeforeCandidate() const override { return true; }
+    bool once = true;
+    ProbeResult probe(File&, int64_t candidate, CopySpan& span) override {
+      if (!std::exchange(once, false)) return ProbeResult::EndPass;
+      span = {candidate - 2300, 1};
+      return ProbeResult::Accept;
+    }
+  };
+  struct RulingOut : AbCarver {
+    bool ruledOut(const uint8_t* bytes, int64_t avail) override {
+      return avail >= 3 && bytes[2] == 0;
+    }
+  };
+  std::vector<int> progress[2];
+  for (int passOver : {0, 1}) {
+    TempDir dir;
+    WriteBytes(dir / "in.bin", data);
+    ScriptHost host;
+    host.pumpIntervalMs = 60000;
+    Back back;
+    AbCarver probing;
+    RulingOut rulingOut;
+    AbCarver& ab = passOver ? rulingOut : probing;
+    EXPECT_EQ(RunScanPasses(host, {&back, &ab}, dir / "in.bin", dir / "out-"), 1);
+    progress[passOver] = host.progress;
+  }
+  EXPECT_EQ(progress[1], progress[0]);
+  EXPECT_EQ(std::count(progress[0].begin(), progress[0].end(), 60), 2);
 }
 
 TEST(CopyRange, LeavesTheInputJustPastTheRange) {
