@@ -1,5 +1,5 @@
 // Micro-benchmarks of the trigger search over one 256 KiB buffer of random
-// bytes, the size of the scan pass's: each trigger searched for on its own,
+// bytes, which stays in the cache: each trigger searched for on its own,
 // as a lone carver does (and as several did before they shared one pass),
 // against one pass for all of them with every way of searching.
 #include <benchmark/benchmark.h>
