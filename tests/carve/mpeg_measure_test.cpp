@@ -570,3 +570,33 @@ TEST(MpegMeasure, FullId3v2SearchTakesTheWholeSize) {
 }
 
 }  // namespace
+
+TEST(MpegMeasure, ARunIsRuledOutFromItsFirstBytesOnlyWhereItIsShorter) {
+  const Bytes junk = Text("no header here");
+  const struct {
+    const char* name;
+    Bytes bytes;
+    int64_t avail;  // of the bytes, as a buffer holds them; -1: all
+    bool shorterThan[3];
+  } cases[] = {
+      {"no header", junk, -1, {false, true, true}},
+      {"one frame", Cat({Frame(kJoint), junk}), -1, {false, false, true}},
+      {"two frames", Frames({kJoint, kJoint}), -1, {false, false, false}},
+      {"a change of rate", Frames({kJoint, k48kHz}), -1, {false, false, true}},
+      {"the next header not held", Cat({Frame(kJoint), junk}), 417, {false, false, false}},
+      {"three bytes held", junk, 3, {false, false, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptHost host;
+    const int64_t avail = c.avail < 0 ? static_cast<int64_t>(c.bytes.size()) : c.avail;
+    const int64_t count = MeasureAt(c.bytes, 0, host).count;
+    for (int below = 0; below < 3; ++below) {
+      const bool shorter = Mp3RunShorterThan(host, c.bytes.data(), avail, below);
+      EXPECT_EQ(shorter, c.shorterThan[below]) << "below " << below;
+      if (shorter) {
+        EXPECT_LT(count, below) << "ruled out, but " << count << " frames";
+      }
+    }
+  }
+}
