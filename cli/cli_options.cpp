@@ -382,7 +382,10 @@ std::string CliUsageText() {
     std::string names = "  ";
     names += row.shortName != 0 ? std::string("-") + row.shortName + ", " : "";
     names += std::string(row.longName);
-    if (!row.values.empty()) names += " " + std::string(row.values);
+    if (!row.values.empty()) {
+      names += ' ';
+      names += row.values;
+    }
     text += Wrapped(names, row.help, kIndent, kWidth);
   }
   text += Wrapped("  --", "the arguments after it are input names", kIndent, kWidth);
