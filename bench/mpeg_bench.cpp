@@ -94,10 +94,9 @@ BENCHMARK(BM_MeasureLongStream)->Unit(benchmark::kMillisecond);
 // Short runs deep in a file, as the scan pass probes them: each one also
 // searches the 32 KiB before it for an ID3v2 tag.
 void BM_MeasureShortRunWithTagSearch(benchmark::State& state) {
-  std::vector<uint8_t> bytes(65536, 0x20);
-  const int64_t start = static_cast<int64_t>(bytes.size());
-  auto frames = VbrFrames(4);
-  bytes.insert(bytes.end(), frames.begin(), frames.end());
+  const int64_t start = 65536;
+  std::vector<uint8_t> bytes = VbrFrames(4);
+  bytes.insert(bytes.begin(), start, 0x20);
   TempFile file(bytes);
   File input = File::OpenRead(file.path());
   QuietHost host;
