@@ -1,6 +1,5 @@
 // AAC in ADTS: chains of frames that share their fixed header.
 #include <algorithm>
-#include <cmath>
 #include <memory>
 #include <string>
 
@@ -52,17 +51,12 @@ class AacCarver : public Carver {
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     // One header alone is no evidence of a stream: at least two frames.
-    const int64_t minFrames = std::max(host_.MinFrames(), 2);
-    frames_.taken = 0;
-    frames_.seconds = 0;
-    const FrameChain chain = WalkFrameChain<kAdtsHeaderBytes>(input, frames_);
-    if (chain.frames < minFrames) return ProbeResult::Reject;
+    FrameChain chain;
+    if (!TakeFrameChain<kAdtsHeaderBytes>(input, frames_, std::max(host_.MinFrames(), 2), chain,
+                                          facts_)) {
+      return ProbeResult::Reject;
+    }
     first_ = frames_.first;
-    facts_ = {};
-    facts_.frames = chain.frames;
-    facts_.seconds = frames_.seconds;
-    facts_.bitrateKbps =
-        std::llround(static_cast<double>(chain.length) * 8 / frames_.seconds / 1000);
     facts_.sampleRateHz = first_.sampleRate;
     // Configuration 0 leaves the channels to a program config element.
     facts_.channels = first_.channels > 0 ? first_.channels : -1;

@@ -2,8 +2,10 @@
 // its frame's length: the walk the MPEG Layer I/II and ADTS carvers share.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
+#include "carve/scan_pass.h"
 #include "platform/file.h"
 
 struct FrameChain {
@@ -17,6 +19,24 @@ struct FrameChain {
 // begins with them, or 0 when no frame of the chain does; `frames.take()`
 // then tells that this frame counts. A frame counts only when the input
 // holds it whole, so the chain never reaches past the input's end.
+// Walks the chain as WalkFrameChain() does, with `frames` started anew
+// (none taken, no seconds). On a chain of at least `minFrames`, returns
+// true, with `facts` anew: the frames, the seconds the frames' take() added
+// up, and the average bit rate over the chain's length.
+template <int kHeaderBytes, typename Frames>
+bool TakeFrameChain(File& input, Frames& frames, int64_t minFrames, FrameChain& chain,
+                    StreamFacts& facts) {
+  frames.taken = 0;
+  frames.seconds = 0;
+  chain = WalkFrameChain<kHeaderBytes>(input, frames);
+  if (chain.frames < minFrames) return false;
+  facts = {};
+  facts.frames = chain.frames;
+  facts.seconds = frames.seconds;
+  facts.bitrateKbps = std::llround(static_cast<double>(chain.length) * 8 / frames.seconds / 1000);
+  return true;
+}
+
 // True when the first `avail` bytes of a chain at `bytes` show that
 // WalkFrameChain() there would count fewer than two frames: the first header
 // is none, or the one after it; false when they do not tell. `frames` is

@@ -1,7 +1,6 @@
 // MPEG audio Layer I and Layer II: chains of consistent frames, under the
 // same change options as Layer III.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -59,17 +58,11 @@ class Mp2Carver : public Carver {
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     // One header alone is no evidence of a stream: at least two frames.
-    const int64_t minFrames = std::max(host_.MinFrames(), 2);
-    frames_.taken = 0;
-    frames_.seconds = 0;
-    const FrameChain chain = WalkFrameChain<4>(input, frames_);
-    if (chain.frames < minFrames) return ProbeResult::Reject;
+    FrameChain chain;
+    if (!TakeFrameChain<4>(input, frames_, std::max(host_.MinFrames(), 2), chain, facts_)) {
+      return ProbeResult::Reject;
+    }
     first_ = frames_.first;
-    facts_ = {};
-    facts_.frames = chain.frames;
-    facts_.seconds = frames_.seconds;
-    facts_.bitrateKbps =
-        std::llround(static_cast<double>(chain.length) * 8 / frames_.seconds / 1000);
     facts_.sampleRateHz = first_.SampleRate;
     facts_.channels = first_.ChannelMode == kMono ? 1 : 2;
     span = {candidate, chain.length};

@@ -396,7 +396,8 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
                                 group.hits.get());
     }
     uint32_t* lists[TriggerSet::kMaxTriggers];
-    size_t counts[TriggerSet::kMaxTriggers] = {};
+    size_t* counts = group.counts;
+    std::fill_n(counts, TriggerSet::kMaxTriggers, 0);
     for (int j = 0; j < group.set.size(); ++j) {
       if (group.offsets[j].size() < n) group.offsets[j].resize(n);
       lists[j] = group.offsets[j].data();
@@ -408,7 +409,6 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
         lists[j][counts[j]++] = hit.at;
       }
     }
-    std::copy_n(counts, TriggerSet::kMaxTriggers, group.counts);
     group.load = loads_;
   }
   const uint32_t* offsets = group.offsets[lane.slot].data();
