@@ -628,6 +628,8 @@ TEST(LosslessFormats, AFieldNoStreamHasIsRejected) {
       {"no common chunk", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 0, {'X', 'X', 'X', 'X'}},
       {"0 channels", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 9, {0}},
       {"33-bit samples", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 15, {33}},
+      {"0-bit samples", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 15, {0}},
+      {"a common chunk of 17 bytes", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 7, {17}},
       {"0 Hz", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 16, Bytes(10, 0)},
       {"2.8 MHz", "aiff_ffmpeg_16_stereo_11k.aiff", "COMM", 17, {0x14}},
       {"a frame more than the sound chunk holds",

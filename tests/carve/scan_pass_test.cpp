@@ -432,6 +432,24 @@ TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
   EXPECT_EQ(std::count(progress[0].begin(), progress[0].end(), 60), 2);
 }
 
+TEST(ScanPass, ATriggerAtTheEndOfTheBufferIsProbedFromTheInput) {
+  // The first read is one block: the trigger's first byte is the last one
+  // it holds, and the buffer has moved on when the candidate is probed.
+  Bytes data = Filler(5000);
+  const Bytes stream = Stream(10);
+  std::copy(stream.begin(), stream.end(), data.begin() + 511);
+  struct FirstByte : AbCarver {
+    bool ruledOut(const uint8_t* bytes, int64_t) override { return bytes[0] != 'A'; }
+  };
+  Pass p;
+  FirstByte carver;
+  p.host.pumpIntervalMs = 60000;
+  WriteBytes(p.input(), data);
+  EXPECT_EQ(RunScanPass(p.host, carver, p.input(), p.pattern()), 1);
+  EXPECT_EQ(carver.probes, std::vector<int64_t>{511});
+  EXPECT_EQ(p.output(1), stream);
+}
+
 TEST(CopyRange, LeavesTheInputJustPastTheRange) {
   TempDir dir;
   Bytes data = RandomBytes(100000, 11, true);
