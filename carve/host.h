@@ -98,6 +98,9 @@ class Host {
   // True refuses `name` to the next stream, which then fails instead of
   // replacing that file.
   virtual bool OutputTaken(const std::string& /*name*/) { return false; }
+  // True: no output ever replaces a file, also one whose name was taken
+  // while the stream was being copied (the stream fails instead).
+  virtual bool KeepExistingOutputs() { return false; }
   // The input name that `%f` takes its base name from.
   virtual std::string NamingInput(const std::string& input) { return input; }
   // The extended detection rules, each off unless the user turns it on.

@@ -162,6 +162,11 @@ class ScanPass {
   File in_;
   int64_t start_ = 0, end_ = 0;
   int64_t knownSize_ = 0;
+  int64_t openSize_ = 0;  // the input's size when the pass began
+  // The failure of an input that lost bytes while the pass read it.
+  IoError InputShrank() const {
+    return IoError(kIoInputShrank, "Input file shrank while it was read", input_);
+  }
   std::vector<uint8_t> chunk_;
   int64_t chunkStart_ = 0, chunkLen_ = 0;
   bool chunkAtEof_ = false;
@@ -274,7 +279,7 @@ bool ScanPass::setUp() {
   try {
     in_ = File::OpenRead(input_);
     int64_t size = in_.size();
-    knownSize_ = size;
+    knownSize_ = openSize_ = size;
     if (!host_.LimitRange()) {
       start_ = 0;
       end_ = size - 1;
@@ -644,50 +649,73 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     std::string name = carver.outputName(pattern_, host_.NamingInput(input_), lane.found);
     report.output = name;
     report.outputOffset = span.start;
+    const auto taken = [&name] {
+      return IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
+    };
     // One look at the name serves the checks and the output's creation.
     const OutputTarget target = OutputTarget::Look(name);
     if (in_.isSameFileAs(target) || (host_.RunInputs() && host_.RunInputs()->contains(target)))
       throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
-    if (host_.OutputTaken(name)) {
-      throw IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
-    }
+    if (host_.OutputTaken(name)) throw taken();
+    // What the input held of the range when the pass began: a copy that
+    // gets less lost bytes to an input that shrank under the pass.
+    const int64_t held = std::clamp<int64_t>(openSize_ - span.start, 0, span.length);
     if (dryRun) {
       // The input is left where the copy would leave it: past the range, or
       // at its end when it ends first.
       report.outputLength = std::clamp<int64_t>(in_.size() - span.start, 0, span.length);
+      if (report.outputLength < held) throw InputShrank();
       report.status = StreamReport::Status::DryRun;
       in_.seek(span.start + report.outputLength);
     } else {
       // The stream appears under its name only once it is whole; a failure
       // below leaves the name as it was.
-      out = File::CreateOutput(target);
-      CopyRange(in_, span.start, span.length, out);
-      report.outputLength = in_.position() - span.start;
-      carver.afterCopy(out, lane.found);
-      // Committing flushes the output; a full disk shows here and fails
-      // this stream rather than passing for success.
-      out.commit();
+      const OutputMode mode =
+          host_.KeepExistingOutputs() ? OutputMode::Keep : OutputMode::Replace;
+      try {
+        out = File::CreateOutput(target, mode);
+        CopyRange(in_, span.start, span.length, out);
+        report.outputLength = in_.position() - span.start;
+        // Bytes copied from what the walk held of an input that has since
+        // lost them are no more the input's than bytes never copied.
+        if (report.outputLength < held || in_.size() < in_.position()) throw InputShrank();
+        carver.afterCopy(out, lane.found);
+        // Committing flushes the output; a full disk shows here and fails
+        // this stream rather than passing for success.
+        out.commit();
+      } catch (const IoError& e) {
+        if (e.code() == kIoOutputExists) throw taken();
+        throw;
+      }
       ++lane.written;
     }
     report.appendedBytes = carver.facts().appendedBytes;
     reportStream(lane, report, measured);
-    lane.next = in_.position();
+    // A stream of no bytes moves the walk on past its candidate, so that the
+    // same candidate is not taken again.
+    lane.next = in_.position() > span.start ? in_.position() : lane.candidate + 1;
     lane.empty = true;
     if (carver.progressPerProbe()) showProgress();
     return true;
   } catch (const IoError& e) {
     out.discard();
-    host_.AddLog(std::string("* ") + e.what());
-    host_.FailureConcerns(e.path());
     report.status = StreamReport::Status::Failed;
     report.error = e.what();
+    if (e.code() == kIoInputShrank) {
+      // The input is not what the walk holds any more: the stream fails, and
+      // the failure of the input ends the pass.
+      reportStream(lane, report, measured);
+      throw;
+    }
+    host_.AddLog(std::string("* ") + e.what());
+    host_.FailureConcerns(e.path());
     reportStream(lane, report, measured);
     BoxAnswer answer = host_.MessageBox(BoxType::Error,
                                         std::string(e.what()) + "\n" + std::to_string(lane.found) +
                                             "番目のファイルの処理中にエラーが起こりました",
                                         BoxButtons::AbortIgnore, e.code());
     if (answer != BoxAnswer::Ignore) return false;  // Abort, or the box closed without a button
-    lane.next = span.start + span.length;
+    lane.next = span.length > 0 ? span.start + span.length : lane.candidate + 1;
     in_.seek(lane.next);
     lane.empty = true;
     return true;

@@ -74,6 +74,7 @@ class CliHost : public Host {
   // With --no-clobber: a name that exists, or that a stream of this run was
   // given already.
   bool OutputTaken(const std::string& name) override;
+  bool KeepExistingOutputs() override { return options_.noClobber; }
   // An input typed without a folder is taken as one in the working folder.
   std::string NamingInput(const std::string& input) override;
 

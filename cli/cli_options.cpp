@@ -1,7 +1,10 @@
 #include "cli/cli_options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <cstddef>
 #include <istream>
 #include <optional>
@@ -217,6 +220,9 @@ bool ArgReader::run() {
       // The command word stands before the inputs, before or after options.
       o_.command = arg;
       commandGiven = o_.commandGiven = true;
+    } else if (!optionsEnded && o_.inputs.empty() && IsCommandWord(arg)) {
+      return fail("one command at a time: '" + o_.command + "' is given already, so '" + arg +
+                  "' cannot be (after \"--\" it is an input name)");
     } else if (!optionsEnded && !o_.inputs.empty() && IsCommandWord(arg)) {
       return fail("the command word '" + arg +
                   "' must come before the inputs (after \"--\" it is an input name)");
@@ -357,10 +363,27 @@ void ReadInputList(const std::string& path, std::istream& standardInput,
     ReadTextLines(path, take);
     return;
   }
-  for (std::string line; std::getline(standardInput, line);) {
-    if (line.ends_with('\r')) line.pop_back();
-    take(line);
+  // Standard input is bounded as a list file is, and read in pieces, so
+  // that no line longer than the bound is ever held whole.
+  std::string line;
+  int64_t total = 0;
+  char block[4096];
+  while (standardInput.read(block, sizeof block) || standardInput.gcount() > 0) {
+    const std::streamsize n = standardInput.gcount();
+    total += n;
+    if (total > kMaxTextFileSize) throw IoError(kIoOsBase + EFBIG, std::strerror(EFBIG), path);
+    for (std::streamsize i = 0; i < n; ++i) {
+      if (block[i] != '\n') {
+        line += block[i];
+        continue;
+      }
+      if (line.ends_with('\r')) line.pop_back();
+      take(line);
+      line.clear();
+    }
   }
+  if (line.ends_with('\r')) line.pop_back();
+  take(line);
 }
 
 std::string CliUsageText() {

@@ -50,6 +50,9 @@ class Runner {
   int checkTagIni(const TagIni& ini);
   // Puts a question of the checks; true when the run goes on.
   bool confirm(const std::string& question);
+  // True, after saying so, when `input` is a folder, which is not read as a
+  // file.
+  bool refuseFolder(const std::string& input);
 
   const CliOptions& o_;
   std::ostream& out_;
@@ -66,9 +69,19 @@ uint32_t Runner::fileCrc(const std::string& path) {
   return value;
 }
 
+bool Runner::refuseFolder(const std::string& input) {
+  if (!DirectoryExists(input)) return false;
+  constexpr const char* kFolder = "Is a folder, not a file";
+  progress_.clear();
+  if (o_.json) out_ << ErrorJsonLine(input, kFolder) << std::endl;
+  err_ << "zandrel-cli: " << input << ": " << kFolder << std::endl;
+  return true;
+}
+
 int Runner::crc() {
   std::vector<uint32_t> values;
   for (const std::string& input : o_.inputs) {
+    if (refuseFolder(input)) return kExitFailure;
     try {
       values.push_back(fileCrc(input));
     } catch (const IoError& e) {
@@ -153,7 +166,12 @@ int Runner::carve() {
   CliHost host(o_, out_, err_, progress_, terminal_.ask);
   host.setTagIni(o_.useTagIni ? &ini : nullptr);
   host.setRunInputs(&inputs);
+  bool folderGiven = false;
   for (const std::string& input : o_.inputs) {
+    if (refuseFolder(input)) {
+      folderGiven = true;
+      continue;
+    }
     host.setCurrentInput(input);
     if (o_.command == "all") {
       ExtractFormats(host, o_.formats.empty() ? AllFormatRows() : o_.formats, input, pattern);
@@ -162,12 +180,12 @@ int Runner::carve() {
     }
   }
   progress_.clear();
-  return host.failureReported() ? kExitFailure : kExitOk;
+  return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
 }
 
 // With no command word given, a first input that looks like one but names
-// no file is taken for a mistyped command ("mp4"). "mp3 mp3" scans a file
-// named "mp3".
+// no file is taken for a mistyped command ("mp4"). "mp3 -- mp3" scans a
+// file named "mp3".
 bool IsMistypedCommand(const CliOptions& options) {
   if (options.commandGiven || options.inputs.empty()) return false;
   const std::string& word = options.inputs.front();

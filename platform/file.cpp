@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <utility>
@@ -93,6 +94,7 @@ File& File::operator=(File&& other) noexcept {
     tempPath_ = std::move(other.tempPath_);
     other.tempPath_.clear();
     unnamed_ = std::exchange(other.unnamed_, false);
+    mode_ = other.mode_;
     identityKnown_ = other.identityKnown_;
     device_ = other.device_;
     inode_ = other.inode_;
@@ -252,36 +254,69 @@ bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err 
 
 }  // namespace
 
-File File::CreateOutput(const std::string& path) { return CreateOutput(OutputTarget::Look(path)); }
+File File::CreateOutput(const std::string& path, OutputMode mode) {
+  return CreateOutput(OutputTarget::Look(path), mode);
+}
 
-File File::CreateOutput(const OutputTarget& look) {
+namespace {
+
+// A hidden temporary name beside `base` in `dir` (which ends in '/' or is
+// empty): ".BASE.part-XXXXXX", BASE cut short where the whole would not fit
+// in a directory entry.
+std::string TempNameBeside(const std::string& dir, const std::string& base) {
+  const std::string suffix = ".part-" + TempSuffix();
+  return dir + "." + base.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
+}
+
+void SplitPath(const std::string& path, std::string& dir, std::string& base) {
+  const auto slash = path.find_last_of('/');
+  dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  base = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+[[noreturn]] void ThrowTaken(const std::string& path) {
+  throw IoError(kIoOutputExists, "File exists", path);
+}
+
+// Puts the file at `from` under `to` without replacing anything there:
+// renameat2's RENAME_NOREPLACE, or where the filesystem has none a hard link
+// and the removal of `from`.
+void RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  int err = errno;
+  if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      ::unlink(from.c_str());
+      return;
+    }
+    err = errno;
+  }
+  if (err == EEXIST) ThrowTaken(to);
+  ThrowOsError(err, to);
+}
+
+}  // namespace
+
+File File::CreateOutput(const OutputTarget& look, OutputMode mode) {
   const std::string& path = look.path;
   if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
-  // What the name holds now: a special file is refused before anything is
-  // opened, and a link is followed, so that its target is what gets replaced.
-  std::string target = path;
+  if (look.exists && mode == OutputMode::Keep) ThrowTaken(path);
   if (!look.exists && look.err != 0) ThrowOsError(look.err, path);
-  if (look.link && look.err != 0) {
-    // A dangling link: writing through it creates its target, as it always has.
-    if (look.err == ENOENT) return File(OpenDirect(path), path, true);
-    ThrowOsError(look.err, path);
-  }
-  if (look.exists) {
+  // What the name holds now: a special file is refused before anything is
+  // opened. A link is replaced like a file, whatever it points to.
+  const bool overFile = look.exists && !look.link;
+  if (overFile) {
     if (S_ISDIR(look.mode)) throw IoError(kIoAccessDenied, "File access denied", path);
     if (!S_ISREG(look.mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
     // A file that could not be opened for writing is not replaced either.
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
-    if (look.link) {
-      char resolved[PATH_MAX];
-      if (::realpath(path.c_str(), resolved) == nullptr) return File(OpenDirect(path), path, true);
-      target = resolved;
-    }
   }
-  auto slash = target.find_last_of('/');
-  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  auto noTemporaryFile = [](int err) {
-    return err == EACCES || err == EPERM || err == EROFS || err == ENAMETOOLONG;
+  std::string dir, base;
+  SplitPath(path, dir, base);
+  // A directory that cannot be written to: an existing file is written in
+  // place, as nothing else can be done with it.
+  auto inPlace = [&](int err) {
+    return overFile && (err == EACCES || err == EPERM || err == EROFS);
   };
   if (!look.exists && UnnamedOutputsPossible(dir)) {
     // A new name: the file gets its name only when it is whole.
@@ -293,17 +328,17 @@ File File::CreateOutput(const OutputTarget& look) {
     }
     if (fd >= 0) {
       ClearPending();
-      File f(fd, target, true);
+      File f(fd, path, true);
       f.unnamed_ = true;
+      f.mode_ = mode;
       return f;
     }
     const int err = errno;
-    if (noTemporaryFile(err)) return File(OpenDirect(path), path, true);
     if (!NoUnnamedFiles(err)) ThrowOsError(err, path);
     g_refusingDir = dir;  // a temporary file with a name, from now on
   }
   for (int attempt = 0;; ++attempt) {
-    std::string temp = dir + "." + base + ".part-" + TempSuffix();
+    std::string temp = TempNameBeside(dir, base);
     int fd = -1;
     if (int err = InjectedErr(FileOp::Create)) {
       errno = err;
@@ -312,16 +347,16 @@ File File::CreateOutput(const OutputTarget& look) {
     }
     if (fd >= 0) {
       // The replacement keeps the permissions of the file it replaces.
-      if (look.exists) ::fchmod(fd, look.mode & 07777);
-      File f(fd, target, true);
+      if (overFile) ::fchmod(fd, look.mode & 07777);
+      File f(fd, path, true);
       f.tempPath_ = temp;
+      f.mode_ = mode;
       SetPending(temp);
       return f;
     }
     int err = errno;
     if (err == EEXIST && attempt < 100) continue;
-    // No temporary file here; the name itself may still be writable.
-    if (noTemporaryFile(err)) return File(OpenDirect(path), path, true);
+    if (inPlace(err)) return File(OpenDirect(path), path, true);
     ThrowOsError(err, path);
   }
 }
@@ -339,7 +374,11 @@ void File::commit() {
   try {
     close();
     Inject(FileOp::Rename, path_);
-    if (::rename(temp.c_str(), path_.c_str()) != 0) ThrowOsError(errno, path_);
+    if (mode_ == OutputMode::Keep) {
+      RenameWithoutReplacing(temp, path_);
+    } else if (::rename(temp.c_str(), path_.c_str()) != 0) {
+      ThrowOsError(errno, path_);
+    }
   } catch (...) {
     ::unlink(temp.c_str());
     ClearPending();
@@ -363,13 +402,13 @@ void File::commitUnnamed() {
       linked = path_;
     } else {
       if (errno != EEXIST) ThrowOsError(errno, path_);
+      if (mode_ == OutputMode::Keep) ThrowTaken(path_);
       // The name was taken meanwhile: it is replaced, as a renamed temporary
       // file replaces it.
-      auto slash = path_.find_last_of('/');
-      const std::string dir = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
-      const std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+      std::string dir, base;
+      SplitPath(path_, dir, base);
       for (int attempt = 0; linked.empty(); ++attempt) {
-        std::string temp = dir + "." + base + ".part-" + TempSuffix();
+        std::string temp = TempNameBeside(dir, base);
         SetPending(temp);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
           linked = temp;

@@ -26,6 +26,7 @@ enum IoCode : int {
   kIoNotAFile = 102,
   kIoSameAsInput = 103,
   kIoOutputExists = 104,  // a name refused so that no file is replaced
+  kIoInputShrank = 105,   // the input lost bytes while a pass was reading it
   kIoOsBase = 1000,       // any other OS error: kIoOsBase + errno
 };
 
@@ -64,6 +65,11 @@ struct OutputTarget {
   uint64_t device = 0, inode = 0;
 };
 
+// What an output does to a file that holds its name when it is committed:
+// replace it, or keep it and fail (kIoOutputExists), however late the name
+// was taken.
+enum class OutputMode { Replace, Keep };
+
 class File {
  public:
   File() = default;
@@ -83,16 +89,21 @@ class File {
   // name in the same directory (O_TMPFILE), which commit() links in under
   // `path`: nothing is left behind however the program ends. Otherwise, and
   // where the filesystem has no such files, they go to a hidden temporary
-  // file in the same directory (".NAME.part-XXXXXX"), which commit() renames
+  // file in the same directory (".NAME.part-XXXXXX", NAME cut short where
+  // the whole would not fit in a directory entry), which commit() renames
   // over `path`; discard(), or destroying the file before commit(), removes
-  // it. An existing `path` keeps its contents until then. A `path` that
-  // exists but is not a regular file (a FIFO, socket, device or directory)
-  // is refused without blocking. Where no temporary file can be made but
-  // `path` can be written (a writable file in a read-only directory), `path`
-  // is written directly.
-  static File CreateOutput(const std::string& path);
+  // it. An existing `path` keeps its contents until then. A symbolic link at
+  // `path` is replaced by the output like a file: what it points to is never
+  // written. A `path` that exists but is not a regular file or a link (a
+  // FIFO, socket, device or directory) is refused without blocking. Where no
+  // temporary file can be made because the directory cannot be written but
+  // an existing file at `path` can (a writable file in a read-only
+  // directory), `path` is written directly. With OutputMode::Keep a name
+  // that is taken, when the output is created or when it is committed, is
+  // never replaced: kIoOutputExists, and the file under it stays as it was.
+  static File CreateOutput(const std::string& path, OutputMode mode = OutputMode::Replace);
   // The same for a name looked at before (OutputTarget::Look()).
-  static File CreateOutput(const OutputTarget& target);
+  static File CreateOutput(const OutputTarget& target, OutputMode mode = OutputMode::Replace);
 
   bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -146,6 +157,7 @@ class File {
   std::string path_;
   std::string tempPath_;  // an uncommitted output's temporary file
   bool unnamed_ = false;  // an uncommitted output without a name (O_TMPFILE)
+  OutputMode mode_ = OutputMode::Replace;  // of an uncommitted output
   // The identity of a file opened for reading, taken at the open.
   bool identityKnown_ = false;
   uint64_t device_ = 0, inode_ = 0;

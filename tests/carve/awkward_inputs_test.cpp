@@ -6,7 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include "carve/extract.h"
+#include "carve/formats.h"
 #include "platform/file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
@@ -127,6 +131,64 @@ TEST(AwkwardInputs, AFileThatVanishesOrShrinksDuringTheScan) {
   EXPECT_EQ(shrunk.log.back(), "Not Found (T-T)");
   EXPECT_TRUE(shrunk.boxes.empty());
   EXPECT_EQ(File::OpenCount(), 0);
+}
+
+// An input that loses bytes while a stream of it is being taken: the stream
+// fails, no output is left under its name, nothing is copied from what the
+// walk still holds of the lost bytes, and the pass ends with the failure of
+// its input (no summary), for every format, alone or in `all`, written or
+// in a dry run.
+TEST(AwkwardInputs, AStreamWhoseInputShrinksUnderItFailsAndEndsThePass) {
+  struct Cut {
+    const char* what;
+    bool toNothing;  // to 0 bytes; otherwise to the middle of the first stream
+    bool dryRun;
+    bool all;
+  };
+  const Cut cuts[] = {{"to nothing", true, false, false},
+                      {"into the stream", false, false, false},
+                      {"to nothing, dry run", true, true, false},
+                      {"into the stream, dry run", false, true, false},
+                      {"to nothing, in all", true, false, true},
+                      {"into the stream, in all, dry run", false, true, true}};
+  for (const FormatRow& row : Formats()) {
+    const Bytes fixture = Fixture(SmallestFixture(std::string(row.extension)));
+    Bytes data = RandomBytes(5001, 21);
+    const int64_t at = Append(data, fixture);
+    Append(data, RandomBytes(3000, 22));
+    Append(data, fixture);
+    for (const Cut& cut : cuts) {
+      SCOPED_TRACE(std::string(row.command) + ": " + cut.what);
+      TempDir dir;
+      const std::string input = dir / "in.bin";
+      WriteBytes(input, data);
+      ScriptHost host;
+      host.minFrames = 2;
+      host.dryRun = cut.dryRun;
+      const int64_t cutAt = cut.toNothing ? 0 : at + static_cast<int64_t>(fixture.size()) / 2;
+      host.onLog = [&](const std::string& line) {
+        if (line.starts_with("[001")) {
+          ASSERT_EQ(::truncate(input.c_str(), cutAt), 0);
+        }
+      };
+      const int64_t written = cut.all ? ExtractFormats(host, AllFormatRows(), input, dir / "%d.out")
+                                      : ExtractFormat(host, row, input, dir / "%d.out");
+      EXPECT_EQ(written, 0);
+      ASSERT_EQ(host.streams.size(), 1u);
+      EXPECT_EQ(host.streams[0].status, StreamReport::Status::Failed);
+      EXPECT_EQ(host.streams[0].error, "Input file shrank while it was read");
+      EXPECT_GT(host.streams[0].length, 0);
+      EXPECT_GE(host.streams[0].outputLength, 0);
+      EXPECT_EQ(host.log.back(), "* Input file shrank while it was read");
+      ASSERT_EQ(host.boxes.size(), 1u);
+      EXPECT_EQ(host.boxes[0].buttons, BoxButtons::Ok);
+      EXPECT_EQ(host.boxes[0].helpContext, kIoInputShrank);
+      EXPECT_TRUE(std::filesystem::is_empty(dir.path()) ||
+                  std::distance(std::filesystem::directory_iterator(dir.path()),
+                                std::filesystem::directory_iterator()) == 1);
+      EXPECT_EQ(File::OpenCount(), 0);
+    }
+  }
 }
 
 }  // namespace

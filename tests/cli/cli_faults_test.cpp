@@ -76,7 +76,8 @@ TEST(CliFaults, DirectoriesSpecialAndVanishedInputsAreReportedAndTheNextIsScanne
   Result r = Cli({"mp3", "-o", dir / "out/%3.3d.mp3", dir.path(), "/dev/null", dir / "gone.bin",
                   dir / "good.bin"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("入力ファイルが存在しません(" + dir.path() + ")"), std::string::npos);
+  EXPECT_NE(r.err.find(dir.path() + ": Is a folder, not a file"), std::string::npos);
+  EXPECT_EQ(r.err.find("入力ファイルが存在しません(" + dir.path() + ")"), std::string::npos);
   EXPECT_NE(r.err.find("Not a regular file"), std::string::npos);
   EXPECT_NE(r.err.find("入力ファイルが存在しません(" + dir / "gone.bin" + ")"), std::string::npos);
   EXPECT_NE(r.out.find("* Not a regular file"), std::string::npos);
@@ -87,6 +88,9 @@ TEST(CliFaults, DirectoriesSpecialAndVanishedInputsAreReportedAndTheNextIsScanne
   Result crc = Cli({"crc", "/dev/null"});
   EXPECT_EQ(crc.status, 1);
   EXPECT_NE(crc.err.find("Not a regular file"), std::string::npos);
+  crc = Cli({"crc", dir.path()});
+  EXPECT_EQ(crc.status, 1);
+  EXPECT_NE(crc.err.find(dir.path() + ": Is a folder, not a file"), std::string::npos);
 }
 
 int g_signalToRaise = 0;

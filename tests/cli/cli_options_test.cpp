@@ -106,7 +106,7 @@ TEST(CliOptions, TheCommandWordStandsAnywhereBeforeTheInputs) {
       {{"wav", "x"}, "wav", {"x"}},
       {{"crc", "x", "y"}, "crc", {"x", "y"}},
       {{"MP3", "x"}, "mp3", {"MP3", "x"}},
-      {{"wav", "ogg"}, "wav", {"ogg"}},
+      {{"wav", "--", "ogg"}, "wav", {"ogg"}},
       {{"--frames", "2", "ogg", "-o", "out/%3.3d.ogg", "x.bin"}, "ogg", {"x.bin"}},
       {{"-q", "all", "x"}, "all", {"x"}},
       {{"--", "ogg", "x"}, "mp3", {"ogg", "x"}},
@@ -197,6 +197,11 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
       {{"--files-from=", "x"}, "--files-from"},
       {{"--json=1", "x"}, "--json"},
       {{"x", "crc"}, "the command word 'crc' must come before the inputs"},
+      // One command word a run: a second one is no input.
+      {{"mp3", "ogg", "x.bin"}, "'mp3' is given already, so 'ogg' cannot be"},
+      {{"all", "all", "x.bin"}, "'all' is given already, so 'all' cannot be"},
+      {{"mp3", "mp3"}, "'mp3' is given already"},
+      {{"-q", "crc", "-n", "flac", "x.bin"}, "'crc' is given already, so 'flac' cannot be"},
       {{"-qz", "x"}, "-z in -qz"},
       {{"-o", "", "x"}, "-o needs a non-empty pattern"},
       {{"all", "--formats", "mp3,flacc", "x"}, "'flacc' is no format"},
@@ -221,7 +226,7 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
 TEST(CliOptions, ACommandWordAsTheInputIsNoMistypedCommand) {
   // The input "mp3" does not exist: the pass reports it, no hint is given.
   std::ostringstream out, err;
-  EXPECT_EQ(RunCliCommand({"mp3", "mp3"}, out, err, CliTerminal{}), 1);
+  EXPECT_EQ(RunCliCommand({"mp3", "--", "mp3"}, out, err, CliTerminal{}), 1);
   EXPECT_EQ(err.str(), "入力ファイルが存在しません(mp3)\n");
 }
 

@@ -131,9 +131,14 @@ struct OutputCase {
   Before before;
   int createErr;  // injected into the creation of the temporary file
   End end;
-  int code;  // the IoError CreateOutput throws, or 0
+  int code;  // the IoError CreateOutput or commit throws, or 0
   bool holdsNew;
+  OutputMode mode = OutputMode::Replace;
+  bool longName = false;  // 250 bytes, too long for ".NAME.part-XXXXXX"
 };
+
+constexpr OutputMode kKeep = OutputMode::Keep;
+constexpr OutputMode kReplace = OutputMode::Replace;
 
 const OutputCase kOutputCases[] = {
     {"new name", Before::Nothing, 0, End::Commit, 0, true},
@@ -145,11 +150,33 @@ const OutputCase kOutputCases[] = {
     {"old file replaced", Before::OldFile, 0, End::Commit, 0, true},
     {"old file kept on discard", Before::OldFile, 0, End::Discard, 0, false},
     {"old file kept on a signal", Before::OldFile, 0, End::Signal, 0, false},
-    {"link: its target replaced", Before::LinkToOld, 0, End::Commit, 0, true},
-    {"dangling link: its target made", Before::DanglingLink, 0, End::Commit, 0, true},
+    {"link: replaced, its target untouched", Before::LinkToOld, 0, End::Commit, 0, true},
+    {"link kept on discard", Before::LinkToOld, 0, End::Discard, 0, false},
+    {"dangling link: replaced, nothing made where it points", Before::DanglingLink, 0,
+     End::Commit, 0, true},
     {"no temporary file: written directly", Before::OldFile, EACCES, End::Commit, 0, true},
     {"temporary file fails: old file kept", Before::OldFile, EIO, End::Commit, kIoOsBase + EIO,
      false},
+    // A name too long for the usual temporary name still gets one.
+    {"long name: old file replaced", Before::OldFile, 0, End::Commit, 0, true, kReplace, true},
+    {"long name: old file kept on discard", Before::OldFile, 0, End::Discard, 0, false, kReplace,
+     true},
+    {"long name: old file kept on a signal", Before::OldFile, 0, End::Signal, 0, false, kReplace,
+     true},
+    {"long name, taken while writing: replaced", Before::MadeWhileWriting, 0, End::Commit, 0, true,
+     kReplace, true},
+    // Kept: nothing that holds the name is ever replaced.
+    {"kept: new name", Before::Nothing, 0, End::Commit, 0, true, kKeep},
+    {"kept: old file refused", Before::OldFile, 0, End::Commit, kIoOutputExists, false, kKeep},
+    {"kept: link refused", Before::LinkToOld, 0, End::Commit, kIoOutputExists, false, kKeep},
+    {"kept: dangling link refused", Before::DanglingLink, 0, End::Commit, kIoOutputExists, false,
+     kKeep},
+    {"kept: name taken while writing", Before::MadeWhileWriting, 0, End::Commit, kIoOutputExists,
+     false, kKeep},
+    {"kept: name taken while writing a temporary file", Before::MadeWhileWriting, EOPNOTSUPP,
+     End::Commit, kIoOutputExists, false, kKeep},
+    {"kept: long name taken while writing", Before::MadeWhileWriting, EOPNOTSUPP, End::Commit,
+     kIoOutputExists, false, kKeep, true},
 };
 
 TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
@@ -157,7 +184,9 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
   for (const OutputCase& c : kOutputCases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    const std::string name = dir / "o.bin", target = dir / "t.bin";
+    const std::string name = dir / (c.longName ? std::string(250, 'n') : "o.bin"),
+                      target = dir / "t.bin";
+    const bool link = c.before == Before::LinkToOld || c.before == Before::DanglingLink;
     switch (c.before) {
       case Before::Nothing:
       case Before::MadeWhileWriting:
@@ -173,11 +202,11 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
         break;
     }
     struct stat before {};
-    const bool existed = ::stat(name.c_str(), &before) == 0;
+    const bool existed = ::lstat(name.c_str(), &before) == 0;
     try {
       FaultPlan plan(FileOp::Create, 1, c.createErr);
       FaultScope scope(plan);
-      File f = File::CreateOutput(name);
+      File f = File::CreateOutput(name, c.mode);
       f.write(data.data(), static_cast<int64_t>(data.size()));  // 64 KiB of it reach the disk
       // Nothing under the name, and nothing else, before the output is whole.
       if (c.before == Before::Nothing && c.createErr == 0) {
@@ -194,21 +223,34 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     }
     EXPECT_EQ(File::OpenCount(), 0);
     struct stat after {};
-    const bool present = ::stat(name.c_str(), &after) == 0;
-    EXPECT_EQ(present, existed || c.holdsNew);
-    if (existed) {
+    const bool present = ::lstat(name.c_str(), &after) == 0;
+    EXPECT_EQ(present, existed || c.holdsNew || c.before == Before::MadeWhileWriting);
+    // A link that is replaced goes; one that is not stays a link.
+    EXPECT_EQ(std::filesystem::is_symlink(name), link && !c.holdsNew);
+    if (existed && !c.holdsNew) {
       EXPECT_EQ(after.st_mode, before.st_mode);  // the same kind, the same rights
-    } else if (present) {
+    } else if (present && (!existed || link)) {
       // The rights of any new file.
       struct stat fresh {};
       WriteBytes(dir / "fresh", {});
       ASSERT_EQ(::stat((dir / "fresh").c_str(), &fresh), 0);
       EXPECT_EQ(after.st_mode, fresh.st_mode);
       ::unlink((dir / "fresh").c_str());
+    } else if (present) {
+      EXPECT_EQ(after.st_mode, before.st_mode);  // a replaced file keeps its rights
     }
-    EXPECT_EQ(std::filesystem::is_symlink(name), c.before >= Before::LinkToOld);
-    if (present) {
+    if (present && !link) {
       EXPECT_EQ(ReadBytes(name), c.holdsNew ? data : old);
+    }
+    if (link && c.holdsNew) {
+      EXPECT_EQ(ReadBytes(name), data);
+    }
+    // What a link points to is never written, nor made.
+    if (c.before == Before::LinkToOld) {
+      EXPECT_EQ(ReadBytes(target), old);
+    }
+    if (c.before == Before::DanglingLink) {
+      EXPECT_FALSE(std::filesystem::exists(target));
     }
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);

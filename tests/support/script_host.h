@@ -26,10 +26,12 @@ class ScriptHost : public Host {
   bool running = true;
   int pumpIntervalMs = 0;
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
+  bool dryRun = false;
 
   std::vector<std::string> log;
   std::vector<int> progress;
   std::vector<ShownBox> boxes;
+  std::vector<StreamReport> streams;
   std::deque<BoxAnswer> answers;  // consumed in order; then `defaultAnswer`
   BoxAnswer defaultAnswer = BoxAnswer::Ignore;
   int beeps = 0;
@@ -84,4 +86,6 @@ class ScriptHost : public Host {
   bool SplitXing() override { return splitXing; }
   bool WavAnyChunk() override { return wavAnyChunk; }
   bool OggWhole() override { return oggWhole; }
+  bool DryRun() override { return dryRun; }
+  void StreamDone(const StreamReport& report) override { streams.push_back(report); }
 };

@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -52,6 +53,18 @@ std::string FixturePath(const std::string& name) {
 }
 
 Bytes Fixture(const std::string& name) { return ReadBytes(FixturePath(name)); }
+
+std::string SmallestFixture(const std::string& extension) {
+  std::string best;
+  uintmax_t smallest = UINTMAX_MAX;
+  for (const auto& entry : std::filesystem::directory_iterator(ZANDREL_TEST_DATA)) {
+    if (entry.path().extension() == "." + extension && entry.file_size() < smallest) {
+      smallest = entry.file_size();
+      best = entry.path().filename().string();
+    }
+  }
+  return best;
+}
 
 int64_t Append(Bytes& into, const Bytes& part) {
   int64_t at = static_cast<int64_t>(into.size());

@@ -31,6 +31,9 @@ Bytes RandomBytes(size_t count, uint32_t seed, bool anyBytes = false);
 // A committed fixture from tests/data.
 Bytes Fixture(const std::string& name);
 std::string FixturePath(const std::string& name);
+// The name of the smallest committed fixture whose name ends in
+// ".EXTENSION"; empty when there is none.
+std::string SmallestFixture(const std::string& extension);
 // Appends `part` to `into` and returns the offset it starts at.
 int64_t Append(Bytes& into, const Bytes& part);
 Bytes Slice(const Bytes& bytes, int64_t start, int64_t length);
