@@ -670,8 +670,7 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     } else {
       // The stream appears under its name only once it is whole; a failure
       // below leaves the name as it was.
-      const OutputMode mode =
-          host_.KeepExistingOutputs() ? OutputMode::Keep : OutputMode::Replace;
+      const OutputMode mode = host_.KeepExistingOutputs() ? OutputMode::Keep : OutputMode::Replace;
       try {
         out = File::CreateOutput(target, mode);
         CopyRange(in_, span.start, span.length, out);

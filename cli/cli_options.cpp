@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <cstddef>
 #include <istream>
 #include <optional>
 #include <string_view>

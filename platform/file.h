@@ -155,8 +155,8 @@ class File {
   int fd_ = -1;
   bool writing_ = false;
   std::string path_;
-  std::string tempPath_;  // an uncommitted output's temporary file
-  bool unnamed_ = false;  // an uncommitted output without a name (O_TMPFILE)
+  std::string tempPath_;                   // an uncommitted output's temporary file
+  bool unnamed_ = false;                   // an uncommitted output without a name (O_TMPFILE)
   OutputMode mode_ = OutputMode::Replace;  // of an uncommitted output
   // The identity of a file opened for reading, taken at the open.
   bool identityKnown_ = false;

@@ -5,11 +5,11 @@
 // as it was, and no temporary file stays behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <algorithm>
-#include <map>
 #include <filesystem>
+#include <map>
 
 #include "carve/formats.h"
 #include "platform/fault.h"
@@ -31,10 +31,9 @@ struct PassCase {
 // Every row, with its smallest fixture; the first three with the fixtures
 // and frame counts their older tests used.
 std::vector<PassCase> Cases() {
-  const std::map<std::string_view, PassCase> classic = {
-      {"mp3", {nullptr, "mpeg1_cbr128.mp3", 4}},
-      {"ogg", {nullptr, "vorbis_mono.ogg", 2}},
-      {"wav", {nullptr, "wave_u8_mono.wav", 4}}};
+  const std::map<std::string_view, PassCase> classic = {{"mp3", {nullptr, "mpeg1_cbr128.mp3", 4}},
+                                                        {"ogg", {nullptr, "vorbis_mono.ogg", 2}},
+                                                        {"wav", {nullptr, "wave_u8_mono.wav", 4}}};
   std::vector<PassCase> cases;
   for (const FormatRow& row : Formats()) {
     PassCase c{&row, "", 2};
@@ -108,8 +107,8 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
   for (bool over : {true, false}) {
     for (FileOp op : kOps) {
       for (int64_t n = 1; n <= counter.count(op); ++n) {
-        SCOPED_TRACE(std::string(c.row->command) + ": " + OpName(op) + " #" +
-                     std::to_string(n) + (over ? " over older files" : " under new names"));
+        SCOPED_TRACE(std::string(c.row->command) + ": " + OpName(op) + " #" + std::to_string(n) +
+                     (over ? " over older files" : " under new names"));
         auto output = [&](int i) { return outputs[i - 1]; };
         const Bytes older = RandomBytes(100 + n, 4);
         for (int i = 1; i <= 2; ++i) {

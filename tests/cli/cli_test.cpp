@@ -178,7 +178,7 @@ TEST_F(CliRun, AnOutputThatIsNoRegularFileFailsThatStreamOnly) {
   const std::string name = dir / "out/001.mp3";
   struct Case {
     const char* what;
-    std::string target;  // made a FIFO; `name` links to it unless it is `name`
+    std::string target;   // made a FIFO; `name` links to it unless it is `name`
     std::string message;  // empty: the stream is written
   };
   // A link is replaced by the output, whatever it points to, which is left
