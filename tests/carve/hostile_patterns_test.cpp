@@ -508,9 +508,26 @@ Bytes AdxHeadersThen(const std::vector<int>& blockSizes, const std::vector<int64
   for (size_t i = 0; i < blockSizes.size(); ++i) {
     const int64_t at = static_cast<int64_t>(i) * 28, text = texts[i];
     const int64_t copyright = text + 2 - at;
-    const Bytes head = {0x80, 0x00, static_cast<uint8_t>(copyright >> 8),
-                        static_cast<uint8_t>(copyright), 3, static_cast<uint8_t>(blockSizes[i]), 4,
-                        2, 0, 0, 0x56, 0x22, 0, 0, 0, 0, 0x01, 0xF4, 3, 0};
+    const Bytes head = {0x80,
+                        0x00,
+                        static_cast<uint8_t>(copyright >> 8),
+                        static_cast<uint8_t>(copyright),
+                        3,
+                        static_cast<uint8_t>(blockSizes[i]),
+                        4,
+                        2,
+                        0,
+                        0,
+                        0x56,
+                        0x22,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0x01,
+                        0xF4,
+                        3,
+                        0};
     std::copy(head.begin(), head.end(), out.begin() + at);
     std::fill(out.begin() + at + 20, out.begin() + at + 28, 0);
     std::fill(out.begin() + text - 2, out.begin() + text + 8, 0);
