@@ -43,6 +43,10 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      marked byte: every walk would go on to the end of the file
   adx_far_text       ADX headers whose copyright text would lie 64 KiB on, every
                      20 bytes
+  adx_grid_phases    2 015 ADX headers without a sample count (block sizes 4..126,
+                     their data at many offsets modulo the block size), their
+                     copyright texts after all of them, then zeros to the end of
+                     the file: no block of any of them is marked
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -139,6 +143,22 @@ def lossless_files():
     }
 
 
+def adx_grid_phases(size):
+    """2 015 headers 28 bytes apart, then their texts 6 bytes apart, then
+    zeros: each header's data starts just after its text, past every header,
+    so that its blocks meet no byte with its top bit set."""
+    count = 2015
+    texts = count * 28
+    heads = bytearray()
+    for i in range(count):
+        block = 4 + i % 123
+        copyright = texts + 6 * i + 2 - 28 * i
+        heads += struct.pack(">HHBBBBIIHBB", 0x8000, copyright, 3, block, 4, 1 + i % 2, 22050, 0,
+                             0x1F4, 3, 0) + bytes(8)
+    data = bytes(heads) + b"(c)CRI" * count
+    return data + bytes(size - len(data))
+
+
 def extended_files():
     def id3(size):
         s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
@@ -165,6 +185,8 @@ def main():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)
+    with open(os.path.join(outdir, "adx_grid_phases"), "wb") as f:
+        f.write(adx_grid_phases(size))
     # Minimal pages, none with the last-page bit, to the end of the file.
     page = ogg_page(1)
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -27,46 +29,110 @@ constexpr int64_t kMaxEndPadding = 0x1000;
 
 // Where a block begins whose first byte has its top bit set: a block's scale
 // never has it, so such a block ends the stream (0x8001 marks its end).
-// Answers for block starts a block size apart, and remembers what it read:
-// later probes of the same pass whose blocks lie on the same grid take the
-// answer without reading the blocks again, so that a pass reads each grid
-// position at most once.
+// Answers for block starts a block size apart, and remembers what it read,
+// so that a pass stays linear in its input whatever the headers in it:
+// - per block size and grid position (modulo the block size), the stretch of
+//   the grid walked so far and the marked block that ended it; a later walk
+//   on the same grid takes that answer, and one that starts lower walks only
+//   up to where the stretch began: no grid is walked over twice;
+// - stretches of the input in which no byte has its top bit set, as the
+//   walks read them: every later walk of any grid jumps over them.
 class MarkedBlocks {
  public:
   // The first block start in from, from + size, ... below `limit` whose
   // first byte has its top bit set; -1 when none is.
   int64_t first(File& input, int64_t from, int64_t limit, int size) {
     Scan& s = scans_[int64_t{size} << 32 | from % size];
-    if (s.from < 0 || from < s.from || from > std::max(s.found, s.reach)) {
+    if (s.from < 0 || from > s.reach) {
       s = {from, from, -1};
-    }
-    if (s.found >= 0) return s.found < limit ? s.found : -1;
-    // Small reads first: most walks meet a marked block soon.
-    for (int64_t piece = kFirstPiece; s.reach < limit; piece = std::min(piece * 2, kPiece)) {
-      const int64_t want = std::min<int64_t>(piece, limit - s.reach);
-      piece_.resize(static_cast<size_t>(want));
-      input.seek(s.reach);
-      const int64_t got = input.read(piece_.data(), want);
-      int64_t i = 0;
-      for (; i < got; i += size) {
-        if (piece_[static_cast<size_t>(i)] & 0x80) {
-          s.found = s.reach + i;
-          return s.found;
-        }
+    } else if (from < s.from) {
+      // Below the stretch walked before, on the same grid: up to it.
+      const Walk below = walk(input, from, s.from, size);
+      if (below.found >= 0 || below.reach < s.from) {
+        s = {from, below.reach, below.found};
+      } else {
+        s.from = from;
       }
-      s.reach += i;  // the next block start, or further when the input ended
-      if (got < want) return -1;
     }
-    return -1;
+    if (s.found < 0 && s.reach < limit) {
+      const Walk on = walk(input, s.reach, limit, size);
+      s.reach = on.reach;
+      s.found = on.found;
+    }
+    return s.found >= 0 && s.found < limit ? s.found : -1;
+  }
+
+  // Forgets the clean stretches that end at or before `pos`: every later
+  // walk starts after it.
+  void forgetBefore(int64_t pos) {
+    while (!clean_.empty() && clean_.begin()->second <= pos) clean_.erase(clean_.begin());
   }
 
  private:
   static constexpr int64_t kFirstPiece = 256;
   static constexpr int64_t kPiece = 256 * 1024;
+  // So many clean stretches are kept at most: the memory stays small.
+  static constexpr size_t kMaxCleanStretches = 1 << 16;
+
+  // Grid positions in [from, reach) are not marked; `found`, when not -1,
+  // is `reach`, the marked one. `reach` lies beyond the end of an input
+  // that ended first.
   struct Scan {
     int64_t from = -1, reach = -1, found = -1;
   };
+  struct Walk {
+    int64_t reach = 0, found = -1;
+  };
+
+  // Walks the grid from `pos` (a grid position) up to `end`.
+  Walk walk(File& input, int64_t pos, int64_t end, int size) {
+    // Small reads first: most walks meet a marked block soon.
+    for (int64_t piece = kFirstPiece; pos < end; piece = std::min(piece * 2, kPiece)) {
+      pos = pastClean(pos, size);
+      if (pos >= end) break;
+      const int64_t want = std::min<int64_t>(piece, end - pos);
+      piece_.resize(static_cast<size_t>(want));
+      input.seek(pos);
+      const int64_t got = input.read(piece_.data(), want);
+      int64_t i = 0;
+      for (; i < got; i += size) {
+        if (piece_[static_cast<size_t>(i)] & 0x80) return {pos + i, pos + i};
+      }
+      const auto bytes = piece_.begin();
+      if (got >= kFirstPiece &&
+          std::none_of(bytes, bytes + got, [](uint8_t b) { return (b & 0x80) != 0; })) {
+        addClean(pos, pos + got);
+      }
+      pos += i;  // the next block start, or further when the input ended
+      if (got < want) break;
+    }
+    return {pos, -1};
+  }
+
+  // The first grid position at or after `pos` outside a clean stretch.
+  int64_t pastClean(int64_t pos, int size) const {
+    auto it = clean_.upper_bound(pos);
+    if (it == clean_.begin() || (--it)->second <= pos) return pos;
+    return pos + (it->second - pos + size - 1) / size * size;
+  }
+
+  void addClean(int64_t start, int64_t end) {
+    auto it = clean_.upper_bound(start);
+    if (it != clean_.begin() && std::prev(it)->second >= start) {
+      --it;
+      start = it->first;
+      end = std::max(end, it->second);
+      it = clean_.erase(it);
+    }
+    while (it != clean_.end() && it->first <= end) {
+      end = std::max(end, it->second);
+      it = clean_.erase(it);
+    }
+    if (clean_.size() < kMaxCleanStretches) clean_[start] = end;
+  }
+
   std::unordered_map<int64_t, Scan> scans_;
+  std::map<int64_t, int64_t> clean_;  // start -> end
   std::vector<uint8_t> piece_;
 };
 
@@ -80,6 +146,7 @@ class AdxCarver : public Carver {
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     window_.reset(input);
+    marks_.forgetBefore(candidate);
     // Every later candidate lies closer to the end, so a header that does
     // not fit ends the pass.
     if (window_.hold(candidate, kFixedHeader) < kFixedHeader) return ProbeResult::EndPass;

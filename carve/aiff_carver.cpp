@@ -17,6 +17,11 @@ namespace {
 // many chunks, and so many bytes of chunks other than "SSND".
 constexpr int kMaxChunks = 64;
 constexpr int64_t kMaxChunkWalk = 1 << 20;
+// How far the last chunk may run past the end of the FORM chunk: writers
+// that miscount the FORM size leave it short by a pad byte or a field of a
+// chunk header (2 bytes is common); a chunk header's 8 bytes cover those, and
+// are far too few to take in the chunks of anything that follows.
+constexpr int64_t kMaxFormOverrun = 8;
 
 // A sampling rate as an 80-bit IEEE extended number: sign, 15-bit exponent,
 // 64-bit mantissa with its integer bit. -1 when negative or not normalized.
@@ -51,18 +56,21 @@ class AiffCarver : public Carver {
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
     window_.reset(input);
+    // The size as it is now: the input may have shrunk under the walk.
+    size_ = input.size();
     // Every later candidate lies closer to the end, so a header that does
     // not fit ends the pass.
-    if (window_.hold(candidate, 12) < 12) return ProbeResult::EndPass;
+    if (candidate + 12 > size_ || window_.hold(candidate, 12) < 12) return ProbeResult::EndPass;
     const uint8_t* h = window_.at(candidate);
     if (std::memcmp(h, "FORM", 4) != 0) return ProbeResult::Reject;
     const int64_t formSize = Be32(h + 4);
     aifc_ = std::memcmp(h + 8, "AIFC", 4) == 0;
     if (!aifc_ && std::memcmp(h + 8, "AIFF", 4) != 0) return ProbeResult::Reject;
-    if (!WalkChunks(candidate, candidate + 8 + formSize)) return ProbeResult::Reject;
-    // The FORM chunk, padded to even length; cut where the input ends.
-    const int64_t length = 8 + formSize + (formSize & 1);
-    span_ = {candidate, std::min(length, input.size() - candidate)};
+    // The FORM chunk, padded to even length, or up to the end of a last
+    // chunk that runs past it; cut where the input ends.
+    int64_t end = candidate + 8 + formSize + (formSize & 1);
+    if (!WalkChunks(candidate, candidate + 8 + formSize, end)) return ProbeResult::Reject;
+    span_ = {candidate, std::min(end, size_) - candidate};
     span = span_;
     return ProbeResult::Accept;
   }
@@ -90,17 +98,23 @@ class AiffCarver : public Carver {
  private:
   // Walks the chunks of the FORM chunk (its end at `formEnd`) from the first
   // one after its type until it has met one "COMM" and one "SSND" chunk,
-  // each whole within it, and checks them.
-  bool WalkChunks(int64_t candidate, int64_t formEnd) {
-    bool common = false, sound = false;
+  // each whole within it, and checks them. A chunk that runs a little past
+  // `formEnd`, whole in the input, is the last one: the stream then ends
+  // with it (`end`).
+  bool WalkChunks(int64_t candidate, int64_t formEnd, int64_t& end) {
+    bool common = false, sound = false, last = false;
     int64_t walked = 0;
     int64_t at = candidate + 12;
-    for (int i = 0; i < kMaxChunks && !(common && sound); ++i) {
+    for (int i = 0; i < kMaxChunks && !(common && sound) && !last; ++i) {
       if (at + 8 > formEnd || window_.hold(at, 8) < 8) return false;
       const uint8_t* c = window_.at(at);
       if (!IsChunkId(c)) return false;
       const int64_t size = Be32(c + 4);
-      if (at + 8 + size > formEnd) return false;
+      if (at + 8 + size > formEnd) {
+        if (at + 8 + size > std::min(formEnd + kMaxFormOverrun, size_)) return false;
+        last = true;
+        end = at + 8 + size;
+      }
       if (std::memcmp(c, "SSND", 4) == 0) {
         if (sound || !TakeSound(at, size)) return false;
         sound = true;
@@ -155,6 +169,7 @@ class AiffCarver : public Carver {
   }
 
   InputWindow window_;
+  int64_t size_ = 0;
   bool aifc_ = false;
   int64_t channels_ = 0, frames_ = 0, sampleSize_ = 0;
   double rate_ = 0;

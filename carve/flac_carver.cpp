@@ -66,6 +66,9 @@ class FlacCarver : public Carver {
       // byte at most once more.
       FindFullId3v2(input, std::max(previousEnd_, candidate - kId3v2Reach), candidate, tag_,
                     block_);
+      if (tag_.HasID3v2 && InChunk(input, candidate - tag_.ID3v2Size, tag_.ID3v2Size)) {
+        tag_ = {};
+      }
     }
     previousEnd_ = pos;
     span_ = {candidate, pos - candidate};
@@ -152,6 +155,18 @@ class FlacCarver : public Carver {
         return info_.totalSamples > 0 && samples_ >= info_.totalSamples;
       }
     }
+  }
+
+  // True when the tag of `length` bytes at `at` is the body of an "ID3 " or
+  // "id3 " chunk (AIFF's, which may end right where a stream begins): the
+  // 8 bytes before it are that chunk's id and a size that covers it.
+  static bool InChunk(File& input, int64_t at, int64_t length) {
+    uint8_t c[8];
+    if (at < 8) return false;
+    input.seek(at - 8);
+    if (input.read(c, 8) < 8) return false;
+    return (std::memcmp(c, "ID3 ", 4) == 0 || std::memcmp(c, "id3 ", 4) == 0) &&
+           Be32(c + 4) >= length;
   }
 
   // The length of the frame at `pos`, read in growing pieces up to `bound`.

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "carve/extract.h"
@@ -483,6 +485,92 @@ TEST(HostilePatterns, AnyNumberOfLanesInOneReadEqualsTheirPassesOneAfterTheOther
   }
   ExpectLanesEqualTheirPasses(Slice(data, 0, 300), all, {});
   EXPECT_GT(passedOver, 0);
+}
+
+// Bytes this process has read through read(2) and pread(2) so far; -1 when
+// the system does not tell.
+int64_t BytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  int64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return -1;
+}
+
+// ADX headers 28 bytes apart, without a sample count, then their copyright
+// texts at `texts` (each header's data starts 6 bytes after its text, past
+// every header), then `fill` repeated to `size` bytes.
+Bytes AdxHeadersThen(const std::vector<int>& blockSizes, const std::vector<int64_t>& texts,
+                     const Bytes& fill, size_t size) {
+  Bytes out = Repeat(fill, size);
+  for (size_t i = 0; i < blockSizes.size(); ++i) {
+    const int64_t at = static_cast<int64_t>(i) * 28, text = texts[i];
+    const int64_t copyright = text + 2 - at;
+    const Bytes head = {0x80,
+                        0x00,
+                        static_cast<uint8_t>(copyright >> 8),
+                        static_cast<uint8_t>(copyright),
+                        3,
+                        static_cast<uint8_t>(blockSizes[i]),
+                        4,
+                        2,
+                        0,
+                        0,
+                        0x56,
+                        0x22,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0x01,
+                        0xF4,
+                        3,
+                        0};
+    std::copy(head.begin(), head.end(), out.begin() + at);
+    std::fill(out.begin() + at + 20, out.begin() + at + 28, 0);
+    std::fill(out.begin() + text - 2, out.begin() + text + 8, 0);
+  }
+  for (const int64_t text : texts) std::memcpy(&out[static_cast<size_t>(text)], "(c)CRI", 6);
+  return out;
+}
+
+// Headers whose data no marked block ends make every walk of their blocks go
+// to the end of the input: a pass still reads its input a few times at
+// most, whatever the count of headers.
+TEST(HostilePatterns, AdxWalksOfManyHeadersReadTheInputAFewTimesAtMost) {
+  const size_t size = 2 << 20;
+  const int count = 300;
+  std::vector<int> sizes, evenSizes(count, 18);
+  std::vector<int64_t> packed, descending;
+  for (int i = 0; i < count; ++i) {
+    sizes.push_back(4 + i % 123);
+    packed.push_back(count * 28 + 6 * i);
+    // One grid, its data starts going down a block at a time.
+    descending.push_back(count * 28 + 18 * (count - i));
+  }
+  const struct {
+    const char* name;
+    Bytes data;
+  } rows[] = {
+      // Each header its own block size and grid position; zeros after them.
+      {"many grids, then zeros", AdxHeadersThen(sizes, packed, {0}, size)},
+      // Every odd byte marked, every grid on even ones: no stretch is clean.
+      {"one grid from lower and lower starts, marked bytes off it",
+       AdxHeadersThen(evenSizes, descending, {0x00, 0x81}, size)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    WriteBytes(dir / "in.bin", row.data);
+    ScriptHost host;
+    const int64_t before = BytesReadSoFar();
+    if (before < 0) GTEST_SKIP() << "no /proc/self/io";
+    EXPECT_EQ(ExtractFormat(host, *FindFormat("adx"), dir / "in.bin", dir / "out/%d.bin"), 0);
+    EXPECT_LE(BytesReadSoFar() - before, static_cast<int64_t>(4 * size));
+    EXPECT_EQ(host.log.size(), 2u);
+  }
 }
 
 }  // namespace

@@ -10,12 +10,14 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "carve/flac_crc.h"
 #include "carve/flac_frame.h"
 #include "carve/formats.h"
+#include "carve/scan_pass.h"
 #include "carve/stream_line.h"
 #include "platform/file.h"
 #include "support/script_host.h"
@@ -465,6 +467,15 @@ TEST(LosslessFormats, DamagedAndUnusualStreams) {
     return b;
   };
   auto none = [](Bytes b) { return Embedded(b, {}); };
+  auto Cat = [](Bytes a, const Bytes& b) {
+    Append(a, b);
+    return a;
+  };
+  const Bytes formShort = Fixture("aiff_ffmpeg_16_stereo_11k_form_2_short.aiff");
+  auto formShortBy = [&](uint32_t n) {
+    return spoiled(aiff, [&](Bytes& b) { PutBe32(b, 4, static_cast<uint32_t>(b.size() - 8 - n)); });
+  };
+  const Bytes id3Aiff = Fixture("aiff_ffmpeg_16_mono_22k_id3.aiff");
 
   const EdgeRow rows[] = {
       // FLAC
@@ -564,6 +575,25 @@ TEST(LosslessFormats, DamagedAndUnusualStreams) {
          b[comm + 8 + 3] += 1;  // more frames than the bytes would hold uncompressed
          return Embedded(b, {b});
        }},
+      {"aiff whose FORM size is 2 short of its last chunk's end: the whole file", "aiff", 2,
+       [&] { return Embedded(formShort, {formShort}); }},
+      {"aiff whose sound chunk runs 8 bytes past the FORM chunk: the whole file", "aiff", 2,
+       [&] { return Embedded(formShortBy(8), {formShortBy(8)}); }},
+      {"aiff whose sound chunk runs 9 bytes past the FORM chunk", "aiff", 2,
+       [&] { return none(formShortBy(9)); }},
+      {"aiff whose sound chunk runs past the FORM chunk and the input", "aiff", 2,
+       [&] { return Embedded(prefix(formShort, formShort.size() - 1), {}, true); }},
+      {"aiff then flac: the aiff, its ID3 chunk last", "aiff", 2,
+       [&] { return Embedded(Cat(id3Aiff, mono), {id3Aiff}); }},
+      {"aiff then flac: the flac without the tag of the aiff's ID3 chunk", "flac", 2,
+       [&] { return Embedded(Cat(id3Aiff, mono), {mono}); }},
+      {"a tag after a chunk header whose size falls short of it is taken", "flac", 2,
+       [&] {
+         const Bytes b =
+             spoiled(id3Aiff, [&](Bytes& x) { PutBe32(x, AiffChunk(x, "ID3 ") + 4, 9); });
+         const Bytes tag = Slice(b, AiffChunk(b, "ID3 ") + 8, 70);
+         return Embedded(Cat(b, mono), {Cat(tag, mono)});
+       }},
       // ADX
       {"adx cut inside its data: to the end of the input", "adx", 2,
        [&] { return Embedded(prefix(adx, 5000), {prefix(adx, 5000)}, true); }},
@@ -657,6 +687,51 @@ TEST(LosslessFormats, AFieldNoStreamHasIsRejected) {
     Pass p;
     p.run(ext.c_str(), Embedded(f, {}).data);
     EXPECT_EQ(p.written, 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// --- inputs that shrink under the pass -------------------------------------------
+
+// Each format's fixture at `at`; the input cut after it was opened, at
+// `cut` bytes from the candidate (the stream's first byte), and probed there:
+// a candidate at or past the end ends the pass, and no range reaches below
+// the candidate or past the end.
+TEST(LosslessFormats, AProbeOfAnInputThatShrankGivesNoNegativeRange) {
+  const struct {
+    const char* command;
+    const char* fixture;
+  } formats[] = {{"flac", "flac_16_mono_11k.flac"},
+                 {"aiff", "aiff_ffmpeg_16_stereo_11k.aiff"},
+                 {"aiff", "aiff_ffmpeg_16_stereo_11k_form_2_short.aiff"},
+                 {"adx", "adx_stereo_22k.adx"},
+                 {"adx", "adx_stereo_22k_no_total.adx"}};
+  const int64_t cuts[] = {-1000, -1, 0, 1, 11, 12, 40, 500, 4000};
+  for (const auto& format : formats) {
+    for (const int64_t cut : cuts) {
+      SCOPED_TRACE(std::string(format.fixture) + ", cut at " + std::to_string(cut));
+      TempDir dir;
+      Bytes data = RandomBytes(1000, 5, true);
+      const int64_t at = Append(data, Fixture(format.fixture));
+      WriteBytes(dir / "in.bin", data);
+      ScriptHost host;
+      std::unique_ptr<Carver> carver = FindFormat(format.command)->make(host);
+      File input = File::OpenRead(dir / "in.bin");
+      std::filesystem::resize_file(dir / "in.bin", static_cast<uintmax_t>(at + cut));
+      input.seek(at);
+      CopySpan span{-1, -1};
+      const ProbeResult result = carver->probe(input, at, span);
+      if (cut <= 0) {
+        EXPECT_EQ(result, ProbeResult::EndPass);
+      }
+      if (result != ProbeResult::Accept) continue;
+      EXPECT_EQ(span.start, at);
+      EXPECT_GT(span.length, 0);
+      EXPECT_LE(span.start + span.length, at + cut);
+    }
   }
 }
 

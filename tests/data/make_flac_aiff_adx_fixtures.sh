@@ -113,6 +113,18 @@ ff -i "$work/m8odd.wav" -map_metadata -1 -c:a pcm_s8 -f aiff "$here/aiff_ffmpeg_
 # ffmpeg: AIFF-C with little-endian samples ("sowt").
 tone "$work/m22.wav" 22050 16 1 0.1
 ff -i "$work/m22.wav" -map_metadata -1 -c:a pcm_s16le -f aiff "$here/aiff_ffmpeg_aifc_sowt_mono.aiff"
+# ffmpeg: AIFF with an ID3v2.4 tag in an "ID3 " chunk, its last chunk (a
+# title, which also makes a NAME chunk, and ffmpeg's encoder frame); the
+# title's length makes the tag 70 bytes long: no pad byte after it.
+ff -i "$work/m22.wav" -map_metadata -1 -metadata title="Fixture tones" -c:a pcm_s16be \
+  -write_id3v2 1 -f aiff "$here/aiff_ffmpeg_16_mono_22k_id3.aiff"
+# A writer's off-by-two: the FORM size 2 short of the end of the last chunk.
+python3 - "$here/aiff_ffmpeg_16_stereo_11k.aiff" "$here/aiff_ffmpeg_16_stereo_11k_form_2_short.aiff" <<'PY'
+import sys
+d = bytearray(open(sys.argv[1], "rb").read())
+d[4:8] = (int.from_bytes(d[4:8], "big") - 2).to_bytes(4, "big")
+open(sys.argv[2], "wb").write(d)
+PY
 
 # --- CRI ADX -----------------------------------------------------------------------
 # ffmpeg writes the sample count into the header when it can seek back, and
