@@ -13,6 +13,7 @@
 #include <regex>
 #include <set>
 
+#include "carve/settings_bounds.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -234,6 +235,97 @@ TEST(NewFormats, NothingElseIsTakenForThem) {
     }
     const Carved carved = Carve(input, others, 4);
     EXPECT_TRUE(carved.lines.empty()) << carved.lines.front();
+  }
+}
+
+// This machine's own files, put together at test time: programs and
+// libraries, fonts, compressed files and images. No format, in one read of
+// them all, takes anything in them for a stream.
+TEST(EveryFormat, NothingIsFoundInThisMachinesOwnFiles) {
+  struct Haystack {
+    const char* what;
+    std::vector<const char*> folders;
+    bool recursive;
+    std::vector<std::string> endings;  // of the names taken; none: any
+    uintmax_t minSize;                 // of a file taken
+    uintmax_t budget;                  // bytes at the most
+  };
+  const Haystack haystacks[] = {
+      {"programs and libraries",
+       {"/usr/bin", "/usr/lib/x86_64-linux-gnu"},
+       false,
+       {},
+       100 << 10,
+       192u << 20},
+      {"fonts", {"/usr/share/fonts"}, true, {".ttf", ".otf", ".ttc", ".pfb"}, 0, 64u << 20},
+      {"compressed files",
+       {"/usr/share/doc", "/usr/share/man"},
+       true,
+       {".gz", ".xz", ".bz2"},
+       0,
+       32u << 20},
+      {"images",
+       {"/usr/share/icons", "/usr/share/pixmaps", "/usr/share/doc"},
+       true,
+       {".png", ".jpg", ".gif", ".svgz"},
+       0,
+       16u << 20},
+  };
+  for (const Haystack& h : haystacks) {
+    SCOPED_TRACE(h.what);
+    std::vector<fs::path> files;
+    auto take = [&](const fs::directory_entry& entry) {
+      const std::string name = entry.path().filename().string();
+      std::error_code ec;
+      if (!entry.is_regular_file(ec) || entry.is_symlink(ec) || entry.file_size(ec) < h.minSize) {
+        return;
+      }
+      if (h.endings.empty() ||
+          std::any_of(h.endings.begin(), h.endings.end(),
+                      [&](const std::string& ending) { return name.ends_with(ending); })) {
+        files.push_back(entry.path());
+      }
+    };
+    for (const char* folder : h.folders) {
+      std::error_code ec;
+      const auto options = fs::directory_options::skip_permission_denied;
+      if (h.recursive) {
+        for (fs::recursive_directory_iterator it(folder, options, ec), end; it != end;
+             it.increment(ec)) {
+          take(*it);
+        }
+      } else {
+        for (fs::directory_iterator it(folder, options, ec), end; it != end; it.increment(ec)) {
+          take(*it);
+        }
+      }
+    }
+    std::sort(files.begin(), files.end());
+    TempDir dir;
+    const std::string input = dir / "haystack.bin";
+    uintmax_t size = 0;
+    {
+      std::ofstream out(input, std::ios::binary);
+      for (const fs::path& file : files) {
+        if (size >= h.budget) break;
+        std::ifstream in(file, std::ios::binary);
+        std::vector<char> bytes(std::min<uintmax_t>(fs::file_size(file), h.budget - size));
+        if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) continue;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        size += bytes.size();
+      }
+    }
+    // Nothing much to look at would prove nothing.
+    ASSERT_GT(size, uintmax_t{1} << 20) << "too few files";
+    ScriptHost host;
+    host.minFrames = kMinFramesDefault;
+    host.dryRun = true;
+    host.pumpIntervalMs = 60000;
+    ExtractFormats(host, AllFormatRows(), input, dir / "out/%3.3d.x");
+    for (const StreamReport& stream : host.streams) {
+      ADD_FAILURE() << stream.format << " at " << stream.offset << ", " << stream.length
+                    << " bytes, of " << size;
+    }
   }
 }
 

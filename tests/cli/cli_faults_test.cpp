@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "cli/cli_run.h"
@@ -173,6 +174,146 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
     }
   }
   EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
+}
+
+// MPEG-1 Layer III frames of 417 bytes (128 kbit/s, 44100 Hz), each frame's
+// first data byte `tag`, so that streams of different tags differ.
+Bytes Mp3Frames(int count, uint8_t tag = 0) {
+  Bytes bytes;
+  for (int i = 0; i < count; ++i) {
+    Bytes frame(417, 0);
+    frame[0] = 0xFF, frame[1] = 0xFB, frame[2] = 0x90, frame[3] = 0x64, frame[4] = tag;
+    Append(bytes, frame);
+  }
+  return bytes;
+}
+
+std::string g_takenName;
+
+// A name taken by another program while its stream is being copied: with
+// --no-clobber the file it made is kept and the stream fails, naming it;
+// without, the stream replaces it, as any older file.
+TEST(CliFaults, ANameTakenDuringTheCopyIsKeptUnderNoClobber) {
+  TempDir dir;
+  const Bytes first = Mp3Frames(300, 1), second = Mp3Frames(6, 2);
+  Bytes data = RandomBytes(1000, 1);
+  Append(data, first);
+  Append(data, RandomBytes(1000, 2));
+  Append(data, second);
+  WriteBytes(dir / "in.bin", data);
+  g_takenName = dir / "out/001.mp3";
+  const Bytes theirs = RandomBytes(5000, 4);
+  struct Case {
+    bool noClobber;
+    FileOp when;  // the first operation of that kind makes the other file
+  };
+  for (const Case& c : {Case{true, FileOp::Write}, Case{true, FileOp::Rename},
+                        Case{false, FileOp::Write}, Case{false, FileOp::Rename}}) {
+    SCOPED_TRACE(std::string(c.noClobber ? "--no-clobber, " : "") +
+                 (c.when == FileOp::Write ? "taken while copying" : "taken at the commit"));
+    std::filesystem::remove_all(dir / "out");
+    std::vector<std::string> args = {"-o", dir / "out/%3.3d.mp3", dir / "in.bin"};
+    if (c.noClobber) args.insert(args.begin(), "--no-clobber");
+    FaultPlan plan(c.when, 1, 0);
+    plan.setAction([] {
+      std::filesystem::create_directories(std::filesystem::path(g_takenName).parent_path());
+      if (!std::filesystem::exists(g_takenName)) WriteBytes(g_takenName, RandomBytes(5000, 4));
+    });
+    Result r;
+    {
+      FaultScope scope(plan);
+      r = Cli(args);
+    }
+    ASSERT_TRUE(plan.fired());
+    EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), second);
+    if (c.noClobber) {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_NE(r.err.find("出力ファイルが既に存在します(" + g_takenName + ")\n1番目"),
+                std::string::npos)
+          << r.err;
+      EXPECT_EQ(ReadBytes(g_takenName), theirs);
+    } else {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(ReadBytes(g_takenName), first);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
+      EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
+  }
+  EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
+}
+
+// Two runs of `all --no-clobber` at once on one pattern: every name is
+// written by one of them only, and holds the stream that run says it wrote.
+TEST(CliFaults, TwoRunsAtOnceUnderNoClobberNeverWriteOneName) {
+  TempDir dir;
+  constexpr int kStreams = 24;
+  std::vector<Bytes> streams;
+  Bytes data;
+  for (int i = 0; i < kStreams; ++i) {
+    Append(data, RandomBytes(700, 30 + i));
+    streams.push_back(Mp3Frames(5 + i, static_cast<uint8_t>(i + 1)));
+    Append(data, streams.back());
+  }
+  WriteBytes(dir / "in.bin", data);
+  pid_t children[2];
+  for (int k = 0; k < 2; ++k) {
+    children[k] = ::fork();
+    ASSERT_GE(children[k], 0);
+    if (children[k] == 0) {
+      Result r =
+          Cli({"all", "--no-clobber", "--json", "-o", dir / "out/%3.3d.mp3", dir / "in.bin"});
+      WriteBytes(dir / ("json" + std::to_string(k)), Bytes(r.out.begin(), r.out.end()));
+      ::_exit(r.status);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+  }
+  std::map<std::string, int> writers;
+  int written = 0;
+  for (int k = 0; k < 2; ++k) {
+    const Bytes json = ReadBytes(dir / ("json" + std::to_string(k)));
+    std::istringstream lines(std::string(json.begin(), json.end()));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("\"type\":\"stream\"") == std::string::npos ||
+          line.find("\"status\":\"written\"") == std::string::npos) {
+        continue;
+      }
+      const size_t at = line.find("\"output\":\"") + 10;
+      const std::string name = line.substr(at, line.find('"', at) - at);
+      const int number = std::stoi(line.substr(line.find("\"number\":") + 9));
+      ++writers[name];
+      ++written;
+      EXPECT_EQ(ReadBytes(name), streams.at(number - 1)) << name;
+    }
+  }
+  EXPECT_EQ(written, kStreams);
+  for (const auto& [name, count] : writers) EXPECT_EQ(count, 1) << name;
+}
+
+// A list of inputs on standard input is bounded as a list file is: a line
+// larger than the bound is refused before it is held whole, and not echoed.
+TEST(CliFaults, AnInputListOnStandardInputIsBoundedAsAListFileIs) {
+  struct Case {
+    const char* what;
+    size_t lineBytes;
+    int status;
+  };
+  const Case cases[] = {{"one line past the bound", kMaxTextFileSize + 1, 2},
+                        {"one line of 200 000 bytes", 200000, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::istringstream list(std::string(c.lineBytes, 'a') + "\n");
+    CliTerminal terminal;
+    terminal.standardInput = &list;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCliCommand({"--files-from", "-"}, out, err, terminal), c.status);
+    if (c.status == 2) {
+      EXPECT_EQ(err.str(), "zandrel-cli: cannot read the input list -: File too large\n");
+    }
+  }
 }
 
 }  // namespace
