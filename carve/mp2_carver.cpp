@@ -20,6 +20,7 @@ constexpr uint8_t kStereo = 0, kJointStereo = 1, kMono = 3;
 // probes of a pass and started anew for each (`taken` 0): most probes end at
 // their first header, and clearing the records each time would cost more.
 struct Layer12Frames {
+  static constexpr int kCheckedBytes = kLayer12CheckedBytes;
   explicit Layer12Frames(Host& h) : host(h) {}
 
   Host& host;
@@ -40,6 +41,10 @@ struct Layer12Frames {
       return 0;
     }
     return frame.FrameLength;
+  }
+  bool framePossible(const uint8_t* bytes, int64_t avail) const {
+    TFrameInfo info{};
+    return DecodeLayer12Header(bytes, info) && Layer12FramePossible(bytes, avail, info);
   }
   void take() {
     seconds += static_cast<double>(Layer12Samples(frame.Layer)) / frame.SampleRate;
