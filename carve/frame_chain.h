@@ -2,6 +2,7 @@
 // its frame's length: the walk the MPEG Layer I/II and ADTS carvers share.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -65,16 +66,19 @@ FrameChain WalkFrameChain(File& input, Frames& frames) {
   static_assert(kHeaderBytes > 0 && kChecked >= kHeaderBytes);
   FrameChain chain;
   const int64_t start = input.position();
-  // The last byte of a frame and the bytes checked of the next come in one
-  // read.
+  // The last byte of a frame and the header of the next come in one read;
+  // the rest of the bytes checked, as far as the frame goes, in another.
   uint8_t bytes[kChecked + 1];
-  int64_t got = input.read(bytes + 1, kChecked);
-  while (got >= kHeaderBytes) {
+  int64_t got = input.read(bytes + 1, kHeaderBytes);
+  while (got == kHeaderBytes) {
     const uint8_t* frame = bytes + 1;
     const int64_t length = frames.lengthAt(frame);
-    if (length <= 0 || !frames.framePossible(frame, got)) break;
+    if (length <= 0) break;
+    const int64_t more = std::min<int64_t>(length, kChecked) - kHeaderBytes;
+    if (more > 0) got += input.read(bytes + 1 + kHeaderBytes, more);
+    if (!frames.framePossible(frame, got)) break;
     input.seek(start + chain.length + length - 1);
-    got = input.read(bytes, kChecked + 1) - 1;
+    got = input.read(bytes, kHeaderBytes + 1) - 1;
     if (got < 0) break;  // the frame runs past the end of the input
     frames.take();
     ++chain.frames;

@@ -42,8 +42,10 @@ constexpr int kLayer12CheckedBytes = 1729;
 // and samples call for, or a sample code beyond the steps of its
 // quantisation (all ones; in Layer II's grouped codes, 3, 5 or 9 steps
 // cubed and more). True when it keeps them, or when the bytes held end
-// before the frame does and before they can tell.
-bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo& info);
+// before the frame does and before they can tell. `sounds`, when given, is
+// set to whether the allocation read gives any subband samples.
+bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo& info,
+                          bool* sounds = nullptr);
 
 // False when the four bytes cannot be a header DecodeLayer12Header() takes,
 // by the tests that need no table: the sync bits, MPEG-1 or MPEG-2 and Layer

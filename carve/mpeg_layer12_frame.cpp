@@ -125,8 +125,10 @@ int TripletBits(int quantClass) {
 
 // How the checks of a frame end when the bytes held run out: a frame held
 // whole breaks its rules; of a frame held in part nothing is known.
+// It also tells whether the frame allocates any subband.
 struct Held {
   bool whole;
+  bool sounds = false;
   bool runOut() const { return !whole; }
 };
 
@@ -139,23 +141,26 @@ bool ScaleFactorsValid(FrameBits& bits, int count) {
 }
 
 bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info, int channels,
-                         int bound, Held held) {
+                         int bound, Held& held) {
   constexpr int kSubbands = 32;
-  uint8_t allocation[2][kSubbands];
-  int scaleFactors = 0;
+  // The bits of each sample coded, in the order of the samples of a block.
+  uint8_t widths[2 * kSubbands];
+  int coded = 0, scaleFactors = 0;
   int64_t sampleBits = 0;
   for (int sb = 0; sb < kSubbands; ++sb) {
-    const int coded = sb < bound ? channels : 1;
-    if (!bits.holds(4 * coded)) return held.runOut();
-    for (int ch = 0; ch < coded; ++ch) {
+    const int codes = sb < bound ? channels : 1;
+    if (!bits.holds(4 * codes)) return held.runOut();
+    for (int ch = 0; ch < codes; ++ch) {
       const uint32_t value = bits.read(4);
       if (value == 15) return false;  // no allocation has the value 15
-      allocation[ch][sb] = static_cast<uint8_t>(value);
-      if (value != 0) sampleBits += 12 * (value + 1);
+      if (value == 0) continue;
+      widths[coded++] = static_cast<uint8_t>(value + 1);
+      sampleBits += 12 * (value + 1);
+      // Above the bound the one allocation has a scale factor a channel.
+      scaleFactors += codes < channels ? channels : 1;
     }
-    if (coded < channels) allocation[1][sb] = allocation[0][sb];
-    for (int ch = 0; ch < channels; ++ch) scaleFactors += allocation[ch][sb] != 0;
   }
+  held.sounds = sampleBits > 0;
   const int64_t protectedBits = bits.position() - (info.CrcProtected ? 48 : 32);
   if (bits.position() + 6 * scaleFactors + sampleBits > int64_t{info.FrameLength} * 8) return false;
   if (info.CrcProtected && !CrcMatches(bytes, protectedBits)) return false;
@@ -164,36 +169,38 @@ bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo
   // Twelve samples a subband, of value + 1 bits: 2^bits - 1 steps, so that
   // no sample is all ones.
   for (int s = 0; s < 12; ++s) {
-    for (int sb = 0; sb < kSubbands; ++sb) {
-      for (int ch = 0, coded = sb < bound ? channels : 1; ch < coded; ++ch) {
-        const int n = allocation[ch][sb] + 1;
-        if (n == 1) continue;
-        if (!bits.holds(n)) return held.runOut();
-        if (bits.read(n) == (1u << n) - 1) return false;
-      }
+    for (int i = 0; i < coded; ++i) {
+      const int n = widths[i];
+      if (!bits.holds(n)) return held.runOut();
+      if (bits.read(n) == (1u << n) - 1) return false;
     }
   }
   return true;
 }
 
 bool Layer2FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info, int channels,
-                         int bound, Held held) {
+                         int bound, Held& held) {
   const AllocationTable& table = TableOf(info, channels);
   const int subbands = table.subbands;
   bound = std::min(bound, subbands);
   uint8_t classes[2][32];  // 0xFF: no allocation
+  uint8_t codedClasses[64];  // of each granule coded, in the order of a frame
+  int coded = 0;
   int64_t sampleBits = 0;
   for (int sb = 0; sb < subbands; ++sb) {
     const AllocationRow& row = RowOf(table, sb);
-    const int coded = sb < bound ? channels : 1;
-    if (!bits.holds(row.bits * coded)) return held.runOut();
-    for (int ch = 0; ch < coded; ++ch) {
+    const int codes = sb < bound ? channels : 1;
+    if (!bits.holds(row.bits * codes)) return held.runOut();
+    for (int ch = 0; ch < codes; ++ch) {
       const uint32_t value = bits.read(row.bits);
       classes[ch][sb] = value == 0 ? 0xFF : row.classes[value - 1];
-      if (value != 0) sampleBits += 12 * TripletBits(classes[ch][sb]);
+      if (value == 0) continue;
+      codedClasses[coded++] = classes[ch][sb];
+      sampleBits += 12 * TripletBits(classes[ch][sb]);
     }
-    if (coded < channels) classes[1][sb] = classes[0][sb];
+    if (codes < channels) classes[1][sb] = classes[0][sb];
   }
+  held.sounds = sampleBits > 0;
   // A scale factor selection of each subband that has an allocation.
   int scaleFactors = 0;
   for (int sb = 0; sb < subbands; ++sb) {
@@ -215,14 +222,11 @@ bool Layer2FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo
   // power of two: no code reaches the steps of its class (cubed when the
   // three share a code word).
   for (int gr = 0; gr < 12; ++gr) {
-    for (int sb = 0; sb < subbands; ++sb) {
-      for (int ch = 0, coded = sb < bound ? channels : 1; ch < coded; ++ch) {
-        if (classes[ch][sb] == 0xFF) continue;
-        const QuantClass& q = kQuantClasses[classes[ch][sb]];
-        for (int i = 0; i < q.codes; ++i) {
-          if (!bits.holds(q.bits)) return held.runOut();
-          if (bits.read(q.bits) >= q.limit) return false;
-        }
+    for (int i = 0; i < coded; ++i) {
+      const QuantClass& q = kQuantClasses[codedClasses[i]];
+      for (int c = 0; c < q.codes; ++c) {
+        if (!bits.holds(q.bits)) return held.runOut();
+        if (bits.read(q.bits) >= q.limit) return false;
       }
     }
   }
@@ -231,7 +235,8 @@ bool Layer2FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo
 
 }  // namespace
 
-bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo& info) {
+bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo& info,
+                          bool* sounds) {
   const int64_t held = std::min<int64_t>(avail, info.FrameLength);
   const int64_t start = info.CrcProtected ? 6 : 4;
   if (held < start) return avail < info.FrameLength;
@@ -239,7 +244,10 @@ bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo&
   const int channels = info.ChannelMode == kMono ? 1 : 2;
   // Joint stereo codes the subbands from the bound on once for both.
   const int bound = info.ChannelMode == kJointStereo ? 4 * ((bytes[3] >> 4 & 3) + 1) : 32;
-  const Held whole{avail >= info.FrameLength};
-  if (info.Layer == 1) return Layer1FramePossible(bits, bytes, info, channels, bound, whole);
-  return Layer2FramePossible(bits, bytes, info, channels, bound, whole);
+  Held frame{avail >= info.FrameLength};
+  const bool possible = info.Layer == 1
+                            ? Layer1FramePossible(bits, bytes, info, channels, bound, frame)
+                            : Layer2FramePossible(bits, bytes, info, channels, bound, frame);
+  if (sounds != nullptr) *sounds = frame.sounds;
+  return possible;
 }

@@ -146,7 +146,9 @@ std::vector<Pattern> Patterns() {
   // MPEG-1 Layer II, 160 kbit/s, 44.1 kHz: 522 bytes; MPEG-2 Layer I,
   // 32 kbit/s, 24 kHz: 64 bytes, the shortest Layer I/II frames.
   Bytes l2 = Frame({0xFF, 0xFD, 0x90, 0x04}, 522);
-  Bytes l1 = Frame({0xFF, 0xF7, 0x14, 0xC4}, 64);
+  // A frame of silence (no allocation) and one with samples in subband 0.
+  Bytes silent = Frame({0xFF, 0xF7, 0x14, 0xC4}, 64);
+  Bytes l1 = Frame({0xFF, 0xF7, 0x14, 0xC4, 0x10}, 64);
   Bytes adts = AdtsFrame(8);  // the shortest frame: one byte of raw data
   // Channel configuration 0, a single channel element first, then with the
   // program config element that must come first.
@@ -175,6 +177,9 @@ std::vector<Pattern> Patterns() {
       {"mp2 chains of three", Cat({l2, l2, l2, Garbage()}), none},
       {"mp1 short chains of three", Cat({l1, l1, l1, Garbage()}), none},
       {"mp1 frames to the end", l1, {{"mp2", 1}}},
+      {"mp1 silent frames to the end", silent, none},
+      {"mp1 silent frames, then frames with samples",
+       Cat({silent, silent, silent, silent, silent, l1, l1, Garbage()}), {{"mp2", 478}}},
       {"aac every other offset", {0xFF, 0xF1}, none},
       {"aac headers every 8th", Slice(AdtsFrame(13), 0, 8), none},
       {"aac short chains of three", Cat({adts, adts, adts, Garbage()}), none},
