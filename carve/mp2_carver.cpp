@@ -57,8 +57,8 @@ struct Layer12Frames {
     if (!anySound) silentLengths.push_back(frame.FrameLength);
     ++taken;
   }
-  bool sounds = false;    // the frame checked last allocates a subband
-  bool anySound = false;  // a frame taken does
+  bool sounds = false;                 // the frame checked last allocates a subband
+  bool anySound = false;               // a frame taken does
   std::vector<int32_t> silentLengths;  // of the frames taken, while none sounds
 };
 
@@ -131,7 +131,6 @@ class Mp2Carver : public Carver {
       silentStarts_.push_back(start);
     }
   }
-
 
   Host& host_;
   Layer12Frames frames_;

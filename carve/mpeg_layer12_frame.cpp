@@ -113,10 +113,9 @@ struct QuantClass {
 };
 
 constexpr QuantClass kQuantClasses[17] = {
-    {1, 5, 27},      {1, 7, 125},     {3, 3, 7},       {1, 10, 729},    {3, 4, 15},
-    {3, 5, 31},      {3, 6, 63},      {3, 7, 127},     {3, 8, 255},     {3, 9, 511},
-    {3, 10, 1023},   {3, 11, 2047},   {3, 12, 4095},   {3, 13, 8191},   {3, 14, 16383},
-    {3, 15, 32767},  {3, 16, 65535},
+    {1, 5, 27},    {1, 7, 125},   {3, 3, 7},      {1, 10, 729},   {3, 4, 15},     {3, 5, 31},
+    {3, 6, 63},    {3, 7, 127},   {3, 8, 255},    {3, 9, 511},    {3, 10, 1023},  {3, 11, 2047},
+    {3, 12, 4095}, {3, 13, 8191}, {3, 14, 16383}, {3, 15, 32767}, {3, 16, 65535},
 };
 
 int TripletBits(int quantClass) {
@@ -140,8 +139,8 @@ bool ScaleFactorsValid(FrameBits& bits, int count) {
   return true;
 }
 
-bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info, int channels,
-                         int bound, Held& held) {
+bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info,
+                         int channels, int bound, Held& held) {
   constexpr int kSubbands = 32;
   // The bits of each sample coded, in the order of the samples of a block.
   uint8_t widths[2 * kSubbands];
@@ -178,12 +177,12 @@ bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo
   return true;
 }
 
-bool Layer2FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info, int channels,
-                         int bound, Held& held) {
+bool Layer2FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info,
+                         int channels, int bound, Held& held) {
   const AllocationTable& table = TableOf(info, channels);
   const int subbands = table.subbands;
   bound = std::min(bound, subbands);
-  uint8_t classes[2][32];  // 0xFF: no allocation
+  uint8_t classes[2][32];    // 0xFF: no allocation
   uint8_t codedClasses[64];  // of each granule coded, in the order of a frame
   int coded = 0;
   int64_t sampleBits = 0;
