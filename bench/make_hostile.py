@@ -84,7 +84,9 @@ def pattern_files():
     garbage = bytes(range(1, 101))  # no 0xFF, no "Og", no "RI"
     m1 = frame([0xFF, 0xFB, 0x90, 0x64], 417)
     short = frame([0xFF, 0xF3, 0x14, 0xC4], 24)  # MPEG-2, 8 kbit/s, 24000 Hz
-    layer1 = frame([0xFF, 0xF7, 0x14, 0xC4], 64)  # MPEG-2 Layer I, 32 kbit/s, 24000 Hz
+    # MPEG-2 Layer I, 32 kbit/s, 24000 Hz, samples in subband 0 (a chain of
+    # silent frames alone is no stream).
+    layer1 = frame([0xFF, 0xF7, 0x14, 0xC4, 0x10], 64)
     return {
         "mp3_every_offset": b"\xFF\xFB",
         "mp3_frame_heads": b"\xFF\xFB\x90\x64",

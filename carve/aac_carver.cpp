@@ -15,6 +15,7 @@ namespace {
 // probes of a pass and started anew for each (`taken` 0): most probes end at
 // their first header, and clearing the records each time would cost more.
 struct AdtsFrames {
+  static constexpr int kCheckedBytes = kAdtsCheckedBytes;
   AdtsHeader first{};  // the first frame's header
   AdtsHeader frame{};  // the header examined last
   uint32_t key = 0;    // what every frame shares with the first
@@ -33,6 +34,10 @@ struct AdtsFrames {
       return 0;
     }
     return frame.frameLength;
+  }
+  bool framePossible(const uint8_t* bytes, int64_t avail) const {
+    AdtsHeader header{};
+    return DecodeAdtsHeader(bytes, header) && AdtsFramePossible(bytes, avail, header);
   }
   void take() {
     seconds += static_cast<double>(frame.samples) / frame.sampleRate;

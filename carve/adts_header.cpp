@@ -6,8 +6,7 @@ constexpr int32_t kSampleRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 
                                       22050, 16000, 12000, 11025, 8000,  7350};
 // The channels of configurations 1 to 7 (7 is 7.1: eight channels).
 constexpr int32_t kChannels[8] = {0, 1, 2, 3, 4, 5, 6, 8};
-// The most bytes a raw data block may take for each of its channels.
-constexpr int32_t kMaxBlockBytesPerChannel = 6144 / 8;
+constexpr int kProgramConfigElement = 5;
 
 }  // namespace
 
@@ -34,12 +33,15 @@ bool DecodeAdtsHeader(const uint8_t* b, AdtsHeader& h) {
   const bool several = h.rawBlocks > 1;
   h.headerLength = kAdtsHeaderBytes + (h.crc ? 2 + (several ? 2 * (h.rawBlocks - 1) : 0) : 0);
   const int32_t blockCrc = h.crc && several ? 2 : 0;
-  if (h.frameLength < h.headerLength + h.rawBlocks * (1 + blockCrc)) return false;
-  if (h.channels > 0) {
-    const int32_t most = h.rawBlocks * (h.channels * kMaxBlockBytesPerChannel + blockCrc);
-    if (h.frameLength > h.headerLength + most) return false;
-  }
-  return true;
+  return h.frameLength >= h.headerLength + h.rawBlocks * (1 + blockCrc);
+}
+
+bool AdtsFramePossible(const uint8_t* bytes, int64_t avail, const AdtsHeader& header) {
+  if (header.channelConfig != 0) return true;
+  // The first element of the raw data, its 3-bit id, is the program config
+  // element (id 5).
+  if (avail <= header.headerLength) return true;
+  return bytes[header.headerLength] >> 5 == kProgramConfigElement;
 }
 
 uint32_t AdtsStreamKey(const uint8_t* b) {

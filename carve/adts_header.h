@@ -31,11 +31,22 @@ int32_t AdtsSampleRate(int32_t index);
 // Examines the first kAdtsHeaderBytes of `bytes`. True when they are an ADTS
 // header this system accepts, with every field of `header` set: sync, layer
 // 0, a profile that exists for its MPEG version, a sampling frequency, and a
-// frame length from the least the header and its raw data blocks need (one
-// byte each, the CRCs after them included) to the most their channels may
-// take (6144 bits each a block, beside the header and the CRCs; no bound for
-// configuration 0).
+// frame length no less than the header and its raw data blocks need (one
+// byte each, the CRCs after them included). The length field alone bounds a
+// frame: encoders of variable bit rate write frames larger than the 6144 bits
+// a channel that a decoder's buffer holds on average.
 bool DecodeAdtsHeader(const uint8_t* bytes, AdtsHeader& header);
+
+// The most bytes from a frame's start AdtsFramePossible() reads: the header
+// with its CRC and the first byte of the raw data.
+constexpr int kAdtsCheckedBytes = kAdtsHeaderBytes + 2 + 6 + 1;
+
+// Examines the frame at `bytes`, whose header DecodeAdtsHeader() took into
+// `header`, as far as its first `avail` bytes go. False when they show the
+// frame breaks a rule: channel configuration 0 leaves the channels to a
+// program config element, which must then open the raw data. True when the
+// frame keeps the rules, or when the bytes held end before they can tell.
+bool AdtsFramePossible(const uint8_t* bytes, int64_t avail, const AdtsHeader& header);
 
 // False when the bytes cannot be a header DecodeAdtsHeader() takes, by the
 // tests of its first three bytes: sync and layer 0, a profile of its MPEG

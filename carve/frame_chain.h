@@ -2,6 +2,7 @@
 // its frame's length: the walk the MPEG Layer I/II and ADTS carvers share.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -16,9 +17,12 @@ struct FrameChain {
 // Walks the chain that starts at the file's current position and leaves the
 // file there. At each frame start, `frames.lengthAt(header)` is given the
 // kHeaderBytes bytes found there and returns the length of the frame that
-// begins with them, or 0 when no frame of the chain does; `frames.take()`
-// then tells that this frame counts. A frame counts only when the input
-// holds it whole, so the chain never reaches past the input's end.
+// begins with them, or 0 when no frame of the chain does; then
+// `frames.framePossible(bytes, avail)` is given up to Frames::kCheckedBytes
+// bytes from there, `avail` of them, and is false when they show the frame
+// breaks the rules of its format (true when they cannot tell); and
+// `frames.take()` tells that this frame counts. A frame counts only when the
+// input holds it whole, so the chain never reaches past the input's end.
 // Walks the chain as WalkFrameChain() does, with `frames` started anew
 // (none taken, no seconds). On a chain of at least `minFrames`, returns
 // true, with `facts` anew: the frames, the seconds the frames' take() added
@@ -39,29 +43,40 @@ bool TakeFrameChain(File& input, Frames& frames, int64_t minFrames, FrameChain& 
 
 // True when the first `avail` bytes of a chain at `bytes` show that
 // WalkFrameChain() there would count fewer than two frames: the first header
-// is none, or the one after it; false when they do not tell. `frames` is
+// is none, or the one after it, or either frame breaks its rules; false when
+// they do not tell. `frames` is
 // fresh (none taken).
 template <int kHeaderBytes, typename Frames>
 bool ChainShorterThanTwo(const uint8_t* bytes, int64_t avail, Frames& frames) {
   if (avail < kHeaderBytes) return false;
   const int64_t length = frames.lengthAt(bytes);
   if (length <= 0) return true;
-  if (length + kHeaderBytes > avail) return false;
-  ++frames.taken;
-  return frames.lengthAt(bytes + length) <= 0;
+  // The headers first: they rule out more for less.
+  if (length + kHeaderBytes <= avail) {
+    ++frames.taken;
+    if (frames.lengthAt(bytes + length) <= 0) return true;
+    if (!frames.framePossible(bytes + length, avail - length)) return true;
+  }
+  return !frames.framePossible(bytes, avail);
 }
 
 template <int kHeaderBytes, typename Frames>
 FrameChain WalkFrameChain(File& input, Frames& frames) {
-  static_assert(kHeaderBytes > 0);
+  constexpr int kChecked = Frames::kCheckedBytes;
+  static_assert(kHeaderBytes > 0 && kChecked >= kHeaderBytes);
   FrameChain chain;
   const int64_t start = input.position();
-  // The last byte of a frame and the header after it come in one read.
-  uint8_t bytes[kHeaderBytes + 1];
+  // The last byte of a frame and the header of the next come in one read;
+  // the rest of the bytes checked, as far as the frame goes, in another.
+  uint8_t bytes[kChecked + 1];
   int64_t got = input.read(bytes + 1, kHeaderBytes);
   while (got == kHeaderBytes) {
-    const int64_t length = frames.lengthAt(static_cast<const uint8_t*>(bytes + 1));
+    const uint8_t* frame = bytes + 1;
+    const int64_t length = frames.lengthAt(frame);
     if (length <= 0) break;
+    const int64_t more = std::min<int64_t>(length, kChecked) - kHeaderBytes;
+    if (more > 0) got += input.read(bytes + 1 + kHeaderBytes, more);
+    if (!frames.framePossible(frame, got)) break;
     input.seek(start + chain.length + length - 1);
     got = input.read(bytes, kHeaderBytes + 1) - 1;
     if (got < 0) break;  // the frame runs past the end of the input

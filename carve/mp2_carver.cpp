@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "carve/frame_chain.h"
 #include "carve/mpeg_layer12.h"
@@ -20,6 +21,7 @@ constexpr uint8_t kStereo = 0, kJointStereo = 1, kMono = 3;
 // probes of a pass and started anew for each (`taken` 0): most probes end at
 // their first header, and clearing the records each time would cost more.
 struct Layer12Frames {
+  static constexpr int kCheckedBytes = kLayer12CheckedBytes;
   explicit Layer12Frames(Host& h) : host(h) {}
 
   Host& host;
@@ -41,10 +43,23 @@ struct Layer12Frames {
     }
     return frame.FrameLength;
   }
+  bool framePossible(const uint8_t* bytes, int64_t avail) {
+    TFrameInfo info{};
+    return DecodeLayer12Header(bytes, info) && Layer12FramePossible(bytes, avail, info, &sounds);
+  }
   void take() {
     seconds += static_cast<double>(Layer12Samples(frame.Layer)) / frame.SampleRate;
+    if (taken == 0) {
+      anySound = false;
+      silentLengths.clear();
+    }
+    anySound = anySound || sounds;
+    if (!anySound) silentLengths.push_back(frame.FrameLength);
     ++taken;
   }
+  bool sounds = false;                 // the frame checked last allocates a subband
+  bool anySound = false;               // a frame taken does
+  std::vector<int32_t> silentLengths;  // of the frames taken, while none sounds
 };
 
 class Mp2Carver : public Carver {
@@ -57,9 +72,22 @@ class Mp2Carver : public Carver {
   const char* kindName() const override { return "mp2"; }
 
   ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+    while (silentNext_ < silentStarts_.size() && silentStarts_[silentNext_] < candidate) {
+      ++silentNext_;
+    }
+    if (silentNext_ < silentStarts_.size() && silentStarts_[silentNext_] == candidate) {
+      return ProbeResult::Reject;
+    }
     // One header alone is no evidence of a stream: at least two frames.
     FrameChain chain;
     if (!TakeFrameChain<4>(input, frames_, std::max(host_.MinFrames(), 2), chain, facts_)) {
+      return ProbeResult::Reject;
+    }
+    // Frames that allocate no subband at all are silence, and as such as
+    // often runs of zeros after four bytes that look like a header: a chain
+    // counts when one of its frames has samples.
+    if (!frames_.anySound) {
+      RememberSilentChain(candidate);
       return ProbeResult::Reject;
     }
     first_ = frames_.first;
@@ -92,11 +120,25 @@ class Mp2Carver : public Carver {
   StreamFacts facts() const override { return facts_; }
 
  private:
+  // A later candidate at a frame of a silent chain starts the rest of that
+  // chain, silent too: it is refused without a walk, so that a long run of
+  // silent frames is not walked again from each of its frames.
+  void RememberSilentChain(int64_t start) {
+    silentStarts_.clear();
+    silentNext_ = 0;
+    for (const int32_t length : frames_.silentLengths) {
+      start += length;
+      silentStarts_.push_back(start);
+    }
+  }
+
   Host& host_;
   Layer12Frames frames_;
   TStreamInfo first_{};
   CopySpan span_;
   StreamFacts facts_;
+  std::vector<int64_t> silentStarts_;  // of the frames after the first
+  size_t silentNext_ = 0;
 };
 
 }  // namespace

@@ -29,6 +29,24 @@ bool Layer2ModeAllowed(int32_t version, int32_t bitrate, uint8_t channelMode);
 // even.
 bool DecodeLayer12Header(const uint8_t* bytes, TFrameInfo& info);
 
+// The most bytes from a frame's start Layer12FramePossible() reads: a whole
+// frame of the longest, MPEG-1 Layer II at 384 kbit/s and 32 kHz, padded.
+constexpr int kLayer12CheckedBytes = 1729;
+
+// Examines the frame at `bytes`, whose header DecodeLayer12Header() took
+// into `info`, as far as its first `avail` bytes go. False when they show
+// that the frame breaks the rules of its layer: a Layer I allocation value of
+// 15 or scale factor index of 63, a CRC that does not match the header's
+// last 16 bits and the allocation (Layer II: and the scale factor
+// selection), a frame too short for the bits its allocation, scale factors
+// and samples call for, or a sample code beyond the steps of its
+// quantisation (all ones; in Layer II's grouped codes, 3, 5 or 9 steps
+// cubed and more). True when it keeps them, or when the bytes held end
+// before the frame does and before they can tell. `sounds`, when given, is
+// set to whether the allocation read gives any subband samples.
+bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo& info,
+                          bool* sounds = nullptr);
+
 // False when the four bytes cannot be a header DecodeLayer12Header() takes,
 // by the tests that need no table: the sync bits, MPEG-1 or MPEG-2 and Layer
 // I or II (F4 to F7, FC to FF), the emphasis, a bit-rate index other than 0

@@ -111,11 +111,11 @@ TEST(FrameHeaders, AdtsFieldsAndBounds) {
       {{0xFF, 0xF0, 0x4C, 0x40, 0x01, 0x3F, 0xFC}, false, 0, 0, 0, 0, 0},  // 9 bytes with a CRC
       {{0xFF, 0xF0, 0x4C, 0x40, 0x02, 0x3F, 0xFD}, true, 48000, 1, 17, 11, 2},
       {{0xFF, 0xF0, 0x4C, 0x40, 0x02, 0x1F, 0xFD}, false, 0, 0, 0, 0, 0},
-      // The most: 6144 bits a channel.
-      {{0xFF, 0xF1, 0x4C, 0x40, 0x60, 0xFF, 0xFC}, true, 48000, 1, 775, 7, 1},
-      {{0xFF, 0xF1, 0x4C, 0x40, 0x61, 0x1F, 0xFC}, false, 0, 0, 0, 0, 0},
-      {{0xFF, 0xF1, 0x4D, 0xC3, 0x00, 0xFF, 0xFC}, true, 48000, 8, 6151, 7, 1},  // 7.1
-      {{0xFF, 0xF1, 0x4D, 0xC3, 0x01, 0x1F, 0xFC}, false, 0, 0, 0, 0, 0},
+      // More than 6144 bits a channel, as encoders of variable bit rate
+      // write: the length field alone bounds a frame.
+      {{0xFF, 0xF1, 0x4C, 0x40, 0x61, 0x1F, 0xFC}, true, 48000, 1, 776, 7, 1},
+      {{0xFF, 0xF1, 0x50, 0x80, 0xFF, 0xFF, 0xFC}, true, 44100, 2, 2047, 7, 1},
+      {{0xFF, 0xF1, 0x4D, 0xC3, 0xFF, 0xFF, 0xFC}, true, 48000, 8, 8191, 7, 1},  // 7.1
       {{0xFF, 0xF1, 0x4C, 0x03, 0xFF, 0xFF, 0xFC}, true, 48000, 0, 8191, 7, 1},  // a PCE
       {{0xFF, 0xF1, 0x74, 0x80, 0x2C, 0x7F, 0xFC}, false, 0, 0, 0, 0, 0},  // sampling index 13
       {{0xFF, 0xF1, 0x7C, 0x80, 0x2C, 0x7F, 0xFC}, false, 0, 0, 0, 0, 0},  // the escape index 15
@@ -165,6 +165,8 @@ const FrameFixture kFixtures[] = {
     {"aac_lc_48k_6ch.aac", "AAC-LC", 11, 171, 48000, 6, 0.235},
     {"aac_lc_48k_mono.aac", "AAC-LC", 16, 66, 48000, 1, 0.341},
     {"aac_lc_8k_mono.aac", "AAC-LC", 5, 18, 8000, 1, 0.640},
+    // ffmpeg -q:a 2: 20 of its frames are longer than 6144 bits a channel.
+    {"aac_lc_44k_vbr_q2.aac", "AAC-LC", 45, 509, 44100, 2, 1.045},
     {"aac_main_32k_stereo.aac", "AAC-Main", 11, 88, 32000, 2, 0.352},
 };
 
@@ -280,6 +282,16 @@ std::vector<int64_t> AdtsFrameStarts(const Bytes& b) {
   return starts;
 }
 
+// The frame starts of a Layer I/II file, and its size.
+std::vector<int64_t> Layer12FrameStarts(const Bytes& b) {
+  std::vector<int64_t> starts;
+  TFrameInfo info{};
+  for (size_t p = 0; p + 4 <= b.size() && DecodeLayer12Header(&b[p], info); p += info.FrameLength)
+    starts.push_back(static_cast<int64_t>(p));
+  starts.push_back(static_cast<int64_t>(b.size()));
+  return starts;
+}
+
 struct EdgeCase {
   const char* what;
   const char* format;
@@ -303,6 +315,13 @@ TEST(FrameFormats, EdgesOfAChain) {
   const int64_t joint = static_cast<int64_t>(crc.size());
   Append(crc, Fixture("mp2_l2_44k_ffmpeg.mp2"));
   const int64_t both = static_cast<int64_t>(crc.size());
+  // One bit of a CRC word wrong: in frame 5 of Layer II, frame 10 of Layer I.
+  Bytes l2Crc = Fixture("mp2_l2_44k_joint_crc.mp2"), l1Crc = Fixture("mp1_l1_22k_mono_crc.mp2");
+  const std::vector<int64_t> s2 = Layer12FrameStarts(l2Crc), s1 = Layer12FrameStarts(l1Crc);
+  ASSERT_EQ(s2.size(), 13u);
+  ASSERT_EQ(s1.size(), 25u);
+  l2Crc[s2[5] + 5] ^= 0x04;
+  l1Crc[s1[10] + 4] ^= 0x80;
   auto set = [](int frames, bool on) {
     return [=](ScriptHost& h) {
       h.minFrames = frames;
@@ -325,6 +344,8 @@ TEST(FrameFormats, EdgesOfAChain) {
       // Stereo and joint stereo alike; the CRC then the plain frames.
       {"a change of CRC", "mp2", crc, set(4, true), {{0, joint}, {joint, both}}},
       {"a change of CRC let pass", "mp2", crc, set(4, false), {{0, both}}},
+      {"a wrong CRC, Layer II", "mp2", l2Crc, set(4, false), {{0, s2[5]}, {s2[6], s2[12]}}},
+      {"a wrong CRC, Layer I", "mp2", l1Crc, set(4, false), {{0, s1[10]}, {s1[11], s1[24]}}},
   };
   for (const EdgeCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -70,6 +70,75 @@ Bytes AdtsFrame(int length) {
   return f;
 }
 
+// A Layer I frame, MPEG-1 mono at 32 kHz and 64 kbit/s (96 bytes): four
+// bits of allocation a subband, a scale factor and twelve samples each
+// allocated one. Subbands 0 and 1 carry a tone unless told otherwise.
+struct Layer1Spec {
+  uint8_t alloc0 = 3, alloc1 = 2;  // 4- and 3-bit samples
+  uint8_t scaleFactor = 20;
+  uint32_t lastSample = 5;  // of subband 0
+  bool crc = false;
+  bool wrongCrc = false;
+  bool everySubband = false;  // every subband allocated alloc0
+};
+
+Bytes Layer1Frame(const Layer1Spec& spec) {
+  std::vector<bool> bits;
+  auto put = [&bits](uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) bits.push_back((v >> i) & 1);
+  };
+  put(spec.crc ? 0xFFFE2AC0 : 0xFFFF2AC0, 32);  // padded: 25 slots of 4 bytes
+  if (spec.crc) put(0, 16);
+  uint8_t alloc[32] = {spec.alloc0, spec.alloc1};
+  if (spec.everySubband) std::fill(std::begin(alloc), std::end(alloc), spec.alloc0);
+  for (uint8_t a : alloc) put(a, 4);
+  // CRC-16 (x^16 + x^15 + x^2 + 1, from all ones) of the header's last 16
+  // bits and the allocation.
+  uint16_t crc = 0xFFFF;
+  for (size_t i = 16; i < bits.size(); ++i) {
+    if (i == 32) i = 48;
+    const bool top = (crc >> 15) ^ bits[i];
+    crc = static_cast<uint16_t>(crc << 1 ^ (top ? 0x8005 : 0));
+  }
+  if (spec.wrongCrc) crc ^= 0x0100;
+  for (uint8_t a : alloc) {
+    if (a != 0) put(spec.scaleFactor, 6);
+  }
+  for (int s = 0; s < 12; ++s) {
+    for (int sb = 0; sb < 32; ++sb) {
+      if (alloc[sb] != 0) put(sb == 0 && s == 11 ? spec.lastSample : 2, alloc[sb] + 1);
+    }
+  }
+  Bytes f(100, 0);
+  for (size_t i = 0; i < std::min<size_t>(bits.size(), 800); ++i) {
+    f[i / 8] = static_cast<uint8_t>(f[i / 8] | bits[i] << (7 - i % 8));
+  }
+  if (spec.crc) {
+    f[4] = static_cast<uint8_t>(crc >> 8);
+    f[5] = static_cast<uint8_t>(crc);
+  }
+  return f;
+}
+
+// 192 bytes of x86-64 code whose first four make a Layer I header (MPEG-1,
+// 128 kbit/s, 32 kHz, dual channel: a frame of 192 bytes), as code with a
+// loop of that length holds.
+Bytes MachineCodeRun() {
+  const Bytes code = {0xDF, 0xBE, 0x48, 0x00, 0x00, 0x00, 0x5B, 0xE9, 0x48, 0x89, 0xC7, 0xE8,
+                      0x10, 0x32, 0x00, 0x00, 0x48, 0x8B, 0x45, 0xF8, 0x5D, 0xC3, 0x0F, 0x1F};
+  Bytes run = {0xFF, 0xFF, 0x48, 0x89};
+  while (run.size() < 192) run.push_back(code[(run.size() - 4) % code.size()]);
+  return run;
+}
+
+// A row of 48 ARGB pixels of a cursor: the first makes a Layer I header, the
+// others opaque grey.
+Bytes CursorRow() {
+  Bytes row = {0xFF, 0xFF, 0x48, 0x88};
+  while (row.size() < 192) row.insert(row.end(), {0x30, 0x30, 0x30, 0xFF});
+  return row;
+}
+
 const size_t kSize = 256 * 1024;
 
 std::vector<Pattern> Patterns() {
@@ -79,9 +148,22 @@ std::vector<Pattern> Patterns() {
   // MPEG-1 Layer II, 160 kbit/s, 44.1 kHz: 522 bytes; MPEG-2 Layer I,
   // 32 kbit/s, 24 kHz: 64 bytes, the shortest Layer I/II frames.
   Bytes l2 = Frame({0xFF, 0xFD, 0x90, 0x04}, 522);
-  Bytes l1 = Frame({0xFF, 0xF7, 0x14, 0xC4}, 64);
+  // A frame of silence (no allocation) and one with samples in subband 0.
+  Bytes silent = Frame({0xFF, 0xF7, 0x14, 0xC4}, 64);
+  Bytes l1 = Frame({0xFF, 0xF7, 0x14, 0xC4, 0x10}, 64);
   Bytes adts = AdtsFrame(8);  // the shortest frame: one byte of raw data
+  // Channel configuration 0, a single channel element first, then with the
+  // program config element that must come first.
+  Bytes noPce = AdtsFrame(24);
+  noPce[3] &= 0x3F;
+  Bytes pce = noPce;
+  pce[7] = 0xA0;
   const std::map<std::string_view, int> none;
+  auto layer1 = [](auto change) {
+    Layer1Spec spec;
+    change(spec);
+    return Layer1Frame(spec);
+  };
   return {
       {"mp3 every other offset", {0xFF, 0xFB}, none},
       {"mp3 headers every 4th", {0xFF, 0xFB, 0x90, 0x64}, none},
@@ -97,10 +179,26 @@ std::vector<Pattern> Patterns() {
       {"mp2 chains of three", Cat({l2, l2, l2, Garbage()}), none},
       {"mp1 short chains of three", Cat({l1, l1, l1, Garbage()}), none},
       {"mp1 frames to the end", l1, {{"mp2", 1}}},
+      {"mp1 silent frames to the end", silent, none},
+      {"mp1 silent frames, then frames with samples",
+       Cat({silent, silent, silent, silent, silent, l1, l1, Garbage()}),
+       {{"mp2", 478}}},
       {"aac every other offset", {0xFF, 0xF1}, none},
       {"aac headers every 8th", Slice(AdtsFrame(13), 0, 8), none},
       {"aac short chains of three", Cat({adts, adts, adts, Garbage()}), none},
       {"aac frames to the end", adts, {{"aac", 1}}},
+      {"aac configuration 0 without a PCE", noPce, none},
+      {"aac configuration 0 with a PCE", pce, {{"aac", 1}}},
+      {"x86-64 code, a Layer I header every 192 bytes", MachineCodeRun(), none},
+      {"cursor bitmap rows", CursorRow(), none},
+      {"Layer I frames with a tone", layer1([](Layer1Spec&) {}), {{"mp2", 1}}},
+      {"Layer I frames with a CRC", layer1([](Layer1Spec& s) { s.crc = true; }), {{"mp2", 1}}},
+      {"Layer I allocation 15", layer1([](Layer1Spec& s) { s.alloc1 = 15; }), none},
+      {"Layer I scale factor 63", layer1([](Layer1Spec& s) { s.scaleFactor = 63; }), none},
+      {"Layer I sample all ones", layer1([](Layer1Spec& s) { s.lastSample = 15; }), none},
+      {"Layer I wrong CRC", layer1([](Layer1Spec& s) { s.crc = s.wrongCrc = true; }), none},
+      {"Layer I samples beyond the frame", layer1([](Layer1Spec& s) { s.everySubband = true; }),
+       none},
   };
 }
 

@@ -37,6 +37,10 @@ tone "$work/t22s.wav" 22050 2 0.3
 tone "$work/t8m.wav" 8000 1 0.5
 tone "$work/t32s.wav" 32000 2 0.3
 tone "$work/t48c6.wav" 48000 6 0.2
+# Two sawtooth waves: rich in harmonics, so that a variable-rate AAC encoder
+# writes frames of more than 6144 bits a channel.
+sox -q -R -D -n -r 44100 -c 2 -b 16 -e signed "$work/saw44s.wav" synth 1 sawtooth 110 \
+  sawtooth 165 vol 0.5
 
 # --- Layer II -------------------------------------------------------------------
 T="twolame --quiet"
@@ -165,6 +169,8 @@ $F -i "$work/t22s.wav" $A -b:a 48k "$here/aac_lc_22k_stereo.aac"
 $F -i "$work/t8m.wav" $A -b:a 16k "$here/aac_lc_8k_mono.aac"
 $F -i "$work/t32s.wav" $A -profile:a aac_main -b:a 96k "$here/aac_main_32k_stereo.aac"
 $F -i "$work/t48c6.wav" $A -b:a 192k "$here/aac_lc_48k_6ch.aac"
+# Variable bit rate (quality 2): frames of up to 1 600 bytes in stereo.
+$F -i "$work/saw44s.wav" $A -q:a 2 "$here/aac_lc_44k_vbr_q2.aac"
 
 # --- not audio -------------------------------------------------------------------
 # A JPEG of a noisy test picture, for the false-positive tests.
