@@ -68,6 +68,7 @@ bool DecodeLayer12Header(const uint8_t* bytes, TFrameInfo& info) {
   if (info.SampleRate == 0) return false;
   info.Padding = (b2 & 0x02) ? 1 : 0;
   info.ChannelMode = b3 >> 6;
+  if (!ModeExtensionPossible(b3)) return false;
   if (info.Layer == 2 && !Layer2ModeAllowed(info.MpegVersion, info.Bitrate, info.ChannelMode)) {
     return false;
   }

@@ -21,8 +21,9 @@ bool Layer2ModeAllowed(int32_t version, int32_t bitrate, uint8_t channelMode);
 
 // Examines the first four bytes of `bytes`. True when they are a Layer I or
 // Layer II header this system accepts: MPEG-1 or MPEG-2, a bit rate from the
-// tables, a sampling frequency, an emphasis that is not the reserved one and,
-// in Layer II, a bit rate its channel mode allows. Then every field of `info`
+// tables, a sampling frequency, an emphasis that is not the reserved one, a
+// mode extension of 0 outside joint stereo and, in Layer II, a bit rate its
+// channel mode allows. Then every field of `info`
 // is set: Layer I frames are whole 4-byte slots, (12 000 × bit rate / rate +
 // padding) × 4 bytes; Layer II frames 144 000 × bit rate / rate + padding
 // bytes (quotients truncated); Duration in milliseconds, rounded half to
@@ -47,12 +48,18 @@ constexpr int kLayer12CheckedBytes = 1729;
 bool Layer12FramePossible(const uint8_t* bytes, int64_t avail, const TFrameInfo& info,
                           bool* sounds = nullptr);
 
+// The mode extension names the subbands of intensity stereo, in joint
+// stereo only; every encoder writes it as 0 in the other channel modes, and
+// data that is not audio seldom does.
+inline bool ModeExtensionPossible(uint8_t b3) { return (b3 >> 6) == 1 || (b3 & 0x30) == 0; }
+
 // False when the four bytes cannot be a header DecodeLayer12Header() takes,
 // by the tests that need no table: the sync bits, MPEG-1 or MPEG-2 and Layer
 // I or II (F4 to F7, FC to FF), the emphasis, a bit-rate index other than 0
-// and 15, a sampling index other than 3. Cheap enough for every trigger.
+// and 15, a sampling index other than 3, the mode extension. Cheap enough
+// for every trigger.
 inline bool MayBeLayer12Header(const uint8_t* b) {
   const int bitrateIndex = b[2] >> 4;
   return b[0] == 0xFF && (b[1] & 0xF4) == 0xF4 && (b[3] & 0x03) != 2 && bitrateIndex != 0 &&
-         bitrateIndex != 15 && (b[2] & 0x0C) != 0x0C;
+         bitrateIndex != 15 && (b[2] & 0x0C) != 0x0C && ModeExtensionPossible(b[3]);
 }

@@ -80,6 +80,7 @@ struct Layer1Spec {
   bool crc = false;
   bool wrongCrc = false;
   bool everySubband = false;  // every subband allocated alloc0
+  uint8_t modeExtension = 0;
 };
 
 Bytes Layer1Frame(const Layer1Spec& spec) {
@@ -87,7 +88,8 @@ Bytes Layer1Frame(const Layer1Spec& spec) {
   auto put = [&bits](uint32_t v, int n) {
     for (int i = n - 1; i >= 0; --i) bits.push_back((v >> i) & 1);
   };
-  put(spec.crc ? 0xFFFE2AC0 : 0xFFFF2AC0, 32);  // padded: 25 slots of 4 bytes
+  // Padded: 25 slots of 4 bytes.
+  put((spec.crc ? 0xFFFE2AC0 : 0xFFFF2AC0) | uint32_t{spec.modeExtension} << 4, 32);
   if (spec.crc) put(0, 16);
   uint8_t alloc[32] = {spec.alloc0, spec.alloc1};
   if (spec.everySubband) std::fill(std::begin(alloc), std::end(alloc), spec.alloc0);
@@ -137,6 +139,25 @@ Bytes CursorRow() {
   Bytes row = {0xFF, 0xFF, 0x48, 0x88};
   while (row.size() < 192) row.insert(row.end(), {0x30, 0x30, 0x30, 0xFF});
   return row;
+}
+
+// 240 bytes of the class tables of a compiled program, as a program on a
+// Debian system holds them: a -24 and a pointer make a Layer I header
+// (MPEG-1 mono, 224 kbit/s, 44.1 kHz: a frame of 240 bytes) with a mode
+// extension of 3, and subband 0 and 1 seem to hold samples.
+Bytes ClassTables() {
+  const std::string hex =
+      "ffff70f55a000000000038235b0000000000000000000000000000000000000000000000000000000000508d"
+      "5b00000000000000000000000000000000000000000000000000000000000000000000000000d04f41000000"
+      "000070514100000000003052410000000000705441000000000090a541000000000090a541000000000090a5"
+      "41000000000090a541000000000020554100000000003056410000000000505f410000000000605f41000000"
+      "000000b74700000000000000000000000000164546696c654e6f74466f756e64457863657074696f6e006822"
+      "5b00000000001800000000000000e8ffffffffff";
+  Bytes bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
 }
 
 const size_t kSize = 256 * 1024;
@@ -191,6 +212,9 @@ std::vector<Pattern> Patterns() {
       {"aac configuration 0 with a PCE", pce, {{"aac", 1}}},
       {"x86-64 code, a Layer I header every 192 bytes", MachineCodeRun(), none},
       {"cursor bitmap rows", CursorRow(), none},
+      {"class tables, a Layer I header every 240 bytes", ClassTables(), none},
+      {"Layer I mode extension outside joint stereo",
+       layer1([](Layer1Spec& s) { s.modeExtension = 3; }), none},
       {"Layer I frames with a tone", layer1([](Layer1Spec&) {}), {{"mp2", 1}}},
       {"Layer I frames with a CRC", layer1([](Layer1Spec& s) { s.crc = true; }), {{"mp2", 1}}},
       {"Layer I allocation 15", layer1([](Layer1Spec& s) { s.alloc1 = 15; }), none},
