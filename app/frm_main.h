@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -48,13 +49,8 @@ class TfrmMain : public QWidget, public Host {
   void SetInputFiles(const std::vector<std::string>& paths);
 
   // Host: the options, read from the controls at each call.
-  bool LimitRange() override;
-  int LowerPercent() override;
-  int UpperPercent() override;
-  int MinFrames() override;
-  bool SensitizeOn(Sensitize what) override;
-  bool CopyID3v1() override;
-  bool CopyID3v2() override;
+  // The value of the control that holds the setting, read now.
+  int Setting(SettingId id) override;
   const TagIni* ActiveTagIni() override;
   bool Running() override;
   const FileIdentities* RunInputs() override { return FRunInputs.get(); }
@@ -66,10 +62,6 @@ class TfrmMain : public QWidget, public Host {
   BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                        int helpContext) override;
   int PumpIntervalMs() override { return FPumpIntervalMs; }
-  bool FullId3v2() override;
-  bool SplitXing() override;
-  bool WavAnyChunk() override;
-  bool OggWhole() override;
 
  public slots:
   // Run commands: start a run, or cancel the one in progress.
@@ -154,10 +146,8 @@ class TfrmMain : public QWidget, public Host {
   QCheckBox* chkID3v2Copy = nullptr;
   QCheckBox* chkID3v1Copy = nullptr;
   // Tab "拡張": the extended detection rules
-  QCheckBox* chkFullId3v2 = nullptr;
-  QCheckBox* chkSplitXing = nullptr;
-  QCheckBox* chkWavAnyChunk = nullptr;
-  QCheckBox* chkOggWhole = nullptr;
+  // The control of each setting of the table, by its object name.
+  std::array<QWidget*, kSettingCount> FSettingControls{};
   // Tab "readme.txt"
   QPlainTextEdit* Memo1 = nullptr;
   // The rest of the window.

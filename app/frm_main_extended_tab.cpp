@@ -1,15 +1,17 @@
-// The tab "拡張": four check boxes that turn on the extended detection rules,
-// all off at start. The host reads them live like every other option.
+// The tab "拡張": a check box for each extended detection rule of the table
+// of settings, all off at start. The host reads them live like every other option.
 #include <QCheckBox>
 #include <QVBoxLayout>
 
 #include "app/frm_main.h"
+#include "carve/settings.h"
 
 namespace {
 
-QCheckBox* RuleBox(QWidget* parent, const char* name, const char* caption) {
-  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
-  box->setObjectName(QString::fromLatin1(name));
+QCheckBox* RuleBox(QWidget* parent, std::string_view name, std::string_view caption) {
+  auto* box = new QCheckBox(
+      QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), parent);
+  box->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
   return box;
 }
 
@@ -21,15 +23,9 @@ QWidget* TfrmMain::BuildExtendedTab() {
   auto* column = new QVBoxLayout(tab);
   column->setContentsMargins(4, 2, 4, 2);
   column->setSpacing(0);
-  chkFullId3v2 = RuleBox(tab, "chkFullId3v2", "大きなID3v2タグも検出する");
-  chkSplitXing = RuleBox(tab, "chkSplitXing", "Xing/Infoヘッダで曲を分ける");
-  chkWavAnyChunk = RuleBox(tab, "chkWavAnyChunk", "fmt 以外のチャンクで始まるWAVEも検出する");
-  chkOggWhole =
-      RuleBox(tab, "chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する");
-  column->addWidget(chkFullId3v2);
-  column->addWidget(chkSplitXing);
-  column->addWidget(chkWavAnyChunk);
-  column->addWidget(chkOggWhole);
+  for (const SettingRow& row : Settings()) {
+    if (row.extended) column->addWidget(RuleBox(tab, row.control, row.label));
+  }
   column->addStretch(1);
   return tab;
 }

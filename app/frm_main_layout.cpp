@@ -28,7 +28,7 @@
 #include "app/log_rows.h"
 #include "app/whole_line_log.h"
 #include "carve/formats.h"
-#include "carve/settings_bounds.h"
+#include "carve/settings.h"
 
 namespace {
 
@@ -109,6 +109,13 @@ QSpinBox* SpinPair(QWidget* parent, const char* spinName, const char* editName, 
   if (auto* edit = spin->findChild<QLineEdit*>())
     edit->setObjectName(QString::fromLatin1(editName));
   return spin;
+}
+
+// The spin of a setting of the table: its object name, bounds and default.
+QSpinBox* SettingSpin(QWidget* parent, SettingId id, const char* editName) {
+  const SettingRow& row = SettingOf(id);
+  return SpinPair(parent, std::string(row.control).c_str(), editName, row.lowest, row.highest,
+                  row.defaultValue);
 }
 
 QCheckBox* CheckBox(QWidget* parent, const char* name, const char* caption, bool checked) {
@@ -226,10 +233,8 @@ QWidget* TfrmMain::BuildRangeTab() {
                  "rbtAll");
   rbtAll->setChecked(true);
   rbtLimit = Named(new QRadioButton(QStringLiteral("範囲指定"), tab), "rbtLimit");
-  updLower = SpinPair(tab, "updLower", "edtLower", kLowerPercentLowest, kLowerPercentHighest,
-                      kLowerPercentDefault);
-  updUpper = SpinPair(tab, "updUpper", "edtUpper", kUpperPercentLowest, kUpperPercentHighest,
-                      kUpperPercentDefault);
+  updLower = SettingSpin(tab, SettingId::LowerPercent, "edtLower");
+  updUpper = SettingSpin(tab, SettingId::UpperPercent, "edtUpper");
 
   auto* line = new QHBoxLayout;
   line->setSpacing(4);
@@ -250,8 +255,7 @@ QWidget* TfrmMain::BuildConditionTab() {
   auto* column = new QVBoxLayout(tab);
   Tighten(column);
   column->setSpacing(0);
-  updFrameNum = SpinPair(tab, "updFrameNum", "edtFrameNum", kMinFramesLowest, kMinFramesHighest,
-                         kMinFramesDefault);
+  updFrameNum = SettingSpin(tab, SettingId::MinFrames, "edtFrameNum");
   auto* line = new QHBoxLayout;
   line->addWidget(new QLabel(QStringLiteral("mp3ファイルとみなす最低フレーム数: "), tab));
   line->addWidget(updFrameNum);

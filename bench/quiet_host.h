@@ -10,13 +10,6 @@
 
 class QuietHost : public Host {
  public:
-  bool LimitRange() override { return false; }
-  int LowerPercent() override { return 0; }
-  int UpperPercent() override { return 100; }
-  int MinFrames() override { return 4; }
-  bool SensitizeOn(Sensitize) override { return true; }
-  bool CopyID3v1() override { return true; }
-  bool CopyID3v2() override { return true; }
   const TagIni* ActiveTagIni() override { return nullptr; }
   bool Running() override { return true; }
   void AddLog(const std::string&) override {}

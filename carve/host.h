@@ -1,11 +1,13 @@
-// What the engine needs from the program that runs it: the settings, read
-// live at the moment of use, the log, the progress display, the event pump,
+// What the engine needs from the program that runs it: the settings of the
+// table of settings, read live at the moment of use, the log, the progress display, the event pump,
 // the run flag and the message boxes. The window implements it by reading
 // its controls; the command line and the tests implement it on their own.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "carve/settings.h"
 
 class FileIdentities;
 class TagIni;
@@ -14,6 +16,7 @@ enum class BoxType { Warning, Error };
 enum class BoxButtons { Ok, YesNo, AbortIgnore };
 // None: the box was closed without pressing a button.
 enum class BoxAnswer { None, Ok, Yes, No, Abort, Ignore };
+// In the order of their settings, BreakOnVersion and on.
 enum class Sensitize { Version, Channel, Freq, Crc };
 
 // The start, the end, or a failure outside any stream of one scan pass.
@@ -51,17 +54,25 @@ class Host {
  public:
   virtual ~Host() = default;
 
+  // The value of a setting of the table of settings, read at the moment of
+  // use (a window's control may change during a run); the default one
+  // unless the host says otherwise.
+  virtual int Setting(SettingId id) { return SettingOf(id).defaultValue; }
+
   // Scan window: whole file unless LimitRange(); then LowerPercent() ..
   // UpperPercent() of the size.
-  virtual bool LimitRange() = 0;
-  virtual int LowerPercent() = 0;
-  virtual int UpperPercent() = 0;
+  bool LimitRange() { return Setting(SettingId::LimitRange) != 0; }
+  int LowerPercent() { return Setting(SettingId::LowerPercent); }
+  int UpperPercent() { return Setting(SettingId::UpperPercent); }
   // Minimum frames (Ogg: pages) for a stream to be kept.
-  virtual int MinFrames() = 0;
+  int MinFrames() { return Setting(SettingId::MinFrames); }
   // Whether a change of that kind ends an MPEG stream.
-  virtual bool SensitizeOn(Sensitize what) = 0;
-  virtual bool CopyID3v1() = 0;
-  virtual bool CopyID3v2() = 0;
+  bool SensitizeOn(Sensitize what) {
+    return Setting(static_cast<SettingId>(static_cast<int>(SettingId::BreakOnVersion) +
+                                          static_cast<int>(what))) != 0;
+  }
+  bool CopyID3v1() { return Setting(SettingId::CopyId3v1) != 0; }
+  bool CopyID3v2() { return Setting(SettingId::CopyId3v2) != 0; }
   // The tag INI file of the run when the tag INI option is on for the next
   // stream (ticked now, and the run holds a reader); otherwise null.
   virtual const TagIni* ActiveTagIni() = 0;
@@ -106,13 +117,13 @@ class Host {
   // The extended detection rules, each off unless the user turns it on.
   // Full ID3v2: the tag before an MP3 run is found by its whole size, up to
   // 16 MiB before the run.
-  virtual bool FullId3v2() { return false; }
+  bool FullId3v2() { return Setting(SettingId::FullId3v2) != 0; }
   // Split Xing: an encoder header (Xing/Info/VBRI) ends MP3 runs at file
   // boundaries.
-  virtual bool SplitXing() { return false; }
+  bool SplitXing() { return Setting(SettingId::SplitXing) != 0; }
   // WAVE any chunk: the "fmt " chunk may come after other chunks.
-  virtual bool WavAnyChunk() { return false; }
+  bool WavAnyChunk() { return Setting(SettingId::WavAnyChunk) != 0; }
   // Ogg whole: a run from a first page to a last page is kept whatever its
   // page count, and its length is shown from the last granule position.
-  virtual bool OggWhole() { return false; }
+  bool OggWhole() { return Setting(SettingId::OggWhole) != 0; }
 };

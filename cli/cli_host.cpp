@@ -43,20 +43,6 @@ CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err
                  ProgressLine& progress, std::function<bool(const std::string&)> ask)
     : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {}
 
-bool CliHost::SensitizeOn(Sensitize what) {
-  switch (what) {
-    case Sensitize::Version:
-      return options_.breakOnVersion;
-    case Sensitize::Channel:
-      return options_.breakOnChannel;
-    case Sensitize::Freq:
-      return options_.breakOnFreq;
-    case Sensitize::Crc:
-      return options_.breakOnCrc;
-  }
-  return true;
-}
-
 void CliHost::AddLog(const std::string& line) {
   if (options_.json || options_.quiet) return;
   progress_.clear();

@@ -41,13 +41,7 @@ class CliHost : public Host {
   // The input whose pass runs now, shown with the progress.
   void setCurrentInput(const std::string& input) { currentInput_ = input; }
 
-  bool LimitRange() override { return options_.limitRange; }
-  int LowerPercent() override { return options_.lower; }
-  int UpperPercent() override { return options_.upper; }
-  int MinFrames() override { return options_.minFrames; }
-  bool SensitizeOn(Sensitize what) override;
-  bool CopyID3v1() override { return options_.copyId3v1; }
-  bool CopyID3v2() override { return options_.copyId3v2; }
+  int Setting(SettingId id) override { return options_.settings[id]; }
   const TagIni* ActiveTagIni() override { return tagIni_; }
   bool Running() override { return true; }
   const FileIdentities* RunInputs() override { return runInputs_; }
@@ -63,10 +57,6 @@ class CliHost : public Host {
   void FailureConcerns(const std::string& path) override { failurePath_ = path; }
   // Progress is redrawn at most this often; there are no events to pump.
   int PumpIntervalMs() override { return 100; }
-  bool FullId3v2() override { return options_.fullId3v2; }
-  bool SplitXing() override { return options_.splitXing; }
-  bool WavAnyChunk() override { return options_.wavAnyChunk; }
-  bool OggWhole() override { return options_.oggWhole; }
 
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;

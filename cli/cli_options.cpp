@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <istream>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -27,15 +29,17 @@ std::optional<int> ParseInt(std::string_view text) {
   return value;
 }
 
-bool Number(const std::string& name, const std::string& text, int low, int high, int& out,
+// Takes `text` as the value of the setting `id`, within its bounds.
+bool Number(const std::string& name, const std::string& text, SettingId id, CliOptions& o,
             std::string& error) {
+  const SettingRow& row = SettingOf(id);
   std::optional<int> n = ParseInt(text);
-  if (!n || *n < low || *n > high) {
-    error = name + " must be a whole number from " + std::to_string(low) + " to " +
-            std::to_string(high) + " (got \"" + text + "\")";
+  if (!n || *n < row.lowest || *n > row.highest) {
+    error = name + " must be a whole number from " + std::to_string(row.lowest) + " to " +
+            std::to_string(row.highest) + " (got \"" + text + "\")";
     return false;
   }
-  out = *n;
+  o.settings.set(id, *n);
   return true;
 }
 
@@ -67,8 +71,11 @@ bool TakeFormats(CliOptions& o, const std::string& list, std::string& error) {
 #define FLAG(field, setting) \
   [](CliOptions& o, Values, std::string&) { return (o.field = setting, true); }
 
+// The options that are no setting's, in three groups: the options of the
+// settings go after the first (those of the extended rules after the
+// second), in the order of the table of settings.
 // clang-format off
-constexpr CliOptionRow kOptions[] = {
+constexpr CliOptionRow kFirstOptions[] = {
   {'o', "--output", "PATTERN",
    "output name pattern (default: the working directory + \"output/%3.3d.mp3\"); %d number, "
    "%f base name, %e extension, %% a percent sign", false,
@@ -81,29 +88,12 @@ constexpr CliOptionRow kOptions[] = {
   {0, "--range", "LOWER UPPER",
    "scan LOWER% to UPPER% of each input (0..99, 1..100; default: the whole file)", false,
    [](CliOptions& o, Values v, std::string& error) {
-     o.limitRange = true;
-     return Number("--range LOWER", v[0], kLowerPercentLowest, kLowerPercentHighest, o.lower,
-                   error) &&
-            Number("--range UPPER", v[1], kUpperPercentLowest, kUpperPercentHighest, o.upper,
-                   error);
+     o.settings.set(SettingId::LimitRange, 1);
+     return Number("--range LOWER", v[0], SettingId::LowerPercent, o, error) &&
+            Number("--range UPPER", v[1], SettingId::UpperPercent, o, error);
    }},
-  {0, "--frames", "N",
-   "minimum consecutive frames (Ogg: pages), 2..1000 (default 4)", false,
-   [](CliOptions& o, Values v, std::string& error) {
-     return Number("--frames", v[0], kMinFramesLowest, kMinFramesHighest, o.minFrames, error);
-   }},
-  {0, "--no-version-break", "", "a change of MPEG version or layer does not end a stream",
-   false, FLAG(breakOnVersion, false)},
-  {0, "--no-channel-break", "", "a change of channel mode does not end a stream", false,
-   FLAG(breakOnChannel, false)},
-  {0, "--no-freq-break", "", "a change of sampling frequency does not end a stream", false,
-   FLAG(breakOnFreq, false)},
-  {0, "--no-crc-break", "", "a change of CRC protection does not end a stream", false,
-   FLAG(breakOnCrc, false)},
-  {0, "--no-id3v2", "", "do not copy the ID3v2 tag before a stream", false,
-   FLAG(copyId3v2, false)},
-  {0, "--no-id3v1", "", "do not copy the ID3v1 tag after an MP3 stream", false,
-   FLAG(copyId3v1, false)},
+};
+constexpr CliOptionRow kMiddleOptions[] = {
   {0, "--tag-ini", "FILE", "new ID3v1 tags from a tag INI file (mp3 and all)", false,
    [](CliOptions& o, Values v, std::string&) {
      o.useTagIni = true;
@@ -134,19 +124,13 @@ constexpr CliOptionRow kOptions[] = {
   {0, "--no-clobber", "",
    "fail a stream whose output file exists already or was written earlier in the run", true,
    FLAG(noClobber, true)},
-  {0, "--full-id3v2", "",
-   "find ID3v2 tags by their whole size, up to 16 MiB before a stream (mp3)", false,
-   FLAG(fullId3v2, true)},
-  {0, "--split-xing", "", "split MP3 streams at encoder (Xing/Info/VBRI) headers", false,
-   FLAG(splitXing, true)},
-  {0, "--wav-any-chunk", "", "find WAVE files whose \"fmt \" chunk is not the first", false,
-   FLAG(wavAnyChunk, true)},
-  {0, "--ogg-whole", "",
-   "keep an Ogg stream from its first to its last page whatever its page count; log its real "
-   "length", false, FLAG(oggWhole, true)},
-  {0, "--extended", "", "all four of the above", false,
+};
+constexpr CliOptionRow kLastOptions[] = {
+  {0, "--extended", "", "", false,
    [](CliOptions& o, Values, std::string&) {
-     o.fullId3v2 = o.splitXing = o.wavAnyChunk = o.oggWhole = true;
+     for (const SettingRow& row : Settings()) {
+       if (row.extended) o.settings.set(row.id, 1);
+     }
      return true;
    }},
   {'h', "--help", "", "this usage", false, FLAG(help, true)},
@@ -156,6 +140,50 @@ constexpr CliOptionRow kOptions[] = {
 
 #undef FLAG
 
+// The options of the command line in the order of --help.
+const std::vector<CliOptionRow>& AllOptions() {
+  static const std::vector<CliOptionRow> rows = [] {
+    // The texts made here live as long as the rows.
+    static std::deque<std::string> texts;
+    auto settingRows = [](std::vector<CliOptionRow>& into, bool extended) {
+      for (const SettingRow& row : Settings()) {
+        if (row.option.empty() || row.extended != extended) continue;
+        std::string_view help = row.help;
+        if (!row.values.empty()) {
+          help = texts.emplace_back(std::string(row.help) + ", " + std::to_string(row.lowest) +
+                                    ".." + std::to_string(row.highest) + " (default " +
+                                    std::to_string(row.defaultValue) + ")");
+        }
+        into.push_back({0, row.option, row.values, help, false, nullptr, &row});
+      }
+    };
+    std::vector<CliOptionRow> all(std::begin(kFirstOptions), std::end(kFirstOptions));
+    settingRows(all, false);
+    all.insert(all.end(), std::begin(kMiddleOptions), std::end(kMiddleOptions));
+    const size_t firstRule = all.size();
+    settingRows(all, true);
+    const size_t rules = all.size() - firstRule;
+    all.insert(all.end(), std::begin(kLastOptions), std::end(kLastOptions));
+    static const char* const kCounts[] = {"none", "one", "two",   "three", "four",
+                                          "five", "six", "seven", "eight", "nine"};
+    all[firstRule + rules].help = texts.emplace_back(
+        std::string("all ") +
+        (rules < std::size(kCounts) ? kCounts[rules] : std::to_string(rules)) + " of the above");
+    return all;
+  }();
+  return rows;
+}
+
+// Takes the option of a setting: a switch's value, or a number within its
+// bounds.
+bool ApplySetting(const SettingRow& row, CliOptions& o, Values values, std::string& error) {
+  if (row.values.empty()) {
+    o.settings.set(row.id, row.optionSets);
+    return true;
+  }
+  return Number(std::string(row.option), values[0], row.id, o, error);
+}
+
 // How many values an option takes: the words of its value names.
 size_t ValueCount(const CliOptionRow& row) {
   if (row.values.empty()) return 0;
@@ -163,14 +191,14 @@ size_t ValueCount(const CliOptionRow& row) {
 }
 
 const CliOptionRow* FindLong(std::string_view name) {
-  for (const CliOptionRow& row : kOptions) {
+  for (const CliOptionRow& row : AllOptions()) {
     if (row.longName == name) return &row;
   }
   return nullptr;
 }
 
 const CliOptionRow* FindShort(char name) {
-  for (const CliOptionRow& row : kOptions) {
+  for (const CliOptionRow& row : AllOptions()) {
     if (row.shortName != 0 && row.shortName == name) return &row;
   }
   return nullptr;
@@ -296,7 +324,8 @@ bool ArgReader::apply(const CliOptionRow& row, const std::string& name,
   }
   given_.push_back(&row);
   std::string error;
-  if (!row.apply(o_, values, error)) {
+  if (row.setting != nullptr ? !ApplySetting(*row.setting, o_, values, error)
+                             : !row.apply(o_, values, error)) {
     // The message names the option as the user gave it.
     if (error.starts_with("option " + std::string(row.longName)) && name != row.longName) {
       error.replace(7, row.longName.size(), name);
@@ -337,7 +366,7 @@ std::string Wrapped(std::string first, std::string_view text, size_t indent, siz
 
 }  // namespace
 
-std::span<const CliOptionRow> CliOptionRows() { return kOptions; }
+std::span<const CliOptionRow> CliOptionRows() { return AllOptions(); }
 
 std::vector<std::string> CliCommandWords() {
   std::vector<std::string> words;
@@ -401,7 +430,7 @@ std::string CliUsageText() {
       Wrapped("  all", "every format in one read of each INPUT (--formats limits it)", 8, kWidth);
   text += Wrapped("  crc", "print the CRC-32 of every INPUT", 8, kWidth);
   text += "\n";
-  for (const CliOptionRow& row : kOptions) {
+  for (const CliOptionRow& row : AllOptions()) {
     std::string names = "  ";
     names += row.shortName != 0 ? std::string("-") + row.shortName + ", " : "";
     names += std::string(row.longName);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "carve/settings_bounds.h"
+#include "carve/settings.h"
 
 struct FormatRow;
 
@@ -19,11 +19,9 @@ struct CliOptions {
   std::vector<const FormatRow*> formats;
   // Empty: the working directory + "/output/%3.3d.mp3".
   std::string output;
-  bool limitRange = false;
-  int lower = kLowerPercentDefault, upper = kUpperPercentDefault;
-  int minFrames = kMinFramesDefault;
-  bool breakOnVersion = true, breakOnChannel = true, breakOnFreq = true, breakOnCrc = true;
-  bool copyId3v1 = true, copyId3v2 = true;
+  // The carvers' settings (the table of settings), the defaults unless an
+  // option says otherwise.
+  SettingValues settings;
   bool useTagIni = false;
   std::string tagIni;
   bool yes = false;
@@ -40,8 +38,6 @@ struct CliOptions {
   bool noClobber = false;
   // A file naming further inputs, one a line; "-" is the standard input.
   std::string filesFrom;
-  // The extended detection rules (--extended turns on all four).
-  bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
   std::vector<std::string> inputs;
 };
 
@@ -56,7 +52,9 @@ struct CliOptionRow {
   // Whether it is for the carving commands only (not for crc).
   bool carvingOnly;
   // Takes the option into `options`; false with `error` set on a bad value.
+  // Null for the option of a setting, which the parser takes by its row.
   bool (*apply)(CliOptions& options, std::span<const std::string> values, std::string& error);
+  const SettingRow* setting = nullptr;
 };
 
 std::span<const CliOptionRow> CliOptionRows();

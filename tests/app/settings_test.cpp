@@ -1,5 +1,8 @@
 // The window as it opens: caption, tabs, every option at its default, the
 // texts of the controls, and the rules of the spin controls.
+#include "carve/settings.h"
+
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
@@ -239,6 +242,29 @@ class SettingsTest : public QObject {
       w.find<QCheckBox>(name)->setChecked(true);
       for (const auto& [other, otherRule] : rules) QCOMPARE((host.*otherRule)(), other == name);
       w.find<QCheckBox>(name)->setChecked(false);
+    }
+    // Every row of the table of settings: its control, at the row's default
+    // and within its bounds, read through that control alone.
+    for (const SettingRow& row : Settings()) {
+      WindowUnderTest each;
+      Host& reader = *each.window;
+      const QString name = QString::fromLatin1(row.control.data(), row.control.size());
+      auto* control = each.window->findChild<QWidget*>(name);
+      QVERIFY2(control != nullptr, qPrintable(name));
+      QCOMPARE(reader.Setting(row.id), row.defaultValue);
+      int changed = row.defaultValue == row.lowest ? row.highest : row.lowest;
+      if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+        QCOMPARE(spin->minimum(), row.lowest);
+        QCOMPARE(spin->maximum(), row.highest);
+        spin->setValue(changed);
+      } else {
+        auto* button = qobject_cast<QAbstractButton*>(control);
+        QVERIFY2(button != nullptr, qPrintable(name));
+        button->setChecked(changed != 0);
+      }
+      for (const SettingRow& other : Settings()) {
+        QCOMPARE(reader.Setting(other.id), other.id == row.id ? changed : other.defaultValue);
+      }
     }
     // Ticking the tag INI box outside a run gives no reader.
     w.find<QCheckBox>("chkTagIni")->setChecked(true);

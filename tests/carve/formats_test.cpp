@@ -13,7 +13,7 @@
 #include <regex>
 #include <set>
 
-#include "carve/settings_bounds.h"
+#include "carve/settings.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -318,7 +318,7 @@ TEST(EveryFormat, NothingIsFoundInThisMachinesOwnFiles) {
     // Nothing much to look at would prove nothing.
     ASSERT_GT(size, uintmax_t{1} << 20) << "too few files";
     ScriptHost host;
-    host.minFrames = kMinFramesDefault;
+    host.minFrames = SettingOf(SettingId::MinFrames).defaultValue;
     host.dryRun = true;
     host.pumpIntervalMs = 60000;
     ExtractFormats(host, AllFormatRows(), input, dir / "out/%3.3d.x");

@@ -213,8 +213,8 @@ TEST(MpegMeasure, FramesAreComparedWithTheFirstAndOptionsReadAtEachComparison) {
   // first frame again, and the next 48000 Hz frame ends the run.
   struct FlippingHost : ScriptHost {
     std::deque<bool> freqAnswers{false};
-    bool SensitizeOn(Sensitize what) override {
-      if (what != Sensitize::Freq) return ScriptHost::SensitizeOn(what);
+    int Setting(SettingId id) override {
+      if (id != SettingId::BreakOnFreq) return ScriptHost::Setting(id);
       if (freqAnswers.empty()) return true;
       bool answer = freqAnswers.front();
       freqAnswers.pop_front();

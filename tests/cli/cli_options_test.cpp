@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "carve/formats.h"
+#include "carve/settings.h"
 #include "cli/cli_run.h"
 
 namespace {
@@ -20,10 +21,11 @@ TEST(CliOptions, DefaultsMatchTheWindowsDefaults) {
   ASSERT_TRUE(ParseCliOptions({"in.bin"}, o, error)) << error;
   EXPECT_EQ(o.command, "mp3");
   EXPECT_EQ(o.output, "");
-  EXPECT_FALSE(o.limitRange);
-  EXPECT_EQ(o.minFrames, 4);
-  EXPECT_TRUE(o.breakOnVersion && o.breakOnChannel && o.breakOnFreq && o.breakOnCrc);
-  EXPECT_TRUE(o.copyId3v1 && o.copyId3v2);
+  EXPECT_FALSE(o.settings[SettingId::LimitRange]);
+  EXPECT_EQ(o.settings[SettingId::MinFrames], 4);
+  EXPECT_TRUE(o.settings[SettingId::BreakOnVersion] && o.settings[SettingId::BreakOnChannel] &&
+              o.settings[SettingId::BreakOnFreq] && o.settings[SettingId::BreakOnCrc]);
+  EXPECT_TRUE(o.settings[SettingId::CopyId3v1] && o.settings[SettingId::CopyId3v2]);
   EXPECT_FALSE(o.useTagIni || o.yes || o.abortOnError || o.help || o.version);
   EXPECT_FALSE(o.json || o.quiet || o.dryRun || o.noClobber);
   EXPECT_EQ(o.filesFrom, "");
@@ -62,12 +64,13 @@ TEST(CliOptions, EveryOptionSetsItsField) {
                               o, error))
       << error;
   EXPECT_EQ(o.output, "out/%3.3d.mp3");
-  EXPECT_TRUE(o.limitRange);
-  EXPECT_EQ(o.lower, 10);
-  EXPECT_EQ(o.upper, 90);
-  EXPECT_EQ(o.minFrames, 7);
-  EXPECT_FALSE(o.breakOnVersion || o.breakOnChannel || o.breakOnFreq || o.breakOnCrc);
-  EXPECT_FALSE(o.copyId3v1 || o.copyId3v2);
+  EXPECT_TRUE(o.settings[SettingId::LimitRange]);
+  EXPECT_EQ(o.settings[SettingId::LowerPercent], 10);
+  EXPECT_EQ(o.settings[SettingId::UpperPercent], 90);
+  EXPECT_EQ(o.settings[SettingId::MinFrames], 7);
+  EXPECT_FALSE(o.settings[SettingId::BreakOnVersion] || o.settings[SettingId::BreakOnChannel] ||
+               o.settings[SettingId::BreakOnFreq] || o.settings[SettingId::BreakOnCrc]);
+  EXPECT_FALSE(o.settings[SettingId::CopyId3v1] || o.settings[SettingId::CopyId3v2]);
   EXPECT_TRUE(o.useTagIni);
   EXPECT_EQ(o.tagIni, "tags.ini");
   EXPECT_TRUE(o.yes);
@@ -89,7 +92,7 @@ TEST(CliOptions, ValuesMayFollowAnEqualsSignAndOptionsMayFollowInputs) {
       {"a", "--output=x/%d.mp3", "b", "--frames=1000", "-oy/%d.mp3", "--tag-ini=t.ini"}, o, error))
       << error;
   EXPECT_EQ(o.output, "y/%d.mp3");  // the last one given counts
-  EXPECT_EQ(o.minFrames, 1000);
+  EXPECT_EQ(o.settings[SettingId::MinFrames], 1000);
   EXPECT_EQ(o.tagIni, "t.ini");
   EXPECT_EQ(o.inputs, (Args{"a", "b"}));
 }
@@ -147,7 +150,7 @@ TEST(CliOptions, DoubleDashEndsTheOptionsAndALoneDashIsAnInput) {
   std::string error;
   ASSERT_TRUE(ParseCliOptions({"-", "--", "--frames", "-o"}, o, error)) << error;
   EXPECT_EQ(o.inputs, (Args{"-", "--frames", "-o"}));
-  EXPECT_EQ(o.minFrames, 4);
+  EXPECT_EQ(o.settings[SettingId::MinFrames], 4);
 }
 
 TEST(CliOptions, BoundsOfTheNumbersAreAccepted) {
@@ -159,6 +162,35 @@ TEST(CliOptions, BoundsOfTheNumbersAreAccepted) {
     CliOptions o;
     std::string error;
     EXPECT_TRUE(ParseCliOptions(args, o, error)) << args[1] << " " << args[2] << ": " << error;
+  }
+}
+
+// Every setting of the table that has an option of its own: the option sets
+// it and nothing else; a number outside its bounds is refused naming it.
+TEST(CliOptions, EverySettingsOptionSetsItAlone) {
+  for (const SettingRow& row : Settings()) {
+    if (row.option.empty()) continue;
+    SCOPED_TRACE(std::string(row.option));
+    const bool number = !row.values.empty();
+    const int expected = number ? row.highest : row.optionSets;
+    Args args = {std::string(row.option)};
+    if (number) args.push_back(std::to_string(row.highest));
+    args.push_back("x");
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCliOptions(args, o, error)) << error;
+    for (const SettingRow& other : Settings()) {
+      EXPECT_EQ(o.settings[other.id], other.id == row.id ? expected : other.defaultValue);
+    }
+    if (number) {
+      EXPECT_FALSE(ParseCliOptions({args[0], std::to_string(row.lowest - 1), "x"}, o, error));
+      EXPECT_NE(error.find(std::string(row.option) + " must be a whole number from " +
+                           std::to_string(row.lowest)),
+                std::string::npos);
+    }
+    // --extended turns on every extended rule, and only those.
+    ASSERT_TRUE(ParseCliOptions({"--extended", "x"}, o, error)) << error;
+    EXPECT_EQ(o.settings[row.id], row.extended ? 1 : row.defaultValue);
   }
 }
 
@@ -302,10 +334,10 @@ TEST(CliOptions, ExtendedRulesAreOffUnlessGivenAndExtendedGivesAllFour) {
     Args args = c.args;
     args.push_back("in.bin");
     ASSERT_TRUE(ParseCliOptions(args, o, error)) << error;
-    EXPECT_EQ(o.fullId3v2, c.fullId3v2) << args[0];
-    EXPECT_EQ(o.splitXing, c.splitXing) << args[0];
-    EXPECT_EQ(o.wavAnyChunk, c.wavAnyChunk) << args[0];
-    EXPECT_EQ(o.oggWhole, c.oggWhole) << args[0];
+    EXPECT_EQ(o.settings[SettingId::FullId3v2] != 0, c.fullId3v2) << args[0];
+    EXPECT_EQ(o.settings[SettingId::SplitXing] != 0, c.splitXing) << args[0];
+    EXPECT_EQ(o.settings[SettingId::WavAnyChunk] != 0, c.wavAnyChunk) << args[0];
+    EXPECT_EQ(o.settings[SettingId::OggWhole] != 0, c.oggWhole) << args[0];
   }
   std::string error;
   CliOptions o;

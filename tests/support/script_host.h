@@ -39,25 +39,41 @@ class ScriptHost : public Host {
   std::function<void()> onPump;                   // runs inside ProcessEvents
   std::function<void(const std::string&)> onLog;  // runs after a line is logged
 
-  bool LimitRange() override { return limitRange; }
-  int LowerPercent() override { return lower; }
-  int UpperPercent() override { return upper; }
-  int MinFrames() override { return minFrames; }
-  bool SensitizeOn(Sensitize what) override {
-    switch (what) {
-      case Sensitize::Version:
+  int Setting(SettingId id) override {
+    switch (id) {
+      case SettingId::LimitRange:
+        return limitRange;
+      case SettingId::LowerPercent:
+        return lower;
+      case SettingId::UpperPercent:
+        return upper;
+      case SettingId::MinFrames:
+        return minFrames;
+      case SettingId::BreakOnVersion:
         return sensitizeVersion;
-      case Sensitize::Channel:
+      case SettingId::BreakOnChannel:
         return sensitizeChannel;
-      case Sensitize::Freq:
+      case SettingId::BreakOnFreq:
         return sensitizeFreq;
-      case Sensitize::Crc:
+      case SettingId::BreakOnCrc:
         return sensitizeCrc;
+      case SettingId::CopyId3v2:
+        return copyId3v2;
+      case SettingId::CopyId3v1:
+        return copyId3v1;
+      case SettingId::FullId3v2:
+        return fullId3v2;
+      case SettingId::SplitXing:
+        return splitXing;
+      case SettingId::WavAnyChunk:
+        return wavAnyChunk;
+      case SettingId::OggWhole:
+        return oggWhole;
+      case SettingId::kCount:
+        break;
     }
-    return true;
+    return 0;
   }
-  bool CopyID3v1() override { return copyId3v1; }
-  bool CopyID3v2() override { return copyId3v2; }
   const TagIni* ActiveTagIni() override { return tagIni; }
   bool Running() override { return running; }
   void AddLog(const std::string& line) override {
@@ -82,10 +98,6 @@ class ScriptHost : public Host {
     return defaultAnswer;
   }
   int PumpIntervalMs() override { return pumpIntervalMs; }
-  bool FullId3v2() override { return fullId3v2; }
-  bool SplitXing() override { return splitXing; }
-  bool WavAnyChunk() override { return wavAnyChunk; }
-  bool OggWhole() override { return oggWhole; }
   bool DryRun() override { return dryRun; }
   void StreamDone(const StreamReport& report) override { streams.push_back(report); }
 };
