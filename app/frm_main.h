@@ -13,6 +13,7 @@
 
 #include "app/ui_seam.h"
 #include "carve/host.h"
+#include "carve/run.h"
 #include "output/tag_ini.h"
 #include "platform/file.h"
 
@@ -33,7 +34,7 @@ class QSpinBox;
 class QTabWidget;
 class QToolButton;
 
-class TfrmMain : public QWidget, public Host {
+class TfrmMain : public QWidget, public Host, public Prompt {
   Q_OBJECT
 
  public:
@@ -51,6 +52,11 @@ class TfrmMain : public QWidget, public Host {
   // Host: the options, read from the controls at each call.
   // The value of the control that holds the setting, read now.
   int Setting(SettingId id) override;
+  // The questions of the checks before a run: boxes, and the tag tab shown
+  // for a refusal; the CRC-32 computed into the checksum field.
+  void Refuse(const std::string& reason) override;
+  bool Confirm(const std::string& question) override;
+  std::optional<std::string> InputCrcText(const std::string& input) override;
   const TagIni* ActiveTagIni() override;
   bool Running() override;
   const FileIdentities* RunInputs() override { return FRunInputs.get(); }
@@ -114,10 +120,6 @@ class TfrmMain : public QWidget, public Host {
   void ShowException(const std::exception& e);
 
   void RunCommand(const FormatRow* row);
-  // Checks the single input against the tag INI file's expectations; false
-  // ends the run.
-  bool PreRunChecks(const std::vector<std::string>& inputs, const std::string& expectedName,
-                    const std::string& expectedCrc);
   // The checksum command; false when a file could not be read (the failure
   // has been reported) or the window is closing.
   bool CalcInputCrcs();

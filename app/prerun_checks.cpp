@@ -1,43 +1,29 @@
-// Before an MP3 run with the tag INI option: exactly one input, and that
-// input the file the INI file was written for (base name and CRC-32).
+// The window as the prompt of the checks before a run: a refusal is an error
+// box that shows the tag tab, a question a warning box with Yes and No, both
+// with a beep; the input's CRC-32 is computed into the checksum field.
 #include <QLineEdit>
 #include <QTabWidget>
 
 #include "app/frm_main.h"
 #include "app/text_conv.h"
-#include "output/naming.h"
 
 namespace {
 constexpr int kTagPage = 3;
 }
 
-bool TfrmMain::PreRunChecks(const std::vector<std::string>& inputs, const std::string& expectedName,
-                            const std::string& expectedCrc) {
-  if (inputs.size() > 1) {
-    Beep();
-    MessageBox(BoxType::Error, "IniFileを指定した場合は複数選択できません", BoxButtons::Ok, 0);
-    PageControl1->setCurrentIndex(kTagPage);
-    return false;
-  }
-  if (inputs.empty()) return false;
-  // Both comparisons are exact and case-sensitive.
-  if (!expectedName.empty() && ExtractBaseName(inputs.front()) != expectedName) {
-    Beep();
-    if (MessageBox(BoxType::Warning,
-                   "入力ファイル名がINIで指定されたものと違っていますが、続行しますか？",
-                   BoxButtons::YesNo, 0) != BoxAnswer::Yes) {
-      return false;
-    }
-  }
-  if (!expectedCrc.empty()) {
-    if (!CalcInputCrcs()) return false;
-    if (FromQ(edtCRC->text()) != expectedCrc) {
-      Beep();
-      if (MessageBox(BoxType::Warning, "CRCがINIで指定されたものと違っていますが、続行しますか？",
-                     BoxButtons::YesNo, 0) != BoxAnswer::Yes) {
-        return false;
-      }
-    }
-  }
-  return true;
+void TfrmMain::Refuse(const std::string& reason) {
+  Beep();
+  MessageBox(BoxType::Error, reason, BoxButtons::Ok, 0);
+  PageControl1->setCurrentIndex(kTagPage);
+}
+
+bool TfrmMain::Confirm(const std::string& question) {
+  Beep();
+  return MessageBox(BoxType::Warning, question, BoxButtons::YesNo, 0) == BoxAnswer::Yes;
+}
+
+std::optional<std::string> TfrmMain::InputCrcText(const std::string& /*input*/) {
+  // The checksum command over the input field, which holds this one input.
+  if (!CalcInputCrcs()) return std::nullopt;
+  return FromQ(edtCRC->text());
 }

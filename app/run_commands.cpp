@@ -63,24 +63,15 @@ void TfrmMain::RunCommand(const FormatRow* row) {
   {
     RunCleanup cleanup(FTagIni, FRunInputs, btnExecute);
     const bool useTagIni = (row == nullptr || row->readsTagIni) && chkTagIni->isChecked();
-    std::string expectedName, expectedCrc;
+    const std::vector<std::string> inputs = ParseInputList(FromQ(edtInput->text()));
     if (useTagIni) {
       FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
-      expectedName = FTagIni->ReadString("general", "InputFile", "");
-      expectedCrc = FTagIni->ReadString("general", "InputCRC", "");
+      if (CheckTagIniRun(inputs, *FTagIni, *this) != RunCheck::Go) return;
     }
-    const std::vector<std::string> inputs = ParseInputList(FromQ(edtInput->text()));
-    if (useTagIni && !PreRunChecks(inputs, expectedName, expectedCrc)) return;
     FRunInputs = std::make_unique<FileIdentities>(inputs);
-    for (const std::string& input : inputs) {
-      const std::string pattern = FromQ(edtOutput->text());
-      if (row == nullptr) {
-        ExtractFormats(*this, AllFormatRows(), input, pattern);
-      } else {
-        ExtractFormat(*this, *row, input, pattern);
-      }
-      if (::Running == 0) break;
-    }
+    // The output field is read again as each input begins.
+    CarveInputs(*this, row == nullptr ? AllFormatRows() : std::vector<const FormatRow*>{row},
+                inputs, [this] { return FromQ(edtOutput->text()); });
     loopEnded = true;
   }
   if (loopEnded) Beep();

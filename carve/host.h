@@ -78,6 +78,8 @@ class Host {
   virtual const TagIni* ActiveTagIni() = 0;
   // False once the run has been cancelled.
   virtual bool Running() = 0;
+  // Told of each input of a run before its passes; false passes it over.
+  virtual bool InputBegins(const std::string& /*input*/) { return true; }
   // The inputs of the whole run, taken when it began, or null: no output is
   // written over any of them.
   virtual const FileIdentities* RunInputs() { return nullptr; }

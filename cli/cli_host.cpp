@@ -43,6 +43,12 @@ CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err
                  ProgressLine& progress, std::function<bool(const std::string&)> ask)
     : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {}
 
+bool CliHost::InputBegins(const std::string& input) {
+  if (inputCheck_ && !inputCheck_(input)) return false;
+  currentInput_ = input;
+  return true;
+}
+
 void CliHost::AddLog(const std::string& line) {
   if (options_.json || options_.quiet) return;
   progress_.clear();

@@ -38,12 +38,16 @@ class CliHost : public Host {
   void setRunInputs(const FileIdentities* inputs) { runInputs_ = inputs; }
   // True once an error or warning box has been shown.
   bool failureReported() const { return failureReported_; }
-  // The input whose pass runs now, shown with the progress.
-  void setCurrentInput(const std::string& input) { currentInput_ = input; }
+  // Asked of every input before its passes (false passes it over); the
+  // input is then the one shown with the progress.
+  void setInputCheck(std::function<bool(const std::string&)> check) {
+    inputCheck_ = std::move(check);
+  }
 
   int Setting(SettingId id) override { return options_.settings[id]; }
   const TagIni* ActiveTagIni() override { return tagIni_; }
   bool Running() override { return true; }
+  bool InputBegins(const std::string& input) override;
   const FileIdentities* RunInputs() override { return runInputs_; }
 
   void AddLog(const std::string& line) override;
@@ -79,5 +83,6 @@ class CliHost : public Host {
   std::string failurePath_;
   bool failureReported_ = false;
   std::string currentInput_;
+  std::function<bool(const std::string&)> inputCheck_;
   std::set<std::string> outputsGiven_;
 };

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "carve/formats.h"
+#include "carve/run.h"
 #include "cli/cli_host.h"
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"
@@ -29,7 +30,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitRefused = 2;
 
-class Runner {
+class Runner : public Prompt {
  public:
   Runner(const CliOptions& options, std::ostream& out, std::ostream& err,
          const CliTerminal& terminal)
@@ -45,11 +46,11 @@ class Runner {
  private:
   // The CRC-32 of one file; throws IoError.
   uint32_t fileCrc(const std::string& path);
-  // The checks of an mp3 run against the tag INI file; returns the exit
-  // status that ends the run, or kExitOk to go on.
-  int checkTagIni(const TagIni& ini);
-  // Puts a question of the checks; true when the run goes on.
-  bool confirm(const std::string& question);
+  // The questions of the checks before a run, on the error stream; the
+  // answers from --yes or the terminal.
+  void Refuse(const std::string& reason) override;
+  bool Confirm(const std::string& question) override;
+  std::optional<std::string> InputCrcText(const std::string& input) override;
   // True, after saying so, when `input` is a folder, which is not read as a
   // file.
   bool refuseFolder(const std::string& input);
@@ -95,7 +96,9 @@ int Runner::crc() {
   return kExitOk;
 }
 
-bool Runner::confirm(const std::string& question) {
+void Runner::Refuse(const std::string& reason) { err_ << reason << std::endl; }
+
+bool Runner::Confirm(const std::string& question) {
   progress_.clear();
   err_ << question << std::endl;
   if (o_.yes) return true;
@@ -104,36 +107,16 @@ bool Runner::confirm(const std::string& question) {
   return false;
 }
 
-int Runner::checkTagIni(const TagIni& ini) {
-  if (o_.inputs.size() > 1) {
-    err_ << "IniFileを指定した場合は複数選択できません" << std::endl;
-    return kExitRefused;
-  }
-  const std::string expectedName = ini.ReadString("general", "InputFile", "");
-  const std::string expectedCrc = ini.ReadString("general", "InputCRC", "");
-  const std::string& input = o_.inputs.front();
-  // An input named without any directory has an empty base name, so a
-  // non-empty expected name never matches it.
-  if (!expectedName.empty() && ExtractBaseName(input) != expectedName &&
-      !confirm("入力ファイル名がINIで指定されたものと違っていますが、続行しますか？")) {
-    return kExitRefused;
-  }
-  if (!expectedCrc.empty()) {
-    std::string actual;
-    try {
-      actual = CrcListText({fileCrc(input)});
-    } catch (const IoError& e) {
-      progress_.clear();
-      err_ << Describe(e) << std::endl;
-      return kExitFailure;
-    }
+std::optional<std::string> Runner::InputCrcText(const std::string& input) {
+  try {
+    const uint32_t value = fileCrc(input);
     progress_.clear();
-    if (actual != expectedCrc &&
-        !confirm("CRCがINIで指定されたものと違っていますが、続行しますか？")) {
-      return kExitRefused;
-    }
+    return CrcListText({value});
+  } catch (const IoError& e) {
+    progress_.clear();
+    err_ << Describe(e) << std::endl;
+    return std::nullopt;
   }
-  return kExitOk;
 }
 
 int Runner::carve() {
@@ -147,7 +130,14 @@ int Runner::carve() {
       err_ << "zandrel-cli: warning: cannot read the tag INI file " << o_.tagIni << ": " << problem
            << "; no stream gets a tag from it" << std::endl;
     }
-    if (int status = checkTagIni(ini); status != kExitOk) return status;
+    switch (CheckTagIniRun(o_.inputs, ini, *this)) {
+      case RunCheck::Go:
+        break;
+      case RunCheck::Refused:
+        return kExitRefused;
+      case RunCheck::Failed:
+        return kExitFailure;
+    }
   }
   std::string pattern = o_.output;
   if (pattern.empty()) {
@@ -167,18 +157,16 @@ int Runner::carve() {
   host.setTagIni(o_.useTagIni ? &ini : nullptr);
   host.setRunInputs(&inputs);
   bool folderGiven = false;
-  for (const std::string& input : o_.inputs) {
-    if (refuseFolder(input)) {
-      folderGiven = true;
-      continue;
-    }
-    host.setCurrentInput(input);
-    if (o_.command == "all") {
-      ExtractFormats(host, o_.formats.empty() ? AllFormatRows() : o_.formats, input, pattern);
-    } else {
-      ExtractFormat(host, *FindFormat(o_.command), input, pattern);
-    }
-  }
+  host.setInputCheck([&](const std::string& input) {
+    if (!refuseFolder(input)) return true;
+    folderGiven = true;
+    return false;
+  });
+  CarveInputs(host,
+              o_.command != "all"  ? std::vector<const FormatRow*>{FindFormat(o_.command)}
+              : o_.formats.empty() ? AllFormatRows()
+                                   : o_.formats,
+              o_.inputs, [&pattern] { return pattern; });
   progress_.clear();
   return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
 }

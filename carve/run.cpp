@@ -1,0 +1,42 @@
+#include "carve/run.h"
+
+#include "carve/formats.h"
+#include "carve/host.h"
+#include "output/naming.h"
+#include "output/tag_ini.h"
+
+RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& ini, Prompt& prompt) {
+  if (inputs.size() > 1) {
+    prompt.Refuse("IniFileを指定した場合は複数選択できません");
+    return RunCheck::Refused;
+  }
+  if (inputs.empty()) return RunCheck::Failed;
+  const std::string expectedName = ini.ReadString("general", "InputFile", "");
+  const std::string expectedCrc = ini.ReadString("general", "InputCRC", "");
+  // Both comparisons are exact and case-sensitive. An input named without
+  // any folder has an empty base name, so a name never matches it.
+  if (!expectedName.empty() && ExtractBaseName(inputs.front()) != expectedName &&
+      !prompt.Confirm("入力ファイル名がINIで指定されたものと違っていますが、続行しますか？")) {
+    return RunCheck::Refused;
+  }
+  if (expectedCrc.empty()) return RunCheck::Go;
+  const std::optional<std::string> actual = prompt.InputCrcText(inputs.front());
+  if (!actual) return RunCheck::Failed;
+  if (*actual != expectedCrc &&
+      !prompt.Confirm("CRCがINIで指定されたものと違っていますが、続行しますか？")) {
+    return RunCheck::Refused;
+  }
+  return RunCheck::Go;
+}
+
+int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows,
+                    const std::vector<std::string>& inputs,
+                    const std::function<std::string()>& pattern) {
+  int64_t written = 0;
+  for (const std::string& input : inputs) {
+    if (!host.InputBegins(input)) continue;
+    written += ExtractFormats(host, rows, input, pattern());
+    if (!host.Running()) break;
+  }
+  return written;
+}
