@@ -205,7 +205,7 @@ const CliOptionRow* FindShort(char name) {
 }
 
 bool IsCommandWord(const std::string& word) {
-  return word == "all" || word == "crc" || FindFormat(word) != nullptr;
+  return word == kAllCommand || word == kCrcCommand || FindFormat(word) != nullptr;
 }
 
 class ArgReader {
@@ -258,8 +258,8 @@ bool ArgReader::run() {
       o_.inputs.push_back(arg);
     }
   }
-  const bool tagIniRead = o_.command == "all" || (FindFormat(o_.command) != nullptr &&
-                                                  FindFormat(o_.command)->readsTagIni);
+  const bool tagIniRead = o_.command == kAllCommand || (FindFormat(o_.command) != nullptr &&
+                                                        FindFormat(o_.command)->readsTagIni);
   if (o_.useTagIni && !tagIniRead) {
     std::string words;
     for (const FormatRow& row : Formats()) {
@@ -268,10 +268,10 @@ bool ArgReader::run() {
     return fail("--tag-ini is for the " + words + "all commands only");
   }
   for (const CliOptionRow* row : given_) {
-    if (row->carvingOnly && o_.command == "crc") {
+    if (row->carvingOnly && o_.command == kCrcCommand) {
       return fail(std::string(row->longName) + " is for the carving commands only");
     }
-    if (row->longName == "--formats" && o_.command != "all") {
+    if (row->longName == "--formats" && o_.command != kAllCommand) {
       return fail("--formats is for the all command only");
     }
   }
@@ -335,44 +335,21 @@ bool ArgReader::apply(const CliOptionRow& row, const std::string& name,
   return true;
 }
 
-// Breaks `text` into lines of at most `width` characters after `indent`
-// blanks, the first line going on from `first`.
-std::string Wrapped(std::string first, std::string_view text, size_t indent, size_t width) {
-  std::string out;
-  std::string line = std::move(first);
-  if (line.size() + 1 > indent) {
-    out += line + "\n";
-    line.clear();
-  }
-  line.resize(indent, ' ');
-  size_t from = 0;
-  bool empty = true;
-  while (from < text.size()) {
-    size_t blank = text.find(' ', from);
-    if (blank == std::string_view::npos) blank = text.size();
-    const std::string_view word = text.substr(from, blank - from);
-    if (!empty && line.size() + 1 + word.size() > width) {
-      out += line + "\n";
-      line.assign(indent, ' ');
-      empty = true;
-    }
-    if (!empty) line += ' ';
-    line += word;
-    empty = false;
-    from = blank + 1;
-  }
-  return out + line + "\n";
-}
-
 }  // namespace
 
 std::span<const CliOptionRow> CliOptionRows() { return AllOptions(); }
 
+std::vector<const FormatRow*> CliOptions::carvedFormats() const {
+  if (command == kCrcCommand) return {};
+  if (command != kAllCommand) return {FindFormat(command)};
+  return formats.empty() ? AllFormatRows() : formats;
+}
+
 std::vector<std::string> CliCommandWords() {
   std::vector<std::string> words;
   for (const FormatRow& row : Formats()) words.emplace_back(row.command);
-  words.emplace_back("all");
-  words.emplace_back("crc");
+  words.emplace_back(kAllCommand);
+  words.emplace_back(kCrcCommand);
   return words;
 }
 
@@ -414,40 +391,3 @@ void ReadInputList(const std::string& path, std::istream& standardInput,
   if (line.ends_with('\r')) line.pop_back();
   take(line);
 }
-
-std::string CliUsageText() {
-  constexpr size_t kIndent = 24, kWidth = 79;
-  std::string words;
-  for (const std::string& word : CliCommandWords()) words += (words.empty() ? "" : "|") + word;
-  std::string text = "Usage: zandrel-cli [" + words + "] [OPTION]... INPUT...\n" +
-                     "Finds audio streams inside INPUT files and writes each to a file of its "
-                     "own.\nThe command word may come before or after the options, before the "
-                     "inputs.\n\n";
-  for (const FormatRow& row : Formats()) {
-    text += Wrapped("  " + std::string(row.command), row.usage, 8, kWidth);
-  }
-  text +=
-      Wrapped("  all", "every format in one read of each INPUT (--formats limits it)", 8, kWidth);
-  text += Wrapped("  crc", "print the CRC-32 of every INPUT", 8, kWidth);
-  text += "\n";
-  for (const CliOptionRow& row : AllOptions()) {
-    std::string names = "  ";
-    names += row.shortName != 0 ? std::string("-") + row.shortName + ", " : "";
-    names += std::string(row.longName);
-    if (!row.values.empty()) {
-      names += ' ';
-      names += row.values;
-    }
-    text += Wrapped(names, row.help, kIndent, kWidth);
-  }
-  text += Wrapped("  --", "the arguments after it are input names", kIndent, kWidth);
-  text +=
-      "\n"
-      "Short options may be combined (-qn).\n"
-      "Log lines go to standard output, messages to standard error.\n"
-      "Exit status: 0 all inputs scanned without failure; 1 an input missing or a\n"
-      "failure reported; 2 a usage error or a run refused by a check.\n";
-  return text;
-}
-
-std::string CliVersionText() { return "zandrel " ZANDREL_VERSION; }

@@ -11,8 +11,12 @@
 
 struct FormatRow;
 
+// The command words that are no format's: every format in one read, and
+// the checksums of the inputs.
+inline constexpr std::string_view kAllCommand = "all", kCrcCommand = "crc";
+
 struct CliOptions {
-  // The command word: a format's, "all" or "crc".
+  // The command word: a format's, kAllCommand or kCrcCommand.
   std::string command = "mp3";
   bool commandGiven = false;  // whether the arguments named it
   // The formats `all` runs (--formats); empty: every format it runs.
@@ -39,6 +43,10 @@ struct CliOptions {
   // A file naming further inputs, one a line; "-" is the standard input.
   std::string filesFrom;
   std::vector<std::string> inputs;
+
+  // The formats the command carves, in one read of each input: its own,
+  // those of --formats or every format `all` runs; none for crc.
+  std::vector<const FormatRow*> carvedFormats() const;
 };
 
 // One option of the command line. The parser, --help, the manual page and

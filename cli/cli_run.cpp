@@ -162,11 +162,7 @@ int Runner::carve() {
     folderGiven = true;
     return false;
   });
-  CarveInputs(host,
-              o_.command != "all"  ? std::vector<const FormatRow*>{FindFormat(o_.command)}
-              : o_.formats.empty() ? AllFormatRows()
-                                   : o_.formats,
-              o_.inputs, [&pattern] { return pattern; });
+  CarveInputs(host, o_.carvedFormats(), o_.inputs, [&pattern] { return pattern; });
   progress_.clear();
   return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
 }
@@ -232,7 +228,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
   int status;
   try {
     Runner runner(options, out, err, terminal);
-    status = options.command == "crc" ? runner.crc() : runner.carve();
+    status = options.command == kCrcCommand ? runner.crc() : runner.carve();
   } catch (const std::exception& e) {
     // A failure that no pass handles ends the run, as it ends the window's.
     out.flush();

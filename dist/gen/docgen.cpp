@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
       if (line.starts_with("{{COMMAND ") && line.ends_with("}}")) {
         block = line.substr(10, line.size() - 12);
         inBlock = true;
-        if (FindFormat(block) == nullptr && block != "all" && block != "crc") {
+        if (FindFormat(block) == nullptr && block != kAllCommand && block != kCrcCommand) {
           std::cerr << "zandrel-docgen: " << argv[1] << " describes no command '" << block << "'\n";
           ok = false;
         }
@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
             << Roff(row.usage) << ".\n"
             << commandText[std::string(row.command)];
       }
-      for (const char* word : {"all", "crc"}) {
-        out << ".TP\n.B " << word << "\n" << commandText[word];
+      for (std::string_view word : {kAllCommand, kCrcCommand}) {
+        out << ".TP\n.B " << word << "\n" << commandText[std::string(word)];
       }
       continue;
     }
