@@ -87,16 +87,23 @@ void UiSeam::openFolder(QWidget* /*parent*/, const std::string& dir) {
       QUrl::fromLocalFile(QFileInfo(QFile::decodeName(dir.c_str())).absoluteFilePath()));
 }
 
-std::vector<std::string> QtNameFilters(const std::string& filter) {
+namespace {
+
+// The pieces of `text` between the separators `sep`.
+std::vector<std::string> SplitAt(const std::string& text, char sep) {
   std::vector<std::string> parts;
   size_t begin = 0;
-  for (;;) {
-    size_t bar = filter.find('|', begin);
-    parts.push_back(
-        filter.substr(begin, bar == std::string::npos ? std::string::npos : bar - begin));
-    if (bar == std::string::npos) break;
-    begin = bar + 1;
+  for (size_t end; (end = text.find(sep, begin)) != std::string::npos; begin = end + 1) {
+    parts.push_back(text.substr(begin, end - begin));
   }
+  parts.push_back(text.substr(begin));
+  return parts;
+}
+
+}  // namespace
+
+std::vector<std::string> QtNameFilters(const std::string& filter) {
+  const std::vector<std::string> parts = SplitAt(filter, '|');
   std::vector<std::string> result;
   for (size_t i = 0; i + 1 < parts.size(); i += 2) {
     std::string description = parts[i];
@@ -106,16 +113,9 @@ std::vector<std::string> QtNameFilters(const std::string& filter) {
     if (open != std::string::npos && description.back() == ')') description.erase(open);
     while (!description.empty() && description.back() == ' ') description.pop_back();
     std::string patterns;
-    size_t p = 0;
-    const std::string& list = parts[i + 1];
-    for (;;) {
-      size_t semi = list.find(';', p);
-      std::string pattern =
-          list.substr(p, semi == std::string::npos ? std::string::npos : semi - p);
+    for (std::string pattern : SplitAt(parts[i + 1], ';')) {
       if (pattern == "*.*") pattern = "*";
       if (!pattern.empty()) patterns += (patterns.empty() ? "" : " ") + pattern;
-      if (semi == std::string::npos) break;
-      p = semi + 1;
     }
     result.push_back(description + " (" + patterns + ")");
   }

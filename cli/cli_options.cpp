@@ -223,6 +223,10 @@ class ArgReader {
   // after "=" or after a short option's letter, when there was any.
   bool apply(const CliOptionRow& row, const std::string& name,
              std::optional<std::string> inlineValue);
+  // A word that is no option: the command word or an input.
+  bool word(const std::string& arg);
+  // The options given that do not go with the command.
+  bool checkCombination();
   bool fail(const std::string& message) {
     error_ = message;
     return false;
@@ -232,46 +236,59 @@ class ArgReader {
   CliOptions& o_;
   std::string& error_;
   size_t i_ = 0;
+  bool optionsEnded_ = false;
   std::vector<const CliOptionRow*> given_;
 };
 
 bool ArgReader::run() {
-  bool optionsEnded = false, commandGiven = false;
   for (; i_ < args_.size(); ++i_) {
     const std::string& arg = args_[i_];
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+    if (optionsEnded_) {
+      o_.inputs.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded_ = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
       if (!(arg[1] == '-' ? longOption(arg) : shortOptions(arg))) return false;
       if (o_.help || o_.version) return true;
-    } else if (!optionsEnded && !commandGiven && o_.inputs.empty() && IsCommandWord(arg)) {
-      // The command word stands before the inputs, before or after options.
-      o_.command = arg;
-      commandGiven = o_.commandGiven = true;
-    } else if (!optionsEnded && o_.inputs.empty() && IsCommandWord(arg)) {
-      return fail("one command at a time: '" + o_.command + "' is given already, so '" + arg +
-                  "' cannot be (after \"--\" it is an input name)");
-    } else if (!optionsEnded && !o_.inputs.empty() && IsCommandWord(arg)) {
-      return fail("the command word '" + arg +
-                  "' must come before the inputs (after \"--\" it is an input name)");
-    } else {
-      o_.inputs.push_back(arg);
+    } else if (!word(arg)) {
+      return false;
     }
   }
-  const bool tagIniRead = o_.command == kAllCommand || (FindFormat(o_.command) != nullptr &&
-                                                        FindFormat(o_.command)->readsTagIni);
+  return checkCombination();
+}
+
+bool ArgReader::word(const std::string& arg) {
+  if (!IsCommandWord(arg)) {
+    o_.inputs.push_back(arg);
+  } else if (!o_.inputs.empty()) {
+    return fail("the command word '" + arg +
+                "' must come before the inputs (after \"--\" it is an input name)");
+  } else if (o_.commandGiven) {
+    return fail("one command at a time: '" + o_.command + "' is given already, so '" + arg +
+                "' cannot be (after \"--\" it is an input name)");
+  } else {
+    // The command word stands before the inputs, before or after options.
+    o_.command = arg;
+    o_.commandGiven = true;
+  }
+  return true;
+}
+
+bool ArgReader::checkCombination() {
+  const FormatRow* row = FindFormat(o_.command);
+  const bool tagIniRead = o_.command == kAllCommand || (row != nullptr && row->readsTagIni);
   if (o_.useTagIni && !tagIniRead) {
     std::string words;
-    for (const FormatRow& row : Formats()) {
-      if (row.readsTagIni) words += std::string(row.command) + " and ";
+    for (const FormatRow& format : Formats()) {
+      if (format.readsTagIni) words += std::string(format.command) + " and ";
     }
     return fail("--tag-ini is for the " + words + "all commands only");
   }
-  for (const CliOptionRow* row : given_) {
-    if (row->carvingOnly && o_.command == kCrcCommand) {
-      return fail(std::string(row->longName) + " is for the carving commands only");
+  for (const CliOptionRow* given : given_) {
+    if (given->carvingOnly && o_.command == kCrcCommand) {
+      return fail(std::string(given->longName) + " is for the carving commands only");
     }
-    if (row->longName == "--formats" && o_.command != kAllCommand) {
+    if (given->longName == "--formats" && o_.command != kAllCommand) {
       return fail("--formats is for the all command only");
     }
   }

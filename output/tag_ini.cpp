@@ -56,20 +56,24 @@ void ForEachLine(std::string_view text, F onLine) {
 
 // Parses a whole number: an optional sign, then decimal digits, or hex digits
 // after "0x", "0X" or "$". False for anything else or a value beyond 64 bits.
-bool ParseInteger(std::string_view s, int64_t& result) {
-  bool negative = false;
-  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
-    negative = s.front() == '-';
-    s.remove_prefix(1);
-  }
-  int base = 10;
-  if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    base = 16;
+// The base a number's prefix ("0x", "0X" or "$") gives, taking the prefix
+// off `s`.
+int TakeBase(std::string_view& s) {
+  if (s.starts_with("0x") || s.starts_with("0X")) {
     s.remove_prefix(2);
-  } else if (!s.empty() && s.front() == '$') {
-    base = 16;
-    s.remove_prefix(1);
+    return 16;
   }
+  if (s.starts_with('$')) {
+    s.remove_prefix(1);
+    return 16;
+  }
+  return 10;
+}
+
+bool ParseInteger(std::string_view s, int64_t& result) {
+  const bool negative = s.starts_with('-');
+  if (negative || s.starts_with('+')) s.remove_prefix(1);
+  const int base = TakeBase(s);
   if (s.empty()) return false;
   uint64_t magnitude = 0;
   auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
