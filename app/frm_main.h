@@ -13,7 +13,7 @@
 #include "app/ui_seam.h"
 #include "carve/host.h"
 #include "output/tag_ini.h"
-#include "platform/file.h"
+#include "platform/folders.h"
 
 class QAction;
 class QCheckBox;

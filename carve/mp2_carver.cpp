@@ -56,7 +56,7 @@ class Mp2Carver : public Carver {
   const char* openingText() const override { return "からMPEG Layer I/IIファイルを探しますっ！"; }
   const char* kindName() const override { return "mp2"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     // One header alone is no evidence of a stream: at least two frames.
     FrameChain chain;
     if (!TakeFrameChain<4>(input, frames_, std::max(host_.MinFrames(), 2), chain, facts_)) {

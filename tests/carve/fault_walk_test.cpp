@@ -12,8 +12,10 @@
 #include <map>
 
 #include "carve/formats.h"
+#include "platform/descriptor.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -128,7 +130,7 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
         }
         ++runs;
         ASSERT_TRUE(plan.fired());
-        EXPECT_EQ(File::OpenCount(), 0);
+        EXPECT_EQ(OpenFileCount(), 0);
         EXPECT_EQ(ReadBytes(input), data);
         ASSERT_EQ(host.boxes.size(), 1u);
         EXPECT_EQ(host.boxes[0].type, BoxType::Error);
