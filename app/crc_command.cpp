@@ -7,7 +7,8 @@
 #include "app/text_conv.h"
 #include "output/crc.h"
 #include "platform/comma_text.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
 #include "platform/pacer.h"
 
 namespace {
@@ -43,7 +44,7 @@ bool TfrmMain::CalcInputCrcs() {
   results.reserve(names.size());
   try {
     for (const std::string& name : names) {
-      File file = File::OpenRead(name);
+      InputFile file = InputFile::OpenRead(name);
       results.push_back(CalcFileCrc(file, showProgress, pump));
       file.close();
     }

@@ -12,7 +12,8 @@
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   BuildControls();

@@ -15,7 +15,7 @@
 #include "carve/host.h"
 #include "carve/run.h"
 #include "output/tag_ini.h"
-#include "platform/file.h"
+#include "platform/folders.h"
 
 class QAction;
 class QCheckBox;

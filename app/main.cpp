@@ -10,7 +10,9 @@
 #include "app/app_setup.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
+#include "platform/pending_output.h"
 
 int main(int argc, char** argv) {
   const WindowCommandLine early = ParseWindowCommandLine({argv + (argc > 0 ? 1 : 0), argv + argc});

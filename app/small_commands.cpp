@@ -10,7 +10,9 @@
 #include "app/frm_main.h"
 #include "app/text_conv.h"
 #include "carve/scan_pass.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
+#include "platform/text_file.h"
 
 void TfrmMain::SpeedButton1Click() {
   Guarded([this] {

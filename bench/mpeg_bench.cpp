@@ -10,7 +10,8 @@
 #include "carve/host.h"
 #include "carve/mpeg_header.h"
 #include "carve/mpeg_measure.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
 #include "quiet_host.h"
 
 namespace {
@@ -22,7 +23,7 @@ class TempFile {
       : path_((std::filesystem::temp_directory_path() /
                ("zandrel-bench-" + std::to_string(::getpid()) + "-" + std::to_string(next_++)))
                   .string()) {
-    File out = File::Create(path_);
+    OutputFile out = OutputFile::Create(path_);
     out.write(bytes.data(), static_cast<int64_t>(bytes.size()));
     out.close();
   }
@@ -77,7 +78,7 @@ BENCHMARK(BM_DecodeMpegHeader);
 void BM_MeasureLongStream(benchmark::State& state) {
   constexpr int kFrames = 10000;
   TempFile file(VbrFrames(kFrames));
-  File input = File::OpenRead(file.path());
+  InputFile input = InputFile::OpenRead(file.path());
   QuietHost host;
   int64_t frames = 0;
   for (auto _ : state) {
@@ -98,7 +99,7 @@ void BM_MeasureShortRunWithTagSearch(benchmark::State& state) {
   std::vector<uint8_t> bytes = VbrFrames(4);
   bytes.insert(bytes.begin(), start, 0x20);
   TempFile file(bytes);
-  File input = File::OpenRead(file.path());
+  InputFile input = InputFile::OpenRead(file.path());
   QuietHost host;
   int64_t probes = 0;
   for (auto _ : state) {

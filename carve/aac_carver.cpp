@@ -54,7 +54,7 @@ class AacCarver : public Carver {
   const char* openingText() const override { return "からAACファイルを探しますっ！"; }
   const char* kindName() const override { return "aac"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     // One header alone is no evidence of a stream: at least two frames.
     FrameChain chain;
     if (!TakeFrameChain<kAdtsHeaderBytes>(input, frames_, std::max(host_.MinFrames(), 2), chain,

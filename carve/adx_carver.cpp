@@ -13,7 +13,7 @@
 #include "carve/scan_pass.h"
 #include "carve/stream_line.h"
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ class MarkedBlocks {
  public:
   // The first block start in from, from + size, ... below `limit` whose
   // first byte has its top bit set; -1 when none is.
-  int64_t first(File& input, int64_t from, int64_t limit, int size) {
+  int64_t first(InputFile& input, int64_t from, int64_t limit, int size) {
     Scan& s = scans_[int64_t{size} << 32 | from % size];
     if (s.from < 0 || from > s.reach) {
       s = {from, from, -1};
@@ -85,7 +85,7 @@ class MarkedBlocks {
   };
 
   // Walks the grid from `pos` (a grid position) up to `end`.
-  Walk walk(File& input, int64_t pos, int64_t end, int size) {
+  Walk walk(InputFile& input, int64_t pos, int64_t end, int size) {
     // Small reads first: most walks meet a marked block soon.
     for (int64_t piece = kFirstPiece; pos < end; piece = std::min(piece * 2, kPiece)) {
       pos = pastClean(pos, size);
@@ -144,7 +144,7 @@ class AdxCarver : public Carver {
   const char* openingText() const override { return "からADXファイルを探しますっ！"; }
   const char* kindName() const override { return "adx"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     window_.reset(input);
     marks_.forgetBefore(candidate);
     // Every later candidate lies closer to the end, so a header that does

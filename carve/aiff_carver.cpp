@@ -9,7 +9,7 @@
 #include "carve/scan_pass.h"
 #include "carve/stream_line.h"
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ class AiffCarver : public Carver {
   const char* openingText() const override { return "からAIFFファイルを探しますっ！"; }
   const char* kindName() const override { return "aiff"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     window_.reset(input);
     // The size as it is now: the input may have shrunk under the walk.
     size_ = input.size();

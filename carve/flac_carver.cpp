@@ -13,7 +13,7 @@
 #include "carve/scan_pass.h"
 #include "carve/stream_line.h"
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ class FlacCarver : public Carver {
   const char* openingText() const override { return "からFLACファイルを探しますっ！"; }
   const char* kindName() const override { return "flac"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     const int64_t minFrames = host_.MinFrames();
     window_.reset(input);
     // "fLaC", then STREAMINFO: always the first metadata block.
@@ -160,7 +160,7 @@ class FlacCarver : public Carver {
   // True when the tag of `length` bytes at `at` is the body of an "ID3 " or
   // "id3 " chunk (AIFF's, which may end right where a stream begins): the
   // 8 bytes before it are that chunk's id and a size that covers it.
-  static bool InChunk(File& input, int64_t at, int64_t length) {
+  static bool InChunk(InputFile& input, int64_t at, int64_t length) {
     uint8_t c[8];
     if (at < 8) return false;
     input.seek(at - 8);

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "carve/scan_pass.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 struct FrameChain {
   int64_t frames = 0;
@@ -28,7 +28,7 @@ struct FrameChain {
 // true, with `facts` anew: the frames, the seconds the frames' take() added
 // up, and the average bit rate over the chain's length.
 template <int kHeaderBytes, typename Frames>
-bool TakeFrameChain(File& input, Frames& frames, int64_t minFrames, FrameChain& chain,
+bool TakeFrameChain(InputFile& input, Frames& frames, int64_t minFrames, FrameChain& chain,
                     StreamFacts& facts) {
   frames.taken = 0;
   frames.seconds = 0;
@@ -61,7 +61,7 @@ bool ChainShorterThanTwo(const uint8_t* bytes, int64_t avail, Frames& frames) {
 }
 
 template <int kHeaderBytes, typename Frames>
-FrameChain WalkFrameChain(File& input, Frames& frames) {
+FrameChain WalkFrameChain(InputFile& input, Frames& frames) {
   constexpr int kChecked = Frames::kCheckedBytes;
   static_assert(kHeaderBytes > 0 && kChecked >= kHeaderBytes);
   FrameChain chain;

@@ -9,15 +9,15 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 class InputWindow {
  public:
-  explicit InputWindow(File& input) : input_(&input) {}
+  explicit InputWindow(InputFile& input) : input_(&input) {}
   InputWindow() = default;
 
   // Starts over on `input` (a probe's), with nothing held.
-  void reset(File& input) {
+  void reset(InputFile& input) {
     input_ = &input;
     start_ = 0;
     length_ = 0;
@@ -63,7 +63,7 @@ class InputWindow {
   static constexpr int64_t kLargestRead = 1 << 20;
   static constexpr int64_t kSlack = 8;
 
-  File* input_ = nullptr;
+  InputFile* input_ = nullptr;
   std::vector<uint8_t> buf_;
   int64_t start_ = 0, length_ = 0;
   bool atEnd_ = false;

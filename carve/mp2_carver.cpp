@@ -71,7 +71,7 @@ class Mp2Carver : public Carver {
   const char* openingText() const override { return "からMPEG Layer I/IIファイルを探しますっ！"; }
   const char* kindName() const override { return "mp2"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     while (silentNext_ < silentStarts_.size() && silentStarts_[silentNext_] < candidate) {
       ++silentNext_;
     }

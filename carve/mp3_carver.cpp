@@ -9,7 +9,9 @@
 #include "output/id3v1.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
-#include "platform/file.h"
+#include "platform/clock.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -21,7 +23,7 @@ class Mp3Carver : public Carver {
   const char* openingText() const override { return "からMP3ファイルを探しますっ！"; }
   const char* kindName() const override { return "mp3"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     // No events are processed between here and the end of the measurement,
     // so the threshold read now is the one in force when it ends.
     int64_t minFrames = host_.MinFrames();
@@ -75,7 +77,7 @@ class Mp3Carver : public Carver {
     return ExpandOutputName(pattern, ExtractBaseName(input), number, "mp3");
   }
 
-  void afterCopy(File& output, int64_t number) override {
+  void afterCopy(OutputFile& output, int64_t number) override {
     if (!iniApplies_) return;
     auto tag = BuildId3v1Tag(ReadTagFromIni(*ini_, number, CurrentLocalYear()));
     output.write(tag.data(), static_cast<int64_t>(tag.size()));

@@ -9,7 +9,7 @@
 
 #include "carve/host.h"
 #include "carve/mpeg_header.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ constexpr int64_t kId3v2Window = 32768;
 // byte is looked at again as a possible "I". Only the last two size bytes are
 // compared, so a tag of 16384 bytes or more is never found; a later match
 // replaces an earlier one.
-void FindId3v2(File& input, int64_t start, TStreamInfo& info) {
+void FindId3v2(InputFile& input, int64_t start, TStreamInfo& info) {
   const int64_t first = std::max<int64_t>(0, start - kId3v2Window);
   input.seek(first);
   const int64_t limit = start - 10;  // an "I" here or later cannot start a tag
@@ -120,7 +120,7 @@ int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInf
   return -1;
 }
 
-void FindFullId3v2(File& input, int64_t from, int64_t start, TStreamInfo& info,
+void FindFullId3v2(InputFile& input, int64_t from, int64_t start, TStreamInfo& info,
                    std::vector<uint8_t>& block) {
   info.HasID3v2 = 0;
   info.ID3v2Size = 0;
@@ -149,7 +149,8 @@ void FindFullId3v2(File& input, int64_t from, int64_t start, TStreamInfo& info,
   }
 }
 
-int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tagSearchMinCount) {
+int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
+                         int64_t tagSearchMinCount) {
   info = {};
   const int64_t start = input.position();
   int64_t count = 0;

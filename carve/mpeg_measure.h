@@ -5,7 +5,7 @@
 
 #include "carve/stream_info.h"
 
-class File;
+class InputFile;
 class Host;
 
 // Measures the run of consistent Layer III frames that starts at the file's
@@ -18,7 +18,8 @@ class Host;
 // With the host's split rule on, the run also ends after the number of frames
 // an encoder header (Xing, Info or VBRI) in its first frame states, and just
 // before any later frame that carries such a header.
-int64_t MeasureMp3Stream(Host& host, File& input, TStreamInfo& info, int64_t tagSearchMinCount = 2);
+int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
+                         int64_t tagSearchMinCount = 2);
 
 // True when a run's first `avail` bytes at `bytes` show that
 // MeasureMp3Stream() there would count fewer than `below` frames (1 or 2):
@@ -44,5 +45,5 @@ int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInf
 // footer flag, ends exactly at `start`; on a find sets info.HasID3v2 and
 // info.ID3v2Size to the earliest such tag, otherwise clears them. Reads the
 // range once, in large blocks through `block`.
-void FindFullId3v2(File& input, int64_t from, int64_t start, TStreamInfo& info,
+void FindFullId3v2(InputFile& input, int64_t from, int64_t start, TStreamInfo& info,
                    std::vector<uint8_t>& block);

@@ -17,7 +17,7 @@ class OggCarver : public Carver {
   const char* openingText() const override { return "からOggファイルを探しますっ！"; }
   const char* kindName() const override { return "ogg"; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     // A single page measures no length, and copying nothing would hand the
     // walk the same candidate again; so at least two pages make a stream.
     const int64_t minPages = std::max(host_.MinFrames(), 2);

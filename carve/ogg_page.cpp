@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ bool DecodeOggPageHeader(const uint8_t* bytes, TFrameInfo& info) {
   return true;
 }
 
-int64_t MeasureOggStream(File& input, TStreamInfo& info, OggRunEnds* ends) {
+int64_t MeasureOggStream(InputFile& input, TStreamInfo& info, OggRunEnds* ends) {
   info = {};
   OggRunEnds seen;
   const int64_t start = input.position();

@@ -5,7 +5,7 @@
 #include "carve/mpeg_header.h"
 #include "carve/stream_info.h"
 
-class File;
+class InputFile;
 
 // Decodes an Ogg page header from `bytes`, which must hold at least 100
 // bytes and, for a page of more than 73 segments, its whole segment table
@@ -22,4 +22,4 @@ struct OggRunEnds {
 // Measures the run of Ogg pages at the file's current position up to and
 // including the first page with the last-page bit. Returns the page count,
 // fills `info` (and `ends` when given) and leaves the file at the run's start.
-int64_t MeasureOggStream(File& input, TStreamInfo& info, OggRunEnds* ends = nullptr);
+int64_t MeasureOggStream(InputFile& input, TStreamInfo& info, OggRunEnds* ends = nullptr);

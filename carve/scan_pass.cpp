@@ -8,8 +8,10 @@
 #include <limits>
 #include <memory>
 
-#include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
+#include "platform/output_file.h"
 #include "platform/pacer.h"
 
 namespace {
@@ -159,7 +161,7 @@ class ScanPass {
   std::vector<Lane> lanes_;
   std::vector<TriggerGroup> groups_;
 
-  File in_;
+  InputFile in_;
   int64_t start_ = 0, end_ = 0;
   int64_t knownSize_ = 0;
   int64_t openSize_ = 0;  // the input's size when the pass began
@@ -277,7 +279,7 @@ void ScanPass::reportStream(const Lane& lane, StreamReport& report, const CopySp
 
 bool ScanPass::setUp() {
   try {
-    in_ = File::OpenRead(input_);
+    in_ = InputFile::OpenRead(input_);
     int64_t size = in_.size();
     knownSize_ = openSize_ = size;
     if (!host_.LimitRange()) {
@@ -567,9 +569,8 @@ void ScanPass::scan(Lane& lane, int64_t behind) {
 }
 
 bool ScanPass::passesOver(Lane& lane, int64_t k) {
-  // A probe steps the pacer and looks at the clock when it is due; and
-  // under a fault plan its reads are steps of the plan.
-  if (pacer_.quietSteps() < probeWeight_ || g_faultPlan != nullptr) return false;
+  // A probe steps the pacer and looks at the clock when it is due.
+  if (pacer_.quietSteps() < probeWeight_) return false;
   // The buffer may have moved on past a candidate at the end of a block.
   if (k < chunkStart_ || k >= chunkStart_ + chunkLen_) return false;
   return lane.carver.ruledOut(at(k), chunkStart_ + chunkLen_ - k);
@@ -581,9 +582,9 @@ bool ScanPass::silent(Lane& lane, int64_t k) {
   // least the one shown now and at most that of k + 1, so where the offsets
   // from k to k + 1 give the one shown now, the probe shows nothing. Then
   // only the pacer would have counted it, and a pacer that goes by the clock
-  // may count less; a fault plan counts the probe's reads.
+  // may count less.
   if (k < progressLow_ || k + 1 >= progressHigh_ || mayGoBack_) return false;
-  if (!pacer_.paced() || g_faultPlan != nullptr) return false;
+  if (!pacer_.paced()) return false;
   return lane.carver.ruledOut(at(k), chunkStart_ + chunkLen_ - k);
 }
 
@@ -638,7 +639,7 @@ void ScanPass::probe(Lane& lane, int64_t behind) {
 bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
   Carver& carver = lane.carver;
   CopySpan span = measured;
-  File out;
+  OutputFile out;
   StreamReport report;
   try {
     const bool dryRun = host_.DryRun();
@@ -672,7 +673,7 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
       // below leaves the name as it was.
       const OutputMode mode = host_.KeepExistingOutputs() ? OutputMode::Keep : OutputMode::Replace;
       try {
-        out = File::CreateOutput(target, mode);
+        out = OutputFile::CreateOutput(target, mode);
         CopyRange(in_, span.start, span.length, out);
         report.outputLength = in_.position() - span.start;
         // Bytes copied from what the walk held of an input that has since

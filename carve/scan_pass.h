@@ -12,7 +12,8 @@
 #include "carve/host.h"
 #include "carve/trigger_search.h"
 
-class File;
+class InputFile;
+class OutputFile;
 
 // The size of the buffer a scan pass reads its input into.
 inline constexpr int64_t kScanBufferSize = 1024 * 1024;
@@ -53,7 +54,7 @@ class Carver {
 
   // Probes the candidate; the input is positioned at it. On Accept, `span`
   // holds the measured range.
-  virtual ProbeResult probe(File& input, int64_t candidate, CopySpan& span) = 0;
+  virtual ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) = 0;
   // True when the candidate's first `avail` bytes, as the walk's buffer
   // holds them, show that probe() would reject it and change nothing else
   // on the way (not even what a later probe remembers); false when they do
@@ -72,7 +73,7 @@ class Carver {
   virtual std::string outputName(const std::string& pattern, const std::string& input,
                                  int64_t number) = 0;
   // Appends to the output after the copy (MP3: a new ID3v1 tag).
-  virtual void afterCopy(File& /*output*/, int64_t /*number*/) {}
+  virtual void afterCopy(OutputFile& /*output*/, int64_t /*number*/) {}
   // The measurements of the stream accepted last; appendedBytes is known
   // once its range is settled.
   virtual StreamFacts facts() const { return {}; }
@@ -93,7 +94,7 @@ int64_t RunScanPasses(Host& host, const std::vector<Carver*>& carvers, const std
 // Copies `length` bytes of `input` from `start` to the end of `output` and
 // leaves the input just past the copied range, or at its end when it ends
 // first (a short input is not a failure).
-void CopyRange(File& input, int64_t start, int64_t length, File& output);
+void CopyRange(InputFile& input, int64_t start, int64_t length, OutputFile& output);
 
 // The directory part of a pattern: the text before its last '/' (read with
 // "%%" as '%' when every '%' in it is doubled); `found` is false when it has

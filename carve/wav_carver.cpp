@@ -6,7 +6,7 @@
 
 #include "carve/scan_pass.h"
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ uint32_t Le32(const uint8_t* p) {
 // offset (from the candidate) of a "fmt " chunk whose header lies within the
 // RIFF chunk, the first kMaxChunks chunks and the first kMaxChunkWalk bytes,
 // or -1.
-int64_t FindFmtChunk(File& input, int64_t candidate, int64_t riffLength) {
+int64_t FindFmtChunk(InputFile& input, int64_t candidate, int64_t riffLength) {
   const int64_t limit = std::min(riffLength, kMaxChunkWalk);
   int64_t at = 12;
   for (int i = 0; i < kMaxChunks && at + 8 <= limit; ++i) {
@@ -48,7 +48,7 @@ class WavCarver : public Carver {
   const char* kindName() const override { return "wav"; }
   bool progressPerProbe() const override { return false; }
 
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     // The RIFF header and, when the input holds it, the start of the format
     // chunk when it comes first: its size, format tag, channels, sample rate
     // and byte rate.

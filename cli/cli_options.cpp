@@ -14,7 +14,8 @@
 #include <utility>
 
 #include "carve/formats.h"
-#include "platform/file.h"
+#include "platform/io_error.h"
+#include "platform/text_file.h"
 
 namespace {
 

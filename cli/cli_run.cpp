@@ -17,7 +17,9 @@
 #include "output/crc.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ class Runner : public Prompt {
 };
 
 uint32_t Runner::fileCrc(const std::string& path) {
-  File file = File::OpenRead(path);
+  InputFile file = InputFile::OpenRead(path);
   uint32_t value = CalcFileCrc(
       file, [&](const std::string& text) { progress_.show(text + "  " + path); }, [] {});
   file.close();

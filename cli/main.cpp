@@ -1,5 +1,5 @@
 #include "cli/cli_run.h"
-#include "platform/file.h"
+#include "platform/pending_output.h"
 
 int main(int argc, char** argv) {
   PrepareOutputSignals();

@@ -4,7 +4,7 @@
 #include "carve/mpeg_header.h"
 #include "carve/mpeg_measure.h"
 #include "fuzz_support.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 #include "support/script_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.sensitizeFreq = data[0] & 4;
   host.sensitizeCrc = data[0] & 8;
   std::string path = WriteFuzzFile("mpeg.bin", data + 2, size - 2);
-  File in = File::OpenRead(path);
+  InputFile in = InputFile::OpenRead(path);
   int64_t start = size > 2 ? data[1] % (size - 2) : 0;
   in.seek(start);
   TStreamInfo info{};

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/io_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,7 @@
 
 #include "carve/ogg_page.h"
 #include "fuzz_support.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (frame.FrameLength < 27 || frame.FrameLength > 27 + 255 + 255 * 255) std::abort();
   }
   std::string path = WriteFuzzFile("ogg.bin", data + 1, size - 1);
-  File in = File::OpenRead(path);
+  InputFile in = InputFile::OpenRead(path);
   int64_t start = size > 1 ? data[0] % (size - 1) : 0;
   in.seek(start);
   TStreamInfo info{};

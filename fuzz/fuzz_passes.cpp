@@ -12,7 +12,7 @@
 
 #include "carve/formats.h"
 #include "fuzz_support.h"
-#include "platform/file.h"
+#include "platform/descriptor.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ExtractFormats(all, rows, path, FuzzDir() + "/all/%d.mp3");
     if (FilesIn(FuzzDir() + "/all") != FilesIn(FuzzDir() + "/out")) std::abort();
   }
-  if (File::OpenCount() != 0) std::abort();
+  if (OpenFileCount() != 0) std::abort();
   if (ReadBytes(path) != input) std::abort();
   for (const auto& entry : std::filesystem::directory_iterator(FuzzDir() + "/out")) {
     Bytes out = ReadBytes(entry.path());

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/file.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ uint32_t UpdateCrc(uint32_t crc, const void* block, int64_t count) {
   return static_cast<uint32_t>(r);
 }
 
-uint32_t CalcFileCrc(File& file, const std::function<void(const std::string&)>& showProgress,
+uint32_t CalcFileCrc(InputFile& file, const std::function<void(const std::string&)>& showProgress,
                      const std::function<void()>& pump) {
   file.seek(0);
   showProgress(ProgressText(0));

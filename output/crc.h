@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-class File;
+class InputFile;
 
 // Runs the first `count` bytes of `block` through the CRC. `crc` is the
 // finished CRC-32 of everything before (0 for new data); the result is the
@@ -17,7 +17,7 @@ uint32_t UpdateCrc(uint32_t crc, const void* block, int64_t count);
 // the progress text "CRCの計算中...(%5.1f%%)" each time the shown value grows
 // (starting with 0.0); `pump` is called between blocks so that a window
 // stays live (it is the caller's to pace).
-uint32_t CalcFileCrc(File& file, const std::function<void(const std::string&)>& showProgress,
+uint32_t CalcFileCrc(InputFile& file, const std::function<void(const std::string&)>& showProgress,
                      const std::function<void()>& pump);
 
 // Eight upper-case hex digits per value, joined by ", ".

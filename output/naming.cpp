@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/file.h"
+#include "platform/io_error.h"
 
 namespace {
 

@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
+#include "platform/text_file.h"
 
 namespace {
 
@@ -89,7 +91,7 @@ bool ParseInteger(std::string_view s, int64_t& result) {
 TagIni TagIni::Load(const std::string& path, std::string* problem) {
   std::string text;
   try {
-    File file = OpenTextFile(path);
+    InputFile file = OpenTextFile(path);
     std::vector<char> block(64 * 1024);
     for (;;) {
       int64_t n = file.read(block.data(), static_cast<int64_t>(block.size()));

@@ -1,16 +1,15 @@
-// Fault injection for tests: makes the Nth operation of a kind fail with a
-// chosen errno. Production code never arms it; the check is one pointer test.
+// Fault injection for tests: an Env that makes the Nth operation of a kind
+// fail with a chosen errno, and counts the operations of each kind.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
-// KernelCopy: a copy between files inside the kernel (File::copyTo); an
-// errno that says the kernel cannot copy makes the copy go through the
-// buffers instead.
-enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, Rename, KernelCopy, kCount };
+#include "platform/env.h"
 
-class FaultPlan {
+class FaultPlan : public Env {
  public:
   // Fail the `nth` (1-based) operation of kind `op` with `err`; with `sticky`,
   // every later one of that kind as well (a disk that stays full).
@@ -23,9 +22,7 @@ class FaultPlan {
   // with an errno of 0, goes on): a test's way to act in the middle of one.
   void setAction(void (*action)()) { action_ = action; }
 
-  // Called by the file layer before each operation; returns the errno to fail
-  // with, or 0.
-  int check(FileOp op) {
+  int begin(FileOp op) override {
     int64_t n = ++counts_[static_cast<int>(op)];
     if (op == op_ && (n == nth_ || (sticky_ && n > nth_))) {
       fired_ = true;
@@ -34,8 +31,16 @@ class FaultPlan {
     }
     return 0;
   }
+  // The kernel copies at most a block a call, so that a copy goes in steps
+  // of a block (each one read, one write and one kernel copy of the plan).
+  ssize_t copyFileRange(int in, loff_t* inOffset, int out, size_t count) override {
+    return Env::copyFileRange(in, inOffset, out, std::min(count, kCopyBlock));
+  }
+
   int64_t count(FileOp op) const { return counts_[static_cast<int>(op)]; }
   bool fired() const { return fired_; }
+
+  static constexpr size_t kCopyBlock = 64 * 1024;
 
  private:
   FileOp op_ = FileOp::kCount;
@@ -47,13 +52,11 @@ class FaultPlan {
   std::array<int64_t, static_cast<int>(FileOp::kCount)> counts_{};
 };
 
-// The plan in force, or null. Set only by tests (see FaultScope).
-extern FaultPlan* g_faultPlan;
-
+// Puts a plan in force until the scope ends.
 class FaultScope {
  public:
-  explicit FaultScope(FaultPlan& plan) { g_faultPlan = &plan; }
-  ~FaultScope() { g_faultPlan = nullptr; }
-  FaultScope(const FaultScope&) = delete;
-  FaultScope& operator=(const FaultScope&) = delete;
+  explicit FaultScope(FaultPlan& plan) : scope_(plan) {}
+
+ private:
+  EnvScope scope_;
 };

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "carve/formats.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
 #include "quiet_host.h"
 
 namespace {}  // namespace
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   int64_t size = 0;
   try {
-    size = File::OpenRead(argv[2]).size();
+    size = InputFile::OpenRead(argv[2]).size();
   } catch (const IoError&) {
   }
   std::printf("%ld lanes: %.4f s, %.0f MB/s, %lld written\n", lanes, seconds,

@@ -24,7 +24,7 @@
 #include "app_test_util.h"
 #include "carve/formats.h"
 #include "output/naming.h"
-#include "platform/file.h"
+#include "platform/folders.h"
 
 namespace {
 

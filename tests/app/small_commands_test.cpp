@@ -17,7 +17,7 @@
 #include "app/command_line.h"
 #include "app_test_util.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/text_file.h"
 
 namespace {
 const QString kReadmeFailure = QStringLiteral("* readme.txt が読めないよ (´･ω･`)");

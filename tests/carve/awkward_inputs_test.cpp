@@ -11,7 +11,8 @@
 
 #include "carve/extract.h"
 #include "carve/formats.h"
-#include "platform/file.h"
+#include "platform/descriptor.h"
+#include "platform/io_error.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -96,7 +97,7 @@ TEST(AwkwardInputs, DirectoriesAndSpecialFilesGiveAClearErrorAndTheNextInputIsSc
   EXPECT_EQ(host.boxes[2].text, "Not a regular file");
   EXPECT_EQ(host.log.back(), "1個のwavを発見。うち1個を抽出しました");
   EXPECT_EQ(ReadBytes(dir / "1.wav"), Fixture("wave_u8_mono.wav"));
-  EXPECT_EQ(File::OpenCount(), 0);
+  EXPECT_EQ(OpenFileCount(), 0);
 }
 
 TEST(AwkwardInputs, AnUnreadableFileIsReported) {
@@ -130,7 +131,7 @@ TEST(AwkwardInputs, AFileThatVanishesOrShrinksDuringTheScan) {
   EXPECT_EQ(ExtractWav(shrunk, input, dir / "%d.xxx"), 0);
   EXPECT_EQ(shrunk.log.back(), "Not Found (T-T)");
   EXPECT_TRUE(shrunk.boxes.empty());
-  EXPECT_EQ(File::OpenCount(), 0);
+  EXPECT_EQ(OpenFileCount(), 0);
 }
 
 // An input that loses bytes while a stream of it is being taken: the stream
@@ -186,7 +187,7 @@ TEST(AwkwardInputs, AStreamWhoseInputShrinksUnderItFailsAndEndsThePass) {
       EXPECT_TRUE(std::filesystem::is_empty(dir.path()) ||
                   std::distance(std::filesystem::directory_iterator(dir.path()),
                                 std::filesystem::directory_iterator()) == 1);
-      EXPECT_EQ(File::OpenCount(), 0);
+      EXPECT_EQ(OpenFileCount(), 0);
     }
   }
 }

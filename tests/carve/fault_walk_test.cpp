@@ -12,8 +12,10 @@
 #include <map>
 
 #include "carve/formats.h"
+#include "platform/descriptor.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -72,6 +74,12 @@ std::vector<std::string> Outputs(const TempDir& dir) {
   return names;
 }
 
+// A pump interval as the window and the command line have, so that the walk
+// passes over candidates as their runs do; long enough that the clock never
+// makes a turn due, which would change what a run reads from one run to the
+// next.
+constexpr int kUsersPumpInterval = 3600 * 1000;
+
 class FaultWalk : public ::testing::TestWithParam<PassCase> {};
 
 TEST_P(FaultWalk, EveryOperationFailsCleanly) {
@@ -81,6 +89,8 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
   Bytes data = RandomBytes(777, 1);
   Append(data, fixture);
   Append(data, RandomBytes(1000, 2));
+  // Any bytes: candidates that a probe rejects, some of them passed over.
+  Append(data, RandomBytes(16384, 5, true));
   Append(data, fixture);
   Append(data, RandomBytes(300, 3));
   const std::string input = dir / "in.bin";
@@ -93,10 +103,12 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
   {
     ScriptHost host;
     host.minFrames = c.minFrames;
+    host.pumpIntervalMs = kUsersPumpInterval;
     FaultScope scope(counter);
     ASSERT_EQ(pass(host), 2);
     ASSERT_EQ(host.log.back(), Summary(c, 2));
   }
+  for (FileOp op : kOps) EXPECT_GT(counter.count(op), 0) << OpName(op);
   const std::vector<std::string> outputs = Outputs(dir);
   ASSERT_EQ(outputs.size(), 2u);
   for (const std::string& name : outputs) ASSERT_EQ(ReadBytes(name), fixture);
@@ -120,6 +132,7 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
         }
         ScriptHost host;
         host.minFrames = c.minFrames;
+        host.pumpIntervalMs = kUsersPumpInterval;
         FaultPlan plan(op, n, EIO);
         int64_t written;
         {
@@ -128,7 +141,7 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
         }
         ++runs;
         ASSERT_TRUE(plan.fired());
-        EXPECT_EQ(File::OpenCount(), 0);
+        EXPECT_EQ(OpenFileCount(), 0);
         EXPECT_EQ(ReadBytes(input), data);
         ASSERT_EQ(host.boxes.size(), 1u);
         EXPECT_EQ(host.boxes[0].type, BoxType::Error);
@@ -165,6 +178,37 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
     }
   }
   EXPECT_GT(runs, 40);
+}
+
+// Under a fault plan a run passes over the candidates a users' run passes
+// over: a pump that looks at the clock (the window's, the command line's)
+// lets the pass rule candidates out without a probe, and so without the
+// probe's seek, where a pump due at every step does not.
+TEST(FaultWalkPath, CandidatesArePassedOverUnderAPlanAsInUsersRuns) {
+  const struct {
+    std::string_view command;
+    const char* fixture;
+  } rows[] = {{"mp3", "mpeg1_cbr128.mp3"}, {"mp2", nullptr}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.command));
+    const auto row = std::find_if(Formats().begin(), Formats().end(),
+                                  [&](const FormatRow& f) { return f.command == r.command; });
+    ASSERT_NE(row, Formats().end());
+    TempDir dir;
+    Bytes data = RandomBytes(65536, 6, true);
+    Append(data, Fixture(r.fixture ? r.fixture : SmallestFixture(std::string(row->extension))));
+    WriteBytes(dir / "in.bin", data);
+    auto seeks = [&](int pumpIntervalMs) {
+      ScriptHost host;
+      host.minFrames = 2;
+      host.pumpIntervalMs = pumpIntervalMs;
+      FaultPlan counter;
+      FaultScope scope(counter);
+      EXPECT_EQ(ExtractFormat(host, *row, dir / "in.bin", dir / "%d.out"), 1);
+      return counter.count(FileOp::Seek);
+    };
+    EXPECT_LT(seeks(kUsersPumpInterval), seeks(0));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FaultWalk, ::testing::ValuesIn(Cases()),

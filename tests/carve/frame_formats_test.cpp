@@ -13,7 +13,6 @@
 #include "carve/adts_header.h"
 #include "carve/formats.h"
 #include "carve/mpeg_layer12.h"
-#include "platform/file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 

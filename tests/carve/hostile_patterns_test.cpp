@@ -11,7 +11,9 @@
 
 #include "carve/extract.h"
 #include "carve/formats.h"
-#include "platform/file.h"
+#include "platform/descriptor.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -238,7 +240,7 @@ TEST(HostilePatterns, EveryPassEndsAndWritesOnlyRangesOfTheInput) {
       const auto named = p.written.find(row.command);
       EXPECT_EQ(written, named == p.written.end() ? 0 : named->second) << row.command;
       EXPECT_TRUE(host.boxes.empty());
-      EXPECT_EQ(File::OpenCount(), 0);
+      EXPECT_EQ(OpenFileCount(), 0);
     }
     EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
     std::error_code ec;
@@ -327,7 +329,7 @@ void ExpectAllEqualsThePasses(const Bytes& data, int minFrames) {
     EXPECT_EQ(ExtractAll(all, dir / "in.bin", out + "/%3.3d.mp3"), written);
     EXPECT_EQ(all.log, expected);
     EXPECT_TRUE(all.boxes.empty());
-    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(OpenFileCount(), 0);
     EXPECT_EQ(FilesIn(out), FilesIn(dir / "passes"));
   }
   EXPECT_EQ(ReadBytes(dir / "in.bin"), data);
@@ -387,7 +389,7 @@ class RejectingCarver : public Carver {
   const char* openingText() const override { return "から何も見つけません"; }
   const char* kindName() const override { return "none"; }
   bool mayEndBeforeCandidate() const override { return mayGoBack_; }
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     EXPECT_EQ(input.position(), candidate);
     probes.push_back(candidate);
     if (!stepsBack_ || candidate < 300000) return ProbeResult::Reject;
@@ -424,7 +426,7 @@ class SecondCarver : public Carver {
   const char* openingText() const override { return inner_->openingText(); }
   const char* kindName() const override { return inner_->kindName(); }
   bool progressPerProbe() const override { return inner_->progressPerProbe(); }
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     ++probes;
     return inner_->probe(input, candidate, span);
   }
@@ -442,7 +444,7 @@ class SecondCarver : public Carver {
     return inner_->outputName(pattern.substr(0, slash) + suffix_ + pattern.substr(slash), input,
                               number);
   }
-  void afterCopy(File& output, int64_t number) override { inner_->afterCopy(output, number); }
+  void afterCopy(OutputFile& output, int64_t number) override { inner_->afterCopy(output, number); }
   StreamFacts facts() const override { return inner_->facts(); }
 
  private:
@@ -539,7 +541,7 @@ int64_t ExpectLanesEqualTheirPasses(const Bytes& data, size_t count, const LaneS
     EXPECT_EQ(RunScanPasses(host, carvers, dir / "in.bin", dir / (out + "/%3.3d.mp3")), written);
     EXPECT_EQ(host.log, expected);
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(OpenFileCount(), 0);
     EXPECT_EQ(FilesIn(dir / out), FilesIn(dir / "passes"));
     EXPECT_EQ(FilesIn(dir / (out + "-b")), FilesIn(dir / "passes-b"));
     for (size_t i = 0; i < count; ++i) {

@@ -19,7 +19,8 @@
 #include "carve/formats.h"
 #include "carve/scan_pass.h"
 #include "carve/stream_line.h"
-#include "platform/file.h"
+#include "platform/descriptor.h"
+#include "platform/input_file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -232,7 +233,7 @@ struct Pass {
     WriteBytes(input(), data);
     written = ExtractFormat(host, *FindFormat(command), input(), dir / "out/%3.3d.bin");
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(File::OpenCount(), 0) << "every file closed";
+    EXPECT_EQ(OpenFileCount(), 0) << "every file closed";
   }
 };
 
@@ -719,7 +720,7 @@ TEST(LosslessFormats, AProbeOfAnInputThatShrankGivesNoNegativeRange) {
       WriteBytes(dir / "in.bin", data);
       ScriptHost host;
       std::unique_ptr<Carver> carver = FindFormat(format.command)->make(host);
-      File input = File::OpenRead(dir / "in.bin");
+      InputFile input = InputFile::OpenRead(dir / "in.bin");
       std::filesystem::resize_file(dir / "in.bin", static_cast<uintmax_t>(at + cut));
       input.seek(at);
       CopySpan span{-1, -1};

@@ -3,8 +3,8 @@
 
 #include "carve/extract.h"
 #include "output/tag_ini.h"
+#include "platform/descriptor.h"
 #include "platform/fault.h"
-#include "platform/file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -37,7 +37,7 @@ struct Mp3Run {
     WriteBytes(input(), data);
     written = ExtractMp3(host, input(), dir / "out/%3.3d.mp3");
     EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
-    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(OpenFileCount(), 0);
   }
 };
 
@@ -222,7 +222,7 @@ TEST(Mp3Pass, AFullDiskLeavesEarlierOutputsIntact) {
   EXPECT_EQ(run.host.boxes[0].text, "Disk full\n2番目のファイルの処理中にエラーが起こりました");
   EXPECT_EQ(run.host.log.back(), "3個のmp3を発見。うち1個を抽出しました");
   EXPECT_EQ(ReadBytes(run.input()), run.data);
-  EXPECT_EQ(File::OpenCount(), 0);
+  EXPECT_EQ(OpenFileCount(), 0);
 }
 
 }  // namespace

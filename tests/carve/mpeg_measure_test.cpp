@@ -11,7 +11,8 @@
 
 #include "carve/mpeg_header.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -77,7 +78,7 @@ struct Measured {
 Measured MeasureAt(const Bytes& bytes, int64_t start, Host& host, int64_t tagSearchMinCount = 2) {
   TempDir dir;
   WriteBytes(dir / "input.bin", bytes);
-  File input = File::OpenRead(dir / "input.bin");
+  InputFile input = InputFile::OpenRead(dir / "input.bin");
   input.seek(start);
   Measured m{};
   std::memset(&m.info, 0xA5, sizeof m.info);  // every field must be overwritten
@@ -374,7 +375,7 @@ TEST(MpegMeasure, FailingFileOperationLeavesAtOnce) {
   WriteBytes(dir / "input.bin", Cat({Id3v2Tag(1014), Frames({kJoint, kJoint, kJoint})}));
   for (FileOp op : {FileOp::Read, FileOp::Seek}) {
     for (int64_t nth : {1, 3, 5}) {
-      File input = File::OpenRead(dir / "input.bin");
+      InputFile input = InputFile::OpenRead(dir / "input.bin");
       input.seek(1024);
       ScriptHost host;
       TStreamInfo info{};
@@ -558,7 +559,7 @@ TEST(MpegMeasure, FullId3v2SearchTakesTheWholeSize) {
     TempDir dir;
     Bytes bytes = Cat({c.before, Frames({kJoint, kJoint})});
     WriteBytes(dir / "input.bin", bytes);
-    File input = File::OpenRead(dir / "input.bin");
+    InputFile input = InputFile::OpenRead(dir / "input.bin");
     TStreamInfo info{};
     info.HasID3v2 = 1;  // a classic find is replaced
     info.ID3v2Size = 1;

@@ -10,7 +10,8 @@
 
 #include "carve/extract.h"
 #include "carve/ogg_page.h"
-#include "platform/file.h"
+#include "platform/descriptor.h"
+#include "platform/input_file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -93,7 +94,7 @@ struct Pass {
     WriteBytes(input(), data);
     written = ExtractOgg(host, input(), outPattern);
     EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
-    EXPECT_EQ(File::OpenCount(), 0) << "every file closed";
+    EXPECT_EQ(OpenFileCount(), 0) << "every file closed";
   }
   void run(const Bytes& data) { run(data, pattern()); }
 
@@ -208,7 +209,7 @@ struct Measured {
 Measured Measure(const Bytes& data, int64_t at) {
   TempDir dir;
   WriteBytes(dir / "m.bin", data);
-  File f = File::OpenRead(dir / "m.bin");
+  InputFile f = InputFile::OpenRead(dir / "m.bin");
   f.seek(at);
   Measured m{};
   std::memset(&m.info, 0x5A, sizeof m.info);

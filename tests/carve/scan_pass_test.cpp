@@ -9,8 +9,11 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/descriptor.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -23,7 +26,7 @@ class AbCarver : public Carver {
   Trigger trigger() const override { return {'A', 0xFF, 'B'}; }
   const char* openingText() const override { return "からABを探しますっ！"; }
   const char* kindName() const override { return "ab"; }
-  ProbeResult probe(File& input, int64_t candidate, CopySpan& span) override {
+  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
     probes.push_back(candidate);
     EXPECT_EQ(input.position(), candidate);
     unsigned char head[3];
@@ -65,7 +68,7 @@ struct Pass {
     WriteBytes(input(), data);
     written = RunScanPass(host, carver, input(), pattern());
     EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
-    EXPECT_EQ(File::OpenCount(), 0) << "every file closed";
+    EXPECT_EQ(OpenFileCount(), 0) << "every file closed";
   }
 };
 
@@ -277,7 +280,7 @@ TEST(ScanPass, FailuresWhileProducingAStream) {
                                       "stream 1 at 100", "* Path not found", "stream 2 at 230",
                                       "* Path not found", "2個のabを発見。うち0個を抽出しました"}));
   EXPECT_EQ(ignore.carver.probes, (std::vector<int64_t>{100, 230}));
-  EXPECT_EQ(File::OpenCount(), 0);
+  EXPECT_EQ(OpenFileCount(), 0);
 
   // Abort, or a box closed without a button: the pass returns at once.
   for (BoxAnswer answer : {BoxAnswer::Abort, BoxAnswer::None}) {
@@ -288,7 +291,7 @@ TEST(ScanPass, FailuresWhileProducingAStream) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(abort.host.log.back(), "* Path not found");
     EXPECT_EQ(abort.carver.probes.size(), 1u);
-    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(OpenFileCount(), 0);
   }
 }
 
@@ -404,7 +407,7 @@ TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
     Trigger trigger() const override { return {'C', 0xFF, 'D'}; }
     bool mayEndBeforeCandidate() const override { return true; }
     bool once = true;
-    ProbeResult probe(File&, int64_t candidate, CopySpan& span) override {
+    ProbeResult probe(InputFile&, int64_t candidate, CopySpan& span) override {
       if (!std::exchange(once, false)) return ProbeResult::EndPass;
       span = {candidate - 2300, 1};
       return ProbeResult::Accept;
@@ -467,8 +470,8 @@ TEST(CopyRange, LeavesTheInputJustPastTheRange) {
       {7, 70000, 70000, 70007},
   };
   for (const Case& c : cases) {
-    File in = File::OpenRead(dir / "in");
-    File out = File::Create(dir / "out");
+    InputFile in = InputFile::OpenRead(dir / "in");
+    OutputFile out = OutputFile::Create(dir / "out");
     CopyRange(in, c.start, c.length, out);
     EXPECT_EQ(in.position(), c.wantPos) << c.start << "+" << c.length;
     out.close();

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "carve/extract.h"
-#include "platform/file.h"
+#include "platform/descriptor.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -56,7 +56,7 @@ struct Pass {
     WriteBytes(input(), data);
     written = ExtractWav(host, input(), outPattern);
     EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
-    EXPECT_EQ(File::OpenCount(), 0) << "every file closed";
+    EXPECT_EQ(OpenFileCount(), 0) << "every file closed";
   }
   void run(const Bytes& data) { run(data, dir / "out/%3.3d.mp3"); }
 };

@@ -14,8 +14,11 @@
 #include <sstream>
 
 #include "cli/cli_run.h"
+#include "platform/descriptor.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/pending_output.h"
+#include "platform/text_file.h"
 #include "support/test_files.h"
 
 namespace {
@@ -63,7 +66,7 @@ TEST(CliFaults, EveryChecksumOperationFailsCleanly) {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.out, "") << "no partial list";
       EXPECT_NE(r.err.find(message), std::string::npos);
-      EXPECT_EQ(File::OpenCount(), 0);
+      EXPECT_EQ(OpenFileCount(), 0);
     }
   }
   EXPECT_GT(runs, 5);

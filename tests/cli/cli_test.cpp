@@ -16,7 +16,8 @@
 
 #include "carve/extract.h"
 #include "cli/cli_run.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/text_file.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 

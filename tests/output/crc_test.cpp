@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
 #include "support/test_files.h"
 
 namespace {
@@ -24,7 +25,7 @@ struct CrcRun {
 CrcRun RunOnFile(const Bytes& bytes, int64_t startAt = 0) {
   TempDir dir;
   WriteBytes(dir / "input.bin", bytes);
-  File file = File::OpenRead(dir / "input.bin");
+  InputFile file = InputFile::OpenRead(dir / "input.bin");
   file.seek(startAt);
   CrcRun run;
   run.crc = CalcFileCrc(
@@ -109,7 +110,7 @@ TEST(CalcFileCrc, ProgressLagsOneBlockBehind) {
 TEST(CalcFileCrc, ReadFailureReachesTheCaller) {
   TempDir dir;
   WriteBytes(dir / "input.bin", RandomBytes(2000, 1, true));
-  File file = File::OpenRead(dir / "input.bin");
+  InputFile file = InputFile::OpenRead(dir / "input.bin");
   FaultPlan plan(FileOp::Read, 1, EIO);
   FaultScope scope(plan);
   std::vector<std::string> shown;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/file.h"
+#include "platform/io_error.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/input_file.h"
+#include "platform/text_file.h"
 #include "support/test_files.h"
 
 namespace {

@@ -1,5 +1,3 @@
-#include "platform/file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +6,14 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/descriptor.h"
 #include "platform/fault.h"
+#include "platform/folders.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
+#include "platform/output_file.h"
+#include "platform/pending_output.h"
+#include "platform/text_file.h"
 #include "support/test_files.h"
 
 namespace {
@@ -26,44 +31,44 @@ IoError CatchIo(F f) {
 
 TEST(FileLayer, OpenFailuresCarryClassicMessages) {
   TempDir dir;
-  IoError missing = CatchIo([&] { File::OpenRead(dir / "missing.bin"); });
+  IoError missing = CatchIo([&] { InputFile::OpenRead(dir / "missing.bin"); });
   EXPECT_STREQ(missing.what(), "File not found");
   EXPECT_EQ(missing.code(), kIoFileNotFound);
 
-  IoError noPath = CatchIo([&] { File::OpenRead(dir / "no/such/dir/x.bin"); });
+  IoError noPath = CatchIo([&] { InputFile::OpenRead(dir / "no/such/dir/x.bin"); });
   EXPECT_STREQ(noPath.what(), "Path not found");
   EXPECT_EQ(noPath.code(), kIoPathNotFound);
 
-  IoError createNoPath = CatchIo([&] { File::Create(dir / "no/x.bin"); });
+  IoError createNoPath = CatchIo([&] { OutputFile::Create(dir / "no/x.bin"); });
   EXPECT_STREQ(createNoPath.what(), "Path not found");
 
-  IoError directory = CatchIo([&] { File::OpenRead(dir.path()); });
+  IoError directory = CatchIo([&] { InputFile::OpenRead(dir.path()); });
   EXPECT_STREQ(directory.what(), "File access denied");
 
   if (::geteuid() != 0) {  // root reads anything
     WriteBytes(dir / "locked.bin", {1, 2, 3});
     ::chmod((dir / "locked.bin").c_str(), 0);
-    IoError denied = CatchIo([&] { File::OpenRead(dir / "locked.bin"); });
+    IoError denied = CatchIo([&] { InputFile::OpenRead(dir / "locked.bin"); });
     EXPECT_STREQ(denied.what(), "File access denied");
   }
 }
 
 TEST(FileLayer, WritingToAFullDeviceIsDiskFull) {
   IoError full = CatchIo([] {
-    File f = File::Create("/dev/full");
+    OutputFile f = OutputFile::Create("/dev/full");
     unsigned char block[512] = {};
     f.write(block, sizeof block);
     f.close();
   });
   EXPECT_STREQ(full.what(), "Disk full");
   EXPECT_EQ(full.code(), kIoDiskFull);
-  EXPECT_EQ(File::OpenCount(), 0);
+  EXPECT_EQ(OpenFileCount(), 0);
 }
 
 TEST(FileLayer, SeekBeyondTheEndThenReadGivesNothing) {
   TempDir dir;
   WriteBytes(dir / "a.bin", {1, 2, 3, 4});
-  File f = File::OpenRead(dir / "a.bin");
+  InputFile f = InputFile::OpenRead(dir / "a.bin");
   EXPECT_EQ(f.size(), 4);
   f.seek(100);
   EXPECT_EQ(f.position(), 100);
@@ -80,7 +85,7 @@ TEST(FileLayer, BufferedReadsMatchTheFileAcrossSeeks) {
   TempDir dir;
   Bytes data = RandomBytes(300000, 7, true);
   WriteBytes(dir / "r.bin", data);
-  File f = File::OpenRead(dir / "r.bin");
+  InputFile f = InputFile::OpenRead(dir / "r.bin");
   // Forward in small pieces, then back and forth across the buffer's edges.
   Bytes got(data.size());
   int64_t at = 0;
@@ -112,7 +117,7 @@ TEST(FileLayer, CreateReplacesAndWritesWhole) {
   WriteBytes(dir / "o.bin", Bytes(1000, 9));
   Bytes data = RandomBytes(200000, 3, true);
   {
-    File f = File::Create(dir / "o.bin");
+    OutputFile f = OutputFile::Create(dir / "o.bin");
     f.write(data.data(), 100);
     f.write(data.data() + 100, static_cast<int64_t>(data.size()) - 100);
     EXPECT_EQ(f.position(), static_cast<int64_t>(data.size()));
@@ -206,7 +211,7 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     try {
       FaultPlan plan(FileOp::Create, 1, c.createErr);
       FaultScope scope(plan);
-      File f = File::CreateOutput(name, c.mode);
+      OutputFile f = OutputFile::CreateOutput(name, c.mode);
       f.write(data.data(), static_cast<int64_t>(data.size()));  // 64 KiB of it reach the disk
       // Nothing under the name, and nothing else, before the output is whole.
       if (c.before == Before::Nothing && c.createErr == 0) {
@@ -221,7 +226,7 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
       EXPECT_EQ(e.code(), c.code);
       EXPECT_EQ(e.path(), name);
     }
-    EXPECT_EQ(File::OpenCount(), 0);
+    EXPECT_EQ(OpenFileCount(), 0);
     struct stat after {};
     const bool present = ::lstat(name.c_str(), &after) == 0;
     EXPECT_EQ(present, existed || c.holdsNew || c.before == Before::MadeWhileWriting);
@@ -275,16 +280,16 @@ TEST(FileLayer, SpecialFilesAreRefused) {
   TempDir dir;
   std::string fifo = dir / "pipe";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  IoError e = CatchIo([&] { File::OpenRead(fifo); });
+  IoError e = CatchIo([&] { InputFile::OpenRead(fifo); });
   EXPECT_EQ(e.code(), kIoNotAFile);
-  EXPECT_EQ(File::OpenCount(), 0);
+  EXPECT_EQ(OpenFileCount(), 0);
 }
 
 TEST(FileLayer, SameFileIsRecognisedThroughLinks) {
   TempDir dir;
   WriteBytes(dir / "in.bin", {1, 2});
   ASSERT_EQ(::symlink((dir / "in.bin").c_str(), (dir / "link.bin").c_str()), 0);
-  File f = File::OpenRead(dir / "in.bin");
+  InputFile f = InputFile::OpenRead(dir / "in.bin");
   EXPECT_TRUE(f.isSameFileAs(dir / "in.bin"));
   EXPECT_TRUE(f.isSameFileAs(dir / "link.bin"));
   EXPECT_TRUE(f.isSameFileAs(dir.path() + "/./in.bin"));
@@ -296,7 +301,7 @@ TEST(FileLayer, InjectedFaultsFailTheChosenOperation) {
   WriteBytes(dir / "a.bin", {1, 2, 3});
   FaultPlan plan(FileOp::Read, 2, EIO);
   FaultScope scope(plan);
-  File f = File::OpenRead(dir / "a.bin");
+  InputFile f = InputFile::OpenRead(dir / "a.bin");
   unsigned char b[1];
   EXPECT_EQ(f.read(b, 1), 1);
   IoError e = CatchIo([&] { f.read(b, 1); });
@@ -346,8 +351,8 @@ TEST(FileLayer, CopiesMoveTheSameBytesEveryWay) {
     std::optional<FaultScope> scope;
     if (w.plan) scope.emplace(plan);
     int64_t steps = 0;  // of the kernel copy under a plan: blocks, and one that finds the end
-    File in = File::OpenRead(dir / "in.bin");
-    File out = File::Create(outName);
+    InputFile in = InputFile::OpenRead(dir / "in.bin");
+    OutputFile out = OutputFile::Create(outName);
     Bytes expected = {1, 2, 3};
     out.write(expected.data(), 3);  // still in the output's buffer
     for (const Range& r : ranges) {
@@ -382,8 +387,8 @@ TEST(FileLayer, CopiesMoveTheSameBytesEveryWay) {
   // A failing kernel copy fails the copy, and names the output.
   FaultPlan failing(FileOp::KernelCopy, 2, EIO);
   FaultScope scope(failing);
-  File in = File::OpenRead(dir / "in.bin");
-  File out = File::Create(dir / "out.bin");
+  InputFile in = InputFile::OpenRead(dir / "in.bin");
+  OutputFile out = OutputFile::Create(dir / "out.bin");
   IoError e = CatchIo([&] { in.copyTo(out, 200000); });
   EXPECT_EQ(e.code(), kIoOsBase + EIO);
   EXPECT_EQ(e.path(), dir / "out.bin");

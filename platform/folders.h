@@ -1,0 +1,30 @@
+// Files and folders by name: whether they exist, making folders, the
+// working folder, and the identities of a set of files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/output_target.h"
+
+bool FileExists(const std::string& path);  // a directory is not a file
+bool DirectoryExists(const std::string& path);
+void CreateDir(const std::string& path);  // one level; throws IoError
+std::string GetCurrentDir();              // without a trailing '/'
+
+// The identities (device and inode) of a set of files, taken once; files
+// that do not exist when it is made are not in it.
+class FileIdentities {
+ public:
+  FileIdentities() = default;
+  explicit FileIdentities(const std::vector<std::string>& paths);
+  // True when `path` names (through any name or link) one of the files.
+  bool contains(const std::string& path) const;
+  bool contains(const OutputTarget& target) const;
+  bool empty() const { return ids_.empty(); }
+
+ private:
+  std::vector<std::pair<uint64_t, uint64_t>> ids_;
+};

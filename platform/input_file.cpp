@@ -1,0 +1,247 @@
+#include "platform/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/env.h"
+#include "platform/output_file.h"
+
+namespace {
+
+constexpr int64_t kReadBufferSize = 128 * 1024;
+// The first fill after a lend: most reads past lent bytes are a probe's look
+// at the few bytes after them; further fills double up to the buffer.
+constexpr int64_t kFirstFillAfterLend = 4096;
+// A copy between files moves up to this much per system call inside the
+// kernel, and goes in blocks of this much through the buffers.
+constexpr int64_t kKernelCopyStep = 8 * 1024 * 1024;
+constexpr int64_t kCopyBlock = 64 * 1024;
+// What a step of a kernel copy can give besides a count: take it again, or
+// copy this step through the buffers.
+constexpr int64_t kStepAgain = -1;
+constexpr int64_t kStepThroughBuffers = -2;
+
+// The errors of a kernel copy that say it cannot be made between these two
+// files (other filesystems, no support, a special file); the bytes are then
+// copied through the buffers.
+bool KernelCopyUnsupported(int err) {
+  return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP ||
+         err == EBADF || err == ETXTBSY || err == EPERM;
+}
+
+}  // namespace
+
+InputFile::InputFile(Descriptor fd, std::string path)
+    : fd_(std::move(fd)), path_(std::move(path)), buf_(kReadBufferSize) {}
+
+InputFile InputFile::OpenRead(const std::string& path) {
+  BeginFileOp(FileOp::Open, path);
+  if (path.empty()) throw IoError(kIoFileNotFound, "File not found");
+  Env& env = Env::Current();
+  const int raw = env.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+  if (raw < 0) ThrowOsError(errno, path);
+  Descriptor fd(raw);
+  struct stat st {};
+  if (env.fstat(raw, &st) != 0) ThrowOsError(errno, path);
+  if (S_ISDIR(st.st_mode)) throw IoError(kIoAccessDenied, "File access denied", path);
+  if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+    // A pipe, socket or character device has no size and no stable
+    // positions to carve from.
+    throw IoError(kIoNotAFile, "Not a regular file", path);
+  }
+  // Back to blocking reads now that no FIFO can stall the open.
+  ::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) & ~O_NONBLOCK);
+  InputFile f(std::move(fd), path);
+  f.knownSize_ = S_ISREG(st.st_mode) ? st.st_size : env.lseek(raw, 0, SEEK_END);
+  f.device_ = static_cast<uint64_t>(st.st_dev);
+  f.inode_ = static_cast<uint64_t>(st.st_ino);
+  return f;
+}
+
+int64_t InputFile::size() {
+  BeginFileOp(FileOp::Size, path_);
+  Env& env = Env::Current();
+  struct stat st {};
+  if (env.fstat(fd_.get(), &st) != 0) ThrowOsError(errno, path_);
+  if (S_ISBLK(st.st_mode)) {
+    off_t end = env.lseek(fd_.get(), 0, SEEK_END);
+    if (end < 0) ThrowOsError(errno, path_);
+    knownSize_ = end;
+  } else {
+    knownSize_ = st.st_size;
+  }
+  return knownSize_;
+}
+
+void InputFile::seek(int64_t pos) {
+  BeginFileOp(FileOp::Seek, path_);
+  if (pos < 0) throw IoError(kIoInvalidArgument, "Invalid argument");
+  pos_ = pos;
+}
+
+void InputFile::fillAt(int64_t pos) {
+  bufStart_ = pos;
+  bufLen_ = 0;
+  const int64_t want = fillSize_ > 0 ? fillSize_ : kReadBufferSize;
+  fillSize_ = std::min(want * 2, kReadBufferSize);
+  Env& env = Env::Current();
+  while (bufLen_ < want) {
+    ssize_t n = env.pread(fd_.get(), buf_.data() + bufLen_, want - bufLen_, pos + bufLen_);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      bufLen_ = 0;
+      ThrowOsError(err, path_);
+    }
+    if (n == 0) break;
+    bufLen_ += n;
+  }
+  if (bufLen_ < want) knownSize_ = pos + bufLen_;
+}
+
+int64_t InputFile::read(void* dst, int64_t count) {
+  BeginFileOp(FileOp::Read, path_);
+  auto* out = static_cast<unsigned char*>(dst);
+  int64_t total = 0;
+  while (count > 0) {
+    if (lent_ != nullptr && pos_ >= lentStart_ && pos_ < lentStart_ + lentLen_) {
+      int64_t n = std::min(count, lentStart_ + lentLen_ - pos_);
+      std::memcpy(out + total, lent_ + (pos_ - lentStart_), n);
+      pos_ += n;
+      total += n;
+      count -= n;
+      continue;
+    }
+    if (pos_ >= bufStart_ && pos_ < bufStart_ + bufLen_) {
+      int64_t n = std::min(count, bufStart_ + bufLen_ - pos_);
+      std::memcpy(out + total, buf_.data() + (pos_ - bufStart_), n);
+      pos_ += n;
+      total += n;
+      count -= n;
+      continue;
+    }
+    fillAt(pos_);
+    if (bufLen_ == 0) break;
+  }
+  return total;
+}
+
+int64_t InputFile::readAt(int64_t pos, void* dst, int64_t count) {
+  BeginFileOp(FileOp::Read, path_);
+  Env& env = Env::Current();
+  auto* out = static_cast<unsigned char*>(dst);
+  int64_t total = 0;
+  while (total < count) {
+    ssize_t n = env.pread(fd_.get(), out + total, count - total, pos + total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowOsError(errno, path_);
+    }
+    if (n == 0) {
+      knownSize_ = pos + total;
+      break;
+    }
+    total += n;
+  }
+  return total;
+}
+
+void InputFile::lend(const void* data, int64_t start, int64_t length) {
+  lent_ = static_cast<const unsigned char*>(data);
+  fillSize_ = kFirstFillAfterLend;
+  lentStart_ = start;
+  lentLen_ = data != nullptr ? length : 0;
+}
+
+void InputFile::readExact(void* dst, int64_t count) {
+  if (read(dst, count) != count) throw IoError(kIoReadBeyondEnd, "Read beyond end of file", path_);
+}
+
+bool InputFile::eof() {
+  if (pos_ < knownSize_) return false;
+  return pos_ >= size();
+}
+
+// Up to `count` bytes copied inside the kernel: the count copied, and both
+// positions moved past it; 0 when nothing was copied (the end of the file,
+// or a filesystem that copies nothing this way; the buffers tell which);
+// kStepAgain for a step to take again; kStepThroughBuffers for one the
+// buffers are to copy.
+int64_t InputFile::kernelCopyStep(OutputFile& out, int64_t count) {
+  BeginFileOp(FileOp::Read, path_);
+  BeginFileOp(FileOp::Write, out.path_);
+  Env& env = Env::Current();
+  if (int err = env.begin(FileOp::KernelCopy)) {
+    // An Env's stand-in for a kernel that refuses the copy.
+    if (!KernelCopyUnsupported(err)) ThrowOsError(err, out.path_);
+    bufferedCopies_ = true;
+    return kStepAgain;
+  }
+  // What the output holds in its buffer goes first; the kernel then writes
+  // at the descriptor's offset, which is the output's position.
+  out.flush();
+  loff_t from = pos_;
+  const ssize_t n = env.copyFileRange(fd_.get(), &from, out.fd_.get(), static_cast<size_t>(count));
+  if (n >= 0) {
+    pos_ += n;
+    out.pos_ += n;
+    return n;
+  }
+  const int err = errno;
+  if (err == EINTR) return kStepAgain;
+  // A full disk or a size limit is the output's; anything else is tried
+  // again through the buffers, which tell which file failed.
+  if (err == ENOSPC || err == EDQUOT || err == EFBIG) ThrowOsError(err, out.path_);
+  if (KernelCopyUnsupported(err)) bufferedCopies_ = true;
+  return kStepThroughBuffers;
+}
+
+int64_t InputFile::copyTo(OutputFile& out, int64_t count) {
+  static thread_local unsigned char block[kCopyBlock];
+  int64_t total = 0;
+  while (total < count) {
+    bool kernelCopiedNothing = false;
+    if (!bufferedCopies_) {
+      const int64_t n = kernelCopyStep(out, std::min(count - total, kKernelCopyStep));
+      if (n > 0) {
+        total += n;
+        continue;
+      }
+      if (n == kStepAgain) continue;
+      kernelCopiedNothing = n == 0;
+    }
+    const int64_t n = read(block, std::min(count - total, kCopyBlock));
+    if (n == 0) break;
+    if (kernelCopiedNothing) bufferedCopies_ = true;
+    out.write(block, n);
+    total += n;
+  }
+  return total;
+}
+
+void InputFile::close() {
+  if (!fd_.isOpen()) return;
+  BeginFileOp(FileOp::Close, path_);
+  if (int err = fd_.close()) ThrowOsError(err, path_);
+}
+
+void InputFile::closeQuietly() noexcept { fd_.closeQuietly(); }
+
+bool InputFile::isSameFileAs(const OutputTarget& target) const {
+  if (!fd_.isOpen() || !target.exists || target.err != 0) return false;
+  return target.device == device_ && target.inode == inode_;
+}
+
+bool InputFile::isSameFileAs(const std::string& path) const {
+  struct stat a {
+  }, b{};
+  if (!fd_.isOpen() || Env::Current().fstat(fd_.get(), &a) != 0 || ::stat(path.c_str(), &b) != 0)
+    return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

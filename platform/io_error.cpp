@@ -1,0 +1,44 @@
+#include "platform/io_error.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/folders.h"
+
+namespace {
+
+std::string ParentOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+void ThrowOsError(int err, const std::string& path) {
+  switch (err) {
+    case ENOENT:
+      if (!path.empty() && !DirectoryExists(ParentOf(path)))
+        throw IoError(kIoPathNotFound, "Path not found", path);
+      throw IoError(kIoFileNotFound, "File not found", path);
+    case ENOTDIR:
+      throw IoError(kIoPathNotFound, "Path not found", path);
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ETXTBSY:
+      throw IoError(kIoAccessDenied, "File access denied", path);
+    case EMFILE:
+    case ENFILE:
+      throw IoError(kIoTooManyOpenFiles, "Too many open files", path);
+    case ENOSPC:
+    case EDQUOT:
+      throw IoError(kIoDiskFull, "Disk full", path);
+    case EINVAL:
+      throw IoError(kIoInvalidArgument, "Invalid argument", path);
+    default:
+      throw IoError(kIoOsBase + err, std::strerror(err), path);
+  }
+}

@@ -1,0 +1,293 @@
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/env.h"
+#include "platform/output_names.h"
+#include "platform/pending_output.h"
+
+namespace {
+
+constexpr int64_t kWriteBufferSize = 64 * 1024;
+
+// Refuses, before anything is opened, a name the output may not take; a
+// link is replaced like a file, whatever it points to. Returns whether the
+// output goes over a file.
+bool CheckTarget(const OutputTarget& look, OutputMode mode) {
+  const std::string& path = look.path;
+  if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
+  if (look.exists && mode == OutputMode::Keep) ThrowTaken(path);
+  if (!look.exists && look.err != 0) ThrowOsError(look.err, path);
+  const bool overFile = look.exists && !look.link;
+  if (overFile) {
+    if (S_ISDIR(look.mode)) throw IoError(kIoAccessDenied, "File access denied", path);
+    if (!S_ISREG(look.mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
+    // A file that could not be opened for writing is not replaced either.
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
+  }
+  return overFile;
+}
+
+// An open that creates an output's file: a Create for the Env, which may
+// fail it (-1 and errno, as the open would).
+int OpenToCreate(const char* path, int flags) {
+  Env& env = Env::Current();
+  if (int err = env.begin(FileOp::Create)) {
+    errno = err;
+    return -1;
+  }
+  return env.open(path, flags, 0666);
+}
+
+// Opens `path` for writing without blocking (a FIFO without a reader) and
+// refuses anything but a regular file.
+Descriptor OpenDirect(const std::string& path) {
+  const int raw = OpenToCreate(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  if (raw < 0) {
+    if (errno == ENXIO) throw IoError(kIoNotAFile, "Not a regular file", path);
+    ThrowOsError(errno, path);
+  }
+  Descriptor fd(raw);
+  struct stat st {};
+  if (Env::Current().fstat(raw, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = errno;
+    if (S_ISREG(st.st_mode)) ThrowOsError(err, path);
+    throw IoError(kIoNotAFile, "Not a regular file", path);
+  }
+  ::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// Links the open file `self` (its /proc/self/fd name) in under `path`, or,
+// where the name was taken meanwhile and may be replaced, under a temporary
+// name beside it, to be renamed over it as a temporary file would be.
+// Returns the name made; nothing is linked when it throws.
+std::string LinkIn(const std::string& self, const std::string& path, OutputMode mode) {
+  Env& env = Env::Current();
+  if (env.linkFollow(self.c_str(), path.c_str()) == 0) return path;
+  if (errno != EEXIST) ThrowOsError(errno, path);
+  if (mode == OutputMode::Keep) ThrowTaken(path);
+  std::string dir, base;
+  SplitPath(path, dir, base);
+  for (int attempt = 0;; ++attempt) {
+    std::string temp = TempNameBeside(dir, base);
+    SetPendingOutput(temp);
+    if (env.linkFollow(self.c_str(), temp.c_str()) == 0) return temp;
+    if (errno != EEXIST || attempt >= 100) ThrowOsError(errno, path);
+  }
+}
+
+}  // namespace
+
+OutputFile::OutputFile(Descriptor fd, std::string path, OutputMode mode)
+    : fd_(std::move(fd)), path_(std::move(path)), mode_(mode), buf_(kWriteBufferSize) {}
+
+OutputFile::~OutputFile() { discard(); }
+
+OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    discard();
+    fd_ = std::move(other.fd_);
+    path_ = std::move(other.path_);
+    tempPath_ = std::exchange(other.tempPath_, std::string());
+    unnamed_ = std::exchange(other.unnamed_, false);
+    mode_ = other.mode_;
+    pos_ = other.pos_;
+    buf_ = std::move(other.buf_);
+    bufLen_ = std::exchange(other.bufLen_, 0);
+  }
+  return *this;
+}
+
+OutputFile OutputFile::Create(const std::string& path) {
+  BeginFileOp(FileOp::Create, path);
+  if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
+  const int fd = Env::Current().open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) ThrowOsError(errno, path);
+  return OutputFile(Descriptor(fd), path);
+}
+
+OutputFile OutputFile::CreateOutput(const std::string& path, OutputMode mode) {
+  return CreateOutput(OutputTarget::Look(path), mode);
+}
+
+// A new name: the file gets its name only when it is whole. A file that is
+// not open where the filesystem has no files without a name.
+OutputFile OutputFile::CreateUnnamed(const std::string& dir, const std::string& path,
+                                     OutputMode mode) {
+  const int fd = OpenToCreate(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    ClearPendingOutput();
+    OutputFile f(Descriptor(fd), path, mode);
+    f.unnamed_ = true;
+    return f;
+  }
+  const int err = errno;
+  if (!NoUnnamedFiles(err, dir)) ThrowOsError(err, path);
+  return OutputFile();
+}
+
+OutputFile OutputFile::CreateOutput(const OutputTarget& look, OutputMode mode) {
+  const std::string& path = look.path;
+  const bool overFile = CheckTarget(look, mode);
+  std::string dir, base;
+  SplitPath(path, dir, base);
+  if (!look.exists && UnnamedOutputsPossible(dir)) {
+    OutputFile f = CreateUnnamed(dir, path, mode);
+    if (f.isOpen()) return f;
+  }
+  for (int attempt = 0;; ++attempt) {
+    std::string temp = TempNameBeside(dir, base);
+    const int fd = OpenToCreate(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0) {
+      // The replacement keeps the permissions of the file it replaces.
+      if (overFile) ::fchmod(fd, look.mode & 07777);
+      OutputFile f(Descriptor(fd), path, mode);
+      f.tempPath_ = temp;
+      SetPendingOutput(temp);
+      return f;
+    }
+    const int err = errno;
+    if (err == EEXIST && attempt < 100) continue;
+    // A directory that cannot be written to: an existing file is written in
+    // place, as nothing else can be done with it.
+    if (overFile && (err == EACCES || err == EPERM || err == EROFS))
+      return OutputFile(OpenDirect(path), path);
+    ThrowOsError(err, path);
+  }
+}
+
+void OutputFile::commit() {
+  if (unnamed_) {
+    commitUnnamed();
+  } else if (tempPath_.empty()) {
+    close();
+  } else {
+    commitNamed();
+  }
+}
+
+void OutputFile::commitNamed() {
+  std::string temp = std::exchange(tempPath_, std::string());
+  Env& env = Env::Current();
+  try {
+    close();
+    BeginFileOp(FileOp::Rename, path_);
+    if (mode_ == OutputMode::Keep) {
+      RenameWithoutReplacing(temp, path_);
+    } else if (env.rename(temp.c_str(), path_.c_str()) != 0) {
+      ThrowOsError(errno, path_);
+    }
+  } catch (...) {
+    env.unlink(temp.c_str());
+    ClearPendingOutput();
+    throw;
+  }
+  ClearPendingOutput();
+}
+
+void OutputFile::commitUnnamed() {
+  // The file is linked in while it is open; its descriptor is closed after,
+  // and a failure there takes the name away again.
+  unnamed_ = false;
+  Env& env = Env::Current();
+  std::string linked;  // the name made, removed again on a failure
+  try {
+    flush();
+    BeginFileOp(FileOp::Close, path_);
+    BeginFileOp(FileOp::Rename, path_);
+    linked = LinkIn("/proc/self/fd/" + std::to_string(fd_.get()), path_, mode_);
+    if (int err = fd_.close()) ThrowOsError(err, path_);
+    if (linked != path_ && env.rename(linked.c_str(), path_.c_str()) != 0)
+      ThrowOsError(errno, path_);
+  } catch (...) {
+    if (!linked.empty()) env.unlink(linked.c_str());
+    ClearPendingOutput();
+    closeQuietly();
+    throw;
+  }
+  ClearPendingOutput();
+}
+
+void OutputFile::discard() noexcept {
+  if (unnamed_) {
+    unnamed_ = false;
+    bufLen_ = 0;  // nothing of it is kept, and nothing has a name
+    closeQuietly();
+    return;
+  }
+  if (tempPath_.empty()) {
+    closeQuietly();
+    return;
+  }
+  bufLen_ = 0;  // nothing of it is kept
+  closeQuietly();
+  Env::Current().unlink(tempPath_.c_str());
+  tempPath_.clear();
+  ClearPendingOutput();
+}
+
+void OutputFile::write(const void* src, int64_t count) {
+  BeginFileOp(FileOp::Write, path_);
+  const auto* in = static_cast<const unsigned char*>(src);
+  while (count > 0) {
+    int64_t n = std::min(count, kWriteBufferSize - bufLen_);
+    std::memcpy(buf_.data() + bufLen_, in, n);
+    bufLen_ += n;
+    in += n;
+    count -= n;
+    pos_ += n;
+    if (bufLen_ == kWriteBufferSize) flush();
+  }
+}
+
+void OutputFile::flush() {
+  if (!fd_.isOpen()) return;
+  Env& env = Env::Current();
+  int64_t done = 0;
+  while (done < bufLen_) {
+    ssize_t n = env.write(fd_.get(), buf_.data() + done, bufLen_ - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      bufLen_ = 0;  // what could not be written is dropped, as on a full disk
+      ThrowOsError(err, path_);
+    }
+    if (n == 0) {
+      bufLen_ = 0;
+      throw IoError(kIoDiskFull, "Disk full", path_);
+    }
+    done += n;
+  }
+  bufLen_ = 0;
+}
+
+void OutputFile::close() {
+  if (!fd_.isOpen()) return;
+  BeginFileOp(FileOp::Close, path_);
+  try {
+    flush();
+  } catch (...) {
+    closeQuietly();
+    throw;
+  }
+  if (int err = fd_.close()) ThrowOsError(err, path_);
+}
+
+void OutputFile::closeQuietly() noexcept {
+  if (!fd_.isOpen()) return;
+  try {
+    flush();
+  } catch (...) {
+  }
+  fd_.closeQuietly();
+}
