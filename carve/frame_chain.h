@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "carve/scan_pass.h"
+#include "carve/carver.h"
 #include "platform/file.h"
 
 struct FrameChain {

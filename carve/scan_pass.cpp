@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "output/naming.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/pacer.h"
@@ -31,12 +32,16 @@ constexpr int kStepsPerClockCheck = 128;
 // counters, so that several carvers can walk one read of the input as each
 // would walk it alone.
 struct Lane {
-  explicit Lane(Carver& c)
-      : carver(c), trigger(c.trigger()), progressPerProbe(c.progressPerProbe()) {}
+  explicit Lane(const PassLane& l)
+      : row(*l.row),
+        carver(*l.carver),
+        trigger(carver.trigger()),
+        progressPerProbe(carver.progressPerProbe()) {}
 
   // The offset the walk examines next, or (pending) its candidate.
   int64_t frontier() const { return pending ? candidate : next; }
 
+  const FormatRow& row;
   Carver& carver;
   const Carver::Trigger trigger;
   const bool progressPerProbe;
@@ -76,7 +81,7 @@ struct TriggerGroup {
 
 class ScanPass {
  public:
-  ScanPass(Host& host, const std::vector<Carver*>& carvers, const std::string& input,
+  ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
            const std::string& pattern)
       : host_(host),
         input_(input),
@@ -86,9 +91,9 @@ class ScanPass {
         probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
         chunk_(kChunkSize) {
     lanes_.reserve(carvers.size());
-    for (Carver* c : carvers) {
-      lanes_.emplace_back(*c);
-      mayGoBack_ = mayGoBack_ || c->mayEndBeforeCandidate();
+    for (const PassLane& c : carvers) {
+      lanes_.emplace_back(c);
+      mayGoBack_ = mayGoBack_ || c.carver->mayEndBeforeCandidate();
     }
     // A lone lane searches its stretches directly; several share groups,
     // equal triggers one place.
@@ -128,7 +133,7 @@ class ScanPass {
   // then goes on as scan() while the lane stays furthest behind.
   void probe(Lane& lane, int64_t behind);
   // Produces the lane's stream `found`; false when the user chose Abort.
-  bool produce(Lane& lane, const CopySpan& measured);
+  bool produce(Lane& lane, const Found& found);
   // Makes the block at `pos` available in the buffer; returns its fill
   // (0 to kBlockSize: what the input holds there).
   int64_t blockAt(int64_t pos);
@@ -148,7 +153,7 @@ class ScanPass {
   void reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error = {});
   void reportPasses(PassReport::Stage stage, const std::string& error = {});
   void reportInputFailure(const std::string& error);
-  void reportStream(const Lane& lane, StreamReport& report, const CopySpan& span);
+  void reportStream(const Lane& lane, StreamReport& report, const Found& found);
   int64_t totalWritten() const;
 
   Host& host_;
@@ -189,7 +194,7 @@ int64_t ScanPass::run() {
     return 0;
   }
   for (const Lane& lane : lanes_) {
-    host_.AddLog("\"" + input_ + "\"" + lane.carver.openingText());
+    host_.AddLog("\"" + input_ + "\"" + std::string(lane.row.opening));
     reportPass(lane, PassReport::Stage::Begin);
   }
   if (!setUp()) {
@@ -218,8 +223,8 @@ int64_t ScanPass::run() {
     if (lane.found == 0) {
       host_.AddLog("Not Found (T-T)");
     } else {
-      host_.AddLog(std::to_string(lane.found) + "個の" + lane.carver.kindName() + "を発見。うち" +
-                   std::to_string(lane.written) + "個を抽出しました");
+      host_.AddLog(std::to_string(lane.found) + "個の" + std::string(lane.row.kind) +
+                   "を発見。うち" + std::to_string(lane.written) + "個を抽出しました");
     }
   }
   reportPasses(PassReport::Stage::End);
@@ -243,7 +248,7 @@ void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::
   PassReport report;
   report.stage = stage;
   report.input = input_;
-  report.format = lane.carver.kindName();
+  report.format = lane.row.kind;
   report.found = lane.found;
   report.written = lane.written;
   report.error = error;
@@ -260,13 +265,13 @@ void ScanPass::reportInputFailure(const std::string& error) {
   if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, error);
 }
 
-void ScanPass::reportStream(const Lane& lane, StreamReport& report, const CopySpan& span) {
-  const StreamFacts facts = lane.carver.facts();
+void ScanPass::reportStream(const Lane& lane, StreamReport& report, const Found& found) {
+  const StreamFacts& facts = found.facts;
   report.input = input_;
-  report.format = lane.carver.kindName();
+  report.format = lane.row.kind;
   report.number = lane.found;
-  report.offset = span.start;
-  report.length = span.length;
+  report.offset = found.span.start;
+  report.length = found.span.length;
   report.frames = facts.frames;
   report.bitrateKbps = facts.bitrateKbps;
   report.sampleRateHz = facts.sampleRateHz;
@@ -615,29 +620,27 @@ void ScanPass::probe(Lane& lane, int64_t behind) {
   }
   in_.seek(candidate);
   if (pacer_.due(probeWeight_)) host_.ProcessEvents();
-  CopySpan span{candidate, 0};
-  ProbeResult result = lane.carver.probe(in_, candidate, span);
-  if (result == ProbeResult::EndPass) {
+  const Probed probed = lane.carver.probe(in_, {candidate, lane.found + 1});
+  if (probed.result == ProbeResult::EndPass) {
     lane.done = true;
     return;
   }
-  if (result == ProbeResult::Reject) {
+  if (probed.result == ProbeResult::Reject) {
     in_.seek(saved);
     if (lane.carver.progressPerProbe()) showProgress();
     return;
   }
   ++lane.found;
-  host_.AddLog(lane.carver.streamLine(lane.found, candidate));
-  if (!produce(lane, span)) {
+  host_.AddLog(probed.found.line);
+  if (!produce(lane, probed.found)) {
     lane.aborted = true;
     lane.done = true;
     if (lanes_.size() == 1) in_.closeQuietly();
   }
 }
 
-bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
-  Carver& carver = lane.carver;
-  CopySpan span = measured;
+bool ScanPass::produce(Lane& lane, const Found& found) {
+  const CopySpan span = found.copied();
   File out;
   StreamReport report;
   try {
@@ -645,8 +648,8 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     bool hasDir = false;
     std::string dir = PatternDirectory(pattern_, hasDir);
     if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
-    carver.settleRange(lane.found, span);
-    std::string name = carver.outputName(pattern_, host_.NamingInput(input_), lane.found);
+    std::string name = lane.row.name(pattern_, ExtractBaseName(host_.NamingInput(input_)),
+                                     lane.found, std::string(lane.row.extension));
     report.output = name;
     report.outputOffset = span.start;
     const auto taken = [&name] {
@@ -678,7 +681,8 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
         // Bytes copied from what the walk held of an input that has since
         // lost them are no more the input's than bytes never copied.
         if (report.outputLength < held || in_.size() < in_.position()) throw InputShrank();
-        carver.afterCopy(out, lane.found);
+        if (!found.appended.empty())
+          out.write(found.appended.data(), static_cast<int64_t>(found.appended.size()));
         // Committing flushes the output; a full disk shows here and fails
         // this stream rather than passing for success.
         out.commit();
@@ -688,13 +692,13 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
       }
       ++lane.written;
     }
-    report.appendedBytes = carver.facts().appendedBytes;
-    reportStream(lane, report, measured);
+    report.appendedBytes = static_cast<int64_t>(found.appended.size());
+    reportStream(lane, report, found);
     // A stream of no bytes moves the walk on past its candidate, so that the
     // same candidate is not taken again.
     lane.next = in_.position() > span.start ? in_.position() : lane.candidate + 1;
     lane.empty = true;
-    if (carver.progressPerProbe()) showProgress();
+    if (lane.progressPerProbe) showProgress();
     return true;
   } catch (const IoError& e) {
     out.discard();
@@ -703,12 +707,12 @@ bool ScanPass::produce(Lane& lane, const CopySpan& measured) {
     if (e.code() == kIoInputShrank) {
       // The input is not what the walk holds any more: the stream fails, and
       // the failure of the input ends the pass.
-      reportStream(lane, report, measured);
+      reportStream(lane, report, found);
       throw;
     }
     host_.AddLog(std::string("* ") + e.what());
     host_.FailureConcerns(e.path());
-    reportStream(lane, report, measured);
+    reportStream(lane, report, found);
     BoxAnswer answer = host_.MessageBox(BoxType::Error,
                                         std::string(e.what()) + "\n" + std::to_string(lane.found) +
                                             "番目のファイルの処理中にエラーが起こりました",
@@ -742,13 +746,13 @@ std::string PatternDirectory(const std::string& pattern, bool& found) {
   return plain;
 }
 
-int64_t RunScanPasses(Host& host, const std::vector<Carver*>& carvers, const std::string& input,
+int64_t RunScanPasses(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
                       const std::string& pattern) {
   ScanPass pass(host, carvers, input, pattern);
   return pass.run();
 }
 
-int64_t RunScanPass(Host& host, Carver& carver, const std::string& input,
+int64_t RunScanPass(Host& host, const FormatRow& row, Carver& carver, const std::string& input,
                     const std::string& pattern) {
-  return RunScanPasses(host, {&carver}, input, pattern);
+  return RunScanPasses(host, {{&row, &carver}}, input, pattern);
 }
