@@ -1,8 +1,8 @@
 // The scan pass shared by the carvers: existence test, scan window, the
 // byte walk in 512-byte blocks over one large read buffer with its trigger
-// test, the probe protocol, producing a stream (directory, range, name,
-// output, copy), the failure handling at its three levels, progress and the
-// summary line. One pass can walk several carvers over one read.
+// test, the probe protocol, the failures of the input, progress and the
+// summary line; each stream a probe finds goes to the producer
+// (carve/producer.h). One pass can walk several carvers over one read.
 #pragma once
 
 #include <cstdint>
