@@ -4,10 +4,10 @@
 #include <string>
 
 #include "carve/adts_header.h"
+#include "carve/carver.h"
 #include "carve/frame_chain.h"
-#include "carve/scan_pass.h"
+#include "carve/host.h"
 #include "carve/stream_line.h"
-#include "output/naming.h"
 
 namespace {
 
@@ -51,10 +51,9 @@ class AacCarver : public Carver {
 
   // 0xFF, then the last sync bits and layer 0.
   Trigger trigger() const override { return {0xFF, 0xF6, 0xF0}; }
-  const char* openingText() const override { return "からAACファイルを探しますっ！"; }
-  const char* kindName() const override { return "aac"; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& where) override {
+    const int64_t candidate = where.offset;
     // One header alone is no evidence of a stream: at least two frames.
     FrameChain chain;
     if (!TakeFrameChain<kAdtsHeaderBytes>(input, frames_, std::max(host_.MinFrames(), 2), chain,
@@ -65,9 +64,10 @@ class AacCarver : public Carver {
     facts_.sampleRateHz = first_.sampleRate;
     // Configuration 0 leaves the channels to a program config element.
     facts_.channels = first_.channels > 0 ? first_.channels : -1;
-    span = {candidate, chain.length};
-    span_ = span;
-    return ProbeResult::Accept;
+    const CopySpan span{candidate, chain.length};
+    return Found{span,
+                 StreamLine(where.number, span, AdtsProfileName(first_.profile), "Frames", facts_),
+                 facts_};
   }
 
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
@@ -77,22 +77,10 @@ class AacCarver : public Carver {
     return ChainShorterThanTwo<kAdtsHeaderBytes>(bytes, avail, frames);
   }
 
-  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
-    return StreamLine(number, span_, AdtsProfileName(first_.profile), "Frames", facts_);
-  }
-
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    return NameWithExtension(pattern, ExtractBaseName(input), number, "aac");
-  }
-
-  StreamFacts facts() const override { return facts_; }
-
  private:
   Host& host_;
   AdtsFrames frames_;
   AdtsHeader first_{};
-  CopySpan span_;
   StreamFacts facts_;
 };
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "carve/big_endian.h"
+#include "carve/carver.h"
+#include "carve/host.h"
 #include "carve/input_window.h"
-#include "carve/scan_pass.h"
 #include "carve/stream_line.h"
-#include "output/naming.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -141,10 +141,9 @@ class AdxCarver : public Carver {
   explicit AdxCarver(Host& /*host*/) {}
 
   Trigger trigger() const override { return {0x80, 0xFF, 0x00}; }
-  const char* openingText() const override { return "からADXファイルを探しますっ！"; }
-  const char* kindName() const override { return "adx"; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& where) override {
+    const int64_t candidate = where.offset;
     window_.reset(input);
     marks_.forgetBefore(candidate);
     // Every later candidate lies closer to the end, so a header that does
@@ -209,20 +208,10 @@ class AdxCarver : public Carver {
     samples_ = blocks_ / channels_ * perBlock;
     if (total_ > 0) samples_ = std::min<int64_t>(samples_, total_);
     span_ = {candidate, end - candidate};
-    span = span_;
-    return ProbeResult::Accept;
+    return Found{span_, StreamLine(where.number, span_, "ADX", "Blocks", Facts()), Facts()};
   }
 
-  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
-    return StreamLine(number, span_, "ADX", "Blocks", facts());
-  }
-
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    return NameWithExtension(pattern, ExtractBaseName(input), number, "adx");
-  }
-
-  StreamFacts facts() const override {
+  StreamFacts Facts() const {
     StreamFacts f;
     f.frames = blocks_;
     f.sampleRateHz = rate_;

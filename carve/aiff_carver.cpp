@@ -5,10 +5,10 @@
 #include <string>
 
 #include "carve/big_endian.h"
+#include "carve/carver.h"
+#include "carve/host.h"
 #include "carve/input_window.h"
-#include "carve/scan_pass.h"
 #include "carve/stream_line.h"
-#include "output/naming.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -51,10 +51,9 @@ class AiffCarver : public Carver {
   explicit AiffCarver(Host& /*host*/) {}
 
   Trigger trigger() const override { return {'F', 0xFF, 'O'}; }
-  const char* openingText() const override { return "からAIFFファイルを探しますっ！"; }
-  const char* kindName() const override { return "aiff"; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& where) override {
+    const int64_t candidate = where.offset;
     window_.reset(input);
     // The size as it is now: the input may have shrunk under the walk.
     size_ = input.size();
@@ -70,21 +69,13 @@ class AiffCarver : public Carver {
     // chunk that runs past it; cut where the input ends.
     int64_t end = candidate + 8 + formSize + (formSize & 1);
     if (!WalkChunks(candidate, candidate + 8 + formSize, end)) return ProbeResult::Reject;
-    span_ = {candidate, std::min(end, size_) - candidate};
-    span = span_;
-    return ProbeResult::Accept;
+    const CopySpan span{candidate, std::min(end, size_) - candidate};
+    return Found{span, StreamLine(where.number, span, aifc_ ? "AIFC" : "AIFF", "Frames", Facts()),
+                 Facts()};
   }
 
-  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
-    return StreamLine(number, span_, aifc_ ? "AIFC" : "AIFF", "Frames", facts());
-  }
-
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    return NameWithExtension(pattern, ExtractBaseName(input), number, "aiff");
-  }
-
-  StreamFacts facts() const override {
+ private:
+  StreamFacts Facts() const {
     StreamFacts f;
     f.frames = frames_;
     f.sampleRateHz = std::llround(rate_);
@@ -95,7 +86,6 @@ class AiffCarver : public Carver {
     return f;
   }
 
- private:
   // Walks the chunks of the FORM chunk (its end at `formEnd`) from the first
   // one after its type until it has met one "COMM" and one "SSND" chunk,
   // each whole within it, and checks them. A chunk that runs a little past
@@ -175,7 +165,6 @@ class AiffCarver : public Carver {
   double rate_ = 0;
   bool uncompressed_ = true;
   int64_t soundBytes_ = 0;
-  CopySpan span_;
 };
 
 }  // namespace

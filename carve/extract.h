@@ -1,8 +1,8 @@
 // The scan passes of the three first formats (the table of formats in
 // carve/formats.h has them all). Each carves one kind of stream out of one
 // input file into numbered output files and returns the number of streams
-// written; ExtractAll carves all three kinds in one read of the input, with
-// the same results as the three passes one after the other.
+// written; ExtractAll carves every kind that `all` runs in one read of the
+// input, with the same results as their passes one after the other.
 #pragma once
 
 #include <cstdint>

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "carve/big_endian.h"
+#include "carve/carver.h"
 #include "carve/flac_crc.h"
 #include "carve/flac_frame.h"
+#include "carve/host.h"
 #include "carve/input_window.h"
 #include "carve/mpeg_measure.h"
-#include "carve/scan_pass.h"
 #include "carve/stream_line.h"
-#include "output/naming.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -36,10 +36,9 @@ class FlacCarver : public Carver {
   explicit FlacCarver(Host& host) : host_(host) {}
 
   Trigger trigger() const override { return {'f', 0xFF, 'L'}; }
-  const char* openingText() const override { return "からFLACファイルを探しますっ！"; }
-  const char* kindName() const override { return "flac"; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& where) override {
+    const int64_t candidate = where.offset;
     const int64_t minFrames = host_.MinFrames();
     window_.reset(input);
     // "fLaC", then STREAMINFO: always the first metadata block.
@@ -72,27 +71,13 @@ class FlacCarver : public Carver {
     }
     previousEnd_ = pos;
     span_ = {candidate, pos - candidate};
-    span = span_;
-    return ProbeResult::Accept;
+    Found found{span_, StreamLine(where.number, span_, "FLAC", "Frames", Facts()), Facts()};
+    if (host_.CopyID3v2() && tag_.HasID3v2) found.tagBefore = tag_.ID3v2Size;
+    return found;
   }
 
-  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
-    return StreamLine(number, span_, "FLAC", "Frames", facts());
-  }
-
-  void settleRange(int64_t /*number*/, CopySpan& span) override {
-    if (host_.CopyID3v2() && tag_.HasID3v2) {
-      span.start -= tag_.ID3v2Size;
-      span.length += tag_.ID3v2Size;
-    }
-  }
-
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    return NameWithExtension(pattern, ExtractBaseName(input), number, "flac");
-  }
-
-  StreamFacts facts() const override {
+ private:
+  StreamFacts Facts() const {
     StreamFacts f;
     f.frames = frames_;
     f.sampleRateHz = info_.sampleRate;
@@ -103,7 +88,6 @@ class FlacCarver : public Carver {
     return f;
   }
 
- private:
   // Walks the metadata blocks after STREAMINFO up to the last one; `pos` is
   // then the first frame's offset. False when a block is no metadata block
   // or the walk goes further than any stream's.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "carve/extract.h"
+#include "output/naming.h"
 
 // The carvers, each in its own file.
 std::unique_ptr<Carver> MakeMp3Carver(Host& host);
@@ -16,24 +17,39 @@ std::unique_ptr<Carver> MakeAdxCarver(Host& host);
 
 namespace {
 
+// Ogg files are named by formatting the pattern, its last three bytes
+// replaced by the extension, with the stream number alone; a conversion that
+// takes anything else fails the stream before any output is opened.
+std::string OggName(const std::string& pattern, const std::string& /*baseName*/, int64_t number,
+                    const std::string& extension) {
+  return FormatWithNumber(ReplaceLastThree(pattern, extension), number);
+}
+
+// WAVE files: the pattern's last three bytes replaced by the extension, then
+// expanded as for MP3, "%e" giving "mp3".
+std::string WavName(const std::string& pattern, const std::string& baseName, int64_t number,
+                    const std::string& extension) {
+  return ExpandOutputName(ReplaceLastThree(pattern, extension), baseName, number, "mp3");
+}
+
 // clang-format off
 constexpr FormatRow kFormats[] = {
-  {"mp3", "mp3", "mp3", "", "", true, true,
-   "MPEG audio Layer III streams (the default)", MakeMp3Carver},
-  {"ogg", "ogg", "ogg", "OggVorbisを抽出(α版)", "OggVorbis1", false, true,
-   "Ogg Vorbis streams", MakeOggCarver},
-  {"wav", "wav", "wav", "Riff WAVを抽出(適当)", "RiffWAV1", false, true,
-   "RIFF WAVE files", MakeWavCarver},
-  {"mp2", "mp2", "mp2", "MPEG Layer I/IIを抽出", "Mp21", false, true,
-   "MPEG audio Layer I/II streams", MakeMp2Carver},
-  {"aac", "aac", "aac", "AAC (ADTS)を抽出", "Aac1", false, true,
-   "AAC streams in ADTS", MakeAacCarver},
-  {"flac", "flac", "flac", "FLACを抽出", "Flac1", false, true,
-   "FLAC streams", MakeFlacCarver},
-  {"aiff", "aiff", "aiff", "AIFFを抽出", "Aiff1", false, true,
-   "AIFF and AIFF-C files", MakeAiffCarver},
-  {"adx", "adx", "adx", "ADXを抽出", "Adx1", false, true,
-   "CRI ADX streams", MakeAdxCarver},
+  {"mp3", "mp3", "mp3", "からMP3ファイルを探しますっ！", ExpandOutputName,
+   "", "", true, true, "MPEG audio Layer III streams (the default)", MakeMp3Carver},
+  {"ogg", "ogg", "ogg", "からOggファイルを探しますっ！", OggName,
+   "OggVorbisを抽出(α版)", "OggVorbis1", false, true, "Ogg Vorbis streams", MakeOggCarver},
+  {"wav", "wav", "wav", "からWavファイルを探しますっ！", WavName,
+   "Riff WAVを抽出(適当)", "RiffWAV1", false, true, "RIFF WAVE files", MakeWavCarver},
+  {"mp2", "mp2", "mp2", "からMPEG Layer I/IIファイルを探しますっ！", NameWithExtension,
+   "MPEG Layer I/IIを抽出", "Mp21", false, true, "MPEG audio Layer I/II streams", MakeMp2Carver},
+  {"aac", "aac", "aac", "からAACファイルを探しますっ！", NameWithExtension,
+   "AAC (ADTS)を抽出", "Aac1", false, true, "AAC streams in ADTS", MakeAacCarver},
+  {"flac", "flac", "flac", "からFLACファイルを探しますっ！", NameWithExtension,
+   "FLACを抽出", "Flac1", false, true, "FLAC streams", MakeFlacCarver},
+  {"aiff", "aiff", "aiff", "からAIFFファイルを探しますっ！", NameWithExtension,
+   "AIFFを抽出", "Aiff1", false, true, "AIFF and AIFF-C files", MakeAiffCarver},
+  {"adx", "adx", "adx", "からADXファイルを探しますっ！", NameWithExtension,
+   "ADXを抽出", "Adx1", false, true, "CRI ADX streams", MakeAdxCarver},
 };
 // clang-format on
 
@@ -58,16 +74,16 @@ std::vector<const FormatRow*> AllFormatRows() {
 
 int64_t ExtractFormat(Host& host, const FormatRow& row, const std::string& input,
                       const std::string& pattern) {
-  return RunScanPass(host, *row.make(host), input, pattern);
+  return RunScanPass(host, row, *row.make(host), input, pattern);
 }
 
 int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
                        const std::string& input, const std::string& pattern) {
   std::vector<std::unique_ptr<Carver>> carvers;
-  std::vector<Carver*> lanes;
+  std::vector<PassLane> lanes;
   for (const FormatRow* row : rows) {
     carvers.push_back(row->make(host));
-    lanes.push_back(carvers.back().get());
+    lanes.push_back({row, carvers.back().get()});
   }
   return RunScanPasses(host, lanes, input, pattern);
 }

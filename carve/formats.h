@@ -1,7 +1,8 @@
 // The table of formats: one row a format. The command line's commands and
 // usage, the window's popup menu, `all`, the fuzz target, the pass tests and
 // the manual pages are all made from it; a new format is one carver file and
-// one row here.
+// one row here. The row (carve/carver.h) gives the kind name, the opening
+// line, and the naming of the outputs.
 #pragma once
 
 #include <cstdint>
@@ -11,20 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "carve/carver.h"
 #include "carve/scan_pass.h"
-
-struct FormatRow {
-  std::string_view command;    // the command word of zandrel-cli
-  std::string_view kind;       // the carver's kind name: summary lines, reports
-  std::string_view extension;  // of the output names
-  // The window's popup-menu entry and its object name; empty: none (the MP3
-  // pass runs from the Execute button).
-  std::string_view menuText, menuObject;
-  bool readsTagIni;        // whether the run reads the tag INI file
-  bool inAll;              // whether `all` runs it
-  std::string_view usage;  // what the command carves, for --help and the manual
-  std::unique_ptr<Carver> (*make)(Host& host);
-};
 
 // Every format, the three first ones first.
 std::span<const FormatRow> Formats();

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "carve/scan_pass.h"
+#include "carve/carver.h"
 #include "platform/input_file.h"
 
 struct FrameChain {

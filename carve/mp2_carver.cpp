@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "carve/carver.h"
 #include "carve/frame_chain.h"
+#include "carve/host.h"
 #include "carve/mpeg_layer12.h"
 #include "carve/mpeg_measure.h"
-#include "carve/scan_pass.h"
 #include "carve/stream_line.h"
-#include "output/naming.h"
 
 namespace {
 
@@ -68,10 +68,9 @@ class Mp2Carver : public Carver {
 
   // 0xFF, then the last sync bits, MPEG-1 or MPEG-2, Layer I or II.
   Trigger trigger() const override { return {0xFF, 0xF4, 0xF4}; }
-  const char* openingText() const override { return "からMPEG Layer I/IIファイルを探しますっ！"; }
-  const char* kindName() const override { return "mp2"; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& where) override {
+    const int64_t candidate = where.offset;
     while (silentNext_ < silentStarts_.size() && silentStarts_[silentNext_] < candidate) {
       ++silentNext_;
     }
@@ -93,9 +92,11 @@ class Mp2Carver : public Carver {
     first_ = frames_.first;
     facts_.sampleRateHz = first_.SampleRate;
     facts_.channels = first_.ChannelMode == kMono ? 1 : 2;
-    span = {candidate, chain.length};
-    span_ = span;
-    return ProbeResult::Accept;
+    char format[32];
+    std::snprintf(format, sizeof format, "mpeg%.1flayer%d", first_.MpegVersion / 10.0,
+                  static_cast<int>(first_.Layer));
+    const CopySpan span{candidate, chain.length};
+    return Found{span, StreamLine(where.number, span, format, "Frames", facts_), facts_};
   }
 
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
@@ -104,20 +105,6 @@ class Mp2Carver : public Carver {
     Layer12Frames frames(host_);
     return ChainShorterThanTwo<4>(bytes, avail, frames);
   }
-
-  std::string streamLine(int64_t number, int64_t /*candidate*/) override {
-    char format[32];
-    std::snprintf(format, sizeof format, "mpeg%.1flayer%d", first_.MpegVersion / 10.0,
-                  static_cast<int>(first_.Layer));
-    return StreamLine(number, span_, format, "Frames", facts_);
-  }
-
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    return NameWithExtension(pattern, ExtractBaseName(input), number, "mp2");
-  }
-
-  StreamFacts facts() const override { return facts_; }
 
  private:
   // A later candidate at a frame of a silent chain starts the rest of that
@@ -135,7 +122,6 @@ class Mp2Carver : public Carver {
   Host& host_;
   Layer12Frames frames_;
   TStreamInfo first_{};
-  CopySpan span_;
   StreamFacts facts_;
   std::vector<int64_t> silentStarts_;  // of the frames after the first
   size_t silentNext_ = 0;

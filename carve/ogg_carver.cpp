@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "carve/carver.h"
+#include "carve/host.h"
 #include "carve/ogg_page.h"
-#include "carve/scan_pass.h"
-#include "output/naming.h"
 
 namespace {
 
@@ -14,10 +14,8 @@ class OggCarver : public Carver {
   explicit OggCarver(Host& host) : host_(host) {}
 
   Trigger trigger() const override { return {0x4F, 0xFF, 0x67}; }  // "O", "g"
-  const char* openingText() const override { return "からOggファイルを探しますっ！"; }
-  const char* kindName() const override { return "ogg"; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& candidate) override {
     // A single page measures no length, and copying nothing would hand the
     // walk the same candidate again; so at least two pages make a stream.
     const int64_t minPages = std::max(host_.MinFrames(), 2);
@@ -28,47 +26,34 @@ class OggCarver : public Carver {
     // a complete stream whatever its page count.
     const bool complete = whole && ends.firstPageBegins && ends.lastPageEnds;
     if (pages_ < (complete ? 2 : minPages)) return ProbeResult::Reject;
-    seconds_ = info_.TotalDuration / 1000.0;
+    double seconds = info_.TotalDuration / 1000.0;
     if (whole) {
       // The real length: the last granule position counts samples from the
       // stream's start. A negative one (no packet ends on the page) or an
       // unknown rate shows no length.
-      seconds_ = ends.lastGranule > 0 && info_.SampleRate > 0
-                     ? static_cast<double>(ends.lastGranule) / info_.SampleRate
-                     : 0.0;
+      seconds = ends.lastGranule > 0 && info_.SampleRate > 0
+                    ? static_cast<double>(ends.lastGranule) / info_.SampleRate
+                    : 0.0;
     }
-    span = {candidate, info_.StreamLength};
-    return ProbeResult::Accept;
-  }
-
-  std::string streamLine(int64_t number, int64_t candidate) override {
+    const int64_t at = candidate.offset;
+    Found found;
+    found.span = {at, info_.StreamLength};
     char line[256];
     std::snprintf(line, sizeof line,
                   "[%3.3lld($%8.8llX-$%8.8llX)] OggVorbis%2d%6lldFrames%4dkbps%3dkHz%7.1fsec",
-                  static_cast<long long>(number), static_cast<long long>(candidate),
-                  static_cast<long long>(candidate + info_.StreamLength - 1), info_.MpegVersion,
-                  static_cast<long long>(pages_), info_.Bitrate, info_.SampleRate / 1000, seconds_);
-    return line;
-  }
-
-  // Ogg files are named by formatting the pattern, its last three bytes
-  // replaced by "ogg", with the stream number alone; a conversion that takes
-  // anything else fails this stream before any output is opened.
-  std::string outputName(const std::string& pattern, const std::string& /*input*/,
-                         int64_t number) override {
-    return FormatWithNumber(ReplaceLastThree(pattern, "ogg"), number);
-  }
-
-  StreamFacts facts() const override {
+                  static_cast<long long>(candidate.number), static_cast<long long>(at),
+                  static_cast<long long>(at + info_.StreamLength - 1), info_.MpegVersion,
+                  static_cast<long long>(pages_), info_.Bitrate, info_.SampleRate / 1000, seconds);
+    found.line = line;
     // The length the stream line shows.
-    return {pages_, info_.Bitrate, info_.SampleRate, seconds_};
+    found.facts = {pages_, info_.Bitrate, info_.SampleRate, seconds};
+    return found;
   }
 
  private:
   Host& host_;
   TStreamInfo info_{};
   int64_t pages_ = 0;
-  double seconds_ = 0;
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "carve/scan_pass.h"
+#include "carve/carver.h"
 
 // `format` is the format's own text ("FLAC", "mpeg1.0layer2"...), `unit` what
 // `facts.frames` counts ("Frames", "Blocks"). Unmeasured values show as 0.

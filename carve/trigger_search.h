@@ -1,7 +1,9 @@
-// The search for a carver's two-byte trigger in a buffer: a first byte, and a
-// second byte that matches a value under a mask. Many positions are tested at
-// once (SSE2 on x86-64, a portable loop elsewhere). A TriggerSet finds the
-// triggers of several carvers in one pass.
+// The search for a carver's two-byte trigger (Carver::trigger(),
+// carve/carver.h) in a buffer: a first byte, and a second byte that matches a
+// value under a mask. Many positions are tested at once (SSE2 on x86-64, a
+// portable loop elsewhere). A TriggerSet finds the triggers of several
+// carvers in one pass: the walk (carve/scan_walk.cpp) searches each load of
+// its buffer once for all its lanes.
 #pragma once
 
 #include <cstddef>

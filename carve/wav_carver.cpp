@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "carve/scan_pass.h"
-#include "output/naming.h"
+#include "carve/carver.h"
+#include "carve/host.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -44,11 +44,10 @@ class WavCarver : public Carver {
   explicit WavCarver(Host& host) : host_(host) {}
 
   Trigger trigger() const override { return {0x52, 0xFF, 0x49}; }  // "R", "I"
-  const char* openingText() const override { return "からWavファイルを探しますっ！"; }
-  const char* kindName() const override { return "wav"; }
   bool progressPerProbe() const override { return false; }
 
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& where) override {
+    const int64_t candidate = where.offset;
     // The RIFF header and, when the input holds it, the start of the format
     // chunk when it comes first: its size, format tag, channels, sample rate
     // and byte rate.
@@ -76,26 +75,16 @@ class WavCarver : public Carver {
       input.seek(candidate + fmt + 8);
       if (input.read(body, sizeof body) == static_cast<int64_t>(sizeof body)) TakeRates(body);
     }
-    length_ = length;
-    span = {candidate, length_};
-    return ProbeResult::Accept;
-  }
-
-  std::string streamLine(int64_t number, int64_t candidate) override {
+    Found found;
+    found.span = {candidate, length};
     char line[128];
     std::snprintf(line, sizeof line, "[%3.3lld($%8.8llX-$%8.8llX)] RIFF Wav",
-                  static_cast<long long>(number), static_cast<long long>(candidate),
-                  static_cast<long long>(candidate + length_ - 1));
-    return line;
+                  static_cast<long long>(where.number), static_cast<long long>(candidate),
+                  static_cast<long long>(candidate + length - 1));
+    found.line = line;
+    found.facts = facts_;
+    return found;
   }
-
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    return ExpandOutputName(ReplaceLastThree(pattern, "wav"), ExtractBaseName(input), number,
-                            "mp3");
-  }
-
-  StreamFacts facts() const override { return facts_; }
 
  private:
   // The sample rate and byte rate from the body of a format chunk.
@@ -105,7 +94,6 @@ class WavCarver : public Carver {
   }
 
   Host& host_;
-  int64_t length_ = 0;
   StreamFacts facts_;
 };
 

@@ -386,25 +386,17 @@ class RejectingCarver : public Carver {
   std::vector<int64_t> probes;
 
   Trigger trigger() const override { return trigger_; }
-  const char* openingText() const override { return "から何も見つけません"; }
-  const char* kindName() const override { return "none"; }
   bool mayEndBeforeCandidate() const override { return mayGoBack_; }
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
-    EXPECT_EQ(input.position(), candidate);
-    probes.push_back(candidate);
-    if (!stepsBack_ || candidate < 300000) return ProbeResult::Reject;
+  Probed probe(InputFile& input, const Candidate& candidate) override {
+    EXPECT_EQ(input.position(), candidate.offset);
+    probes.push_back(candidate.offset);
+    if (!stepsBack_ || candidate.offset < 300000) return ProbeResult::Reject;
     stepsBack_ = false;
-    span = {candidate - 2500, 1};
-    return ProbeResult::Accept;
-  }
-  std::string streamLine(int64_t number, int64_t candidate) override {
     char line[64];
-    std::snprintf(line, sizeof line, "[%03lld($%08llX-)] back", static_cast<long long>(number),
-                  static_cast<unsigned long long>(candidate));
-    return line;
-  }
-  std::string outputName(const std::string& pattern, const std::string&, int64_t) override {
-    return pattern;
+    std::snprintf(line, sizeof line, "[%03lld($%08llX-)] back",
+                  static_cast<long long>(candidate.number),
+                  static_cast<unsigned long long>(candidate.offset));
+    return Found({candidate.offset - 2500, 1}, line, {});
   }
 
  private:
@@ -413,63 +405,81 @@ class RejectingCarver : public Carver {
   const bool mayGoBack_;
 };
 
-// A real carver whose outputs go to the folder of the pattern's with
-// `suffix` appended, so that it can walk beside another carver of its kind
-// ("-b"); with `rulesOut` false, every candidate of its lane is probed.
+// Its row: the pattern names its output as it is.
+FormatRow RejectingRow() {
+  FormatRow row{};
+  row.command = row.kind = "none";
+  row.opening = "から何も見つけません";
+  row.name = [](const std::string& pattern, const std::string&, int64_t, const std::string&) {
+    return pattern;
+  };
+  return row;
+}
+const FormatRow kRejectingRow = RejectingRow();
+
+// A real carver; with `rulesOut` false, every candidate of its lane is
+// probed.
 class SecondCarver : public Carver {
  public:
-  explicit SecondCarver(std::unique_ptr<Carver> inner, std::string suffix = "-b",
-                        bool rulesOut = true)
-      : inner_(std::move(inner)), suffix_(std::move(suffix)), rulesOut_(rulesOut) {}
+  explicit SecondCarver(std::unique_ptr<Carver> inner, bool rulesOut = true)
+      : inner_(std::move(inner)), rulesOut_(rulesOut) {}
   int64_t probes = 0;
   Trigger trigger() const override { return inner_->trigger(); }
-  const char* openingText() const override { return inner_->openingText(); }
-  const char* kindName() const override { return inner_->kindName(); }
   bool progressPerProbe() const override { return inner_->progressPerProbe(); }
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
+  Probed probe(InputFile& input, const Candidate& candidate) override {
     ++probes;
-    return inner_->probe(input, candidate, span);
+    return inner_->probe(input, candidate);
   }
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
     return rulesOut_ && inner_->ruledOut(bytes, avail);
   }
   bool mayEndBeforeCandidate() const override { return inner_->mayEndBeforeCandidate(); }
-  std::string streamLine(int64_t number, int64_t candidate) override {
-    return inner_->streamLine(number, candidate);
-  }
-  void settleRange(int64_t number, CopySpan& span) override { inner_->settleRange(number, span); }
-  std::string outputName(const std::string& pattern, const std::string& input,
-                         int64_t number) override {
-    const size_t slash = pattern.rfind('/');
-    return inner_->outputName(pattern.substr(0, slash) + suffix_ + pattern.substr(slash), input,
-                              number);
-  }
-  void afterCopy(OutputFile& output, int64_t number) override { inner_->afterCopy(output, number); }
-  StreamFacts facts() const override { return inner_->facts(); }
 
  private:
   std::unique_ptr<Carver> inner_;
-  std::string suffix_;
   bool rulesOut_;
+};
+
+// The row of one of the first three formats with its outputs in the folder
+// of the pattern's with "-b" appended, so that a carver can walk beside
+// another one of its kind. (Their extensions are their command words.)
+FormatRow InFolderB(const FormatRow& row) {
+  FormatRow b = row;
+  b.name = [](const std::string& pattern, const std::string& baseName, int64_t number,
+              const std::string& extension) {
+    const size_t slash = pattern.rfind('/');
+    return FindFormat(extension)->name(pattern.substr(0, slash) + "-b" + pattern.substr(slash),
+                                       baseName, number, extension);
+  };
+  return b;
+}
+
+// A carver and the row it walks with.
+struct TestLane {
+  FormatRow row;
+  std::unique_ptr<Carver> carver;
 };
 
 // The lanes of every row that `all` runs; then the MP3, Ogg and WAVE carvers
 // again; carvers that reject every candidate, with the triggers of the rows
 // after those three; and one that steps back, with a trigger of its own.
-std::vector<std::unique_ptr<Carver>> AllLanes(Host& host) {
-  std::vector<std::unique_ptr<Carver>> lanes;
-  for (const FormatRow* row : AllFormatRows()) lanes.push_back(row->make(host));
-  for (const char* command : {"mp3", "ogg", "wav"})
-    lanes.push_back(std::make_unique<SecondCarver>(FindFormat(command)->make(host)));
+std::vector<TestLane> AllLanes(Host& host) {
+  std::vector<TestLane> lanes;
+  for (const FormatRow* row : AllFormatRows()) lanes.push_back({*row, row->make(host)});
+  for (const char* command : {"mp3", "ogg", "wav"}) {
+    const FormatRow& row = *FindFormat(command);
+    lanes.push_back({InFolderB(row), std::make_unique<SecondCarver>(row.make(host))});
+  }
   for (size_t i = 3; i < AllFormatRows().size(); ++i)
-    lanes.push_back(std::make_unique<RejectingCarver>(lanes[i]->trigger()));
-  lanes.push_back(std::make_unique<RejectingCarver>(TwoByteTrigger{'A', 0xFF, 'B'}, true));
+    lanes.push_back({kRejectingRow, std::make_unique<RejectingCarver>(lanes[i].carver->trigger())});
+  lanes.push_back(
+      {kRejectingRow, std::make_unique<RejectingCarver>(TwoByteTrigger{'A', 0xFF, 'B'}, true)});
   return lanes;
 }
 
 // The first `count` of them.
-std::vector<std::unique_ptr<Carver>> Lanes(Host& host, size_t count) {
-  std::vector<std::unique_ptr<Carver>> lanes = AllLanes(host);
+std::vector<TestLane> Lanes(Host& host, size_t count) {
+  std::vector<TestLane> lanes = AllLanes(host);
   lanes.resize(count);
   return lanes;
 }
@@ -502,9 +512,10 @@ int64_t ExpectLanesEqualTheirPasses(const Bytes& data, size_t count, const LaneS
   for (size_t i = 0; i < count; ++i) {
     ScriptHost host;
     Apply(settings, host);
-    std::vector<std::unique_ptr<Carver>> lanes = Lanes(host, count);
-    written += RunScanPass(host, *lanes[i], dir / "in.bin", dir / "passes/%3.3d.mp3");
-    if (auto* rejecting = dynamic_cast<RejectingCarver*>(lanes[i].get())) {
+    std::vector<TestLane> lanes = Lanes(host, count);
+    written +=
+        RunScanPass(host, lanes[i].row, *lanes[i].carver, dir / "in.bin", dir / "passes/%3.3d.mp3");
+    if (auto* rejecting = dynamic_cast<RejectingCarver*>(lanes[i].carver.get())) {
       probes[i] = rejecting->probes;
     }
     if (host.log.size() < 2) {
@@ -531,12 +542,12 @@ int64_t ExpectLanesEqualTheirPasses(const Bytes& data, size_t count, const LaneS
     ScriptHost host;
     Apply(settings, host);
     host.pumpIntervalMs = out == "lanes" ? 0 : 60000;
-    std::vector<std::unique_ptr<Carver>> lanes = Lanes(host, count);
-    std::vector<Carver*> carvers;
+    std::vector<TestLane> lanes = Lanes(host, count);
+    std::vector<PassLane> carvers;
     for (auto& lane : lanes) {
-      if (dynamic_cast<RejectingCarver*>(lane.get()) == nullptr)
-        lane = std::make_unique<SecondCarver>(std::move(lane), "", out != "probed");
-      carvers.push_back(lane.get());
+      if (dynamic_cast<RejectingCarver*>(lane.carver.get()) == nullptr)
+        lane.carver = std::make_unique<SecondCarver>(std::move(lane.carver), out != "probed");
+      carvers.push_back({&lane.row, lane.carver.get()});
     }
     EXPECT_EQ(RunScanPasses(host, carvers, dir / "in.bin", dir / (out + "/%3.3d.mp3")), written);
     EXPECT_EQ(host.log, expected);
@@ -545,11 +556,11 @@ int64_t ExpectLanesEqualTheirPasses(const Bytes& data, size_t count, const LaneS
     EXPECT_EQ(FilesIn(dir / out), FilesIn(dir / "passes"));
     EXPECT_EQ(FilesIn(dir / (out + "-b")), FilesIn(dir / "passes-b"));
     for (size_t i = 0; i < count; ++i) {
-      if (auto* rejecting = dynamic_cast<RejectingCarver*>(lanes[i].get())) {
+      if (auto* rejecting = dynamic_cast<RejectingCarver*>(lanes[i].carver.get())) {
         EXPECT_EQ(rejecting->probes, probes[i]) << "lane " << i;
       } else if (out != "lanes") {
         (out == "paced" ? pacedProbes : allProbes) +=
-            dynamic_cast<SecondCarver*>(carvers[i])->probes;
+            dynamic_cast<SecondCarver*>(carvers[i].carver)->probes;
       }
     }
     if (out == "paced") {

@@ -723,8 +723,9 @@ TEST(LosslessFormats, AProbeOfAnInputThatShrankGivesNoNegativeRange) {
       InputFile input = InputFile::OpenRead(dir / "in.bin");
       std::filesystem::resize_file(dir / "in.bin", static_cast<uintmax_t>(at + cut));
       input.seek(at);
-      CopySpan span{-1, -1};
-      const ProbeResult result = carver->probe(input, at, span);
+      const Probed probed = carver->probe(input, {at, 1});
+      const ProbeResult result = probed.result;
+      const CopySpan span = probed.found.span;
       if (cut <= 0) {
         EXPECT_EQ(result, ProbeResult::EndPass);
       }

@@ -24,25 +24,38 @@ class AbCarver : public Carver {
   std::vector<int64_t> probes;
 
   Trigger trigger() const override { return {'A', 0xFF, 'B'}; }
-  const char* openingText() const override { return "からABを探しますっ！"; }
-  const char* kindName() const override { return "ab"; }
-  ProbeResult probe(InputFile& input, int64_t candidate, CopySpan& span) override {
-    probes.push_back(candidate);
-    EXPECT_EQ(input.position(), candidate);
+  Probed probe(InputFile& input, const Candidate& candidate) override {
+    probes.push_back(candidate.offset);
+    EXPECT_EQ(input.position(), candidate.offset);
     unsigned char head[3];
     if (input.read(head, 3) < 3) return ProbeResult::Reject;
     if (head[2] == 0xFF) return ProbeResult::EndPass;
     if (head[2] == 0) return ProbeResult::Reject;
-    span = {candidate, head[2]};
-    return ProbeResult::Accept;
+    return StreamAt({candidate.offset, head[2]}, candidate);
   }
-  std::string streamLine(int64_t number, int64_t candidate) override {
-    return "stream " + std::to_string(number) + " at " + std::to_string(candidate);
-  }
-  std::string outputName(const std::string& pattern, const std::string&, int64_t number) override {
-    return pattern + std::to_string(number);
+  // The stream of `span` found at the candidate.
+  static Found StreamAt(CopySpan span, const Candidate& candidate) {
+    return {
+        span,
+        "stream " + std::to_string(candidate.number) + " at " + std::to_string(candidate.offset),
+        {}};
   }
 };
+
+// Outputs are named by the pattern with the stream number appended.
+std::string NumberAppended(const std::string& pattern, const std::string&, int64_t number,
+                           const std::string&) {
+  return pattern + std::to_string(number);
+}
+
+FormatRow AbRow() {
+  FormatRow row{};
+  row.command = row.kind = "ab";
+  row.opening = "からABを探しますっ！";
+  row.name = NumberAppended;
+  return row;
+}
+const FormatRow kAbRow = AbRow();
 
 Bytes Filler(size_t n) { return Bytes(n, '.'); }
 
@@ -66,7 +79,7 @@ struct Pass {
 
   void run(const Bytes& data) {
     WriteBytes(input(), data);
-    written = RunScanPass(host, carver, input(), pattern());
+    written = RunScanPass(host, kAbRow, carver, input(), pattern());
     EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
     EXPECT_EQ(OpenFileCount(), 0) << "every file closed";
   }
@@ -74,7 +87,7 @@ struct Pass {
 
 TEST(ScanPass, MissingAndEmptyInputs) {
   Pass p;
-  int64_t n = RunScanPass(p.host, p.carver, p.dir / "nothing.bin", p.pattern());
+  int64_t n = RunScanPass(p.host, kAbRow, p.carver, p.dir / "nothing.bin", p.pattern());
   EXPECT_EQ(n, 0);
   EXPECT_TRUE(p.host.log.empty());
   EXPECT_EQ(p.host.beeps, 1);
@@ -84,7 +97,7 @@ TEST(ScanPass, MissingAndEmptyInputs) {
 
   // A directory is not a file either.
   p.host.boxes.clear();
-  RunScanPass(p.host, p.carver, p.dir.path(), p.pattern());
+  RunScanPass(p.host, kAbRow, p.carver, p.dir.path(), p.pattern());
   ASSERT_EQ(p.host.boxes.size(), 1u);
 
   Pass empty;
@@ -267,7 +280,7 @@ TEST(ScanPass, FailuresWhileProducingAStream) {
   Pass ignore;
   std::string deep = ignore.dir / "missing/deeper/x";
   WriteBytes(ignore.input(), data);
-  ignore.written = RunScanPass(ignore.host, ignore.carver, ignore.input(), deep);
+  ignore.written = RunScanPass(ignore.host, kAbRow, ignore.carver, ignore.input(), deep);
   EXPECT_EQ(ignore.written, 0);
   ASSERT_EQ(ignore.host.boxes.size(), 2u);
   EXPECT_EQ(ignore.host.boxes[0].buttons, BoxButtons::AbortIgnore);
@@ -287,7 +300,7 @@ TEST(ScanPass, FailuresWhileProducingAStream) {
     Pass abort;
     abort.host.answers = {answer};
     WriteBytes(abort.input(), data);
-    int64_t n = RunScanPass(abort.host, abort.carver, abort.input(), deep);
+    int64_t n = RunScanPass(abort.host, kAbRow, abort.carver, abort.input(), deep);
     EXPECT_EQ(n, 0);
     EXPECT_EQ(abort.host.log.back(), "* Path not found");
     EXPECT_EQ(abort.carver.probes.size(), 1u);
@@ -306,7 +319,7 @@ TEST(ScanPass, AFullDiskFailsTheStreamAndKeepsEarlierOutputs) {
   int64_t written;
   {
     FaultScope scope(fullDisk);
-    written = RunScanPass(host, p.carver, p.input(), p.pattern());
+    written = RunScanPass(host, kAbRow, p.carver, p.input(), p.pattern());
   }
   EXPECT_FALSE(FileExists(p.pattern() + "1"));
   EXPECT_EQ(written, 0);
@@ -321,15 +334,14 @@ TEST(ScanPass, AnOutputThatIsTheInputIsRefused) {
   Bytes data = Filler(10);
   Append(data, Stream(30));
   WriteBytes(p.input(), data);
-  struct SelfCarver : AbCarver {
-    std::string target;
-    std::string outputName(const std::string&, const std::string&, int64_t) override {
-      return target;
-    }
-  } self;
-  self.target = p.dir.path() + "/./in.bin";
+  // The pattern names the output as it is.
+  FormatRow self = kAbRow;
+  self.name = [](const std::string& pattern, const std::string&, int64_t, const std::string&) {
+    return pattern;
+  };
+  const std::string target = p.dir.path() + "/./in.bin";
   ScriptHost host;
-  EXPECT_EQ(RunScanPass(host, self, p.input(), p.pattern()), 0);
+  EXPECT_EQ(RunScanPass(host, self, p.carver, p.input(), target), 0);
   EXPECT_EQ(ReadBytes(p.input()), data);
   EXPECT_EQ(host.log[2], "* 出力ファイルが入力ファイルと同じです");
   EXPECT_EQ(host.boxes.back().buttons, BoxButtons::AbortIgnore);
@@ -384,7 +396,7 @@ TEST(ScanPass, EachRejectedProbeShowsItsShareOfTheWindowAsProbedOrPassedOver) {
     AbCarver probing;
     RulingOut rulingOut;
     AbCarver& carver = passOver ? rulingOut : probing;
-    EXPECT_EQ(RunScanPass(host, carver, dir / "in.bin", dir / "out-"), 0);
+    EXPECT_EQ(RunScanPass(host, kAbRow, carver, dir / "in.bin", dir / "out-"), 0);
     EXPECT_EQ(host.progress, expected);
     // Only where the pacer looks at the clock is a probe still made.
     if (passOver) {
@@ -407,10 +419,9 @@ TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
     Trigger trigger() const override { return {'C', 0xFF, 'D'}; }
     bool mayEndBeforeCandidate() const override { return true; }
     bool once = true;
-    ProbeResult probe(InputFile&, int64_t candidate, CopySpan& span) override {
+    Probed probe(InputFile&, const Candidate& candidate) override {
       if (!std::exchange(once, false)) return ProbeResult::EndPass;
-      span = {candidate - 2300, 1};
-      return ProbeResult::Accept;
+      return StreamAt({candidate.offset - 2300, 1}, candidate);
     }
   };
   struct RulingOut : AbCarver {
@@ -428,7 +439,8 @@ TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
     AbCarver probing;
     RulingOut rulingOut;
     AbCarver& ab = passOver ? rulingOut : probing;
-    EXPECT_EQ(RunScanPasses(host, {&back, &ab}, dir / "in.bin", dir / "out-"), 1);
+    EXPECT_EQ(RunScanPasses(host, {{&kAbRow, &back}, {&kAbRow, &ab}}, dir / "in.bin", dir / "out-"),
+              1);
     progress[passOver] = host.progress;
   }
   EXPECT_EQ(progress[1], progress[0]);
@@ -448,7 +460,7 @@ TEST(ScanPass, ATriggerAtTheEndOfTheBufferIsProbedFromTheInput) {
   FirstByte carver;
   p.host.pumpIntervalMs = 60000;
   WriteBytes(p.input(), data);
-  EXPECT_EQ(RunScanPass(p.host, carver, p.input(), p.pattern()), 1);
+  EXPECT_EQ(RunScanPass(p.host, kAbRow, carver, p.input(), p.pattern()), 1);
   EXPECT_EQ(carver.probes, std::vector<int64_t>{511});
   EXPECT_EQ(p.output(1), stream);
 }

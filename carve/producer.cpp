@@ -1,0 +1,156 @@
+#include "carve/producer.h"
+
+#include <algorithm>
+
+#include "carve/host.h"
+#include "carve/scan_pass.h"
+#include "output/naming.h"
+#include "platform/folders.h"
+#include "platform/input_file.h"
+#include "platform/io_error.h"
+#include "platform/output_file.h"
+
+namespace {
+
+IoError OutputTakenError(const std::string& name) {
+  return IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
+}
+
+}  // namespace
+
+IoError Producer::inputShrank() const {
+  return IoError(kIoInputShrank, "Input file shrank while it was read", input_);
+}
+
+Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candidate,
+                           const Found& found) {
+  const CopySpan span = found.copied();
+  StreamReport report;
+  try {
+    const bool dryRun = host_.DryRun();
+    const std::string name = outputName(row, number, dryRun);
+    report.output = name;
+    report.outputOffset = span.start;
+    // One look at the name serves the checks and the output's creation.
+    const OutputTarget target = OutputTarget::Look(name);
+    if (in_.isSameFileAs(target) || (host_.RunInputs() && host_.RunInputs()->contains(target)))
+      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
+    if (host_.OutputTaken(name)) throw OutputTakenError(name);
+    // What the input held of the range when the pass began: a copy that
+    // gets less lost bytes to an input that shrank under the pass.
+    const int64_t held = std::clamp<int64_t>(openSize_ - span.start, 0, span.length);
+    if (dryRun) {
+      this->dryRun(span, held, report);
+    } else {
+      write(target, name, span, held, found, report);
+    }
+    report.appendedBytes = static_cast<int64_t>(found.appended.size());
+    this->report(row, number, found, report);
+    // A stream of no bytes moves the walk on past its candidate, so that the
+    // same candidate is not taken again.
+    const int64_t next = in_.position() > span.start ? in_.position() : candidate + 1;
+    return {Produced::Status::Done, !dryRun, next};
+  } catch (const IoError& e) {
+    report.status = StreamReport::Status::Failed;
+    report.error = e.what();
+    // An input that is not what the walk holds any more fails the stream,
+    // and the failure of the input ends the pass.
+    const bool inputShrank = e.code() == kIoInputShrank;
+    if (!inputShrank) {
+      host_.AddLog(std::string("* ") + e.what());
+      host_.FailureConcerns(e.path());
+    }
+    this->report(row, number, found, report);
+    if (inputShrank) throw;
+    return fail(e, number, candidate, span);
+  }
+}
+
+std::string Producer::outputName(const FormatRow& row, int64_t number, bool dryRun) {
+  bool hasDir = false;
+  std::string dir = PatternDirectory(pattern_, hasDir);
+  if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
+  return row.name(pattern_, ExtractBaseName(host_.NamingInput(input_)), number,
+                  std::string(row.extension));
+}
+
+void Producer::dryRun(const CopySpan& span, int64_t held, StreamReport& report) {
+  // The input is left where the copy would leave it: past the range, or at
+  // its end when it ends first.
+  report.outputLength = std::clamp<int64_t>(in_.size() - span.start, 0, span.length);
+  if (report.outputLength < held) throw inputShrank();
+  report.status = StreamReport::Status::DryRun;
+  in_.seek(span.start + report.outputLength);
+}
+
+void Producer::write(const OutputTarget& target, const std::string& name, const CopySpan& span,
+                     int64_t held, const Found& found, StreamReport& report) {
+  // The stream appears under its name only once it is whole; a failure
+  // below leaves the name as it was.
+  const OutputMode mode = host_.KeepExistingOutputs() ? OutputMode::Keep : OutputMode::Replace;
+  OutputFile out;
+  try {
+    out = OutputFile::CreateOutput(target, mode);
+    CopyRange(in_, span.start, span.length, out);
+    report.outputLength = in_.position() - span.start;
+    // Bytes copied from what the walk held of an input that has since lost
+    // them are no more the input's than bytes never copied.
+    if (report.outputLength < held || in_.size() < in_.position()) throw inputShrank();
+    if (!found.appended.empty())
+      out.write(found.appended.data(), static_cast<int64_t>(found.appended.size()));
+    // Committing flushes the output; a full disk shows here and fails this
+    // stream rather than passing for success.
+    out.commit();
+  } catch (const IoError& e) {
+    out.discard();
+    if (e.code() == kIoOutputExists) throw OutputTakenError(name);
+    throw;
+  }
+}
+
+Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, const CopySpan& span) {
+  BoxAnswer answer = host_.MessageBox(BoxType::Error,
+                                      std::string(e.what()) + "\n" + std::to_string(number) +
+                                          "番目のファイルの処理中にエラーが起こりました",
+                                      BoxButtons::AbortIgnore, e.code());
+  // Abort, or the box closed without a button.
+  if (answer != BoxAnswer::Ignore) return {Produced::Status::Aborted, false, 0};
+  const int64_t next = span.length > 0 ? span.start + span.length : candidate + 1;
+  in_.seek(next);
+  return {Produced::Status::Ignored, false, next};
+}
+
+void Producer::report(const FormatRow& row, int64_t number, const Found& found,
+                      StreamReport& report) {
+  const StreamFacts& facts = found.facts;
+  report.input = input_;
+  report.format = row.kind;
+  report.number = number;
+  report.offset = found.span.start;
+  report.length = found.span.length;
+  report.frames = facts.frames;
+  report.bitrateKbps = facts.bitrateKbps;
+  report.sampleRateHz = facts.sampleRateHz;
+  report.seconds = facts.seconds;
+  report.channels = facts.channels;
+  host_.StreamDone(report);
+}
+
+std::string PatternDirectory(const std::string& pattern, bool& found) {
+  auto slash = pattern.find_last_of('/');
+  found = slash != std::string::npos;
+  if (!found) return std::string();
+  std::string dir = pattern.substr(0, slash);
+  // A directory part whose every '%' is doubled is plain text (the default
+  // pattern below a folder with '%' in its name): it names the directory
+  // the outputs go to. Any other is taken as typed.
+  std::string plain;
+  for (size_t i = 0; i < dir.size(); ++i) {
+    if (dir[i] == '%') {
+      if (i + 1 >= dir.size() || dir[i + 1] != '%') return dir;
+      ++i;
+    }
+    plain += dir[i];
+  }
+  return plain;
+}

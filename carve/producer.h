@@ -1,0 +1,57 @@
+// Producing one stream a probe found: its folder, its output's name, the
+// checks of the output (the input itself, a name taken under --no-clobber),
+// the copy with the bytes appended after it, or a dry run, the commit, the
+// stream's report, and the box of a failure with its Abort/Ignore answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "carve/carver.h"
+
+class InputFile;
+class Host;
+class IoError;
+struct OutputTarget;
+struct StreamReport;
+
+// What became of a stream handed to the producer.
+struct Produced {
+  enum class Status { Done, Ignored, Aborted };
+  Status status = Status::Done;  // Ignored, Aborted: the stream failed
+  bool written = false;          // an output was written (no dry run)
+  int64_t next = 0;              // the offset the walk goes on from
+};
+
+class Producer {
+ public:
+  // `in` is the input as the pass reads it; `openSize` its size when the
+  // pass began.
+  Producer(Host& host, const std::string& input, const std::string& pattern, InputFile& in,
+           const int64_t& openSize)
+      : host_(host), input_(input), pattern_(pattern), in_(in), openSize_(openSize) {}
+
+  // Produces stream `number`, found at `candidate`. Throws IoError when the
+  // input shrank under the pass: the failure of the input ends the pass.
+  Produced produce(const FormatRow& row, int64_t number, int64_t candidate, const Found& found);
+
+  // The failure of an input that lost bytes while the pass read it.
+  IoError inputShrank() const;
+
+ private:
+  // Creates the pattern's folder (not in a dry run) and names the output.
+  std::string outputName(const FormatRow& row, int64_t number, bool dryRun);
+  // The output's length, with the input left where the copy would leave it.
+  void dryRun(const CopySpan& span, int64_t held, StreamReport& report);
+  // Copies the range and the bytes appended after it to the output.
+  void write(const OutputTarget& target, const std::string& name, const CopySpan& span,
+             int64_t held, const Found& found, StreamReport& report);
+  Produced fail(const IoError& e, int64_t number, int64_t candidate, const CopySpan& span);
+  void report(const FormatRow& row, int64_t number, const Found& found, StreamReport& report);
+
+  Host& host_;
+  const std::string& input_;
+  const std::string& pattern_;
+  InputFile& in_;
+  const int64_t& openSize_;
+};
