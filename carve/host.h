@@ -1,13 +1,15 @@
-// What the engine needs from the program that runs it: the settings of the
-// table of settings, read live at the moment of use, the log, the progress display, the event pump,
-// the run flag and the message boxes. The window implements it by reading
-// its controls; the command line and the tests implement it on their own.
+// What the engine needs from the program that runs it: a sink for what it
+// finds (the log, the reports, the progress), the settings of the table of
+// settings, read live at the moment of use, the event pump, the run flag and
+// the boxes of failures. The window implements it by reading its controls;
+// the command line and the tests implement it on their own.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "carve/settings.h"
+#include "carve/sink.h"
 
 class FileIdentities;
 class TagIni;
@@ -19,41 +21,8 @@ enum class BoxAnswer { None, Ok, Yes, No, Abort, Ignore };
 // In the order of their settings, BreakOnVersion and on.
 enum class Sensitize { Version, Channel, Freq, Crc };
 
-// The start, the end, or a failure outside any stream of one scan pass.
-struct PassReport {
-  enum class Stage { Begin, End, Error };
-  Stage stage = Stage::Begin;
-  std::string input;
-  std::string format;              // the kind name: "mp3", "ogg", "wav"...
-  int64_t found = 0, written = 0;  // at the end
-  std::string error;               // for a failure
-};
-
-// What became of one stream a pass found. Numbers a format does not measure
-// are negative.
-struct StreamReport {
-  enum class Status { Written, Failed, DryRun };
-  std::string input;
-  std::string format;  // the kind name: "mp3", "ogg", "wav"...
-  int64_t number = 0;
-  int64_t offset = 0, length = 0;  // the stream itself, as in its log line
-  // The output's name (empty when the failure came before it was known) and
-  // the range of the input copied into it, tags included, with the bytes
-  // appended after the copy (a new ID3v1 tag).
-  std::string output;
-  int64_t outputOffset = 0, outputLength = 0, appendedBytes = 0;
-  int64_t frames = -1;  // MPEG frames or Ogg pages
-  int64_t bitrateKbps = -1, sampleRateHz = -1;
-  double seconds = -1;
-  int64_t channels = -1;
-  Status status = Status::Written;
-  std::string error;  // for a failure
-};
-
-class Host {
+class Host : public Sink {
  public:
-  virtual ~Host() = default;
-
   // The value of a setting of the table of settings, read at the moment of
   // use (a window's control may change during a run); the default one
   // unless the host says otherwise.
@@ -84,9 +53,6 @@ class Host {
   // written over any of them.
   virtual const FileIdentities* RunInputs() { return nullptr; }
 
-  virtual void AddLog(const std::string& line) = 0;
-  // Shows a progress position 0..100 at once.
-  virtual void SetProgress(int position) = 0;
   // Repaints the window and handles pending events (a cancel may arrive).
   virtual void ProcessEvents() = 0;
   virtual void Beep() = 0;
@@ -100,12 +66,6 @@ class Host {
   // walking; 0 pumps at every block and every probe.
   virtual int PumpIntervalMs() { return 25; }
 
-  // Every pass reports its start, its end and its failures outside a stream,
-  // and every stream it found, besides the log lines. A failure outside a
-  // stream ends every pass of a one-read run of several carvers together and
-  // is reported once, by the first of them.
-  virtual void PassReported(const PassReport& /*report*/) {}
-  virtual void StreamDone(const StreamReport& /*report*/) {}
   // Find and measure every stream, but create no folder and write no file.
   virtual bool DryRun() { return false; }
   // True refuses `name` to the next stream, which then fails instead of

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "cli/cli_json.h"
+#include "cli/cli_printers.h"
 
 namespace {
 
@@ -41,7 +41,15 @@ void ProgressLine::clear() {
 
 CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err,
                  ProgressLine& progress, std::function<bool(const std::string&)> ask)
-    : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {}
+    : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {
+  if (options.json) {
+    printer_ = std::make_unique<JsonPrinter>(out, progress);
+  } else if (options.quiet) {
+    printer_ = std::make_unique<QuietPrinter>();
+  } else {
+    printer_ = std::make_unique<LogPrinter>(out, progress);
+  }
+}
 
 bool CliHost::InputBegins(const std::string& input) {
   if (inputCheck_ && !inputCheck_(input)) return false;
@@ -49,27 +57,15 @@ bool CliHost::InputBegins(const std::string& input) {
   return true;
 }
 
-void CliHost::AddLog(const std::string& line) {
-  if (options_.json || options_.quiet) return;
-  progress_.clear();
-  // Flushed line by line, so that the log and the messages on the error
-  // stream keep their order when both reach one terminal.
-  out_ << line << std::endl;
-}
+void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 
-void CliHost::PassReported(const PassReport& report) {
-  if (!options_.json) return;
-  progress_.clear();
-  out_ << PassJsonLine(report) << std::endl;
-}
+void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
 
 void CliHost::StreamDone(const StreamReport& report) {
   if (options_.noClobber && report.status != StreamReport::Status::Failed) {
     outputsGiven_.insert(report.output);
   }
-  if (!options_.json) return;
-  progress_.clear();
-  out_ << StreamJsonLine(report) << std::endl;
+  printer_->StreamDone(report);
 }
 
 bool CliHost::OutputTaken(const std::string& name) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -85,4 +86,6 @@ class CliHost : public Host {
   std::string currentInput_;
   std::function<bool(const std::string&)> inputCheck_;
   std::set<std::string> outputsGiven_;
+  // The log printer, the JSON Lines printer, or none (--quiet).
+  std::unique_ptr<Sink> printer_;
 };
