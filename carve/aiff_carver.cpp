@@ -46,6 +46,25 @@ bool IsUncompressed(const uint8_t* type) {
   return false;
 }
 
+// The AIFF-C compression types of 64-bit floating point samples.
+bool IsDoubleFloat(const uint8_t* type) {
+  return std::memcmp(type, "fl64", 4) == 0 || std::memcmp(type, "FL64", 4) == 0;
+}
+
+// The AIFF-C compression type at `type`, then its name: a count byte and that
+// many bytes, within a common chunk body of `size` bytes.
+bool CompressionPossible(const uint8_t* type, int64_t size) {
+  if (!IsChunkId(type)) return false;
+  return size <= 22 || 23 + int64_t{type[4]} <= size;
+}
+
+// How far a chunk walk has come: the chunks met and the bytes of chunks
+// other than "SSND" walked.
+struct ChunkWalk {
+  bool common = false, sound = false, last = false;
+  int64_t walked = 0;
+};
+
 class AiffCarver : public Carver {
  public:
   explicit AiffCarver(Host& /*host*/) {}
@@ -92,36 +111,55 @@ class AiffCarver : public Carver {
   // `formEnd`, whole in the input, is the last one: the stream then ends
   // with it (`end`).
   bool WalkChunks(int64_t candidate, int64_t formEnd, int64_t& end) {
-    bool common = false, sound = false, last = false;
-    int64_t walked = 0;
+    ChunkWalk walk;
     int64_t at = candidate + 12;
-    for (int i = 0; i < kMaxChunks && !(common && sound) && !last; ++i) {
-      if (at + 8 > formEnd || window_.hold(at, 8) < 8) return false;
-      const uint8_t* c = window_.at(at);
-      if (!IsChunkId(c)) return false;
-      const int64_t size = Be32(c + 4);
+    for (int i = 0; i < kMaxChunks && !(walk.common && walk.sound) && !walk.last; ++i) {
+      int64_t size = 0;
+      if (!ChunkHeaderAt(at, formEnd, size)) return false;
       if (at + 8 + size > formEnd) {
         if (at + 8 + size > std::min(formEnd + kMaxFormOverrun, size_)) return false;
-        last = true;
+        walk.last = true;
         end = at + 8 + size;
       }
-      if (std::memcmp(c, "SSND", 4) == 0) {
-        if (sound || !TakeSound(at, size)) return false;
-        sound = true;
-      } else {
-        walked += 8 + size;
-        if (walked > kMaxChunkWalk) return false;
-        if (std::memcmp(c, "COMM", 4) == 0) {
-          if (common || !TakeCommon(at, size)) return false;
-          common = true;
-        }
-      }
+      if (!TakeChunk(at, size, walk)) return false;
       at += 8 + size + (size & 1);
     }
-    if (!common || !sound) return false;
-    // Stored samples fill as many bytes as the frames need.
-    if (uncompressed_ && soundBytes_ < frames_ * channels_ * ((sampleSize_ + 7) / 8)) return false;
+    return walk.common && walk.sound && SoundFillsFrames();
+  }
+
+  // The header of the chunk at `at`, held and within the FORM chunk (its end
+  // at `formEnd`), with an id of printable characters; `size` is then the
+  // size of its body.
+  bool ChunkHeaderAt(int64_t at, int64_t formEnd, int64_t& size) {
+    if (at + 8 > formEnd || window_.hold(at, 8) < 8) return false;
+    const uint8_t* c = window_.at(at);
+    if (!IsChunkId(c)) return false;
+    size = Be32(c + 4);
     return true;
+  }
+
+  // The chunk at `at`, whose header is held, with a body of `size` bytes:
+  // the one "SSND" and the one "COMM" chunk are checked and taken, the
+  // others only counted. False when a second one of those comes, one of
+  // them does not hold, or the other chunks walk too far.
+  bool TakeChunk(int64_t at, int64_t size, ChunkWalk& walk) {
+    const uint8_t* c = window_.at(at);
+    if (std::memcmp(c, "SSND", 4) == 0) {
+      if (walk.sound || !TakeSound(at, size)) return false;
+      walk.sound = true;
+      return true;
+    }
+    walk.walked += 8 + size;
+    if (walk.walked > kMaxChunkWalk) return false;
+    if (std::memcmp(c, "COMM", 4) != 0) return true;
+    if (walk.common || !TakeCommon(at, size)) return false;
+    walk.common = true;
+    return true;
+  }
+
+  // Stored samples fill as many bytes as the frames need.
+  bool SoundFillsFrames() const {
+    return !uncompressed_ || soundBytes_ >= frames_ * channels_ * ((sampleSize_ + 7) / 8);
   }
 
   // The common chunk at `at` with a body of `size` bytes: channels, sample
@@ -136,16 +174,17 @@ class AiffCarver : public Carver {
     sampleSize_ = static_cast<int16_t>(Be16(b + 6));
     rate_ = Extended80(b + 8);
     uncompressed_ = !aifc_ || IsUncompressed(b + 18);
+    if (!CommonPossible(b + 18)) return false;
+    return !aifc_ || CompressionPossible(b + 18, size);
+  }
+
+  // The channels, sampling rate and sample size taken are ones a stream has;
+  // samples are no wider than 32 bits but for AIFF-C's 64-bit floating point
+  // ones (their compression type at `type`).
+  bool CommonPossible(const uint8_t* type) const {
     if (channels_ < 1 || channels_ > 256 || rate_ < 1000 || rate_ > 1e6) return false;
-    const bool wide =
-        aifc_ && (std::memcmp(b + 18, "fl64", 4) == 0 || std::memcmp(b + 18, "FL64", 4) == 0);
-    if (sampleSize_ < 1 || sampleSize_ > (wide ? 64 : 32)) return false;
-    if (aifc_) {
-      if (!IsChunkId(b + 18)) return false;
-      // The name: a count byte and that many bytes, within the chunk.
-      if (size > 22 && 23 + int64_t{b[22]} > size) return false;
-    }
-    return true;
+    const int64_t widest = aifc_ && IsDoubleFloat(type) ? 64 : 32;
+    return sampleSize_ >= 1 && sampleSize_ <= widest;
   }
 
   // The sound data chunk at `at`: an offset and a block size, then the

@@ -113,21 +113,15 @@ class FlacCarver : public Carver {
   // in frames_ and samples_ and leaves `pos` after the last one. True when
   // the walk reached the total STREAMINFO gives.
   bool WalkFrames(int64_t& pos) {
-    const int32_t bits = info_.bitsPerSample;
     bool variable = false;
     for (;;) {
-      if (info_.totalSamples > 0 && samples_ >= info_.totalSamples) return true;
+      if (ReachedTotal()) return true;
       FlacFrameHeader h;
       const int64_t held = window_.hold(pos, kFlacMaxHeaderLength);
       if (!DecodeFlacFrameHeader(window_.at(pos), held, h)) return false;
       if (frames_ == 0) variable = h.variableBlockSize;
-      if (h.variableBlockSize != variable || h.channels != info_.channels ||
-          (h.sampleRate != 0 && h.sampleRate != info_.sampleRate) ||
-          (h.bitsPerSample != 0 && h.bitsPerSample != bits) || h.blockSize > info_.maxBlockSize ||
-          h.number != (variable ? samples_ : frames_)) {
-        return false;
-      }
-      const int64_t bound = FrameBound(h, bits);
+      if (!GoesOn(h, variable)) return false;
+      const int64_t bound = FrameBound(h, info_.bitsPerSample);
       int64_t length = 0;
       if (!MeasureFrame(pos, h, bound, length)) return false;
       if (FlacCrc16(window_.at(pos), static_cast<size_t>(length)) != 0) return false;
@@ -135,10 +129,21 @@ class FlacCarver : public Carver {
       samples_ += h.blockSize;
       pos += length;
       // Only the last frame may be shorter than the shortest block.
-      if (h.blockSize < info_.minBlockSize) {
-        return info_.totalSamples > 0 && samples_ >= info_.totalSamples;
-      }
+      if (h.blockSize < info_.minBlockSize) return ReachedTotal();
     }
+  }
+
+  // The frames walked hold the samples of the total STREAMINFO gives.
+  bool ReachedTotal() const { return info_.totalSamples > 0 && samples_ >= info_.totalSamples; }
+
+  // The frame header `h` agrees with STREAMINFO and with the stream's
+  // blocking strategy (`variable`), and numbers on from the frame before: by
+  // samples when the block size varies, else by frames.
+  bool GoesOn(const FlacFrameHeader& h, bool variable) const {
+    if (h.variableBlockSize != variable || h.channels != info_.channels) return false;
+    if (h.sampleRate != 0 && h.sampleRate != info_.sampleRate) return false;
+    if (h.bitsPerSample != 0 && h.bitsPerSample != info_.bitsPerSample) return false;
+    return h.blockSize <= info_.maxBlockSize && h.number == (variable ? samples_ : frames_);
   }
 
   // True when the tag of `length` bytes at `at` is the body of an "ID3 " or

@@ -23,63 +23,87 @@ bool DecodeFlacStreamInfo(const uint8_t* b, FlacStreamInfo& info) {
   return true;
 }
 
+namespace {
+
+// A header code no stream uses: block size code 0, sampling rate code 15,
+// channel codes above 10, sample size code 3, or the reserved bit set.
+bool HasReservedCode(const uint8_t* b) {
+  const int sizeCode = b[2] >> 4, rateCode = b[2] & 0x0F;
+  const int channelCode = b[3] >> 4, bitsCode = (b[3] >> 1) & 7;
+  return sizeCode == 0 || rateCode == 15 || channelCode > 10 || bitsCode == 3 || (b[3] & 1) != 0;
+}
+
+// The number at `b + at`, coded as UTF-8 codes its characters but up to 36
+// bits; the 7-byte form only when the block size varies. `at` is then past
+// it. False when the bytes are no such sequence or go past `avail`.
+bool ReadCodedNumber(const uint8_t* b, int64_t avail, bool variable, int& at, int64_t& number) {
+  const uint8_t lead = b[at++];
+  int extra = 0;
+  uint64_t n = lead;
+  if (lead >= 0x80) {
+    extra = std::countl_one(lead) - 1;  // 0b110xxxxx: one byte follows
+    if (extra < 1 || extra > 6 || (extra == 6 && !variable)) return false;
+    n = lead & (0x3F >> extra);
+  }
+  if (at + extra > avail) return false;
+  for (int i = 0; i < extra; ++i, ++at) {
+    if ((b[at] & 0xC0) != 0x80) return false;
+    n = n << 6 | (b[at] & 0x3F);
+  }
+  number = static_cast<int64_t>(n);
+  return true;
+}
+
+// The bytes after the coded number that hold the block size (codes 6 and 7)
+// and the sampling rate (codes 12 to 14).
+int BlockSizeBytes(int sizeCode) { return sizeCode == 6 ? 1 : sizeCode == 7 ? 2 : 0; }
+int SampleRateBytes(int rateCode) { return rateCode == 12 ? 1 : rateCode >= 13 ? 2 : 0; }
+
+// The block size of code `sizeCode` (1..15); codes 6 and 7 read it, less
+// one, from `b`.
+int32_t BlockSize(int sizeCode, const uint8_t* b) {
+  static constexpr int32_t kSizes[] = {0,   192, 576,  1152, 2304, 4608, 0,     0,
+                                       256, 512, 1024, 2048, 4096, 8192, 16384, 32768};
+  if (sizeCode == 6) return b[0] + 1;
+  if (sizeCode == 7) return static_cast<int32_t>(Be16(b)) + 1;
+  return kSizes[sizeCode];
+}
+
+// The sampling rate of code `rateCode` (0..14); codes 12 to 14 read it from
+// `b`. 0: the STREAMINFO one.
+int32_t SampleRate(int rateCode, const uint8_t* b) {
+  static constexpr int32_t kRates[] = {0,     88200, 176400, 192000, 8000,  16000,
+                                       22050, 24000, 32000,  44100,  48000, 96000};
+  switch (rateCode) {
+    case 12:
+      return b[0] * 1000;
+    case 13:
+      return static_cast<int32_t>(Be16(b));
+    case 14:
+      return static_cast<int32_t>(Be16(b)) * 10;
+    default:
+      return kRates[rateCode];
+  }
+}
+
+}  // namespace
+
 bool DecodeFlacFrameHeader(const uint8_t* b, int64_t avail, FlacFrameHeader& header) {
-  if (avail < 6 || b[0] != 0xFF || (b[1] & 0xFE) != 0xF8) return false;
+  if (avail < 6 || b[0] != 0xFF || (b[1] & 0xFE) != 0xF8 || HasReservedCode(b)) return false;
   FlacFrameHeader h;
   h.variableBlockSize = (b[1] & 1) != 0;
   const int sizeCode = b[2] >> 4, rateCode = b[2] & 0x0F;
   const int channelCode = b[3] >> 4, bitsCode = (b[3] >> 1) & 7;
-  if (sizeCode == 0 || rateCode == 15 || channelCode > 10 || bitsCode == 3 || (b[3] & 1) != 0) {
-    return false;
-  }
-  // The number, coded as UTF-8 codes its characters but up to 36 bits.
-  const uint8_t lead = b[4];
-  int extra = 0;
-  uint64_t number = 0;
-  if (lead < 0x80) {
-    number = lead;
-  } else {
-    extra = std::countl_one(lead) - 1;  // 0b110xxxxx: one byte follows
-    if (extra < 1 || extra > 6 || (extra == 6 && !h.variableBlockSize)) return false;
-    number = lead & (0x3F >> extra);
-  }
-  int at = 5;
-  if (at + extra > avail) return false;
-  for (int i = 0; i < extra; ++i, ++at) {
-    if ((b[at] & 0xC0) != 0x80) return false;
-    number = number << 6 | (b[at] & 0x3F);
-  }
-  h.number = static_cast<int64_t>(number);
-
-  static constexpr int32_t kRates[] = {0,     88200, 176400, 192000, 8000,  16000,
-                                       22050, 24000, 32000,  44100,  48000, 96000};
-  static constexpr int32_t kBits[] = {0, 8, 12, 0, 16, 20, 24, 32};
-  const int sizeBytes = sizeCode == 6 ? 1 : sizeCode == 7 ? 2 : 0;
-  const int rateBytes = rateCode == 12 ? 1 : rateCode >= 13 ? 2 : 0;
+  int at = 4;
+  if (!ReadCodedNumber(b, avail, h.variableBlockSize, at, h.number)) return false;
+  const int sizeBytes = BlockSizeBytes(sizeCode), rateBytes = SampleRateBytes(rateCode);
   if (at + sizeBytes + rateBytes + 1 > avail) return false;
-  if (sizeCode == 1) {
-    h.blockSize = 192;
-  } else if (sizeCode <= 5) {
-    h.blockSize = 576 << (sizeCode - 2);
-  } else if (sizeCode == 6) {
-    h.blockSize = b[at] + 1;
-  } else if (sizeCode == 7) {
-    h.blockSize = static_cast<int32_t>(Be16(b + at)) + 1;
-  } else {
-    h.blockSize = 256 << (sizeCode - 8);
-  }
+  h.blockSize = BlockSize(sizeCode, b + at);
   at += sizeBytes;
-  if (rateCode == 12) {
-    h.sampleRate = b[at] * 1000;
-  } else if (rateCode == 13) {
-    h.sampleRate = static_cast<int32_t>(Be16(b + at));
-  } else if (rateCode == 14) {
-    h.sampleRate = static_cast<int32_t>(Be16(b + at)) * 10;
-  } else {
-    h.sampleRate = kRates[rateCode];
-  }
+  h.sampleRate = SampleRate(rateCode, b + at);
   at += rateBytes;
   if (rateBytes != 0 && h.sampleRate == 0) return false;
+  static constexpr int32_t kBits[] = {0, 8, 12, 0, 16, 20, 24, 32};
   h.channelAssignment = channelCode;
   h.channels = channelCode < 8 ? channelCode + 1 : 2;
   h.bitsPerSample = kBits[bitsCode];

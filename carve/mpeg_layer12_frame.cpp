@@ -139,6 +139,29 @@ bool ScaleFactorsValid(FrameBits& bits, int count) {
   return true;
 }
 
+// The scale factors and samples the allocation asks for fit in the frame
+// after the bits read so far, and the CRC, when the frame has one, matches
+// those of them it covers.
+bool FitsAndMatchesCrc(const FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info,
+                       int scaleFactors, int64_t sampleBits) {
+  const int64_t protectedBits = bits.position() - (info.CrcProtected ? 48 : 32);
+  if (bits.position() + 6 * scaleFactors + sampleBits > int64_t{info.FrameLength} * 8) return false;
+  return !info.CrcProtected || CrcMatches(bytes, protectedBits);
+}
+
+// Twelve samples a subband, of the bits `widths` gives each subband coded
+// (value + 1): 2^bits - 1 steps, so that no sample is all ones.
+bool Layer1SamplesPossible(FrameBits& bits, const uint8_t* widths, int coded, const Held& held) {
+  for (int s = 0; s < 12; ++s) {
+    for (int i = 0; i < coded; ++i) {
+      const int n = widths[i];
+      if (!bits.holds(n)) return held.runOut();
+      if (bits.read(n) == (1u << n) - 1) return false;
+    }
+  }
+  return true;
+}
+
 bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo& info,
                          int channels, int bound, Held& held) {
   constexpr int kSubbands = 32;
@@ -160,18 +183,41 @@ bool Layer1FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo
     }
   }
   held.sounds = sampleBits > 0;
-  const int64_t protectedBits = bits.position() - (info.CrcProtected ? 48 : 32);
-  if (bits.position() + 6 * scaleFactors + sampleBits > int64_t{info.FrameLength} * 8) return false;
-  if (info.CrcProtected && !CrcMatches(bytes, protectedBits)) return false;
+  if (!FitsAndMatchesCrc(bits, bytes, info, scaleFactors, sampleBits)) return false;
   if (!bits.holds(6 * scaleFactors)) return held.runOut();
   if (!ScaleFactorsValid(bits, scaleFactors)) return false;
-  // Twelve samples a subband, of value + 1 bits: 2^bits - 1 steps, so that
-  // no sample is all ones.
-  for (int s = 0; s < 12; ++s) {
+  return Layer1SamplesPossible(bits, widths, coded, held);
+}
+
+// Reads the scale factor selection of each subband that has an allocation
+// (`classes`, 0xFF: none) and gives the number of scale factors they select;
+// -1 when the bits held end first.
+int ReadScaleFactorSelections(FrameBits& bits, const uint8_t (&classes)[2][32], int subbands,
+                              int channels) {
+  static constexpr int kScaleFactors[4] = {3, 2, 1, 2};  // by selection
+  int scaleFactors = 0;
+  for (int sb = 0; sb < subbands; ++sb) {
+    for (int ch = 0; ch < channels; ++ch) {
+      if (classes[ch][sb] == 0xFF) continue;
+      if (!bits.holds(2)) return -1;
+      scaleFactors += kScaleFactors[bits.read(2)];
+    }
+  }
+  return scaleFactors;
+}
+
+// Twelve granules of three samples a subband, each of a number of steps no
+// power of two: no code reaches the steps of its class (cubed when the three
+// share a code word). `codedClasses` gives the class of each subband coded.
+bool Layer2SamplesPossible(FrameBits& bits, const uint8_t* codedClasses, int coded,
+                           const Held& held) {
+  for (int gr = 0; gr < 12; ++gr) {
     for (int i = 0; i < coded; ++i) {
-      const int n = widths[i];
-      if (!bits.holds(n)) return held.runOut();
-      if (bits.read(n) == (1u << n) - 1) return false;
+      const QuantClass& q = kQuantClasses[codedClasses[i]];
+      for (int c = 0; c < q.codes; ++c) {
+        if (!bits.holds(q.bits)) return held.runOut();
+        if (bits.read(q.bits) >= q.limit) return false;
+      }
     }
   }
   return true;
@@ -200,36 +246,14 @@ bool Layer2FramePossible(FrameBits& bits, const uint8_t* bytes, const TFrameInfo
     if (codes < channels) classes[1][sb] = classes[0][sb];
   }
   held.sounds = sampleBits > 0;
-  // A scale factor selection of each subband that has an allocation.
-  int scaleFactors = 0;
-  for (int sb = 0; sb < subbands; ++sb) {
-    for (int ch = 0; ch < channels; ++ch) {
-      if (classes[ch][sb] == 0xFF) continue;
-      if (!bits.holds(2)) return held.runOut();
-      const uint32_t selection = bits.read(2);
-      scaleFactors += selection == 0 ? 3 : selection == 2 ? 1 : 2;
-    }
-  }
+  const int scaleFactors = ReadScaleFactorSelections(bits, classes, subbands, channels);
+  if (scaleFactors < 0) return held.runOut();
   // Scale factor index 63 is left alone here: twolame writes it for a third
   // of a frame that holds only silence.
-  const int64_t protectedBits = bits.position() - (info.CrcProtected ? 48 : 32);
-  if (bits.position() + 6 * scaleFactors + sampleBits > int64_t{info.FrameLength} * 8) return false;
-  if (info.CrcProtected && !CrcMatches(bytes, protectedBits)) return false;
+  if (!FitsAndMatchesCrc(bits, bytes, info, scaleFactors, sampleBits)) return false;
   if (!bits.holds(6 * scaleFactors)) return held.runOut();
   bits.skip(6 * scaleFactors);
-  // Twelve granules of three samples a subband, each of a number of steps no
-  // power of two: no code reaches the steps of its class (cubed when the
-  // three share a code word).
-  for (int gr = 0; gr < 12; ++gr) {
-    for (int i = 0; i < coded; ++i) {
-      const QuantClass& q = kQuantClasses[codedClasses[i]];
-      for (int c = 0; c < q.codes; ++c) {
-        if (!bits.holds(q.bits)) return held.runOut();
-        if (bits.read(q.bits) >= q.limit) return false;
-      }
-    }
-  }
-  return true;
+  return Layer2SamplesPossible(bits, codedClasses, coded, held);
 }
 
 }  // namespace

@@ -69,6 +69,23 @@ int64_t Id3v2Length(const uint8_t* h) {
   return 10 + body + (footer ? 10 : 0);
 }
 
+// The `got` bytes at `bytes` begin with an ID3v1 tag's "TAG".
+bool StartsId3v1(const uint8_t* bytes, int64_t got) {
+  return got >= 3 && bytes[0] == 'T' && bytes[1] == 'A' && bytes[2] == 'G';
+}
+
+// Under the split rule: an encoder header in the frame `frame` (`got` bytes
+// of it at `header`) after the first of a run ends the run before it. One in
+// the first frame sets `stated` to the frames the encoder counts and itself.
+bool EncoderHeaderEndsRun(const uint8_t* header, int64_t got, const TFrameInfo& frame,
+                          int64_t count, int64_t& stated) {
+  // The encoder counts the audio frames after its header frame.
+  const int64_t after = EncoderHeaderFrames(header, got, frame);
+  if (count == 0 && after > 0) stated = after + 1;
+  // A later header frame is the first frame of the next file.
+  return count > 0 && after >= 0;
+}
+
 }  // namespace
 
 // An option is asked only about a field that differs: for one that matches,
@@ -177,13 +194,7 @@ int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
     } else if (EndsMpegRun(host, info, frame)) {
       break;
     }
-    if (split) {
-      // The encoder counts the audio frames after its header frame.
-      const int64_t after = EncoderHeaderFrames(header, got, frame);
-      if (count == 0 && after > 0) stated = after + 1;
-      // A later header frame is the first frame of the next file.
-      if (count > 0 && after >= 0) break;
-    }
+    if (split && EncoderHeaderEndsRun(header, got, frame, count, stated)) break;
     totalDuration += frame.Duration;
     ++count;
     // A frame whose length runs past the end of the file is counted whole:
@@ -200,7 +211,7 @@ int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
     info.Bitrate = static_cast<int32_t>(
         std::nearbyint(static_cast<double>(end - start) / static_cast<double>(totalDuration) * 8));
     // The read that ended the run tells whether an ID3v1 tag follows.
-    info.HasID3v1 = got >= 3 && header[0] == 'T' && header[1] == 'A' && header[2] == 'G';
+    info.HasID3v1 = StartsId3v1(header, got);
     if (count >= std::max<int64_t>(2, tagSearchMinCount)) FindId3v2(input, start, info);
     info.StreamLength = end - start;
   }

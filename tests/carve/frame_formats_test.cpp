@@ -62,6 +62,45 @@ TEST(FrameHeaders, Layer12LengthsAndRejections) {
   }
 }
 
+// Layer II frames built here: MPEG-1 stereo at 48 kHz and 192 kbit/s, no
+// CRC, so table a (27 subbands of 4, 4, 3 and 2 allocation bits: 176 bits
+// for both channels).
+TEST(FrameHeaders, Layer2FrameRows) {
+  struct Row {
+    const char* what;
+    int firstCode;  // of subband 0, first channel; -1: no subband allocated
+    bool possible, sounds;
+  };
+  const Row rows[] = {
+      {"nothing allocated", -1, true, false},
+      {"a code below the steps of its class", 26, true, true},
+      {"a code at the steps of its class", 27, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes frame(576, 0);
+    const uint8_t header[] = {0xFF, 0xFD, 0xA4, 0x04};
+    std::memcpy(frame.data(), header, sizeof header);
+    auto put = [&frame](int at, int bits, int value) {
+      for (int i = 0; i < bits; ++i) {
+        if ((value >> (bits - 1 - i)) & 1) frame[(at + i) / 8] |= 0x80 >> ((at + i) % 8);
+      }
+    };
+    if (row.firstCode >= 0) {
+      // Allocation 1 (27 steps, three samples in a 5-bit word), scale factor
+      // selection 2 (one scale factor of 6 bits), then the first word.
+      put(32, 4, 1);
+      put(32 + 176, 2, 2);
+      put(32 + 176 + 2 + 6, 5, row.firstCode);
+    }
+    TFrameInfo info{};
+    ASSERT_TRUE(DecodeLayer12Header(frame.data(), info));
+    bool sounds = !row.sounds;
+    EXPECT_EQ(Layer12FramePossible(frame.data(), 576, info, &sounds), row.possible);
+    EXPECT_EQ(sounds, row.sounds);
+  }
+}
+
 TEST(FrameHeaders, NoHeaderDecodesAsTwoFormats) {
   // Layer III, Layer I/II and ADTS headers differ in their layer bits.
   int decoded[3] = {};

@@ -85,6 +85,12 @@ TEST(FlacFrameHeader, DecodingRows) {
        9, 0, 1},
       {"tens of Hz, 8 channels, 32 bits", FrameHeader(false, 8, 14, 7, 7, {2}, {0x02, 0xDF}), true,
        false, 256, 7350, 8, 7, 32, 2},
+      {"576 samples at 88.2 kHz, mid/side", FrameHeader(false, 2, 1, 10, 5, {3}), true, false, 576,
+       88200, 2, 10, 20, 3},
+      {"4608 samples at 192 kHz", FrameHeader(false, 5, 3, 1, 6, {4}), true, false, 4608, 192000, 2,
+       1, 24, 4},
+      {"32768 samples at 96 kHz", FrameHeader(false, 15, 11, 5, 4, {6}), true, false, 32768, 96000,
+       6, 5, 16, 6},
       {"variable, sample number in 7 bytes",
        FrameHeader(true, 3, 4, 0, 2, {0xFE, 0x82, 0x80, 0x80, 0x80, 0x80, 0x81}), true, true, 1152,
        8000, 1, 0, 12, (int64_t{2} << 30) + 1},
@@ -574,6 +580,65 @@ TEST(LosslessFormats, DamagedAndUnusualStreams) {
          const size_t comm = AiffChunk(b, "COMM");
          std::memcpy(&b[comm + 8 + 18], "ima4", 4);
          b[comm + 8 + 3] += 1;  // more frames than the bytes would hold uncompressed
+         return Embedded(b, {b});
+       }},
+      {"aiff with two sound chunks before its common chunk", "aiff", 2,
+       [&] {
+         const size_t comm = AiffChunk(aiff, "COMM"), ssnd = AiffChunk(aiff, "SSND");
+         Bytes b = Slice(aiff, 0, 12);
+         Append(b, Slice(aiff, ssnd, aiff.size() - ssnd));
+         Append(b, Slice(aiff, ssnd, aiff.size() - ssnd));
+         Append(b, Slice(aiff, comm, ssnd - comm));
+         PutBe32(b, 4, static_cast<uint32_t>(b.size() - 8));
+         return none(b);
+       }},
+      {"aiff of no frames whose last chunk is no sound chunk", "aiff", 2,
+       [&] {
+         Bytes b = formShort;
+         std::memcpy(&b[AiffChunk(b, "SSND")], "XXXX", 4);
+         PutBe32(b, AiffChunk(b, "COMM") + 8 + 2, 0);
+         return none(b);
+       }},
+      {"aiff whose other chunks take just the most bytes walked: the whole file", "aiff", 2,
+       [&] {
+         // The common chunk's 26 bytes and a chunk of 8 + 1048542.
+         const size_t ssnd = AiffChunk(aiff, "SSND");
+         Bytes b = Slice(aiff, 0, ssnd);
+         Append(b, Bytes{'A', 'N', 'N', 'O'});
+         Append(b, Bytes(4 + 1048542, 0));
+         PutBe32(b, ssnd + 4, 1048542);
+         Append(b, Slice(aiff, ssnd, aiff.size() - ssnd));
+         PutBe32(b, 4, static_cast<uint32_t>(b.size() - 8));
+         return Embedded(b, {b});
+       }},
+      {"aiff of 1-bit samples: the whole file", "aiff", 2,
+       [&] {
+         const Bytes b = spoiled(aiff, [&](Bytes& x) { x[AiffChunk(x, "COMM") + 8 + 7] = 1; });
+         return Embedded(b, {b});
+       }},
+      {"aiff-c of 64-bit floating point samples: the whole file", "aiff", 2,
+       [&] {
+         Bytes b = Fixture("aiff_ffmpeg_aifc_sowt_mono.aiff");
+         const size_t comm = AiffChunk(b, "COMM");
+         std::memcpy(&b[comm + 8 + 18], "fl64", 4);
+         b[comm + 8 + 7] = 64;
+         PutBe32(b, comm + 8 + 2, 551);  // 8 bytes a frame
+         return Embedded(b, {b});
+       }},
+      {"aiff-c whose compression name fills its common chunk: the whole file", "aiff", 2,
+       [&] {
+         Bytes b = Fixture("aiff_ffmpeg_aifc_sowt_mono.aiff");
+         b[AiffChunk(b, "COMM") + 8 + 22] = 1;  // of 24 bytes
+         return Embedded(b, {b});
+       }},
+      {"aiff-c whose common chunk ends before the name: the whole file", "aiff", 2,
+       [&] {
+         const Bytes f = Fixture("aiff_ffmpeg_aifc_sowt_mono.aiff");
+         const size_t comm = AiffChunk(f, "COMM");
+         Bytes b = Slice(f, 0, comm + 8 + 22);
+         PutBe32(b, comm + 4, 22);
+         Append(b, Slice(f, comm + 8 + 24, f.size() - (comm + 8 + 24)));
+         PutBe32(b, 4, static_cast<uint32_t>(b.size() - 8));
          return Embedded(b, {b});
        }},
       {"aiff whose FORM size is 2 short of its last chunk's end: the whole file", "aiff", 2,

@@ -487,6 +487,7 @@ TEST(MpegMeasure, SplitRuleEndsRunsAtEncoderHeaders) {
   const Bytes lame = Fixture("mpeg1_cbr128.mp3");  // 14 frames, an Info frame first
   const Bytes plain = Frames({kJoint, kJoint, kJoint});
   const Bytes tag = Cat({Text("TAG"), Bytes(125, 0x20)});
+  const Bytes uncounted = HeaderFrame(kJoint, 36, "Xing", 14, 1234);  // of 417 bytes
   // The first five frames of the header file.
   int64_t five = 0;
   for (int i = 0; i < 5; ++i) {
@@ -506,6 +507,9 @@ TEST(MpegMeasure, SplitRuleEndsRunsAtEncoderHeaders) {
       {"plain frames, header file", Cat({plain, lame}), true, 3, 1251, 0},
       {"header file, its ID3v1 tag", Cat({lame, tag}), true, 14, 5850, 1},
       {"header file cut short", Cat({Slice(lame, 0, five), Bytes(99, 0x00)}), true, 5, five, 0},
+      {"a header of no frame count, plain frames", Cat({uncounted, plain}), true, 4, 4 * 417, 0},
+      {"plain frames, a header of no frame count", Cat({plain, uncounted, plain}), true, 3, 1251,
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
