@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev zlib1g-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream dpkg-dev file man-db bash-completion
+  pmccabe
 )
 missing=()
 for p in "${packages[@]}"; do
