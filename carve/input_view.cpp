@@ -23,7 +23,13 @@ std::span<const uint8_t> InputView::bytes(int64_t pos, int64_t count) {
   if (pos >= moreStart_ && pos + count <= moreEnd) {
     return {more_.data() + (pos - moreStart_), static_cast<size_t>(moreEnd - pos)};
   }
+  return readOn(pos, count);
+}
+
+std::span<const uint8_t> InputView::readOn(int64_t pos, int64_t count) {
   // Keep what either buffer holds from `pos` on and read on after it.
+  const int64_t chunkEnd = chunkStart_ + chunkLen_;
+  const int64_t moreEnd = moreStart_ + moreLen_;
   const uint8_t* held = nullptr;
   int64_t keep = 0;
   if (pos >= moreStart_ && pos < moreEnd) {

@@ -55,6 +55,10 @@ class InputView {
   static constexpr int64_t kFirstRead = 4096;
   static constexpr int64_t kLargestRead = 128 * 1024;
 
+  // Holds at least `count` bytes from `pos` on in more_, as far as the
+  // input holds them, keeping what the buffers hold there already.
+  std::span<const uint8_t> readOn(int64_t pos, int64_t count);
+
   InputFile file_;
   std::vector<uint8_t> chunk_;  // the walk's buffer
   int64_t chunkStart_ = 0, chunkLen_ = 0;
