@@ -52,12 +52,12 @@ class AacCarver : public Carver {
   // 0xFF, then the last sync bits and layer 0.
   Trigger trigger() const override { return {0xFF, 0xF6, 0xF0}; }
 
-  Probed probe(InputFile& input, const Candidate& where) override {
+  Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
     // One header alone is no evidence of a stream: at least two frames.
     FrameChain chain;
-    if (!TakeFrameChain<kAdtsHeaderBytes>(input, frames_, std::max(host_.MinFrames(), 2), chain,
-                                          facts_)) {
+    if (!TakeFrameChain<kAdtsHeaderBytes>(input, candidate, frames_, std::max(host_.MinFrames(), 2),
+                                          chain, facts_)) {
       return ProbeResult::Reject;
     }
     first_ = frames_.first;

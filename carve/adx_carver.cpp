@@ -11,9 +11,8 @@
 #include "carve/big_endian.h"
 #include "carve/carver.h"
 #include "carve/host.h"
-#include "carve/input_window.h"
+#include "carve/input_view.h"
 #include "carve/stream_line.h"
-#include "platform/input_file.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ class MarkedBlocks {
  public:
   // The first block start in from, from + size, ... below `limit` whose
   // first byte has its top bit set; -1 when none is.
-  int64_t first(InputFile& input, int64_t from, int64_t limit, int size) {
+  int64_t first(InputView& input, int64_t from, int64_t limit, int size) {
     Scan& s = scans_[int64_t{size} << 32 | from % size];
     if (s.from < 0 || from > s.reach) {
       s = {from, from, -1};
@@ -85,15 +84,14 @@ class MarkedBlocks {
   };
 
   // Walks the grid from `pos` (a grid position) up to `end`.
-  Walk walk(InputFile& input, int64_t pos, int64_t end, int size) {
+  Walk walk(InputView& input, int64_t pos, int64_t end, int size) {
     // Small reads first: most walks meet a marked block soon.
     for (int64_t piece = kFirstPiece; pos < end; piece = std::min(piece * 2, kPiece)) {
       pos = pastClean(pos, size);
       if (pos >= end) break;
       const int64_t want = std::min<int64_t>(piece, end - pos);
       piece_.resize(static_cast<size_t>(want));
-      input.seek(pos);
-      const int64_t got = input.read(piece_.data(), want);
+      const int64_t got = input.read(pos, piece_.data(), want);
       int64_t i = 0;
       for (; i < got; i += size) {
         if (piece_[static_cast<size_t>(i)] & 0x80) return {pos + i, pos + i};
@@ -142,14 +140,15 @@ class AdxCarver : public Carver {
 
   Trigger trigger() const override { return {0x80, 0xFF, 0x00}; }
 
-  Probed probe(InputFile& input, const Candidate& where) override {
+  Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
-    window_.reset(input);
+    input_ = &input;
     marks_.forgetBefore(candidate);
     // Every later candidate lies closer to the end, so a header that does
     // not fit ends the pass.
-    if (window_.hold(candidate, kFixedHeader) < kFixedHeader) return ProbeResult::EndPass;
-    const uint8_t* h = window_.at(candidate);
+    const auto header = input.bytes(candidate, kFixedHeader);
+    if (std::ssize(header) < kFixedHeader) return ProbeResult::EndPass;
+    const uint8_t* h = header.data();
     const int64_t copyright = Be16(h + 2);
     const int encoding = h[4], blockSize = h[5], bitDepth = h[6];
     channels_ = h[7];
@@ -166,14 +165,14 @@ class AdxCarver : public Carver {
     const int64_t headerSize = copyright + 4;
     // The text is read by itself: the header may be long.
     uint8_t text[6];
-    input.seek(candidate + copyright - 2);
-    if (input.read(text, sizeof text) < static_cast<int64_t>(sizeof text) ||
+    if (input.read(candidate + copyright - 2, text, sizeof text) <
+            static_cast<int64_t>(sizeof text) ||
         std::memcmp(text, "(c)CRI", 6) != 0) {
       return ProbeResult::Reject;
     }
     const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
-    if (window_.hold(candidate, loopEnd) < loopEnd ||
-        !LoopFits(window_.at(candidate), copyright, version)) {
+    const auto loop = input.bytes(candidate, loopEnd);
+    if (std::ssize(loop) < loopEnd || !LoopFits(loop.data(), copyright, version)) {
       return ProbeResult::Reject;
     }
 
@@ -240,19 +239,19 @@ class AdxCarver : public Carver {
   // count of zero bytes after it, and those bytes; -1 when it is no such
   // block or the input ends inside it.
   int64_t EndBlockEnd(int64_t at, int64_t size) {
-    if (window_.hold(at, 4) < 4) return -1;
-    const uint8_t* b = window_.at(at);
-    const int64_t padding = Be16(b + 2);
-    if (Be16(b) != 0x8001 || padding > kMaxEndPadding || at + 4 + padding > size) return -1;
-    if (window_.hold(at, 4 + padding) < 4 + padding) return -1;
-    b = window_.at(at);
+    auto b = input_->bytes(at, 4);
+    if (std::ssize(b) < 4) return -1;
+    const int64_t padding = Be16(b.data() + 2);
+    if (Be16(b.data()) != 0x8001 || padding > kMaxEndPadding || at + 4 + padding > size) return -1;
+    b = input_->bytes(at, 4 + padding);
+    if (std::ssize(b) < 4 + padding) return -1;
     for (int64_t i = 4; i < 4 + padding; ++i) {
       if (b[i] != 0) return -1;
     }
     return at + 4 + padding;
   }
 
-  InputWindow window_;
+  InputView* input_ = nullptr;  // the probe's
   MarkedBlocks marks_;
   int64_t channels_ = 0, rate_ = 0, total_ = 0;
   int64_t blocks_ = 0, samples_ = 0;

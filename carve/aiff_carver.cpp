@@ -7,9 +7,8 @@
 #include "carve/big_endian.h"
 #include "carve/carver.h"
 #include "carve/host.h"
-#include "carve/input_window.h"
+#include "carve/input_view.h"
 #include "carve/stream_line.h"
-#include "platform/input_file.h"
 
 namespace {
 
@@ -71,15 +70,17 @@ class AiffCarver : public Carver {
 
   Trigger trigger() const override { return {'F', 0xFF, 'O'}; }
 
-  Probed probe(InputFile& input, const Candidate& where) override {
+  Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
-    window_.reset(input);
+    input_ = &input;
     // The size as it is now: the input may have shrunk under the walk.
     size_ = input.size();
     // Every later candidate lies closer to the end, so a header that does
     // not fit ends the pass.
-    if (candidate + 12 > size_ || window_.hold(candidate, 12) < 12) return ProbeResult::EndPass;
-    const uint8_t* h = window_.at(candidate);
+    if (candidate + 12 > size_) return ProbeResult::EndPass;
+    const auto header = input.bytes(candidate, 12);
+    if (std::ssize(header) < 12) return ProbeResult::EndPass;
+    const uint8_t* h = header.data();
     if (std::memcmp(h, "FORM", 4) != 0) return ProbeResult::Reject;
     const int64_t formSize = Be32(h + 4);
     aifc_ = std::memcmp(h + 8, "AIFC", 4) == 0;
@@ -131,9 +132,10 @@ class AiffCarver : public Carver {
   // at `formEnd`), with an id of printable characters; `size` is then the
   // size of its body.
   bool ChunkHeaderAt(int64_t at, int64_t formEnd, int64_t& size) {
-    if (at + 8 > formEnd || window_.hold(at, 8) < 8) return false;
-    const uint8_t* c = window_.at(at);
-    if (!IsChunkId(c)) return false;
+    if (at + 8 > formEnd) return false;
+    const auto head = input_->bytes(at, 8);
+    if (std::ssize(head) < 8 || !IsChunkId(head.data())) return false;
+    const uint8_t* c = head.data();
     size = Be32(c + 4);
     return true;
   }
@@ -143,7 +145,7 @@ class AiffCarver : public Carver {
   // others only counted. False when a second one of those comes, one of
   // them does not hold, or the other chunks walk too far.
   bool TakeChunk(int64_t at, int64_t size, ChunkWalk& walk) {
-    const uint8_t* c = window_.at(at);
+    const uint8_t* c = input_->bytes(at, 8).data();
     if (std::memcmp(c, "SSND", 4) == 0) {
       if (walk.sound || !TakeSound(at, size)) return false;
       walk.sound = true;
@@ -167,8 +169,10 @@ class AiffCarver : public Carver {
   // and its name.
   bool TakeCommon(int64_t at, int64_t size) {
     const int64_t need = aifc_ ? 22 : 18;
-    if (size < need || window_.hold(at, 8 + need + 1) < 8 + need) return false;
-    const uint8_t* b = window_.at(at + 8);
+    if (size < need) return false;
+    const auto chunk = input_->bytes(at, 8 + need + 1);
+    if (std::ssize(chunk) < 8 + need) return false;
+    const uint8_t* b = chunk.data() + 8;
     channels_ = static_cast<int16_t>(Be16(b));
     frames_ = Be32(b + 2);
     sampleSize_ = static_cast<int16_t>(Be16(b + 6));
@@ -190,14 +194,16 @@ class AiffCarver : public Carver {
   // The sound data chunk at `at`: an offset and a block size, then the
   // samples from that offset on.
   bool TakeSound(int64_t at, int64_t size) {
-    if (size < 8 || window_.hold(at, 16) < 16) return false;
-    const int64_t offset = Be32(window_.at(at + 8));
+    if (size < 8) return false;
+    const auto chunk = input_->bytes(at, 16);
+    if (std::ssize(chunk) < 16) return false;
+    const int64_t offset = Be32(chunk.data() + 8);
     if (offset > size - 8) return false;
     soundBytes_ = size - 8 - offset;
     return true;
   }
 
-  InputWindow window_;
+  InputView* input_ = nullptr;  // the probe's
   int64_t size_ = 0;
   bool aifc_ = false;
   int64_t channels_ = 0, frames_ = 0, sampleSize_ = 0;

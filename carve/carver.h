@@ -13,7 +13,7 @@
 
 #include "carve/trigger_search.h"
 
-class InputFile;
+class InputView;
 class Host;
 
 // The byte range of one stream to copy.
@@ -34,7 +34,7 @@ struct StreamFacts {
 
 // Where the walk asks for a probe.
 struct Candidate {
-  int64_t offset = 0;  // the trigger's first byte; the input stands there
+  int64_t offset = 0;  // the trigger's first byte
   int64_t number = 0;  // the number the stream gets when the probe accepts it
 };
 
@@ -76,10 +76,10 @@ class Carver {
   // written; WAVE shows it once when the walk ends.
   virtual bool progressPerProbe() const { return true; }
 
-  // Probes the candidate; the input is positioned at it. Every setting is
+  // Probes the candidate, reading the input by offset. Every setting is
   // asked of the host here, at the moment it counts: nothing is processed
   // between an accepting probe and the stream's output.
-  virtual Probed probe(InputFile& input, const Candidate& candidate) = 0;
+  virtual Probed probe(InputView& input, const Candidate& candidate) = 0;
   // True when the candidate's first `avail` bytes, as the walk's buffer
   // holds them, show that probe() would reject it and change nothing else
   // on the way (not even what a later probe remembers); false when they do

@@ -10,10 +10,9 @@
 #include "carve/flac_crc.h"
 #include "carve/flac_frame.h"
 #include "carve/host.h"
-#include "carve/input_window.h"
+#include "carve/input_view.h"
 #include "carve/mpeg_measure.h"
 #include "carve/stream_line.h"
-#include "platform/input_file.h"
 
 namespace {
 
@@ -37,16 +36,17 @@ class FlacCarver : public Carver {
 
   Trigger trigger() const override { return {'f', 0xFF, 'L'}; }
 
-  Probed probe(InputFile& input, const Candidate& where) override {
+  Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
     const int64_t minFrames = host_.MinFrames();
-    window_.reset(input);
+    input_ = &input;
     // "fLaC", then STREAMINFO: always the first metadata block.
     constexpr int64_t kHead = 8 + kFlacStreamInfoLength;
     // Every later candidate lies closer to the end, so a head that does not
     // fit ends the pass.
-    if (window_.hold(candidate, kHead) < kHead) return ProbeResult::EndPass;
-    const uint8_t* head = window_.at(candidate);
+    const auto held = input.bytes(candidate, kHead);
+    if (std::ssize(held) < kHead) return ProbeResult::EndPass;
+    const uint8_t* head = held.data();
     if (std::memcmp(head, "fLaC", 4) != 0 || (head[4] & 0x7F) != 0 ||
         Be24(head + 5) != kFlacStreamInfoLength || !DecodeFlacStreamInfo(head + 8, info_)) {
       return ProbeResult::Reject;
@@ -94,8 +94,9 @@ class FlacCarver : public Carver {
   bool SkipMetadata(int64_t candidate, bool last, int64_t& pos) {
     for (int blocks = 1; !last; ++blocks) {
       if (blocks >= kMaxMetadataBlocks || pos - candidate > kMaxMetadataBytes) return false;
-      if (window_.hold(pos, 4) < 4) return false;
-      const uint8_t* b = window_.at(pos);
+      const auto held = input_->bytes(pos, 4);
+      if (std::ssize(held) < 4) return false;
+      const uint8_t* b = held.data();
       const int type = b[0] & 0x7F;
       const int64_t length = Be24(b + 1);
       // A second STREAMINFO and type 127 are invalid; a seek table is made
@@ -117,14 +118,16 @@ class FlacCarver : public Carver {
     for (;;) {
       if (ReachedTotal()) return true;
       FlacFrameHeader h;
-      const int64_t held = window_.hold(pos, kFlacMaxHeaderLength);
-      if (!DecodeFlacFrameHeader(window_.at(pos), held, h)) return false;
+      const auto held = input_->bytes(pos, kFlacMaxHeaderLength);
+      if (!DecodeFlacFrameHeader(held.data(), std::ssize(held), h)) return false;
       if (frames_ == 0) variable = h.variableBlockSize;
       if (!GoesOn(h, variable)) return false;
       const int64_t bound = FrameBound(h, info_.bitsPerSample);
       int64_t length = 0;
       if (!MeasureFrame(pos, h, bound, length)) return false;
-      if (FlacCrc16(window_.at(pos), static_cast<size_t>(length)) != 0) return false;
+      if (FlacCrc16(input_->bytes(pos, length).data(), static_cast<size_t>(length)) != 0) {
+        return false;
+      }
       ++frames_;
       samples_ += h.blockSize;
       pos += length;
@@ -149,11 +152,10 @@ class FlacCarver : public Carver {
   // True when the tag of `length` bytes at `at` is the body of an "ID3 " or
   // "id3 " chunk (AIFF's, which may end right where a stream begins): the
   // 8 bytes before it are that chunk's id and a size that covers it.
-  static bool InChunk(InputFile& input, int64_t at, int64_t length) {
+  static bool InChunk(InputView& input, int64_t at, int64_t length) {
     uint8_t c[8];
     if (at < 8) return false;
-    input.seek(at - 8);
-    if (input.read(c, 8) < 8) return false;
+    if (input.read(at - 8, c, 8) < 8) return false;
     return (std::memcmp(c, "ID3 ", 4) == 0 || std::memcmp(c, "id3 ", 4) == 0) &&
            Be32(c + 4) >= length;
   }
@@ -161,16 +163,17 @@ class FlacCarver : public Carver {
   // The length of the frame at `pos`, read in growing pieces up to `bound`.
   bool MeasureFrame(int64_t pos, const FlacFrameHeader& h, int64_t bound, int64_t& length) {
     for (int64_t want = std::min<int64_t>(bound, 8192);; want = std::min(bound, want * 4)) {
-      const int64_t held = window_.hold(pos, want);
+      const auto bytes = input_->bytes(pos, want);
+      const int64_t held = std::ssize(bytes);
       const FlacFrameWalk walk =
-          WalkFlacFrame(window_.at(pos), std::min(held, bound), h, info_.bitsPerSample, length);
+          WalkFlacFrame(bytes.data(), std::min(held, bound), h, info_.bitsPerSample, length);
       if (walk == FlacFrameWalk::Done) return true;
       if (walk == FlacFrameWalk::Invalid || held < want || want >= bound) return false;
     }
   }
 
   Host& host_;
-  InputWindow window_;
+  InputView* input_ = nullptr;  // the probe's
   FlacStreamInfo info_;
   int64_t frames_ = 0, samples_ = 0;
   CopySpan span_;

@@ -7,19 +7,17 @@
 #include <cstdint>
 
 #include "carve/carver.h"
-#include "platform/input_file.h"
+#include "carve/input_view.h"
 
 struct FrameChain {
   int64_t frames = 0;
   int64_t length = 0;  // from the first frame's start to the end of the last one
 };
 
-// Walks the chain that starts at the file's current position and leaves the
-// file there. At each frame start, `frames.lengthAt(header)` is given the
-// kHeaderBytes bytes found there and returns the length of the frame that
-// begins with them, or 0 when no frame of the chain does; then
-// `frames.framePossible(bytes, avail)` is given up to Frames::kCheckedBytes
-// bytes from there, `avail` of them, and is false when they show the frame
+// Walks the chain that starts at `start`. At each frame start, `frames.lengthAt(header)` is given
+// the kHeaderBytes bytes found there and returns the length of the frame that begins with them, or
+// 0 when no frame of the chain does; then `frames.framePossible(bytes, avail)` is given up to
+// Frames::kCheckedBytes bytes from there, `avail` of them, and is false when they show the frame
 // breaks the rules of its format (true when they cannot tell); and
 // `frames.take()` tells that this frame counts. A frame counts only when the
 // input holds it whole, so the chain never reaches past the input's end.
@@ -28,11 +26,11 @@ struct FrameChain {
 // true, with `facts` anew: the frames, the seconds the frames' take() added
 // up, and the average bit rate over the chain's length.
 template <int kHeaderBytes, typename Frames>
-bool TakeFrameChain(InputFile& input, Frames& frames, int64_t minFrames, FrameChain& chain,
-                    StreamFacts& facts) {
+bool TakeFrameChain(InputView& input, int64_t start, Frames& frames, int64_t minFrames,
+                    FrameChain& chain, StreamFacts& facts) {
   frames.taken = 0;
   frames.seconds = 0;
-  chain = WalkFrameChain<kHeaderBytes>(input, frames);
+  chain = WalkFrameChain<kHeaderBytes>(input, start, frames);
   if (chain.frames < minFrames) return false;
   facts = {};
   facts.frames = chain.frames;
@@ -61,29 +59,27 @@ bool ChainShorterThanTwo(const uint8_t* bytes, int64_t avail, Frames& frames) {
 }
 
 template <int kHeaderBytes, typename Frames>
-FrameChain WalkFrameChain(InputFile& input, Frames& frames) {
+FrameChain WalkFrameChain(InputView& input, int64_t start, Frames& frames) {
   constexpr int kChecked = Frames::kCheckedBytes;
   static_assert(kHeaderBytes > 0 && kChecked >= kHeaderBytes);
   FrameChain chain;
-  const int64_t start = input.position();
   // The last byte of a frame and the header of the next come in one read;
   // the rest of the bytes checked, as far as the frame goes, in another.
   uint8_t bytes[kChecked + 1];
-  int64_t got = input.read(bytes + 1, kHeaderBytes);
+  int64_t got = input.read(start, bytes + 1, kHeaderBytes);
   while (got == kHeaderBytes) {
     const uint8_t* frame = bytes + 1;
     const int64_t length = frames.lengthAt(frame);
     if (length <= 0) break;
     const int64_t more = std::min<int64_t>(length, kChecked) - kHeaderBytes;
-    if (more > 0) got += input.read(bytes + 1 + kHeaderBytes, more);
+    if (more > 0)
+      got += input.read(start + chain.length + kHeaderBytes, bytes + 1 + kHeaderBytes, more);
     if (!frames.framePossible(frame, got)) break;
-    input.seek(start + chain.length + length - 1);
-    got = input.read(bytes, kHeaderBytes + 1) - 1;
+    got = input.read(start + chain.length + length - 1, bytes, kHeaderBytes + 1) - 1;
     if (got < 0) break;  // the frame runs past the end of the input
     frames.take();
     ++chain.frames;
     chain.length += length;
   }
-  input.seek(start);
   return chain;
 }

@@ -69,7 +69,7 @@ class Mp2Carver : public Carver {
   // 0xFF, then the last sync bits, MPEG-1 or MPEG-2, Layer I or II.
   Trigger trigger() const override { return {0xFF, 0xF4, 0xF4}; }
 
-  Probed probe(InputFile& input, const Candidate& where) override {
+  Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
     while (silentNext_ < silentStarts_.size() && silentStarts_[silentNext_] < candidate) {
       ++silentNext_;
@@ -79,7 +79,8 @@ class Mp2Carver : public Carver {
     }
     // One header alone is no evidence of a stream: at least two frames.
     FrameChain chain;
-    if (!TakeFrameChain<4>(input, frames_, std::max(host_.MinFrames(), 2), chain, facts_)) {
+    if (!TakeFrameChain<4>(input, candidate, frames_, std::max(host_.MinFrames(), 2), chain,
+                           facts_)) {
       return ProbeResult::Reject;
     }
     // Frames that allocate no subband at all are silence, and as such as

@@ -6,11 +6,11 @@
 
 #include "carve/carver.h"
 #include "carve/host.h"
+#include "carve/input_view.h"
 #include "carve/mpeg_measure.h"
 #include "output/id3v1.h"
 #include "output/tag_ini.h"
 #include "platform/clock.h"
-#include "platform/input_file.h"
 #include "platform/output_file.h"
 
 namespace {
@@ -21,13 +21,14 @@ class Mp3Carver : public Carver {
 
   Trigger trigger() const override { return {0xFF, 0xE6, 0xE2}; }
 
-  Probed probe(InputFile& input, const Candidate& candidate) override {
+  Probed probe(InputView& input, const Candidate& candidate) override {
     const int64_t at = candidate.offset;
     // No events are processed between here and the end of the measurement,
     // so the threshold read now is the one in force when it ends.
     int64_t minFrames = host_.MinFrames();
     TStreamInfo info{};
-    const int64_t frames = MeasureMp3Stream(host_, input, info, std::max<int64_t>(minFrames, 2));
+    const int64_t frames =
+        MeasureMp3Stream(host_, input, at, info, std::max<int64_t>(minFrames, 2));
     if (frames < minFrames) return ProbeResult::Reject;
     if (host_.FullId3v2()) {
       // The tag is looked for between the end of this pass's previous run

@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "carve/host.h"
+#include "carve/input_view.h"
 #include "carve/mpeg_header.h"
-#include "platform/input_file.h"
 
 namespace {
 
@@ -23,15 +23,14 @@ constexpr int64_t kId3v2Window = 32768;
 // byte is looked at again as a possible "I". Only the last two size bytes are
 // compared, so a tag of 16384 bytes or more is never found; a later match
 // replaces an earlier one.
-void FindId3v2(InputFile& input, int64_t start, TStreamInfo& info) {
+void FindId3v2(InputView& input, int64_t start, TStreamInfo& info) {
   const int64_t first = std::max<int64_t>(0, start - kId3v2Window);
-  input.seek(first);
   const int64_t limit = start - 10;  // an "I" here or later cannot start a tag
   if (first >= limit) return;
   // An "I" at limit - 1 has its last size byte at start - 2: the furthest
   // byte the search can look at.
   std::array<uint8_t, kId3v2Window> window;
-  input.readExact(window.data(), start - 1 - first);
+  input.readExact(first, window.data(), start - 1 - first);
   auto byteAt = [&](int64_t offset) { return window[offset - first]; };
 
   int64_t p = first;
@@ -137,7 +136,7 @@ int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInf
   return -1;
 }
 
-void FindFullId3v2(InputFile& input, int64_t from, int64_t start, TStreamInfo& info,
+void FindFullId3v2(InputView& input, int64_t from, int64_t start, TStreamInfo& info,
                    std::vector<uint8_t>& block) {
   info.HasID3v2 = 0;
   info.ID3v2Size = 0;
@@ -147,8 +146,7 @@ void FindFullId3v2(InputFile& input, int64_t from, int64_t start, TStreamInfo& i
   // after its last possible header start as well.
   for (int64_t pos = std::max<int64_t>(from, 0); pos + 10 <= start; pos += kBlock) {
     const int64_t want = std::min(kBlock + 9, start - pos);
-    input.seek(pos);
-    const int64_t got = input.read(block.data(), want);
+    const int64_t got = input.read(pos, block.data(), want);
     const uint8_t* data = block.data();
     for (int64_t i = 0; i + 10 <= got && i < kBlock;) {
       const void* hit =
@@ -166,13 +164,13 @@ void FindFullId3v2(InputFile& input, int64_t from, int64_t start, TStreamInfo& i
   }
 }
 
-int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
+int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInfo& info,
                          int64_t tagSearchMinCount) {
   info = {};
-  const int64_t start = input.position();
   int64_t count = 0;
   int64_t totalDuration = 0;
   int64_t framePos = start;
+  int64_t next = start;
   uint8_t header[kEncoderHeaderReach];
   int64_t got = 0;
   TFrameInfo frame{};
@@ -184,8 +182,8 @@ int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
   int64_t stated = 0;
 
   for (;;) {
-    framePos = input.position();
-    got = input.read(header, readSize);
+    framePos = next;
+    got = input.read(framePos, header, readSize);
     if (got < 4) break;
     if (stated > 0 && count == stated) break;
     if (!DecodeMpegHeader(header, frame)) break;
@@ -198,8 +196,8 @@ int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
     totalDuration += frame.Duration;
     ++count;
     // A frame whose length runs past the end of the file is counted whole:
-    // the seek goes beyond the end and the next read comes back short.
-    input.seek(framePos + frame.FrameLength);
+    // the next frame starts beyond the end and its read comes back short.
+    next = framePos + frame.FrameLength;
   }
 
   // Only a run of some 2 GiB could pass the 32-bit millisecond total; it
@@ -215,6 +213,5 @@ int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
     if (count >= std::max<int64_t>(2, tagSearchMinCount)) FindId3v2(input, start, info);
     info.StreamLength = end - start;
   }
-  input.seek(start);
   return count;
 }

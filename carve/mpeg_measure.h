@@ -5,12 +5,11 @@
 
 #include "carve/stream_info.h"
 
-class InputFile;
+class InputView;
 class Host;
 
-// Measures the run of consistent Layer III frames that starts at the file's
-// current position. Returns the frame count and fills `info`; leaves the file
-// at the run's start. The four change options are read from `host` at each
+// Measures the run of consistent Layer III frames that starts at `start`.
+// Returns the frame count and fills `info`. The four change options are read from `host` at each
 // comparison. The ID3v2 search before the run is made only when the count
 // reaches `tagSearchMinCount` (at least 2): callers that will drop shorter runs
 // pass their threshold and skip the search for runs they never keep.
@@ -18,7 +17,7 @@ class Host;
 // With the host's split rule on, the run also ends after the number of frames
 // an encoder header (Xing, Info or VBRI) in its first frame states, and just
 // before any later frame that carries such a header.
-int64_t MeasureMp3Stream(Host& host, InputFile& input, TStreamInfo& info,
+int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInfo& info,
                          int64_t tagSearchMinCount = 2);
 
 // True when a run's first `avail` bytes at `bytes` show that
@@ -45,5 +44,5 @@ int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInf
 // footer flag, ends exactly at `start`; on a find sets info.HasID3v2 and
 // info.ID3v2Size to the earliest such tag, otherwise clears them. Reads the
 // range once, in large blocks through `block`.
-void FindFullId3v2(InputFile& input, int64_t from, int64_t start, TStreamInfo& info,
+void FindFullId3v2(InputView& input, int64_t from, int64_t start, TStreamInfo& info,
                    std::vector<uint8_t>& block);

@@ -15,12 +15,12 @@ class OggCarver : public Carver {
 
   Trigger trigger() const override { return {0x4F, 0xFF, 0x67}; }  // "O", "g"
 
-  Probed probe(InputFile& input, const Candidate& candidate) override {
+  Probed probe(InputView& input, const Candidate& candidate) override {
     // A single page measures no length, and copying nothing would hand the
     // walk the same candidate again; so at least two pages make a stream.
     const int64_t minPages = std::max(host_.MinFrames(), 2);
     OggRunEnds ends;
-    pages_ = MeasureOggStream(input, info_, &ends);
+    pages_ = MeasureOggStream(input, candidate.offset, info_, &ends);
     const bool whole = host_.OggWhole();
     // With the whole-stream rule, a run from a first page to a last page is
     // a complete stream whatever its page count.

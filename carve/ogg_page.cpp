@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/input_file.h"
+#include "carve/input_view.h"
 
 namespace {
 
@@ -39,22 +39,20 @@ bool DecodeOggPageHeader(const uint8_t* bytes, TFrameInfo& info) {
   return true;
 }
 
-int64_t MeasureOggStream(InputFile& input, TStreamInfo& info, OggRunEnds* ends) {
+int64_t MeasureOggStream(InputView& input, int64_t start, TStreamInfo& info, OggRunEnds* ends) {
   info = {};
   OggRunEnds seen;
-  const int64_t start = input.position();
   int64_t count = 0;
   int64_t end = start;
   uint8_t page[kHeaderSize + 255];
   for (;;) {
-    const int64_t pagePos = input.position();
-    end = pagePos;
-    if (input.read(page, kPageRead) < kPageRead) break;
+    const int64_t pagePos = end;
+    if (input.read(pagePos, page, kPageRead) < kPageRead) break;
     // A segment table longer than the bytes read: fetch the rest of it, so
     // that the page length counts every lacing value.
     const int64_t tableEnd = kHeaderSize + page[26];
-    if (tableEnd > kPageRead &&
-        input.read(page + kPageRead, tableEnd - kPageRead) < tableEnd - kPageRead) {
+    if (tableEnd > kPageRead && input.read(pagePos + kPageRead, page + kPageRead,
+                                           tableEnd - kPageRead) < tableEnd - kPageRead) {
       break;
     }
     TFrameInfo frame{};
@@ -70,11 +68,9 @@ int64_t MeasureOggStream(InputFile& input, TStreamInfo& info, OggRunEnds* ends) 
     seen.lastGranule = static_cast<int64_t>(granule);
     ++count;
     end = pagePos + frame.FrameLength;
-    input.seek(end);
     if (frame.Padding) break;
   }
   if (count > 1) info.StreamLength = end - start;
   if (ends != nullptr) *ends = seen;
-  input.seek(start);
   return count;
 }

@@ -5,7 +5,7 @@
 #include "carve/mpeg_header.h"
 #include "carve/stream_info.h"
 
-class InputFile;
+class InputView;
 
 // Decodes an Ogg page header from `bytes`, which must hold at least 100
 // bytes and, for a page of more than 73 segments, its whole segment table
@@ -19,7 +19,8 @@ struct OggRunEnds {
   int64_t lastGranule = -1;      // the last page's granule position
 };
 
-// Measures the run of Ogg pages at the file's current position up to and
-// including the first page with the last-page bit. Returns the page count,
-// fills `info` (and `ends` when given) and leaves the file at the run's start.
-int64_t MeasureOggStream(InputFile& input, TStreamInfo& info, OggRunEnds* ends = nullptr);
+// Measures the run of Ogg pages at `start` up to and including the first
+// page with the last-page bit. Returns the page count and fills `info` (and
+// `ends` when given).
+int64_t MeasureOggStream(InputView& input, int64_t start, TStreamInfo& info,
+                         OggRunEnds* ends = nullptr);

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "carve/host.h"
+#include "carve/input_view.h"
 #include "carve/scan_pass.h"
 #include "output/naming.h"
 #include "platform/folders.h"
-#include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/output_file.h"
 
@@ -46,9 +46,10 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     }
     report.appendedBytes = static_cast<int64_t>(found.appended.size());
     this->report(row, number, found, report);
-    // A stream of no bytes moves the walk on past its candidate, so that the
-    // same candidate is not taken again.
-    const int64_t next = in_.position() > span.start ? in_.position() : candidate + 1;
+    // The walk goes on past the range copied, or past the input's end when
+    // it ends first; a stream of no bytes moves it on past its candidate,
+    // so that the same candidate is not taken again.
+    const int64_t next = report.outputLength > 0 ? span.start + report.outputLength : candidate + 1;
     return {Produced::Status::Done, !dryRun, next};
   } catch (const IoError& e) {
     report.status = StreamReport::Status::Failed;
@@ -75,12 +76,11 @@ std::string Producer::outputName(const FormatRow& row, int64_t number, bool dryR
 }
 
 void Producer::dryRun(const CopySpan& span, int64_t held, StreamReport& report) {
-  // The input is left where the copy would leave it: past the range, or at
-  // its end when it ends first.
+  // What the copy would copy: the range, or as much of it as the input
+  // holds.
   report.outputLength = std::clamp<int64_t>(in_.size() - span.start, 0, span.length);
   if (report.outputLength < held) throw inputShrank();
   report.status = StreamReport::Status::DryRun;
-  in_.seek(span.start + report.outputLength);
 }
 
 void Producer::write(const OutputTarget& target, const std::string& name, const CopySpan& span,
@@ -91,11 +91,11 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
   OutputFile out;
   try {
     out = OutputFile::CreateOutput(target, mode);
-    CopyRange(in_, span.start, span.length, out);
-    report.outputLength = in_.position() - span.start;
+    report.outputLength = in_.copyTo(out, span.start, span.length);
     // Bytes copied from what the walk held of an input that has since lost
     // them are no more the input's than bytes never copied.
-    if (report.outputLength < held || in_.size() < in_.position()) throw inputShrank();
+    if (report.outputLength < held || in_.size() < span.start + report.outputLength)
+      throw inputShrank();
     if (!found.appended.empty())
       out.write(found.appended.data(), static_cast<int64_t>(found.appended.size()));
     // Committing flushes the output; a full disk shows here and fails this
@@ -116,7 +116,6 @@ Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, con
   // Abort, or the box closed without a button.
   if (answer != BoxAnswer::Ignore) return {Produced::Status::Aborted, false, 0};
   const int64_t next = span.length > 0 ? span.start + span.length : candidate + 1;
-  in_.seek(next);
   return {Produced::Status::Ignored, false, next};
 }
 

@@ -9,7 +9,7 @@
 
 #include "carve/carver.h"
 
-class InputFile;
+class InputView;
 class Host;
 class IoError;
 struct OutputTarget;
@@ -27,7 +27,7 @@ class Producer {
  public:
   // `in` is the input as the pass reads it; `openSize` its size when the
   // pass began.
-  Producer(Host& host, const std::string& input, const std::string& pattern, InputFile& in,
+  Producer(Host& host, const std::string& input, const std::string& pattern, InputView& in,
            const int64_t& openSize)
       : host_(host), input_(input), pattern_(pattern), in_(in), openSize_(openSize) {}
 
@@ -41,7 +41,7 @@ class Producer {
  private:
   // Creates the pattern's folder (not in a dry run) and names the output.
   std::string outputName(const FormatRow& row, int64_t number, bool dryRun);
-  // The output's length, with the input left where the copy would leave it.
+  // The output's length, as the copy would make it.
   void dryRun(const CopySpan& span, int64_t held, StreamReport& report);
   // Copies the range and the bytes appended after it to the output.
   void write(const OutputTarget& target, const std::string& name, const CopySpan& span,
@@ -52,6 +52,6 @@ class Producer {
   Host& host_;
   const std::string& input_;
   const std::string& pattern_;
-  InputFile& in_;
+  InputView& in_;
   const int64_t& openSize_;
 };

@@ -19,7 +19,6 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
       pacer_(host.PumpIntervalMs(),
              kStepsPerClockCheck * static_cast<int>(std::max<size_t>(carvers.size(), 1))),
       probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
-      chunk_(kChunkSize),
       progress_(host),
       producer_(host, input, pattern, in_, openSize_) {
   lanes_.reserve(carvers.size());
@@ -123,7 +122,7 @@ void ScanPass::reportInputFailure(const std::string& error) {
 
 bool ScanPass::setUp() {
   try {
-    in_ = InputFile::OpenRead(input_);
+    in_ = InputView(InputFile::OpenRead(input_), kChunkSize);
     int64_t size = in_.size();
     knownSize_ = openSize_ = size;
     if (!host_.LimitRange()) {
@@ -136,7 +135,6 @@ bool ScanPass::setUp() {
       start_ = lower * q;
       end_ = upper == 100 ? size : q * upper;
     }
-    in_.seek(start_);
     for (Lane& lane : lanes_) lane.next = start_;
     progress_.setWindow(start_, end_);
     chunkStart_ = start_;

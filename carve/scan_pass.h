@@ -36,11 +36,6 @@ struct PassLane {
 int64_t RunScanPasses(Host& host, const std::vector<PassLane>& lanes, const std::string& input,
                       const std::string& pattern);
 
-// Copies `length` bytes of `input` from `start` to the end of `output` and
-// leaves the input just past the copied range, or at its end when it ends
-// first (a short input is not a failure).
-void CopyRange(InputFile& input, int64_t start, int64_t length, OutputFile& output);
-
 // The directory part of a pattern: the text before its last '/' (read with
 // "%%" as '%' when every '%' in it is doubled); `found` is false when it has
 // none.

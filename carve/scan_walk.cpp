@@ -35,11 +35,11 @@ int64_t ScanPass::blockAt(int64_t pos) {
     want = std::max(want, pos + kBlockSize - from);
     readSize_ = std::min(readSize_ * 2, kChunkSize);
     chunkStart_ = from;
-    chunkLen_ = in_.readAt(from, chunk_.data(), want);
+    // Probes and copies read these bytes from the view rather than again.
+    chunkLen_ = in_.load(from, want);
+    chunk_ = in_.loaded();
     chunkAtEof_ = chunkLen_ < want;
     ++loads_;
-    // Probes and copies read these bytes from here rather than again.
-    in_.lend(chunk_.data(), chunkStart_, chunkLen_);
   }
   return std::clamp<int64_t>(chunkStart_ + chunkLen_ - pos, 0, kBlockSize);
 }
@@ -48,7 +48,7 @@ void ScanPass::fillGroup(TriggerGroup& group) {
   // Every pair the buffer holds whole.
   size_t n = 0;
   if (chunkLen_ > 1) {
-    n = group.set.findAllInto(chunk_.data(), static_cast<size_t>(chunkLen_ - 1), group.hits.get());
+    n = group.set.findAllInto(chunk_, static_cast<size_t>(chunkLen_ - 1), group.hits.get());
   }
   uint32_t* lists[TriggerSet::kMaxTriggers];
   size_t* counts = group.counts;
@@ -274,8 +274,7 @@ bool ScanPass::silent(Lane& lane, int64_t k) {
 
 void ScanPass::passOver(Lane& lane, int64_t behind) {
   // What the rejected probe would do: a step of the pacer that cannot be
-  // due, and the progress. (It would put the input back after the lane's
-  // block too, but every use of the input's position begins with a seek.)
+  // due, and the progress.
   pacer_.skip(probeWeight_);
   if (!lane.progressPerProbe) return;
   // Every other lane's offset is at or past its frontier, so at or past
@@ -289,16 +288,12 @@ void ScanPass::passOver(Lane& lane, int64_t behind) {
 
 void ScanPass::probe(Lane& lane, int64_t behind) {
   lane.pending = false;
-  // The input's position after the last block read, restored after a
-  // rejected probe.
-  const int64_t saved = lane.blockEnd;
   const int64_t candidate = lane.candidate;
   if (passesOver(lane, candidate)) {
     passOver(lane, behind);
     if (lane.next < behind) scan(lane, behind);
     return;
   }
-  in_.seek(candidate);
   if (pacer_.due(probeWeight_)) host_.ProcessEvents();
   const Probed probed = lane.carver.probe(in_, {candidate, lane.found + 1});
   if (probed.result == ProbeResult::EndPass) {
@@ -306,7 +301,6 @@ void ScanPass::probe(Lane& lane, int64_t behind) {
     return;
   }
   if (probed.result == ProbeResult::Reject) {
-    in_.seek(saved);
     if (lane.carver.progressPerProbe()) showProgress();
     return;
   }

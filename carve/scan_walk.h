@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "carve/input_view.h"
 #include "carve/producer.h"
 #include "carve/progress.h"
 #include "carve/scan_pass.h"
@@ -130,7 +131,7 @@ class ScanPass {
   // The lowest offset in [from, to) where the lane's trigger begins, or
   // `to`; both lie in the buffer, and so does the byte at `to`.
   int64_t findTrigger(Lane& lane, int64_t from, int64_t to);
-  const uint8_t* at(int64_t pos) const { return chunk_.data() + (pos - chunkStart_); }
+  const uint8_t* at(int64_t pos) const { return chunk_ + (pos - chunkStart_); }
   bool atEof(int64_t pos);
   void showProgress();
   void reportFailure(const IoError& e);
@@ -149,11 +150,11 @@ class ScanPass {
   std::vector<Lane> lanes_;
   std::vector<TriggerGroup> groups_;
 
-  InputFile in_;
+  InputView in_;
   int64_t start_ = 0, end_ = 0;
   int64_t knownSize_ = 0;
-  int64_t openSize_ = 0;  // the input's size when the pass began
-  std::vector<uint8_t> chunk_;
+  int64_t openSize_ = 0;            // the input's size when the pass began
+  const uint8_t* chunk_ = nullptr;  // the view's buffer, as last loaded
   int64_t chunkStart_ = 0, chunkLen_ = 0;
   bool chunkAtEof_ = false;
   uint64_t loads_ = 0;             // how many times the buffer was read into

@@ -6,7 +6,7 @@
 
 #include "carve/carver.h"
 #include "carve/host.h"
-#include "platform/input_file.h"
+#include "carve/input_view.h"
 
 namespace {
 
@@ -25,13 +25,14 @@ uint32_t Le32(const uint8_t* p) {
 // offset (from the candidate) of a "fmt " chunk whose header lies within the
 // RIFF chunk, the first kMaxChunks chunks and the first kMaxChunkWalk bytes,
 // or -1.
-int64_t FindFmtChunk(InputFile& input, int64_t candidate, int64_t riffLength) {
+int64_t FindFmtChunk(InputView& input, int64_t candidate, int64_t riffLength) {
   const int64_t limit = std::min(riffLength, kMaxChunkWalk);
   int64_t at = 12;
   for (int i = 0; i < kMaxChunks && at + 8 <= limit; ++i) {
     uint8_t chunk[8];
-    input.seek(candidate + at);
-    if (input.read(chunk, sizeof chunk) < static_cast<int64_t>(sizeof chunk)) return -1;
+    if (input.read(candidate + at, chunk, sizeof chunk) < static_cast<int64_t>(sizeof chunk)) {
+      return -1;
+    }
     if (std::memcmp(chunk, "fmt ", 4) == 0) return at;
     const int64_t size = Le32(chunk + 4);
     at += 8 + size + (size & 1);
@@ -46,13 +47,13 @@ class WavCarver : public Carver {
   Trigger trigger() const override { return {0x52, 0xFF, 0x49}; }  // "R", "I"
   bool progressPerProbe() const override { return false; }
 
-  Probed probe(InputFile& input, const Candidate& where) override {
+  Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
     // The RIFF header and, when the input holds it, the start of the format
     // chunk when it comes first: its size, format tag, channels, sample rate
     // and byte rate.
     uint8_t header[32];
-    const int64_t got = input.read(header, sizeof header);
+    const int64_t got = input.read(candidate, header, sizeof header);
     // Every later candidate lies even closer to the end, so a header that
     // does not fit ends the pass.
     if (got < 16) return ProbeResult::EndPass;
@@ -72,8 +73,9 @@ class WavCarver : public Carver {
       const int64_t fmt = FindFmtChunk(input, candidate, length);
       if (fmt < 0) return ProbeResult::Reject;
       uint8_t body[12];
-      input.seek(candidate + fmt + 8);
-      if (input.read(body, sizeof body) == static_cast<int64_t>(sizeof body)) TakeRates(body);
+      if (input.read(candidate + fmt + 8, body, sizeof body) == static_cast<int64_t>(sizeof body)) {
+        TakeRates(body);
+      }
     }
     Found found;
     found.span = {candidate, length};

@@ -14,10 +14,8 @@
 
 namespace {
 
-constexpr int64_t kReadBufferSize = 128 * 1024;
-// The first fill after a lend: most reads past lent bytes are a probe's look
-// at the few bytes after them; further fills double up to the buffer.
-constexpr int64_t kFirstFillAfterLend = 4096;
+// A sequential read asks the system for at most this much at a time.
+constexpr int64_t kReadPiece = 128 * 1024;
 // A copy between files moves up to this much per system call inside the
 // kernel, and goes in blocks of this much through the buffers.
 constexpr int64_t kKernelCopyStep = 8 * 1024 * 1024;
@@ -38,7 +36,7 @@ bool KernelCopyUnsupported(int err) {
 }  // namespace
 
 InputFile::InputFile(Descriptor fd, std::string path)
-    : fd_(std::move(fd)), path_(std::move(path)), buf_(kReadBufferSize) {}
+    : fd_(std::move(fd)), path_(std::move(path)) {}
 
 InputFile InputFile::OpenRead(const std::string& path) {
   BeginFileOp(FileOp::Open, path);
@@ -85,55 +83,26 @@ void InputFile::seek(int64_t pos) {
   pos_ = pos;
 }
 
-void InputFile::fillAt(int64_t pos) {
-  bufStart_ = pos;
-  bufLen_ = 0;
-  const int64_t want = fillSize_ > 0 ? fillSize_ : kReadBufferSize;
-  fillSize_ = std::min(want * 2, kReadBufferSize);
-  Env& env = Env::Current();
-  while (bufLen_ < want) {
-    ssize_t n = env.pread(fd_.get(), buf_.data() + bufLen_, want - bufLen_, pos + bufLen_);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      bufLen_ = 0;
-      ThrowOsError(err, path_);
-    }
-    if (n == 0) break;
-    bufLen_ += n;
-  }
-  if (bufLen_ < want) knownSize_ = pos + bufLen_;
-}
-
 int64_t InputFile::read(void* dst, int64_t count) {
   BeginFileOp(FileOp::Read, path_);
   auto* out = static_cast<unsigned char*>(dst);
   int64_t total = 0;
-  while (count > 0) {
-    if (lent_ != nullptr && pos_ >= lentStart_ && pos_ < lentStart_ + lentLen_) {
-      int64_t n = std::min(count, lentStart_ + lentLen_ - pos_);
-      std::memcpy(out + total, lent_ + (pos_ - lentStart_), n);
-      pos_ += n;
-      total += n;
-      count -= n;
-      continue;
-    }
-    if (pos_ >= bufStart_ && pos_ < bufStart_ + bufLen_) {
-      int64_t n = std::min(count, bufStart_ + bufLen_ - pos_);
-      std::memcpy(out + total, buf_.data() + (pos_ - bufStart_), n);
-      pos_ += n;
-      total += n;
-      count -= n;
-      continue;
-    }
-    fillAt(pos_);
-    if (bufLen_ == 0) break;
+  while (total < count) {
+    const int64_t want = std::min(count - total, kReadPiece);
+    const int64_t n = readFully(pos_, out + total, want);
+    pos_ += n;
+    total += n;
+    if (n < want) break;
   }
   return total;
 }
 
 int64_t InputFile::readAt(int64_t pos, void* dst, int64_t count) {
   BeginFileOp(FileOp::Read, path_);
+  return readFully(pos, dst, count);
+}
+
+int64_t InputFile::readFully(int64_t pos, void* dst, int64_t count) {
   Env& env = Env::Current();
   auto* out = static_cast<unsigned char*>(dst);
   int64_t total = 0;
@@ -150,13 +119,6 @@ int64_t InputFile::readAt(int64_t pos, void* dst, int64_t count) {
     total += n;
   }
   return total;
-}
-
-void InputFile::lend(const void* data, int64_t start, int64_t length) {
-  lent_ = static_cast<const unsigned char*>(data);
-  fillSize_ = kFirstFillAfterLend;
-  lentStart_ = start;
-  lentLen_ = data != nullptr ? length : 0;
 }
 
 void InputFile::readExact(void* dst, int64_t count) {

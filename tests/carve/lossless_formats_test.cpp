@@ -17,6 +17,7 @@
 #include "carve/flac_crc.h"
 #include "carve/flac_frame.h"
 #include "carve/formats.h"
+#include "carve/input_view.h"
 #include "carve/scan_pass.h"
 #include "carve/stream_line.h"
 #include "platform/descriptor.h"
@@ -785,9 +786,8 @@ TEST(LosslessFormats, AProbeOfAnInputThatShrankGivesNoNegativeRange) {
       WriteBytes(dir / "in.bin", data);
       ScriptHost host;
       std::unique_ptr<Carver> carver = FindFormat(format.command)->make(host);
-      InputFile input = InputFile::OpenRead(dir / "in.bin");
+      InputView input(InputFile::OpenRead(dir / "in.bin"));
       std::filesystem::resize_file(dir / "in.bin", static_cast<uintmax_t>(at + cut));
-      input.seek(at);
       const Probed probed = carver->probe(input, {at, 1});
       const ProbeResult result = probed.result;
       const CopySpan span = probed.found.span;

@@ -263,7 +263,9 @@ TEST(CliOptions, ACommandWordAsTheInputIsNoMistypedCommand) {
 }
 
 TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
-  for (const Args& args : {Args{"--help"}, Args{"-h"}, Args{"ogg", "-h"}, Args{"x", "--help"}}) {
+  // Help stops the reading: what follows it is not looked at.
+  for (const Args& args : {Args{"--help"}, Args{"-h"}, Args{"ogg", "-h"}, Args{"x", "--help"},
+                           Args{"-hz"}, Args{"--help", "--bogus"}}) {
     std::ostringstream out, err;
     EXPECT_EQ(RunCliCommand(args, out, err, CliTerminal{}), 0) << args[0];
     EXPECT_EQ(out.str(), CliUsageText());

@@ -1,0 +1,68 @@
+// One view of an input that the walk of a scan pass and the probes of its
+// carvers share. The walk reads its large blocks into the view's buffer;
+// a probe asks for bytes by their offset and gets them from there when the
+// buffer holds them, else from a second, smaller buffer that reads what the
+// probe goes on to ask for: the first read after each load of the walk's
+// buffer is small and each later one twice as large, so that a probe that
+// is rejected after a look past the buffer reads little, and one that walks
+// a long stream reads it in large pieces.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "platform/input_file.h"
+
+class OutputFile;
+struct OutputTarget;
+
+class InputView {
+ public:
+  InputView() = default;
+  // A view of `file`; `bufferSize`: the most the walk loads at once.
+  explicit InputView(InputFile file, int64_t bufferSize = 0)
+      : file_(std::move(file)), chunk_(static_cast<size_t>(bufferSize + kSlack)) {}
+
+  // At least `count` bytes from `pos` on as far as the input holds them,
+  // and all the view holds after them: fewer than `count` only where the
+  // input ends. Eight zero bytes follow the ones returned. Valid until the
+  // next call of the view.
+  std::span<const uint8_t> bytes(int64_t pos, int64_t count);
+  // Copies up to `count` bytes at `pos` to `dst`; returns the count copied,
+  // fewer only where the input ends.
+  int64_t read(int64_t pos, void* dst, int64_t count);
+  // Copies `count` bytes at `pos` to `dst`; "Read beyond end of file" when
+  // the input holds fewer.
+  void readExact(int64_t pos, void* dst, int64_t count);
+  int64_t size() { return file_.size(); }  // the current size, asked of the system
+  // Copies up to `length` bytes from `start` to the end of `out`; returns
+  // the count copied, fewer only where the input ends.
+  int64_t copyTo(OutputFile& out, int64_t start, int64_t length);
+
+  // The walk's buffer: reads up to `want` bytes at `from` into it and
+  // returns the count read, fewer only where the input ends.
+  int64_t load(int64_t from, int64_t want);
+  const uint8_t* loaded() const { return chunk_.data(); }
+
+  bool isSameFileAs(const OutputTarget& target) const { return file_.isSameFileAs(target); }
+  void close() { file_.close(); }  // throws on failure
+  void closeQuietly() noexcept { file_.closeQuietly(); }
+
+ private:
+  static constexpr int64_t kSlack = 8;
+  static constexpr int64_t kFirstRead = 4096;
+  static constexpr int64_t kLargestRead = 128 * 1024;
+
+  // Holds at least `count` bytes from `pos` on in more_, as far as the
+  // input holds them, keeping what the buffers hold there already.
+  std::span<const uint8_t> readOn(int64_t pos, int64_t count);
+
+  InputFile file_;
+  std::vector<uint8_t> chunk_;  // the walk's buffer
+  int64_t chunkStart_ = 0, chunkLen_ = 0;
+  std::vector<uint8_t> more_;  // the probes' bytes the walk's buffer lacks
+  int64_t moreStart_ = 0, moreLen_ = 0;
+  int64_t readSize_ = kLargestRead;  // the size of the next read into more_
+};
