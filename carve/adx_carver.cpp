@@ -179,7 +179,7 @@ class AdxCarver : public Carver {
     // Each block: a 16-bit scale, then two 4-bit samples a byte.
     const int64_t perBlock = (blockSize - 2) * 2;
     const int64_t dataStart = candidate + headerSize;
-    const int64_t size = input.size();
+    const int64_t size = input.knownSize();
     int64_t dataEnd = size;
     if (total_ > 0) {
       const int64_t blocks = (total_ + perBlock - 1) / perBlock * channels_;

@@ -73,11 +73,8 @@ class AiffCarver : public Carver {
   Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
     input_ = &input;
-    // The size as it is now: the input may have shrunk under the walk.
-    size_ = input.size();
     // Every later candidate lies closer to the end, so a header that does
     // not fit ends the pass.
-    if (candidate + 12 > size_) return ProbeResult::EndPass;
     const auto header = input.bytes(candidate, 12);
     if (std::ssize(header) < 12) return ProbeResult::EndPass;
     const uint8_t* h = header.data();
@@ -85,6 +82,10 @@ class AiffCarver : public Carver {
     const int64_t formSize = Be32(h + 4);
     aifc_ = std::memcmp(h + 8, "AIFC", 4) == 0;
     if (!aifc_ && std::memcmp(h + 8, "AIFF", 4) != 0) return ProbeResult::Reject;
+    // The size as the view knows it: a candidate past it ends the pass, and
+    // the stream is cut where the input ends.
+    size_ = input.knownSize();
+    if (candidate + 12 > size_) return ProbeResult::EndPass;
     // The FORM chunk, padded to even length, or up to the end of a last
     // chunk that runs past it; cut where the input ends.
     int64_t end = candidate + 8 + formSize + (formSize & 1);

@@ -9,6 +9,7 @@ int64_t InputView::load(int64_t from, int64_t want) {
   }
   chunkStart_ = from;
   chunkLen_ = file_.readAt(from, chunk_.data(), want);
+  noteRead(from, want, chunkLen_);
   std::memset(chunk_.data() + chunkLen_, 0, kSlack);
   readSize_ = kFirstRead;
   return chunkLen_;
@@ -51,7 +52,9 @@ std::span<const uint8_t> InputView::readOn(int64_t pos, int64_t count) {
   }
   moreStart_ = pos;
   moreLen_ = keep;
-  moreLen_ += file_.readAt(pos + keep, more_.data() + keep, want);
+  const int64_t got = file_.readAt(pos + keep, more_.data() + keep, want);
+  noteRead(pos + keep, want, got);
+  moreLen_ += got;
   std::memset(more_.data() + moreLen_, 0, kSlack);
   return {more_.data(), static_cast<size_t>(moreLen_)};
 }

@@ -37,6 +37,13 @@ class InputView {
   // the input holds fewer.
   void readExact(int64_t pos, void* dst, int64_t count);
   int64_t size() { return file_.size(); }  // the current size, asked of the system
+  // The size as the view knows it, without asking the system again: asked
+  // once, then lowered to where a read came back short. For probes, which
+  // run at many candidates; a copy asks size() to see an input that shrank.
+  int64_t knownSize() {
+    if (knownSize_ < 0) knownSize_ = file_.size();
+    return knownSize_;
+  }
   // Copies up to `length` bytes from `start` to the end of `out`; returns
   // the count copied, fewer only where the input ends.
   int64_t copyTo(OutputFile& out, int64_t start, int64_t length);
@@ -65,4 +72,10 @@ class InputView {
   std::vector<uint8_t> more_;  // the probes' bytes the walk's buffer lacks
   int64_t moreStart_ = 0, moreLen_ = 0;
   int64_t readSize_ = kLargestRead;  // the size of the next read into more_
+  int64_t knownSize_ = -1;           // -1: not asked yet
+  // Notes that a read of `want` bytes at `pos` gave `got`: fewer, the input
+  // ends there.
+  void noteRead(int64_t pos, int64_t want, int64_t got) {
+    if (got < want) knownSize_ = pos + got;
+  }
 };
