@@ -18,6 +18,7 @@
 #include "platform/fault.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
+#include "support/probe_counter.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -186,26 +187,6 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
 // over: a pump that looks at the clock (the window's, the command line's)
 // lets the pass rule candidates out without a probe, and so without the
 // probe's seek, where a pump due at every step does not.
-// A carver that counts the probes of another.
-class ProbeCounter : public Carver {
- public:
-  explicit ProbeCounter(std::unique_ptr<Carver> inner) : inner_(std::move(inner)) {}
-  int64_t probes = 0;
-  Trigger trigger() const override { return inner_->trigger(); }
-  bool progressPerProbe() const override { return inner_->progressPerProbe(); }
-  Probed probe(InputView& input, const Candidate& candidate) override {
-    ++probes;
-    return inner_->probe(input, candidate);
-  }
-  bool ruledOut(const uint8_t* bytes, int64_t avail) override {
-    return inner_->ruledOut(bytes, avail);
-  }
-  bool mayEndBeforeCandidate() const override { return inner_->mayEndBeforeCandidate(); }
-
- private:
-  std::unique_ptr<Carver> inner_;
-};
-
 TEST(FaultWalkPath, CandidatesArePassedOverUnderAPlanAsInUsersRuns) {
   const struct {
     std::string_view command;

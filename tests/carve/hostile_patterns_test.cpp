@@ -15,6 +15,7 @@
 #include "platform/descriptor.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "support/probe_counter.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -417,28 +418,8 @@ FormatRow RejectingRow() {
 }
 const FormatRow kRejectingRow = RejectingRow();
 
-// A real carver; with `rulesOut` false, every candidate of its lane is
-// probed.
-class SecondCarver : public Carver {
- public:
-  explicit SecondCarver(std::unique_ptr<Carver> inner, bool rulesOut = true)
-      : inner_(std::move(inner)), rulesOut_(rulesOut) {}
-  int64_t probes = 0;
-  Trigger trigger() const override { return inner_->trigger(); }
-  bool progressPerProbe() const override { return inner_->progressPerProbe(); }
-  Probed probe(InputView& input, const Candidate& candidate) override {
-    ++probes;
-    return inner_->probe(input, candidate);
-  }
-  bool ruledOut(const uint8_t* bytes, int64_t avail) override {
-    return rulesOut_ && inner_->ruledOut(bytes, avail);
-  }
-  bool mayEndBeforeCandidate() const override { return inner_->mayEndBeforeCandidate(); }
-
- private:
-  std::unique_ptr<Carver> inner_;
-  bool rulesOut_;
-};
+// A real carver beside another of its kind, its probes counted.
+using SecondCarver = ProbeCounter;
 
 // The row of one of the first three formats with its outputs in the folder
 // of the pattern's with "-b" appended, so that a carver can walk beside

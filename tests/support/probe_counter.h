@@ -1,0 +1,30 @@
+// A carver for tests that counts the probes of another; with `rulesOut`
+// false it rules nothing out, so that every candidate of its lane is probed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "carve/carver.h"
+
+class ProbeCounter : public Carver {
+ public:
+  explicit ProbeCounter(std::unique_ptr<Carver> inner, bool rulesOut = true)
+      : inner_(std::move(inner)), rulesOut_(rulesOut) {}
+  int64_t probes = 0;
+  Trigger trigger() const override { return inner_->trigger(); }
+  bool progressPerProbe() const override { return inner_->progressPerProbe(); }
+  Probed probe(InputView& input, const Candidate& candidate) override {
+    ++probes;
+    return inner_->probe(input, candidate);
+  }
+  bool ruledOut(const uint8_t* bytes, int64_t avail) override {
+    return rulesOut_ && inner_->ruledOut(bytes, avail);
+  }
+  bool mayEndBeforeCandidate() const override { return inner_->mayEndBeforeCandidate(); }
+
+ private:
+  std::unique_ptr<Carver> inner_;
+  bool rulesOut_;
+};
