@@ -90,7 +90,7 @@ class OggCarver : public Carver {
   // page checked by its CRC, and the line, the facts and the output's
   // extension of the codec.
   Probed probeGroup(InputView& input, const Candidate& candidate) {
-    const OggGroup group = FollowOggGroup(input, candidate.offset);
+    const OggGroup group = FollowOggGroup(input, candidate.offset, crcs_);
     const bool complete = host_.OggWhole() && group.complete();
     if (group.pages < (complete ? 2 : std::max(host_.MinFrames(), 2))) return ProbeResult::Reject;
     const OggLogicalStream* shown = Shown(group);
@@ -114,6 +114,7 @@ class OggCarver : public Carver {
   }
 
   Host& host_;
+  OggCrcCache crcs_;
   TStreamInfo info_{};
   int64_t pages_ = 0;
 };

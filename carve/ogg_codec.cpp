@@ -75,7 +75,12 @@ OggCodecInfo ReadOggCodec(std::span<const uint8_t> packet) {
   const uint8_t* p = packet.data();
   if (StartsWith(packet, "\x01vorbis", 7) && packet.size() >= 30) return ReadVorbis(p);
   if (StartsWith(packet, "OpusHead", 8) && packet.size() >= 19) return ReadOpus(p);
-  if (StartsWith(packet, "\x7f" "FLAC", 5) && packet.size() >= 51) return ReadFlac(p);
+  if (StartsWith(packet,
+                 "\x7f"
+                 "FLAC",
+                 5) &&
+      packet.size() >= 51)
+    return ReadFlac(p);
   if (StartsWith(packet, "Speex   ", 8) && packet.size() >= 80) return ReadSpeex(p);
   if (StartsWith(packet, "\x80theora", 7) && packet.size() >= 42) return ReadTheora(p);
   return {};

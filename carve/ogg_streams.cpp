@@ -1,7 +1,6 @@
 #include "carve/ogg_streams.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "carve/input_view.h"
@@ -13,32 +12,24 @@ constexpr int64_t kHeaderSize = 27;
 constexpr uint8_t kFirstPage = 0x02;
 constexpr uint8_t kLastPage = 0x04;
 constexpr int64_t kChecksumAt = 22;
+// The most a codec's identification header takes of its first packet.
+constexpr int64_t kPacketHeader = 80;
 // More logical streams in one group than any real file has ends the run.
 constexpr size_t kMaxStreams = 64;
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i << 24;
-    for (int bit = 0; bit < 8; ++bit) c = c & 0x80000000u ? c << 1 ^ 0x04C11DB7u : c << 1;
-    table[i] = c;
-  }
-  return table;
-}
+// The page at `pos` whose CRC matches: its header, segment table and as
+// much of its body as a first packet's header needs (all of it when
+// shorter), and its length; empty when the bytes there are no such page or
+// the input ends inside it.
+struct CheckedPage {
+  std::span<const uint8_t> bytes;
+  int64_t length = 0;
+};
 
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
-uint32_t CrcOf(uint32_t crc, const uint8_t* p, size_t n) {
-  for (size_t i = 0; i < n; ++i) crc = crc << 8 ^ kCrcTable[(crc >> 24) ^ p[i]];
-  return crc;
-}
-
-// The page at `pos` whose CRC matches: all its bytes; empty when the bytes
-// there are no such page or the input ends inside it.
-std::span<const uint8_t> CheckedPage(InputView& input, int64_t pos) {
+CheckedPage CheckPage(InputView& input, int64_t pos, OggCrcCache& crcs) {
   std::span<const uint8_t> bytes = input.bytes(pos, kHeaderSize);
-  if (static_cast<int64_t>(bytes.size()) < kHeaderSize || std::memcmp(bytes.data(), "OggS", 4) != 0 ||
-      bytes[4] != 0) {
+  if (static_cast<int64_t>(bytes.size()) < kHeaderSize ||
+      std::memcmp(bytes.data(), "OggS", 4) != 0 || bytes[4] != 0) {
     return {};
   }
   const int64_t tableEnd = kHeaderSize + bytes[26];
@@ -46,14 +37,15 @@ std::span<const uint8_t> CheckedPage(InputView& input, int64_t pos) {
   if (static_cast<int64_t>(bytes.size()) < tableEnd) return {};
   int64_t length = tableEnd;
   for (int64_t i = kHeaderSize; i < tableEnd; ++i) length += bytes[i];
-  bytes = input.bytes(pos, length);
-  if (static_cast<int64_t>(bytes.size()) < length) return {};
-  bytes = bytes.first(static_cast<size_t>(length));
-  if (OggPageCrc(bytes) != Le32(bytes.data() + kChecksumAt)) return {};
-  return bytes;
+  uint8_t field[4];
+  std::memcpy(field, bytes.data() + kChecksumAt, sizeof field);
+  uint32_t crc = 0;
+  if (!crcs.pageCrc(input, pos, length, field, crc) || crc != Le32(field)) return {};
+  const int64_t kept = std::min(length, tableEnd + kPacketHeader);
+  return {input.bytes(pos, kept).first(static_cast<size_t>(kept)), length};
 }
 
-// The part of the page's first packet that lies on the page.
+// The start of the page's first packet, as far as `page` holds it.
 std::span<const uint8_t> FirstPacket(std::span<const uint8_t> page) {
   const size_t segments = page[26];
   size_t length = 0;
@@ -61,7 +53,8 @@ std::span<const uint8_t> FirstPacket(std::span<const uint8_t> page) {
     length += page[kHeaderSize + i];
     if (page[kHeaderSize + i] < 255) break;
   }
-  return page.subspan(kHeaderSize + segments, length);
+  const size_t at = kHeaderSize + segments;
+  return page.subspan(at, std::min(length, page.size() - at));
 }
 
 OggLogicalStream* Find(std::vector<OggLogicalStream>& streams, uint32_t serial) {
@@ -73,8 +66,7 @@ OggLogicalStream* Find(std::vector<OggLogicalStream>& streams, uint32_t serial) 
 
 // Whether a page of the given type and stream (null: a serial not seen yet)
 // belongs to the run so far.
-bool Belongs(const OggGroup& group, const OggLogicalStream* stream, uint8_t type,
-             bool dataBegun) {
+bool Belongs(const OggGroup& group, const OggLogicalStream* stream, uint8_t type, bool dataBegun) {
   if (stream != nullptr) return !stream->ended && (type & kFirstPage) == 0;
   if (group.streams.size() >= kMaxStreams) return false;
   // A new stream: by its first page while only first pages have come, or,
@@ -83,14 +75,6 @@ bool Belongs(const OggGroup& group, const OggLogicalStream* stream, uint8_t type
 }
 
 }  // namespace
-
-uint32_t OggPageCrc(std::span<const uint8_t> page) {
-  static constexpr uint8_t kZeros[4] = {};
-  if (page.size() < static_cast<size_t>(kHeaderSize)) return 0;
-  uint32_t crc = CrcOf(0, page.data(), kChecksumAt);
-  crc = CrcOf(crc, kZeros, sizeof kZeros);
-  return CrcOf(crc, page.data() + kChecksumAt + 4, page.size() - kChecksumAt - 4);
-}
 
 bool OggGroup::complete() const {
   return begins && !streams.empty() &&
@@ -106,13 +90,14 @@ double OggGroup::seconds() const {
   return longest;
 }
 
-OggGroup FollowOggGroup(InputView& input, int64_t start) {
+OggGroup FollowOggGroup(InputView& input, int64_t start, OggCrcCache& crcs) {
   OggGroup group;
   int64_t pos = start;
   bool dataBegun = false;  // a page that is no first page has come
   for (;;) {
-    const std::span<const uint8_t> page = CheckedPage(input, pos);
-    if (page.empty()) break;
+    const CheckedPage checked = CheckPage(input, pos, crcs);
+    if (checked.length == 0) break;
+    const std::span<const uint8_t> page = checked.bytes;
     const uint8_t type = page[5];
     const uint32_t serial = Le32(page.data() + 14);
     OggLogicalStream* stream = Find(group.streams, serial);
@@ -130,7 +115,7 @@ OggGroup FollowOggGroup(InputView& input, int64_t start) {
     if (granule >= 0) stream->lastGranule = granule;
     stream->ended = (type & kLastPage) != 0;
     ++group.pages;
-    pos += static_cast<int64_t>(page.size());
+    pos += checked.length;
     if (std::all_of(group.streams.begin(), group.streams.end(),
                     [](const OggLogicalStream& s) { return s.ended; })) {
       break;

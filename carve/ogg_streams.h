@@ -5,21 +5,17 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "carve/ogg_codec.h"
+#include "carve/ogg_crc.h"
 
 class InputView;
-
-// The CRC-32 of an Ogg page (polynomial 0x04C11DB7, not reflected, no
-// initial or final inversion) over `page`, its checksum field taken as zero.
-uint32_t OggPageCrc(std::span<const uint8_t> page);
 
 // One logical stream of a run.
 struct OggLogicalStream {
   uint32_t serial = 0;
-  OggCodecInfo codec;  // from its first page; Unknown when the run began later
+  OggCodecInfo codec;        // from its first page; Unknown when the run began later
   int64_t lastGranule = -1;  // of its last page that ends a packet
   bool ended = false;        // its last page (EOS) is in the run
 };
@@ -27,8 +23,8 @@ struct OggLogicalStream {
 // A run of pages that belong together.
 struct OggGroup {
   int64_t pages = 0;
-  int64_t length = 0;    // bytes, from the first page to the end of the last
-  bool begins = false;   // the run begins with the first page of its streams
+  int64_t length = 0;                     // bytes, from the first page to the end of the last
+  bool begins = false;                    // the run begins with the first page of its streams
   std::vector<OggLogicalStream> streams;  // in the order of their first pages
 
   // Every stream begins and ends within the run.
@@ -44,4 +40,5 @@ struct OggGroup {
 // that begins with no first page takes pages of any stream up to one that
 // begins a stream or ends the last stream it has seen. A page that fails
 // its CRC, runs past the input or breaks these rules ends the run before it.
-OggGroup FollowOggGroup(InputView& input, int64_t start);
+// `crcs` keeps the CRCs of the bytes from one probe to the next.
+OggGroup FollowOggGroup(InputView& input, int64_t start, OggCrcCache& crcs);
