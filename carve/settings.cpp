@@ -38,11 +38,11 @@ constexpr SettingRow kSettings[] = {
   {Id::OggCodecs, 0, 0, 1, "--ogg-codecs", 1, "",
    "follow Ogg streams by serial number, checking every page's CRC; log and name them by codec "
    "(Opus, FLAC, Speex, Theora)", "chkOggCodecs",
-   "Oggは論理ストリームごとに追いかけ、コーデック(Opus/FLAC/Speex/Theora)別に抽出する", true},
+   "Oggは論理ストリームを追いコーデック別に抽出する", true},
   {Id::RiffCodecs, 0, 0, 1, "--riff-codecs", 1, "",
    "find RIFX (big-endian) WAVE files too; name RIFF outputs by codec (Wwise .wem, ATRAC .at3 "
    "and .at9, XMA .xma)", "chkRiffCodecs",
-   "RIFXも検出し、RIFFはコーデック(Wwise/ATRAC/XMA)別の拡張子で抽出する", true},
+   "RIFXも検出しコーデック別の拡張子で抽出する", true},
 };
 // clang-format on
 

@@ -192,11 +192,8 @@ class SettingsTest : public QObject {
           Check{"chkSplitXing", "Xing/Infoヘッダで曲を分ける", false},
           Check{"chkWavAnyChunk", "fmt 以外のチャンクで始まるWAVEも検出する", false},
           Check{"chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", false},
-          Check{"chkOggCodecs",
-                "Oggは論理ストリームごとに追いかけ、コーデック(Opus/FLAC/Speex/Theora)別に抽出する",
-                false},
-          Check{"chkRiffCodecs",
-                "RIFXも検出し、RIFFはコーデック(Wwise/ATRAC/XMA)別の拡張子で抽出する", false}}) {
+          Check{"chkOggCodecs", "Oggは論理ストリームを追いコーデック別に抽出する", false},
+          Check{"chkRiffCodecs", "RIFXも検出しコーデック別の拡張子で抽出する", false}}) {
       auto* box = w.find<QCheckBox>(c.name);
       QVERIFY2(box, c.name);
       QCOMPARE(box->isChecked(), c.on);
