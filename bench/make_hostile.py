@@ -54,6 +54,12 @@ and, for the extended rules (--extended):
   ext_wav_64_chunks  "RIFF....WAVE" headers followed by 64 small chunks, no "fmt "
   ext_wav_far_chunks "RIFF....WAVE" every 4 KiB whose chunks each jump to the next
                      one's, so that every walk goes 64 chunks (256 KiB) ahead
+  ext_ogg_long_pages Ogg page headers every 282 bytes, each claiming a 65 142-byte
+                     page (231 headers apart) that fails its CRC: every probe of
+                     the codec rule checks a page that overlaps 230 others
+  ext_ogg_crc_chains3 chains of three CRC-valid pages with garbage between (one short
+                     of the minimum): every probe checks three CRCs
+  ext_rifx_headers   "RIFX....WAVEfmt " headers of size field 0, 16 KB apart
 """
 import os
 import random
@@ -161,6 +167,24 @@ def adx_grid_phases(size):
     return data + bytes(size - len(data))
 
 
+def ogg_crc(page):
+    """The Ogg page CRC: polynomial 0x04C11DB7, MSB first, no inversions."""
+    crc = 0
+    for b in page:
+        crc ^= b << 24
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x04C11DB7 if crc & 0x80000000 else crc << 1) & 0xFFFFFFFF
+    return crc
+
+
+def sealed_page(segments, fill):
+    lacing = bytes([255] * (segments - 1) + [17])
+    page = bytearray(b"OggS" + bytes([0, 0]) + bytes(20) + bytes([segments]) + lacing)
+    page += bytes([fill]) * sum(lacing)
+    page[22:26] = struct.pack("<I", ogg_crc(page))
+    return bytes(page)
+
+
 def extended_files():
     def id3(size):
         s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
@@ -171,11 +195,18 @@ def extended_files():
     xing[36:48] = b"Xing" + struct.pack(">II", 15, 1000)
     chunks = b"".join(b"JUNK" + struct.pack("<I", 4) + b"junk" for _ in range(64))
     far = b"RIFF" + struct.pack("<I", 1 << 30) + b"WAVE" + b"JUNK" + struct.pack("<I", 4096 - 8)
+    # 255 lacing values summing to 64 860: a page of 231 * 282 bytes.
+    long_page = (b"OggS" + bytes([0, 0]) + bytes(20) + bytes([255]) +
+                 bytes([255] * 254 + [64860 - 254 * 255]))
+    garbage = bytes(range(1, 101))
     return {
         "ext_id3_headers": headers + run,
         "ext_xing_frames": bytes(xing),
         "ext_wav_64_chunks": b"RIFF" + struct.pack("<I", 12 + len(chunks)) + b"WAVE" + chunks,
         "ext_wav_far_chunks": far + bytes(4096 - len(far)),
+        "ext_ogg_long_pages": long_page,
+        "ext_ogg_crc_chains3": b"".join(sealed_page(8, i) for i in (1, 2, 3)) + garbage,
+        "ext_rifx_headers": b"RIFX" + bytes(4) + b"WAVEfmt " + garbage * 160,
     }
 
 

@@ -286,7 +286,7 @@ for pass in mp3 ogg wav all; do
   best_of "$cli" "$pass" -o "$cache/out/%3.3d.mp3" "$input"
   row "$pass" "$best_wall" "$best_rss_kib" "$best_status"
   [ "$pass" = mp3 ] && cli_mp3_wall=$best_wall
-  # The same pass with the four extended rules on.
+  # The same pass with the six extended rules on.
   best_of "$cli" "$pass" --extended -o "$cache/out/%3.3d.mp3" "$input"
   row "$pass+x" "$best_wall" "$best_rss_kib" "$best_status"
 done
@@ -323,6 +323,7 @@ echo
 hostile="$cache/hostile"
 # Inputs added to make_hostile.py since the files were made: make them again.
 [ -f "$hostile/adx_grid_phases" ] || rm -f "$hostile/.done"
+[ -f "$hostile/ext_ogg_long_pages" ] || rm -f "$hostile/.done" "$hostile/.done-ext"
 if [ ! -f "$hostile/.done" ]; then
   echo "making hostile inputs in $hostile ..." >&2
   python3 "$root/bench/make_hostile.py" "$hostile" 64

@@ -51,6 +51,9 @@ struct Found {
   int64_t tagBefore = 0, tagAfter = 0;
   // Written to the output after the copy (MP3: a new ID3v1 tag).
   std::vector<uint8_t> appended;
+  // The output's extension when the stream's codec names it ("opus",
+  // "wem"); empty: the row's.
+  std::string extension;
 
   // The range of the input the output gets.
   CopySpan copied() const { return {span.start - tagBefore, span.length + tagBefore + tagAfter}; }

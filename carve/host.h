@@ -88,4 +88,10 @@ class Host : public Sink {
   // Ogg whole: a run from a first page to a last page is kept whatever its
   // page count, and its length is shown from the last granule position.
   bool OggWhole() { return Setting(SettingId::OggWhole) != 0; }
+  // Ogg codecs: the logical streams of an Ogg run are followed by serial
+  // number with every page's CRC checked, and named by their codec.
+  bool OggCodecs() { return Setting(SettingId::OggCodecs) != 0; }
+  // RIFF codecs: RIFX (big-endian) WAVE files are found too, and RIFF
+  // outputs are named by the codec of their format chunk.
+  bool RiffCodecs() { return Setting(SettingId::RiffCodecs) != 0; }
 };

@@ -28,7 +28,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
   StreamReport report;
   try {
     const bool dryRun = host_.DryRun();
-    const std::string name = outputName(row, number, dryRun);
+    const std::string name = outputName(row, found, number, dryRun);
     report.output = name;
     report.outputOffset = span.start;
     // One look at the name serves the checks and the output's creation.
@@ -67,12 +67,13 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
   }
 }
 
-std::string Producer::outputName(const FormatRow& row, int64_t number, bool dryRun) {
+std::string Producer::outputName(const FormatRow& row, const Found& found, int64_t number,
+                                 bool dryRun) {
   bool hasDir = false;
   std::string dir = PatternDirectory(pattern_, hasDir);
   if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
   return row.name(pattern_, ExtractBaseName(host_.NamingInput(input_)), number,
-                  std::string(row.extension));
+                  found.extension.empty() ? std::string(row.extension) : found.extension);
 }
 
 void Producer::dryRun(const CopySpan& span, int64_t held, StreamReport& report) {

@@ -39,8 +39,9 @@ class Producer {
   IoError inputShrank() const;
 
  private:
-  // Creates the pattern's folder (not in a dry run) and names the output.
-  std::string outputName(const FormatRow& row, int64_t number, bool dryRun);
+  // Creates the pattern's folder (not in a dry run) and names the output, with the
+  // extension the stream names or else the row's.
+  std::string outputName(const FormatRow& row, const Found& found, int64_t number, bool dryRun);
   // The output's length, as the copy would make it.
   void dryRun(const CopySpan& span, int64_t held, StreamReport& report);
   // Copies the range and the bytes appended after it to the output.

@@ -35,6 +35,14 @@ constexpr SettingRow kSettings[] = {
   {Id::OggWhole, 0, 0, 1, "--ogg-whole", 1, "",
    "keep an Ogg stream from its first to its last page whatever its page count; log its real "
    "length", "chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", true},
+  {Id::OggCodecs, 0, 0, 1, "--ogg-codecs", 1, "",
+   "follow Ogg streams by serial number, checking every page's CRC; log and name them by codec "
+   "(Opus, FLAC, Speex, Theora)", "chkOggCodecs",
+   "Oggは論理ストリームを追いコーデック別に抽出する", true},
+  {Id::RiffCodecs, 0, 0, 1, "--riff-codecs", 1, "",
+   "find RIFX (big-endian) WAVE files too; name RIFF outputs by codec (Wwise .wem, ATRAC .at3 "
+   "and .at9, XMA .xma)", "chkRiffCodecs",
+   "RIFXも検出しコーデック別の拡張子で抽出する", true},
 };
 // clang-format on
 

@@ -24,6 +24,8 @@ enum class SettingId {
   SplitXing,
   WavAnyChunk,
   OggWhole,
+  OggCodecs,
+  RiffCodecs,
   kCount
 };
 

@@ -4,9 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "carve/big_endian.h"
 #include "carve/carver.h"
 #include "carve/host.h"
 #include "carve/input_view.h"
+#include "carve/little_endian.h"
+#include "carve/riff_codec.h"
 
 namespace {
 
@@ -14,10 +17,8 @@ namespace {
 constexpr int kMaxChunks = 64;
 constexpr int64_t kMaxChunkWalk = 1 << 20;
 
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+// A chunk's size field: little-endian in RIFF, big-endian in RIFX.
+uint32_t SizeField(const uint8_t* p, bool bigEndian) { return bigEndian ? Be32(p) : Le32(p); }
 
 // Walks the chunks of the RIFF WAVE file at `candidate` (its RIFF chunk holds
 // `riffLength` bytes, header included) from the first one after "WAVE": each
@@ -25,7 +26,7 @@ uint32_t Le32(const uint8_t* p) {
 // offset (from the candidate) of a "fmt " chunk whose header lies within the
 // RIFF chunk, the first kMaxChunks chunks and the first kMaxChunkWalk bytes,
 // or -1.
-int64_t FindFmtChunk(InputView& input, int64_t candidate, int64_t riffLength) {
+int64_t FindFmtChunk(InputView& input, int64_t candidate, int64_t riffLength, bool bigEndian) {
   const int64_t limit = std::min(riffLength, kMaxChunkWalk);
   int64_t at = 12;
   for (int i = 0; i < kMaxChunks && at + 8 <= limit; ++i) {
@@ -34,7 +35,7 @@ int64_t FindFmtChunk(InputView& input, int64_t candidate, int64_t riffLength) {
       return -1;
     }
     if (std::memcmp(chunk, "fmt ", 4) == 0) return at;
-    const int64_t size = Le32(chunk + 4);
+    const int64_t size = SizeField(chunk + 4, bigEndian);
     at += 8 + size + (size & 1);
   }
   return -1;
@@ -57,38 +58,65 @@ class WavCarver : public Carver {
     // Every later candidate lies even closer to the end, so a header that
     // does not fit ends the pass.
     if (got < 16) return ProbeResult::EndPass;
-    if (std::memcmp(header + 2, "FF", 2) != 0) return ProbeResult::Reject;
+    // With the codec rule, RIFX: the same chunks with big-endian numbers.
+    const bool codecs = host_.RiffCodecs();
+    const bool bigEndian = codecs && std::memcmp(header + 2, "FX", 2) == 0;
+    if (!bigEndian && std::memcmp(header + 2, "FF", 2) != 0) return ProbeResult::Reject;
     // The RIFF chunk with its 8-byte header. Computed wide, so that no size
     // field wraps the length to nothing: the walk always moves past the
     // candidate.
-    const int64_t length = static_cast<int64_t>(Le32(header + 4)) + 8;
+    const int64_t length = static_cast<int64_t>(SizeField(header + 4, bigEndian)) + 8;
     facts_ = {};
-    if (std::memcmp(header + 8, "WAVEfmt", 7) == 0) {
-      if (got == static_cast<int64_t>(sizeof header)) TakeRates(header + 20);
-    } else {
-      // With the any-chunk rule, other chunks may come before "fmt ".
-      if (std::memcmp(header + 8, "WAVE", 4) != 0 || !host_.WavAnyChunk()) {
-        return ProbeResult::Reject;
-      }
-      const int64_t fmt = FindFmtChunk(input, candidate, length);
-      if (fmt < 0) return ProbeResult::Reject;
-      uint8_t body[12];
-      if (input.read(candidate + fmt + 8, body, sizeof body) == static_cast<int64_t>(sizeof body)) {
-        TakeRates(body);
-      }
-    }
+    const int64_t fmt = FormatChunk(input, candidate, header, got, length, bigEndian);
+    if (fmt < 0) return ProbeResult::Reject;
     Found found;
     found.span = {candidate, length};
     char line[128];
-    std::snprintf(line, sizeof line, "[%3.3lld($%8.8llX-$%8.8llX)] RIFF Wav",
+    std::snprintf(line, sizeof line, "[%3.3lld($%8.8llX-$%8.8llX)] %s Wav",
                   static_cast<long long>(where.number), static_cast<long long>(candidate),
-                  static_cast<long long>(candidate + length - 1));
+                  static_cast<long long>(candidate + length - 1), bigEndian ? "RIFX" : "RIFF");
     found.line = line;
+    if (codecs) found.extension = TakeFormat(input, candidate + fmt, bigEndian);
     found.facts = facts_;
     return found;
   }
 
  private:
+  // The offset of the format chunk from the candidate, from the header when
+  // "fmt " follows "WAVE" or, with the any-chunk rule, by a walk over the
+  // chunks; -1 when there is none. Takes the rates of a RIFF file's chunk.
+  int64_t FormatChunk(InputView& input, int64_t candidate, const uint8_t* header, int64_t got,
+                      int64_t length, bool bigEndian) {
+    if (std::memcmp(header + 8, "WAVEfmt", 7) == 0) {
+      if (got == 32 && !bigEndian) TakeRates(header + 20);
+      return 12;
+    }
+    if (std::memcmp(header + 8, "WAVE", 4) != 0 || !host_.WavAnyChunk()) return -1;
+    const int64_t fmt = FindFmtChunk(input, candidate, length, bigEndian);
+    uint8_t body[12];
+    if (fmt >= 0 && !bigEndian &&
+        input.read(candidate + fmt + 8, body, sizeof body) == static_cast<int64_t>(sizeof body)) {
+      TakeRates(body);
+    }
+    return fmt;
+  }
+
+  // With the codec rule: the format chunk at `at` read again, for the codec
+  // that names the output and, in its own places for XMA and big-endian in
+  // RIFX, the rates.
+  std::string TakeFormat(InputView& input, int64_t at, bool bigEndian) {
+    uint8_t chunk[48];
+    const int64_t got = input.read(at, chunk, sizeof chunk);
+    if (got < 8) return "wav";
+    const RiffFormat format = ReadRiffFormat(std::span<const uint8_t>(chunk + 8, got - 8),
+                                             SizeField(chunk + 4, bigEndian), bigEndian);
+    if (format.sampleRateHz >= 0) {
+      facts_.sampleRateHz = format.sampleRateHz;
+      facts_.bitrateKbps = format.bytesPerSecond * 8 / 1000;
+    }
+    return format.extension;
+  }
+
   // The sample rate and byte rate from the body of a format chunk.
   void TakeRates(const uint8_t* body) {
     facts_.sampleRateHz = Le32(body + 4);

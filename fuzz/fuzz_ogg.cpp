@@ -1,9 +1,12 @@
-// Ogg page decoding and page-run measurement on fuzzed bytes.
+// Ogg page decoding, page-run measurement, the following of logical streams
+// and the reading of codec headers on fuzzed bytes.
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "carve/input_view.h"
 #include "carve/ogg_page.h"
+#include "carve/ogg_streams.h"
 #include "fuzz_support.h"
 #include "platform/input_file.h"
 
@@ -24,5 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (count < 0) std::abort();
   if (count > 1 && info.StreamLength <= 0) std::abort();
   if (info.HasID3v1 || info.HasID3v2 || info.TotalDuration != 0) std::abort();
+  // The group at the same start lies within the input and lasts a length
+  // that is a number, and any bytes read as a first packet too.
+  OggCrcCache crcs;
+  const OggGroup group = FollowOggGroup(in, start, crcs);
+  if (group.pages < 0 || group.length < 0 || start + group.length > static_cast<int64_t>(size - 1))
+    std::abort();
+  const double seconds = group.seconds();
+  if (!std::isfinite(seconds) || seconds < 0) std::abort();
+  const OggCodecInfo codec = ReadOggCodec(std::span<const uint8_t>(data + 1, size - 1));
+  const double own = OggSeconds(codec, static_cast<int64_t>(size) << 20);
+  if (!std::isfinite(own) || own < 0) std::abort();
   return 0;
 }

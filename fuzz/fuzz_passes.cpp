@@ -1,6 +1,6 @@
 // The whole scan pass of every format of the table on a fuzzed input, or the
 // one-read pass of all of them: a mode byte, an options byte and a byte whose
-// low four bits turn on the extended rules, then the input. Afterwards the
+// low six bits turn on the extended rules, then the input. Afterwards the
 // input is unchanged and every output is a byte range of it; the one-read
 // pass, walking many blocks between two looks at the clock, writes exactly
 // the files that the passes, pumping at every block, write one after the
@@ -46,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.splitXing = rules & 2;
   host.wavAnyChunk = rules & 4;
   host.oggWhole = rules & 8;
+  host.oggCodecs = rules & 16;
+  host.riffCodecs = rules & 32;
   host.defaultAnswer = (mode & 0x80) ? BoxAnswer::Abort : BoxAnswer::Ignore;
   std::string pattern = FuzzDir() + "/out/%d.mp3";
   // One mode for each format, and one for all of them.

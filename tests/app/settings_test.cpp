@@ -191,7 +191,9 @@ class SettingsTest : public QObject {
           Check{"chkFullId3v2", "大きなID3v2タグも検出する", false},
           Check{"chkSplitXing", "Xing/Infoヘッダで曲を分ける", false},
           Check{"chkWavAnyChunk", "fmt 以外のチャンクで始まるWAVEも検出する", false},
-          Check{"chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", false}}) {
+          Check{"chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", false},
+          Check{"chkOggCodecs", "Oggは論理ストリームを追いコーデック別に抽出する", false},
+          Check{"chkRiffCodecs", "RIFXも検出しコーデック別の拡張子で抽出する", false}}) {
       auto* box = w.find<QCheckBox>(c.name);
       QVERIFY2(box, c.name);
       QCOMPARE(box->isChecked(), c.on);
@@ -233,10 +235,10 @@ class SettingsTest : public QObject {
     QVERIFY(host.CopyID3v2());
     // The extended rules, each on its own box.
     using Rule = bool (Host::*)();
-    const std::pair<const char*, Rule> rules[] = {{"chkFullId3v2", &Host::FullId3v2},
-                                                  {"chkSplitXing", &Host::SplitXing},
-                                                  {"chkWavAnyChunk", &Host::WavAnyChunk},
-                                                  {"chkOggWhole", &Host::OggWhole}};
+    const std::pair<const char*, Rule> rules[] = {
+        {"chkFullId3v2", &Host::FullId3v2},     {"chkSplitXing", &Host::SplitXing},
+        {"chkWavAnyChunk", &Host::WavAnyChunk}, {"chkOggWhole", &Host::OggWhole},
+        {"chkOggCodecs", &Host::OggCodecs},     {"chkRiffCodecs", &Host::RiffCodecs}};
     for (const auto& [name, rule] : rules) {
       QVERIFY2(!(host.*rule)(), name);
       w.find<QCheckBox>(name)->setChecked(true);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -24,17 +25,51 @@ namespace fs = std::filesystem;
 // The formats that came after the first three.
 std::span<const FormatRow> NewFormats() { return Formats().subspan(3); }
 
-// The committed fixtures of a format: the files of tests/data with its
-// extension, in name order.
-std::vector<std::string> FixturesOf(const FormatRow& row) {
+// The committed fixtures with the extension `ext`, in name order.
+std::vector<std::string> FixturesWithExtension(std::string_view ext) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(ZANDREL_TEST_DATA)) {
-    if (entry.path().extension() == "." + std::string(row.extension)) {
+    if (entry.path().extension() == "." + std::string(ext)) {
       names.push_back(entry.path().filename().string());
     }
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// The committed fixtures of a format: the files of tests/data with its
+// extension, in name order.
+std::vector<std::string> FixturesOf(const FormatRow& row) {
+  return FixturesWithExtension(row.extension);
+}
+
+// Every extended rule on, as --extended turns them on.
+void AllRules(ScriptHost& host) {
+  host.fullId3v2 = host.splitXing = host.wavAnyChunk = host.oggWhole = true;
+  host.oggCodecs = host.riffCodecs = true;
+}
+
+// The codec rules of the Ogg and WAVE commands: the extensions they name
+// outputs by, and their fixtures (those with those extensions and the ones
+// named here).
+struct CodecRule {
+  std::string_view command;
+  std::vector<std::string_view> extensions;
+  std::vector<std::string> more;
+};
+const CodecRule kCodecRules[] = {
+    {"ogg", {"opus", "oga", "ogv"}, {}},
+    {"wav",
+     {"wem", "at3", "at9", "xma"},
+     {"wave_rifx_s16_stereo.wav", "wave_extensible_s24_stereo.wav", "wave_msadpcm_mono.wav"}},
+};
+
+// The streams a codec fixture is made of: a chained Ogg file, its links.
+std::vector<Bytes> PiecesOf(const std::string& name) {
+  if (name == "opus_chained.opus") {
+    return {Fixture("opus_mono_16k_input.opus"), Fixture("opus_stereo_44k_input.opus")};
+  }
+  return {Fixture(name)};
 }
 
 struct Carved {
@@ -45,16 +80,20 @@ struct Carved {
 // Runs the passes of `rows` in one read of `input` and collects the stream
 // lines and the files written.
 // (`minFrames` as low as it goes for the fixtures, some of which are short
-// chains; the default when looking for false positives.)
-Carved Carve(const Bytes& input, const std::vector<const FormatRow*>& rows, int minFrames = 2) {
+// chains; the default when looking for false positives. `rules` turns on
+// the rules of a run.)
+Carved Carve(const Bytes& input, const std::vector<const FormatRow*>& rows, int minFrames = 2,
+             const std::function<void(ScriptHost&)>& rules = {}) {
   TempDir dir;
   WriteBytes(dir / "in.bin", input);
   ScriptHost host;
   host.minFrames = minFrames;
+  if (rules) rules(host);
   // Paced as the programs are, so that the walk passes over the candidates
   // the carvers rule out.
   host.pumpIntervalMs = 60000;
-  ExtractFormats(host, rows, dir / "in.bin", dir / "out/%3.3d.x");
+  // (The Ogg and WAVE commands replace the pattern's last three bytes.)
+  ExtractFormats(host, rows, dir / "in.bin", dir / "out/%3.3d.mp3");
   Carved carved;
   for (const std::string& line : host.log) {
     if (line.starts_with("[")) carved.lines.push_back(line);
@@ -215,6 +254,51 @@ TEST(NewFormats, EveryFixtureComesOutWholeAtOddOffsetsInATarAndBackToBack) {
   }
 }
 
+TEST(CodecRules, EveryFixtureComesOutWholeNamedByCodecAtOddOffsetsInATarAndBackToBack) {
+  for (const CodecRule& rule : kCodecRules) {
+    SCOPED_TRACE(rule.command);
+    const FormatRow& row = *FindFormat(rule.command);
+    std::vector<std::string> names = rule.more;
+    for (std::string_view ext : rule.extensions) {
+      const std::vector<std::string> found = FixturesWithExtension(ext);
+      EXPECT_FALSE(found.empty()) << ext << " has no fixture";
+      names.insert(names.end(), found.begin(), found.end());
+    }
+    std::vector<std::pair<std::string, Bytes>> all;
+    std::vector<Bytes> allPieces;
+    Bytes backToBack;
+    for (const std::string& name : names) {
+      SCOPED_TRACE(name);
+      const Bytes fixture = Fixture(name);
+      const std::vector<Bytes> pieces = PiecesOf(name);
+      Bytes whole;
+      for (const Bytes& piece : pieces) Append(whole, piece);
+      ASSERT_EQ(whole, fixture);
+      all.emplace_back(name, fixture);
+      allPieces.insert(allPieces.end(), pieces.begin(), pieces.end());
+      Append(backToBack, fixture);
+      // Twice at odd offsets in random bytes of every value: each stream
+      // whole, under the fixture's extension.
+      Bytes input = RandomBytes(1001, 7, true);
+      Append(input, fixture);
+      Append(input, RandomBytes(777, 8, true));
+      Append(input, fixture);
+      Append(input, RandomBytes(333, 9, true));
+      const Carved carved = Carve(input, {&row}, 2, AllRules);
+      std::vector<Bytes> twice = pieces;
+      twice.insert(twice.end(), pieces.begin(), pieces.end());
+      EXPECT_EQ(carved.lines.size(), twice.size());
+      EXPECT_EQ(Values(carved.files), twice);
+      for (const auto& [out, bytes] : carved.files) {
+        EXPECT_EQ(fs::path(out).extension(), fs::path(name).extension()) << out;
+      }
+    }
+    // In a tar, and back to back: one output per stream, each whole.
+    EXPECT_EQ(Values(Carve(Tar(all), {&row}, 2, AllRules).files), allPieces);
+    EXPECT_EQ(Values(Carve(backToBack, {&row}, 2, AllRules).files), allPieces);
+  }
+}
+
 TEST(NewFormats, NothingElseIsTakenForThem) {
   // Random bytes of every value, the fixtures of every other format, PCM and
   // compressed data.
@@ -238,6 +322,19 @@ TEST(NewFormats, NothingElseIsTakenForThem) {
     }
     const Carved carved = Carve(input, others, 4);
     EXPECT_TRUE(carved.lines.empty()) << carved.lines.front();
+    // Nor do the Ogg and WAVE commands with every rule on, in anything but
+    // their own fixtures.
+    std::vector<const FormatRow*> ruled;
+    for (const CodecRule& rule : kCodecRules) {
+      const FormatRow* row = FindFormat(rule.command);
+      auto own = [&](std::string_view ext) { return name.ends_with("." + std::string(ext)); };
+      if (!own(row->extension) &&
+          std::none_of(rule.extensions.begin(), rule.extensions.end(), own)) {
+        ruled.push_back(row);
+      }
+    }
+    const Carved withRules = Carve(input, ruled, 4, AllRules);
+    EXPECT_TRUE(withRules.lines.empty()) << withRules.lines.front();
   }
 }
 
@@ -325,9 +422,18 @@ TEST(EveryFormat, NothingIsFoundInThisMachinesOwnFiles) {
     host.dryRun = true;
     host.pumpIntervalMs = 60000;
     ExtractFormats(host, AllFormatRows(), input, dir / "out/%3.3d.x");
-    for (const StreamReport& stream : host.streams) {
-      ADD_FAILURE() << stream.format << " at " << stream.offset << ", " << stream.length
-                    << " bytes, of " << size;
+    // The Ogg and WAVE commands again with every rule on.
+    ScriptHost ruled;
+    AllRules(ruled);
+    ruled.minFrames = host.minFrames;
+    ruled.dryRun = true;
+    ruled.pumpIntervalMs = 60000;
+    ExtractFormats(ruled, {FindFormat("ogg"), FindFormat("wav")}, input, dir / "out/%3.3d.x");
+    for (const ScriptHost* run : {&host, &ruled}) {
+      for (const StreamReport& stream : run->streams) {
+        ADD_FAILURE() << stream.format << " at " << stream.offset << ", " << stream.length
+                      << " bytes, of " << size;
+      }
     }
   }
 }

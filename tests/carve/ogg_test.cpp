@@ -10,7 +10,10 @@
 
 #include "carve/extract.h"
 #include "carve/input_view.h"
+#include "carve/ogg_codec.h"
+#include "carve/ogg_crc.h"
 #include "carve/ogg_page.h"
+#include "carve/ogg_streams.h"
 #include "platform/descriptor.h"
 #include "platform/input_file.h"
 #include "support/script_host.h"
@@ -642,6 +645,364 @@ TEST(OggCarver, WholeStreamRuleKeepsShortCompleteStreamsAndShowsTheirLength) {
   real.run(Concat({RandomBytes(100, 53), Fixture("vorbis_mono.ogg")}));
   ASSERT_EQ(real.written, 1);
   EXPECT_TRUE(real.host.log[1].ends_with(" 3Frames  16kbps 22kHz    0.3sec")) << real.host.log[1];
+}
+
+}  // namespace
+
+// --- the codec rule ---------------------------------------------------------
+
+namespace {
+
+// The Ogg page CRC computed bit by bit, as the format describes it: MSB
+// first, polynomial 0x04C11DB7, over the page with its checksum field zero.
+uint32_t BitwiseCrc(Bytes page) {
+  std::fill(page.begin() + 22, page.begin() + 26, 0);
+  uint32_t crc = 0;
+  for (uint8_t byte : page) {
+    crc ^= static_cast<uint32_t>(byte) << 24;
+    for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+// A page of stream `serial` with its granule position and a matching CRC.
+Bytes Sealed(Bytes page, uint32_t serial, int64_t granule = 0) {
+  page = WithGranule(std::move(page), granule);
+  PutLe32(page, 14, serial);
+  PutLe32(page, 22, BitwiseCrc(page));
+  return page;
+}
+
+// A first page whose one packet is `packet`.
+Bytes FirstPage(const Bytes& packet, uint32_t serial) {
+  Bytes p = Page(kFirst, {static_cast<uint8_t>(packet.size())}, 0);
+  std::copy(packet.begin(), packet.end(), p.begin() + 28);
+  return Sealed(p, serial);
+}
+
+// The pages of an Ogg file, each whole.
+std::vector<Bytes> PagesOf(const Bytes& file) {
+  std::vector<Bytes> pages;
+  for (size_t at = 0; at + 27 <= file.size();) {
+    size_t size = 27 + file[at + 26];
+    for (size_t i = 0; i < file[at + 26]; ++i) size += file[at + 27 + i];
+    pages.push_back(Slice(file, at, size));
+    at += size;
+  }
+  return pages;
+}
+
+// The bytes of `file` up to the end of its first page with the last-page bit.
+int64_t FirstEnd(const Bytes& file) {
+  int64_t end = 0;
+  for (const Bytes& page : PagesOf(file)) {
+    end += page.size();
+    if (page[5] & kLast) break;
+  }
+  return end;
+}
+
+std::vector<std::string> OggFamilyFixtures() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(ZANDREL_TEST_DATA)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".ogg" || ext == ".opus" || ext == ".oga" || ext == ".ogv") {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(OggPageCrc, MatchesTheChecksumOfEveryPageEncodersWrote) {
+  size_t checked = 0;
+  for (const std::string& name : OggFamilyFixtures()) {
+    for (Bytes page : PagesOf(Fixture(name))) {
+      const uint32_t stored = page[22] | page[23] << 8 | page[24] << 16 | uint32_t{page[25]} << 24;
+      ASSERT_EQ(OggPageCrc(page), stored) << name;
+      EXPECT_EQ(BitwiseCrc(page), stored) << name;
+      // The checksum field counts as zero; any other byte changes it.
+      page[23] ^= 0xA5;
+      EXPECT_EQ(OggPageCrc(page), stored) << name;
+      page.back() ^= 0x01;
+      EXPECT_NE(OggPageCrc(page), stored) << name;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 30u);
+}
+
+TEST(OggPageCrc, TheCacheGivesEachPageItsOwnCrcWhereverPagesOverlap) {
+  // Random bytes taken as pages of many lengths, overlapping, one after
+  // another, with gaps, backwards (a new origin) and past 1 MiB on.
+  const Bytes data = RandomBytes(3 << 20, 77, true);
+  TempDir dir;
+  WriteBytes(dir / "c.bin", data);
+  InputView view(InputFile::OpenRead(dir / "c.bin"));
+  OggCrcCache crcs;
+  const std::pair<int64_t, int64_t> pages[] = {{0, 28},
+                                               {5, 65307},
+                                               {282, 65142},
+                                               {283, 30},
+                                               {60000, 9000},
+                                               {70000, 26},
+                                               {69000, 500},
+                                               {1 << 20, 4000},
+                                               {(1 << 20) + 7, 65307},
+                                               {(2 << 20) + 1, 100000},
+                                               {100, 1000},
+                                               {static_cast<int64_t>(data.size()) - 40, 40}};
+  for (const auto& [pos, length] : pages) {
+    SCOPED_TRACE(pos);
+    const Bytes page = Slice(data, pos, length);
+    uint32_t crc = 0;
+    ASSERT_TRUE(crcs.pageCrc(view, pos, length, &page[22], crc));
+    EXPECT_EQ(crc, BitwiseCrc(page));
+  }
+  uint32_t crc = 0;
+  EXPECT_FALSE(crcs.pageCrc(view, static_cast<int64_t>(data.size()) - 40, 41, &data[22], crc));
+}
+
+struct Group {
+  int64_t pages, length;
+  bool begins, complete;
+};
+
+Group Follow(const Bytes& data) {
+  TempDir dir;
+  WriteBytes(dir / "g.bin", data);
+  InputView view(InputFile::OpenRead(dir / "g.bin"));
+  OggCrcCache crcs;
+  const OggGroup g = FollowOggGroup(view, 0, crcs);
+  return {g.pages, g.length, g.begins, g.complete()};
+}
+
+TEST(OggGroup, FollowsTheLogicalStreamsBySerialNumber) {
+  const Bytes packet = {1, 'v', 'o', 'r', 'b', 'i', 's'};
+  const Bytes a0 = FirstPage(packet, 7), b0 = FirstPage(packet, 8);
+  const Bytes a = Sealed(PageOfLength(0, 300), 7), b = Sealed(PageOfLength(0, 200), 8);
+  const Bytes aEnd = Sealed(PageOfLength(kLast, 150), 7), bEnd = Sealed(PageOfLength(kLast, 90), 8);
+  Bytes bad = a;
+  bad[100] ^= 1;
+  const Bytes c = Sealed(PageOfLength(0, 300), 9), c0 = FirstPage(packet, 9);
+  struct Case {
+    const char* what;
+    std::vector<Bytes> pages;
+    size_t taken;  // the first pages that make the run
+    bool begins, complete;
+  } cases[] = {
+      {"interleaved, the first to end is not the last",
+       {a0, b0, a, b, aEnd, b, bEnd, c0},
+       7,
+       true,
+       true},
+      {"one after another: one group at a time", {a0, aEnd, b0, bEnd}, 2, true, true},
+      {"a page failing its CRC", {a0, a, bad, aEnd}, 2, true, false},
+      {"a page of a stream that did not begin", {a0, a, c, aEnd}, 2, true, false},
+      {"a first page after other pages", {a0, a, b0, aEnd}, 2, true, false},
+      {"a page after its stream's last page", {a0, b0, aEnd, a, bEnd}, 3, true, false},
+      {"a second first page of one stream", {a0, FirstPage(packet, 7), aEnd}, 1, true, false},
+      {"begun mid-stream: any stream up to the end of all seen",
+       {a, b, aEnd, b, bEnd, c},
+       5,
+       false,
+       false},
+      {"begun mid-stream: up to a first page", {a, a, c0, aEnd}, 2, false, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Bytes data;
+    int64_t length = 0;
+    for (size_t i = 0; i < k.pages.size(); ++i) {
+      Append(data, k.pages[i]);
+      if (i < k.taken) length += k.pages[i].size();
+    }
+    Append(data, RandomBytes(120, 5));
+    const Group g = Follow(data);
+    EXPECT_EQ(g.pages, static_cast<int64_t>(k.taken));
+    EXPECT_EQ(g.length, length);
+    EXPECT_EQ(g.begins, k.begins);
+    EXPECT_EQ(g.complete, k.complete);
+  }
+  // The input ends inside the last page: the run ends before it.
+  const Group cut = Follow(Concat({a0, a, Slice(aEnd, 0, 149)}));
+  EXPECT_EQ(cut.pages, 2);
+  EXPECT_FALSE(cut.complete);
+}
+
+Bytes Le(std::initializer_list<std::pair<uint64_t, int>> fields) {
+  Bytes b;
+  for (auto [value, width] : fields) {
+    for (int i = 0; i < width; ++i) b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  }
+  return b;
+}
+
+TEST(OggCodec, IdentificationHeadersAndTheLengthOfTheLastGranule) {
+  const Bytes vorbis = Concat({{1, 'v', 'o', 'r', 'b', 'i', 's'},
+                               Le({{0, 4}, {2, 1}, {44100, 4}, {0, 12}, {0xB8, 1}, {1, 1}})});
+  const Bytes opus = Concat({{'O', 'p', 'u', 's', 'H', 'e', 'a', 'd'},
+                             Le({{1, 1}, {6, 1}, {312, 2}, {44100, 4}, {0, 2}, {1, 1}})});
+  // STREAMINFO: 96000 Hz (20 bits), 8 channels (3 bits, less one), 24 bits.
+  Bytes flac = {0x7F, 'F', 'L', 'A', 'C', 1, 0, 0, 1, 'f', 'L', 'a', 'C', 0, 0, 0, 34};
+  Bytes streaminfo(34, 0);
+  streaminfo[10] = 96000 >> 12, streaminfo[11] = (96000 >> 4) & 0xFF;
+  streaminfo[12] = static_cast<uint8_t>((96000 & 0xF) << 4 | 7 << 1 | 1);
+  Append(flac, streaminfo);
+  Bytes otherBlock = flac;
+  otherBlock[13] = 4;  // a Vorbis comment where STREAMINFO must be
+  Bytes speex = {'S', 'p', 'e', 'e', 'x', ' ', ' ', ' '};
+  speex.resize(80, 0);
+  PutLe32(speex, 36, 32000);
+  PutLe32(speex, 48, 2);
+  // Theora 3.2.1, 25/2 frames a second, key frame shift 6.
+  Bytes theora = {0x80, 't', 'h', 'e', 'o', 'r', 'a', 3, 2, 1};
+  theora.resize(42, 0);
+  theora[25] = 25, theora[29] = 2;
+  theora[40] = 0, theora[41] = 6 << 5;
+  Bytes oldTheora = theora;
+  oldTheora[9] = 0;
+  struct Case {
+    const char* what;
+    Bytes packet;
+    OggCodec codec;
+    int64_t rate, channels, granule;
+    double seconds;
+  } cases[] = {
+      {"Vorbis", vorbis, OggCodec::Vorbis, 44100, 2, 88200, 2.0},
+      {"Opus: less the pre-skip, at 48 kHz", opus, OggCodec::Opus, 48000, 6, 48312, 1.0},
+      {"Opus: a granule within the pre-skip", opus, OggCodec::Opus, 48000, 6, 100, 0.0},
+      {"FLAC", flac, OggCodec::Flac, 96000, 8, 48000, 0.5},
+      {"FLAC without STREAMINFO first", otherBlock, OggCodec::Unknown, 0, 0, 48000, 0.0},
+      {"Speex", speex, OggCodec::Speex, 32000, 2, 16000, 0.5},
+      {"Theora: key frame 2 and 23 frames after it", theora, OggCodec::Theora, 0, 0, 2 << 6 | 23,
+       2.0},
+      {"Theora before 3.2.1 counts from 0", oldTheora, OggCodec::Theora, 0, 0, 2 << 6 | 23, 2.08},
+      {"no packet ends on the last page", vorbis, OggCodec::Vorbis, 44100, 2, -1, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const OggCodecInfo info = ReadOggCodec(c.packet);
+    EXPECT_EQ(info.codec, c.codec);
+    EXPECT_EQ(info.sampleRate, c.rate);
+    EXPECT_EQ(info.channels, c.channels);
+    EXPECT_NEAR(OggSeconds(info, c.granule), c.seconds, 0.001);
+    // One byte short of its header, a packet names no codec.
+    EXPECT_EQ(ReadOggCodec(std::span(c.packet).first(c.packet.size() - 1)).codec,
+              OggCodec::Unknown);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The real files of every codec, with what ffprobe reports of them (made
+// with make_codec_fixtures.sh and make_ogg_wav_fixtures.sh).
+struct CodecFixture {
+  const char* name;
+  const char* extension;
+  const char* format;  // as the stream line names it
+  int64_t rate, channels;
+  double seconds;
+};
+const CodecFixture kCodecFixtures[] = {
+    {"opus_stereo_44k_input.opus", "opus", "OggOpus", 48000, 2, 0.6065},
+    {"opus_mono_16k_input.opus", "opus", "OggOpus", 48000, 1, 0.4065},
+    {"speex_wb_mono_16k.oga", "oga", "OggSpeex", 16000, 1, 0.42},
+    {"flac_in_ogg_stereo_22k.oga", "oga", "OggFLAC", 22050, 2, 0.3},
+    {"theora_vorbis.ogv", "ogv", "Theora+Vorbis", 22050, 1, 1.0},
+    {"vorbis_stereo.ogg", "ogg", "OggVorbis", 44100, 2, 0.3},
+    {"vorbis_mono.ogg", "ogg", "OggVorbis", 22050, 1, 0.3},
+};
+
+TEST(OggCarver, CodecRuleCarvesEveryCodecWholeNamedAndMeasured) {
+  for (const CodecFixture& f : kCodecFixtures) {
+    SCOPED_TRACE(f.name);
+    const Bytes file = Fixture(f.name);
+    Bytes data = RandomBytes(1357, 91);
+    const int64_t at = Append(data, file);
+    Append(data, RandomBytes(246, 92));
+    Pass p;
+    p.host.minFrames = 2;
+    p.host.oggCodecs = true;
+    p.run(data);
+    ASSERT_EQ(p.written, 1);
+    EXPECT_EQ(ReadBytes(p.dir / (std::string("out/001.") + f.extension)), file);
+    ASSERT_EQ(p.host.streams.size(), 1u);
+    const StreamReport& r = p.host.streams[0];
+    EXPECT_EQ(r.frames, static_cast<int64_t>(CountPages(file)));
+    EXPECT_EQ(r.sampleRateHz, f.rate);
+    EXPECT_EQ(r.channels, f.channels);
+    EXPECT_NEAR(r.seconds, f.seconds, 0.1);
+    // The average bit rate of the whole file.
+    EXPECT_NEAR(r.bitrateKbps, file.size() * 8 / f.seconds / 1000, r.bitrateKbps * 0.1);
+    // The line of the newer formats, with the codec's name.
+    const std::string line = p.host.log[1];
+    EXPECT_EQ(line.rfind(LineStart(1, at, file.size()) + " " + f.format + " ", 0), 0u) << line;
+    char tail[32];
+    std::snprintf(tail, sizeof tail, "%2lldch%7.1fsec", static_cast<long long>(f.channels),
+                  r.seconds);
+    EXPECT_TRUE(line.ends_with(tail)) << line;
+
+    // Without the rule, the classic line and bytes: up to the first page
+    // with the last-page bit, whatever stream it ends.
+    Pass classic;
+    classic.host.minFrames = 2;
+    classic.run(data);
+    ASSERT_EQ(classic.written, 1);
+    const Bytes first = Slice(file, 0, FirstEnd(file));
+    EXPECT_EQ(ReadBytes(classic.output(1)), first);
+    EXPECT_EQ(classic.host.log[1].rfind(LineStart(1, at, first.size()) + " OggVorbis 0", 0), 0u)
+        << classic.host.log[1];
+    EXPECT_TRUE(classic.host.log[1].ends_with("    0.0sec")) << classic.host.log[1];
+  }
+}
+
+TEST(OggCarver, CodecRuleKeepsChainedLinksApartAndCarvesUnknownCodecs) {
+  // Two Opus files one after the other: two outputs, each with its figures.
+  const Bytes mono = Fixture("opus_mono_16k_input.opus");
+  const Bytes stereo = Fixture("opus_stereo_44k_input.opus");
+  ASSERT_EQ(Fixture("opus_chained.opus"), Concat({mono, stereo}));
+  Pass chained;
+  chained.host.minFrames = 2;
+  chained.host.oggCodecs = true;
+  chained.run(Concat({RandomBytes(77, 93), mono, stereo, RandomBytes(77, 94)}));
+  ASSERT_EQ(chained.written, 2);
+  EXPECT_EQ(ReadBytes(chained.dir / "out/001.opus"), mono);
+  EXPECT_EQ(ReadBytes(chained.dir / "out/002.opus"), stereo);
+  EXPECT_EQ(chained.host.streams[0].channels, 1);
+  EXPECT_EQ(chained.host.streams[1].channels, 2);
+
+  // A codec the rule does not know: carved as Ogg, with no rate.
+  const Bytes unknown =
+      Concat({FirstPage({0x80, 'd', 'a', 'i', 'l', 'a'}, 5), Sealed(PageOfLength(0, 400), 5, 10),
+              Sealed(PageOfLength(kLast, 300), 5, 20)});
+  Pass other;
+  other.host.oggCodecs = true;
+  other.host.oggWhole = true;  // complete, so taken below the minimum of pages
+  other.run(Concat({RandomBytes(99, 95), unknown, RandomBytes(99, 96)}));
+  ASSERT_EQ(other.written, 1);
+  EXPECT_EQ(ReadBytes(other.dir / "out/001.ogg"), unknown);
+  EXPECT_NE(other.host.log[1].find("] Ogg               3Frames    0kbps  0.0kHz 0ch    0.0sec"),
+            std::string::npos)
+      << other.host.log[1];
+
+  // A page whose CRC fails ends the stream before it under the rule; the
+  // classic rules do not look at CRCs.
+  Bytes broken = mono;
+  broken[broken.size() - 5] ^= 0x40;
+  Pass checked;
+  checked.host.minFrames = 2;
+  checked.host.oggCodecs = true;
+  checked.run(Concat({RandomBytes(50, 97), broken}));
+  ASSERT_EQ(checked.written, 1);
+  EXPECT_EQ(ReadBytes(checked.dir / "out/001.opus"),
+            Slice(broken, 0, PagesOf(mono)[0].size() + PagesOf(mono)[1].size()));
+  Pass blind;
+  blind.host.minFrames = 2;
+  blind.run(Concat({RandomBytes(50, 97), broken}));
+  EXPECT_EQ(ReadBytes(blind.output(1)), broken);
 }
 
 }  // namespace

@@ -327,3 +327,85 @@ TEST(WavCarver, AnyChunkRuleWalksTheChunksForFmt) {
 }
 
 }  // namespace
+
+namespace {
+
+// RIFF and RIFX files of game codecs and of the standard layouts that share
+// their format tags (made by make_codec_fixtures.sh), with the extension
+// their format chunk gives and their rates.
+struct CodecFixture {
+  const char* name;
+  const char* extension;
+  bool bigEndian;
+  int64_t rate, kbps;
+};
+const CodecFixture kCodecFixtures[] = {
+    {"wwise_vorbis_stereo_48k.wem", "wem", false, 48000, 96},
+    {"wwise_opus_stereo_48k.wem", "wem", false, 48000, 64},
+    {"wwise_ima_mono_48k.wem", "wem", false, 48000, 204},
+    {"wwise_pcm_rifx_stereo_48k.wem", "wem", true, 48000, 1536},
+    {"atrac3_stereo_44k.at3", "at3", false, 44100, 132},
+    {"atrac3plus_stereo_44k.at3", "at3", false, 44100, 352},
+    {"atrac9_stereo_48k.at9", "at9", false, 48000, 96},
+    {"xma1_stereo_48k.xma", "xma", false, 48000, 128},
+    {"xma2_stereo_48k.xma", "xma", false, 48000, 128},
+    {"wave_rifx_s16_stereo.wav", "wav", true, 22050, 705},
+    {"wave_extensible_s24_stereo.wav", "wav", false, 24000, 1152},
+    {"wave_msadpcm_mono.wav", "wav", false, 8000, 32},
+    {"wave_s16_stereo.wav", "wav", false, 22050, 705},
+};
+
+TEST(WavCarver, CodecRuleFindsRifxAndNamesOutputsByCodec) {
+  for (const CodecFixture& f : kCodecFixtures) {
+    SCOPED_TRACE(f.name);
+    const Bytes file = Fixture(f.name);
+    Bytes data = RandomBytes(999, 81);
+    const int64_t at = Append(data, file);
+    Append(data, RandomBytes(111, 82));
+    Pass p;
+    p.host.riffCodecs = true;
+    p.run(data);
+    ASSERT_EQ(p.written, 1);
+    EXPECT_EQ(ReadBytes(p.dir / (std::string("out/001.") + f.extension)), file);
+    std::string line = Line(1, at, file.size());
+    if (f.bigEndian) line.replace(line.find("RIFF"), 4, "RIFX");
+    EXPECT_EQ(p.host.log[1], line);
+    ASSERT_EQ(p.host.streams.size(), 1u);
+    EXPECT_EQ(p.host.streams[0].sampleRateHz, f.rate);
+    EXPECT_NEAR(p.host.streams[0].bitrateKbps, f.kbps, 1);
+
+    // Without the rule: RIFX is not taken, RIFF as ever.
+    Pass classic;
+    classic.run(data);
+    EXPECT_EQ(classic.written, f.bigEndian ? 0 : 1);
+    if (f.bigEndian) continue;
+    EXPECT_EQ(classic.host.log[1], Line(1, at, file.size()));
+    EXPECT_EQ(ReadBytes(classic.output(1)), file);
+  }
+}
+
+TEST(WavCarver, RifxChunksAreWalkedBigEndian) {
+  // The RIFX fixture with a LIST chunk before "fmt ", its sizes big-endian.
+  const Bytes rifx = Fixture("wave_rifx_s16_stereo.wav");
+  Bytes list = {'L', 'I', 'S', 'T', 0, 0, 0, 5, 'I', 'N', 'F', 'O', 'x', 0};
+  Bytes listFirst = Slice(rifx, 0, 12);
+  Append(listFirst, list);
+  Append(listFirst, Slice(rifx, 12, rifx.size() - 12));
+  const uint32_t size = static_cast<uint32_t>(listFirst.size() - 8);
+  for (int i = 0; i < 4; ++i) listFirst[4 + i] = static_cast<uint8_t>(size >> (24 - 8 * i));
+  for (bool anyChunk : {false, true}) {
+    Pass p;
+    p.host.riffCodecs = true;
+    p.host.wavAnyChunk = anyChunk;
+    Bytes data = RandomBytes(100, 83);
+    Append(data, listFirst);
+    Append(data, RandomBytes(100, 84));
+    p.run(data);
+    ASSERT_EQ(p.written, anyChunk ? 1 : 0);
+    if (!anyChunk) continue;
+    EXPECT_EQ(ReadBytes(p.output(1)), listFirst);
+    EXPECT_EQ(p.host.streams[0].sampleRateHz, 22050);
+  }
+}
+
+}  // namespace

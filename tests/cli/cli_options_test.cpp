@@ -295,6 +295,8 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
                              "--split-xing",
                              "--wav-any-chunk",
                              "--ogg-whole",
+                             "--ogg-codecs",
+                             "--riff-codecs",
                              "--extended"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
   }
@@ -320,26 +322,29 @@ TEST(CliOptions, VersionPrintsOneLineOnStandardOutput) {
   EXPECT_EQ(o.inputs, Args{"--version"});
 }
 
-TEST(CliOptions, ExtendedRulesAreOffUnlessGivenAndExtendedGivesAllFour) {
+TEST(CliOptions, ExtendedRulesAreOffUnlessGivenAndExtendedGivesAllSix) {
+  const SettingId rules[] = {SettingId::FullId3v2, SettingId::SplitXing, SettingId::WavAnyChunk,
+                             SettingId::OggWhole,  SettingId::OggCodecs, SettingId::RiffCodecs};
   struct Case {
     Args args;
-    bool fullId3v2, splitXing, wavAnyChunk, oggWhole;
-  } cases[] = {{{}, false, false, false, false},
-               {{"--full-id3v2"}, true, false, false, false},
-               {{"--split-xing"}, false, true, false, false},
-               {{"--wav-any-chunk"}, false, false, true, false},
-               {{"--ogg-whole"}, false, false, false, true},
-               {{"--extended"}, true, true, true, true}};
+    std::vector<bool> on;  // in the order of `rules`
+  } cases[] = {{{}, {false, false, false, false, false, false}},
+               {{"--full-id3v2"}, {true, false, false, false, false, false}},
+               {{"--split-xing"}, {false, true, false, false, false, false}},
+               {{"--wav-any-chunk"}, {false, false, true, false, false, false}},
+               {{"--ogg-whole"}, {false, false, false, true, false, false}},
+               {{"--ogg-codecs"}, {false, false, false, false, true, false}},
+               {{"--riff-codecs"}, {false, false, false, false, false, true}},
+               {{"--extended"}, {true, true, true, true, true, true}}};
   for (const Case& c : cases) {
     CliOptions o;
     std::string error;
     Args args = c.args;
     args.push_back("in.bin");
     ASSERT_TRUE(ParseCliOptions(args, o, error)) << error;
-    EXPECT_EQ(o.settings[SettingId::FullId3v2] != 0, c.fullId3v2) << args[0];
-    EXPECT_EQ(o.settings[SettingId::SplitXing] != 0, c.splitXing) << args[0];
-    EXPECT_EQ(o.settings[SettingId::WavAnyChunk] != 0, c.wavAnyChunk) << args[0];
-    EXPECT_EQ(o.settings[SettingId::OggWhole] != 0, c.oggWhole) << args[0];
+    for (size_t i = 0; i < std::size(rules); ++i) {
+      EXPECT_EQ(o.settings[rules[i]] != 0, c.on[i]) << args[0] << " " << i;
+    }
   }
   std::string error;
   CliOptions o;

@@ -941,9 +941,15 @@ TEST_F(CliRun, ExtendedRulesRecoverEveryFixtureByteExact) {
       {"mp3", "mpeg25_8k.mp3", "", true},
       {"ogg", "vorbis_mono.ogg", "", true},
       {"ogg", "vorbis_chained.ogg", "vorbis_mono.ogg", true},
+      {"ogg", "theora_vorbis.ogv", "", true},
+      {"ogg", "opus_chained.opus", "opus_mono_16k_input.opus", true},
+      {"ogg", "speex_wb_mono_16k.oga", "", true},
       {"wav", "wave_list_first.wav", "", true},
       {"wav", "wave_bwf_junk_bext.wav", "", true},
       {"wav", "wave_s16_stereo.wav", "", true},
+      {"wav", "wave_rifx_s16_stereo.wav", "", true},
+      {"wav", "atrac9_stereo_48k.at9", "", true},
+      {"wav", "wwise_pcm_rifx_stereo_48k.wem", "", true},
   };
   // The second file of mpeg1_plain_then_info.mp3 is mpeg1_cbr128.mp3.
   const int64_t plainLength = static_cast<int64_t>(Fixture("mpeg1_plain_then_info.mp3").size() -

@@ -26,6 +26,7 @@ class ScriptHost : public Host {
   bool running = true;
   int pumpIntervalMs = 0;
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
+  bool oggCodecs = false, riffCodecs = false;
   bool dryRun = false;
 
   std::vector<std::string> log;
@@ -69,6 +70,10 @@ class ScriptHost : public Host {
         return wavAnyChunk;
       case SettingId::OggWhole:
         return oggWhole;
+      case SettingId::OggCodecs:
+        return oggCodecs;
+      case SettingId::RiffCodecs:
+        return riffCodecs;
       case SettingId::kCount:
         break;
     }
