@@ -44,12 +44,18 @@ struct Section {
 // The tag of a section reference of BCSTM and BFSTM; nullptr: none known.
 const char* CafeSectionTag(uint32_t type) {
   switch (type) {
-    case 0x4000: return "INFO";
-    case 0x4001: return "SEEK";
-    case 0x4002: return "DATA";
-    case 0x4003: return "REGN";
-    case 0x4004: return "PDAT";
-    default: return nullptr;
+    case 0x4000:
+      return "INFO";
+    case 0x4001:
+      return "SEEK";
+    case 0x4002:
+      return "DATA";
+    case 0x4003:
+      return "REGN";
+    case 0x4004:
+      return "PDAT";
+    default:
+      return nullptr;
   }
 }
 

@@ -136,5 +136,8 @@ int64_t SmfWalk::measure(InputView& input, int64_t at) {
     if (end > size || !TrackEnds(input, pos + 8, end)) return -1;
     pos = walkedTo_ = end;
   }
+  // One track more than the header counts: the count is wrong.
+  const auto after = input.bytes(pos, 4);
+  if (std::ssize(after) >= 4 && std::memcmp(after.data(), "MTrk", 4) == 0) return -1;
   return pos;
 }

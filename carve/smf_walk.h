@@ -17,7 +17,7 @@ class SmfWalk {
  public:
   // The end of the whole file whose header is at `at`; -1 when there is
   // none: a track is not whole in the input, is not a track, or its events
-  // do not end as they must. No file begins inside the tracks of one
+  // do not end as they must, or one more track follows. No file begins inside the tracks of one
   // measured before (a header there is a track's data).
   int64_t measure(InputView& input, int64_t at);
   int64_t tracks() const { return tracks_; }
