@@ -190,8 +190,13 @@ class NintendoStreamCarver : public Carver {
       samples_ = order_.u32(p + 0x0C);
       blocks_ = order_.u32(p + 0x10);
     }
-    return codec <= 3 && loop <= 1 && channels_ >= 1 && channels_ <= 16 && rate_ >= 1000 &&
-           rate_ <= 192000 && samples_ > 0 && blocks_ > 0;
+    return codec <= 3 && loop <= 1 && StreamPossible();
+  }
+
+  // Channels, sampling rate, samples and blocks a stream has.
+  bool StreamPossible() const {
+    return channels_ >= 1 && channels_ <= 16 && rate_ >= 1000 && rate_ <= 192000 && samples_ > 0 &&
+           blocks_ > 0;
   }
 
   StreamFacts Facts() const {
