@@ -104,8 +104,9 @@ class NintendoStreamCarver : public Carver {
            (kind_.little && h[4] == 0xFF && h[5] == 0xFE);
   }
 
-  // BRSTM: a count of 2 or 3 sections, then HEAD, ADPC and DATA as offset
-  // and size (ADPC none in files of two).
+  // BRSTM: HEAD, ADPC and DATA as offset and size (ADPC none in some PCM
+  // files). The header's count of sections is 2 or 3; writers put 2 also
+  // in files of three, so the sections are the ones whose offsets are set.
   int RevolutionSections(const uint8_t* h) {
     const uint32_t declared = order_.u16(h + 0x0E);
     if (declared != 2 && declared != 3) return 0;
@@ -119,7 +120,7 @@ class NintendoStreamCarver : public Carver {
       if (i == 1 && s.offset == 0 && s.size == 0) continue;
       sections_[count++] = s;
     }
-    return count == static_cast<int>(declared) ? count : 0;
+    return count;
   }
 
   // BCSTM and BFSTM: a count of sections, then a reference of each: its
