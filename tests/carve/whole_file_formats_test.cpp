@@ -79,6 +79,7 @@ TEST(WholeFileFormats, AChangedFieldGivesTheWholeFileOrNothing) {
   const char* bank = "wwise_bank_two_pcm.bnk";
   const char* bigBank = "wwise_bank_big_endian.bnk";
   const char* rstm = "brstm_pcm16_mono_22k.brstm";
+  const char* dsp = "brstm_dsp_stereo_32k.brstm";
   const char* cstm = "bcstm_pcm16_stereo_32k.bcstm";
   const char* fstm = "bfstm_pcm16_stereo_48k_be.bfstm";
   const char* smf = "midi_abc2midi_duet_format1.mid";
@@ -121,6 +122,15 @@ TEST(WholeFileFormats, AChangedFieldGivesTheWholeFileOrNothing) {
        [](Bytes& f) { f[0x0F] = 3; }, 0},
       {"no DATA section", "brstm", rstm, [](Bytes& f) { Put32(f, 0x20, 0, true); }, -1},
       {"0 channels", "brstm", rstm, [](Bytes& f) { f[Find(f, "HEAD") + 8 + 0x18 + 2] = 0; }, -1},
+      {"a whole DSP-ADPCM BRSTM, HEAD, ADPC and DATA", "brstm", dsp, kNothing, 0},
+      {"an ADPC size unlike the header's", "brstm", dsp,
+       [](Bytes& f) { Add32(f, 0x1C, 0x20, true); }, -1},
+      {"an ADPC section that overlaps DATA", "brstm", dsp,
+       [](Bytes& f) {
+         Add32(f, 0x1C, 0x20, true);
+         Add32(f, Find(f, "ADPC") + 4, 0x20, true);
+       },
+       -1},
       {"a whole BCSTM", "bcstm", cstm, kNothing, 0},
       {"a BCSTM cut short", "bcstm", cstm, cut, -1, true},
       {"a big-endian BCSTM mark", "bcstm", cstm, [](Bytes& f) { std::swap(f[4], f[5]); }, -1},
