@@ -47,6 +47,28 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      their data at many offsets modulo the block size), their
                      copyright texts after all of them, then zeros to the end of
                      the file: no block of any of them is marked
+  bnk_every_offset   "BKBKBK...": every other offset a Wwise bank trigger
+  bnk_heads          a plausible "BKHD" header every 32 bytes, each followed by the next
+  bnk_index_walks    "BKHD", a media index of 1 000 valid entries, DATA, whose
+                     first member is no WEM file: every probe walks the index
+  bnk_big_index      one "BKHD" whose media index fills the file, its DATA cut:
+                     one probe walks an index of millions of entries
+  rstm_every_offset  "RSRS...": every other offset a BRSTM trigger
+  rstm_heads         BRSTM headers (FEFF, sections on the grid) every 64 bytes,
+                     each naming the next header as its HEAD section
+  cstm_every_offset  "CSCS...": every other offset a BCSTM trigger
+  cstm_heads         BCSTM headers every 64 bytes, each naming the next as INFO
+  fstm_every_offset  "FSFS...": every other offset a BFSTM trigger
+  fstm_heads         BFSTM headers every 64 bytes, each naming the next as INFO
+  mid_every_offset   "MTMT...": every other offset a MIDI trigger
+  mid_heads          "MThd" headers of format 1, back to back: no track follows
+  mid_track_walks    "MThd" of 1 001 tracks, then 1 000 short whole tracks:
+                     every probe walks a thousand tracks
+  mid_nested_heads   "MThd" of 65 535 tracks, then tracks each holding, in a
+                     system exclusive message, an "MThd" whose one track ends
+                     with its own: every track holds a header to probe
+  rmid_heads         "RIFF....RMID" and a data chunk of a MIDI file of 1 000 tracks,
+                     short of its last, back to back
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -183,6 +205,60 @@ def sealed_page(segments, fill):
     page += bytes([fill]) * sum(lacing)
     page[22:26] = struct.pack("<I", ogg_crc(page))
     return bytes(page)
+def bank_files():
+    bkhd = b"BKHD" + struct.pack("<IIIIII", 24, 0x8C, 1, 0, 16, 0)
+
+    def bank(entries, data_size):
+        didx = b"".join(struct.pack("<III", i + 1, 16 * i, 16) for i in range(entries))
+        return (bkhd + b"DIDX" + struct.pack("<I", len(didx)) + didx + b"DATA"
+                + struct.pack("<I", data_size) + b"NONE" + bytes(data_size - 4))
+
+    def stm(magic, big):
+        e = ">" if big else "<"
+        if magic == b"RSTM":
+            h = magic + struct.pack(e + "HHIHHIIIIII", 0xFEFF, 0x100, 0x80, 0x40, 2, 0x40, 0x20,
+                                    0, 0, 0x60, 0x20)
+        else:
+            h = magic + struct.pack(e + "HHIIHH", 0xFEFF, 0x40, 0x30000, 0x80, 2, 0)
+            h += struct.pack(e + "HHIIHHII", 0x4000, 0, 0x40, 0x20, 0x4002, 0, 0x60, 0x20)
+        return h + bytes(0x40 - len(h))
+    smf_head = b"MThd" + struct.pack(">IHHH", 6, 1, 1001, 480)
+    track = b"MTrk" + struct.pack(">I", 4) + b"\x00\xFF\x2F\x00"
+    walks = smf_head + track * 1000
+    # A track: a system exclusive message holding a header of one track and
+    # that track's header, whose events are the outer track's End of Track.
+    inner = b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" + struct.pack(">I", 4)
+    nested_track = (b"MTrk" + struct.pack(">I", 3 + len(inner) + 4) + b"\x00\xF0"
+                    + bytes([len(inner)]) + inner + b"\x00\xFF\x2F\x00")
+    nested = b"MThd" + struct.pack(">IHHH", 6, 1, 65535, 480) + nested_track * 60000
+    rmid = b"RIFF" + struct.pack("<I", 12 + len(walks)) + b"RMIDdata" + struct.pack(
+        "<I", len(walks)) + walks
+    return {
+        "bnk_every_offset": b"BK",
+        "bnk_heads": bkhd,
+        "bnk_index_walks": bank(1000, 16000),
+        "rstm_every_offset": b"RS",
+        "rstm_heads": stm(b"RSTM", True),
+        "cstm_every_offset": b"CS",
+        "cstm_heads": stm(b"CSTM", False),
+        "fstm_every_offset": b"FS",
+        "fstm_heads": stm(b"FSTM", True),
+        "mid_every_offset": b"MT",
+        "mid_heads": smf_head,
+        "mid_track_walks": walks,
+        "mid_nested_heads": nested,
+        "rmid_heads": rmid,
+    }
+
+
+def bnk_big_index(size):
+    """One BKHD header and a media index over most of the file, then DATA,
+    whose first member is no WEM file: one probe walks the whole index."""
+    count = (size - 4096) // 12
+    body = b"".join(struct.pack("<III", 0x10 + i, 16 * i, 16) for i in range(count))
+    out = (b"BKHD" + struct.pack("<IIIIII", 24, 0x8C, 1, 0, 16, 0) + b"DIDX"
+           + struct.pack("<I", len(body)) + body + b"DATA" + struct.pack("<I", 16 * count))
+    return (out + bytes(max(0, size - len(out))))[:size]
 
 
 def extended_files():
@@ -214,12 +290,15 @@ def main():
     outdir = sys.argv[1]
     size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
     os.makedirs(outdir, exist_ok=True)
-    for name, unit in {**pattern_files(), **lossless_files(), **extended_files()}.items():
+    for name, unit in {**pattern_files(), **lossless_files(), **bank_files(),
+                       **extended_files()}.items():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)
     with open(os.path.join(outdir, "adx_grid_phases"), "wb") as f:
         f.write(adx_grid_phases(size))
+    with open(os.path.join(outdir, "bnk_big_index"), "wb") as f:
+        f.write(bnk_big_index(size))
     # Minimal pages, none with the last-page bit, to the end of the file.
     page = ogg_page(1)
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:

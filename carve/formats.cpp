@@ -14,6 +14,12 @@ std::unique_ptr<Carver> MakeAacCarver(Host& host);
 std::unique_ptr<Carver> MakeFlacCarver(Host& host);
 std::unique_ptr<Carver> MakeAiffCarver(Host& host);
 std::unique_ptr<Carver> MakeAdxCarver(Host& host);
+std::unique_ptr<Carver> MakeWwiseBankCarver(Host& host);
+std::unique_ptr<Carver> MakeBrstmCarver(Host& host);
+std::unique_ptr<Carver> MakeBcstmCarver(Host& host);
+std::unique_ptr<Carver> MakeBfstmCarver(Host& host);
+std::unique_ptr<Carver> MakeSmfCarver(Host& host);
+std::unique_ptr<Carver> MakeRmidCarver(Host& host);
 
 namespace {
 
@@ -50,6 +56,19 @@ constexpr FormatRow kFormats[] = {
    "AIFFを抽出", "Aiff1", false, true, "AIFF and AIFF-C files", MakeAiffCarver},
   {"adx", "adx", "adx", "からADXファイルを探しますっ！", NameWithExtension,
    "ADXを抽出", "Adx1", false, true, "CRI ADX streams", MakeAdxCarver},
+  {"wwise", "wwise", "bnk", "からWwiseサウンドバンクを探しますっ！", NameWithExtension,
+   "Wwiseサウンドバンクを抽出", "WwiseBank1", false, true, "Wwise soundbanks, whole",
+   MakeWwiseBankCarver},
+  {"brstm", "brstm", "brstm", "からBRSTMファイルを探しますっ！", NameWithExtension,
+   "BRSTMを抽出", "Brstm1", false, true, "Nintendo BRSTM streams", MakeBrstmCarver},
+  {"bcstm", "bcstm", "bcstm", "からBCSTMファイルを探しますっ！", NameWithExtension,
+   "BCSTMを抽出", "Bcstm1", false, true, "Nintendo BCSTM streams", MakeBcstmCarver},
+  {"bfstm", "bfstm", "bfstm", "からBFSTMファイルを探しますっ！", NameWithExtension,
+   "BFSTMを抽出", "Bfstm1", false, true, "Nintendo BFSTM streams", MakeBfstmCarver},
+  {"mid", "mid", "mid", "からMIDIファイルを探しますっ！", NameWithExtension,
+   "MIDIを抽出", "Midi1", false, true, "standard MIDI files", MakeSmfCarver},
+  {"rmi", "rmi", "rmi", "からRIFF MIDIファイルを探しますっ！", NameWithExtension,
+   "RIFF MIDIを抽出", "Rmid1", false, true, "RIFF MIDI files", MakeRmidCarver},
 };
 // clang-format on
 
