@@ -14,6 +14,9 @@ std::unique_ptr<Carver> MakeAacCarver(Host& host);
 std::unique_ptr<Carver> MakeFlacCarver(Host& host);
 std::unique_ptr<Carver> MakeAiffCarver(Host& host);
 std::unique_ptr<Carver> MakeAdxCarver(Host& host);
+std::unique_ptr<Carver> MakeFsbCarver(Host& host);
+std::unique_ptr<Carver> MakeAwbCarver(Host& host);
+std::unique_ptr<Carver> MakeHcaCarver(Host& host);
 
 namespace {
 
@@ -50,6 +53,12 @@ constexpr FormatRow kFormats[] = {
    "AIFFを抽出", "Aiff1", false, true, "AIFF and AIFF-C files", MakeAiffCarver},
   {"adx", "adx", "adx", "からADXファイルを探しますっ！", NameWithExtension,
    "ADXを抽出", "Adx1", false, true, "CRI ADX streams", MakeAdxCarver},
+  {"fsb", "fsb", "fsb", "からFSBファイルを探しますっ！", NameWithExtension,
+   "FSBを抽出", "Fsb1", false, true, "FMOD sound banks (FSB4, FSB5)", MakeFsbCarver},
+  {"awb", "awb", "awb", "からAWBファイルを探しますっ！", NameWithExtension,
+   "AWBを抽出", "Awb1", false, true, "CRI AWB (AFS2) wave banks", MakeAwbCarver},
+  {"hca", "hca", "hca", "からHCAファイルを探しますっ！", NameWithExtension,
+   "HCAを抽出", "Hca1", false, true, "CRI HCA streams", MakeHcaCarver},
 };
 // clang-format on
 
