@@ -48,26 +48,13 @@ class AwbCarver : public Carver {
     const auto tables = input.bytes(start, tableEnd);
     if (std::ssize(tables) < tableEnd) return ProbeResult::Reject;
     const uint8_t* t = tables.data();
-    // The ids rise; so do the offsets, the first one where the tables end,
-    // every member beginning at its offset rounded up to the alignment and
-    // ending where the next one's offset is, the last offset the end.
-    int64_t previous = -1;
-    for (int64_t i = 0; i < count; ++i) {
-      const int64_t id = idSize == 2 ? Le16(t + kHeader + i * 2) : Le32(t + kHeader + i * 4);
-      if (id <= previous) return ProbeResult::Reject;
-      previous = id;
+    if (!IdsRise(t + kHeader, count, idSize) ||
+        !OffsetsRise(t + kHeader + count * idSize, count, offsetSize, alignment, tableEnd)) {
+      return ProbeResult::Reject;
     }
-    const uint8_t* offsets = t + kHeader + count * idSize;
-    auto offset = [&](int64_t i) -> int64_t {
-      return offsetSize == 2 ? Le16(offsets + i * 2) : Le32(offsets + i * 4);
-    };
-    if (offset(0) != tableEnd) return ProbeResult::Reject;
-    for (int64_t i = 0; i < count; ++i) {
-      const int64_t begins = (offset(i) + alignment - 1) / alignment * alignment;
-      if (begins >= offset(i + 1)) return ProbeResult::Reject;
-    }
+    const int64_t last = offsetSize == 2 ? Le16(t + tableEnd - 2) : Le32(t + tableEnd - 4);
     // Cut where the input ends.
-    const int64_t end = std::min(start + offset(count), input.knownSize());
+    const int64_t end = std::min(start + last, input.knownSize());
     const CopySpan span{start, end - start};
     StreamFacts f;
     f.frames = count;
@@ -75,6 +62,33 @@ class AwbCarver : public Carver {
   }
 
  private:
+  // The ids rise.
+  static bool IdsRise(const uint8_t* ids, int64_t count, int64_t idSize) {
+    int64_t previous = -1;
+    for (int64_t i = 0; i < count; ++i) {
+      const int64_t id = idSize == 2 ? Le16(ids + i * 2) : Le32(ids + i * 4);
+      if (id <= previous) return false;
+      previous = id;
+    }
+    return true;
+  }
+
+  // The offsets rise: the first one where the tables end, every member
+  // beginning at its offset rounded up to the alignment and ending where the
+  // next one's offset is; the last offset is the end.
+  static bool OffsetsRise(const uint8_t* offsets, int64_t count, int64_t offsetSize,
+                          int64_t alignment, int64_t tableEnd) {
+    auto offset = [&](int64_t i) -> int64_t {
+      return offsetSize == 2 ? Le16(offsets + i * 2) : Le32(offsets + i * 4);
+    };
+    if (offset(0) != tableEnd) return false;
+    for (int64_t i = 0; i < count; ++i) {
+      const int64_t begins = (offset(i) + alignment - 1) / alignment * alignment;
+      if (begins >= offset(i + 1)) return false;
+    }
+    return true;
+  }
+
   // Version 1 or 2, offsets of 2 or 4 bytes, ids of 2 or 4 bytes.
   static bool HeaderPossible(const uint8_t* h) {
     return (h[4] == 1 || h[4] == 2) && (h[5] == 2 || h[5] == 4) && (h[6] == 2 || h[6] == 4) &&

@@ -55,6 +55,23 @@ int64_t PcmBytes(uint32_t mode, int64_t channels, bool& ok) {
   return bytes * channels;
 }
 
+// The whole sample header at `h`, `room` bytes left in the table: its own
+// size, at least 0x50 bytes and within the table, a possible mode, channels
+// and rate, a loop inside, and PCM data as long as its samples need. Its
+// size, or -1.
+int64_t FullHeader(const uint8_t* h, int64_t room) {
+  const int64_t headerSize = Le16(h);
+  const int64_t channels = Le16(h + 0x3E), rate = Le32(h + 0x34);
+  bool ok = false;
+  const int64_t pcm = PcmBytes(Le32(h + 0x30), channels, ok);
+  const bool pcmFits = pcm == 0 || int64_t{Le32(h + 0x24)} == Le32(h + 0x20) * pcm;
+  if (headerSize < kSampleHeader || headerSize > room || !ok || channels < 1 || channels > 16 ||
+      rate < 1000 || rate > 192000 || Le32(h + 0x28) > Le32(h + 0x2C) || !pcmFits) {
+    return -1;
+  }
+  return headerSize;
+}
+
 // The sample headers (`size` bytes at `s`) of `count` samples whose data is
 // `dataSize` bytes: they fill their table exactly, and each sample's data,
 // aligned, fills the data.
@@ -62,28 +79,16 @@ bool Samples(const uint8_t* s, int64_t size, int64_t count, bool basic, int64_t 
              Bank& bank) {
   int64_t at = 0, data = 0, aligned = 0;
   for (int64_t i = 0; i < count; ++i) {
-    const int64_t own = basic && i > 0 ? 8 : kSampleHeader;
-    if (at + own > size) return false;
+    const bool whole = !basic || i == 0;
+    if (at + (whole ? kSampleHeader : 8) > size) return false;
     const uint8_t* h = s + at;
-    const int64_t length = own == 8 ? Le32(h) : Le32(h + 0x20);
-    const int64_t bytes = own == 8 ? Le32(h + 4) : Le32(h + 0x24);
-    if (own == kSampleHeader) {
-      const int64_t headerSize = Le16(h);
-      const int64_t channels = Le16(h + 0x3E), rate = Le32(h + 0x34);
-      bool ok = false;
-      const int64_t pcm = PcmBytes(Le32(h + 0x30), channels, ok);
-      if (headerSize < kSampleHeader || at + headerSize > size || !ok || channels < 1 ||
-          channels > 16 || rate < 1000 || rate > 192000 || Le32(h + 0x28) > Le32(h + 0x2C) ||
-          (pcm > 0 && bytes != length * pcm)) {
-        return false;
-      }
-      if (i == 0) bank = {count, rate, channels, length};
-      at += headerSize;
-    } else {
-      at += 8;
-    }
+    const int64_t own = whole ? FullHeader(h, size - at) : 8;
+    if (own < 0) return false;
+    if (i == 0) bank = {count, Le32(h + 0x34), Le16(h + 0x3E), Le32(h + 0x20)};
+    const int64_t bytes = whole ? Le32(h + 0x24) : Le32(h + 4);
     data += bytes;
     aligned += Aligned(bytes);
+    at += own;
   }
   return at == size && data <= dataSize && dataSize <= aligned;
 }
@@ -113,18 +118,24 @@ namespace fsb5 {
 
 constexpr int64_t kHeaderV0 = 0x40, kHeaderV1 = 0x3C;
 constexpr uint32_t kLastCodec = 17;  // Opus
-constexpr int64_t kRates[] = {4000, 8000, 11000, 11025, 16000, 22050, 24000, 32000, 44100, 48000, 96000};
+constexpr int64_t kRates[] = {4000,  8000,  11000, 11025, 16000, 22050,
+                              24000, 32000, 44100, 48000, 96000};
 constexpr int64_t kChannels[] = {1, 2, 6, 8};
 
 // The PCM bytes of a sample of one channel in the codec, 0 for the others.
 int64_t PcmBytes(uint32_t codec) {
   switch (codec) {
-    case 1: return 1;
-    case 2: return 2;
-    case 3: return 3;
+    case 1:
+      return 1;
+    case 2:
+      return 2;
+    case 3:
+      return 3;
     case 4:
-    case 5: return 4;
-    default: return 0;
+    case 5:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -158,31 +169,32 @@ bool SampleAt(const uint8_t* s, int64_t at, int64_t size, Sample& out) {
   return out.channels >= 1 && out.rate >= 1000 && out.rate <= 192000;
 }
 
+// The data of a sample from `from` to `to` in the data: PCM samples fill
+// it but for its alignment.
+bool DataFits(const Sample& sample, int64_t from, int64_t to, uint32_t codec) {
+  const int64_t pcm = PcmBytes(codec) * sample.channels * sample.samples;
+  return to > from && (PcmBytes(codec) == 0 || (to - from >= pcm && to - from < pcm + kDataAlign));
+}
+
 // The sample headers: they fill their table exactly; the data offsets rise
-// from 0 and lie inside the data; PCM samples fill their data but for its
-// alignment.
+// from 0 and lie inside the data.
 bool Samples(const uint8_t* s, int64_t size, int64_t count, uint32_t codec, int64_t dataSize,
              Bank& bank) {
   int64_t at = 0;
   Sample previous;
-  for (int64_t i = 0; i <= count; ++i) {
+  for (int64_t i = 0; i < count; ++i) {
     Sample cur;
-    if (i < count && !SampleAt(s, at, size, cur)) return false;
-    if (i == count) cur.offset = dataSize;
-    if ((i == 0 && cur.offset != 0) || (i > 0 && cur.offset <= previous.offset) ||
-        (i < count && cur.offset >= dataSize)) {
+    if (!SampleAt(s, at, size, cur)) return false;
+    if (i == 0) {
+      if (cur.offset != 0) return false;
+      bank = {count, cur.rate, cur.channels, cur.samples};
+    } else if (!DataFits(previous, previous.offset, cur.offset, codec)) {
       return false;
     }
-    const int64_t pcm = PcmBytes(codec) * previous.channels;
-    if (i > 0 && pcm > 0 && (cur.offset - previous.offset < previous.samples * pcm ||
-                             cur.offset - previous.offset >= previous.samples * pcm + kDataAlign)) {
-      return false;
-    }
-    if (i == 0) bank = {count, cur.rate, cur.channels, cur.samples};
     at += cur.size;
     previous = cur;
   }
-  return at == size;
+  return at == size && DataFits(previous, previous.offset, dataSize, codec);
 }
 
 // The name table: an offset per sample, rising, each inside the table.

@@ -60,27 +60,43 @@ struct HcaHeader {
   int64_t channels = 0, rate = 0, frames = 0, frameSize = 0;
 };
 
-// The optional chunks after "comp"/"dec", each with the bytes it has after
-// its id: false when one is unknown, malformed, or runs past `end`.
+// The bytes after its id of the "ath", "ciph" or "loop" chunk at `c`
+// (`room` bytes up to the CRC): a known ATH table and cipher, a loop within
+// the frames. -1 when it is none of them or its fields do not hold.
+int64_t FieldChunkBody(const uint8_t* c, int64_t room, int64_t frames) {
+  if (room < 6) return -1;
+  const uint32_t type = Be16(c + 4);
+  if (IsId(c, "ath\0")) return type <= 1 ? 2 : -1;
+  if (IsId(c, "ciph")) return type == 0 || type == 1 || type == 56 ? 2 : -1;
+  if (!IsId(c, "loop") || room < 12) return -1;
+  return Be32(c + 4) <= Be32(c + 8) && Be32(c + 8) < frames ? 12 : -1;
+}
+
+// The bytes after its id of the optional chunk at `c`, -1 when it is
+// unknown or malformed; 0 for "pad": padding up to the CRC.
+int64_t ChunkBody(const uint8_t* c, int64_t room, int64_t frames) {
+  if (IsId(c, "pad\0")) return 0;
+  if (IsId(c, "vbr\0") || IsId(c, "rva\0")) return 4;
+  if (IsId(c, "comm")) return room >= 5 ? 1 + c[4] : -1;
+  return FieldChunkBody(c, room, frames);
+}
+
+// The optional chunks from `at` on up to the CRC at `end`: false when one
+// is unknown, malformed, or runs past the CRC.
 bool WalkOptionalChunks(const uint8_t* h, int64_t at, int64_t end, int64_t frames) {
   while (at + 4 <= end) {
-    const uint8_t* c = h + at;
-    int64_t body = -1;
-    if (IsId(c, "pad\0")) return true;  // padding up to the CRC
-    if (IsId(c, "vbr\0") || IsId(c, "rva\0")) body = 4;
-    if (IsId(c, "ath\0")) body = at + 6 <= end && Be16(c + 4) <= 1 ? 2 : -1;
-    if (IsId(c, "ciph\0")) {
-      const uint32_t type = at + 6 <= end ? Be16(c + 4) : 2;
-      body = type == 0 || type == 1 || type == 56 ? 2 : -1;
-    }
-    if (IsId(c, "loop")) {
-      body = at + 12 <= end && Be32(c + 4) <= Be32(c + 8) && Be32(c + 8) < frames ? 12 : -1;
-    }
-    if (IsId(c, "comm")) body = at + 5 <= end ? 1 + c[4] : -1;
+    const int64_t body = ChunkBody(h + at, end - at, frames);
+    if (body == 0) return true;
     if (body < 0 || at + 4 + body > end) return false;
     at += 4 + body;
   }
   return at == end;
+}
+
+// The "comp" chunk's fields: resolutions, track count, channel layout,
+// total, base and stereo bands, bands of a high-frequency group.
+bool CompPossible(const uint8_t* c) {
+  return c[6] <= c[7] && c[7] <= 15 && c[10] <= 128 && c[11] <= c[10] && c[11] + c[12] <= c[10];
 }
 
 // The header of `size` bytes at `h`, its CRC checked, or false.
@@ -90,23 +106,13 @@ bool ReadHeader(const uint8_t* h, int64_t size, HcaHeader& out) {
   out.rate = Be24(h + 13);
   out.frames = Be32(h + 16);
   const uint8_t* c = h + 24;
-  if (out.channels < 1 || out.channels > 16 || out.rate < 1000 || out.rate > 192000 ||
-      out.frames < 1) {
-    return false;
-  }
+  if (out.channels < 1 || out.channels > 16 || out.rate < 1000 || out.rate > 192000) return false;
   out.frameSize = Be16(c + 4);
-  if (IsId(c, "comp")) {
-    // Resolutions, track count, channel layout, total, base and stereo
-    // bands, bands of a high-frequency group.
-    if (c[6] > c[7] || c[7] > 15 || c[10] > 128 || c[11] > c[10] || c[11] + c[12] > c[10]) {
-      return false;
-    }
-  } else if (!IsId(c, "dec\0")) {
-    return false;
-  }
+  const bool comp = IsId(c, "comp");
+  if (!(comp && CompPossible(c)) && !IsId(c, "dec\0")) return false;
   // A frame: its sync word, at least one bit a channel, its CRC.
-  if (out.frameSize < 8) return false;
-  return WalkOptionalChunks(h, 24 + 16 - (IsId(c, "dec\0") ? 4 : 0), size - 2, out.frames);
+  if (out.frameSize < 8 || out.frames < 1) return false;
+  return WalkOptionalChunks(h, comp ? 24 + 16 : 24 + 12, size - 2, out.frames);
 }
 
 class HcaCarver : public Carver {
