@@ -14,6 +14,18 @@ namespace {
 uint32_t Le16(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
 uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
 
+// Entry `i` of a table of little-endian numbers of `size` bytes (2 or 4)
+// at `start`; -1 when the input ends before it.
+struct Field {
+  InputView& input;
+  int64_t start, size;
+  int64_t operator()(int64_t i) const {
+    const auto b = input.bytes(start + i * size, size);
+    if (std::ssize(b) < size) return -1;
+    return size == 2 ? Le16(b.data()) : Le32(b.data());
+  }
+};
+
 // The header: "AFS2", version, size of an offset, size of an id, member
 // count, alignment of the members, the key that HCA members are encrypted
 // with beside their own.
@@ -45,14 +57,14 @@ class AwbCarver : public Carver {
     }
     const int64_t idSize = h[6], offsetSize = h[5];
     const int64_t tableEnd = kHeader + count * idSize + (count + 1) * offsetSize;
-    const auto tables = input.bytes(start, tableEnd);
-    if (std::ssize(tables) < tableEnd) return ProbeResult::Reject;
-    const uint8_t* t = tables.data();
-    if (!IdsRise(t + kHeader, count, idSize) ||
-        !OffsetsRise(t + kHeader + count * idSize, count, offsetSize, alignment, tableEnd)) {
+    // The tables are read piece by piece: the first offset first, then the
+    // ids and the other offsets as far as they hold.
+    const Field id{input, start + kHeader, idSize};
+    const Field offset{input, start + kHeader + count * idSize, offsetSize};
+    if (offset(0) != tableEnd || !IdsRise(id, count) || !OffsetsRise(offset, count, alignment)) {
       return ProbeResult::Reject;
     }
-    const int64_t last = offsetSize == 2 ? Le16(t + tableEnd - 2) : Le32(t + tableEnd - 4);
+    const int64_t last = offset(count);
     // Cut where the input ends.
     const int64_t end = std::min(start + last, input.knownSize());
     const CopySpan span{start, end - start};
@@ -63,28 +75,24 @@ class AwbCarver : public Carver {
 
  private:
   // The ids rise.
-  static bool IdsRise(const uint8_t* ids, int64_t count, int64_t idSize) {
+  static bool IdsRise(const Field& id, int64_t count) {
     int64_t previous = -1;
     for (int64_t i = 0; i < count; ++i) {
-      const int64_t id = idSize == 2 ? Le16(ids + i * 2) : Le32(ids + i * 4);
-      if (id <= previous) return false;
-      previous = id;
+      const int64_t value = id(i);
+      if (value <= previous) return false;
+      previous = value;
     }
     return true;
   }
 
-  // The offsets rise: the first one where the tables end, every member
-  // beginning at its offset rounded up to the alignment and ending where the
-  // next one's offset is; the last offset is the end.
-  static bool OffsetsRise(const uint8_t* offsets, int64_t count, int64_t offsetSize,
-                          int64_t alignment, int64_t tableEnd) {
-    auto offset = [&](int64_t i) -> int64_t {
-      return offsetSize == 2 ? Le16(offsets + i * 2) : Le32(offsets + i * 4);
-    };
-    if (offset(0) != tableEnd) return false;
+  // The offsets rise: every member begins at its offset rounded up to the
+  // alignment and ends where the next one's offset is; the last offset is
+  // the end.
+  static bool OffsetsRise(const Field& offset, int64_t count, int64_t alignment) {
     for (int64_t i = 0; i < count; ++i) {
       const int64_t begins = (offset(i) + alignment - 1) / alignment * alignment;
-      if (begins >= offset(i + 1)) return false;
+      const int64_t next = offset(i + 1);
+      if (next < 0 || begins >= next) return false;
     }
     return true;
   }

@@ -28,6 +28,28 @@ struct Bank {
   int64_t samples = 0, rate = 0, channels = 0, length = 0;  // length: of the first sample
 };
 
+// A table of the bank, read piece by piece as a walk goes through it: a
+// walk that fails early reads little of a table that claims to be large.
+struct Table {
+  InputView& input;
+  int64_t start, size;
+  // The `n` bytes at `at` in the table, or null when they are not all in
+  // it or in the input.
+  const uint8_t* at(int64_t pos, int64_t n) const {
+    if (pos < 0 || pos + n > size) return nullptr;
+    const auto b = input.bytes(start + pos, n);
+    return std::ssize(b) < n ? nullptr : b.data();
+  }
+};
+
+// The bytes of a sample of `length` sample frames: exact for PCM (`pcm`
+// bytes a frame); for a codec at least a byte for every 32 frames and at
+// most 4 bytes a sample and channel, with room for a codec's headers.
+bool SizeFits(int64_t length, int64_t bytes, int64_t pcm, int64_t channels) {
+  if (pcm > 0) return bytes == length * pcm;
+  return bytes * 32 >= length && bytes <= length * channels * 4 + 4096;
+}
+
 // FSB4: a 48-byte header (count, size of the sample headers, size of the
 // data, version 4.0, flags, hash), the sample headers, the data.
 namespace fsb4 {
@@ -57,40 +79,40 @@ int64_t PcmBytes(uint32_t mode, int64_t channels, bool& ok) {
 
 // The whole sample header at `h`, `room` bytes left in the table: its own
 // size, at least 0x50 bytes and within the table, a possible mode, channels
-// and rate, a loop inside, and PCM data as long as its samples need. Its
-// size, or -1.
-int64_t FullHeader(const uint8_t* h, int64_t room) {
+// and rate, a loop inside, and data as long as its samples need. Its size,
+// or -1; `pcm` its PCM bytes a frame (0: a codec).
+int64_t FullHeader(const uint8_t* h, int64_t room, int64_t& pcm) {
   const int64_t headerSize = Le16(h);
   const int64_t channels = Le16(h + 0x3E), rate = Le32(h + 0x34);
   bool ok = false;
-  const int64_t pcm = PcmBytes(Le32(h + 0x30), channels, ok);
-  const bool pcmFits = pcm == 0 || int64_t{Le32(h + 0x24)} == Le32(h + 0x20) * pcm;
+  pcm = PcmBytes(Le32(h + 0x30), channels, ok);
   if (headerSize < kSampleHeader || headerSize > room || !ok || channels < 1 || channels > 16 ||
-      rate < 1000 || rate > 192000 || Le32(h + 0x28) > Le32(h + 0x2C) || !pcmFits) {
+      rate < 1000 || rate > 192000 || Le32(h + 0x28) > Le32(h + 0x2C) ||
+      !SizeFits(Le32(h + 0x20), Le32(h + 0x24), pcm, channels)) {
     return -1;
   }
   return headerSize;
 }
 
-// The sample headers (`size` bytes at `s`) of `count` samples whose data is
-// `dataSize` bytes: they fill their table exactly, and each sample's data,
-// aligned, fills the data.
-bool Samples(const uint8_t* s, int64_t size, int64_t count, bool basic, int64_t dataSize,
-             Bank& bank) {
-  int64_t at = 0, data = 0, aligned = 0;
+// The sample headers of `count` samples whose data is `dataSize` bytes:
+// they fill their table exactly, and each sample's data, aligned, fills the
+// data. Basic headers have the format of the first, whole one.
+bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, Bank& bank) {
+  int64_t at = 0, data = 0, aligned = 0, pcm = 0;
   for (int64_t i = 0; i < count; ++i) {
     const bool whole = !basic || i == 0;
-    if (at + (whole ? kSampleHeader : 8) > size) return false;
-    const uint8_t* h = s + at;
-    const int64_t own = whole ? FullHeader(h, size - at) : 8;
+    const uint8_t* h = t.at(at, whole ? kSampleHeader : 8);
+    if (!h) return false;
+    const int64_t own = whole ? FullHeader(h, t.size - at, pcm) : 8;
     if (own < 0) return false;
     if (i == 0) bank = {count, Le32(h + 0x34), Le16(h + 0x3E), Le32(h + 0x20)};
     const int64_t bytes = whole ? Le32(h + 0x24) : Le32(h + 4);
+    if (!whole && !SizeFits(Le32(h), bytes, pcm, bank.channels)) return false;
     data += bytes;
     aligned += Aligned(bytes);
     at += own;
   }
-  return at == size && data <= dataSize && dataSize <= aligned;
+  return at == t.size && data <= dataSize && dataSize <= aligned;
 }
 
 // The bank at `start`, its header `h` held; its length, or -1.
@@ -101,9 +123,7 @@ int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
       count > kMostSamples || headers > kMostTables || headers < kSampleHeader) {
     return -1;
   }
-  const auto table = input.bytes(start + kHeader, headers);
-  if (std::ssize(table) < headers ||
-      !Samples(table.data(), headers, count, flags & kBasicHeaders, dataSize, bank)) {
+  if (!Samples({input, start + kHeader, headers}, count, flags & kBasicHeaders, dataSize, bank)) {
     return -1;
   }
   return kHeader + headers + dataSize;
@@ -145,22 +165,24 @@ struct Sample {
   int64_t offset = 0, samples = 0, rate = 0, channels = 0, size = 0;
 };
 
-// The sample header at `at` of the table of `size` bytes at `s`, or false.
-bool SampleAt(const uint8_t* s, int64_t at, int64_t size, Sample& out) {
-  if (at + 8 > size) return false;
-  const uint64_t v = Le64(s + at);
+// The sample header at `at` of the table, or false.
+bool SampleAt(const Table& t, int64_t at, Sample& out) {
+  const uint8_t* p = t.at(at, 8);
+  if (!p) return false;
+  const uint64_t v = Le64(p);
   const uint32_t rateIndex = (v >> 1) & 0xF;
   if (rateIndex >= std::size(kRates)) return false;
   out = {static_cast<int64_t>((v >> 7) & 0x7FFFFFF) * kDataAlign, static_cast<int64_t>(v >> 34),
          kRates[rateIndex], kChannels[(v >> 5) & 3], 8};
   bool more = v & 1;
   while (more) {
-    if (at + out.size + 4 > size) return false;
-    const uint32_t chunk = Le32(s + at + out.size);
+    const uint8_t* c = t.at(at + out.size, 4);
+    if (!c) return false;
+    const uint32_t chunk = Le32(c);
     const int64_t chunkSize = (chunk >> 1) & 0xFFFFFF;
     const uint32_t type = chunk >> 25;
-    if (type == 0 || at + out.size + 4 + chunkSize > size) return false;
-    const uint8_t* body = s + at + out.size + 4;
+    const uint8_t* body = t.at(at + out.size + 4, std::min<int64_t>(chunkSize, 4));
+    if (type == 0 || !body || at + out.size + 4 + chunkSize > t.size) return false;
     if (type == 1 && chunkSize >= 1) out.channels = body[0];
     if (type == 2 && chunkSize >= 4) out.rate = Le32(body);
     out.size += 4 + chunkSize;
@@ -170,21 +192,22 @@ bool SampleAt(const uint8_t* s, int64_t at, int64_t size, Sample& out) {
 }
 
 // The data of a sample from `from` to `to` in the data: PCM samples fill
-// it but for its alignment.
+// it but for its alignment; other codecs' as SizeFits() has it.
 bool DataFits(const Sample& sample, int64_t from, int64_t to, uint32_t codec) {
   const int64_t pcm = PcmBytes(codec) * sample.channels * sample.samples;
-  return to > from && (PcmBytes(codec) == 0 || (to - from >= pcm && to - from < pcm + kDataAlign));
+  if (to <= from) return false;
+  if (PcmBytes(codec) == 0) return SizeFits(sample.samples, to - from, 0, sample.channels);
+  return to - from >= pcm && to - from < pcm + kDataAlign;
 }
 
 // The sample headers: they fill their table exactly; the data offsets rise
 // from 0 and lie inside the data.
-bool Samples(const uint8_t* s, int64_t size, int64_t count, uint32_t codec, int64_t dataSize,
-             Bank& bank) {
+bool Samples(const Table& t, int64_t count, uint32_t codec, int64_t dataSize, Bank& bank) {
   int64_t at = 0;
   Sample previous;
   for (int64_t i = 0; i < count; ++i) {
     Sample cur;
-    if (!SampleAt(s, at, size, cur)) return false;
+    if (!SampleAt(t, at, cur)) return false;
     if (i == 0) {
       if (cur.offset != 0) return false;
       bank = {count, cur.rate, cur.channels, cur.samples};
@@ -194,17 +217,18 @@ bool Samples(const uint8_t* s, int64_t size, int64_t count, uint32_t codec, int6
     at += cur.size;
     previous = cur;
   }
-  return at == size && DataFits(previous, previous.offset, dataSize, codec);
+  return at == t.size && DataFits(previous, previous.offset, dataSize, codec);
 }
 
 // The name table: an offset per sample, rising, each inside the table.
-bool Names(const uint8_t* n, int64_t size, int64_t count) {
-  if (size == 0) return true;
-  if (count * 4 > size) return false;
+bool Names(const Table& t, int64_t count) {
+  if (t.size == 0) return true;
+  if (count * 4 > t.size) return false;
   int64_t previous = count * 4 - 1;
   for (int64_t i = 0; i < count; ++i) {
-    const int64_t at = Le32(n + i * 4);
-    if (at <= previous || at >= size) return false;
+    const uint8_t* p = t.at(i * 4, 4);
+    const int64_t at = p ? Le32(p) : -1;
+    if (at <= previous || at >= t.size) return false;
     previous = at;
   }
   return true;
@@ -219,10 +243,8 @@ int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
     return -1;
   }
   const int64_t base = version == 0 ? kHeaderV0 : kHeaderV1;
-  const auto tables = input.bytes(start + base, headers + names);
-  if (std::ssize(tables) < headers + names ||
-      !Samples(tables.data(), headers, count, codec, dataSize, bank) ||
-      !Names(tables.data() + headers, names, count)) {
+  if (!Samples({input, start + base, headers}, count, codec, dataSize, bank) ||
+      !Names({input, start + base + headers, names}, count)) {
     return -1;
   }
   return base + headers + names + dataSize;
