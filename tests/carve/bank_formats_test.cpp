@@ -74,7 +74,7 @@ TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
       {"fsb4_pcm16_two.fsb", 2, 22050, 1},      {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},
       {"fsb5_pcm16_names.fsb", 3, 22050, 1},    {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},
       {"awb_wave_members.awb", 3, -1, -1},      {"awb_v1_short_offsets.awb", 2, -1, -1},
-      {"hca_v1_dec_mono_16k.hca", 4, 16000, 1}, {"hca_v2_encrypted_56.hca", 5, 24000, 1},
+      {"hca_v2_dec_mono_16k.hca", 4, 16000, 1}, {"hca_v2_encrypted_56.hca", 5, 24000, 1},
       {"hca_v2_mono_22k.hca", 6, 22050, 1},     {"hca_v3_stereo_44k_loop_comm.hca", 5, 44100, 2},
   };
   for (const FactsRow& row : rows) {
@@ -175,6 +175,13 @@ TEST(BankFormats, DamagedBanksAndStreams) {
       {"an HCA version 4.0, its CRC made anew", "hca_v2_mono_22k.hca",
        [](Bytes& f) {
          f[4] = 4;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Nothing},
+      {"an HCA version 1.3 (not looked for), its CRC made anew", "hca_v2_mono_22k.hca",
+       [](Bytes& f) {
+         f[4] = 1;
+         f[5] = 3;
          FixCrc(f, 0, ShapeOf(f).header);
        },
        Nothing},

@@ -256,7 +256,7 @@ def fixtures():
             [comp(0x180, 2), ("loop", struct.pack(">IIHH", 1, 3, 0x80, 0x200)),
              ("ciph", struct.pack(">H", 0)), ("rva\0", struct.pack(">f", 1.0)),
              ("comm", b"\x0czandrel test")], 0x80),
-        "hca_v1_dec_mono_16k.hca": hca(0x0103, 1, 16000, 4, 0x80, [dec(0x80)], 0x40),
+        "hca_v2_dec_mono_16k.hca": hca(0x0200, 1, 16000, 4, 0x80, [dec(0x80)], 0x40),
         "hca_v2_encrypted_56.hca": hca(0x0200, 1, 24000, 5, 0xC0,
                                        ENCRYPTED_CHUNKS, 0x60, key=HCA_KEY),
     }
