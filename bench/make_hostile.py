@@ -60,8 +60,9 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      made of the headers after them
   awb_table_walks    AFS2 banks of 16 384 members, rising ids and offsets but the
                      last, which is lower: every probe walks both tables
-  hca_every_offset   0x00 0x02 pairs: every other offset a trigger
-  hca_zero_bytes     zeros: every offset a trigger
+  hca_every_offset   0x00 0x02 pairs: every other offset a trigger (the signature's last
+                     byte and the major version)
+  hca_zero_bytes     zeros: no trigger (versions 1.x, 0x00 0x01, are not looked for)
   hca_heads          HCA headers with their CRC and frames of 64 KiB, back to back:
                      no first frame has its sync word
   hca_frame_walks    HCA headers of 2^31 frames, each followed by 255 whole frames
