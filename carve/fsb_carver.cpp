@@ -15,7 +15,7 @@ uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
 uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
 // So many samples in a bank at the most, and so many bytes of sample
-// headers and names: the tables are read whole.
+// headers and names: a walk goes no further.
 constexpr int64_t kMostSamples = 1 << 16;
 constexpr int64_t kMostTables = 16 << 20;
 // Sample data is aligned to 32 bytes.
