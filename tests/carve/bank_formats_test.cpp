@@ -71,11 +71,12 @@ TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
   // As make_bank_fixtures.py writes them: of FSB banks, the first sample's
   // rate and channels.
   const FactsRow rows[] = {
-      {"fsb4_pcm16_two.fsb", 2, 22050, 1},      {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},
-      {"fsb5_pcm16_names.fsb", 3, 22050, 1},    {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},
-      {"awb_wave_members.awb", 3, -1, -1},      {"awb_v1_short_offsets.awb", 2, -1, -1},
-      {"hca_v2_dec_mono_16k.hca", 4, 16000, 1}, {"hca_v2_encrypted_56.hca", 5, 24000, 1},
-      {"hca_v2_mono_22k.hca", 6, 22050, 1},     {"hca_v3_stereo_44k_loop_comm.hca", 5, 44100, 2},
+      {"fsb4_gcadpcm_stereo.fsb", 1, 44100, 2},         {"fsb4_pcm16_two.fsb", 2, 22050, 1},
+      {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},    {"fsb5_pcm16_names.fsb", 3, 22050, 1},
+      {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},  {"awb_wave_members.awb", 3, -1, -1},
+      {"awb_v1_short_offsets.awb", 2, -1, -1},          {"hca_v2_dec_mono_16k.hca", 4, 16000, 1},
+      {"hca_v2_encrypted_56.hca", 5, 24000, 1},         {"hca_v2_mono_22k.hca", 6, 22050, 1},
+      {"hca_v3_stereo_44k_loop_comm.hca", 5, 44100, 2},
   };
   for (const FactsRow& row : rows) {
     SCOPED_TRACE(row.fixture);

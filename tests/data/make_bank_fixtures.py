@@ -6,7 +6,8 @@ together here from their published layouts, around real samples:
 
 - FSB4 and FSB5 banks of 16-bit PCM: tones from sox (undithered), in
   sample headers and name tables as FMOD's tools lay them out, the data of
-  each sample aligned to 32 bytes.
+  each sample aligned to 32 bytes; and an FSB4 bank of GameCube DSP ADPCM
+  from an encoder here (the best coefficient pair and scale per frame).
 - AWB (AFS2) wave banks whose members are RIFF WAVE files of such tones
   (written with Python's wave module), aligned as the bank says.
 - HCA streams: headers with every chunk the carver reads (fmt, comp or dec,
@@ -21,8 +22,9 @@ HCA file's channels, rate and frame count, and a decode of every frame with
 the CRC check on (ffmpeg 5.1 reads no encrypted file: the encrypted one's
 frames, decrypted with its key, must be those of its unencrypted twin,
 which ffmpeg decodes so); every
-AWB member as a WAVE file. FFmpeg reads no FSB of PCM: each FSB sample is
-compared with the tone it was made from instead. Prints the tables of
+AWB member as a WAVE file; the FSB4 bank of DSP ADPCM, whose decoded
+samples must be those the encoder meant. FFmpeg reads no FSB of PCM: each
+PCM sample is compared with the tone it was made from instead. Prints the tables of
 tests/data/README.md. Rerunning it gives the same bytes.
 """
 import hashlib
@@ -77,6 +79,92 @@ def fsb4(sounds, basic=False):
     head = struct.pack("<4siIIII8s", b"FSB4", len(sounds), len(headers), len(data), 0x00040000,
                        flags, bytes(8)) + hashlib.md5(data).digest()
     return head + headers + data
+
+
+# GameCube DSP ADPCM: 8-byte frames of 14 samples (a byte of predictor index
+# and scale, then 14 four-bit samples), each sample predicted from the two
+# before it by the coefficient pair of its frame's index, in 11-bit fixed
+# point. An encoder that tries every pair and scale for each frame.
+DSP_COEFS = [(0, 0), (2048, 0), (3840, -1792), (3072, -1024), (1024, 0), (2560, -512),
+             (3584, -1536), (4000, -1984)]
+
+
+def clip16(v):
+    return max(-32768, min(32767, v))
+
+
+def dsp_frame(samples, hist):
+    best = None
+    for index, (c1, c2) in enumerate(DSP_COEFS):
+        for scale in range(13):
+            h1, h2, nibbles, err = hist[0], hist[1], [], 0
+            for x in samples:
+                pred = (h1 * c1 + h2 * c2) >> 11
+                n = max(-8, min(7, round((x - pred) / (1 << scale))))
+                y = clip16(pred + n * (1 << scale))
+                nibbles.append(n & 0xF)
+                err += (x - y) ** 2
+                h1, h2 = y, h1
+            if best is None or err < best[0]:
+                best = (err, index, scale, nibbles, (h1, h2))
+    _, index, scale, nibbles, hist = best
+    nibbles += [0] * (14 - len(nibbles))
+    body = bytes(nibbles[i] << 4 | nibbles[i + 1] for i in range(0, 14, 2))
+    return bytes([index << 4 | scale]) + body, hist
+
+
+def dsp_encode(pcm, channels):
+    """Per channel: the DSP frames of its samples."""
+    values = struct.unpack("<%dh" % (len(pcm) // 2), pcm)
+    out = []
+    for ch in range(channels):
+        xs, hist, data = values[ch::channels], (0, 0), b""
+        for i in range(0, len(xs), 14):
+            frame, hist = dsp_frame(xs[i:i + 14], hist)
+            data += frame
+        out.append(data)
+    return out
+
+
+def dsp_decode(frames):
+    """The samples FFmpeg's decoder gives for one channel's frames."""
+    h1, h2, out = 0, 0, []
+    for at in range(0, len(frames), 8):
+        c1, c2 = DSP_COEFS[frames[at] >> 4 & 7]
+        scale = frames[at] & 0xF
+        for i in range(14):
+            b = frames[at + 1 + i // 2]
+            n = (b >> 4) if i % 2 == 0 else (b & 0xF)
+            n = n - 16 if n >= 8 else n
+            y = clip16(((h1 * c1 + h2 * c2) >> 11) + n * (1 << scale))
+            out.append(y)
+            h1, h2 = y, h1
+    return out
+
+
+FSOUND_GCADPCM, FSOUND_HW2D = 0x2000000, 0x80000
+
+
+def fsb4_dsp(name, pcm, rate, channels):
+    """An FSB4 bank of one GC ADPCM sample, the channels interleaved every 2
+    bytes; each channel's coefficients and start state after the sample
+    header."""
+    per_channel = dsp_encode(pcm, channels)
+    data = b"".join(per_channel[c][i:i + 2] for i in range(0, len(per_channel[0]), 2)
+                    for c in range(channels))
+    samples = len(pcm) // (2 * channels)
+    # (No loop flag: FMOD's Wii tools leave it out, and FFmpeg reads this
+    # very mode, 0x02080040, for stereo.)
+    mode = FSOUND_GCADPCM | FSOUND_HW2D
+    mode |= FSOUND_MONO if channels == 1 else FSOUND_STEREO
+    coefs = b"".join(struct.pack(">hh", *c) for c in DSP_COEFS) + bytes(14)
+    header = struct.pack("<H30sIIIIIiHhHHffiHh", 0x50 + 0x2E * channels, name.encode(), samples,
+                         len(data), 0, samples - 1, mode, rate, 255, 128, 128, channels, 1.0,
+                         10000.0, 0, 0, 0) + coefs * channels
+    data = pad(data, 32)
+    head = struct.pack("<4siIIII8s", b"FSB4", 1, len(header), len(data), 0x00040000, 0,
+                       bytes(8)) + hashlib.md5(data).digest()
+    return head + header + data, per_channel
 
 
 # --- FSB5 ---------------------------------------------------------------------
@@ -238,6 +326,7 @@ def fixtures():
     t4 = tone(32000, 1, 0.07, 880)
     files = {
         "fsb4_pcm16_two.fsb": fsb4([("tone440", t1, 22050, 1), ("tone330", t3, 44100, 2)]),
+        "fsb4_gcadpcm_stereo.fsb": fsb4_dsp("stereo330", t3, 44100, 2)[0],
         "fsb4_pcm16_basic_headers.fsb": fsb4([("tone440", t1, 22050, 1),
                                               ("tone660", t2, 22050, 1)], basic=True),
         "fsb5_pcm16_names.fsb": fsb5([("tone440", t1, 22050, 1), ("tone660", t2, 22050, 1),
@@ -325,6 +414,24 @@ def check_awb(path, data):
     return [data[4], osize, n, hex(align), ", ".join(rows)]
 
 
+def check_fsb_dsp(path, tones):
+    """FFmpeg reads FSB4 banks of GC ADPCM: its fields and samples must be
+    those the bank was made with."""
+    data, per_channel = fsb4_dsp("stereo330", tones["t3"], 44100, 2)
+    info = ffprobe_stream(path)["streams"][0]
+    assert info["codec_name"] == "adpcm_thp" and info["channels"] == 2, info
+    assert info["sample_rate"] == "44100", info
+    out = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-"],
+                         check=True, capture_output=True)
+    assert out.stderr == b"", out.stderr
+    got = struct.unpack("<%dh" % (len(out.stdout) // 2), out.stdout)
+    # (After the samples, ffmpeg decodes the zero bytes that align the data.)
+    for ch in range(2):
+        want = dsp_decode(per_channel[ch])
+        assert list(got[ch::2][:len(want)]) == want, ch
+    return ["FSB4", 1]
+
+
 def check_fsb(data, tones):
     """Each sample's bytes, found by the bank's own fields, are one of the tones."""
     found = []
@@ -366,6 +473,8 @@ def main():
             fields = check_hca(path, data)
         elif name.endswith(".awb"):
             fields = check_awb(path, data)
+        elif "gcadpcm" in name:
+            fields = check_fsb_dsp(path, tones)
         else:
             fields = check_fsb(data, tones)
         rows.append([name, len(data)] + fields)
