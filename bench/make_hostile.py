@@ -69,6 +69,27 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      with its own: every track holds a header to probe
   rmid_heads         "RIFF....RMID" and a data chunk of a MIDI file of 1 000 tracks,
                      short of its last, back to back
+  fsb_every_offset   "FSFSFS...": every other offset a trigger
+  fsb4_heads         FSB4 headers with a whole sample header whose data size is one
+                     byte short, back to back
+  fsb4_basic_walks   FSB4 banks of 8 192 samples (basic headers after the first, of
+                     IMA ADPCM sizes) whose data size is wrong: every probe walks
+                     all its sample headers
+  fsb5_sample_walks  FSB5 banks of 8 192 samples of rising offsets whose data size
+                     is wrong: every probe walks all its sample headers
+  awb_every_offset   "AFAFAF...": every other offset a trigger
+  awb_heads          AFS2 headers of 65 536 members, every 16 bytes, their tables
+                     made of the headers after them
+  awb_table_walks    AFS2 banks of 16 384 members, rising ids and offsets but the
+                     last, which is lower: every probe walks both tables
+  hca_every_offset   0x00 0x02 pairs: every other offset a trigger (the signature's last
+                     byte and the major version)
+  hca_zero_bytes     zeros: no trigger (versions 1.x, 0x00 0x01, are not looked for)
+  hca_heads          HCA headers with their CRC and frames of 64 KiB, back to back:
+                     no first frame has its sync word
+  hca_frame_walks    HCA headers of 2^31 frames, each followed by 255 whole frames
+                     of 256 bytes: every probe checks the CRCs of its frames, and
+                     each header and its frames are a stream
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -261,6 +282,59 @@ def bnk_big_index(size):
     return (out + bytes(max(0, size - len(out))))[:size]
 
 
+def crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x8005 if crc & 0x8000 else crc << 1) & 0xFFFF
+    return crc
+
+
+def with_crc16(data):
+    return data + struct.pack(">H", crc16(data))
+
+
+def fsb_awb_hca_files():
+    def fsb4_header(count, headers, data, flags=0):
+        return struct.pack("<4siIIII", b"FSB4", count, headers, data, 0x40000, flags) + bytes(24)
+
+    def fsb4_sample(samples, size, mode, channels=1):
+        return struct.pack("<H30sIIIIIiHhHHffiHh", 0x50, b"x", samples, size, 0, 0, mode, 22050,
+                           255, 128, 128, channels, 1.0, 1.0, 0, 0, 0)
+    pcm = fsb4_sample(1000, 2000, 0x131)
+    ima = fsb4_sample(6400, 3600, 0x400001)
+    basic = struct.pack("<II", 6400, 3600) * 8191
+    fsb5_samples = b"".join(struct.pack("<Q", 5 << 1 | i << 7 | 1000 << 34) for i in range(8192))
+    fsb5 = struct.pack("<4sIIIIII", b"FSB5", 1, 8192, len(fsb5_samples), 0, 8192 * 32 - 1, 7)
+    ids = b"".join(struct.pack("<H", i) for i in range(16384))
+    table_end = 16 + 2 * 16384 + 4 * 16385
+    offsets = b"".join(struct.pack("<I", table_end + 32 * i) for i in range(16384))
+    awb_walk = (struct.pack("<4sBBHIHH", b"AFS2", 2, 4, 2, 16384, 32, 0) + ids + offsets +
+                struct.pack("<I", table_end))
+    awb_head = struct.pack("<4sBBHIHH", b"AFS2", 2, 4, 2, 65536, 32, 0)
+
+    def hca_header(frames, frame_size):
+        body = (b"HCA\0" + struct.pack(">HH", 0x200, 0x60) + b"fmt\0" +
+                struct.pack(">BBHIHH", 1, 0, 22050, frames, 0, 0) + b"comp" +
+                struct.pack(">HBBBBBBBBH", frame_size, 1, 15, 1, 0, 128, 128, 0, 0, 0) + b"pad\0")
+        return with_crc16(body + bytes(0x60 - 2 - len(body)))
+    frame = with_crc16(b"\xFF\xFF" + bytes(252))
+    return {
+        "fsb_every_offset": b"FS",
+        "fsb4_heads": fsb4_header(1, 0x50, 1999) + pcm,
+        "fsb4_basic_walks": fsb4_header(8192, 0x50 + 8 * 8191, 1, 2) + ima + basic,
+        "fsb5_sample_walks": fsb5 + bytes(0x3C - len(fsb5)) + fsb5_samples,
+        "awb_every_offset": b"AF",
+        "awb_heads": awb_head,
+        "awb_table_walks": awb_walk,
+        "hca_every_offset": b"\x00\x02",
+        "hca_zero_bytes": bytes(4096),
+        "hca_heads": hca_header(1, 0xFFFF),
+        "hca_frame_walks": hca_header(0x7FFFFFFF, 256) + frame * 255,
+    }
+
+
 def extended_files():
     def id3(size):
         s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
@@ -291,7 +365,7 @@ def main():
     size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
     os.makedirs(outdir, exist_ok=True)
     for name, unit in {**pattern_files(), **lossless_files(), **bank_files(),
-                       **extended_files()}.items():
+                       **fsb_awb_hca_files(), **extended_files()}.items():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)

@@ -20,6 +20,9 @@ std::unique_ptr<Carver> MakeBcstmCarver(Host& host);
 std::unique_ptr<Carver> MakeBfstmCarver(Host& host);
 std::unique_ptr<Carver> MakeSmfCarver(Host& host);
 std::unique_ptr<Carver> MakeRmidCarver(Host& host);
+std::unique_ptr<Carver> MakeFsbCarver(Host& host);
+std::unique_ptr<Carver> MakeAwbCarver(Host& host);
+std::unique_ptr<Carver> MakeHcaCarver(Host& host);
 
 namespace {
 
@@ -69,6 +72,12 @@ constexpr FormatRow kFormats[] = {
    "MIDIを抽出", "Midi1", false, true, "standard MIDI files", MakeSmfCarver},
   {"rmi", "rmi", "rmi", "からRIFF MIDIファイルを探しますっ！", NameWithExtension,
    "RIFF MIDIを抽出", "Rmid1", false, true, "RIFF MIDI files", MakeRmidCarver},
+  {"fsb", "fsb", "fsb", "からFSBファイルを探しますっ！", NameWithExtension,
+   "FSBを抽出", "Fsb1", false, true, "FMOD sound banks (FSB4, FSB5)", MakeFsbCarver},
+  {"awb", "awb", "awb", "からAWBファイルを探しますっ！", NameWithExtension,
+   "AWBを抽出", "Awb1", false, true, "CRI AWB (AFS2) wave banks", MakeAwbCarver},
+  {"hca", "hca", "hca", "からHCAファイルを探しますっ！", NameWithExtension,
+   "HCAを抽出", "Hca1", false, true, "CRI HCA streams", MakeHcaCarver},
 };
 // clang-format on
 

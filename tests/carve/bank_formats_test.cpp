@@ -1,0 +1,215 @@
+// The FSB, AWB and HCA carvers: what the line of every fixture from
+// tests/data shows, and damaged banks and streams -- cut short, a wrong
+// CRC, a wrong offset table, a wrong count, a version no file has.
+// (tests/carve/formats_test.cpp carves every fixture at odd offsets, in a tar
+// and back to back, and finds nothing in random bytes, in the other formats'
+// fixtures or in compressed data.)
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "carve/formats.h"
+#include "support/script_host.h"
+#include "support/test_files.h"
+
+namespace {
+
+// The CRC-16 of HCA (polynomial 0x8005, from 0), bit by bit.
+uint16_t Crc16(const Bytes& b, size_t from, size_t count) {
+  unsigned crc = 0;
+  for (size_t i = from; i < from + count; ++i) {
+    crc ^= static_cast<unsigned>(b[i]) << 8;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1;
+  }
+  return static_cast<uint16_t>(crc);
+}
+
+// Writes the CRC of the `count` bytes at `from` into their last two.
+void FixCrc(Bytes& b, size_t from, size_t count) {
+  const uint16_t crc = Crc16(b, from, count - 2);
+  b[from + count - 2] = static_cast<uint8_t>(crc >> 8);
+  b[from + count - 1] = static_cast<uint8_t>(crc);
+}
+
+uint32_t Be16At(const Bytes& b, size_t at) { return b[at] << 8 | b[at + 1]; }
+void PutLe32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t Le32At(const Bytes& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// An HCA file's header size, frame size and frame count.
+struct HcaShape {
+  size_t header, frame, frames;
+};
+HcaShape ShapeOf(const Bytes& hca) { return {Be16At(hca, 6), Be16At(hca, 28), Be16At(hca, 18)}; }
+
+// The streams a pass of `command` reports in `input` (a dry run).
+std::vector<std::pair<int64_t, int64_t>> Ranges(const char* command, const Bytes& input,
+                                                std::vector<StreamReport>* reports = nullptr) {
+  TempDir dir;
+  WriteBytes(dir / "in.bin", input);
+  ScriptHost host;
+  host.minFrames = 2;
+  host.dryRun = true;
+  ExtractFormat(host, *FindFormat(command), dir / "in.bin", dir / "out/%3.3d.x");
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  for (const StreamReport& r : host.streams) ranges.emplace_back(r.offset, r.length);
+  if (reports) *reports = host.streams;
+  return ranges;
+}
+
+struct FactsRow {
+  const char* fixture;
+  int64_t count, rate, channels;  // members (FSB, AWB) or frames (HCA)
+};
+
+TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
+  // As make_bank_fixtures.py writes them: of FSB banks, the first sample's
+  // rate and channels.
+  const FactsRow rows[] = {
+      {"fsb4_gcadpcm_stereo.fsb", 1, 44100, 2},         {"fsb4_pcm16_two.fsb", 2, 22050, 1},
+      {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},    {"fsb5_pcm16_names.fsb", 3, 22050, 1},
+      {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},  {"awb_wave_members.awb", 3, -1, -1},
+      {"awb_v1_short_offsets.awb", 2, -1, -1},          {"hca_v2_dec_mono_16k.hca", 4, 16000, 1},
+      {"hca_v2_encrypted_56.hca", 5, 24000, 1},         {"hca_v2_mono_22k.hca", 6, 22050, 1},
+      {"hca_v3_stereo_44k_loop_comm.hca", 5, 44100, 2},
+  };
+  for (const FactsRow& row : rows) {
+    SCOPED_TRACE(row.fixture);
+    const Bytes f = Fixture(row.fixture);
+    const std::string name(row.fixture);
+    Bytes input = RandomBytes(99, 5, true);
+    Append(input, f);
+    std::vector<StreamReport> reports;
+    const auto ranges = Ranges(name.substr(name.rfind('.') + 1).c_str(), input, &reports);
+    ASSERT_EQ(ranges.size(), 1u);
+    EXPECT_EQ(ranges[0], std::make_pair(int64_t{99}, static_cast<int64_t>(f.size())));
+    EXPECT_EQ(reports[0].frames, row.count);
+    if (row.rate > 0) {
+      EXPECT_EQ(reports[0].sampleRateHz, row.rate);
+      EXPECT_EQ(reports[0].channels, row.channels);
+    }
+  }
+}
+
+// A damaged fixture between random bytes, and the part of it a pass takes:
+// its first `kept` bytes, or nothing (0).
+struct DamageRow {
+  const char* name;
+  const char* fixture;
+  std::function<void(Bytes&)> damage;
+  std::function<int64_t(const Bytes&)> kept;
+  bool atEnd = false;  // nothing after it: the input ends with it
+};
+
+int64_t Whole(const Bytes& f) { return static_cast<int64_t>(f.size()); }
+int64_t Nothing(const Bytes&) { return 0; }
+// An HCA file's header and its first `n` frames.
+std::function<int64_t(const Bytes&)> HcaFrames(size_t n) {
+  return [n](const Bytes& f) {
+    const HcaShape s = ShapeOf(f);
+    return static_cast<int64_t>(s.header + n * s.frame);
+  };
+}
+
+TEST(BankFormats, DamagedBanksAndStreams) {
+  auto cut = [](size_t keep) { return [keep](Bytes& f) { f.resize(keep); }; };
+  auto poke = [](size_t at, uint8_t v) { return [at, v](Bytes& f) { f[at] = v; }; };
+  // FSB5 and AWB tables: where the sample headers and the offsets are.
+  const size_t fsb5Samples = 0x3C, awbOffsets = 16 + 3 * 2;
+  const DamageRow rows[] = {
+      // Truncation.
+      {"an HCA file cut inside its third frame", "hca_v2_mono_22k.hca",
+       [](Bytes& f) { f.resize(ShapeOf(f).header + 2 * ShapeOf(f).frame + 9); }, HcaFrames(2),
+       true},
+      {"an HCA file cut inside its header", "hca_v2_mono_22k.hca", cut(0x50), Nothing, true},
+      {"an FSB4 bank cut inside its data", "fsb4_pcm16_two.fsb", cut(9000), Whole, true},
+      {"an FSB4 bank cut inside its sample headers", "fsb4_pcm16_two.fsb", cut(0x60), Nothing,
+       true},
+      {"an AWB bank cut inside its offset table", "awb_wave_members.awb", cut(30), Nothing, true},
+      {"an AWB bank cut inside a member", "awb_wave_members.awb", cut(20000), Whole, true},
+      // CRCs.
+      {"a padding byte of an HCA header changed", "hca_v2_mono_22k.hca", poke(0x50, 1), Nothing},
+      {"the CRC of an HCA file's fourth frame wrong", "hca_v2_mono_22k.hca",
+       [](Bytes& f) { f[ShapeOf(f).header + 4 * ShapeOf(f).frame - 1] ^= 1; }, HcaFrames(3)},
+      {"the CRC of an HCA file's first frame wrong", "hca_v3_stereo_44k_loop_comm.hca",
+       [](Bytes& f) { f[ShapeOf(f).header + ShapeOf(f).frame - 1] ^= 0x40; }, Nothing},
+      {"an encrypted HCA frame with a wrong byte", "hca_v2_encrypted_56.hca",
+       [](Bytes& f) { f[ShapeOf(f).header + 2 * ShapeOf(f).frame + 7] ^= 0x10; }, HcaFrames(2)},
+      // Counts.
+      {"an HCA frame count one more, its CRC made anew", "hca_v2_mono_22k.hca",
+       [](Bytes& f) {
+         f[19] += 1;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Whole},
+      {"an HCA frame count one more, its CRC left", "hca_v2_mono_22k.hca",
+       [](Bytes& f) { f[19] += 1; }, Nothing},
+      {"an FSB4 sample count one more", "fsb4_pcm16_two.fsb", poke(4, 3), Nothing},
+      {"an FSB5 sample count one less", "fsb5_pcm16_names.fsb", poke(8, 2), Nothing},
+      {"an AWB member count one more", "awb_wave_members.awb", poke(8, 4), Nothing},
+      {"an FSB4 sample's data one byte longer than its samples", "fsb4_pcm16_two.fsb",
+       [](Bytes& f) { PutLe32(f, 0x30 + 0x24, Le32At(f, 0x30 + 0x24) + 1); }, Nothing},
+      // Offset tables.
+      {"an AWB first offset past the tables", "awb_wave_members.awb",
+       [&](Bytes& f) { PutLe32(f, awbOffsets, Le32At(f, awbOffsets) + 4); }, Nothing},
+      {"an AWB member that begins after the next one", "awb_wave_members.awb",
+       [&](Bytes& f) { PutLe32(f, awbOffsets + 4, Le32At(f, awbOffsets + 12) + 1); }, Nothing},
+      {"AWB ids that do not rise", "awb_wave_members.awb", poke(18, 0), Nothing},
+      {"an FSB5 second sample at offset 0", "fsb5_pcm16_names.fsb",
+       [&](Bytes& f) {
+         // Its offset: bits 7 to 33 of its 64.
+         f[fsb5Samples + 8] &= 0x7F;
+         for (size_t i = fsb5Samples + 9; i < fsb5Samples + 12; ++i) f[i] = 0;
+       },
+       Nothing},
+      {"an FSB5 name offset outside its table", "fsb5_pcm16_names.fsb",
+       [&](Bytes& f) { PutLe32(f, fsb5Samples + Le32At(f, 12), 0x7FFF); }, Nothing},
+      // Versions.
+      {"an FSB4 of version 3.0", "fsb4_pcm16_two.fsb", poke(0x12, 3), Nothing},
+      {"an FSB5 version 2", "fsb5_pcm16_names.fsb", poke(4, 2), Nothing},
+      {"an AWB version 3", "awb_wave_members.awb", poke(4, 3), Nothing},
+      {"an HCA version 4.0, its CRC made anew", "hca_v2_mono_22k.hca",
+       [](Bytes& f) {
+         f[4] = 4;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Nothing},
+      {"an HCA version 1.3 (not looked for), its CRC made anew", "hca_v2_mono_22k.hca",
+       [](Bytes& f) {
+         f[4] = 1;
+         f[5] = 3;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Nothing},
+      {"an HCA cipher of type 2, its CRC made anew", "hca_v2_mono_22k.hca",
+       [](Bytes& f) {
+         f[0x33] = 2;  // the "ciph" chunk's type, after "fmt", "comp" and "ath"
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Nothing},
+  };
+  for (const DamageRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    Bytes f = Fixture(row.fixture);
+    row.damage(f);
+    const int64_t kept = row.kept(f);
+    Bytes input = RandomBytes(203, 17, true);
+    Append(input, f);
+    if (!row.atEnd) Append(input, RandomBytes(401, 18, true));
+    const std::string name(row.fixture);
+    const auto ranges = Ranges(name.substr(name.rfind('.') + 1).c_str(), input);
+    if (kept == 0) {
+      EXPECT_TRUE(ranges.empty()) << ranges.front().first << "+" << ranges.front().second;
+    } else {
+      ASSERT_EQ(ranges.size(), 1u);
+      EXPECT_EQ(ranges[0], std::make_pair(int64_t{203}, kept));
+    }
+  }
+}
+
+}  // namespace
