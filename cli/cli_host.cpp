@@ -40,8 +40,15 @@ void ProgressLine::clear() {
 }
 
 CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err,
-                 ProgressLine& progress, std::function<bool(const std::string&)> ask)
-    : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {
+                 ProgressLine& progress, std::function<bool(const std::string&)> ask,
+                 SteadyClock clock)
+    : options_(options),
+      out_(out),
+      err_(err),
+      progress_(progress),
+      ask_(std::move(ask)),
+      meter_(std::move(clock)) {
+  meter_.beginRun();
   if (options.json) {
     printer_ = std::make_unique<JsonPrinter>(out, progress);
   } else if (options.quiet) {
@@ -53,7 +60,7 @@ CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err
 
 bool CliHost::InputBegins(const std::string& input) {
   if (inputCheck_ && !inputCheck_(input)) return false;
-  currentInput_ = input;
+  meter_.beginInput(input);
   return true;
 }
 
@@ -81,8 +88,13 @@ std::string CliHost::NamingInput(const std::string& input) {
   return input.find('/') == std::string::npos ? "./" + input : input;
 }
 
-void CliHost::SetProgress(int position) {
-  progress_.show(std::to_string(position) + "%  " + currentInput_);
+void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
+  if (!progress_.enabled()) return;
+  meter_.walkedTo(offset, start, end);
+  const int64_t now = meter_.elapsedMs();
+  if (shownAtMs_ >= 0 && now - shownAtMs_ < PumpIntervalMs()) return;
+  shownAtMs_ = now;
+  progress_.show(meter_.text() + "  " + meter_.input());
 }
 
 BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,
