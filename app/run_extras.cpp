@@ -15,6 +15,7 @@
 #include "app/stream_strip.h"
 #include "app/text_conv.h"
 #include "carve/formats.h"
+#include "carve/scan_pass.h"
 
 namespace {
 
@@ -76,6 +77,8 @@ void TfrmMain::BuildRunExtras() {
   rowLayout->addWidget(strStreams, 3);
   rowLayout->addWidget(lblStatus, 2);
   qobject_cast<QBoxLayout*>(layout())->insertWidget(1, row);
+  // The window grows by the row, so that the log keeps its rows.
+  resize(width(), height() + row->height());
 
   // The folder chooser of the output field, at its end.
   SpeedButton3 = new QToolButton(edtOutput->parentWidget());
@@ -121,7 +124,8 @@ void TfrmMain::UpdateFormatsCaption() {
     caption = QString::number(rows.size()) + QStringLiteral("形式");
   } else {
     for (const FormatRow* row : rows) {
-      caption += (caption.isEmpty() ? QString() : QStringLiteral("+")) + Latin1(row->command).toUpper();
+      caption +=
+          (caption.isEmpty() ? QString() : QStringLiteral("+")) + Latin1(row->command).toUpper();
     }
   }
   btnFormats->setText(caption);
@@ -131,9 +135,11 @@ void TfrmMain::SpeedButton3Click() {
   Guarded([this] {
     // The chooser starts at the pattern's folder; the name part stays.
     const std::string pattern = FromQ(edtOutput->text());
-    const size_t slash = pattern.rfind('/');
-    const std::string start = slash == std::string::npos ? FBaseDir : pattern.substr(0, slash);
-    std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    bool hasDir = false;
+    std::string start = PatternDirectory(pattern, hasDir);
+    if (!hasDir) start = FBaseDir;
+    if (start.empty()) start = "/";
+    std::string name = hasDir ? pattern.substr(pattern.rfind('/') + 1) : pattern;
     if (name.empty()) name = "%3.3d.mp3";
     const std::optional<std::string> dir = FSeam->chooseFolder(this, start);
     if (dir) edtOutput->setText(ToQ(PatternFolder(*dir) + name));

@@ -39,7 +39,8 @@ void TfrmMain::ShowRunEnds(bool cancelled) {
   if (cancelled) FMeter.cancel();
   strStreams->hidePosition();
   prgScan->setFormat(ToQ(FMeter.text()));
-  lblStatus->setText(cancelled ? QStringLiteral("キャンセルしました") : QStringLiteral("終了しました"));
+  lblStatus->setText(cancelled ? QStringLiteral("キャンセルしました")
+                               : QStringLiteral("終了しました"));
   lblStatus->setToolTip(QString());
 }
 

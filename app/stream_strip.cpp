@@ -8,8 +8,8 @@ namespace {
 
 int64_t Scaled(int64_t offset, int64_t extent, int width) {
   if (extent <= 0) return 0;
-  const double share = static_cast<double>(std::clamp<int64_t>(offset, 0, extent)) /
-                       static_cast<double>(extent);
+  const double share =
+      static_cast<double>(std::clamp<int64_t>(offset, 0, extent)) / static_cast<double>(extent);
   return static_cast<int64_t>(share * width);
 }
 

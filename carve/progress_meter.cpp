@@ -39,8 +39,8 @@ int64_t ProgressMeter::remainingMs() const {
 
 int ProgressMeter::percent() const {
   if (!walked_ || end_ <= start_) return 0;
-  const double share = static_cast<double>(offset_ - start_) * 100.0 /
-                       static_cast<double>(end_ - start_);
+  const double share =
+      static_cast<double>(offset_ - start_) * 100.0 / static_cast<double>(end_ - start_);
   return static_cast<int>(std::clamp(std::nearbyint(share), 0.0, 100.0));
 }
 

@@ -19,6 +19,16 @@ std::string CutUtf8(const std::string& text, size_t limit) {
   return text.substr(0, cut);
 }
 
+// The last bytes of UTF-8 text, at most `limit` of them with "..." first
+// when it is longer, without splitting a character.
+std::string CutUtf8Front(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text;
+  if (limit <= 3) return "";
+  size_t cut = text.size() - (limit - 3);
+  while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
+  return "..." + text.substr(cut);
+}
+
 }  // namespace
 
 void ProgressLine::show(const std::string& text) {
@@ -94,7 +104,10 @@ void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   const int64_t now = meter_.elapsedMs();
   if (shownAtMs_ >= 0 && now - shownAtMs_ < PumpIntervalMs()) return;
   shownAtMs_ = now;
-  progress_.show(meter_.text() + "  " + meter_.input());
+  // The input's name is cut from its front, so that its end shows.
+  const std::string figures = meter_.text() + "  ";
+  const size_t room = kMaxProgressBytes > figures.size() ? kMaxProgressBytes - figures.size() : 0;
+  progress_.show(figures + CutUtf8Front(meter_.input(), room));
 }
 
 BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,
