@@ -58,7 +58,8 @@ void TfrmMain::BuildRunExtras() {
   connect(FExecuteAll, &QAction::triggered, this, [this] { FormatTicked(FExecuteAll); });
   btnFormats->setMenu(menu);
   auto* strip = findChild<QWidget*>(QStringLiteral("Panel2"));
-  qobject_cast<QBoxLayout*>(strip->layout())->addWidget(btnFormats);
+  // Between the bar and the button, which keeps its place at the right edge.
+  qobject_cast<QBoxLayout*>(strip->layout())->insertWidget(1, btnFormats);
   UpdateFormatsCaption();
 
   // The picture of the inputs and the status, between the tabs and the log.

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
 #include <QUrl>
@@ -85,8 +86,13 @@ BoxAnswer UiSeam::failureBox(QWidget* parent, const std::string& text, const std
                              int /*helpContext*/, bool& sameForRest) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), ToQ(text),
                   QMessageBox::Abort | QMessageBox::Ignore, parent);
-  if (!path.empty()) box.setInformativeText(QFile::decodeName(path.c_str()));
   box.setTextFormat(Qt::PlainText);
+  if (!path.empty()) {
+    box.setInformativeText(QFile::decodeName(path.c_str()));
+    // A name is shown as it is, never as markup.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+      label->setTextFormat(Qt::PlainText);
+  }
   auto* same = new QCheckBox(QStringLiteral("この実行の残りにも同じ答えを使う"), &box);
   box.setCheckBox(same);
   box.exec();

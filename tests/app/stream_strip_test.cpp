@@ -1,6 +1,8 @@
 // The picture of the inputs: streams to pixel ranges, a colour a row of the
 // table of formats, the walk's position, clicks and selections, and the
 // streams a run of the window reports.
+#include "app/stream_strip.h"
+
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,7 +10,6 @@
 #include <QtTest>
 #include <set>
 
-#include "app/stream_strip.h"
 #include "app_test_util.h"
 #include "carve/formats.h"
 
@@ -24,11 +25,11 @@ class StreamStripTest : public QObject {
       int width;
       int left, pixels;
     } cases[] = {
-        {0, 100, 100, 200, 0, 200},   // the whole input
-        {25, 50, 100, 200, 50, 100},  // the middle half
-        {0, 1, 1'000'000, 100, 0, 1},        // a short stream still shows
-        {999'999, 1, 1'000'000, 100, 99, 1}, // at the very end
-        {90, 50, 100, 100, 90, 10},          // past the end: held to the bar
+        {0, 100, 100, 200, 0, 200},           // the whole input
+        {25, 50, 100, 200, 50, 100},          // the middle half
+        {0, 1, 1'000'000, 100, 0, 1},         // a short stream still shows
+        {999'999, 1, 1'000'000, 100, 99, 1},  // at the very end
+        {90, 50, 100, 100, 90, 10},           // past the end: held to the bar
         {int64_t{1} << 40, int64_t{1} << 39, int64_t{1} << 41, 400, 200, 100},
         {10, 10, 0, 100, 0, 1},  // nothing known of the input yet
         {0, 10, 10, 0, 0, 0},    // no room at all
@@ -60,7 +61,7 @@ class StreamStripTest : public QObject {
     strip.show();
     QSignalSpy clicked(&strip, &StreamStrip::streamClicked);
     strip.beginInput("a.bin");
-    strip.walkedTo(50, 1000);  // the line at pixel 10
+    strip.walkedTo(50, 1000);                    // the line at pixel 10
     strip.addStream("a.bin", {1, 100, 200, 0});  // pixels 20..59
     strip.addStream("a.bin", {2, 500, 100, 3});  // pixels 100..119
     strip.addStream("other.bin", {1, 0, 1000, 5});
@@ -71,12 +72,8 @@ class StreamStripTest : public QObject {
       int x;
       int64_t number;
       QColor colour;
-    } points[] = {{10, -1, QColor()},
-                  {20, 1, FormatColour(0)},
-                  {59, 1, FormatColour(0)},
-                  {60, -1, QColor()},
-                  {110, 2, FormatColour(3)},
-                  {199, -1, QColor()}};
+    } points[] = {{10, -1, QColor()}, {20, 1, FormatColour(0)},  {59, 1, FormatColour(0)},
+                  {60, -1, QColor()}, {110, 2, FormatColour(3)}, {199, -1, QColor()}};
     const QImage image = strip.grab().toImage();
     for (const auto& p : points) {
       QCOMPARE(strip.streamAt(p.x), p.number);

@@ -46,7 +46,9 @@ TEST(PassProgress, EveryChangeOfPositionIsShownOnceAndNothingElse) {
       EXPECT_EQ(host.progress, expected) << "at " << next;
       // Each position shown comes with the offset that gave it.
       ASSERT_EQ(host.walked.size(), host.progress.size());
-      if (expected.size() > walkedBefore) EXPECT_EQ(host.walked.back(), next);
+      if (expected.size() > walkedBefore) {
+        EXPECT_EQ(host.walked.back(), next);
+      }
       walkedBefore = expected.size();
     }
   }
