@@ -37,6 +37,7 @@ void TfrmMain::ShowRunProgress() {
 
 void TfrmMain::ShowRunEnds(bool cancelled) {
   if (cancelled) FMeter.cancel();
+  FMeter.finish();
   strStreams->hidePosition();
   prgScan->setFormat(ToQ(FMeter.text()));
   lblStatus->setText(cancelled ? QStringLiteral("キャンセルしました")

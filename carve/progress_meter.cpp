@@ -6,7 +6,7 @@
 
 void ProgressMeter::beginRun() {
   runStart_ = inputStart_ = clock_();
-  cancelled_ = walked_ = false;
+  cancelled_ = walked_ = finished_ = false;
   input_.clear();
 }
 
@@ -46,8 +46,10 @@ int ProgressMeter::percent() const {
 
 std::string ProgressMeter::text() const {
   if (cancelled_) return "キャンセルしました  経過 " + DurationText(elapsedMs());
-  return std::to_string(percent()) + "%  " + RateText(bytesPerSecond()) + "  経過 " +
-         DurationText(elapsedMs()) + "  残り " + DurationText(remainingMs());
+  std::string text = std::to_string(percent()) + "%  " + RateText(bytesPerSecond()) + "  経過 " +
+                     DurationText(elapsedMs());
+  if (!finished_) text += "  残り " + DurationText(remainingMs());
+  return text;
 }
 
 std::string DurationText(int64_t ms) {

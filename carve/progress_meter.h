@@ -21,6 +21,8 @@ class ProgressMeter {
   void walkedTo(int64_t offset, int64_t start, int64_t end);
   // The run was cancelled: the text says so from now on.
   void cancel() { cancelled_ = true; }
+  // The run is over: the text shows no time left.
+  void finish() { finished_ = true; }
 
   const std::string& input() const { return input_; }
   bool cancelled() const { return cancelled_; }
@@ -34,14 +36,15 @@ class ProgressMeter {
   int64_t remainingMs() const;
   // 0..100: the share of the current input's window walked.
   int percent() const;
-  // "42%  35.1MB/s  経過 0:03  残り 0:05", or the cancel's text.
+  // "42%  35.1MB/s  経過 0:03  残り 0:05", without the time left once the run
+  // is over, or the cancel's text.
   std::string text() const;
 
  private:
   SteadyClock clock_;
   int64_t runStart_ = 0, inputStart_ = 0;
   int64_t offset_ = 0, start_ = 0, end_ = 0;
-  bool walked_ = false, cancelled_ = false;
+  bool walked_ = false, cancelled_ = false, finished_ = false;
   std::string input_;
 };
 

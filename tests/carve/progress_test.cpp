@@ -106,6 +106,9 @@ TEST(ProgressMeter, RatesAndTimesFollowFromBytesAndTimes) {
     EXPECT_EQ(meter.elapsedMs(), c.now - c.runAt);
     EXPECT_EQ(meter.text(), c.text);
     EXPECT_EQ(meter.input(), "in.bin");
+    // Once the run is over, the same figures without the time left.
+    meter.finish();
+    EXPECT_EQ(meter.text(), c.text.substr(0, c.text.find("  残り ")));
     meter.cancel();
     EXPECT_TRUE(meter.text().starts_with("キャンセルしました")) << meter.text();
     // A new run is not cancelled.
