@@ -161,7 +161,10 @@ class RunCommandsTest : public QObject {
         {"the last one stays", {"fmt_mp3"}, {"mp3"}, "MP3"},
         {"three", {"fmt_ogg", "fmt_flac"}, {"mp3", "ogg", "flac"}, "3形式"},
         {"all", {"fmt_all"}, every, "すべて"},
-        {"all, then one less", {"fmt_all", "fmt_adx"}, {every.begin(), every.end() - 1}, "7形式"},
+        {"all, then one less",
+         {"fmt_all", ToQ("fmt_" + every.back())},
+         {every.begin(), every.end() - 1},
+         QString::number(every.size() - 1) + "形式"},
         {"all and back", {"fmt_all", "fmt_all"}, {"mp3"}, "MP3"},
     };
     int index = 0;
