@@ -17,6 +17,7 @@
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   BuildControls();
+  BuildRunExtras();
   for (const SettingRow& row : Settings()) {
     FSettingControls[static_cast<size_t>(row.id)] = findChild<QWidget*>(
         QString::fromLatin1(row.control.data(), static_cast<qsizetype>(row.control.size())));

@@ -8,16 +8,20 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/ui_seam.h"
 #include "carve/host.h"
+#include "carve/progress_meter.h"
 #include "carve/run.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
 
 class QAction;
+class QLabel;
+class StreamStrip;
 class QCheckBox;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -48,6 +52,14 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // Puts file names into the input field as the input chooser writes them:
   // one bare, several as comma text. No names leave the field as it is.
   void SetInputFiles(const std::vector<std::string>& paths);
+  // The clock of the progress texts (rate, elapsed and remaining time).
+  void setClock(SteadyClock clock) { FMeter = ProgressMeter(std::move(clock)); }
+  // The picture of the inputs of the run, whose streamClicked(input, number)
+  // and selectStream(input, number) tie it to other views of the streams.
+  StreamStrip* streamStrip() const { return strStreams; }
+  // The formats the Execute button runs, in table order (MP3 alone unless
+  // the user ticks others in btnFormats' menu).
+  std::vector<const FormatRow*> TickedFormats() const;
 
   // Host: the options, read from the controls at each call.
   // The value of the control that holds the setting, read now.
@@ -63,6 +75,11 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // Appends a line to the log, shows it as the bottom row and repaints.
   void AddLog(const std::string& line) override;
   void SetProgress(int position) override;
+  // The run's progress text on the bar and its picture in strStreams.
+  bool InputBegins(const std::string& input) override;
+  void WalkedTo(int64_t offset, int64_t start, int64_t end) override;
+  void StreamDone(const StreamReport& report) override;
+  void FailureConcerns(const std::string& path) override { FFailurePath = path; }
   void ProcessEvents() override;
   void Beep() override;
   BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
@@ -88,6 +105,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   void SelectTagIniExecute();
   void SpeedButton2Click();
   void chkTagIniClick();
+  // The folder chooser of the output field.
+  void SpeedButton3Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -119,7 +138,19 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   void Guarded(const std::function<void()>& body);
   void ShowException(const std::exception& e);
 
-  void RunCommand(const FormatRow* row);
+  void RunCommand(const std::vector<const FormatRow*>& rows);
+  // The controls beside the classic ones (run_extras.cpp): the formats of
+  // the Execute button, the picture of the inputs, the status, the output
+  // folder chooser.
+  void BuildRunExtras();
+  // The caption of btnFormats: what is ticked.
+  void UpdateFormatsCaption();
+  // A format's entry in btnFormats' menu was toggled.
+  void FormatTicked(QAction* action);
+  // The progress texts as a run begins, goes on and ends.
+  void ShowRunBegins();
+  void ShowRunProgress();
+  void ShowRunEnds(bool cancelled);
   // The checksum command; false when a file could not be read (the failure
   // has been reported) or the window is closing.
   bool CalcInputCrcs();
@@ -166,6 +197,17 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   std::vector<QAction*> FormatActions;
   QAction* AllFormats1 = nullptr;
   QAction* SelectTagIni = nullptr;
+
+  // The run extras.
+  QToolButton* btnFormats = nullptr;
+  std::vector<QAction*> FExecuteFormats;  // one a row of the table, in its order
+  QAction* FExecuteAll = nullptr;
+  StreamStrip* strStreams = nullptr;
+  QLabel* lblStatus = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+  ProgressMeter FMeter;
+  std::string FFailurePath;              // the path of the next failure box
+  std::optional<BoxAnswer> FSameAnswer;  // the answer for the rest of the run
 
   std::string FBaseDir;
   bool FReadmeLoaded = false;

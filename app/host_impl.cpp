@@ -40,5 +40,18 @@ void TfrmMain::Beep() { FSeam->beep(); }
 
 BoxAnswer TfrmMain::MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                                int helpContext) {
-  return FSeam->messageBox(this, type, text, buttons, helpContext);
+  std::string path;
+  path.swap(FFailurePath);
+  if (buttons != BoxButtons::AbortIgnore) {
+    return FSeam->messageBox(this, type, text, buttons, helpContext);
+  }
+  // The failure of a stream: the box names the path, and its answer may
+  // stand for every failure of the rest of the run.
+  if (FSameAnswer) return *FSameAnswer;
+  bool sameForRest = false;
+  const BoxAnswer answer = FSeam->failureBox(this, text, path, helpContext, sameForRest);
+  if (sameForRest && (answer == BoxAnswer::Abort || answer == BoxAnswer::Ignore)) {
+    FSameAnswer = answer;
+  }
+  return answer;
 }

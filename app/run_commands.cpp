@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/frm_main.h"
 #include "app/running.h"
@@ -16,13 +17,14 @@ namespace {
 // Restores the idle state on every way out of a run: the inputs taken at its
 // start are forgotten, the tag INI reader is released (and the field cleared, so that a run still
 // unwinding below a nested one never uses a released reader), the flag is reset and the button
-// reads "実行！" again.
+// reads "実行！" again; an answer kept for the rest of the run is forgotten.
 class RunCleanup {
  public:
   RunCleanup(std::unique_ptr<TagIni>& tagIni, std::unique_ptr<FileIdentities>& inputs,
-             QPushButton* button)
-      : tagIni_(tagIni), inputs_(inputs), button_(button) {}
+             std::optional<BoxAnswer>& sameAnswer, QPushButton* button)
+      : tagIni_(tagIni), inputs_(inputs), sameAnswer_(sameAnswer), button_(button) {}
   ~RunCleanup() {
+    sameAnswer_.reset();
     tagIni_.reset();
     inputs_.reset();
     Running = 0;
@@ -34,24 +36,25 @@ class RunCleanup {
  private:
   std::unique_ptr<TagIni>& tagIni_;
   std::unique_ptr<FileIdentities>& inputs_;
+  std::optional<BoxAnswer>& sameAnswer_;
   QPushButton* button_;
 };
 
 }  // namespace
 
 void TfrmMain::btnExecuteClick() {
-  Guarded([this] { RunCommand(FindFormat("mp3")); });
+  Guarded([this] { RunCommand(TickedFormats()); });
 }
 
 void TfrmMain::FormatClick(const FormatRow& row) {
-  Guarded([this, &row] { RunCommand(&row); });
+  Guarded([this, &row] { RunCommand({&row}); });
 }
 
 void TfrmMain::AllFormats1Click() {
-  Guarded([this] { RunCommand(nullptr); });
+  Guarded([this] { RunCommand(AllFormatRows()); });
 }
 
-void TfrmMain::RunCommand(const FormatRow* row) {
+void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
   if (::Running != 0) {
     // The cancel: the pass in progress notices at its next byte step.
     ::Running = 0;
@@ -61,8 +64,10 @@ void TfrmMain::RunCommand(const FormatRow* row) {
   ::Running = 1;
   bool loopEnded = false;
   {
-    RunCleanup cleanup(FTagIni, FRunInputs, btnExecute);
-    const bool useTagIni = (row == nullptr || row->readsTagIni) && chkTagIni->isChecked();
+    RunCleanup cleanup(FTagIni, FRunInputs, FSameAnswer, btnExecute);
+    const bool useTagIni =
+        std::any_of(rows.begin(), rows.end(), [](const FormatRow* r) { return r->readsTagIni; }) &&
+        chkTagIni->isChecked();
     const std::vector<std::string> inputs = ParseInputList(FromQ(edtInput->text()));
     if (useTagIni) {
       FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
@@ -70,8 +75,9 @@ void TfrmMain::RunCommand(const FormatRow* row) {
     }
     FRunInputs = std::make_unique<FileIdentities>(inputs);
     // The output field is read again as each input begins.
-    CarveInputs(*this, row == nullptr ? AllFormatRows() : std::vector<const FormatRow*>{row},
-                inputs, [this] { return FromQ(edtOutput->text()); });
+    ShowRunBegins();
+    CarveInputs(*this, rows, inputs, [this] { return FromQ(edtOutput->text()); });
+    ShowRunEnds(::Running == 0);
     loopEnded = true;
   }
   if (loopEnded) Beep();

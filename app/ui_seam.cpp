@@ -1,9 +1,11 @@
 #include "app/ui_seam.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
 #include <QUrl>
@@ -78,6 +80,33 @@ std::optional<std::vector<std::string>> UiSeam::openFiles(QWidget* parent,
   std::vector<std::string> paths;
   for (const QString& file : files) paths.push_back(QFile::encodeName(file).toStdString());
   return paths;
+}
+
+BoxAnswer UiSeam::failureBox(QWidget* parent, const std::string& text, const std::string& path,
+                             int /*helpContext*/, bool& sameForRest) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), ToQ(text),
+                  QMessageBox::Abort | QMessageBox::Ignore, parent);
+  box.setTextFormat(Qt::PlainText);
+  if (!path.empty()) {
+    box.setInformativeText(QFile::decodeName(path.c_str()));
+    // A name is shown as it is, never as markup.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+      label->setTextFormat(Qt::PlainText);
+  }
+  auto* same = new QCheckBox(QStringLiteral("この実行の残りにも同じ答えを使う"), &box);
+  box.setCheckBox(same);
+  box.exec();
+  sameForRest = same->isChecked();
+  QAbstractButton* clicked = box.clickedButton();
+  if (clicked == nullptr) return BoxAnswer::None;
+  return FromQtButton(box.standardButton(clicked));
+}
+
+std::optional<std::string> UiSeam::chooseFolder(QWidget* parent, const std::string& start) {
+  const QString dir =
+      QFileDialog::getExistingDirectory(parent, QString(), QFile::decodeName(start.c_str()));
+  if (dir.isEmpty()) return std::nullopt;
+  return QFile::encodeName(dir).toStdString();
 }
 
 void UiSeam::beep() { QApplication::beep(); }

@@ -1,5 +1,5 @@
 // Everything the window shows or asks outside itself goes through one seam:
-// modal message boxes, the file-open dialog, the beep and the desktop shell.
+// modal message boxes, the file-open and folder dialogs, the beep and the desktop shell.
 // The default implementation uses Qt; tests put in one with scripted answers.
 #pragma once
 
@@ -30,6 +30,14 @@ class UiSeam {
   // The chosen files with their full paths, or nothing when cancelled.
   virtual std::optional<std::vector<std::string>> openFiles(QWidget* parent,
                                                             const FileDialogRequest& request);
+  // The box of a failure while writing a stream: `text` as messageBox shows
+  // it with Abort and Ignore, the path the failure concerns below it, and a
+  // check box to answer the same for the rest of the run, whose state goes
+  // to `sameForRest`.
+  virtual BoxAnswer failureBox(QWidget* parent, const std::string& text, const std::string& path,
+                               int helpContext, bool& sameForRest);
+  // The folder chosen, starting at `start`, or nothing when cancelled.
+  virtual std::optional<std::string> chooseFolder(QWidget* parent, const std::string& start);
   virtual void beep();
   // Opens a folder in the desktop's file browser.
   virtual void openFolder(QWidget* parent, const std::string& dir);

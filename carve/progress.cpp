@@ -12,6 +12,7 @@ void PassProgress::showAt(int64_t next) {
   if (position != last_) {
     last_ = position;
     host_.SetProgress(position);
+    host_.WalkedTo(next, start_, end_);
   }
   // The position grows with the offset, so the offsets around `next` that
   // give the same one form a range: found by doubling steps, then halving,

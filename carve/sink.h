@@ -44,6 +44,9 @@ class Sink {
   virtual void AddLog(const std::string& line) = 0;
   // Shows a progress position 0..100 at once.
   virtual void SetProgress(int /*position*/) {}
+  // Told with each change of the position: the walk is at byte `offset` of
+  // the window [start, end) it goes through.
+  virtual void WalkedTo(int64_t /*offset*/, int64_t /*start*/, int64_t /*end*/) {}
   // Every pass reports its start, its end and its failures outside a stream,
   // and every stream it found, besides the log lines. A failure outside a
   // stream ends every pass of a one-read run of several carvers together and

@@ -19,6 +19,16 @@ std::string CutUtf8(const std::string& text, size_t limit) {
   return text.substr(0, cut);
 }
 
+// The last bytes of UTF-8 text, at most `limit` of them with "..." first
+// when it is longer, without splitting a character.
+std::string CutUtf8Front(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text;
+  if (limit <= 3) return "";
+  size_t cut = text.size() - (limit - 3);
+  while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
+  return "..." + text.substr(cut);
+}
+
 }  // namespace
 
 void ProgressLine::show(const std::string& text) {
@@ -40,8 +50,15 @@ void ProgressLine::clear() {
 }
 
 CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err,
-                 ProgressLine& progress, std::function<bool(const std::string&)> ask)
-    : options_(options), out_(out), err_(err), progress_(progress), ask_(std::move(ask)) {
+                 ProgressLine& progress, std::function<bool(const std::string&)> ask,
+                 SteadyClock clock)
+    : options_(options),
+      out_(out),
+      err_(err),
+      progress_(progress),
+      ask_(std::move(ask)),
+      meter_(std::move(clock)) {
+  meter_.beginRun();
   if (options.json) {
     printer_ = std::make_unique<JsonPrinter>(out, progress);
   } else if (options.quiet) {
@@ -53,7 +70,7 @@ CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err
 
 bool CliHost::InputBegins(const std::string& input) {
   if (inputCheck_ && !inputCheck_(input)) return false;
-  currentInput_ = input;
+  meter_.beginInput(input);
   return true;
 }
 
@@ -81,8 +98,16 @@ std::string CliHost::NamingInput(const std::string& input) {
   return input.find('/') == std::string::npos ? "./" + input : input;
 }
 
-void CliHost::SetProgress(int position) {
-  progress_.show(std::to_string(position) + "%  " + currentInput_);
+void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
+  if (!progress_.enabled()) return;
+  meter_.walkedTo(offset, start, end);
+  const int64_t now = meter_.elapsedMs();
+  if (shownAtMs_ >= 0 && now - shownAtMs_ < PumpIntervalMs()) return;
+  shownAtMs_ = now;
+  // The input's name is cut from its front, so that its end shows.
+  const std::string figures = meter_.text() + "  ";
+  const size_t room = kMaxProgressBytes > figures.size() ? kMaxProgressBytes - figures.size() : 0;
+  progress_.show(figures + CutUtf8Front(meter_.input(), room));
 }
 
 BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "carve/host.h"
+#include "carve/progress_meter.h"
 #include "cli/cli_options.h"
 
 // Writes a transient progress text on a terminal line and wipes it before
@@ -19,6 +20,7 @@ class ProgressLine {
   ProgressLine(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
   void show(const std::string& text);
   void clear();
+  bool enabled() const { return enabled_; }
 
  private:
   std::ostream& err_;
@@ -31,7 +33,7 @@ class CliHost : public Host {
   // `ask` answers a Yes/No question (true: Yes); it is only consulted when
   // the options do not answer it already.
   CliHost(const CliOptions& options, std::ostream& out, std::ostream& err, ProgressLine& progress,
-          std::function<bool(const std::string&)> ask);
+          std::function<bool(const std::string&)> ask, SteadyClock clock = SteadyMilliseconds);
 
   // The tag INI file in force for the run, or null.
   void setTagIni(const TagIni* ini) { tagIni_ = ini; }
@@ -52,7 +54,9 @@ class CliHost : public Host {
   const FileIdentities* RunInputs() override { return runInputs_; }
 
   void AddLog(const std::string& line) override;
-  void SetProgress(int position) override;
+  // The progress line: percent, rate, elapsed and remaining time, input;
+  // redrawn at most every PumpIntervalMs().
+  void WalkedTo(int64_t offset, int64_t start, int64_t end) override;
   void ProcessEvents() override {}
   void Beep() override {}
   // The text on the error stream, after the path of the failure when the
@@ -83,7 +87,8 @@ class CliHost : public Host {
   const FileIdentities* runInputs_ = nullptr;
   std::string failurePath_;
   bool failureReported_ = false;
-  std::string currentInput_;
+  ProgressMeter meter_;
+  int64_t shownAtMs_ = -1;
   std::function<bool(const std::string&)> inputCheck_;
   std::set<std::string> outputsGiven_;
   // The log printer, the JSON Lines printer, or none (--quiet).

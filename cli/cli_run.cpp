@@ -20,6 +20,7 @@
 #include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
+#include "platform/pending_output.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class Runner : public Prompt {
         out_(out),
         err_(err),
         terminal_(terminal),
-        progress_(err, terminal.errIsTerminal && !options.quiet) {}
+        progress_(err, terminal.errIsTerminal && !options.quiet && !options.json) {}
 
   int crc();
   int carve();
@@ -164,7 +165,10 @@ int Runner::carve() {
     folderGiven = true;
     return false;
   });
+  // Ctrl-C ends the program; on a terminal its progress line says so.
+  if (progress_.enabled()) SetSignalNote("\r" + std::string(72, ' ') + "\rキャンセルしました\n");
   CarveInputs(host, o_.carvedFormats(), o_.inputs, [&pattern] { return pattern; });
+  SetSignalNote("");
   progress_.clear();
   return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
 }

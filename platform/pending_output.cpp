@@ -12,9 +12,16 @@ namespace {
 // A fixed buffer, published by a flag, so that a signal handler can read it.
 char g_pendingPath[PATH_MAX + 1];
 volatile std::sig_atomic_t g_pendingSet = 0;
+// The note written to the error stream by a signal that ends the program.
+char g_note[256];
+volatile std::sig_atomic_t g_noteLength = 0;
 
 extern "C" void EndOnSignal(int sig) {
   RemovePendingOutput();
+  if (g_noteLength > 0) {
+    ssize_t written = ::write(STDERR_FILENO, g_note, static_cast<size_t>(g_noteLength));
+    (void)written;
+  }
   ::signal(sig, SIG_DFL);
   ::raise(sig);
 }
@@ -28,6 +35,15 @@ void SetPendingOutput(const std::string& path) {
   std::memcpy(g_pendingPath, path.c_str(), path.size() + 1);
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_pendingSet = 1;
+}
+
+void SetSignalNote(const std::string& note) {
+  g_noteLength = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (note.size() > sizeof g_note) return;
+  std::memcpy(g_note, note.data(), note.size());
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_noteLength = static_cast<std::sig_atomic_t>(note.size());
 }
 
 void ClearPendingOutput() {

@@ -3,8 +3,11 @@
 // closing the window during a run.
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -12,8 +15,10 @@
 #include <QtTest>
 
 #include "app/running.h"
+#include "app/text_conv.h"
 #include "app_test_util.h"
 #include "carve/formats.h"
+#include "carve/run.h"
 #include "platform/fault.h"
 
 namespace {
@@ -131,6 +136,161 @@ class RunCommandsTest : public QObject {
     QCOMPARE(button->text(), QStringLiteral("実行！"));
     QVERIFY(!QFileInfo::exists(temp.filePath("001.mp3")));
     QCOMPARE(ReadFile(big), bytes);
+  }
+
+  // The formats of the Execute button, from the drop-down beside it: MP3
+  // alone by default, which gives what the MP3 pass always gave; ticked
+  // formats run in one read of each input, as the run of those rows does.
+  void executeRunsTheTickedFormatsInOneRead() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    const QByteArray bytes =
+        InputWithStreams(1, 61) + Fixture("wave_s16_stereo.wav") + Filler(3000, 62);
+    QVERIFY(WriteFile(input, bytes));
+    std::vector<std::string> every;
+    for (const FormatRow& row : Formats()) every.emplace_back(row.command);
+    const struct {
+      const char* name;
+      QStringList ticks;  // entries of the drop-down, triggered in order
+      std::vector<std::string> formats;
+      QString caption;
+    } cases[] = {
+        {"default", {}, {"mp3"}, "MP3"},
+        {"mp3 and wav", {"fmt_wav"}, {"mp3", "wav"}, "MP3+WAV"},
+        {"wav alone", {"fmt_wav", "fmt_mp3"}, {"wav"}, "WAV"},
+        {"the last one stays", {"fmt_mp3"}, {"mp3"}, "MP3"},
+        {"three", {"fmt_ogg", "fmt_flac"}, {"mp3", "ogg", "flac"}, "3形式"},
+        {"all", {"fmt_all"}, every, "すべて"},
+        {"all, then one less",
+         {"fmt_all", ToQ("fmt_" + every.back())},
+         {every.begin(), every.end() - 1},
+         QString::number(every.size() - 1) + "形式"},
+        {"all and back", {"fmt_all", "fmt_all"}, {"mp3"}, "MP3"},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+      const QString dir = temp.filePath(QString::number(++index));
+      QVERIFY(QDir().mkpath(dir));
+      WindowUnderTest w;
+      w.find<QLineEdit>("edtInput")->setText(input);
+      w.find<QLineEdit>("edtOutput")->setText(dir + "/run/%3.3d.mp3");
+      for (const QString& tick : c.ticks) w.find<QAction>(Std(tick).c_str())->trigger();
+      std::vector<std::string> ticked;
+      for (const FormatRow* row : w.window->TickedFormats()) ticked.emplace_back(row->command);
+      QVERIFY2(ticked == c.formats, c.name);
+      QCOMPARE(w.find<QToolButton>("btnFormats")->text(), c.caption);
+      QCOMPARE(w.find<QAction>("fmt_all")->isChecked(), ticked.size() == every.size());
+      w.find<QPushButton>("btnExecute")->click();
+
+      // The same rows through the run of the engine, in a window of its own.
+      WindowUnderTest engine;
+      std::vector<const FormatRow*> rows;
+      for (const std::string& command : c.formats) rows.push_back(FindFormat(command));
+      Running = 1;
+      CarveInputs(*engine.window, rows, {Std(input)}, [&] { return Std(dir + "/e/%3.3d.mp3"); });
+      Running = 0;
+      QCOMPARE(w.log(), engine.log());
+      // One read: the opening lines of the formats come first, one each.
+      for (size_t i = 0; i < rows.size(); ++i) {
+        QCOMPARE(w.log()[int(i)], Quoted(input) + ToQ(std::string(rows[i]->opening)));
+      }
+      QStringList written = QDir(dir + "/run").entryList(QDir::Files, QDir::Name);
+      QCOMPARE(written, QDir(dir + "/e").entryList(QDir::Files, QDir::Name));
+      for (const QString& name : written) {
+        QCOMPARE(ReadFile(dir + "/run/" + name), ReadFile(dir + "/e/" + name));
+      }
+      QVERIFY2(written.contains("001.mp3") == (ticked.front() == "mp3"),
+               Std(w.log().join('\n') + "\n" + written.join(',')).c_str());
+      QCOMPARE(w.seam.beeps, 1);
+      QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
+      QCOMPARE(w.find<QPushButton>("btnExecute")->size(), QSize(73, 22));
+    }
+    QCOMPARE(ReadFile(input), bytes);
+  }
+
+  // The box of a failing stream names the path, and its answer may stand
+  // for the rest of the run: a folder that cannot be made is asked about
+  // once, not once a stream. A new run asks again.
+  void failureAnswerForTheRestOfTheRun() {
+    QTemporaryDir temp;
+    const QString a = temp.filePath("a.bin"), b = temp.filePath("b.bin");
+    QVERIFY(WriteFile(a, InputWithStreams(3, 71)));
+    QVERIFY(WriteFile(b, InputWithStreams(2, 72)));
+    const struct {
+      const char* name;
+      bool same;
+      BoxAnswer answer;
+      size_t boxes;     // in one run
+      int failedLines;  // "* Path not found" in the log of one run
+    } cases[] = {
+        {"ignore, for the rest", true, BoxAnswer::Ignore, 1, 5},
+        {"ignore, each time", false, BoxAnswer::Ignore, 5, 5},
+        {"abort, for the rest", true, BoxAnswer::Abort, 1, 2},
+        {"abort, each time", false, BoxAnswer::Abort, 2, 2},
+        {"closed without a button", true, BoxAnswer::None, 2, 2},
+    };
+    for (const auto& c : cases) {
+      WindowUnderTest w;
+      w.find<QLineEdit>("edtInput")->setText(a + "," + b);
+      w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/missing/sub/%f%3.3d.mp3");
+      w.seam.tickSameForRest = c.same;
+      w.seam.defaultAnswer = c.answer;
+      for (int run = 1; run <= 2; ++run) {
+        w.find<QPushButton>("btnExecute")->click();
+        QVERIFY2(w.seam.boxes.size() == c.boxes * run, c.name);
+        QCOMPARE(w.log().count(QStringLiteral("* Path not found")), c.failedLines * run);
+      }
+      for (const ShownBox& box : w.seam.boxes) {
+        QCOMPARE(box.buttons, BoxButtons::AbortIgnore);
+        QVERIFY(box.text.starts_with("Path not found\n"));
+      }
+      QCOMPARE(w.seam.failurePaths.size(), w.seam.boxes.size());
+      for (const std::string& path : w.seam.failurePaths) {
+        QVERIFY2(path.starts_with(Std(temp.path() + "/missing")), path.c_str());
+      }
+    }
+    QVERIFY(!QFileInfo::exists(temp.filePath("missing")));
+  }
+
+  // What the window shows of a run besides the log: the bar's text and the
+  // status, with a clock that stands still; a cancel says so in both, and
+  // the log stays as it always was.
+  void progressTextAndStatusOfARun() {
+    QTemporaryDir temp;
+    const QString big = temp.filePath("big.bin"), next = temp.filePath("next.bin");
+    QVERIFY(WriteFile(big, Filler(200000, 91) + InputWithStreams(1, 92)));
+    QVERIFY(WriteFile(next, InputWithStreams(1, 93)));
+    for (const bool cancel : {false, true}) {
+      WindowUnderTest w;
+      int64_t now = 5000;
+      w.window->setClock([&now] { return now; });
+      auto* bar = w.find<QProgressBar>("prgScan");
+      auto* status = w.find<QLabel>("lblStatus");
+      QVERIFY(!bar->isTextVisible());
+      w.find<QLineEdit>("edtInput")->setText(big + "," + next);
+      w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
+      QString textDuringRun, statusDuringRun;
+      FromInsideThePump(w.window.get(), [&] {
+        now += 2000;  // the walk of the first input took two seconds so far
+        statusDuringRun = status->text();
+        if (cancel) w.find<QPushButton>("btnExecute")->click();
+      });
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(statusDuringRun, big);
+      QVERIFY(bar->isTextVisible());
+      if (cancel) {
+        QCOMPARE(bar->format(), QStringLiteral("キャンセルしました  経過 0:02"));
+        QCOMPARE(status->text(), QStringLiteral("キャンセルしました"));
+        QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+      } else {
+        // The second input began with the clock standing: no rate is known;
+        // the run is over: no time left is shown.
+        QCOMPARE(bar->format(),
+                 QString::number(bar->value()) + QStringLiteral("%  --.-MB/s  経過 0:02"));
+        QCOMPARE(status->text(), QStringLiteral("終了しました"));
+        QCOMPARE(w.log().size(), 6);
+      }
+    }
   }
 
   // The copy of a stream pumps no events, so a cancel is seen once it has

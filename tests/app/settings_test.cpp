@@ -328,13 +328,14 @@ class SettingsTest : public QObject {
     const int tabsHeight = tabs->height();
     const int logHeight = log->height();
     const int inputWidth = input->width();
-    w.window->resize(617, 462);
-    QTRY_COMPARE(w.window->size(), QSize(617, 462));
+    const QSize size = w.window->size() + QSize(200, 200);
+    w.window->resize(size);
+    QTRY_COMPARE(w.window->size(), size);
     QCOMPARE(tabs->height(), tabsHeight);
     QCOMPARE(log->height(), logHeight + 200);
     QCOMPARE(input->width(), inputWidth + 200);
     QCOMPARE(button->size(), QSize(73, 22));
-    QCOMPARE(button->mapTo(w.window.get(), QPoint(button->width(), 0)).x(), 617);
+    QCOMPARE(button->mapTo(w.window.get(), QPoint(button->width(), 0)).x(), size.width());
   }
 
   void spinTextRules() {

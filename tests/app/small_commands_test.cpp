@@ -15,8 +15,11 @@
 #include <QtTest>
 
 #include "app/command_line.h"
+#include "app/text_conv.h"
 #include "app_test_util.h"
+#include "carve/scan_pass.h"
 #include "platform/fault.h"
+#include "platform/folders.h"
 #include "platform/text_file.h"
 
 namespace {
@@ -256,6 +259,43 @@ class SmallCommandsTest : public QObject {
     w.find<QAction>("N1")->trigger();
     w.window->AddLog("short");
     QTRY_COMPARE(bar->maximum(), 0);
+  }
+
+  // The folder chooser of the output field: the name part of the pattern
+  // stays, the folder chosen goes in front of it (its '%' doubled, so that
+  // it names that very folder), a cancel leaves the field as it was.
+  void outputFolderChooser() {
+    const std::string base = GetCurrentDir();
+    const struct {
+      std::string pattern;
+      std::optional<std::string> chosen;
+      std::string start, result;
+    } cases[] = {
+        {"/a/b/%f_%3.3d.mp3", "/x/y", "/a/b", "/x/y/%f_%3.3d.mp3"},
+        {"/a/b/%3.3d.mp3", std::nullopt, "/a/b", "/a/b/%3.3d.mp3"},
+        {"/a/b/", "/x", "/a/b", "/x/%3.3d.mp3"},
+        {"/x%%y/%3.3d.mp3", "/p%q/r", "/x%y", "/p%%q/r/%3.3d.mp3"},
+        {"name%d.mp3", "/", base + (base == "/" ? "" : "/"), "/name%d.mp3"},
+        {"/%3.3d.mp3", "/z/", "/", "/z/%3.3d.mp3"},
+    };
+    for (const auto& c : cases) {
+      WindowUnderTest w;
+      auto* output = w.find<QLineEdit>("edtOutput");
+      output->setText(ToQ(c.pattern));
+      w.seam.folderResults = {c.chosen};
+      w.find<QToolButton>("SpeedButton3")->click();
+      QCOMPARE(w.seam.folderStarts, std::vector<std::string>{c.start});
+      QCOMPARE(Std(output->text()), c.result);
+      if (!c.chosen) continue;
+      // The outputs go to the folder chosen.
+      bool hasDir = false;
+      std::string dir = PatternDirectory(c.result, hasDir);
+      QVERIFY(hasDir);
+      if (dir.empty()) dir = "/";
+      std::string chosen = *c.chosen;
+      if (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
+      QCOMPARE(dir, chosen);
+    }
   }
 
   void openOutputFolder() {

@@ -26,7 +26,15 @@ class TestSeam : public UiSeam {
   // Results of the file dialogs, in order; when they run out, a cancel.
   std::deque<std::optional<std::vector<std::string>>> dialogResults;
 
+  // Whether the failure boxes have their "same for the rest" box ticked.
+  bool tickSameForRest = false;
+  // Results of the folder dialogs, in order; when they run out, a cancel.
+  std::deque<std::optional<std::string>> folderResults;
+
   std::vector<ShownBox> boxes;
+  // The path each failure box named, and where each folder dialog started.
+  std::vector<std::string> failurePaths;
+  std::vector<std::string> folderStarts;
   std::vector<FileDialogRequest> dialogs;
   std::vector<std::string> openedFolders;
   int beeps = 0;
@@ -45,6 +53,23 @@ class TestSeam : public UiSeam {
       return answer;
     }
     return buttons == BoxButtons::Ok ? BoxAnswer::Ok : defaultAnswer;
+  }
+
+  // Shown as the other boxes are, with its path recorded.
+  BoxAnswer failureBox(QWidget* parent, const std::string& text, const std::string& path,
+                       int helpContext, bool& sameForRest) override {
+    failurePaths.push_back(path);
+    sameForRest = tickSameForRest;
+    return messageBox(parent, BoxType::Error, text, BoxButtons::AbortIgnore, helpContext);
+  }
+
+  std::optional<std::string> chooseFolder(QWidget*, const std::string& start) override {
+    folderStarts.push_back(start);
+    events.push_back("folder");
+    if (folderResults.empty()) return std::nullopt;
+    auto result = folderResults.front();
+    folderResults.pop_front();
+    return result;
   }
 
   std::optional<std::vector<std::string>> openFiles(QWidget*,

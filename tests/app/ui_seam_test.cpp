@@ -2,6 +2,7 @@
 // and the translation of dialog filters into Qt's name filters.
 #include "app/ui_seam.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -58,6 +59,50 @@ class UiSeamTest : public QObject {
     // Escape on a question is its No, never a Yes.
     AnswerNextBox(QMessageBox::NoButton);
     QCOMPARE(seam.messageBox(nullptr, BoxType::Warning, "q", BoxButtons::YesNo, 0), BoxAnswer::No);
+  }
+
+  // The box of a failing stream: the classic text, the path below it as it
+  // is, and the check box whose state comes back with the answer.
+  void failureBoxNamesThePathAndOffersTheSameAnswer() {
+    const struct {
+      QMessageBox::StandardButton press;
+      bool tick;
+      std::string path;
+      BoxAnswer answer;
+    } cases[] = {
+        {QMessageBox::Ignore, true, "/out/<b>x</b>/001.mp3", BoxAnswer::Ignore},
+        {QMessageBox::Abort, false, "/out", BoxAnswer::Abort},
+        {QMessageBox::NoButton, true, "", BoxAnswer::Abort},  // Escape is Abort
+    };
+    for (const auto& c : cases) {
+      UiSeam seam;
+      QString text, informative;
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        text = box->text();
+        informative = box->informativeText();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+          QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(box->checkBox());
+        QCOMPARE(box->checkBox()->text(), QStringLiteral("この実行の残りにも同じ答えを使う"));
+        box->checkBox()->setChecked(c.tick);
+        if (c.press == QMessageBox::NoButton) {
+          QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+          box->button(c.press)->click();
+        }
+      });
+      bool same = !c.tick;
+      QCOMPARE(
+          seam.failureBox(nullptr, "Access denied\n1番目のファイルの処理中にエラーが起こりました",
+                          c.path, 5, same),
+          c.answer);
+      QCOMPARE(text,
+               QStringLiteral("Access denied\n1番目のファイルの処理中にエラーが起こりました"));
+      QCOMPARE(informative, QString::fromStdString(c.path));
+      QCOMPARE(same, c.tick);
+    }
   }
 
   void dialogFiltersForQt() {

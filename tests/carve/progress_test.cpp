@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "carve/progress_meter.h"
 #include "support/script_host.h"
 
 namespace {
@@ -37,11 +38,18 @@ TEST(PassProgress, EveryChangeOfPositionIsShownOnceAndNothingElse) {
     PassProgress progress(host);
     progress.setWindow(c.start, c.end);
     std::vector<int> expected;
+    size_t walkedBefore = 0;
     for (const int64_t next : c.offsets) {
       progress.showAt(next);
       const int position = Expected(c.start, c.end, next);
       if (expected.empty() || expected.back() != position) expected.push_back(position);
       EXPECT_EQ(host.progress, expected) << "at " << next;
+      // Each position shown comes with the offset that gave it.
+      ASSERT_EQ(host.walked.size(), host.progress.size());
+      if (expected.size() > walkedBefore) {
+        EXPECT_EQ(host.walked.back(), next);
+      }
+      walkedBefore = expected.size();
     }
   }
 }
@@ -55,6 +63,78 @@ TEST(PassProgress, AnOffsetShowsNothingNewOnlyWhereItsNeighbourShowsTheSame) {
     const bool same = Expected(0, 1000, k) == 50 && Expected(0, 1000, k + 1) == 50;
     EXPECT_EQ(progress.shows(k), same) << k;
   }
+}
+
+// The figures a run shows from given bytes and times: the clock is a
+// variable the test moves.
+TEST(ProgressMeter, RatesAndTimesFollowFromBytesAndTimes) {
+  const struct {
+    const char* name;
+    int64_t runAt, inputAt, now;  // ms: the run's and the input's beginning, now
+    int64_t offset, start, end;   // where the walk is, in its window
+    double rate;                  // bytes a second, -1 unknown
+    int64_t remainingMs;
+    int percent;
+    std::string text;
+  } cases[] = {
+      {"no time yet", 1000, 1000, 1000, 0, 0, 100, -1, -1, 0,
+       "0%  --.-MB/s  経過 0:00  残り --:--"},
+      {"nothing walked yet", 0, 0, 500, 0, 0, 100, 0, -1, 0, "0%  0.0MB/s  経過 0:00  残り --:--"},
+      {"half at 10 MB/s", 0, 0, 5000, 50'000'000, 0, 100'000'000, 1e7, 5000, 50,
+       "50%  10.0MB/s  経過 0:05  残り 0:05"},
+      {"a window not at 0", 0, 0, 2000, 3'000'000, 1'000'000, 5'000'000, 1e6, 2000, 50,
+       "50%  1.0MB/s  経過 0:02  残り 0:02"},
+      {"second input: its own rate, the run's time", 0, 60'000, 62'000, 4'000'000, 0, 4'000'000,
+       2e6, 0, 100, "100%  2.0MB/s  経過 1:02  残り 0:00"},
+      {"hours", 0, 0, 3'600'000, 36'000'000, 0, 72'000'000, 1e4, 3'600'000, 50,
+       "50%  0.0MB/s  経過 1:00:00  残り 1:00:00"},
+      {"64-bit sizes", 0, 0, 1000, int64_t{1} << 40, 0, int64_t{1} << 41, 1099511627776.0, 1000, 50,
+       "50%  1099511.6MB/s  経過 0:01  残り 0:01"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int64_t now = c.runAt;
+    ProgressMeter meter([&now] { return now; });
+    meter.beginRun();
+    now = c.inputAt;
+    meter.beginInput("in.bin");
+    meter.walkedTo(c.offset, c.start, c.end);
+    now = c.now;
+    EXPECT_DOUBLE_EQ(meter.bytesPerSecond(), c.rate);
+    EXPECT_EQ(meter.remainingMs(), c.remainingMs);
+    EXPECT_EQ(meter.percent(), c.percent);
+    EXPECT_EQ(meter.elapsedMs(), c.now - c.runAt);
+    EXPECT_EQ(meter.text(), c.text);
+    EXPECT_EQ(meter.input(), "in.bin");
+    // Once the run is over, the same figures without the time left.
+    meter.finish();
+    EXPECT_EQ(meter.text(), c.text.substr(0, c.text.find("  残り ")));
+    meter.cancel();
+    EXPECT_TRUE(meter.text().starts_with("キャンセルしました")) << meter.text();
+    // A new run is not cancelled.
+    meter.beginRun();
+    EXPECT_FALSE(meter.cancelled());
+  }
+}
+
+TEST(ProgressMeter, DurationsAndRatesAsText) {
+  const struct {
+    int64_t ms;
+    std::string text;
+  } durations[] = {{-1, "--:--"},          {0, "0:00"},
+                   {999, "0:00"},          {59'999, "0:59"},
+                   {61'000, "1:01"},       {3'599'000, "59:59"},
+                   {3'600'000, "1:00:00"}, {360'000'000'000, "100000:00:00"}};
+  for (const auto& d : durations) EXPECT_EQ(DurationText(d.ms), d.text) << d.ms;
+  const struct {
+    double rate;
+    std::string text;
+  } rates[] = {{-1, "--.-MB/s"},
+               {0, "0.0MB/s"},
+               {49'999, "0.0MB/s"},
+               {160'000, "0.2MB/s"},
+               {123'456'789, "123.5MB/s"}};
+  for (const auto& r : rates) EXPECT_EQ(RateText(r.rate), r.text) << r.rate;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The checksum command with every file operation made to fail in turn, and
 // the command line given inputs that are not plain files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -28,9 +29,11 @@ struct Result {
   std::string out, err;
 };
 
-Result Cli(const std::vector<std::string>& args) {
+Result Cli(const std::vector<std::string>& args, bool errIsTerminal = false) {
   std::ostringstream out, err;
-  int status = RunCliCommand(args, out, err, {});
+  CliTerminal terminal;
+  terminal.errIsTerminal = errIsTerminal;
+  int status = RunCliCommand(args, out, err, terminal);
   return {status, out.str(), err.str()};
 }
 
@@ -102,7 +105,8 @@ int g_signalToRaise = 0;
 // A copy cut short: by SIGINT or SIGTERM, which end the program, by SIGKILL,
 // which no program can handle, or by a file-size limit, which fails that
 // stream only. The name of the stream cut short holds what it held before
-// (nothing, when it was new), and no temporary file stays behind.
+// (nothing, when it was new), and no temporary file stays behind. On a
+// terminal, the progress line says the run was cancelled.
 TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
   TempDir dir;
   auto frames = [](int count) {
@@ -125,18 +129,22 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
 
   struct Case {
     const char* what;
-    int signal;      // raised in the middle of the first copy, or 0
-    rlim_t limit;    // on the size of a file written
-    int endSignal;   // the signal that ends the program, or 0
-    bool smallDone;  // the second stream written
-    bool older;      // an older file under the first stream's name
+    int signal;             // raised in the middle of the first copy, or 0
+    rlim_t limit;           // on the size of a file written
+    int endSignal;          // the signal that ends the program, or 0
+    bool smallDone;         // the second stream written
+    bool older;             // an older file under the first stream's name
+    bool terminal = false;  // the error stream is a terminal
   };
-  const Case cases[] = {{"SIGINT", SIGINT, RLIM_INFINITY, SIGINT, false, true},
-                        {"SIGTERM", SIGTERM, RLIM_INFINITY, SIGTERM, false, true},
-                        {"SIGINT under a new name", SIGINT, RLIM_INFINITY, SIGINT, false, false},
-                        {"SIGKILL under a new name", SIGKILL, RLIM_INFINITY, SIGKILL, false, false},
-                        {"file-size limit", 0, 100000, 0, true, true},
-                        {"file-size limit under a new name", 0, 100000, 0, true, false}};
+  const Case cases[] = {
+      {"SIGINT", SIGINT, RLIM_INFINITY, SIGINT, false, true},
+      {"SIGTERM", SIGTERM, RLIM_INFINITY, SIGTERM, false, true},
+      {"SIGINT under a new name", SIGINT, RLIM_INFINITY, SIGINT, false, false},
+      {"SIGKILL under a new name", SIGKILL, RLIM_INFINITY, SIGKILL, false, false},
+      {"file-size limit", 0, 100000, 0, true, true},
+      {"file-size limit under a new name", 0, 100000, 0, true, false},
+      {"SIGINT on a terminal", SIGINT, RLIM_INFINITY, SIGINT, false, true, true},
+      {"SIGKILL on a terminal", SIGKILL, RLIM_INFINITY, SIGKILL, false, false, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(dir / "out");
@@ -145,6 +153,9 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      // What reaches the error stream's descriptor, a signal's note too.
+      int errFile = ::open((dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (errFile < 0 || ::dup2(errFile, STDERR_FILENO) < 0) ::_exit(43);
       PrepareOutputSignals();
       rlimit limit{c.limit, c.limit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -152,7 +163,7 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
       FaultPlan plan(FileOp::Write, 3, 0);  // 128 KiB are on the disk by then
       if (c.signal != 0) plan.setAction([] { ::raise(g_signalToRaise); });
       FaultScope scope(plan);
-      Result r = Cli({"-o", dir / "out/%3.3d.mp3", dir / "in.bin"});
+      Result r = Cli({"-o", dir / "out/%3.3d.mp3", dir / "in.bin"}, c.terminal);
       ::_exit(r.status == 1 && r.err.find("File too large") != std::string::npos ? 42 : r.status);
     }
     int status = 0;
@@ -162,6 +173,10 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
     } else {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << status;
     }
+    const Bytes err = ReadBytes(dir / "err.txt");
+    const std::string note = "\rキャンセルしました\n";
+    EXPECT_EQ(std::string(err.begin(), err.end()).ends_with(note),
+              c.terminal && c.endSignal != SIGKILL);
     EXPECT_EQ(FileExists(dir / "out/001.mp3"), c.older);
     if (c.older) {
       EXPECT_EQ(ReadBytes(dir / "out/001.mp3"), older);

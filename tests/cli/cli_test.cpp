@@ -601,23 +601,47 @@ TEST_F(CliRun, CrcStopsAtTheFirstUnreadableInput) {
 
 TEST_F(CliRun, ProgressGoesToATerminalOnly) {
   std::string in = Write("in.bin", Embed(Frames(kBase, 5), 81));
+  const struct {
+    const char* name;
+    bool terminal;
+    Args options;
+    bool shown;
+  } cases[] = {
+      {"a terminal", true, {}, true},
+      {"no terminal", false, {}, false},
+      {"a terminal, quiet", true, {"-q"}, false},
+      {"a terminal, JSON Lines", true, {"--json"}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CliTerminal terminal;
+    terminal.errIsTerminal = c.terminal;
+    Args args = c.options;
+    args.insert(args.end(), {"-o", Out(), in});
+    Result scan = Cli(args, terminal);
+    EXPECT_EQ(scan.status, 0);
+    if (!c.shown) {
+      EXPECT_EQ(scan.err, "");
+      continue;
+    }
+    // One line rewritten: percent, rate, elapsed and remaining time, then
+    // the end of the input's name; wiped at the end.
+    for (const char* part : {"\r", "%  ", "MB/s  経過 ", "  残り ", "in.bin"}) {
+      EXPECT_TRUE(Contains(scan.err, part)) << part << " in " << scan.err;
+    }
+    EXPECT_EQ(scan.err.find('\n'), std::string::npos);
+    const size_t lastReturn = scan.err.rfind('\r', scan.err.size() - 2);
+    EXPECT_EQ(scan.err.substr(lastReturn + 1),
+              std::string(scan.err.size() - lastReturn - 2, ' ') + "\r");
+    EXPECT_EQ(Lines(scan.out), EngineLog(in, dir / "e/%3.3d.mp3"));
+  }
+
   CliTerminal terminal;
   terminal.errIsTerminal = true;
-
-  Result scan = Cli({"-o", Out(), in}, terminal);
-  EXPECT_EQ(scan.status, 0);
-  EXPECT_TRUE(Contains(scan.err, "%  " + in)) << scan.err;
-  EXPECT_TRUE(Contains(scan.err, "\r"));
-  EXPECT_EQ(Lines(scan.out), EngineLog(in, dir / "e/%3.3d.mp3"));
-
   Result crc = Cli({"crc", in}, terminal);
   EXPECT_EQ(crc.status, 0);
   EXPECT_TRUE(Contains(crc.err, "CRCの計算中...(  0.0%)")) << crc.err;
   EXPECT_EQ(crc.out, CrcText(ReadBytes(in)) + "\n");
-
-  Result quiet = Cli({"-q", "-o", Out(), in}, terminal);
-  EXPECT_EQ(quiet.status, 0);
-  EXPECT_EQ(quiet.err + quiet.out, "");
 }
 
 TEST_F(CliRun, OggAndWavFindTheirStreams) {

@@ -31,6 +31,7 @@ class ScriptHost : public Host {
 
   std::vector<std::string> log;
   std::vector<int> progress;
+  std::vector<int64_t> walked;  // the offsets WalkedTo was told
   std::vector<ShownBox> boxes;
   std::vector<StreamReport> streams;
   std::deque<BoxAnswer> answers;  // consumed in order; then `defaultAnswer`
@@ -86,6 +87,9 @@ class ScriptHost : public Host {
     if (onLog) onLog(line);
   }
   void SetProgress(int position) override { progress.push_back(position); }
+  void WalkedTo(int64_t offset, int64_t /*start*/, int64_t /*end*/) override {
+    walked.push_back(offset);
+  }
   void ProcessEvents() override {
     ++pumps;
     if (onPump) onPump();

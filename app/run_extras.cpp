@@ -1,0 +1,148 @@
+// The controls beside the classic ones: the formats the Execute button runs
+// (a drop-down beside it, made from the table of formats), the picture of the
+// inputs with the run's status, and the folder chooser of the output field.
+// None of them changes a classic control, text or log line.
+#include <QAction>
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStyle>
+#include <QToolButton>
+
+#include "app/frm_main.h"
+#include "app/stream_strip.h"
+#include "app/text_conv.h"
+#include "carve/formats.h"
+#include "carve/scan_pass.h"
+
+namespace {
+
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// `dir` as the folder part of a pattern: every '%' doubled.
+std::string PatternFolder(const std::string& dir) {
+  std::string folder;
+  for (char c : dir) folder += c == '%' ? std::string("%%") : std::string(1, c);
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+void TfrmMain::BuildRunExtras() {
+  // The formats of the Execute button, beside it.
+  btnFormats = new QToolButton(this);
+  btnFormats->setObjectName(QStringLiteral("btnFormats"));
+  btnFormats->setPopupMode(QToolButton::InstantPopup);
+  btnFormats->setFixedHeight(22);
+  btnFormats->setToolTip(QStringLiteral("実行！で抽出する形式を選べます"));
+  auto* menu = new QMenu(btnFormats);
+  menu->setObjectName(QStringLiteral("mnuFormats"));
+  for (const FormatRow& row : Formats()) {
+    QString caption = Latin1(row.command).toUpper();
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QStringLiteral("fmt_") + Latin1(row.command));
+    action->setCheckable(true);
+    action->setChecked(row.command == "mp3");
+    connect(action, &QAction::triggered, this, [this, action] { FormatTicked(action); });
+    FExecuteFormats.push_back(action);
+  }
+  menu->addSeparator();
+  FExecuteAll = menu->addAction(QStringLiteral("すべて"));
+  FExecuteAll->setObjectName(QStringLiteral("fmt_all"));
+  FExecuteAll->setCheckable(true);
+  connect(FExecuteAll, &QAction::triggered, this, [this] { FormatTicked(FExecuteAll); });
+  btnFormats->setMenu(menu);
+  auto* strip = findChild<QWidget*>(QStringLiteral("Panel2"));
+  // Between the bar and the button, which keeps its place at the right edge.
+  qobject_cast<QBoxLayout*>(strip->layout())->insertWidget(1, btnFormats);
+  UpdateFormatsCaption();
+
+  // The picture of the inputs and the status, between the tabs and the log.
+  auto* row = new QWidget(this);
+  row->setObjectName(QStringLiteral("Panel3"));
+  row->setFixedHeight(16);
+  auto* rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(1, 1, 1, 1);
+  rowLayout->setSpacing(4);
+  strStreams = new StreamStrip(row);
+  strStreams->setObjectName(QStringLiteral("strStreams"));
+  strStreams->setToolTip(QStringLiteral("見つかったストリームの位置です"));
+  lblStatus = new QLabel(row);
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setMinimumWidth(0);
+  rowLayout->addWidget(strStreams, 3);
+  rowLayout->addWidget(lblStatus, 2);
+  qobject_cast<QBoxLayout*>(layout())->insertWidget(1, row);
+  // The window grows by the row, so that the log keeps its rows.
+  resize(width(), height() + row->height());
+
+  // The folder chooser of the output field, at its end.
+  SpeedButton3 = new QToolButton(edtOutput->parentWidget());
+  SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+  SpeedButton3->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  SpeedButton3->setIconSize(QSize(16, 16));
+  SpeedButton3->setAutoRaise(true);
+  SpeedButton3->setFixedSize(22, 22);
+  SpeedButton3->setToolTip(QStringLiteral("出力フォルダを選択できます"));
+  qobject_cast<QGridLayout*>(edtOutput->parentWidget()->layout())->addWidget(SpeedButton3, 2, 2);
+  connect(SpeedButton3, &QToolButton::clicked, this, &TfrmMain::SpeedButton3Click);
+}
+
+std::vector<const FormatRow*> TfrmMain::TickedFormats() const {
+  std::vector<const FormatRow*> rows;
+  const auto all = Formats();
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (FExecuteFormats[i]->isChecked()) rows.push_back(&all[i]);
+  }
+  return rows;
+}
+
+void TfrmMain::FormatTicked(QAction* action) {
+  if (action == FExecuteAll) {
+    // "すべて" ticks every row; unticking it goes back to MP3 alone.
+    const bool every = FExecuteAll->isChecked();
+    for (size_t i = 0; i < FExecuteFormats.size(); ++i) {
+      FExecuteFormats[i]->setChecked(every || Formats()[i].command == "mp3");
+    }
+  } else if (TickedFormats().empty()) {
+    action->setChecked(true);  // one format at least
+  }
+  UpdateFormatsCaption();
+}
+
+void TfrmMain::UpdateFormatsCaption() {
+  const std::vector<const FormatRow*> rows = TickedFormats();
+  FExecuteAll->setChecked(rows.size() == FExecuteFormats.size());
+  QString caption;
+  if (FExecuteAll->isChecked()) {
+    caption = QStringLiteral("すべて");
+  } else if (rows.size() > 2) {
+    caption = QString::number(rows.size()) + QStringLiteral("形式");
+  } else {
+    for (const FormatRow* row : rows) {
+      caption +=
+          (caption.isEmpty() ? QString() : QStringLiteral("+")) + Latin1(row->command).toUpper();
+    }
+  }
+  btnFormats->setText(caption);
+}
+
+void TfrmMain::SpeedButton3Click() {
+  Guarded([this] {
+    // The chooser starts at the pattern's folder; the name part stays.
+    const std::string pattern = FromQ(edtOutput->text());
+    bool hasDir = false;
+    std::string start = PatternDirectory(pattern, hasDir);
+    if (!hasDir) start = FBaseDir;
+    if (start.empty()) start = "/";
+    std::string name = hasDir ? pattern.substr(pattern.rfind('/') + 1) : pattern;
+    if (name.empty()) name = "%3.3d.mp3";
+    const std::optional<std::string> dir = FSeam->chooseFolder(this, start);
+    if (dir) edtOutput->setText(ToQ(PatternFolder(*dir) + name));
+  });
+}

@@ -1,0 +1,64 @@
+// What the window shows of a run besides the log: the progress bar's text
+// (percent, rate, elapsed and remaining time), the status beside the picture
+// of the inputs (the input, or the cancel), and the streams in the picture.
+#include <QLabel>
+#include <QProgressBar>
+
+#include "app/frm_main.h"
+#include "app/stream_strip.h"
+#include "app/text_conv.h"
+#include "carve/formats.h"
+
+namespace {
+
+// The row of the table of formats whose kind name is `kind`.
+size_t RowOfKind(const std::string& kind) {
+  const auto rows = Formats();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].kind == kind) return i;
+  }
+  return rows.size();
+}
+
+}  // namespace
+
+void TfrmMain::ShowRunBegins() {
+  FMeter.beginRun();
+  strStreams->clear();
+  prgScan->setTextVisible(true);
+  ShowRunProgress();
+}
+
+void TfrmMain::ShowRunProgress() {
+  prgScan->setFormat(ToQ(FMeter.text()));
+  lblStatus->setText(ToQ(FMeter.input()));
+  lblStatus->setToolTip(lblStatus->text());
+}
+
+void TfrmMain::ShowRunEnds(bool cancelled) {
+  if (cancelled) FMeter.cancel();
+  FMeter.finish();
+  strStreams->hidePosition();
+  prgScan->setFormat(ToQ(FMeter.text()));
+  lblStatus->setText(cancelled ? QStringLiteral("キャンセルしました")
+                               : QStringLiteral("終了しました"));
+  lblStatus->setToolTip(QString());
+}
+
+bool TfrmMain::InputBegins(const std::string& input) {
+  FMeter.beginInput(input);
+  strStreams->beginInput(ToQ(input));
+  ShowRunProgress();
+  return true;
+}
+
+void TfrmMain::WalkedTo(int64_t offset, int64_t start, int64_t end) {
+  FMeter.walkedTo(offset, start, end);
+  strStreams->walkedTo(offset, end);
+  ShowRunProgress();
+}
+
+void TfrmMain::StreamDone(const StreamReport& report) {
+  strStreams->addStream(ToQ(report.input),
+                        {report.number, report.offset, report.length, RowOfKind(report.format)});
+}

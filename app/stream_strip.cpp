@@ -1,0 +1,139 @@
+#include "app/stream_strip.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+int64_t Scaled(int64_t offset, int64_t extent, int width) {
+  if (extent <= 0) return 0;
+  const double share =
+      static_cast<double>(std::clamp<int64_t>(offset, 0, extent)) / static_cast<double>(extent);
+  return static_cast<int64_t>(share * width);
+}
+
+}  // namespace
+
+PixelSpan StreamPixels(int64_t offset, int64_t length, int64_t extent, int width) {
+  if (width <= 0) return {};
+  const int64_t left = std::min<int64_t>(Scaled(offset, extent, width), width - 1);
+  const int64_t right = std::max<int64_t>(Scaled(offset + length, extent, width), left + 1);
+  return {static_cast<int>(left), static_cast<int>(right - left)};
+}
+
+int PositionPixel(int64_t offset, int64_t extent, int width) {
+  return static_cast<int>(std::min<int64_t>(Scaled(offset, extent, width), width - 1));
+}
+
+QColor FormatColour(size_t row) {
+  constexpr size_t kGoldenAngle = 137;
+  return QColor::fromHsv(static_cast<int>((row * kGoldenAngle + 210) % 360), 190, 225);
+}
+
+StreamStrip::StreamStrip(QWidget* parent) : QWidget(parent) {
+  setMinimumHeight(10);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void StreamStrip::clear() {
+  inputs_.clear();
+  shown_.clear();
+  position_ = selected_ = -1;
+  update();
+}
+
+void StreamStrip::beginInput(const QString& input) {
+  inputs_[input];
+  shown_ = input;
+  position_ = selected_ = -1;
+  update();
+}
+
+void StreamStrip::walkedTo(int64_t offset, int64_t end) {
+  Picture& picture = inputs_[shown_];
+  picture.end = std::max(picture.end, end);
+  position_ = offset;
+  update();
+}
+
+void StreamStrip::hidePosition() {
+  position_ = -1;
+  update();
+}
+
+void StreamStrip::addStream(const QString& input, const Stream& stream) {
+  inputs_[input].streams.push_back(stream);
+  if (input == shown_) update();
+}
+
+const StreamStrip::Picture* StreamStrip::shownPicture() const {
+  auto it = inputs_.find(shown_);
+  return it == inputs_.end() ? nullptr : &it->second;
+}
+
+int64_t StreamStrip::extent() const {
+  const Picture* picture = shownPicture();
+  if (picture == nullptr) return 0;
+  int64_t extent = picture->end;
+  for (const Stream& s : picture->streams) extent = std::max(extent, s.offset + s.length);
+  return extent;
+}
+
+int64_t StreamStrip::streamAt(int x) const {
+  const Picture* picture = shownPicture();
+  if (picture == nullptr) return -1;
+  const int64_t all = extent();
+  // The last one drawn is on top.
+  for (auto s = picture->streams.rbegin(); s != picture->streams.rend(); ++s) {
+    const PixelSpan span = StreamPixels(s->offset, s->length, all, width());
+    if (x >= span.left && x < span.left + span.width) return s->number;
+  }
+  return -1;
+}
+
+void StreamStrip::selectStream(const QString& input, qint64 number) {
+  if (inputs_.find(input) == inputs_.end()) return;
+  shown_ = input;
+  selected_ = number;
+  update();
+}
+
+void StreamStrip::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  const QRect all = rect();
+  painter.fillRect(all, palette().color(QPalette::Base));
+  const Picture* picture = shownPicture();
+  const int64_t bytes = extent();
+  if (picture != nullptr && bytes > 0) {
+    if (position_ >= 0) {
+      // The part walked so far is shaded.
+      const int x = PositionPixel(position_, bytes, width());
+      painter.fillRect(QRect(0, 0, x, height()), palette().color(QPalette::AlternateBase));
+    }
+    for (const Stream& s : picture->streams) {
+      const PixelSpan span = StreamPixels(s.offset, s.length, bytes, width());
+      const QRect box(span.left, 0, span.width, height());
+      painter.fillRect(box, FormatColour(s.row));
+      if (s.number == selected_) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(box.adjusted(1, 1, -1, -1));
+      }
+    }
+    if (position_ >= 0) {
+      painter.setPen(palette().color(QPalette::WindowText));
+      const int x = PositionPixel(position_, bytes, width());
+      painter.drawLine(x, 0, x, height() - 1);
+    }
+  }
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(all.adjusted(0, 0, -1, -1));
+}
+
+void StreamStrip::mousePressEvent(QMouseEvent* event) {
+  const int64_t number = streamAt(static_cast<int>(event->position().x()));
+  if (number < 0) return;
+  selected_ = number;
+  update();
+  emit streamClicked(shown_, number);
+}

@@ -1,0 +1,84 @@
+// A picture of one input of a run: its bytes as a bar, every stream found
+// drawn over its byte range in the colour of its format's row of the table,
+// the walk's position as a line. Clicking a stream selects it and says
+// which one; selectStream() selects one from outside (the results table).
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// Pixels [left, left + width) of a bar `width` pixels wide standing for
+// bytes [0, extent).
+struct PixelSpan {
+  int left = 0;
+  int width = 0;
+};
+
+// The pixels of the bytes [offset, offset + length): at least one pixel, so
+// that a short stream in a long input still shows.
+PixelSpan StreamPixels(int64_t offset, int64_t length, int64_t extent, int width);
+// The pixel column of byte `offset`.
+int PositionPixel(int64_t offset, int64_t extent, int width);
+// The colour of the format of row `row` of the table of formats: hues a
+// golden angle apart, so that every row, also one added later, has its own.
+QColor FormatColour(size_t row);
+
+class StreamStrip : public QWidget {
+  Q_OBJECT
+
+ public:
+  struct Stream {
+    int64_t number = 0;
+    int64_t offset = 0, length = 0;
+    size_t row = 0;  // the format's row of the table
+  };
+
+  explicit StreamStrip(QWidget* parent = nullptr);
+
+  // Forgets every input (a run begins).
+  void clear();
+  // The input `input` begins: the strip shows it.
+  void beginInput(const QString& input);
+  // The walk is at `offset` of the shown input, whose window ends at `end`.
+  void walkedTo(int64_t offset, int64_t end);
+  // The walk is over: no position is drawn.
+  void hidePosition();
+  void addStream(const QString& input, const Stream& stream);
+
+  const QString& shownInput() const { return shown_; }
+  // The number of the stream at pixel column `x` of the shown input, or -1.
+  int64_t streamAt(int x) const;
+  int64_t selected() const { return selected_; }
+  // Bytes the bar stands for: the window's end or the end of the furthest
+  // stream, whichever is further.
+  int64_t extent() const;
+  int64_t position() const { return position_; }
+  QSize sizeHint() const override { return {200, 14}; }
+
+ public slots:
+  // Shows `input` with its stream `number` outlined.
+  void selectStream(const QString& input, qint64 number);
+
+ signals:
+  void streamClicked(const QString& input, qint64 number);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  struct Picture {
+    int64_t end = 0;
+    std::vector<Stream> streams;
+  };
+  const Picture* shownPicture() const;
+
+  std::map<QString, Picture> inputs_;
+  QString shown_;
+  int64_t position_ = -1;
+  int64_t selected_ = -1;
+};
