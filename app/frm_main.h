@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +34,7 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
+class ResultsView;
 
 class TfrmMain : public QWidget, public Host, public Prompt {
   Q_OBJECT
@@ -60,14 +62,19 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   const TagIni* ActiveTagIni() override;
   bool Running() override;
   const FileIdentities* RunInputs() override { return FRunInputs.get(); }
-  // Appends a line to the log, shows it as the bottom row and repaints.
+  // Appends a line to the log, shows it as the bottom row and repaints; in a
+  // run, at the next turn of the event pump (ShowNewestLog).
   void AddLog(const std::string& line) override;
+  void StreamDone(const StreamReport& report) override;
+  void PassReported(const PassReport& report) override;
   void SetProgress(int position) override;
   void ProcessEvents() override;
   void Beep() override;
   BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                        int helpContext) override;
   int PumpIntervalMs() override { return FPumpIntervalMs; }
+  // The tab of results: its table, its selection and its player.
+  ResultsView* Results() const { return FResults; }
 
  public slots:
   // Run commands: start a run, or cancel the one in progress.
@@ -108,6 +115,7 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   QWidget* BuildTagTab();
   QWidget* BuildExtendedTab();
   QWidget* BuildReadmeTab();
+  QWidget* BuildResultsTab();
   void BuildPopupMenu();
   // A drag over the window or the input field: accepted (and, for a drop,
   // taken into the input field) when it carries local files only.
@@ -120,6 +128,9 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   void ShowException(const std::exception& e);
 
   void RunCommand(const FormatRow* row);
+  // Scrolls the log to its newest line and repaints it, when lines came
+  // since the last time.
+  void ShowNewestLog();
   // The checksum command; false when a file could not be read (the failure
   // has been reported) or the window is closing.
   bool CalcInputCrcs();
@@ -152,6 +163,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   std::array<QWidget*, kSettingCount> FSettingControls{};
   // Tab "readme.txt"
   QPlainTextEdit* Memo1 = nullptr;
+  // Tab "結果": the streams of the last run
+  ResultsView* FResults = nullptr;
   // The rest of the window.
   QTabWidget* PageControl1 = nullptr;
   QProgressBar* prgScan = nullptr;
@@ -177,4 +190,6 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   int FPumpIntervalMs = 25;
   int FBusyDepth = 0;  // handlers in progress, nested ones included
   bool FClosePending = false;
+  bool FLogBehind = false;  // lines added that the log has not yet scrolled to
+  std::chrono::steady_clock::time_point FLogShownAt;  // when the log was last scrolled
 };

@@ -6,6 +6,8 @@
 #include <QPushButton>
 
 #include "app/frm_main.h"
+#include "app/results_model.h"
+#include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "carve/formats.h"
@@ -59,6 +61,7 @@ void TfrmMain::RunCommand(const FormatRow* row) {
   }
   btnExecute->setText(QStringLiteral("キャンセル"));
   ::Running = 1;
+  FResults->model()->clear();
   bool loopEnded = false;
   {
     RunCleanup cleanup(FTagIni, FRunInputs, btnExecute);
@@ -74,5 +77,6 @@ void TfrmMain::RunCommand(const FormatRow* row) {
                 inputs, [this] { return FromQ(edtOutput->text()); });
     loopEnded = true;
   }
+  ShowNewestLog();
   if (loopEnded) Beep();
 }
