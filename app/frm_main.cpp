@@ -25,7 +25,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+  if (FResults->isWindow()) delete FResults;
+}
 
 void TfrmMain::setSeam(UiSeam* seam) {
   FSeam = seam != nullptr ? seam : &FQtSeam;
@@ -96,5 +98,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     FClosePending = true;
     return;
   }
+  // The table of results in a window of its own goes back into its tab.
+  if (FResults->isWindow()) FResults->close();
   event->accept();
 }

@@ -1,13 +1,19 @@
 // frmMain and its tab of results: the tab, and the reports of a run's
 // passes and streams taken into its table.
+#include <QVBoxLayout>
+
 #include "app/frm_main.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
 
 QWidget* TfrmMain::BuildResultsTab() {
-  FResults = new ResultsView(FSeam);
-  FResults->setObjectName(QStringLiteral("TabSheetResults"));
-  return FResults;
+  auto* tab = new QWidget;
+  tab->setObjectName(QStringLiteral("TabSheetResults"));
+  auto* column = new QVBoxLayout(tab);
+  column->setContentsMargins(0, 0, 0, 0);
+  FResults = new ResultsView(FSeam, tab);
+  column->addWidget(FResults);
+  return tab;
 }
 
 void TfrmMain::StreamDone(const StreamReport& report) { FResults->model()->add(report); }

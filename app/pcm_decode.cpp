@@ -95,9 +95,9 @@ class Decoding {
       const size_t at = out_.samples.size();
       out_.samples.resize(at + static_cast<size_t>(room) * out_.channels);
       auto* dest = reinterpret_cast<uint8_t*>(out_.samples.data() + at);
-      const int got = swr_convert(swr_.get(), &dest, room,
-                                  const_cast<const uint8_t**>(frame->extended_data),
-                                  frame->nb_samples);
+      const int got =
+          swr_convert(swr_.get(), &dest, room, const_cast<const uint8_t**>(frame->extended_data),
+                      frame->nb_samples);
       const int64_t kept = got < 0 ? 0 : std::min<int64_t>(got, limit_ - decoded_);
       out_.samples.resize(at + static_cast<size_t>(kept) * out_.channels);
       decoded_ += kept;

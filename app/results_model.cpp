@@ -10,7 +10,7 @@ namespace {
 constexpr int kBatchMs = 200;
 
 const char* const kCaptions[ResultsModel::ColumnCount] = {
-    "入力ファイル", "番号", "形式",       "位置",       "長さ",
+    "入力ファイル", "番号",   "形式",       "位置",         "長さ",
     "時間",         "周波数", "チャンネル", "出力ファイル", "状態"};
 
 // A number a format does not measure is negative: no text.

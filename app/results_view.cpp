@@ -1,6 +1,7 @@
 #include "app/results_view.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -50,6 +51,7 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent)
   stop_->setEnabled(false);
   auto* folder = TextButton(this, "btnShowInFolder", "フォルダを開く");
   auto* copy = TextButton(this, "btnCopyCsv", "CSVでコピー");
+  auto* window = TextButton(this, "btnDetachResults", "別ウィンドウ");
 
   table_ = new QTableView(this);
   table_->setObjectName(QStringLiteral("tblResults"));
@@ -62,12 +64,18 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent)
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
   table_->horizontalHeader()->setStretchLastSection(true);
+  // Widths from the font rather than from the rows: measuring every row of a
+  // large run would cost more than the run.
+  const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  table_->horizontalHeader()->setDefaultSectionSize(digit * 11);
+  table_->setColumnWidth(ResultsModel::Input, digit * 24);
+  table_->setColumnWidth(ResultsModel::Output, digit * 24);
 
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(0, 0, 0, 0);
   bar->setSpacing(2);
   bar->addWidget(filter_, 1);
-  for (QToolButton* button : {play_, stop_, folder, copy}) bar->addWidget(button);
+  for (QToolButton* button : {play_, stop_, folder, copy, window}) bar->addWidget(button);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(2, 2, 2, 2);
   column->setSpacing(2);
@@ -79,6 +87,7 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent)
   connect(stop_, &QToolButton::clicked, this, &ResultsView::stopPlaying);
   connect(folder, &QToolButton::clicked, this, &ResultsView::showCurrentInFolder);
   connect(copy, &QToolButton::clicked, this, &ResultsView::copyRowsAsCsv);
+  connect(window, &QToolButton::clicked, this, &ResultsView::detach);
   connect(table_, &QTableView::doubleClicked, this, &ResultsView::playCurrent);
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &ResultsView::rowChanged);
@@ -158,4 +167,26 @@ void ResultsView::copyRowsAsCsv() {
 
 void ResultsView::warn(const QString& text) {
   seam_->messageBox(this, BoxType::Warning, FromQ(text), BoxButtons::Ok, 0);
+}
+
+void ResultsView::detach() {
+  if (isWindow()) {
+    activateWindow();
+    return;
+  }
+  home_ = parentWidget();
+  const QSize size(std::max(width(), 800), std::max(height(), 400));
+  setParent(nullptr, Qt::Window);
+  setWindowTitle(QStringLiteral("結果"));
+  resize(size);
+  show();
+}
+
+void ResultsView::closeEvent(QCloseEvent* event) {
+  if (!isWindow() || home_ == nullptr) return QWidget::closeEvent(event);
+  // Back into its tab instead of gone.
+  event->ignore();
+  setParent(home_);
+  home_->layout()->addWidget(this);
+  show();
 }

@@ -11,6 +11,7 @@
 
 class Player;
 class QLineEdit;
+class QCloseEvent;
 class QModelIndex;
 class QSortFilterProxyModel;
 class QTableView;
@@ -40,6 +41,12 @@ class ResultsView : public QWidget {
   void stopPlaying();
   void showCurrentInFolder();
   void copyRowsAsCsv();
+  // Shows the table in a window of its own, resizable, and back in its tab
+  // when that window is closed.
+  void detach();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  signals:
   // The user made a row the current one.
@@ -61,5 +68,6 @@ class ResultsView : public QWidget {
   QToolButton* play_;
   QToolButton* stop_;
   Player* player_;
-  bool selecting_ = false;  // selectStream is at work
+  bool selecting_ = false;   // selectStream is at work
+  QWidget* home_ = nullptr;  // the tab page it is shown in when not a window
 };

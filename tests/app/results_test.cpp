@@ -2,9 +2,11 @@
 // CSV, rows kept across the inputs of a run, failures), the selection shared
 // with other views, the commands of a row through the seam, and the decoding
 // the Play button falls back on, over a fixture of each format.
+#include <QAudioDevice>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMediaDevices>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -16,6 +18,7 @@
 #include <cmath>
 
 #include "app/pcm_decode.h"
+#include "app/player.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
 #include "app/text_conv.h"
@@ -99,9 +102,9 @@ class ResultsTest : public QObject {
       const char* field;
       const char* csv;
     } cases[] = {
-        {"plain.bin", "plain.bin"},   {"a,b.bin", "\"a,b.bin\""},
+        {"plain.bin", "plain.bin"},           {"a,b.bin", "\"a,b.bin\""},
         {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\nlines", "\"two\nlines\""},
-        {"cr\rhere", "\"cr\rhere\""}, {"", ""},
+        {"cr\rhere", "\"cr\rhere\""},         {"", ""},
         {"日本語.mp3", "日本語.mp3"},
     };
     for (const auto& c : cases)
@@ -283,6 +286,58 @@ class ResultsTest : public QObject {
     QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({1}));
   }
 
+  // The table in a window of its own keeps its rows and goes back into its
+  // tab when that window or the main window closes.
+  void tableInAWindowOfItsOwn() {
+    for (bool closeMain : {false, true}) {
+      WindowUnderTest w;
+      ResultsView* view = w.window->Results();
+      QWidget* tab = w.find<QWidget>("TabSheetResults");
+      view->model()->add(Report("a.bin", 1, 0));
+      view->model()->flush();
+      view->findChild<QToolButton*>("btnDetachResults")->click();
+      QVERIFY(view->isWindow());
+      QVERIFY(view->isVisible());
+      QVERIFY(view->width() >= 800);
+      if (closeMain)
+        w.window->close();
+      else
+        view->close();
+      QVERIFY(!view->isWindow());
+      QCOMPARE(view->parentWidget(), tab);
+      QCOMPARE(view->model()->rowCount(), 1);
+    }
+  }
+
+  // The Play button and a double-click play a row's output; without an
+  // audio output device a box says so, and nothing plays.
+  void playingAWrittenRow() {
+    const bool device = !QMediaDevices::audioOutputs().isEmpty();
+    for (const char* file : {"mpeg1_cbr128.mp3", "adx_mono_44k.adx"}) {
+      TestSeam seam;
+      ResultsView view(&seam);
+      StreamReport written = Report("a.bin", 1, 0);
+      written.output = std::string(ZANDREL_TEST_DATA "/") + file;
+      view.model()->add(written);
+      view.model()->flush();
+      auto* table = view.findChild<QTableView*>("tblResults");
+      auto* stop = view.findChild<QToolButton*>("btnStop");
+      table->setCurrentIndex(table->model()->index(0, 0));
+      view.findChild<QToolButton*>("btnPlay")->click();
+      if (!device) {
+        QCOMPARE(seam.events, (std::vector<std::string>{"box:音声を出力する装置がありません。"}));
+        QVERIFY(!view.player()->playing());
+        QVERIFY(!stop->isEnabled());
+        continue;
+      }
+      QTRY_VERIFY(view.player()->playing());
+      QVERIFY(stop->isEnabled());
+      stop->click();
+      QVERIFY(!view.player()->playing());
+      QVERIFY(seam.events.empty());
+    }
+  }
+
   // What the Play button plays when the system's media player cannot open a
   // file: about a second of each format, decoded at its own rate and
   // channels, with sound in it.
@@ -291,10 +346,14 @@ class ResultsTest : public QObject {
       const char* file;
       int rate, channels;
     } cases[] = {
-        {"mpeg1_cbr128.mp3", 44100, 2},      {"vorbis_stereo.ogg", 44100, 2},
-        {"wave_s16_stereo.wav", 22050, 2},       {"mp2_l2_48k_stereo.mp2", 48000, 2},
-        {"aac_lc_44k_stereo.aac", 44100, 2}, {"flac_16_stereo_44k.flac", 44100, 2},
-        {"aiff_sox_16_stereo_22k.aiff", 22050, 2}, {"adx_mono_44k.adx", 44100, 1},
+        {"mpeg1_cbr128.mp3", 44100, 2},
+        {"vorbis_stereo.ogg", 44100, 2},
+        {"wave_s16_stereo.wav", 22050, 2},
+        {"mp2_l2_48k_stereo.mp2", 48000, 2},
+        {"aac_lc_44k_stereo.aac", 44100, 2},
+        {"flac_16_stereo_44k.flac", 44100, 2},
+        {"aiff_sox_16_stereo_22k.aiff", 22050, 2},
+        {"adx_mono_44k.adx", 44100, 1},
     };
     for (const auto& c : cases) {
       const std::string path = std::string(ZANDREL_TEST_DATA "/") + c.file;
