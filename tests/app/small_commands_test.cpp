@@ -227,6 +227,31 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(list->count(), 0);
   }
 
+  // The widest line sets the width in whatever order the lines come: one of
+  // wide characters among longer Latin-1 ones, or a Latin-1 one after them.
+  void widestLineWhateverTheOrder() {
+    const std::string latin = "[001($00001234-$0000D623)] mpeg1.0layer3   120Frames";
+    const std::string wide = "全角の文字だけで書かれた長い行です、全角の文字だけで書かれた長い行";
+    const std::string longer = latin + " 129kbps 44kHz    3.1sec";
+    const std::vector<std::vector<std::string>> orders = {
+        {latin, wide}, {wide, latin}, {latin, longer, wide, "x"}, {wide, longer, "short"}};
+    for (const auto& lines : orders) {
+      WindowUnderTest w;
+      auto* list = w.find<QListWidget>("lbxLog");
+      int widest = 0;
+      for (const std::string& line : lines) {
+        w.window->AddLog(line);
+        widest =
+            std::max(widest, list->fontMetrics().horizontalAdvance(QString::fromStdString(line)));
+      }
+      auto* bar = list->horizontalScrollBar();
+      QTRY_COMPARE(bar->maximum() + list->viewport()->width() >= widest, true);
+      bar->setValue(bar->maximum());
+      for (int row = 0; row < list->count(); ++row)
+        QVERIFY(list->visualItemRect(list->item(row)).width() >= widest);
+    }
+  }
+
   // Lines are never cut: the widest one sets how far the log scrolls
   // sideways, and its end can be scrolled into view.
   void logShowsWholeLines() {
