@@ -227,6 +227,35 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(list->count(), 0);
   }
 
+  // During a run the log catches up with its newest line at the pump's
+  // turns; at a box and at the end of the run it shows it whatever the turns.
+  void logCatchesUpAtABoxAndAtTheEndOfARun() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    QVERIFY(WriteFile(input, InputWithStreams(20, 3)));
+    QVERIFY(QDir(temp.path()).mkpath("out/020.mp3"));  // the last stream fails: a box
+    for (bool box : {false, true}) {
+      WindowUnderTest w;
+      w.window->setPumpIntervalMs(1000000);  // no turn of the pump in the run
+      w.seam.defaultAnswer = BoxAnswer::Ignore;
+      auto* list = w.find<QListWidget>("lbxLog");
+      auto newestIsBottomRow = [&] {
+        const QRect last = list->visualItemRect(list->item(list->count() - 1));
+        return last.top() >= 0 && last.bottom() <= list->viewport()->rect().bottom();
+      };
+      bool shownAtBox = false;
+      w.seam.onBox = [&](const ShownBox&) { shownAtBox = newestIsBottomRow(); };
+      w.find<QLineEdit>("edtInput")->setText(input);
+      w.find<QLineEdit>("edtOutput")
+          ->setText(temp.path() + (box ? "/out/%3.3d.mp3" : "/o/%3.3d.mp3"));
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(list->count(), box ? 23 : 22);  // opening, streams, the failure, summary
+      QCOMPARE(w.seam.boxes.size(), size_t{box ? 1u : 0u});
+      QCOMPARE(shownAtBox, box);
+      QVERIFY(newestIsBottomRow());
+    }
+  }
+
   // The widest line sets the width in whatever order the lines come: one of
   // wide characters among longer Latin-1 ones, or a Latin-1 one after them.
   void widestLineWhateverTheOrder() {
