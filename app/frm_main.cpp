@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/app_setup.h"
+#include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "output/naming.h"
@@ -25,9 +26,14 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+  if (FResults->isWindow()) delete FResults;
+}
 
-void TfrmMain::setSeam(UiSeam* seam) { FSeam = seam != nullptr ? seam : &FQtSeam; }
+void TfrmMain::setSeam(UiSeam* seam) {
+  FSeam = seam != nullptr ? seam : &FQtSeam;
+  FResults->setSeam(FSeam);
+}
 
 void TfrmMain::FormCreate() {
   setWindowTitle(QApplication::applicationDisplayName() + " " + QString::fromLatin1(Version));
@@ -45,6 +51,17 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::AddLog(const std::string& line) {
   lbxLog->addItem(ToQ(line));
+  // During a run the lines are shown at the next turn of the event pump, at
+  // a box and at the end of the run, so that a run of many streams does not
+  // lay out, scroll and paint the log once a line.
+  FLogBehind = true;
+  if (::Running == 0) ShowNewestLog();
+}
+
+void TfrmMain::ShowNewestLog() {
+  if (!FLogBehind) return;
+  FLogBehind = false;
+  FLogShownAt = std::chrono::steady_clock::now();
   // The newest line becomes the bottom row, wherever the user had scrolled;
   // while every line fits, the view stays where it is.
   lbxLog->scrollToBottom();
@@ -58,6 +75,7 @@ void TfrmMain::Guarded(const std::function<void()>& body) {
   } catch (const std::exception& e) {
     ShowException(e);
   }
+  ShowNewestLog();
   --FBusyDepth;
   if (FBusyDepth == 0 && FClosePending) {
     FClosePending = false;
@@ -66,6 +84,7 @@ void TfrmMain::Guarded(const std::function<void()>& body) {
 }
 
 void TfrmMain::ShowException(const std::exception& e) {
+  ShowNewestLog();
   const auto* io = dynamic_cast<const IoError*>(&e);
   FSeam->messageBox(this, BoxType::Error, e.what(), BoxButtons::Ok, io ? io->code() : 0);
 }
@@ -80,5 +99,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     FClosePending = true;
     return;
   }
+  // The table of results in a window of its own goes back into its tab.
+  if (FResults->isWindow()) FResults->close();
   event->accept();
 }

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,6 +38,7 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
+class ResultsView;
 
 class TfrmMain : public QWidget, public Host, public Prompt {
   Q_OBJECT
@@ -72,8 +74,10 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   const TagIni* ActiveTagIni() override;
   bool Running() override;
   const FileIdentities* RunInputs() override { return FRunInputs.get(); }
-  // Appends a line to the log, shows it as the bottom row and repaints.
+  // Appends a line to the log, shows it as the bottom row and repaints; in a
+  // run, at the next turn of the event pump (ShowNewestLog).
   void AddLog(const std::string& line) override;
+  void PassReported(const PassReport& report) override;
   void SetProgress(int position) override;
   // The run's progress text on the bar and its picture in strStreams.
   bool InputBegins(const std::string& input) override;
@@ -85,6 +89,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                        int helpContext) override;
   int PumpIntervalMs() override { return FPumpIntervalMs; }
+  // The tab of results: its table, its selection and its player.
+  ResultsView* Results() const { return FResults; }
 
  public slots:
   // Run commands: start a run, or cancel the one in progress.
@@ -127,6 +133,7 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   QWidget* BuildTagTab();
   QWidget* BuildExtendedTab();
   QWidget* BuildReadmeTab();
+  QWidget* BuildResultsTab();
   void BuildPopupMenu();
   // A drag over the window or the input field: accepted (and, for a drop,
   // taken into the input field) when it carries local files only.
@@ -151,6 +158,11 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   void ShowRunBegins();
   void ShowRunProgress();
   void ShowRunEnds(bool cancelled);
+  // Draws a stream found in the picture of its input.
+  void DrawStream(const StreamReport& report);
+  // Scrolls the log to its newest line and repaints it, when lines came
+  // since the last time.
+  void ShowNewestLog();
   // The checksum command; false when a file could not be read (the failure
   // has been reported) or the window is closing.
   bool CalcInputCrcs();
@@ -183,6 +195,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   std::array<QWidget*, kSettingCount> FSettingControls{};
   // Tab "readme.txt"
   QPlainTextEdit* Memo1 = nullptr;
+  // Tab "結果": the streams of the last run
+  ResultsView* FResults = nullptr;
   // The rest of the window.
   QTabWidget* PageControl1 = nullptr;
   QProgressBar* prgScan = nullptr;
@@ -219,4 +233,6 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   int FPumpIntervalMs = 25;
   int FBusyDepth = 0;  // handlers in progress, nested ones included
   bool FClosePending = false;
+  bool FLogBehind = false;  // lines added that the log has not yet scrolled to
+  std::chrono::steady_clock::time_point FLogShownAt;  // when the log was last scrolled
 };

@@ -155,6 +155,7 @@ void TfrmMain::BuildControls() {
   PageControl1->addTab(BuildTagTab(), QStringLiteral("タグ"));
   PageControl1->addTab(BuildExtendedTab(), QStringLiteral("拡張"));
   PageControl1->addTab(BuildReadmeTab(), QStringLiteral("readme.txt"));
+  PageControl1->addTab(BuildResultsTab(), QStringLiteral("結果"));
   PageControl1->setCurrentIndex(0);
   panelLayout->addWidget(PageControl1, 1);
 

@@ -9,6 +9,12 @@
 #include "app/frm_main.h"
 #include "app/running.h"
 
+namespace {
+
+constexpr std::chrono::milliseconds kLogShowInterval(150);
+
+}  // namespace
+
 int TfrmMain::Setting(SettingId id) {
   QWidget* control = FSettingControls[static_cast<size_t>(id)];
   if (auto* spin = qobject_cast<QSpinBox*>(control)) return spin->value();
@@ -33,6 +39,9 @@ void TfrmMain::ProcessEvents() {
   // The pump paints whatever changed (the progress bar, new log lines); a
   // forced repaint of the whole window on every turn would cost more than
   // the scan between two turns.
+  // The log scrolls to its newest line a few times a second at most: each
+  // time lays out all of its lines.
+  if (std::chrono::steady_clock::now() - FLogShownAt >= kLogShowInterval) ShowNewestLog();
   QCoreApplication::processEvents();
 }
 
@@ -40,6 +49,7 @@ void TfrmMain::Beep() { FSeam->beep(); }
 
 BoxAnswer TfrmMain::MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
                                int helpContext) {
+  ShowNewestLog();
   std::string path;
   path.swap(FFailurePath);
   if (buttons != BoxButtons::AbortIgnore) {

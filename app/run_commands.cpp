@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include "app/frm_main.h"
+#include "app/results_model.h"
+#include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "carve/formats.h"
@@ -62,6 +64,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
   }
   btnExecute->setText(QStringLiteral("キャンセル"));
   ::Running = 1;
+  FResults->model()->clear();
   bool loopEnded = false;
   {
     RunCleanup cleanup(FTagIni, FRunInputs, FSameAnswer, btnExecute);
@@ -80,5 +83,6 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
     ShowRunEnds(::Running == 0);
     loopEnded = true;
   }
+  ShowNewestLog();
   if (loopEnded) Beep();
 }

@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QStyle>
+#include <QTabWidget>
 #include <QToolButton>
 
 #include "app/frm_main.h"
+#include "app/results_view.h"
 #include "app/stream_strip.h"
 #include "app/text_conv.h"
 #include "carve/formats.h"
@@ -76,6 +78,17 @@ void TfrmMain::BuildRunExtras() {
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setMinimumWidth(0);
   rowLayout->addWidget(strStreams, 3);
+  // A stream chosen in the picture is chosen in the table of results (its
+  // tab shown), and the other way round.
+  connect(strStreams, &StreamStrip::streamClicked, this,
+          [this](const QString& input, const QString& format, qint64 number) {
+            FResults->selectStream(FromQ(input), FromQ(format), number);
+            if (!FResults->isWindow()) PageControl1->setCurrentWidget(FResults->parentWidget());
+          });
+  connect(FResults, &ResultsView::streamSelected, this,
+          [this](const std::string& input, const std::string& format, int64_t number) {
+            strStreams->selectStream(ToQ(input), ToQ(format), number);
+          });
   rowLayout->addWidget(lblStatus, 2);
   qobject_cast<QBoxLayout*>(layout())->insertWidget(1, row);
   // The window grows by the row, so that the log keeps its rows.

@@ -9,19 +9,6 @@
 #include "app/text_conv.h"
 #include "carve/formats.h"
 
-namespace {
-
-// The row of the table of formats whose kind name is `kind`.
-size_t RowOfKind(const std::string& kind) {
-  const auto rows = Formats();
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].kind == kind) return i;
-  }
-  return rows.size();
-}
-
-}  // namespace
-
 void TfrmMain::ShowRunBegins() {
   FMeter.beginRun();
   strStreams->clear();
@@ -58,7 +45,7 @@ void TfrmMain::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   ShowRunProgress();
 }
 
-void TfrmMain::StreamDone(const StreamReport& report) {
+void TfrmMain::DrawStream(const StreamReport& report) {
   strStreams->addStream(ToQ(report.input),
                         {report.number, report.offset, report.length, RowOfKind(report.format)});
 }

@@ -59,7 +59,7 @@ std::string InstalledReadmePath() {
 
 void TfrmMain::PageControl1Change(int index) {
   Guarded([this, index] {
-    if (FReadmeLoaded || index != PageControl1->count() - 1) return;
+    if (FReadmeLoaded || PageControl1->widget(index) != Memo1->parentWidget()) return;
     Memo1->clear();
     Memo1->hide();
     // The lines of one file, or nothing when it could not be read whole;

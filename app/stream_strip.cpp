@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "carve/formats.h"
+
 namespace {
 
 int64_t Scaled(int64_t offset, int64_t extent, int width) {
@@ -29,6 +31,14 @@ int PositionPixel(int64_t offset, int64_t extent, int width) {
 QColor FormatColour(size_t row) {
   constexpr size_t kGoldenAngle = 137;
   return QColor::fromHsv(static_cast<int>((row * kGoldenAngle + 210) % 360), 190, 225);
+}
+
+size_t RowOfKind(const std::string& kind) {
+  const auto rows = Formats();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].kind == kind) return i;
+  }
+  return rows.size();
 }
 
 StreamStrip::StreamStrip(QWidget* parent) : QWidget(parent) {
@@ -81,21 +91,27 @@ int64_t StreamStrip::extent() const {
 }
 
 int64_t StreamStrip::streamAt(int x) const {
+  const Stream* s = streamAtPixel(x);
+  return s == nullptr ? -1 : s->number;
+}
+
+const StreamStrip::Stream* StreamStrip::streamAtPixel(int x) const {
   const Picture* picture = shownPicture();
-  if (picture == nullptr) return -1;
+  if (picture == nullptr) return nullptr;
   const int64_t all = extent();
   // The last one drawn is on top.
   for (auto s = picture->streams.rbegin(); s != picture->streams.rend(); ++s) {
     const PixelSpan span = StreamPixels(s->offset, s->length, all, width());
-    if (x >= span.left && x < span.left + span.width) return s->number;
+    if (x >= span.left && x < span.left + span.width) return &*s;
   }
-  return -1;
+  return nullptr;
 }
 
-void StreamStrip::selectStream(const QString& input, qint64 number) {
+void StreamStrip::selectStream(const QString& input, const QString& format, qint64 number) {
   if (inputs_.find(input) == inputs_.end()) return;
   shown_ = input;
   selected_ = number;
+  selectedRow_ = RowOfKind(format.toStdString());
   update();
 }
 
@@ -115,7 +131,7 @@ void StreamStrip::paintEvent(QPaintEvent* /*event*/) {
       const PixelSpan span = StreamPixels(s.offset, s.length, bytes, width());
       const QRect box(span.left, 0, span.width, height());
       painter.fillRect(box, FormatColour(s.row));
-      if (s.number == selected_) {
+      if (s.number == selected_ && s.row == selectedRow_) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
         painter.drawRect(box.adjusted(1, 1, -1, -1));
       }
@@ -131,9 +147,10 @@ void StreamStrip::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void StreamStrip::mousePressEvent(QMouseEvent* event) {
-  const int64_t number = streamAt(static_cast<int>(event->position().x()));
-  if (number < 0) return;
-  selected_ = number;
+  const Stream* s = streamAtPixel(static_cast<int>(event->position().x()));
+  if (s == nullptr) return;
+  selected_ = s->number;
+  selectedRow_ = s->row;
   update();
-  emit streamClicked(shown_, number);
+  emit streamClicked(shown_, QString::fromUtf8(Formats()[s->row].kind), s->number);
 }

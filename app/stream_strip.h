@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 // Pixels [left, left + width) of a bar `width` pixels wide standing for
@@ -26,6 +27,9 @@ int PositionPixel(int64_t offset, int64_t extent, int width);
 // The colour of the format of row `row` of the table of formats: hues a
 // golden angle apart, so that every row, also one added later, has its own.
 QColor FormatColour(size_t row);
+// The row of the table of formats whose kind name is `kind`; past the last
+// row for none.
+size_t RowOfKind(const std::string& kind);
 
 class StreamStrip : public QWidget {
   Q_OBJECT
@@ -52,6 +56,8 @@ class StreamStrip : public QWidget {
   const QString& shownInput() const { return shown_; }
   // The number of the stream at pixel column `x` of the shown input, or -1.
   int64_t streamAt(int x) const;
+  // The stream drawn at pixel `x`, or null.
+  const Stream* streamAtPixel(int x) const;
   int64_t selected() const { return selected_; }
   // Bytes the bar stands for: the window's end or the end of the furthest
   // stream, whichever is further.
@@ -61,10 +67,10 @@ class StreamStrip : public QWidget {
 
  public slots:
   // Shows `input` with its stream `number` outlined.
-  void selectStream(const QString& input, qint64 number);
+  void selectStream(const QString& input, const QString& format, qint64 number);
 
  signals:
-  void streamClicked(const QString& input, qint64 number);
+  void streamClicked(const QString& input, const QString& format, qint64 number);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -81,4 +87,5 @@ class StreamStrip : public QWidget {
   QString shown_;
   int64_t position_ = -1;
   int64_t selected_ = -1;
+  size_t selectedRow_ = 0;  // the format of the selected stream
 };

@@ -116,6 +116,11 @@ void UiSeam::openFolder(QWidget* /*parent*/, const std::string& dir) {
       QUrl::fromLocalFile(QFileInfo(QFile::decodeName(dir.c_str())).absoluteFilePath()));
 }
 
+bool UiSeam::showInFolder(QWidget* /*parent*/, const std::string& path) {
+  return QDesktopServices::openUrl(
+      QUrl::fromLocalFile(QFileInfo(QFile::decodeName(path.c_str())).absolutePath()));
+}
+
 namespace {
 
 // The pieces of `text` between the separators `sep`.

@@ -41,6 +41,9 @@ class UiSeam {
   virtual void beep();
   // Opens a folder in the desktop's file browser.
   virtual void openFolder(QWidget* parent, const std::string& dir);
+  // Opens the folder that holds the file `path` in the desktop's file
+  // browser; false when no file browser could be started.
+  virtual bool showInFolder(QWidget* parent, const std::string& path);
 };
 
 // The Qt name filters for a "description|patterns|..." filter. Patterns are

@@ -44,12 +44,36 @@ class WholeLineDelegate : public QStyledItemDelegate {
   void measure(int row) {
     const QListWidgetItem* item = list_->item(row);
     if (item == nullptr) return;
-    widestText_ = std::max(widestText_, list_->fontMetrics().horizontalAdvance(item->text()));
+    const QString text = item->text();
+    // Shaping every line costs more than the rest of a line's way into the
+    // log: a Latin-1 line that cannot be wider than the widest one, even were
+    // each of its characters the widest Latin-1 one, is not measured.
+    if (IsLatin1(text) && text.size() * widestLatin1() <= widestText_) return;
+    widestText_ = std::max(widestText_, list_->fontMetrics().horizontalAdvance(text));
+  }
+
+  static bool IsLatin1(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+  }
+
+  // The widest advance of a Latin-1 character in the list's font now.
+  int widestLatin1() {
+    const QFont font = list_->font();
+    if (latin1Font_ != font || widestLatin1_ == 0) {
+      latin1Font_ = font;
+      const QFontMetrics metrics(font);
+      widestLatin1_ = 1;
+      for (char16_t c = 0x20; c < 0x100; ++c)
+        widestLatin1_ = std::max(widestLatin1_, metrics.horizontalAdvance(QChar(c)));
+    }
+    return widestLatin1_;
   }
 
   QListWidget* list_;
   QAbstractItemDelegate* inner_;  // owned by the list
   int widestText_ = 0;
+  QFont latin1Font_;      // the font `widestLatin1_` was measured in
+  int widestLatin1_ = 0;  // 0: not yet measured
 };
 
 }  // namespace

@@ -23,6 +23,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(ZANDREL_GUI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
+  # The media framework through which the tab of results plays outputs.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+      "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav")
 endif()
 set(CPACK_STRIP_FILES ON)
 include(CPack)

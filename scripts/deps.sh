@@ -9,6 +9,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream dpkg-dev file man-db bash-completion
   pmccabe
+  qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
 )
 missing=()
 for p in "${packages[@]}"; do

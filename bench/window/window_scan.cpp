@@ -1,9 +1,10 @@
 // Times one MP3 run from the window: the input and the output pattern are set
 // in the controls, the Execute button is pressed, and the run's wall time is
 // printed with its throughput. Runs offscreen with a seam that answers every
-// box with its default and does not beep.
+// box with its default and does not beep. A third argument sets the minimum
+// of consecutive frames (the spin of the condition tab) before the run.
 //
-//   window_scan INPUT OUTPUT_PATTERN
+//   window_scan INPUT OUTPUT_PATTERN [MIN_FRAMES]
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -11,7 +12,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/frm_main.h"
 #include "app/ui_seam.h"
@@ -31,8 +34,8 @@ class QuietSeam : public UiSeam {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: window_scan INPUT OUTPUT_PATTERN\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: window_scan INPUT OUTPUT_PATTERN [MIN_FRAMES]\n");
     return 2;
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
   window.show();
   window.findChild<QLineEdit*>("edtInput")->setText(QString::fromLocal8Bit(argv[1]));
   window.findChild<QLineEdit*>("edtOutput")->setText(QString::fromLocal8Bit(argv[2]));
+  if (argc == 4) window.findChild<QSpinBox*>("updFrameNum")->setValue(std::atoi(argv[3]));
   QCoreApplication::processEvents();
 
   QElapsedTimer timer;

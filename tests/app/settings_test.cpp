@@ -72,9 +72,10 @@ class SettingsTest : public QObject {
 
     auto* tabs = w.find<QTabWidget>("PageControl1");
     QVERIFY(tabs);
-    const QStringList captions = {"入出力", "処理範囲", "抽出の条件", "タグ", "拡張", "readme.txt"};
-    const QStringList names = {"TabSheet1", "TabSheet2",        "TabSheet3",
-                               "TabSheet4", "TabSheetExtended", "TabSheet5"};
+    const QStringList captions = {"入出力", "処理範囲",   "抽出の条件", "タグ",
+                                  "拡張",   "readme.txt", "結果"};
+    const QStringList names = {"TabSheet1",        "TabSheet2", "TabSheet3",      "TabSheet4",
+                               "TabSheetExtended", "TabSheet5", "TabSheetResults"};
     QCOMPARE(tabs->count(), captions.size());
     for (int i = 0; i < tabs->count(); ++i) {
       QCOMPARE(tabs->tabText(i), captions[i]);

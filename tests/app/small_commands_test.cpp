@@ -230,6 +230,60 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(list->count(), 0);
   }
 
+  // During a run the log catches up with its newest line at the pump's
+  // turns; at a box and at the end of the run it shows it whatever the turns.
+  void logCatchesUpAtABoxAndAtTheEndOfARun() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    QVERIFY(WriteFile(input, InputWithStreams(20, 3)));
+    QVERIFY(QDir(temp.path()).mkpath("out/020.mp3"));  // the last stream fails: a box
+    for (bool box : {false, true}) {
+      WindowUnderTest w;
+      w.window->setPumpIntervalMs(1000000);  // no turn of the pump in the run
+      w.seam.defaultAnswer = BoxAnswer::Ignore;
+      auto* list = w.find<QListWidget>("lbxLog");
+      auto newestIsBottomRow = [&] {
+        const QRect last = list->visualItemRect(list->item(list->count() - 1));
+        return last.top() >= 0 && last.bottom() <= list->viewport()->rect().bottom();
+      };
+      bool shownAtBox = false;
+      w.seam.onBox = [&](const ShownBox&) { shownAtBox = newestIsBottomRow(); };
+      w.find<QLineEdit>("edtInput")->setText(input);
+      w.find<QLineEdit>("edtOutput")
+          ->setText(temp.path() + (box ? "/out/%3.3d.mp3" : "/o/%3.3d.mp3"));
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(list->count(), box ? 23 : 22);  // opening, streams, the failure, summary
+      QCOMPARE(w.seam.boxes.size(), size_t{box ? 1u : 0u});
+      QCOMPARE(shownAtBox, box);
+      QVERIFY(newestIsBottomRow());
+    }
+  }
+
+  // The widest line sets the width in whatever order the lines come: one of
+  // wide characters among longer Latin-1 ones, or a Latin-1 one after them.
+  void widestLineWhateverTheOrder() {
+    const std::string latin = "[001($00001234-$0000D623)] mpeg1.0layer3   120Frames";
+    const std::string wide = "全角の文字だけで書かれた長い行です、全角の文字だけで書かれた長い行";
+    const std::string longer = latin + " 129kbps 44kHz    3.1sec";
+    const std::vector<std::vector<std::string>> orders = {
+        {latin, wide}, {wide, latin}, {latin, longer, wide, "x"}, {wide, longer, "short"}};
+    for (const auto& lines : orders) {
+      WindowUnderTest w;
+      auto* list = w.find<QListWidget>("lbxLog");
+      int widest = 0;
+      for (const std::string& line : lines) {
+        w.window->AddLog(line);
+        widest =
+            std::max(widest, list->fontMetrics().horizontalAdvance(QString::fromStdString(line)));
+      }
+      auto* bar = list->horizontalScrollBar();
+      QTRY_COMPARE(bar->maximum() + list->viewport()->width() >= widest, true);
+      bar->setValue(bar->maximum());
+      for (int row = 0; row < list->count(); ++row)
+        QVERIFY(list->visualItemRect(list->item(row)).width() >= widest);
+    }
+  }
+
   // Lines are never cut: the widest one sets how far the log scrolls
   // sideways, and its end can be scrolled into view.
   void logShowsWholeLines() {

@@ -84,16 +84,18 @@ class StreamStripTest : public QObject {
     }
     // A click on a stream says which; elsewhere nothing.
     QCOMPARE(clicked.size(), 3);
-    QCOMPARE(clicked[0], (QList<QVariant>{QStringLiteral("a.bin"), qint64{1}}));
-    QCOMPARE(clicked[2], (QList<QVariant>{QStringLiteral("a.bin"), qint64{2}}));
+    QCOMPARE(clicked[0],
+             (QList<QVariant>{QStringLiteral("a.bin"), QStringLiteral("mp3"), qint64{1}}));
+    QCOMPARE(clicked[2], (QList<QVariant>{QStringLiteral("a.bin"),
+                                          QString::fromUtf8(Formats()[3].kind), qint64{2}}));
     QCOMPARE(strip.selected(), int64_t{2});
 
     // Selected from outside: the strip shows that input.
-    strip.selectStream("other.bin", 1);
+    strip.selectStream("other.bin", QString::fromUtf8(Formats()[5].kind), 1);
     QCOMPARE(strip.shownInput(), QStringLiteral("other.bin"));
     QCOMPARE(strip.selected(), int64_t{1});
     QCOMPARE(strip.streamAt(150), int64_t{1});
-    strip.selectStream("unknown.bin", 1);
+    strip.selectStream("unknown.bin", "mp3", 1);
     QCOMPARE(strip.shownInput(), QStringLiteral("other.bin"));
     QCOMPARE(clicked.size(), 3);
   }

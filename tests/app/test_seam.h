@@ -91,4 +91,11 @@ class TestSeam : public UiSeam {
     openedFolders.push_back(dir);
     events.push_back("open:" + dir);
   }
+
+  // Whether a file browser is there to show a file in its folder.
+  bool fileBrowser = true;
+  bool showInFolder(QWidget*, const std::string& path) override {
+    events.push_back("show:" + path);
+    return fileBrowser;
+  }
 };

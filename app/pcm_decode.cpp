@@ -1,0 +1,124 @@
+#include "app/pcm_decode.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <memory>
+
+namespace {
+
+struct FormatCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct ResamplerFreer {
+  void operator()(SwrContext* c) const { swr_free(&c); }
+};
+struct FrameFreer {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+// One decoding: the opened file, its decoder and the resampler to 16-bit.
+class Decoding {
+ public:
+  explicit Decoding(DecodedPcm& out) : out_(out) {}
+
+  bool open(const std::string& path) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+      return fail("FFmpegで開けません");
+    format_.reset(format);
+    if (avformat_find_stream_info(format, nullptr) < 0) return fail("音声の情報が読めません");
+    const AVCodec* codec = nullptr;
+    stream_ = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (stream_ < 0 || codec == nullptr) return fail("音声のストリームがありません");
+    codec_.reset(avcodec_alloc_context3(codec));
+    if (!codec_ ||
+        avcodec_parameters_to_context(codec_.get(), format->streams[stream_]->codecpar) < 0 ||
+        avcodec_open2(codec_.get(), codec, nullptr) < 0)
+      return fail("デコーダを開けません");
+    return openResampler();
+  }
+
+  void run(double maxSeconds) {
+    limit_ = maxSeconds > 0 ? static_cast<int64_t>(maxSeconds * out_.sampleRate) : INT64_MAX;
+    std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+    while (decoded_ < limit_ && av_read_frame(format_.get(), packet.get()) >= 0) {
+      if (packet->stream_index == stream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0)
+        receive();
+      av_packet_unref(packet.get());
+    }
+    if (decoded_ < limit_ && avcodec_send_packet(codec_.get(), nullptr) >= 0) receive();
+    if (out_.samples.empty()) fail("音声をデコードできません");
+  }
+
+ private:
+  bool fail(const char* why) {
+    out_.error = why;
+    return false;
+  }
+
+  bool openResampler() {
+    const int channels = codec_->ch_layout.nb_channels;
+    if (channels <= 0 || codec_->sample_rate <= 0) return fail("音声の形式が分かりません");
+    out_.sampleRate = codec_->sample_rate;
+    out_.channels = channels == 1 ? 1 : 2;
+    AVChannelLayout outLayout;
+    av_channel_layout_default(&outLayout, out_.channels);
+    SwrContext* swr = nullptr;
+    if (swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, out_.sampleRate,
+                            &codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, 0,
+                            nullptr) < 0 ||
+        swr_init(swr) < 0) {
+      swr_free(&swr);
+      return fail("音声を変換できません");
+    }
+    swr_.reset(swr);
+    return true;
+  }
+
+  void receive() {
+    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+    while (decoded_ < limit_ && avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
+      const int room = swr_get_out_samples(swr_.get(), frame->nb_samples);
+      if (room <= 0) continue;
+      const size_t at = out_.samples.size();
+      out_.samples.resize(at + static_cast<size_t>(room) * out_.channels);
+      auto* dest = reinterpret_cast<uint8_t*>(out_.samples.data() + at);
+      const int got =
+          swr_convert(swr_.get(), &dest, room, const_cast<const uint8_t**>(frame->extended_data),
+                      frame->nb_samples);
+      const int64_t kept = got < 0 ? 0 : std::min<int64_t>(got, limit_ - decoded_);
+      out_.samples.resize(at + static_cast<size_t>(kept) * out_.channels);
+      decoded_ += kept;
+    }
+  }
+
+  DecodedPcm& out_;
+  std::unique_ptr<AVFormatContext, FormatCloser> format_;
+  std::unique_ptr<AVCodecContext, CodecFreer> codec_;
+  std::unique_ptr<SwrContext, ResamplerFreer> swr_;
+  int stream_ = -1;
+  int64_t decoded_ = 0;  // sample frames kept
+  int64_t limit_ = 0;
+};
+
+}  // namespace
+
+DecodedPcm DecodePcm(const std::string& path, double maxSeconds) {
+  DecodedPcm out;
+  Decoding decoding(out);
+  if (decoding.open(path)) decoding.run(maxSeconds);
+  if (!out.error.empty()) out.samples.clear();
+  return out;
+}

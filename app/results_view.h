@@ -1,0 +1,73 @@
+// The tab of results: the table of the streams a run found (results_model.h)
+// with a filter field, sortable columns, playing of a row's output, its
+// folder, and the rows copied as CSV. Boxes and the file browser go through
+// the window's seam.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Player;
+class QLineEdit;
+class QCloseEvent;
+class QModelIndex;
+class QSortFilterProxyModel;
+class QTableView;
+class QToolButton;
+class ResultsModel;
+class UiSeam;
+
+class ResultsView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ResultsView(UiSeam* seam, QWidget* parent = nullptr);
+
+  void setSeam(UiSeam* seam) { seam_ = seam; }
+  ResultsModel* model() const { return model_; }
+  Player* player() const { return player_; }
+  // The rows of the model in the order the table shows them now (sorted and
+  // filtered), or only the selected ones among them.
+  std::vector<int> shownRows(bool selectedOnly) const;
+
+ public slots:
+  // Selects the row of the stream `number` of `input` and scrolls to it; a
+  // filter that hides it is cleared. No `streamSelected` follows.
+  void selectStream(const std::string& input, const std::string& format, int64_t number);
+  // The commands of the buttons, on the current row.
+  void playCurrent();
+  void stopPlaying();
+  void showCurrentInFolder();
+  void copyRowsAsCsv();
+  // Shows the table in a window of its own, resizable, and back in its tab
+  // when that window is closed.
+  void detach();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ signals:
+  // The user made a row the current one.
+  void streamSelected(const std::string& input, const std::string& format, int64_t number);
+
+ private:
+  // The model's row of the table's current row, or -1.
+  int currentRow() const;
+  // The output of the current row, or nothing after a box saying why.
+  std::string currentOutput();
+  void rowChanged(const QModelIndex& current);
+  void warn(const QString& text);
+
+  UiSeam* seam_;
+  ResultsModel* model_;
+  QSortFilterProxyModel* proxy_;
+  QTableView* table_;
+  QLineEdit* filter_;
+  QToolButton* play_;
+  QToolButton* stop_;
+  Player* player_;
+  bool selecting_ = false;   // selectStream is at work
+  QWidget* home_ = nullptr;  // the tab page it is shown in when not a window
+};

@@ -1,0 +1,381 @@
+// The tab of results: the rows of a run's streams (columns, sort, filter,
+// CSV, rows kept across the inputs of a run, failures), the selection shared
+// with other views, the commands of a row through the seam, and the decoding
+// the Play button falls back on, over a fixture of each format.
+#include <QAudioDevice>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMediaDevices>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+
+#include "app/pcm_decode.h"
+#include "app/player.h"
+#include "app/results_model.h"
+#include "app/results_view.h"
+#include "app/text_conv.h"
+#include "app_test_util.h"
+
+namespace {
+
+StreamReport Report(const std::string& input, int64_t number, int64_t offset) {
+  StreamReport report;
+  report.input = input;
+  report.format = "mp3";
+  report.number = number;
+  report.offset = offset;
+  report.length = 5850;
+  report.output = "/out/" + std::to_string(number) + ".mp3";
+  report.seconds = 0.37;
+  report.sampleRateHz = 44100;
+  report.channels = 2;
+  return report;
+}
+
+QStringList Row(const ResultsModel& model, int row) {
+  QStringList fields;
+  for (int column = 0; column < model.columnCount(); ++column)
+    fields << model.index(row, column).data().toString();
+  return fields;
+}
+
+// The texts of column `column` in the order the table shows them.
+QStringList Shown(ResultsView& view, int column) {
+  QStringList texts;
+  for (int row : view.shownRows(false)) texts << Row(*view.model(), row)[column];
+  return texts;
+}
+
+}  // namespace
+
+class ResultsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InitTestApplication(); }
+
+  void columnsOfWrittenFailedAndUnmeasuredStreams() {
+    StreamReport failed = Report("in,put.bin", 2, 9000);
+    failed.status = StreamReport::Status::Failed;
+    failed.error = "出力ファイルが作れません";
+    failed.output.clear();
+    StreamReport unmeasured = Report("a.bin", 3, 0);
+    unmeasured.seconds = -1;
+    unmeasured.sampleRateHz = unmeasured.channels = -1;
+    unmeasured.status = StreamReport::Status::DryRun;
+    const struct {
+      StreamReport report;
+      QStringList fields;
+    } cases[] = {
+        {Report("a.bin", 1, 4096),
+         {"a.bin", "1", "mp3", "4096", "5850", "0.4", "44100", "2", "/out/1.mp3", "書き出し済み"}},
+        {failed,
+         {"in,put.bin", "2", "mp3", "9000", "5850", "0.4", "44100", "2", "",
+          "失敗: 出力ファイルが作れません"}},
+        {unmeasured, {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
+    };
+    for (const auto& c : cases) {
+      ResultsModel model;
+      model.add(c.report);
+      QCOMPARE(model.rowCount(), 0);  // shown at the next batch
+      model.flush();
+      QCOMPARE(model.rowCount(), 1);
+      QCOMPARE(model.columnCount(), int(ResultsModel::ColumnCount));
+      QCOMPARE(Row(model, 0), c.fields);
+    }
+    // The batch comes by itself from the event loop.
+    ResultsModel model;
+    model.add(Report("a.bin", 1, 0));
+    QTRY_COMPARE(model.rowCount(), 1);
+  }
+
+  void csvQuotesWhatNeedsIt() {
+    const struct {
+      const char* field;
+      const char* csv;
+    } cases[] = {
+        {"plain.bin", "plain.bin"},           {"a,b.bin", "\"a,b.bin\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\nlines", "\"two\nlines\""},
+        {"cr\rhere", "\"cr\rhere\""},         {"", ""},
+        {"日本語.mp3", "日本語.mp3"},
+    };
+    for (const auto& c : cases)
+      QCOMPARE(CsvField(QString::fromUtf8(c.field)), QString::fromUtf8(c.csv));
+
+    ResultsModel model;
+    model.add(Report("x,\"y\".bin", 7, 10));
+    model.flush();
+    const QStringList lines = model.csv({0}).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 3);  // captions, the row, and the empty rest
+    QCOMPARE(lines[0], QStringLiteral("入力ファイル,番号,形式,位置,長さ,時間,周波数,チャンネル,"
+                                      "出力ファイル,状態"));
+    QCOMPARE(lines[1], QStringLiteral("\"x,\"\"y\"\".bin\",7,mp3,10,5850,0.4,44100,2,/out/"
+                                      "7.mp3,書き出し済み"));
+  }
+
+  void sortsNumbersAsNumbersAndFiltersEveryColumn() {
+    TestSeam seam;
+    ResultsView view(&seam);
+    StreamReport ogg = Report("b.bin", 3, 100);
+    ogg.format = "ogg";
+    for (const StreamReport& r : {Report("a.bin", 1, 9), Report("a.bin", 2, 10), ogg})
+      view.model()->add(r);
+    view.model()->flush();
+    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* filter = view.findChild<QLineEdit*>("edtResultFilter");
+    QCOMPARE(Shown(view, ResultsModel::Number), (QStringList{"1", "2", "3"}));
+
+    const struct {
+      int column;
+      Qt::SortOrder order;
+      QString filter;
+      QStringList numbers;
+    } cases[] = {
+        {ResultsModel::Offset, Qt::DescendingOrder, "", {"3", "2", "1"}},
+        {ResultsModel::Offset, Qt::AscendingOrder, "", {"1", "2", "3"}},
+        {ResultsModel::Input, Qt::DescendingOrder, "", {"3", "1", "2"}},
+        {ResultsModel::Offset, Qt::AscendingOrder, "OGG", {"3"}},
+        {ResultsModel::Offset, Qt::DescendingOrder, "a.bin", {"2", "1"}},
+        {ResultsModel::Offset, Qt::AscendingOrder, "/OUT/2", {"2"}},
+        {ResultsModel::Offset, Qt::AscendingOrder, "44100", {"1", "2", "3"}},
+        {ResultsModel::Offset, Qt::AscendingOrder, "nothing", {}},
+    };
+    for (const auto& c : cases) {
+      filter->setText(c.filter);
+      table->sortByColumn(c.column, c.order);
+      QCOMPARE(Shown(view, ResultsModel::Number), c.numbers);
+    }
+  }
+
+  void rowsStayAcrossTheInputsOfARunAndGoWithTheNext() {
+    QTemporaryDir temp;
+    const QString a = temp.filePath("a.bin"), b = temp.filePath("b.bin");
+    QVERIFY(WriteFile(a, InputWithStreams(1, 11)));
+    QVERIFY(WriteFile(b, InputWithStreams(2, 22)));
+    WindowUnderTest w;
+    ResultsModel* model = w.window->Results()->model();
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%f_%3.3d.mp3");
+
+    const struct {
+      QString inputs;
+      QStringList rows;  // input file name and number of each row
+    } runs[] = {
+        {a + "," + b, {"a.bin 1", "b.bin 1", "b.bin 2"}},
+        {b, {"b.bin 1", "b.bin 2"}},
+    };
+    for (const auto& run : runs) {
+      w.find<QLineEdit>("edtInput")->setText(run.inputs);
+      w.find<QPushButton>("btnExecute")->click();
+      QStringList rows;
+      for (int row = 0; row < model->rowCount(); ++row) {
+        const StreamReport& r = model->report(row);
+        rows << QFileInfo(ToQ(r.input)).fileName() + " " + QString::number(r.number);
+        QCOMPARE(r.status, StreamReport::Status::Written);
+        QVERIFY(QFileInfo::exists(ToQ(r.output)));
+      }
+      QCOMPARE(rows, run.rows);
+    }
+  }
+
+  void failuresCarryTheirReason() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    QVERIFY(WriteFile(input, InputWithStreams(2, 5)));
+    // The first output's name is taken by a folder: that stream fails.
+    QVERIFY(QDir(temp.path()).mkpath("out/001.mp3"));
+    WindowUnderTest w;
+    w.seam.defaultAnswer = BoxAnswer::Ignore;
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%3.3d.mp3");
+    const struct {
+      QString inputs;
+      QStringList statuses;
+    } cases[] = {
+        {input, {"失敗: ", "書き出し済み"}},
+        // A failure of the input is a row of its own.
+        {temp.filePath("missing.bin"), {"失敗: "}},
+    };
+    ResultsModel* model = w.window->Results()->model();
+    for (const auto& c : cases) {
+      w.find<QLineEdit>("edtInput")->setText(c.inputs);
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(model->rowCount(), c.statuses.size());
+      for (int row = 0; row < model->rowCount(); ++row) {
+        const QString status = Row(*model, row)[ResultsModel::Status];
+        QVERIFY2(status.startsWith(c.statuses[row]), qPrintable(status));
+        if (model->report(row).status == StreamReport::Status::Failed) {
+          QVERIFY(!model->report(row).error.empty());
+          QVERIFY(status.endsWith(ToQ(model->report(row).error)));
+        }
+      }
+    }
+  }
+
+  void selectionGoesBothWays() {
+    TestSeam seam;
+    ResultsView view(&seam);
+    for (int i = 1; i <= 3; ++i) view.model()->add(Report("a.bin", i, i * 100));
+    view.model()->add(Report("b.bin", 1, 50));  // shows at the slot's call
+    auto* table = view.findChild<QTableView*>("tblResults");
+    QSignalSpy spy(&view, &ResultsView::streamSelected);
+    view.findChild<QLineEdit*>("edtResultFilter")->setText("a.bin");
+
+    // The slot finds a row hidden by the filter by clearing it, and tells
+    // no one.
+    view.selectStream("b.bin", "mp3", 1);
+    QCOMPARE(view.findChild<QLineEdit*>("edtResultFilter")->text(), QString());
+    QCOMPARE(view.shownRows(true), (std::vector<int>{3}));
+    view.selectStream("c.bin", "mp3", 1);  // no such stream: nothing changes
+    view.selectStream("b.bin", "ogg", 1);  // nor in another format
+    QCOMPARE(view.shownRows(true), (std::vector<int>{3}));
+    QCOMPARE(spy.count(), 0);
+
+    // The user's choice is told.
+    table->setCurrentIndex(table->model()->index(1, 0));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy[0][0].value<std::string>(), std::string("a.bin"));
+    QCOMPARE(spy[0][1].value<std::string>(), std::string("mp3"));
+    QCOMPARE(spy[0][2].value<int64_t>(), int64_t{2});
+  }
+
+  void commandsOfARowGoThroughTheSeam() {
+    TestSeam seam;
+    ResultsView view(&seam);
+    StreamReport failed = Report("a.bin", 2, 0);
+    failed.status = StreamReport::Status::Failed;
+    view.model()->add(Report("a,b.bin", 1, 0));
+    view.model()->add(failed);
+    view.model()->flush();
+    auto* table = view.findChild<QTableView*>("tblResults");
+    auto click = [&](const char* name) { view.findChild<QToolButton*>(name)->click(); };
+
+    const struct {
+      int row;  // -1: none current
+      bool fileBrowser;
+      const char* button;
+      std::vector<std::string> events;
+    } cases[] = {
+        {-1, true, "btnShowInFolder", {"box:ストリームが選ばれていません。"}},
+        {0, true, "btnShowInFolder", {"show:/out/1.mp3"}},
+        {0,
+         false,
+         "btnShowInFolder",
+         {"show:/out/1.mp3", "box:フォルダを開けるファイルマネージャがありません。"}},
+        {1, true, "btnShowInFolder", {"box:このストリームには出力ファイルがありません。"}},
+        {1, true, "btnPlay", {"box:このストリームには出力ファイルがありません。"}},
+    };
+    for (const auto& c : cases) {
+      seam.events.clear();
+      seam.fileBrowser = c.fileBrowser;
+      table->setCurrentIndex(c.row < 0 ? QModelIndex() : table->model()->index(c.row, 0));
+      click(c.button);
+      QCOMPARE(seam.events, c.events);
+    }
+
+    // Copied rows: the selected ones, or all shown when none is.
+    table->clearSelection();
+    click("btnCopyCsv");
+    QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({0, 1}));
+    table->selectRow(1);
+    click("btnCopyCsv");
+    QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({1}));
+  }
+
+  // The table in a window of its own keeps its rows and goes back into its
+  // tab when that window or the main window closes.
+  void tableInAWindowOfItsOwn() {
+    for (bool closeMain : {false, true}) {
+      WindowUnderTest w;
+      ResultsView* view = w.window->Results();
+      QWidget* tab = w.find<QWidget>("TabSheetResults");
+      view->model()->add(Report("a.bin", 1, 0));
+      view->model()->flush();
+      view->findChild<QToolButton*>("btnDetachResults")->click();
+      QVERIFY(view->isWindow());
+      QVERIFY(view->isVisible());
+      QVERIFY(view->width() >= 800);
+      if (closeMain)
+        w.window->close();
+      else
+        view->close();
+      QVERIFY(!view->isWindow());
+      QCOMPARE(view->parentWidget(), tab);
+      QCOMPARE(view->model()->rowCount(), 1);
+    }
+  }
+
+  // The Play button and a double-click play a row's output; without an
+  // audio output device a box says so, and nothing plays.
+  void playingAWrittenRow() {
+    const bool device = !QMediaDevices::audioOutputs().isEmpty();
+    for (const char* file : {"mpeg1_cbr128.mp3", "adx_mono_44k.adx"}) {
+      TestSeam seam;
+      ResultsView view(&seam);
+      StreamReport written = Report("a.bin", 1, 0);
+      written.output = std::string(ZANDREL_TEST_DATA "/") + file;
+      view.model()->add(written);
+      view.model()->flush();
+      auto* table = view.findChild<QTableView*>("tblResults");
+      auto* stop = view.findChild<QToolButton*>("btnStop");
+      table->setCurrentIndex(table->model()->index(0, 0));
+      view.findChild<QToolButton*>("btnPlay")->click();
+      if (!device) {
+        QCOMPARE(seam.events, (std::vector<std::string>{"box:音声を出力する装置がありません。"}));
+        QVERIFY(!view.player()->playing());
+        QVERIFY(!stop->isEnabled());
+        continue;
+      }
+      QTRY_VERIFY(view.player()->playing());
+      QVERIFY(stop->isEnabled());
+      stop->click();
+      QVERIFY(!view.player()->playing());
+      QVERIFY(seam.events.empty());
+    }
+  }
+
+  // What the Play button plays when the system's media player cannot open a
+  // file: about a second of each format, decoded at its own rate and
+  // channels, with sound in it.
+  void decodesASecondOfEachFormat() {
+    const struct {
+      const char* file;
+      int rate, channels;
+    } cases[] = {
+        {"mpeg1_cbr128.mp3", 44100, 2},
+        {"vorbis_stereo.ogg", 44100, 2},
+        {"wave_s16_stereo.wav", 22050, 2},
+        {"mp2_l2_48k_stereo.mp2", 48000, 2},
+        {"aac_lc_44k_stereo.aac", 44100, 2},
+        {"flac_16_stereo_44k.flac", 44100, 2},
+        {"aiff_sox_16_stereo_22k.aiff", 22050, 2},
+        {"adx_mono_44k.adx", 44100, 1},
+    };
+    for (const auto& c : cases) {
+      const std::string path = std::string(ZANDREL_TEST_DATA "/") + c.file;
+      const DecodedPcm pcm = DecodePcm(path, 1.0);
+      QVERIFY2(pcm.error.empty(), c.file);
+      QCOMPARE(pcm.sampleRate, c.rate);
+      QCOMPARE(pcm.channels, c.channels);
+      const size_t frames = pcm.samples.size() / static_cast<size_t>(pcm.channels);
+      // A second, or the whole of a shorter fixture (the shortest last a
+      // tenth of one); never more.
+      QVERIFY2(frames >= static_cast<size_t>(pcm.sampleRate) / 10, c.file);
+      QVERIFY(frames <= static_cast<size_t>(pcm.sampleRate));
+      double energy = 0;
+      for (int16_t s : pcm.samples) energy += double(s) * s;
+      QVERIFY2(std::sqrt(energy / pcm.samples.size()) > 100, c.file);
+    }
+    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/picture_noise.jpg", 1.0).error.empty());
+    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/no such file", 1.0).error.empty());
+  }
+};
+
+QTEST_MAIN(ResultsTest)
+#include "results_test.moc"
