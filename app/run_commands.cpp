@@ -26,7 +26,7 @@ class RunCleanup {
     tagIni_.reset();
     inputs_.reset();
     Running = 0;
-    button_->setText(QStringLiteral("実行！"));
+    button_->setText(TfrmMain::tr("実行！"));
   }
   RunCleanup(const RunCleanup&) = delete;
   RunCleanup& operator=(const RunCleanup&) = delete;
@@ -57,7 +57,7 @@ void TfrmMain::RunCommand(const FormatRow* row) {
     ::Running = 0;
     return;
   }
-  btnExecute->setText(QStringLiteral("キャンセル"));
+  btnExecute->setText(tr("キャンセル"));
   ::Running = 1;
   bool loopEnded = false;
   {

@@ -4,6 +4,7 @@
 
 #include "carve/extract.h"
 #include "output/naming.h"
+#include "platform/translate.h"
 
 // The carvers, each in its own file.
 std::unique_ptr<Carver> MakeMp3Carver(Host& host);
@@ -34,22 +35,29 @@ std::string WavName(const std::string& pattern, const std::string& baseName, int
 
 // clang-format off
 constexpr FormatRow kFormats[] = {
-  {"mp3", "mp3", "mp3", "からMP3ファイルを探しますっ！", ExpandOutputName,
+  {"mp3", "mp3", "mp3", ZT("formats", "からMP3ファイルを探しますっ！"), ExpandOutputName,
    "", "", true, true, "MPEG audio Layer III streams (the default)", MakeMp3Carver},
-  {"ogg", "ogg", "ogg", "からOggファイルを探しますっ！", OggName,
-   "OggVorbisを抽出(α版)", "OggVorbis1", false, true, "Ogg Vorbis streams", MakeOggCarver},
-  {"wav", "wav", "wav", "からWavファイルを探しますっ！", WavName,
-   "Riff WAVを抽出(適当)", "RiffWAV1", false, true, "RIFF WAVE files", MakeWavCarver},
-  {"mp2", "mp2", "mp2", "からMPEG Layer I/IIファイルを探しますっ！", NameWithExtension,
-   "MPEG Layer I/IIを抽出", "Mp21", false, true, "MPEG audio Layer I/II streams", MakeMp2Carver},
-  {"aac", "aac", "aac", "からAACファイルを探しますっ！", NameWithExtension,
-   "AAC (ADTS)を抽出", "Aac1", false, true, "AAC streams in ADTS", MakeAacCarver},
-  {"flac", "flac", "flac", "からFLACファイルを探しますっ！", NameWithExtension,
-   "FLACを抽出", "Flac1", false, true, "FLAC streams", MakeFlacCarver},
-  {"aiff", "aiff", "aiff", "からAIFFファイルを探しますっ！", NameWithExtension,
-   "AIFFを抽出", "Aiff1", false, true, "AIFF and AIFF-C files", MakeAiffCarver},
-  {"adx", "adx", "adx", "からADXファイルを探しますっ！", NameWithExtension,
-   "ADXを抽出", "Adx1", false, true, "CRI ADX streams", MakeAdxCarver},
+  {"ogg", "ogg", "ogg", ZT("formats", "からOggファイルを探しますっ！"), OggName,
+   ZT("formats", "OggVorbisを抽出(α版)"), "OggVorbis1", false, true,
+   "Ogg Vorbis streams", MakeOggCarver},
+  {"wav", "wav", "wav", ZT("formats", "からWavファイルを探しますっ！"), WavName,
+   ZT("formats", "Riff WAVを抽出(適当)"), "RiffWAV1", false, true,
+   "RIFF WAVE files", MakeWavCarver},
+  {"mp2", "mp2", "mp2", ZT("formats", "からMPEG Layer I/IIファイルを探しますっ！"), NameWithExtension,
+   ZT("formats", "MPEG Layer I/IIを抽出"), "Mp21", false, true,
+   "MPEG audio Layer I/II streams", MakeMp2Carver},
+  {"aac", "aac", "aac", ZT("formats", "からAACファイルを探しますっ！"), NameWithExtension,
+   ZT("formats", "AAC (ADTS)を抽出"), "Aac1", false, true,
+   "AAC streams in ADTS", MakeAacCarver},
+  {"flac", "flac", "flac", ZT("formats", "からFLACファイルを探しますっ！"), NameWithExtension,
+   ZT("formats", "FLACを抽出"), "Flac1", false, true,
+   "FLAC streams", MakeFlacCarver},
+  {"aiff", "aiff", "aiff", ZT("formats", "からAIFFファイルを探しますっ！"), NameWithExtension,
+   ZT("formats", "AIFFを抽出"), "Aiff1", false, true,
+   "AIFF and AIFF-C files", MakeAiffCarver},
+  {"adx", "adx", "adx", ZT("formats", "からADXファイルを探しますっ！"), NameWithExtension,
+   ZT("formats", "ADXを抽出"), "Adx1", false, true,
+   "CRI ADX streams", MakeAdxCarver},
 };
 // clang-format on
 

@@ -1,5 +1,7 @@
 #include "carve/settings.h"
 
+#include "platform/translate.h"
+
 namespace {
 
 using Id = SettingId;
@@ -25,16 +27,16 @@ constexpr SettingRow kSettings[] = {
    "chkID3v1Copy", "", false},
   {Id::FullId3v2, 0, 0, 1, "--full-id3v2", 1, "",
    "find ID3v2 tags by their whole size, up to 16 MiB before a stream (mp3)", "chkFullId3v2",
-   "大きなID3v2タグも検出する", true},
+   ZT("settings", "大きなID3v2タグも検出する"), true},
   {Id::SplitXing, 0, 0, 1, "--split-xing", 1, "",
    "split MP3 streams at encoder (Xing/Info/VBRI) headers", "chkSplitXing",
-   "Xing/Infoヘッダで曲を分ける", true},
+   ZT("settings", "Xing/Infoヘッダで曲を分ける"), true},
   {Id::WavAnyChunk, 0, 0, 1, "--wav-any-chunk", 1, "",
    "find WAVE files whose \"fmt \" chunk is not the first", "chkWavAnyChunk",
-   "fmt 以外のチャンクで始まるWAVEも検出する", true},
+   ZT("settings", "fmt 以外のチャンクで始まるWAVEも検出する"), true},
   {Id::OggWhole, 0, 0, 1, "--ogg-whole", 1, "",
    "keep an Ogg stream from its first to its last page whatever its page count; log its real "
-   "length", "chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", true},
+   "length", "chkOggWhole", ZT("settings", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する"), true},
 };
 // clang-format on
 
