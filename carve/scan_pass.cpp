@@ -44,7 +44,7 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
 int64_t ScanPass::run() {
   if (!FileExists(input_)) {
     host_.Beep();
-    const Text message = Tr("scan", "入力ファイルが存在しません(%1)").arg(input_);
+    const UiText message = Tr("scan", "入力ファイルが存在しません(%1)").arg(input_);
     host_.MessageBox(BoxType::Warning, message.shown(), BoxButtons::Ok, 0);
     reportInputFailure(message.source());
     return 0;

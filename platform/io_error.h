@@ -1,6 +1,6 @@
 // The failures of the file layer: every failing operation throws IoError,
 // which carries a code and the classic run-time message ("File not found",
-// "Disk full", ...). A failure made from a Text keeps both its forms: what()
+// "Disk full", ...). A failure made from a UiText keeps both its forms: what()
 // in the source language (the reports, the JSON Lines), shown() in the
 // reader's (the log, the boxes, the command line's lines).
 #pragma once
@@ -30,7 +30,7 @@ class IoError : public std::runtime_error {
  public:
   IoError(int code, const std::string& message, std::string path = {})
       : std::runtime_error(message), code_(code), path_(std::move(path)), shown_(message) {}
-  IoError(int code, const Text& text, std::string path = {})
+  IoError(int code, const UiText& text, std::string path = {})
       : std::runtime_error(text.source()),
         code_(code),
         path_(std::move(path)),

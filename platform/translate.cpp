@@ -8,19 +8,19 @@ TranslateHook gHook = nullptr;
 
 void SetTranslateHook(TranslateHook hook) { gHook = hook; }
 
-Text::Text(const char* context, std::string_view source) : source_(source), shown_(source) {
+UiText::UiText(const char* context, std::string_view source) : source_(source), shown_(source) {
   if (gHook == nullptr) return;
   std::string translated = gHook(context, source_);
   if (!translated.empty()) shown_ = std::move(translated);
 }
 
-Text Text::arg(std::string_view value) const {
-  Text next = *this;
+UiText UiText::arg(std::string_view value) const {
+  UiText next = *this;
   next.args_.emplace_back(value);
   return next;
 }
 
-std::string Text::Fill(const std::string& pattern) const {
+std::string UiText::Fill(const std::string& pattern) const {
   // One pass over the pattern: %N (N from 1 to the count of arguments, one
   // or two digits) is replaced, everything else is copied, the arguments
   // included.

@@ -28,15 +28,15 @@ void SetTranslateHook(TranslateHook hook);
 // One text with its arguments, kept in the source language (the JSON Lines,
 // the failures that reports carry) and in the reader's language (the log,
 // the boxes, the lines of the command line).
-class Text {
+class UiText {
  public:
-  Text(const char* context, std::string_view source);
+  UiText(const char* context, std::string_view source);
 
   // The next argument: the first call fills %1, the second %2, and so on.
   // Arguments are plain text: a '%' inside one is never read as a place.
-  Text arg(std::string_view value) const;
+  UiText arg(std::string_view value) const;
   template <class Int, class = std::enable_if_t<std::is_integral_v<Int>>>
-  Text arg(Int value) const {
+  UiText arg(Int value) const {
     return arg(std::string_view(std::to_string(value)));
   }
 
@@ -52,4 +52,4 @@ class Text {
 };
 
 // The text `source` of `context`, to be shown.
-inline Text Tr(const char* context, std::string_view source) { return Text(context, source); }
+inline UiText Tr(const char* context, std::string_view source) { return UiText(context, source); }
