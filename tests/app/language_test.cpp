@@ -2,6 +2,8 @@
 // control, tab, hint, menu, box, log line or the readme tab, Qt's own buttons
 // included; under Japanese no English translation shows. And the choice of
 // the language from --lang, LANGUAGE and the locale.
+#include "i18n/language.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
@@ -18,7 +20,6 @@
 #include <map>
 
 #include "app_test_util.h"
-#include "i18n/language.h"
 #include "output/crc.h"
 #include "platform/input_file.h"
 
@@ -26,8 +27,8 @@ namespace {
 
 bool HasJapanese(const QString& text) {
   // Kana, CJK punctuation, kanji, full- and half-width forms.
-  static const QRegularExpression re(
-      QStringLiteral("[\\x{3000}-\\x{30FF}\\x{31F0}-\\x{31FF}\\x{4E00}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]"));
+  static const QRegularExpression re(QStringLiteral(
+      "[\\x{3000}-\\x{30FF}\\x{31F0}-\\x{31FF}\\x{4E00}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]"));
   return re.match(text).hasMatch();
 }
 
@@ -87,7 +88,8 @@ QStringList CommandTexts(int& boxes) {
   for (const ShownBox& box : w.seam.boxes) texts << QString::fromStdString(box.text);
   texts << w.find<QPlainTextEdit>("Memo1")->toPlainText();
   InputFile file = InputFile::OpenRead(Std(input));
-  CalcFileCrc(file, [&](const std::string& t) { texts << QString::fromStdString(t); }, [] {});
+  CalcFileCrc(
+      file, [&](const std::string& t) { texts << QString::fromStdString(t); }, [] {});
   boxes = static_cast<int>(w.seam.boxes.size());
   return texts;
 }
