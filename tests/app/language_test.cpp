@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <map>
 
+#include "app/command_line.h"
 #include "app_test_util.h"
 #include "output/crc.h"
 #include "platform/input_file.h"
@@ -198,6 +199,30 @@ class LanguageTest : public QObject {
     }
     QVERIFY(IsKnownLanguage("ja") && IsKnownLanguage("en"));
     QVERIFY(!IsKnownLanguage("") && !IsKnownLanguage("fr") && !IsKnownLanguage("en_US"));
+  }
+
+  // --lang LANG and --lang=LANG; its value is never a file, after "--" it is no option.
+  void languageOption() {
+    struct Row {
+      std::vector<std::string> args;
+      bool given;
+      std::string language;
+      std::vector<std::string> files;
+    };
+    const std::vector<Row> rows = {
+        {{"a.pak"}, false, "", {"a.pak"}},
+        {{"--lang", "en", "a.pak"}, true, "en", {"a.pak"}},
+        {{"a.pak", "--lang=ja"}, true, "ja", {"a.pak"}},
+        {{"--lang"}, true, "", {}},
+        {{"--", "--lang", "en"}, false, "", {"--lang", "en"}},
+    };
+    for (const Row& row : rows) {
+      const WindowCommandLine line = ParseWindowCommandLine(row.args);
+      QCOMPARE(line.languageGiven, row.given);
+      QCOMPARE(line.language, row.language);
+      QCOMPARE(line.files, row.files);
+      QVERIFY(line.unknownOption.empty());
+    }
   }
 };
 
