@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 // Marks a text stored for later translation; expands to the text itself.
@@ -35,10 +34,7 @@ class UiText {
   // The next argument: the first call fills %1, the second %2, and so on.
   // Arguments are plain text: a '%' inside one is never read as a place.
   UiText arg(std::string_view value) const;
-  template <class Int, class = std::enable_if_t<std::is_integral_v<Int>>>
-  UiText arg(Int value) const {
-    return arg(std::string_view(std::to_string(value)));
-  }
+  UiText arg(int64_t value) const { return arg(std::string_view(std::to_string(value))); }
 
   std::string source() const { return Fill(source_); }
   std::string shown() const { return Fill(shown_); }

@@ -849,11 +849,17 @@ TEST_F(CliBinary, TheLinesFollowTheLanguageAndTheJsonLinesNever) {
           env == "--lang-en" ? Exec("--lang en " + run) : Exec(run, "/dev/null", "", env);
       EXPECT_EQ(r.status, classic.status) << run << " under " << env;
       const bool json = run.starts_with("--json");
-      if (!l.english || json) EXPECT_EQ(r.out, classic.out) << run << " under " << env;
-      if (!l.english) EXPECT_EQ(r.err, classic.err) << run << " under " << env;
+      if (!l.english || json) {
+        EXPECT_EQ(r.out, classic.out) << run << " under " << env;
+      }
+      if (!l.english) {
+        EXPECT_EQ(r.err, classic.err) << run << " under " << env;
+      }
       if (l.english) {
         EXPECT_FALSE(japanese(r.err)) << run << " under " << env << ": " << r.err;
-        if (!json) EXPECT_FALSE(japanese(r.out)) << run << " under " << env << ": " << r.out;
+        if (!json) {
+          EXPECT_FALSE(japanese(r.out)) << run << " under " << env << ": " << r.out;
+        }
       }
     }
   }
