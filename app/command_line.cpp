@@ -3,13 +3,21 @@
 WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args) {
   WindowCommandLine result;
   bool optionsEnded = false;
+  bool languageNext = false;
   for (const std::string& arg : args) {
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+    if (languageNext) {
+      result.language = arg;
+      languageNext = false;
+    } else if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       result.files.push_back(arg);
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "-h" || arg == "--help") {
       result.help = true;
+    } else if (arg == "--lang" || arg.starts_with("--lang=")) {
+      result.languageGiven = true;
+      languageNext = arg == "--lang";
+      if (!languageNext) result.language = arg.substr(7);
     } else if (arg == "--version") {
       result.version = true;
     } else if (result.unknownOption.empty()) {
@@ -29,6 +37,8 @@ std::string WindowUsageText() {
          "\n"
          "  -h, --help  this usage\n"
          "  --version   print the version and exit\n"
+         "  --lang LANG the language of the window: ja or en (default: from LANGUAGE,\n"
+         "              LC_ALL, LC_MESSAGES and LANG)\n"
          "  --          the arguments after it are file names\n"
          "\n"
          "Qt's own options, such as -platform NAME or -style NAME, are accepted too.\n"

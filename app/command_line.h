@@ -10,6 +10,9 @@
 struct WindowCommandLine {
   bool help = false;
   bool version = false;
+  // The value of --lang LANG (or --lang=LANG); empty when not given.
+  std::string language;
+  bool languageGiven = false;
   std::vector<std::string> files;
   // The first unknown option, as given; empty when there is none.
   std::string unknownOption;

@@ -86,7 +86,7 @@ void TfrmMain::Guarded(const std::function<void()>& body) {
 void TfrmMain::ShowException(const std::exception& e) {
   ShowNewestLog();
   const auto* io = dynamic_cast<const IoError*>(&e);
-  FSeam->messageBox(this, BoxType::Error, e.what(), BoxButtons::Ok, io ? io->code() : 0);
+  FSeam->messageBox(this, BoxType::Error, ShownMessage(e), BoxButtons::Ok, io ? io->code() : 0);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -4,13 +4,14 @@
 #include <QVBoxLayout>
 
 #include "app/frm_main.h"
+#include "app/text_conv.h"
 #include "carve/settings.h"
+#include "platform/translate.h"
 
 namespace {
 
 QCheckBox* RuleBox(QWidget* parent, std::string_view name, std::string_view caption) {
-  auto* box = new QCheckBox(
-      QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), parent);
+  auto* box = new QCheckBox(ToQ(Tr("settings", caption).shown()), parent);
   box->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
   return box;
 }

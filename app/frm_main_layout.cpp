@@ -26,9 +26,11 @@
 #include "app/app_setup.h"
 #include "app/frm_main.h"
 #include "app/log_rows.h"
+#include "app/text_conv.h"
 #include "app/whole_line_log.h"
 #include "carve/formats.h"
 #include "carve/settings.h"
+#include "platform/translate.h"
 
 namespace {
 
@@ -118,8 +120,8 @@ QSpinBox* SettingSpin(QWidget* parent, SettingId id, const char* editName) {
                   row.defaultValue);
 }
 
-QCheckBox* CheckBox(QWidget* parent, const char* name, const char* caption, bool checked) {
-  auto* box = Named(new QCheckBox(QString::fromUtf8(caption), parent), name);
+QCheckBox* CheckBox(QWidget* parent, const char* name, const QString& caption, bool checked) {
+  auto* box = Named(new QCheckBox(caption, parent), name);
   box->setChecked(checked);
   return box;
 }
@@ -149,13 +151,14 @@ void TfrmMain::BuildControls() {
 
   PageControl1 = Named(new QTabWidget(panel), "PageControl1");
   PageControl1->setDocumentMode(true);
-  PageControl1->addTab(BuildInputTab(), QStringLiteral("入出力"));
-  PageControl1->addTab(BuildRangeTab(), QStringLiteral("処理範囲"));
-  PageControl1->addTab(BuildConditionTab(), QStringLiteral("抽出の条件"));
-  PageControl1->addTab(BuildTagTab(), QStringLiteral("タグ"));
-  PageControl1->addTab(BuildExtendedTab(), QStringLiteral("拡張"));
-  PageControl1->addTab(BuildReadmeTab(), QStringLiteral("readme.txt"));
-  PageControl1->addTab(BuildResultsTab(), QStringLiteral("結果"));
+  PageControl1->addTab(BuildInputTab(), tr("入出力"));
+  PageControl1->addTab(BuildRangeTab(), tr("処理範囲"));
+  PageControl1->addTab(BuildConditionTab(), tr("抽出の条件"));
+  PageControl1->addTab(BuildTagTab(), tr("タグ"));
+  PageControl1->addTab(BuildExtendedTab(), tr("拡張"));
+  //: The file name of the user guide in this language, shown on the last tab.
+  PageControl1->addTab(BuildReadmeTab(), tr("readme.txt"));
+  PageControl1->addTab(BuildResultsTab(), tr("結果"));
   PageControl1->setCurrentIndex(0);
   panelLayout->addWidget(PageControl1, 1);
 
@@ -169,9 +172,9 @@ void TfrmMain::BuildControls() {
   prgScan->setValue(0);
   prgScan->setTextVisible(false);
   prgScan->setFixedHeight(22);
-  btnExecute = Named(new QPushButton(QStringLiteral("実行！"), strip), "btnExecute");
+  btnExecute = Named(new QPushButton(tr("実行！"), strip), "btnExecute");
   btnExecute->setFixedSize(73, 22);
-  btnExecute->setToolTip(QStringLiteral("指定されたファイルからMP3を抽出します"));
+  btnExecute->setToolTip(tr("指定されたファイルからMP3を抽出します"));
   stripLayout->addWidget(prgScan, 1);
   stripLayout->addWidget(btnExecute);
   panelLayout->addWidget(strip);
@@ -199,21 +202,21 @@ QWidget* TfrmMain::BuildInputTab() {
 
   edtInput = Named(new QLineEdit(tab), "edtInput");
   SpeedButton1 = IconButton(tab, "SpeedButton1", QStyle::SP_DialogOpenButton);
-  SpeedButton1->setToolTip(QStringLiteral("入力ファイルを選択できます"));
+  SpeedButton1->setToolTip(tr("入力ファイルを選択できます"));
   edtCRC = Named(new QLineEdit(tab), "edtCRC");
   MakeGreyReadOnly(edtCRC);
   edtCRC->setFont(FixedFont());
   spdCalcCRC = IconButton(tab, "spdCalcCRC", QStyle::SP_BrowserReload);
-  spdCalcCRC->setToolTip(QStringLiteral("CRCの計算をします"));
+  spdCalcCRC->setToolTip(tr("CRCの計算をします"));
   edtOutput = Named(new QLineEdit(QStringLiteral("./output/%3.3d.mp3"), tab), "edtOutput");
 
-  grid->addWidget(new QLabel(QStringLiteral("入力ファイル: "), tab), 0, 0);
+  grid->addWidget(new QLabel(tr("入力ファイル: "), tab), 0, 0);
   grid->addWidget(edtInput, 0, 1);
   grid->addWidget(SpeedButton1, 0, 2);
   grid->addWidget(new QLabel(QStringLiteral("CRC32:"), tab), 1, 0);
   grid->addWidget(edtCRC, 1, 1);
   grid->addWidget(spdCalcCRC, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("出力ファイル: "), tab), 2, 0);
+  grid->addWidget(new QLabel(tr("出力ファイル: "), tab), 2, 0);
   grid->addWidget(edtOutput, 2, 1);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(3, 1);
@@ -230,10 +233,9 @@ QWidget* TfrmMain::BuildRangeTab() {
   auto* tab = Named(new QWidget, "TabSheet2");
   auto* column = new QVBoxLayout(tab);
   Tighten(column);
-  rbtAll = Named(new QRadioButton(QStringLiteral("入力ファイルの先頭から末尾までを処理"), tab),
-                 "rbtAll");
+  rbtAll = Named(new QRadioButton(tr("入力ファイルの先頭から末尾までを処理"), tab), "rbtAll");
   rbtAll->setChecked(true);
-  rbtLimit = Named(new QRadioButton(QStringLiteral("範囲指定"), tab), "rbtLimit");
+  rbtLimit = Named(new QRadioButton(tr("範囲指定"), tab), "rbtLimit");
   updLower = SettingSpin(tab, SettingId::LowerPercent, "edtLower");
   updUpper = SettingSpin(tab, SettingId::UpperPercent, "edtUpper");
 
@@ -241,9 +243,9 @@ QWidget* TfrmMain::BuildRangeTab() {
   line->setSpacing(4);
   line->addWidget(rbtLimit);
   line->addWidget(updLower);
-  line->addWidget(new QLabel(QStringLiteral("% から"), tab));
+  line->addWidget(new QLabel(tr("% から"), tab));
   line->addWidget(updUpper);
-  line->addWidget(new QLabel(QStringLiteral("% まで"), tab));
+  line->addWidget(new QLabel(tr("% まで"), tab));
   line->addStretch(1);
   column->addWidget(rbtAll);
   column->addLayout(line);
@@ -258,18 +260,19 @@ QWidget* TfrmMain::BuildConditionTab() {
   column->setSpacing(0);
   updFrameNum = SettingSpin(tab, SettingId::MinFrames, "edtFrameNum");
   auto* line = new QHBoxLayout;
-  line->addWidget(new QLabel(QStringLiteral("mp3ファイルとみなす最低フレーム数: "), tab));
+  line->addWidget(new QLabel(tr("mp3ファイルとみなす最低フレーム数: "), tab));
   line->addWidget(updFrameNum);
   line->addStretch(1);
-  chkSensitizeVersion = CheckBox(tab, "chkSensitizeVersion",
-                                 "mpegのバージョン、及びレイヤーの変更をファイル終端と解釈", true);
+  chkSensitizeVersion =
+      CheckBox(tab, "chkSensitizeVersion",
+               tr("mpegのバージョン、及びレイヤーの変更をファイル終端と解釈"), true);
   chkSensitizeChannel =
       CheckBox(tab, "chkSensitizeChannel",
-               "チャンネル数変更(mono, stereo, jstereoなど)をファイル終端と解釈", true);
+               tr("チャンネル数変更(mono, stereo, jstereoなど)をファイル終端と解釈"), true);
   chkSensitizeFreq =
-      CheckBox(tab, "chkSensitizeFreq", "サンプル周波数変更をファイル終端と解釈", true);
+      CheckBox(tab, "chkSensitizeFreq", tr("サンプル周波数変更をファイル終端と解釈"), true);
   chkSensitizeCRC =
-      CheckBox(tab, "chkSensitizeCRC", "CRC保護オプションの変更をファイル終端と解釈", true);
+      CheckBox(tab, "chkSensitizeCRC", tr("CRC保護オプションの変更をファイル終端と解釈"), true);
   column->addLayout(line);
   column->addWidget(chkSensitizeVersion);
   column->addWidget(chkSensitizeChannel);
@@ -291,12 +294,12 @@ QWidget* TfrmMain::BuildTagTab() {
   column->setContentsMargins(4, 2, 4, 2);
   column->setSpacing(0);
 
-  chkTagIni = CheckBox(inner, "chkTagIni", "ID3TAGの情報を、INIファイルから読み込む", false);
+  chkTagIni = CheckBox(inner, "chkTagIni", tr("ID3TAGの情報を、INIファイルから読み込む"), false);
   edtTagIni = Named(new QLineEdit(inner), "edtTagIni");
   MakeGreyReadOnly(edtTagIni);
   SpeedButton2 = IconButton(inner, "SpeedButton2", QStyle::SP_DialogOpenButton);
-  chkID3v2Copy = CheckBox(inner, "chkID3v2Copy", "ID3v2Tagをコピーする", true);
-  chkID3v1Copy = CheckBox(inner, "chkID3v1Copy", "ID3v1Tagをコピーする", true);
+  chkID3v2Copy = CheckBox(inner, "chkID3v2Copy", tr("ID3v2Tagをコピーする"), true);
+  chkID3v1Copy = CheckBox(inner, "chkID3v1Copy", tr("ID3v1Tagをコピーする"), true);
 
   auto* line = new QHBoxLayout;
   line->addWidget(new QLabel(QStringLiteral("INI File:"), inner));
@@ -332,20 +335,19 @@ QWidget* TfrmMain::BuildReadmeTab() {
 
 void TfrmMain::BuildPopupMenu() {
   PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
-  N1 = Named(PopupMenu1->addAction(QStringLiteral("ログのクリア(&C)")), "N1");
-  N2 = Named(PopupMenu1->addAction(QStringLiteral("出力フォルダを開く(&O)")), "N2");
+  N1 = Named(PopupMenu1->addAction(tr("ログのクリア(&C)")), "N1");
+  N2 = Named(PopupMenu1->addAction(tr("出力フォルダを開く(&O)")), "N2");
   N3 = Named(PopupMenu1->addSeparator(), "N3");
   // An entry for every format of the table that has one, in its order.
   for (const FormatRow& row : Formats()) {
     if (row.menuText.empty()) continue;
-    QAction* action = PopupMenu1->addAction(
-        QString::fromUtf8(row.menuText.data(), static_cast<qsizetype>(row.menuText.size())));
+    QAction* action = PopupMenu1->addAction(ToQ(Tr("formats", row.menuText).shown()));
     action->setObjectName(
         QString::fromUtf8(row.menuObject.data(), static_cast<qsizetype>(row.menuObject.size())));
     connect(action, &QAction::triggered, this, [this, &row] { FormatClick(row); });
     FormatActions.push_back(action);
   }
-  AllFormats1 = Named(PopupMenu1->addAction(QStringLiteral("すべての形式を抽出")), "AllFormats1");
+  AllFormats1 = Named(PopupMenu1->addAction(tr("すべての形式を抽出")), "AllFormats1");
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
   connect(AllFormats1, &QAction::triggered, this, &TfrmMain::AllFormats1Click);

@@ -10,6 +10,7 @@
 #include "app/app_setup.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "i18n/language.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
 #include "platform/pending_output.h"
@@ -21,9 +22,14 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (early.languageGiven && !IsKnownLanguage(early.language)) {
+    std::cerr << "zandrel: --lang takes ja or en, not '" << early.language << "'" << std::endl;
+    return 2;
+  }
+
   PrepareOutputSignals();
   QApplication app(argc, argv);
-  InitApplication(app);
+  InitApplication(app, early.language);
   // Read again: the application object has taken its own options out of argv.
   const WindowCommandLine commandLine =
       ParseWindowCommandLine({argv + (argc > 0 ? 1 : 0), argv + argc});

@@ -30,7 +30,7 @@ class RunCleanup {
     tagIni_.reset();
     inputs_.reset();
     Running = 0;
-    button_->setText(QStringLiteral("実行！"));
+    button_->setText(TfrmMain::tr("実行！"));
   }
   RunCleanup(const RunCleanup&) = delete;
   RunCleanup& operator=(const RunCleanup&) = delete;
@@ -62,7 +62,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
     ::Running = 0;
     return;
   }
-  btnExecute->setText(QStringLiteral("キャンセル"));
+  btnExecute->setText(tr("キャンセル"));
   ::Running = 1;
   FResults->model()->clear();
   bool loopEnded = false;

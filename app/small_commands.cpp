@@ -35,7 +35,7 @@ void TfrmMain::N2Click() {
     bool found = false;
     const std::string dir = PatternDirectory(FromQ(edtOutput->text()), found);
     if (!found) {
-      MessageBox(BoxType::Warning, "フォルダが探せませんでした", BoxButtons::Ok, 0);
+      MessageBox(BoxType::Warning, FromQ(tr("フォルダが探せませんでした")), BoxButtons::Ok, 0);
       return;
     }
     // The directory is taken literally: conversions in it are not expanded.
@@ -51,8 +51,15 @@ void TfrmMain::N2Click() {
 
 namespace {
 
+// The user guide in the reader's language: readme.txt, or its translation
+// beside it (readme_en.txt).
+std::string GuideName() {
+  //: The file name of the user guide in this language, shown on the last tab.
+  return FromQ(QCoreApplication::translate("TfrmMain", "readme.txt"));
+}
+
 std::string InstalledReadmePath() {
-  return FromQ(QCoreApplication::applicationDirPath()) + "/" ZANDREL_DOC_FROM_BIN "/readme.txt";
+  return FromQ(QCoreApplication::applicationDirPath()) + "/" ZANDREL_DOC_FROM_BIN "/" + GuideName();
 }
 
 }  // namespace
@@ -79,7 +86,7 @@ void TfrmMain::PageControl1Change(int index) {
       }
     };
     QString text;
-    bool loaded = read(FBaseDir + "readme.txt", text);
+    bool loaded = read(FBaseDir + GuideName(), text);
     if (!loaded) {
       // The copy installed with the program, when there is one.
       QString installed;
@@ -88,7 +95,8 @@ void TfrmMain::PageControl1Change(int index) {
         loaded = true;
       } else {
         // Not marked as loaded: the next visit of the tab reads it again.
-        text += QStringLiteral("* readme.txt が読めないよ (´･ω･`)");
+        //: %1 the file name of the user guide.
+        text += tr("* %1 が読めないよ (´･ω･`)").arg(ToQ(GuideName()));
       }
     }
     Memo1->setPlainText(text);

@@ -48,7 +48,8 @@ BoxAnswer FromQtButton(QMessageBox::StandardButton button) {
 BoxAnswer UiSeam::messageBox(QWidget* parent, BoxType type, const std::string& text,
                              BoxButtons buttons, int /*helpContext*/) {
   QMessageBox box(type == BoxType::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                  type == BoxType::Error ? QStringLiteral("エラー") : QStringLiteral("警告"),
+                  type == BoxType::Error ? QCoreApplication::translate("UiSeam", "エラー")
+                                         : QCoreApplication::translate("UiSeam", "警告"),
                   ToQ(text), ToQtButtons(buttons), parent);
   // File names in a message are shown as they are, never as markup.
   box.setTextFormat(Qt::PlainText);

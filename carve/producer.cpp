@@ -9,11 +9,12 @@
 #include "platform/folders.h"
 #include "platform/io_error.h"
 #include "platform/output_file.h"
+#include "platform/translate.h"
 
 namespace {
 
 IoError OutputTakenError(const std::string& name) {
-  return IoError(kIoOutputExists, "出力ファイルが既に存在します(" + name + ")");
+  return IoError(kIoOutputExists, Tr("producer", "出力ファイルが既に存在します(%1)").arg(name));
 }
 
 }  // namespace
@@ -34,7 +35,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     // One look at the name serves the checks and the output's creation.
     const OutputTarget target = OutputTarget::Look(name);
     if (in_.isSameFileAs(target) || (host_.RunInputs() && host_.RunInputs()->contains(target)))
-      throw IoError(kIoSameAsInput, "出力ファイルが入力ファイルと同じです", name);
+      throw IoError(kIoSameAsInput, Tr("producer", "出力ファイルが入力ファイルと同じです"), name);
     if (host_.OutputTaken(name)) throw OutputTakenError(name);
     // What the input held of the range when the pass began: a copy that
     // gets less lost bytes to an input that shrank under the pass.
@@ -58,7 +59,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     // and the failure of the input ends the pass.
     const bool inputShrank = e.code() == kIoInputShrank;
     if (!inputShrank) {
-      host_.AddLog(std::string("* ") + e.what());
+      host_.AddLog("* " + e.shown());
       host_.FailureConcerns(e.path());
     }
     this->report(row, number, found, report);
@@ -110,10 +111,10 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
 }
 
 Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, const CopySpan& span) {
-  BoxAnswer answer = host_.MessageBox(BoxType::Error,
-                                      std::string(e.what()) + "\n" + std::to_string(number) +
-                                          "番目のファイルの処理中にエラーが起こりました",
-                                      BoxButtons::AbortIgnore, e.code());
+  const std::string text =
+      e.shown() + "\n" +
+      Tr("producer", "%1番目のファイルの処理中にエラーが起こりました").arg(number).shown();
+  BoxAnswer answer = host_.MessageBox(BoxType::Error, text, BoxButtons::AbortIgnore, e.code());
   // Abort, or the box closed without a button.
   if (answer != BoxAnswer::Ignore) return {Produced::Status::Aborted, false, 0};
   const int64_t next = span.length > 0 ? span.start + span.length : candidate + 1;

@@ -4,10 +4,11 @@
 #include "carve/host.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
+#include "platform/translate.h"
 
 RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& ini, Prompt& prompt) {
   if (inputs.size() > 1) {
-    prompt.Refuse("IniFileを指定した場合は複数選択できません");
+    prompt.Refuse(Tr("run", "IniFileを指定した場合は複数選択できません").shown());
     return RunCheck::Refused;
   }
   if (inputs.empty()) return RunCheck::Failed;
@@ -16,14 +17,17 @@ RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& in
   // Both comparisons are exact and case-sensitive. An input named without
   // any folder has an empty base name, so a name never matches it.
   if (!expectedName.empty() && ExtractBaseName(inputs.front()) != expectedName &&
-      !prompt.Confirm("入力ファイル名がINIで指定されたものと違っていますが、続行しますか？")) {
+      !prompt.Confirm(
+          Tr("run", "入力ファイル名がINIで指定されたものと違っていますが、続行しますか？")
+              .shown())) {
     return RunCheck::Refused;
   }
   if (expectedCrc.empty()) return RunCheck::Go;
   const std::optional<std::string> actual = prompt.InputCrcText(inputs.front());
   if (!actual) return RunCheck::Failed;
   if (*actual != expectedCrc &&
-      !prompt.Confirm("CRCがINIで指定されたものと違っていますが、続行しますか？")) {
+      !prompt.Confirm(
+          Tr("run", "CRCがINIで指定されたものと違っていますが、続行しますか？").shown())) {
     return RunCheck::Refused;
   }
   return RunCheck::Go;

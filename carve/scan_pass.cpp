@@ -8,6 +8,7 @@
 #include "carve/scan_walk.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
+#include "platform/translate.h"
 
 namespace scan_walk {
 
@@ -43,13 +44,15 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
 int64_t ScanPass::run() {
   if (!FileExists(input_)) {
     host_.Beep();
-    const std::string message = "入力ファイルが存在しません(" + input_ + ")";
-    host_.MessageBox(BoxType::Warning, message, BoxButtons::Ok, 0);
-    reportInputFailure(message);
+    const UiText message = Tr("scan", "入力ファイルが存在しません(%1)").arg(input_);
+    host_.MessageBox(BoxType::Warning, message.shown(), BoxButtons::Ok, 0);
+    reportInputFailure(message.source());
     return 0;
   }
   for (const Lane& lane : lanes_) {
-    host_.AddLog("\"" + input_ + "\"" + std::string(lane.row.opening));
+    //: %1 the input file's name, %2 a row's opening ("からMP3ファイルを探しますっ！").
+    host_.AddLog(
+        Tr("scan", "\"%1\"%2").arg(input_).arg(Tr("formats", lane.row.opening).shown()).shown());
     reportPass(lane, PassReport::Stage::Begin);
   }
   if (!setUp()) {
@@ -78,8 +81,12 @@ int64_t ScanPass::run() {
     if (lane.found == 0) {
       host_.AddLog("Not Found (T-T)");
     } else {
-      host_.AddLog(std::to_string(lane.found) + "個の" + std::string(lane.row.kind) +
-                   "を発見。うち" + std::to_string(lane.written) + "個を抽出しました");
+      //: %1 the streams found, %2 the kind of stream (mp3, ogg, ...), %3 the streams written.
+      host_.AddLog(Tr("scan", "%1個の%2を発見。うち%3個を抽出しました")
+                       .arg(lane.found)
+                       .arg(lane.row.kind)
+                       .arg(lane.written)
+                       .shown());
     }
   }
   reportPasses(PassReport::Stage::End);
@@ -93,9 +100,9 @@ int64_t ScanPass::totalWritten() const {
 }
 
 void ScanPass::reportFailure(const IoError& e) {
-  host_.AddLog(std::string("* ") + e.what());
+  host_.AddLog("* " + e.shown());
   host_.FailureConcerns(e.path());
-  host_.MessageBox(BoxType::Error, e.what(), BoxButtons::Ok, e.code());
+  host_.MessageBox(BoxType::Error, e.shown(), BoxButtons::Ok, e.code());
   reportInputFailure(e.what());
 }
 

@@ -1,5 +1,7 @@
 #include "carve/settings.h"
 
+#include "platform/translate.h"
+
 namespace {
 
 using Id = SettingId;
@@ -25,24 +27,24 @@ constexpr SettingRow kSettings[] = {
    "chkID3v1Copy", "", false},
   {Id::FullId3v2, 0, 0, 1, "--full-id3v2", 1, "",
    "find ID3v2 tags by their whole size, up to 16 MiB before a stream (mp3)", "chkFullId3v2",
-   "大きなID3v2タグも検出する", true},
+   ZT("settings", "大きなID3v2タグも検出する"), true},
   {Id::SplitXing, 0, 0, 1, "--split-xing", 1, "",
    "split MP3 streams at encoder (Xing/Info/VBRI) headers", "chkSplitXing",
-   "Xing/Infoヘッダで曲を分ける", true},
+   ZT("settings", "Xing/Infoヘッダで曲を分ける"), true},
   {Id::WavAnyChunk, 0, 0, 1, "--wav-any-chunk", 1, "",
    "find WAVE files whose \"fmt \" chunk is not the first", "chkWavAnyChunk",
-   "fmt 以外のチャンクで始まるWAVEも検出する", true},
+   ZT("settings", "fmt 以外のチャンクで始まるWAVEも検出する"), true},
   {Id::OggWhole, 0, 0, 1, "--ogg-whole", 1, "",
    "keep an Ogg stream from its first to its last page whatever its page count; log its real "
-   "length", "chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", true},
+   "length", "chkOggWhole", ZT("settings", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する"), true},
   {Id::OggCodecs, 0, 0, 1, "--ogg-codecs", 1, "",
    "follow Ogg streams by serial number, checking every page's CRC; log and name them by codec "
    "(Opus, FLAC, Speex, Theora)", "chkOggCodecs",
-   "Oggは論理ストリームを追いコーデック別に抽出する", true},
+   ZT("settings", "Oggは論理ストリームを追いコーデック別に抽出する"), true},
   {Id::RiffCodecs, 0, 0, 1, "--riff-codecs", 1, "",
    "find RIFX (big-endian) WAVE files too; name RIFF outputs by codec (Wwise .wem, ATRAC .at3 "
    "and .at9, XMA .xma)", "chkRiffCodecs",
-   "RIFXも検出しコーデック別の拡張子で抽出する", true},
+   ZT("settings", "RIFXも検出しコーデック別の拡張子で抽出する"), true},
 };
 // clang-format on
 

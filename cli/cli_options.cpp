@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "carve/formats.h"
+#include "i18n/language.h"
 #include "platform/io_error.h"
 #include "platform/text_file.h"
 
@@ -125,6 +126,14 @@ constexpr CliOptionRow kMiddleOptions[] = {
   {0, "--no-clobber", "",
    "fail a stream whose output file exists already or was written earlier in the run", true,
    FLAG(noClobber, true)},
+  {0, "--lang", "LANG",
+   "the language of the log lines and messages: ja or en (default: from LANGUAGE, LC_ALL, "
+   "LC_MESSAGES and LANG; the JSON Lines are never translated)", false,
+   [](CliOptions& o, Values v, std::string& error) {
+     o.language = v[0];
+     if (!IsKnownLanguage(o.language)) error = "--lang: '" + o.language + "' is no language (ja, en)";
+     return IsKnownLanguage(o.language);
+   }},
 };
 constexpr CliOptionRow kLastOptions[] = {
   {0, "--extended", "", "", false,

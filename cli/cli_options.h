@@ -42,6 +42,8 @@ struct CliOptions {
   bool noClobber = false;
   // A file naming further inputs, one a line; "-" is the standard input.
   std::string filesFrom;
+  // The language of --lang; empty: the environment's.
+  std::string language;
   std::vector<std::string> inputs;
 
   // The formats the command carves, in one read of each input: its own,

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -14,6 +16,7 @@
 #include "cli/cli_host.h"
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"
+#include "i18n/language.h"
 #include "output/crc.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
@@ -26,7 +29,16 @@ namespace {
 
 // A failure's message, after the file or directory it concerns when known.
 std::string Describe(const IoError& e) {
-  return e.path().empty() ? std::string(e.what()) : e.path() + ": " + e.what();
+  return e.path().empty() ? e.shown() : e.path() + ": " + e.shown();
+}
+
+// Where the catalogs are installed, beside the program's folder; empty
+// when the program's own path cannot be read.
+std::string InstalledTranslationsDir() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  return self.parent_path().string() + "/" ZANDREL_TRANSLATIONS_FROM_BIN;
 }
 
 constexpr int kExitOk = 0;
@@ -202,6 +214,10 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
         << std::endl;
     return kExitRefused;
   }
+  UseLanguage(ChooseLanguage(
+                  options.language,
+                  terminal.env ? terminal.env : [](const char*) -> const char* { return nullptr; }),
+              InstalledTranslationsDir());
   if (options.help) {
     out << CliUsageText() << std::flush;
     return kExitOk;
@@ -224,7 +240,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
                     options.inputs);
     } catch (const IoError& e) {
       if (options.json) out << ErrorJsonLine(options.filesFrom, e.what()) << std::endl;
-      err << "zandrel-cli: cannot read the input list " << options.filesFrom << ": " << e.what()
+      err << "zandrel-cli: cannot read the input list " << options.filesFrom << ": " << e.shown()
           << std::endl;
       return kExitRefused;
     }
@@ -238,7 +254,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
   } catch (const std::exception& e) {
     // A failure that no pass handles ends the run, as it ends the window's.
     out.flush();
-    err << "zandrel-cli: " << e.what() << std::endl;
+    err << "zandrel-cli: " << ShownMessage(e) << std::endl;
     return kExitFailure;
   }
   out.flush();
@@ -254,6 +270,7 @@ int RunCli(int argc, char** argv) {
   CliTerminal terminal;
   terminal.standardInput = &std::cin;
   terminal.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+  terminal.env = [](const char* name) -> const char* { return std::getenv(name); };
   if (::isatty(STDIN_FILENO) == 1) {
     terminal.ask = [](const std::string& /*question*/) {
       std::cerr << "[y/N] " << std::flush;

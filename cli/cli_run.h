@@ -17,6 +17,10 @@ struct CliTerminal {
   std::function<bool(const std::string& question)> ask;
   // The standard input, read by "--files-from -"; null reads nothing.
   std::istream* standardInput = nullptr;
+  // Reads an environment variable for the choice of language (null when
+  // unset); empty: none is read, the texts are the source's unless --lang
+  // says otherwise.
+  std::function<const char*(const char*)> env;
 };
 
 // Runs the command line `args` (the arguments after the program name) and

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/input_file.h"
+#include "platform/translate.h"
 
 namespace {
 
@@ -17,9 +18,10 @@ constexpr int64_t kBlockSize = 512;
 constexpr int64_t kChunkSize = 128 * kBlockSize;
 
 std::string ProgressText(double tenths) {
-  char text[64];
-  std::snprintf(text, sizeof text, "CRCの計算中...(%5.1f%%)", tenths / 10);
-  return text;
+  char percent[32];
+  std::snprintf(percent, sizeof percent, "%5.1f", tenths / 10);
+  //: %1 the share of the file read, in percent ("  5.0").
+  return Tr("crc", "CRCの計算中...(%1%)").arg(percent).shown();
 }
 
 }  // namespace

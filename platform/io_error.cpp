@@ -42,3 +42,8 @@ void ThrowOsError(int err, const std::string& path) {
       throw IoError(kIoOsBase + err, std::strerror(err), path);
   }
 }
+
+std::string ShownMessage(const std::exception& e) {
+  const auto* io = dynamic_cast<const IoError*>(&e);
+  return io != nullptr ? io->shown() : std::string(e.what());
+}

@@ -26,6 +26,8 @@ files=(
   usr/share/icons/hicolor/128x128/apps/zandrel.png
   usr/share/icons/hicolor/256x256/apps/zandrel.png
   usr/share/doc/zandrel/readme.txt
+  usr/share/doc/zandrel/readme_en.txt
+  usr/share/zandrel/translations/zandrel_en.qm
   usr/share/man/man1/zandrel.1
   usr/share/man/man1/zandrel-cli.1
   usr/share/bash-completion/completions/zandrel-cli

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 max_lines=450
 max_complexity=14
 mapfile -t files < <(git ls-files 'platform/*.cpp' 'platform/*.h' 'output/*.cpp' 'output/*.h' \
-  'carve/*.cpp' 'carve/*.h' 'cli/*.cpp' 'cli/*.h' 'app/*.cpp' 'app/*.h')
+  'carve/*.cpp' 'carve/*.h' 'cli/*.cpp' 'cli/*.h' 'app/*.cpp' 'app/*.h' 'i18n/*.cpp' 'i18n/*.h')
 status=0
 long=$(wc -l "${files[@]}" | awk -v m="$max_lines" '$2 != "total" && $1 > m { print "  " $2 ": " $1 " lines" }')
 if [ -n "$long" ]; then

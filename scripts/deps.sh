@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
+  qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
   libgtest-dev libbenchmark-dev zlib1g-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream dpkg-dev file man-db bash-completion

@@ -47,7 +47,8 @@ struct WindowUnderTest {
 };
 
 // The title and translations of the program.
-inline void InitTestApplication() { InitApplication(*qobject_cast<QApplication*>(qApp)); }
+// Japanese, whatever the locale of the test run.
+inline void InitTestApplication() { InitApplication(*qobject_cast<QApplication*>(qApp), "ja"); }
 
 inline bool WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);

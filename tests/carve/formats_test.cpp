@@ -15,6 +15,8 @@
 #include <set>
 
 #include "carve/settings.h"
+#include "i18n/language.h"
+#include "platform/translate.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -206,6 +208,16 @@ TEST(FormatTable, EveryDocumentNamesEveryFormat) {
         << "readme.txt lacks " << word;
     EXPECT_NE(guide.find(row.menuText), std::string::npos) << "readme.txt lacks " << row.menuText;
   }
+  // The English guide, with the English menu entries.
+  const std::string english = read("readme_en.txt");
+  ASSERT_NE(UseLanguage("en", ""), nullptr);
+  for (const FormatRow& row : Formats()) {
+    const std::string word(row.command), entry = Tr("formats", row.menuText).shown();
+    EXPECT_TRUE(std::regex_search(english, std::regex("[[|]" + word + "[|]")))
+        << "readme_en.txt lacks " << word;
+    EXPECT_NE(english.find(entry), std::string::npos) << "readme_en.txt lacks " << entry;
+  }
+  UseLanguage(kSourceLanguage, "");
 }
 
 TEST(NewFormats, EveryFixtureComesOutWholeAtOddOffsetsInATarAndBackToBack) {

@@ -787,11 +787,14 @@ class CliBinary : public ::testing::Test {
  protected:
   // Runs the program in `dir` with standard input from `input`, after the
   // shell commands `before` (which may change the directory).
+  // The locale is the C locale unless `locale` (variable assignments) says
+  // otherwise.
   Result Exec(const std::string& args, const std::string& input = "/dev/null",
-              const std::string& before = "") {
-    std::string command = "cd '" + dir.path() + "' && " + before + " '" ZANDREL_CLI "' " + args +
-                          " >'" + dir.path() + "/stdout.txt' 2>'" + dir.path() + "/stderr.txt' <" +
-                          input;
+              const std::string& before = "", const std::string& locale = "") {
+    std::string command = "cd '" + dir.path() + "' && " + before +
+                          " env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + locale + " '" +
+                          ZANDREL_CLI "' " + args + " >'" + dir.path() + "/stdout.txt' 2>'" +
+                          dir.path() + "/stderr.txt' <" + input;
     int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw)) << command;
     auto text = [&](const char* name) {
@@ -823,6 +826,68 @@ TEST_F(CliBinary, ExitStatusesAreThoseOfTheOutcome) {
   EXPECT_EQ(crc.status, 0);
   EXPECT_EQ(crc.out, CrcText(ReadBytes(dir / "in.bin")) + "\n");
   EXPECT_EQ(Exec("crc in.bin nothing").status, 1);
+}
+
+// The human lines follow the language: under Japanese and the C locale
+// they are those of the C locale byte for byte, under any other locale they
+// hold no Japanese; the JSON Lines and the outputs never change.
+TEST_F(CliBinary, TheLinesFollowTheLanguageAndTheJsonLinesNever) {
+  WriteBytes(dir / "in.bin", Embed(Frames(kBase, 5), 111));
+  const std::string ini = "[general]\nInputCRC=1\n";
+  WriteBytes(dir / "t.ini", Bytes(ini.begin(), ini.end()));
+  const std::vector<std::string> runs = {"-o 'out/%3.3d.mp3' in.bin missing.bin",
+                                         "-n all in.bin",
+                                         "--json -o 'j/%3.3d.mp3' in.bin missing.bin",
+                                         "-o 'no/such/%3.3d.mp3' in.bin",
+                                         "--tag-ini t.ini -o 'out/%3.3d.mp3' in.bin",
+                                         "--tag-ini t.ini in.bin in.bin",
+                                         "--json --tag-ini t.ini --yes -o 'k/%3.3d.mp3' in.bin"};
+  struct Locale {
+    const char* env;
+    bool english;
+  };
+  const std::vector<Locale> locales = {
+      {"LC_ALL=C", false},
+      {"LANG=ja_JP.UTF-8", false},
+      {"LANG=C.UTF-8 LANGUAGE=en", false},
+      {"LANG=en_US.UTF-8 LANGUAGE=fr:ja", false},
+      {"LANG=en_US.UTF-8", true},
+      {"LANG=de_DE.UTF-8", true},
+      {"LANG=ja_JP.UTF-8 LANGUAGE=en_GB:ja", true},
+      {"--lang-en", true},
+  };
+  auto japanese = [](const std::string& text) {
+    // Every kana, kanji and full-width form is a three-byte UTF-8
+    // sequence beginning with 0xE3 to 0xE9 or 0xEF.
+    return std::any_of(text.begin(), text.end(), [](char c) {
+      auto b = static_cast<unsigned char>(c);
+      return (b >= 0xE3 && b <= 0xE9) || b == 0xEF;
+    });
+  };
+  for (const std::string& run : runs) {
+    const Result classic = Exec(run);
+    EXPECT_TRUE(japanese(classic.out + classic.err)) << run;
+    for (const Locale& l : locales) {
+      const std::string env = l.env;
+      const Result r =
+          env == "--lang-en" ? Exec("--lang en " + run) : Exec(run, "/dev/null", "", env);
+      EXPECT_EQ(r.status, classic.status) << run << " under " << env;
+      const bool json = run.starts_with("--json");
+      if (!l.english || json) {
+        EXPECT_EQ(r.out, classic.out) << run << " under " << env;
+      }
+      if (!l.english) {
+        EXPECT_EQ(r.err, classic.err) << run << " under " << env;
+      }
+      if (l.english) {
+        EXPECT_FALSE(japanese(r.err)) << run << " under " << env << ": " << r.err;
+        if (!json) {
+          EXPECT_FALSE(japanese(r.out)) << run << " under " << env << ": " << r.out;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(Exec("--lang xx in.bin").status, 2);
 }
 
 TEST_F(CliBinary, TheDefaultOutputIsBelowTheWorkingDirectory) {

@@ -1,0 +1,277 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ja">
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>入出力</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>処理範囲</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>抽出の条件</source>
+        <translation>Conditions</translation>
+    </message>
+    <message>
+        <source>タグ</source>
+        <translation>Tags</translation>
+    </message>
+    <message>
+        <source>拡張</source>
+        <translation>Extended</translation>
+    </message>
+    <message>
+        <source>readme.txt</source>
+        <extracomment>The file name of the user guide in this language, shown on the last tab.</extracomment>
+        <translation>readme_en.txt</translation>
+    </message>
+    <message>
+        <source>実行！</source>
+        <translation>Execute!</translation>
+    </message>
+    <message>
+        <source>指定されたファイルからMP3を抽出します</source>
+        <translation>Extracts the MP3 streams from the given files</translation>
+    </message>
+    <message>
+        <source>入力ファイルを選択できます</source>
+        <translation>Choose the input files</translation>
+    </message>
+    <message>
+        <source>CRCの計算をします</source>
+        <translation>Computes the CRC</translation>
+    </message>
+    <message>
+        <source>入力ファイル: </source>
+        <translation>Input file: </translation>
+    </message>
+    <message>
+        <source>出力ファイル: </source>
+        <translation>Output file: </translation>
+    </message>
+    <message>
+        <source>入力ファイルの先頭から末尾までを処理</source>
+        <translation>Process the input file from start to end</translation>
+    </message>
+    <message>
+        <source>範囲指定</source>
+        <translation>Only from</translation>
+    </message>
+    <message>
+        <source>% から</source>
+        <translation>% to</translation>
+    </message>
+    <message>
+        <source>% まで</source>
+        <translation>%</translation>
+    </message>
+    <message>
+        <source>mp3ファイルとみなす最低フレーム数: </source>
+        <translation>Fewest frames of an MP3 stream: </translation>
+    </message>
+    <message>
+        <source>mpegのバージョン、及びレイヤーの変更をファイル終端と解釈</source>
+        <translation>A change of MPEG version or layer ends the stream</translation>
+    </message>
+    <message>
+        <source>チャンネル数変更(mono, stereo, jstereoなど)をファイル終端と解釈</source>
+        <translation>A change of channel mode (mono, stereo, joint stereo...) ends the stream</translation>
+    </message>
+    <message>
+        <source>サンプル周波数変更をファイル終端と解釈</source>
+        <translation>A change of sampling frequency ends the stream</translation>
+    </message>
+    <message>
+        <source>CRC保護オプションの変更をファイル終端と解釈</source>
+        <translation>A change of CRC protection ends the stream</translation>
+    </message>
+    <message>
+        <source>ID3TAGの情報を、INIファイルから読み込む</source>
+        <translation>Read the ID3 tag from an INI file</translation>
+    </message>
+    <message>
+        <source>ID3v2Tagをコピーする</source>
+        <translation>Copy the ID3v2 tag</translation>
+    </message>
+    <message>
+        <source>ID3v1Tagをコピーする</source>
+        <translation>Copy the ID3v1 tag</translation>
+    </message>
+    <message>
+        <source>ログのクリア(&amp;C)</source>
+        <translation>&amp;Clear the log</translation>
+    </message>
+    <message>
+        <source>出力フォルダを開く(&amp;O)</source>
+        <translation>&amp;Open the output folder</translation>
+    </message>
+    <message>
+        <source>すべての形式を抽出</source>
+        <translation>Extract every format</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>フォルダが探せませんでした</source>
+        <translation>The folder could not be found</translation>
+    </message>
+    <message>
+        <source>* %1 が読めないよ (´･ω･`)</source>
+        <extracomment>%1 the file name of the user guide.</extracomment>
+        <translation>* cannot read %1 (T-T)</translation>
+    </message>
+</context>
+<context>
+    <name>UiSeam</name>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+</context>
+<context>
+    <name>crc</name>
+    <message>
+        <source>CRCの計算中...(%1%)</source>
+        <extracomment>%1 the share of the file read, in percent (&quot; 5.0&quot;).</extracomment>
+        <translation>Computing the CRC...(%1%)</translation>
+    </message>
+</context>
+<context>
+    <name>formats</name>
+    <message>
+        <source>からMP3ファイルを探しますっ！</source>
+        <translation>for MP3 files!</translation>
+    </message>
+    <message>
+        <source>からOggファイルを探しますっ！</source>
+        <translation>for Ogg files!</translation>
+    </message>
+    <message>
+        <source>OggVorbisを抽出(α版)</source>
+        <translation>Extract Ogg Vorbis (alpha)</translation>
+    </message>
+    <message>
+        <source>からWavファイルを探しますっ！</source>
+        <translation>for WAV files!</translation>
+    </message>
+    <message>
+        <source>Riff WAVを抽出(適当)</source>
+        <translation>Extract RIFF WAVE (rough)</translation>
+    </message>
+    <message>
+        <source>からMPEG Layer I/IIファイルを探しますっ！</source>
+        <translation>for MPEG Layer I/II files!</translation>
+    </message>
+    <message>
+        <source>MPEG Layer I/IIを抽出</source>
+        <translation>Extract MPEG Layer I/II</translation>
+    </message>
+    <message>
+        <source>からAACファイルを探しますっ！</source>
+        <translation>for AAC files!</translation>
+    </message>
+    <message>
+        <source>AAC (ADTS)を抽出</source>
+        <translation>Extract AAC (ADTS)</translation>
+    </message>
+    <message>
+        <source>からFLACファイルを探しますっ！</source>
+        <translation>for FLAC files!</translation>
+    </message>
+    <message>
+        <source>FLACを抽出</source>
+        <translation>Extract FLAC</translation>
+    </message>
+    <message>
+        <source>からAIFFファイルを探しますっ！</source>
+        <translation>for AIFF files!</translation>
+    </message>
+    <message>
+        <source>AIFFを抽出</source>
+        <translation>Extract AIFF</translation>
+    </message>
+    <message>
+        <source>からADXファイルを探しますっ！</source>
+        <translation>for ADX files!</translation>
+    </message>
+    <message>
+        <source>ADXを抽出</source>
+        <translation>Extract ADX</translation>
+    </message>
+</context>
+<context>
+    <name>producer</name>
+    <message>
+        <source>出力ファイルが既に存在します(%1)</source>
+        <translation>The output file exists already (%1)</translation>
+    </message>
+    <message>
+        <source>出力ファイルが入力ファイルと同じです</source>
+        <translation>The output file is the input file</translation>
+    </message>
+    <message>
+        <source>%1番目のファイルの処理中にエラーが起こりました</source>
+        <translation>An error occurred while writing stream %1</translation>
+    </message>
+</context>
+<context>
+    <name>run</name>
+    <message>
+        <source>IniFileを指定した場合は複数選択できません</source>
+        <translation>With an INI file, only one input file can be chosen</translation>
+    </message>
+    <message>
+        <source>入力ファイル名がINIで指定されたものと違っていますが、続行しますか？</source>
+        <translation>The input file&apos;s name is not the one the INI file names. Go on?</translation>
+    </message>
+    <message>
+        <source>CRCがINIで指定されたものと違っていますが、続行しますか？</source>
+        <translation>The CRC is not the one the INI file names. Go on?</translation>
+    </message>
+</context>
+<context>
+    <name>scan</name>
+    <message>
+        <source>入力ファイルが存在しません(%1)</source>
+        <translation>The input file does not exist (%1)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot;%2</source>
+        <extracomment>%1 the input file&apos;s name, %2 a row&apos;s opening (&quot;からMP3ファイルを探しますっ！&quot;).</extracomment>
+        <translation>Searching &quot;%1&quot; %2</translation>
+    </message>
+    <message>
+        <source>%1個の%2を発見。うち%3個を抽出しました</source>
+        <extracomment>%1 the streams found, %2 the kind of stream (mp3, ogg, ...), %3 the streams written.</extracomment>
+        <translation>%2: %1 found, %3 extracted</translation>
+    </message>
+</context>
+<context>
+    <name>settings</name>
+    <message>
+        <source>大きなID3v2タグも検出する</source>
+        <translation>Find large ID3v2 tags too</translation>
+    </message>
+    <message>
+        <source>Xing/Infoヘッダで曲を分ける</source>
+        <translation>Split MP3 streams at Xing/Info headers</translation>
+    </message>
+    <message>
+        <source>fmt 以外のチャンクで始まるWAVEも検出する</source>
+        <translation>Find WAVE files that begin with another chunk than fmt</translation>
+    </message>
+    <message>
+        <source>BOSからEOSまでそろったOggは最小ページ数によらず抽出する</source>
+        <translation>Keep a whole Ogg stream (BOS to EOS) whatever its page count</translation>
+    </message>
+</context>
+</TS>
