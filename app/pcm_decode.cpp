@@ -1,5 +1,7 @@
 #include "app/pcm_decode.h"
 
+#include <QCoreApplication>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -36,17 +38,19 @@ class Decoding {
   bool open(const std::string& path) {
     AVFormatContext* format = nullptr;
     if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
-      return fail("FFmpegで開けません");
+      return fail(QT_TRANSLATE_NOOP("PcmDecode", "FFmpegで開けません"));
     format_.reset(format);
-    if (avformat_find_stream_info(format, nullptr) < 0) return fail("音声の情報が読めません");
+    if (avformat_find_stream_info(format, nullptr) < 0)
+      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声の情報が読めません"));
     const AVCodec* codec = nullptr;
     stream_ = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-    if (stream_ < 0 || codec == nullptr) return fail("音声のストリームがありません");
+    if (stream_ < 0 || codec == nullptr)
+      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声のストリームがありません"));
     codec_.reset(avcodec_alloc_context3(codec));
     if (!codec_ ||
         avcodec_parameters_to_context(codec_.get(), format->streams[stream_]->codecpar) < 0 ||
         avcodec_open2(codec_.get(), codec, nullptr) < 0)
-      return fail("デコーダを開けません");
+      return fail(QT_TRANSLATE_NOOP("PcmDecode", "デコーダを開けません"));
     return openResampler();
   }
 
@@ -59,18 +63,19 @@ class Decoding {
       av_packet_unref(packet.get());
     }
     if (decoded_ < limit_ && avcodec_send_packet(codec_.get(), nullptr) >= 0) receive();
-    if (out_.samples.empty()) fail("音声をデコードできません");
+    if (out_.samples.empty()) fail(QT_TRANSLATE_NOOP("PcmDecode", "音声をデコードできません"));
   }
 
  private:
   bool fail(const char* why) {
-    out_.error = why;
+    out_.error = QCoreApplication::translate("PcmDecode", why).toStdString();
     return false;
   }
 
   bool openResampler() {
     const int channels = codec_->ch_layout.nb_channels;
-    if (channels <= 0 || codec_->sample_rate <= 0) return fail("音声の形式が分かりません");
+    if (channels <= 0 || codec_->sample_rate <= 0)
+      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声の形式が分かりません"));
     out_.sampleRate = codec_->sample_rate;
     out_.channels = channels == 1 ? 1 : 2;
     AVChannelLayout outLayout;
@@ -81,7 +86,7 @@ class Decoding {
                             nullptr) < 0 ||
         swr_init(swr) < 0) {
       swr_free(&swr);
-      return fail("音声を変換できません");
+      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声を変換できません"));
     }
     swr_.reset(swr);
     return true;

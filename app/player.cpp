@@ -25,7 +25,7 @@ Player::~Player() { stop(); }
 void Player::play(const std::string& path) {
   stop();
   if (QMediaDevices::audioOutputs().isEmpty()) {
-    emit failed(QStringLiteral("音声を出力する装置がありません。"));
+    emit failed(tr("音声を出力する装置がありません。"));
     return;
   }
   if (media_ == nullptr) {
@@ -50,8 +50,7 @@ void Player::playDecoded() {
   const DecodedPcm pcm = DecodePcm(path_, kMostSeconds);
   if (!pcm.error.empty()) {
     setPlaying(false);
-    emit failed(QStringLiteral("再生できません: ") + ToQ(path_) + QStringLiteral("\n") +
-                ToQ(pcm.error));
+    emit failed(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(pcm.error));
     return;
   }
   QAudioFormat format;

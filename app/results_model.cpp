@@ -10,8 +10,16 @@ namespace {
 constexpr int kBatchMs = 200;
 
 const char* const kCaptions[ResultsModel::ColumnCount] = {
-    "入力ファイル", "番号",   "形式",       "位置",         "長さ",
-    "時間",         "周波数", "チャンネル", "出力ファイル", "状態"};
+    QT_TRANSLATE_NOOP("ResultsModel", "入力ファイル"),
+    QT_TRANSLATE_NOOP("ResultsModel", "番号"),
+    QT_TRANSLATE_NOOP("ResultsModel", "形式"),
+    QT_TRANSLATE_NOOP("ResultsModel", "位置"),
+    QT_TRANSLATE_NOOP("ResultsModel", "長さ"),
+    QT_TRANSLATE_NOOP("ResultsModel", "時間"),
+    QT_TRANSLATE_NOOP("ResultsModel", "周波数"),
+    QT_TRANSLATE_NOOP("ResultsModel", "チャンネル"),
+    QT_TRANSLATE_NOOP("ResultsModel", "出力ファイル"),
+    QT_TRANSLATE_NOOP("ResultsModel", "状態")};
 
 // A number a format does not measure is negative: no text.
 QString Measured(int64_t value) { return value < 0 ? QString() : QString::number(value); }
@@ -19,13 +27,13 @@ QString Measured(int64_t value) { return value < 0 ? QString() : QString::number
 QString StatusText(const StreamReport& report) {
   switch (report.status) {
     case StreamReport::Status::Written:
-      return QStringLiteral("書き出し済み");
+      return ResultsModel::tr("書き出し済み");
     case StreamReport::Status::DryRun:
-      return QStringLiteral("書き出しなし");
+      return ResultsModel::tr("書き出しなし");
     case StreamReport::Status::Failed:
       break;
   }
-  return QStringLiteral("失敗: ") + ToQ(report.error);
+  return ResultsModel::tr("失敗: ") + ToQ(report.error);
 }
 
 QVariant SortKey(const StreamReport& report, int column) {
@@ -143,7 +151,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
       section >= ColumnCount)
     return {};
-  return QString::fromUtf8(kCaptions[section]);
+  return tr(kCaptions[section]);
 }
 
 QString CsvField(const QString& field) {
@@ -157,7 +165,7 @@ QString CsvField(const QString& field) {
 
 QString ResultsModel::csv(const std::vector<int>& rows) const {
   QStringList fields;
-  for (const char* caption : kCaptions) fields << CsvField(QString::fromUtf8(caption));
+  for (const char* caption : kCaptions) fields << CsvField(tr(caption));
   QString out = fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   for (int row : rows) {
     fields.clear();

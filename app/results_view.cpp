@@ -23,7 +23,7 @@ namespace {
 QToolButton* TextButton(QWidget* parent, const char* name, const char* caption) {
   auto* button = new QToolButton(parent);
   button->setObjectName(QString::fromLatin1(name));
-  button->setText(QString::fromUtf8(caption));
+  button->setText(ResultsView::tr(caption));
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   return button;
 }
@@ -44,14 +44,16 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent)
 
   filter_ = new QLineEdit(this);
   filter_->setObjectName(QStringLiteral("edtResultFilter"));
-  filter_->setPlaceholderText(QStringLiteral("絞り込み"));
+  filter_->setPlaceholderText(tr("絞り込み"));
   filter_->setClearButtonEnabled(true);
-  play_ = TextButton(this, "btnPlay", "再生");
-  stop_ = TextButton(this, "btnStop", "停止");
+  play_ = TextButton(this, "btnPlay", QT_TRANSLATE_NOOP("ResultsView", "再生"));
+  stop_ = TextButton(this, "btnStop", QT_TRANSLATE_NOOP("ResultsView", "停止"));
   stop_->setEnabled(false);
-  auto* folder = TextButton(this, "btnShowInFolder", "フォルダを開く");
-  auto* copy = TextButton(this, "btnCopyCsv", "CSVでコピー");
-  auto* window = TextButton(this, "btnDetachResults", "別ウィンドウ");
+  auto* folder =
+      TextButton(this, "btnShowInFolder", QT_TRANSLATE_NOOP("ResultsView", "フォルダを開く"));
+  auto* copy = TextButton(this, "btnCopyCsv", QT_TRANSLATE_NOOP("ResultsView", "CSVでコピー"));
+  auto* window =
+      TextButton(this, "btnDetachResults", QT_TRANSLATE_NOOP("ResultsView", "別ウィンドウ"));
 
   table_ = new QTableView(this);
   table_->setObjectName(QStringLiteral("tblResults"));
@@ -135,12 +137,12 @@ int ResultsView::currentRow() const {
 std::string ResultsView::currentOutput() {
   const int row = currentRow();
   if (row < 0) {
-    warn(QStringLiteral("ストリームが選ばれていません。"));
+    warn(tr("ストリームが選ばれていません。"));
     return {};
   }
   const StreamReport& report = model_->report(row);
   if (report.output.empty() || report.status != StreamReport::Status::Written) {
-    warn(QStringLiteral("このストリームには出力ファイルがありません。"));
+    warn(tr("このストリームには出力ファイルがありません。"));
     return {};
   }
   return report.output;
@@ -157,7 +159,7 @@ void ResultsView::showCurrentInFolder() {
   const std::string output = currentOutput();
   if (output.empty()) return;
   if (!seam_->showInFolder(this, output))
-    warn(QStringLiteral("フォルダを開けるファイルマネージャがありません。"));
+    warn(tr("フォルダを開けるファイルマネージャがありません。"));
 }
 
 void ResultsView::copyRowsAsCsv() {
@@ -178,7 +180,7 @@ void ResultsView::detach() {
   home_ = parentWidget();
   const QSize size(std::max(width(), 800), std::max(height(), 400));
   setParent(nullptr, Qt::Window);
-  setWindowTitle(QStringLiteral("結果"));
+  setWindowTitle(tr("結果"));
   resize(size);
   show();
 }

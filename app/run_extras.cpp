@@ -41,7 +41,7 @@ void TfrmMain::BuildRunExtras() {
   btnFormats->setObjectName(QStringLiteral("btnFormats"));
   btnFormats->setPopupMode(QToolButton::InstantPopup);
   btnFormats->setFixedHeight(22);
-  btnFormats->setToolTip(QStringLiteral("実行！で抽出する形式を選べます"));
+  btnFormats->setToolTip(tr("実行！で抽出する形式を選べます"));
   auto* menu = new QMenu(btnFormats);
   menu->setObjectName(QStringLiteral("mnuFormats"));
   for (const FormatRow& row : Formats()) {
@@ -54,7 +54,7 @@ void TfrmMain::BuildRunExtras() {
     FExecuteFormats.push_back(action);
   }
   menu->addSeparator();
-  FExecuteAll = menu->addAction(QStringLiteral("すべて"));
+  FExecuteAll = menu->addAction(tr("すべて"));
   FExecuteAll->setObjectName(QStringLiteral("fmt_all"));
   FExecuteAll->setCheckable(true);
   connect(FExecuteAll, &QAction::triggered, this, [this] { FormatTicked(FExecuteAll); });
@@ -73,7 +73,7 @@ void TfrmMain::BuildRunExtras() {
   rowLayout->setSpacing(4);
   strStreams = new StreamStrip(row);
   strStreams->setObjectName(QStringLiteral("strStreams"));
-  strStreams->setToolTip(QStringLiteral("見つかったストリームの位置です"));
+  strStreams->setToolTip(tr("見つかったストリームの位置です"));
   lblStatus = new QLabel(row);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setMinimumWidth(0);
@@ -101,7 +101,7 @@ void TfrmMain::BuildRunExtras() {
   SpeedButton3->setIconSize(QSize(16, 16));
   SpeedButton3->setAutoRaise(true);
   SpeedButton3->setFixedSize(22, 22);
-  SpeedButton3->setToolTip(QStringLiteral("出力フォルダを選択できます"));
+  SpeedButton3->setToolTip(tr("出力フォルダを選択できます"));
   qobject_cast<QGridLayout*>(edtOutput->parentWidget()->layout())->addWidget(SpeedButton3, 2, 2);
   connect(SpeedButton3, &QToolButton::clicked, this, &TfrmMain::SpeedButton3Click);
 }
@@ -133,9 +133,10 @@ void TfrmMain::UpdateFormatsCaption() {
   FExecuteAll->setChecked(rows.size() == FExecuteFormats.size());
   QString caption;
   if (FExecuteAll->isChecked()) {
-    caption = QStringLiteral("すべて");
+    caption = tr("すべて");
   } else if (rows.size() > 2) {
-    caption = QString::number(rows.size()) + QStringLiteral("形式");
+    //: %1 how many formats are ticked.
+    caption = tr("%1形式").arg(rows.size());
   } else {
     for (const FormatRow* row : rows) {
       caption +=

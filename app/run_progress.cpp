@@ -27,8 +27,7 @@ void TfrmMain::ShowRunEnds(bool cancelled) {
   FMeter.finish();
   strStreams->hidePosition();
   prgScan->setFormat(ToQ(FMeter.text()));
-  lblStatus->setText(cancelled ? QStringLiteral("キャンセルしました")
-                               : QStringLiteral("終了しました"));
+  lblStatus->setText(cancelled ? tr("キャンセルしました") : tr("終了しました"));
   lblStatus->setToolTip(QString());
 }
 

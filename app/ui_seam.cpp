@@ -85,7 +85,7 @@ std::optional<std::vector<std::string>> UiSeam::openFiles(QWidget* parent,
 
 BoxAnswer UiSeam::failureBox(QWidget* parent, const std::string& text, const std::string& path,
                              int /*helpContext*/, bool& sameForRest) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), ToQ(text),
+  QMessageBox box(QMessageBox::Critical, QCoreApplication::translate("UiSeam", "エラー"), ToQ(text),
                   QMessageBox::Abort | QMessageBox::Ignore, parent);
   box.setTextFormat(Qt::PlainText);
   if (!path.empty()) {
@@ -94,7 +94,8 @@ BoxAnswer UiSeam::failureBox(QWidget* parent, const std::string& text, const std
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
       label->setTextFormat(Qt::PlainText);
   }
-  auto* same = new QCheckBox(QStringLiteral("この実行の残りにも同じ答えを使う"), &box);
+  auto* same = new QCheckBox(
+      QCoreApplication::translate("UiSeam", "この実行の残りにも同じ答えを使う"), &box);
   box.setCheckBox(same);
   box.exec();
   sameForRest = same->isChecked();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/translate.h"
+
 void ProgressMeter::beginRun() {
   runStart_ = inputStart_ = clock_();
   cancelled_ = walked_ = finished_ = false;
@@ -45,10 +47,17 @@ int ProgressMeter::percent() const {
 }
 
 std::string ProgressMeter::text() const {
-  if (cancelled_) return "キャンセルしました  経過 " + DurationText(elapsedMs());
-  std::string text = std::to_string(percent()) + "%  " + RateText(bytesPerSecond()) + "  経過 " +
-                     DurationText(elapsedMs());
-  if (!finished_) text += "  残り " + DurationText(remainingMs());
+  //: %1 the time since the run began, m:ss.
+  if (cancelled_)
+    return Tr("progress", "キャンセルしました  経過 %1").arg(DurationText(elapsedMs())).shown();
+  //: %1 percent, %2 the rate (12.3MB/s), %3 the time since the run began.
+  std::string text = Tr("progress", "%1%  %2  経過 %3")
+                         .arg(percent())
+                         .arg(RateText(bytesPerSecond()))
+                         .arg(DurationText(elapsedMs()))
+                         .shown();
+  //: %1 the time the input still needs, m:ss.
+  if (!finished_) text += Tr("progress", "  残り %1").arg(DurationText(remainingMs())).shown();
   return text;
 }
 

@@ -24,6 +24,7 @@
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/pending_output.h"
+#include "platform/translate.h"
 
 namespace {
 
@@ -178,7 +179,9 @@ int Runner::carve() {
     return false;
   });
   // Ctrl-C ends the program; on a terminal its progress line says so.
-  if (progress_.enabled()) SetSignalNote("\r" + std::string(72, ' ') + "\rキャンセルしました\n");
+  if (progress_.enabled())
+    SetSignalNote("\r" + std::string(72, ' ') + "\r" +
+                  Tr("progress", "キャンセルしました").shown() + "\n");
   CarveInputs(host, o_.carvedFormats(), o_.inputs, [&pattern] { return pattern; });
   SetSignalNote("");
   progress_.clear();
