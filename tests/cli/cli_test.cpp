@@ -909,23 +909,43 @@ TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
        7,
        false,
        {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}, {"b_001.mp3", other}}},
+      // "b" twice: its second pass names its stream again, and takes the
+      // name beside (a line more).
       {"b -o 'o/%f_%3.3d.mp3' --files-from -",
        0,
-       10,
+       11,
        false,
-       {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}, {"b_001.mp3", other}}},
-      {"-n -o 'o/%3.3d.mp3' a.pak b", 0, 7, false, {}},
-      // Nothing is written, but the second input's first name was given to
-      // the first input's first stream.
-      {"--dry-run --no-clobber -o 'o/%3.3d.mp3' a.pak b", 1, 8, false, {}},
-      {"--no-clobber -o 'o/%3.3d.mp3' a.pak", 1, 5, true, {{"001.mp3", kept}, {"002.mp3", second}}},
+       {{"a.pak_001.mp3", first},
+        {"a.pak_002.mp3", second},
+        {"b_001.mp3", other},
+        {"b_001_2.mp3", other}}},
       // Numbering starts again with every input: the second input's first
-      // name was written by the first input.
+      // stream takes the name beside the first input's first, told in a line.
+      {"-n -o 'o/%3.3d.mp3' a.pak b", 0, 8, false, {}},
+      {"--dry-run --no-clobber -o 'o/%3.3d.mp3' a.pak b", 0, 8, false, {}},
+      {"-o 'o/%3.3d.mp3' a.pak b",
+       0,
+       8,
+       false,
+       {{"001.mp3", first}, {"002.mp3", second}, {"001_2.mp3", other}}},
+      {"--no-clobber -o 'o/%3.3d.mp3' a.pak", 1, 5, true, {{"001.mp3", kept}, {"002.mp3", second}}},
+      {"--no-clobber -q -o 'o/%3.3d.mp3' a.pak b",
+       0,
+       0,
+       false,
+       {{"001.mp3", first}, {"002.mp3", second}, {"001_2.mp3", other}}},
+      // A file of an earlier run is replaced, but never taken as the free
+      // name beside; under --no-clobber it fails its stream.
+      {"-q -o 'o/%3.3d.mp3' b a.pak",
+       0,
+       0,
+       true,
+       {{"001.mp3", other}, {"001_2.mp3", first}, {"002.mp3", second}}},
       {"--no-clobber -q -o 'o/%3.3d.mp3' a.pak b",
        1,
        0,
-       false,
-       {{"001.mp3", first}, {"002.mp3", second}}},
+       true,
+       {{"001.mp3", kept}, {"002.mp3", second}}},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(dir / "o");
