@@ -199,14 +199,14 @@ int Runner::carve() {
 }
 
 // With no command word given, a first input that looks like one but names
-// no file is taken for a mistyped command ("mp4"). "mp3 -- mp3" scans a
-// file named "mp3".
+// no file (nor, with --recursive, a folder) is taken for a mistyped command
+// ("mp4"). "mp3 -- mp3" scans a file named "mp3".
 bool IsMistypedCommand(const CliOptions& options) {
   if (options.commandGiven || options.inputs.empty()) return false;
   const std::string& word = options.inputs.front();
   return std::all_of(word.begin(), word.end(),
                      [](unsigned char c) { return std::isalnum(c) != 0; }) &&
-         !FileExists(word);
+         !FileExists(word) && !(options.recursive && DirectoryExists(word));
 }
 
 // The command words, as a list for a message.

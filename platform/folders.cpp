@@ -37,6 +37,15 @@ std::string GetCurrentDir() {
 
 namespace {
 
+// Tells `unreadable` the failure of errno value `err` on `path`.
+void Tell(int err, const std::string& path, const std::function<void(const IoError&)>& unreadable) {
+  try {
+    ThrowOsError(err, path);
+  } catch (const IoError& e) {
+    unreadable(e);
+  }
+}
+
 // The names in `folder` but "." and "..", in bytewise order; false after
 // telling `unreadable` when it cannot be read.
 bool ReadFolder(const std::string& folder, std::vector<std::string>& names,
@@ -44,11 +53,7 @@ bool ReadFolder(const std::string& folder, std::vector<std::string>& names,
   names.clear();
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
   if (!dir) {
-    try {
-      ThrowOsError(errno, folder);
-    } catch (const IoError& e) {
-      unreadable(e);
-    }
+    Tell(errno, folder, unreadable);
     return false;
   }
   errno = 0;
@@ -56,7 +61,8 @@ bool ReadFolder(const std::string& folder, std::vector<std::string>& names,
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(name);
   }
-  std::sort(names.begin(), names.end());  // std::string compares bytes as unsigned
+  if (errno != 0) Tell(errno, folder, unreadable);  // the names read so far are kept
+  std::sort(names.begin(), names.end());            // std::string compares bytes as unsigned
   return true;
 }
 
@@ -86,7 +92,10 @@ std::vector<std::string> FilesBelow(const std::string& folder,
     const std::string path =
         (level.path == "/" ? "" : level.path) + "/" + level.names[level.next++];
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) continue;  // gone meanwhile
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (errno != ENOENT) Tell(errno, path, unreadable);  // ENOENT: gone meanwhile
+      continue;
+    }
     if (S_ISREG(st.st_mode)) {
       files.push_back(path);
     } else if (S_ISDIR(st.st_mode)) {

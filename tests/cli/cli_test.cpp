@@ -964,6 +964,69 @@ TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
   }
 }
 
+// -r: a folder stands for its regular files, in a stable order, links and
+// FIFOs left out; the streams of inputs with the same pattern all stay.
+TEST_F(CliBinary, FoldersAsInputsAndListsFromPipes) {
+  namespace fs = std::filesystem;
+  Bytes first = Frames(kBase, 6), second = Frames(k48kHz, 5), other = Frames(kBase, 4);
+  fs::create_directories(dir / "tree/sub/deeper");
+  WriteBytes(dir / "tree/a.pak", Embed(first, 141));
+  WriteBytes(dir / "tree/sub/b.bin", Embed(other, 142));
+  WriteBytes(dir / "tree/sub/deeper/c.bin", Embed(second, 143));
+  fs::create_symlink("sub/b.bin", dir / "tree/link.bin");
+  fs::create_symlink("sub", dir / "tree/linkdir");
+  // Opened, a FIFO without a writer would hold the run forever.
+  ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
+  const std::string feedList = "mkfifo l.fifo && (printf 'tree/a.pak\\ntree/sub\\n' >l.fifo &) &&";
+
+  struct Case {
+    const char* args;
+    std::string before;  // shell commands before the run
+    int status;
+    const char* folder;  // where the outputs go, below dir
+    std::map<std::string, Bytes> files;
+  };
+  const Case cases[] = {
+      {"-q -o 'tree/out/%3.3d.mp3' tree/", "", 1, "tree/out", {}},
+      {"-r -q -o 'tree/out/%3.3d.mp3' tree",
+       "",
+       0,
+       "tree/out",
+       {{"001.mp3", first}, {"001_2.mp3", other}, {"001_3.mp3", second}}},
+      {"--recursive -q -o 'o/%f-%3.3d.mp3' tree/sub tree/a.pak",
+       "",
+       0,
+       "o",
+       {{"b.bin-001.mp3", other}, {"c.bin-001.mp3", second}, {"a.pak-001.mp3", first}}},
+      {"-rq --files-from l.fifo -o 'o/%3.3d.mp3'",
+       feedList,
+       0,
+       "o",
+       {{"001.mp3", first}, {"001_2.mp3", other}, {"001_3.mp3", second}}},
+      {"-q --files-from l.fifo -o 'o/%3.3d.mp3'", feedList, 1, "o", {{"001.mp3", first}}},
+      {"-q --files-from /dev/null -o 'o/%3.3d.mp3'", "", 0, "o", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    fs::remove_all(dir / "tree/out");
+    fs::remove_all(dir / "o");
+    fs::remove(dir / "l.fifo");
+    Result r = Exec(c.args, "/dev/null", c.before);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : FilesIn(dir / c.folder)) {
+      files[name] = ReadBytes(dir / (c.folder + ("/" + name)));
+    }
+    EXPECT_EQ(files, c.files);
+    EXPECT_EQ(Contains(r.err, "Is a folder, not a file"), c.status == 1) << r.err;
+  }
+  // A list larger than a list file may be is refused from a pipe too.
+  Result huge = Exec("--files-from l.fifo", "/dev/null",
+                     "mkfifo l.fifo && (head -c 17000000 /dev/zero >l.fifo 2>/dev/null &) &&");
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_TRUE(Contains(huge.err, "cannot read the input list l.fifo")) << huge.err;
+}
+
 // With --extended, every fixture embedded at odd offsets comes out whole and
 // byte-exact, split into the files it was made of, and nothing else comes out.
 TEST_F(CliRun, ExtendedRulesRecoverEveryFixtureByteExact) {
