@@ -16,6 +16,7 @@
 
 #include "carve/extract.h"
 #include "cli/cli_run.h"
+#include "output/naming.h"
 #include "platform/input_file.h"
 #include "platform/text_file.h"
 #include "support/script_host.h"
@@ -511,6 +512,26 @@ TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
       } else {
         EXPECT_EQ(s["status"], "failed");
         EXPECT_TRUE(s["error"].is_object() && !s.contains("output_length")) << s;
+      }
+    }
+  }
+
+  // The same input twice under a pattern without %f: the second pass's
+  // streams go beside the first's, and say which name they were given
+  // first; no other stream says so.
+  for (std::string option : {"-n", "--quiet"}) {
+    Result twice = Cli({"--json", option, "-o", dir / "two/%3.3d.mp3", in, in});
+    std::vector<std::string> more = Lines(twice.out);
+    ASSERT_EQ(more.size(), 8u) << twice.out;
+    for (size_t i : {1, 2, 5, 6}) {
+      nlohmann::json s = nlohmann::json::parse(more[i]);
+      const std::string name = dir / ("two/00" + std::to_string(i % 4) + ".mp3");
+      EXPECT_EQ(s.contains("renamed_from"), i > 4) << s;
+      EXPECT_EQ(s["output"], i < 4 ? name : NameBeside(name, 2)) << s;
+      if (i < 4) continue;
+      EXPECT_EQ(s["renamed_from"], name) << s;
+      if (option == "--quiet") {
+        EXPECT_EQ(ReadBytes(s["output"]), *streams[i - 5]);
       }
     }
   }
