@@ -1041,6 +1041,24 @@ TEST_F(CliBinary, FoldersAsInputsAndListsFromPipes) {
     EXPECT_EQ(files, c.files);
     EXPECT_EQ(Contains(r.err, "Is a folder, not a file"), c.status == 1) << r.err;
   }
+  // A folder that cannot be read (here: too deep to be named, whoever runs)
+  // is reported, in JSON Lines too, and the rest is scanned.
+  {
+    const std::string here = fs::current_path();
+    fs::current_path(dir / "tree/sub");
+    for (int i = 0; i < 22; ++i) {
+      fs::create_directory(std::string(200, 'd'));
+      fs::current_path(std::string(200, 'd'));
+    }
+    WriteBytes("lost.bin", Embed(first, 144));
+    fs::current_path(here);
+  }
+  Result deep = Exec("-r --json -o 'o/%f-%3.3d.mp3' tree/sub");
+  EXPECT_EQ(deep.status, 1);
+  EXPECT_EQ(FilesIn(dir / "o"), Args({"b.bin-001.mp3", "c.bin-001.mp3"}));
+  EXPECT_TRUE(Contains(deep.err, "zandrel-cli: tree/sub/dddd")) << deep.err;
+  EXPECT_TRUE(Contains(deep.out, "{\"type\":\"error\",\"input\":\"tree/sub/dddd")) << deep.out;
+
   // A list larger than a list file may be is refused from a pipe too.
   Result huge = Exec("--files-from l.fifo", "/dev/null",
                      "mkfifo l.fifo && (head -c 17000000 /dev/zero >l.fifo 2>/dev/null &) &&");
