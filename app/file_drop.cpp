@@ -1,6 +1,7 @@
 // Files from outside the window: a list of local files dropped on the window
 // or on the input field, and the names the program was started with, go into
-// the input field the way the input chooser writes them.
+// the input field the way the input chooser writes them. A dropped folder
+// stands for every regular file below it.
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -10,6 +11,8 @@
 #include "app/frm_main.h"
 #include "app/text_conv.h"
 #include "platform/comma_text.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
 
 namespace {
 
@@ -41,6 +44,29 @@ void TfrmMain::SetInputFiles(const std::vector<std::string>& paths) {
   edtInput->setText(ToQ(paths.size() == 1 ? paths.front() : ToCommaText(paths)));
 }
 
+void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  std::string unreadable;
+  for (const std::string& path : paths) {
+    if (!DirectoryExists(path)) {
+      files.push_back(path);
+      continue;
+    }
+    for (std::string& file : FilesBelow(path, [&](const IoError& e) {
+           if (unreadable.empty()) unreadable = e.path();
+         })) {
+      files.push_back(std::move(file));
+    }
+  }
+  if (!unreadable.empty()) {
+    //: %1 the folder that could not be read.
+    MessageBox(BoxType::Warning,
+               FromQ(tr("読み込めないフォルダを飛ばしました(%1)").arg(ToQ(unreadable))),
+               BoxButtons::Ok, 0);
+  }
+  SetInputFiles(files);
+}
+
 bool TfrmMain::TakeFileDrag(QDropEvent* event) {
   const auto paths = LocalFiles(event->mimeData());
   if (!paths) {
@@ -49,7 +75,7 @@ bool TfrmMain::TakeFileDrag(QDropEvent* event) {
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  if (event->type() == QEvent::Drop) SetInputFiles(*paths);
+  if (event->type() == QEvent::Drop) SetInputFilesAndFolders(*paths);
   return true;
 }
 

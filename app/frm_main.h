@@ -62,6 +62,10 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // The formats the Execute button runs, in table order (MP3 alone unless
   // the user ticks others in btnFormats' menu).
   std::vector<const FormatRow*> TickedFormats() const;
+  // The same with every folder among `paths` standing for the regular files
+  // below it (platform/folders.h FilesBelow); a folder that cannot be read
+  // is told in a warning box and passed over.
+  void SetInputFilesAndFolders(const std::vector<std::string>& paths);
 
   // Host: the options, read from the controls at each call.
   // The value of the control that holds the setting, read now.
@@ -104,6 +108,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   void edtInputChange();
   // Small commands.
   void SpeedButton1Click();
+  // The folder chooser: the files below the folder chosen become the inputs.
+  void btnInputFolderClick();
   void N1Click();
   void N2Click();
   void PageControl1Change(int index);
@@ -170,6 +176,7 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // Tab "入出力"
   QLineEdit* edtInput = nullptr;
   QToolButton* SpeedButton1 = nullptr;
+  QToolButton* btnInputFolder = nullptr;
   QLineEdit* edtCRC = nullptr;
   QToolButton* spdCalcCRC = nullptr;
   QLineEdit* edtOutput = nullptr;

@@ -203,6 +203,8 @@ QWidget* TfrmMain::BuildInputTab() {
   edtInput = Named(new QLineEdit(tab), "edtInput");
   SpeedButton1 = IconButton(tab, "SpeedButton1", QStyle::SP_DialogOpenButton);
   SpeedButton1->setToolTip(tr("入力ファイルを選択できます"));
+  btnInputFolder = IconButton(tab, "btnInputFolder", QStyle::SP_DirOpenIcon);
+  btnInputFolder->setToolTip(tr("入力フォルダを選択できます(中のファイルをすべて入力にします)"));
   edtCRC = Named(new QLineEdit(tab), "edtCRC");
   MakeGreyReadOnly(edtCRC);
   edtCRC->setFont(FixedFont());
@@ -213,6 +215,7 @@ QWidget* TfrmMain::BuildInputTab() {
   grid->addWidget(new QLabel(tr("入力ファイル: "), tab), 0, 0);
   grid->addWidget(edtInput, 0, 1);
   grid->addWidget(SpeedButton1, 0, 2);
+  grid->addWidget(btnInputFolder, 0, 3);
   grid->addWidget(new QLabel(QStringLiteral("CRC32:"), tab), 1, 0);
   grid->addWidget(edtCRC, 1, 1);
   grid->addWidget(spdCalcCRC, 1, 2);
@@ -222,6 +225,7 @@ QWidget* TfrmMain::BuildInputTab() {
   grid->setRowStretch(3, 1);
 
   connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
+  connect(btnInputFolder, &QToolButton::clicked, this, &TfrmMain::btnInputFolderClick);
   connect(spdCalcCRC, &QToolButton::clicked, this, &TfrmMain::spdCalcCRCClick);
   connect(edtInput, &QLineEdit::textChanged, this, &TfrmMain::edtInputChange);
   // Dropped files go in through the window's own rule (file_drop.cpp).

@@ -1,4 +1,4 @@
-// The commands that are not runs: the input chooser, clearing the log,
+// The commands that are not runs: the input choosers, clearing the log,
 // opening the output folder and filling the readme tab.
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -23,6 +23,13 @@ void TfrmMain::SpeedButton1Click() {
     request.filterIndex = 1;
     auto chosen = FSeam->openFiles(this, request);
     if (chosen) SetInputFiles(*chosen);
+  });
+}
+
+void TfrmMain::btnInputFolderClick() {
+  Guarded([this] {
+    auto chosen = FSeam->chooseFolder(this, std::string());
+    if (chosen) SetInputFilesAndFolders({*chosen});
   });
 }
 

@@ -4,6 +4,7 @@
 
 #include "carve/extract.h"
 #include "output/naming.h"
+#include "platform/io_error.h"
 #include "platform/translate.h"
 
 // The carvers, each in its own file.
@@ -28,17 +29,28 @@ std::unique_ptr<Carver> MakeHcaCarver(Host& host);
 namespace {
 
 // Ogg files are named by formatting the pattern, its last three bytes
-// replaced by the extension, with the stream number alone; a conversion that
-// takes anything else fails the stream before any output is opened.
-std::string OggName(const std::string& pattern, const std::string& /*baseName*/, int64_t number,
+// replaced by the extension, with the stream number alone. Where that cannot
+// format the pattern (the bytes replaced cut a conversion, or a conversion
+// takes anything but the number, "%f"), the stream is named as the newer
+// formats name theirs.
+std::string OggName(const std::string& pattern, const std::string& baseName, int64_t number,
                     const std::string& extension) {
-  return FormatWithNumber(ReplaceLastThree(pattern, extension), number);
+  if (EndsInPlainText(pattern, 3)) {
+    try {
+      return FormatWithNumber(ReplaceLastThree(pattern, extension), number);
+    } catch (const IoError&) {
+      // named below
+    }
+  }
+  return NameWithExtension(pattern, baseName, number, extension);
 }
 
 // WAVE files: the pattern's last three bytes replaced by the extension, then
-// expanded as for MP3, "%e" giving "mp3".
+// expanded as for MP3, "%e" giving "mp3"; named as the newer formats name
+// theirs where the bytes replaced cut a conversion ("%3.3d.%e").
 std::string WavName(const std::string& pattern, const std::string& baseName, int64_t number,
                     const std::string& extension) {
+  if (!EndsInPlainText(pattern, 3)) return NameWithExtension(pattern, baseName, number, extension);
   return ExpandOutputName(ReplaceLastThree(pattern, extension), baseName, number, "mp3");
 }
 

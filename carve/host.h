@@ -12,6 +12,7 @@
 #include "carve/sink.h"
 
 class FileIdentities;
+class RunOutputs;
 class TagIni;
 
 enum class BoxType { Warning, Error };
@@ -94,4 +95,12 @@ class Host : public Sink {
   // RIFF codecs: RIFX (big-endian) WAVE files are found too, and RIFF
   // outputs are named by the codec of their format chunk.
   bool RiffCodecs() { return Setting(SettingId::RiffCodecs) != 0; }
+
+  // The outputs the run has written so far, while CarveInputs runs this
+  // host (it sets them); null for a pass run on its own.
+  RunOutputs* OutputsOfRun() { return runOutputs_; }
+  void SetOutputsOfRun(RunOutputs* outputs) { runOutputs_ = outputs; }
+
+ private:
+  RunOutputs* runOutputs_ = nullptr;
 };

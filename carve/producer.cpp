@@ -4,6 +4,7 @@
 
 #include "carve/host.h"
 #include "carve/input_view.h"
+#include "carve/run_outputs.h"
 #include "carve/scan_pass.h"
 #include "output/naming.h"
 #include "platform/folders.h"
@@ -29,7 +30,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
   StreamReport report;
   try {
     const bool dryRun = host_.DryRun();
-    const std::string name = outputName(row, found, number, dryRun);
+    const std::string name = freeOutputName(row, found, number, dryRun, report);
     report.output = name;
     report.outputOffset = span.start;
     // One look at the name serves the checks and the output's creation.
@@ -45,6 +46,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     } else {
       write(target, name, span, held, found, report);
     }
+    remember(name);
     report.appendedBytes = static_cast<int64_t>(found.appended.size());
     this->report(row, number, found, report);
     // The walk goes on past the range copied, or past the input's end when
@@ -77,6 +79,23 @@ std::string Producer::outputName(const FormatRow& row, const Found& found, int64
                   found.extension.empty() ? std::string(row.extension) : found.extension);
 }
 
+std::string Producer::freeOutputName(const FormatRow& row, const Found& found, int64_t number,
+                                     bool dryRun, StreamReport& report) {
+  const std::string asked = outputName(row, found, number, dryRun);
+  RunOutputs* outputs = host_.OutputsOfRun();
+  if (outputs == nullptr || !outputs->wrote(asked)) return asked;
+  std::string name = outputs->freeName(asked);
+  report.renamedFrom = asked;
+  //: %1 the name the pattern gave, %2 the free name taken instead.
+  host_.AddLog(
+      Tr("producer", "出力ファイル名を変更しました(%1 → %2)").arg(asked).arg(name).shown());
+  return name;
+}
+
+void Producer::remember(const std::string& name) {
+  if (RunOutputs* outputs = host_.OutputsOfRun()) outputs->add(name);
+}
+
 void Producer::dryRun(const CopySpan& span, int64_t held, StreamReport& report) {
   // What the copy would copy: the range, or as much of it as the input
   // holds.
@@ -89,7 +108,11 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
                      int64_t held, const Found& found, StreamReport& report) {
   // The stream appears under its name only once it is whole; a failure
   // below leaves the name as it was.
-  const OutputMode mode = host_.KeepExistingOutputs() ? OutputMode::Keep : OutputMode::Replace;
+  // A free name beside one the run wrote is never made to replace a file
+  // that took it meanwhile.
+  const OutputMode mode = host_.KeepExistingOutputs() || !report.renamedFrom.empty()
+                              ? OutputMode::Keep
+                              : OutputMode::Replace;
   OutputFile out;
   try {
     out = OutputFile::CreateOutput(target, mode);

@@ -42,11 +42,17 @@ class Producer {
   // Creates the pattern's folder (not in a dry run) and names the output, with the
   // extension the stream names or else the row's.
   std::string outputName(const FormatRow& row, const Found& found, int64_t number, bool dryRun);
+  // The name the pattern gives, or, when the run wrote that one already, a
+  // free name beside it, logged and reported as such.
+  std::string freeOutputName(const FormatRow& row, const Found& found, int64_t number, bool dryRun,
+                             StreamReport& report);
   // The output's length, as the copy would make it.
   void dryRun(const CopySpan& span, int64_t held, StreamReport& report);
   // Copies the range and the bytes appended after it to the output.
   void write(const OutputTarget& target, const std::string& name, const CopySpan& span,
              int64_t held, const Found& found, StreamReport& report);
+  // Records the output in the run's outputs.
+  void remember(const std::string& name);
   Produced fail(const IoError& e, int64_t number, int64_t candidate, const CopySpan& span);
   void report(const FormatRow& row, int64_t number, const Found& found, StreamReport& report);
 

@@ -2,6 +2,7 @@
 
 #include "carve/formats.h"
 #include "carve/host.h"
+#include "carve/run_outputs.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
 #include "platform/translate.h"
@@ -36,9 +37,16 @@ RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& in
 int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows,
                     const std::vector<std::string>& inputs,
                     const std::function<std::string()>& pattern) {
+  RunOutputs outputs;
+  host.SetOutputsOfRun(&outputs);
+  struct Forget {
+    Host& host;
+    ~Forget() { host.SetOutputsOfRun(nullptr); }
+  } forget{host};
   int64_t written = 0;
   for (const std::string& input : inputs) {
-    if (!host.InputBegins(input)) continue;
+    // A file below a folder given as input may be one this run wrote.
+    if (outputs.wrote(input) || !host.InputBegins(input)) continue;
     written += ExtractFormats(host, rows, input, pattern());
     if (!host.Running()) break;
   }

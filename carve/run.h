@@ -40,7 +40,9 @@ enum class RunCheck {
 RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& ini, Prompt& prompt);
 
 // Carves every input with the formats `rows`, in one read of each, while the
-// host runs; an input the host refuses (Host::InputBegins) is passed over.
+// host runs; an input the host refuses (Host::InputBegins) is passed over,
+// and so is a file this run has written. No stream replaces an output
+// written earlier in the run: it takes a free name beside it.
 // `pattern` gives the output pattern for each input as it begins. Returns
 // the number of streams written.
 int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows,

@@ -28,6 +28,9 @@ struct StreamReport {
   // the range of the input copied into it, tags included, with the bytes
   // appended after the copy (a new ID3v1 tag).
   std::string output;
+  // The name the pattern gave, when this run had written it already and the
+  // output took `output` beside it instead; empty when not renamed.
+  std::string renamedFrom;
   int64_t outputOffset = 0, outputLength = 0, appendedBytes = 0;
   int64_t frames = -1;  // MPEG frames or Ogg pages
   int64_t bitrateKbps = -1, sampleRateHz = -1;

@@ -67,6 +67,7 @@ std::string StreamJsonLine(const StreamReport& report) {
   Json line = {{"type", "stream"},        {"input", Text(report.input)}, {"format", report.format},
                {"number", report.number}, {"offset", report.offset},     {"length", report.length}};
   if (!report.output.empty()) line["output"] = Text(report.output);
+  if (!report.renamedFrom.empty()) line["renamed_from"] = Text(report.renamedFrom);
   if (report.status != StreamReport::Status::Failed) {
     line["output_offset"] = report.outputOffset;
     line["output_length"] = report.outputLength;

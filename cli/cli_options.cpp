@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <fstream>
+#include <functional>
 #include <istream>
 #include <iterator>
 #include <optional>
@@ -15,6 +17,7 @@
 
 #include "carve/formats.h"
 #include "i18n/language.h"
+#include "platform/folders.h"
 #include "platform/io_error.h"
 #include "platform/text_file.h"
 
@@ -121,10 +124,13 @@ constexpr CliOptionRow kMiddleOptions[] = {
      if (o.filesFrom.empty()) error = "option --files-from needs a file name";
      return !o.filesFrom.empty();
    }},
+  {'r', "--recursive", "",
+   "a folder given as input stands for every regular file below it (links not followed)", true,
+   FLAG(recursive, true)},
   {'n', "--dry-run", "", "find, measure and log every stream, write nothing", true,
    FLAG(dryRun, true)},
   {0, "--no-clobber", "",
-   "fail a stream whose output file exists already or was written earlier in the run", true,
+   "fail a stream whose output file exists already instead of replacing it", true,
    FLAG(noClobber, true)},
   {0, "--lang", "LANG",
    "the language of the log lines and messages: ja or en (default: from LANGUAGE, LC_ALL, "
@@ -387,22 +393,17 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
   return ArgReader(args, options, error).run();
 }
 
-void ReadInputList(const std::string& path, std::istream& standardInput,
-                   std::vector<std::string>& inputs) {
-  auto take = [&](const std::string& line) {
-    if (!line.empty()) inputs.push_back(line);
-  };
-  if (path != "-") {
-    ReadTextLines(path, take);
-    return;
-  }
-  // Standard input is bounded as a list file is, and read in pieces, so
-  // that no line longer than the bound is ever held whole.
+namespace {
+
+// The lines of a list read as a stream, bounded as a list file is, and read
+// in pieces, so that no line longer than the bound is ever held whole.
+void ReadListStream(std::istream& stream, const std::string& path,
+                    const std::function<void(const std::string&)>& take) {
   std::string line;
   int64_t total = 0;
   char block[4096];
-  while (standardInput.read(block, sizeof block) || standardInput.gcount() > 0) {
-    const std::streamsize n = standardInput.gcount();
+  while (stream.read(block, sizeof block) || stream.gcount() > 0) {
+    const std::streamsize n = stream.gcount();
     total += n;
     if (total > kMaxTextFileSize) throw IoError(kIoOsBase + EFBIG, std::strerror(EFBIG), path);
     for (std::streamsize i = 0; i < n; ++i) {
@@ -417,4 +418,24 @@ void ReadInputList(const std::string& path, std::istream& standardInput,
   }
   if (line.ends_with('\r')) line.pop_back();
   take(line);
+}
+
+}  // namespace
+
+void ReadInputList(const std::string& path, std::istream& standardInput,
+                   std::vector<std::string>& inputs) {
+  auto take = [&](const std::string& line) {
+    if (!line.empty()) inputs.push_back(line);
+  };
+  if (path == "-") {
+    ReadListStream(standardInput, path, take);
+  } else if (IsPipeOrDevice(path)) {
+    // A pipe ("<(find …)") or a device has no size to check first: it is
+    // read as standard input is.
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) ThrowOsError(errno, path);
+    ReadListStream(stream, path, take);
+  } else {
+    ReadTextLines(path, take);
+  }
 }

@@ -40,6 +40,8 @@ struct CliOptions {
   bool dryRun = false;
   // Fail a stream rather than replace a file.
   bool noClobber = false;
+  // A folder given as input stands for every regular file below it.
+  bool recursive = false;
   // A file naming further inputs, one a line; "-" is the standard input.
   std::string filesFrom;
   // The language of --lang; empty: the environment's.

@@ -70,6 +70,10 @@ class Runner : public Prompt {
   // True, after saying so, when `input` is a folder, which is not read as a
   // file.
   bool refuseFolder(const std::string& input);
+  // The inputs of the run: with --recursive, every folder among them stands
+  // for the regular files below it. A folder that cannot be read is
+  // reported and sets `failed`.
+  std::vector<std::string> runInputs(bool& failed);
 
   const CliOptions& o_;
   std::ostream& out_;
@@ -93,6 +97,25 @@ bool Runner::refuseFolder(const std::string& input) {
   if (o_.json) out_ << ErrorJsonLine(input, kFolder) << std::endl;
   err_ << "zandrel-cli: " << input << ": " << kFolder << std::endl;
   return true;
+}
+
+std::vector<std::string> Runner::runInputs(bool& failed) {
+  if (!o_.recursive) return o_.inputs;
+  std::vector<std::string> inputs;
+  for (const std::string& input : o_.inputs) {
+    if (!DirectoryExists(input)) {
+      inputs.push_back(input);
+      continue;
+    }
+    for (std::string& file : FilesBelow(input, [&](const IoError& e) {
+           failed = true;
+           if (o_.json) out_ << ErrorJsonLine(e.path(), e.what()) << std::endl;
+           err_ << "zandrel-cli: " << Describe(e) << std::endl;
+         })) {
+      inputs.push_back(std::move(file));
+    }
+  }
+  return inputs;
 }
 
 int Runner::crc() {
@@ -136,6 +159,8 @@ std::optional<std::string> Runner::InputCrcText(const std::string& input) {
 }
 
 int Runner::carve() {
+  bool folderFailed = false;
+  const std::vector<std::string> runInputs = this->runInputs(folderFailed);
   TagIni ini;
   if (o_.useTagIni) {
     // A missing or unreadable file gives an empty reader: no check takes
@@ -146,7 +171,7 @@ int Runner::carve() {
       err_ << "zandrel-cli: warning: cannot read the tag INI file " << o_.tagIni << ": " << problem
            << "; no stream gets a tag from it" << std::endl;
     }
-    switch (CheckTagIniRun(o_.inputs, ini, *this)) {
+    switch (CheckTagIniRun(runInputs, ini, *this)) {
       case RunCheck::Go:
         break;
       case RunCheck::Refused:
@@ -168,7 +193,7 @@ int Runner::carve() {
     }
   }
   // Taken once, before any output is written.
-  const FileIdentities inputs(o_.inputs);
+  const FileIdentities inputs(runInputs);
   CliHost host(o_, out_, err_, progress_, terminal_.ask);
   host.setTagIni(o_.useTagIni ? &ini : nullptr);
   host.setRunInputs(&inputs);
@@ -182,21 +207,21 @@ int Runner::carve() {
   if (progress_.enabled())
     SetSignalNote("\r" + std::string(72, ' ') + "\r" +
                   Tr("progress", "キャンセルしました").shown() + "\n");
-  CarveInputs(host, o_.carvedFormats(), o_.inputs, [&pattern] { return pattern; });
+  CarveInputs(host, o_.carvedFormats(), runInputs, [&pattern] { return pattern; });
   SetSignalNote("");
   progress_.clear();
-  return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
+  return host.failureReported() || folderGiven || folderFailed ? kExitFailure : kExitOk;
 }
 
 // With no command word given, a first input that looks like one but names
-// no file is taken for a mistyped command ("mp4"). "mp3 -- mp3" scans a
-// file named "mp3".
+// no file (nor, with --recursive, a folder) is taken for a mistyped command
+// ("mp4"). "mp3 -- mp3" scans a file named "mp3".
 bool IsMistypedCommand(const CliOptions& options) {
   if (options.commandGiven || options.inputs.empty()) return false;
   const std::string& word = options.inputs.front();
   return std::all_of(word.begin(), word.end(),
                      [](unsigned char c) { return std::isalnum(c) != 0; }) &&
-         !FileExists(word);
+         !FileExists(word) && !(options.recursive && DirectoryExists(word));
 }
 
 // The command words, as a list for a message.

@@ -129,6 +129,27 @@ std::string ReplaceLastThree(const std::string& pattern, const std::string& ext)
   return pattern.substr(0, pattern.size() - 3) + ext;
 }
 
+bool EndsInPlainText(const std::string& pattern, size_t count) {
+  size_t plainFrom = 0;  // where the text after the last "%%" or conversion begins
+  size_t i = 0;
+  while (i < pattern.size()) {
+    if (pattern[i] != '%') {
+      ++i;
+      continue;
+    }
+    if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+      i += 2;
+    } else {
+      std::string ignored;
+      Conversion conv;
+      NextConversion(pattern, i, ignored, true, conv);  // reads this one conversion
+    }
+    plainFrom = i;
+  }
+  // A shorter pattern is plain text when it holds no conversion at all.
+  return pattern.size() < count ? plainFrom == 0 : pattern.size() - count >= plainFrom;
+}
+
 std::string ReplaceExtension(const std::string& pattern, const std::string& ext) {
   const size_t slash = pattern.rfind('/');
   size_t i = slash == std::string::npos ? 0 : slash + 1;
@@ -155,6 +176,14 @@ std::string ReplaceExtension(const std::string& pattern, const std::string& ext)
 std::string NameWithExtension(const std::string& pattern, const std::string& baseName,
                               int64_t number, const std::string& ext) {
   return ExpandOutputName(ReplaceExtension(pattern, ext), baseName, number, ext);
+}
+
+std::string NameBeside(const std::string& name, int64_t n) {
+  const size_t slash = name.rfind('/');
+  const size_t part = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot <= part) dot = name.size();
+  return name.substr(0, dot) + "_" + std::to_string(n) + name.substr(dot);
 }
 
 std::string FormatWithNumber(const std::string& pattern, int64_t number) {

@@ -26,6 +26,11 @@ std::string DefaultOutputPattern(const std::string& dir);
 // pattern shorter than three bytes is replaced whole.
 std::string ReplaceLastThree(const std::string& pattern, const std::string& ext);
 
+// True when the last `count` bytes of `pattern` are plain text: no part of a
+// conversion nor of "%%" (a shorter pattern: when it holds none). Replacing
+// them then leaves every conversion whole.
+bool EndsInPlainText(const std::string& pattern, size_t count);
+
 // The pattern with the extension of its last path component replaced by
 // `ext`: the text after the last '.' that is no part of a conversion
 // ("%3.3d" holds none), or "." + `ext` appended when there is no such '.'.
@@ -36,6 +41,12 @@ std::string ReplaceExtension(const std::string& pattern, const std::string& ext)
 // carver expands it, with "%e" giving `ext`.
 std::string NameWithExtension(const std::string& pattern, const std::string& baseName,
                               int64_t number, const std::string& ext);
+
+// The name beside `name` that a later output takes when the run has written
+// `name` already: "_" and `n` before the extension of its last part (the
+// text from its last '.', unless that '.' begins the part), or after it when
+// it has none: "out/001.mp3", 2 gives "out/001_2.mp3".
+std::string NameBeside(const std::string& name, int64_t n);
 
 // Formats `pattern` with one integer argument the way the Ogg carver names
 // its files: conversions "d", "u" and "x" with an optional "-", a width and a

@@ -1,10 +1,12 @@
 #include "platform/folders.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 #include "platform/io_error.h"
 
@@ -31,6 +33,83 @@ std::string GetCurrentDir() {
   std::string dir(buf.data());
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
+}
+
+namespace {
+
+// Tells `unreadable` the failure of errno value `err` on `path`.
+void Tell(int err, const std::string& path, const std::function<void(const IoError&)>& unreadable) {
+  try {
+    ThrowOsError(err, path);
+  } catch (const IoError& e) {
+    unreadable(e);
+  }
+}
+
+// The names in `folder` but "." and "..", in bytewise order; false after
+// telling `unreadable` when it cannot be read.
+bool ReadFolder(const std::string& folder, std::vector<std::string>& names,
+                const std::function<void(const IoError&)>& unreadable) {
+  names.clear();
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) {
+    Tell(errno, folder, unreadable);
+    return false;
+  }
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  if (errno != 0) Tell(errno, folder, unreadable);  // the names read so far are kept
+  std::sort(names.begin(), names.end());            // std::string compares bytes as unsigned
+  return true;
+}
+
+// One folder on the way down: its path and its names not yet taken.
+struct Level {
+  std::string path;
+  std::vector<std::string> names;
+  size_t next = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> FilesBelow(const std::string& folder,
+                                    const std::function<void(const IoError&)>& unreadable) {
+  std::string top = folder;
+  while (top.size() > 1 && top.back() == '/') top.pop_back();
+  std::vector<std::string> files;
+  std::vector<Level> levels(1);
+  levels.back().path = top;
+  if (!ReadFolder(top, levels.back().names, unreadable)) return files;
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.names.size()) {
+      levels.pop_back();
+      continue;
+    }
+    const std::string path =
+        (level.path == "/" ? "" : level.path) + "/" + level.names[level.next++];
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (errno != ENOENT) Tell(errno, path, unreadable);  // ENOENT: gone meanwhile
+      continue;
+    }
+    if (S_ISREG(st.st_mode)) {
+      files.push_back(path);
+    } else if (S_ISDIR(st.st_mode)) {
+      Level below;
+      below.path = path;
+      if (ReadFolder(path, below.names, unreadable)) levels.push_back(std::move(below));
+    }
+  }
+  return files;
+}
+
+bool IsPipeOrDevice(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
 }
 
 FileIdentities::FileIdentities(const std::vector<std::string>& paths) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,20 @@ std::string GetCurrentDir();              // without a trailing '/'
 
 // The identities (device and inode) of a set of files, taken once; files
 // that do not exist when it is made are not in it.
+class IoError;
+
+// The regular files below `folder`, depth-first, the entries of every folder
+// taken in the bytewise order of their names ("a/b" before "a.x" when "a" is
+// a folder). Symbolic links are not followed, to files or folders, and what
+// is neither a regular file nor a folder is left out. A folder that cannot
+// be read is told to `unreadable` and passed over.
+std::vector<std::string> FilesBelow(const std::string& folder,
+                                    const std::function<void(const IoError&)>& unreadable);
+
+// True for a FIFO (a pipe, "<(…)") or a character device: a file read as a
+// stream, whose size is not known before.
+bool IsPipeOrDevice(const std::string& path);
+
 class FileIdentities {
  public:
   FileIdentities() = default;

@@ -1,6 +1,8 @@
 // The commands that are not runs: the input chooser, files dropped on the
 // window or given on its command line, the log and its two menu commands,
 // the readme tab.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -13,6 +15,8 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
+#include <filesystem>
+#include <fstream>
 
 #include "app/command_line.h"
 #include "app/text_conv.h"
@@ -124,6 +128,69 @@ class SmallCommandsTest : public QObject {
         QCOMPARE(crc->text().isEmpty(), row.accepted);
         QVERIFY(w.log().isEmpty());
       }
+    }
+  }
+
+  // A dropped folder, or one chosen with the folder chooser, stands for the
+  // regular files below it: depth-first, names in bytewise order, no link
+  // followed, no FIFO; a file dropped with it stays where it was dropped.
+  void droppedAndChosenFolders() {
+    namespace fs = std::filesystem;
+    QTemporaryDir temp;
+    const std::string t = QFile::encodeName(temp.path()).toStdString();
+    fs::create_directories(t + "/tree/sub/deeper");
+    fs::create_directories(t + "/tree/empty");
+    for (const char* name : {"/tree/b.bin", "/tree/a b.pak", "/tree/sub/deeper/c.bin",
+                             "/tree/sub/x.bin", "/loose.bin"}) {
+      std::ofstream(t + name) << "x";
+    }
+    fs::create_symlink(t + "/tree/b.bin", t + "/tree/link.bin");
+    fs::create_symlink(t + "/tree/sub", t + "/tree/linkdir");
+    QCOMPARE(::mkfifo((t + "/tree/fifo").c_str(), 0600), 0);
+    const QString tree = QString::fromStdString(t + "/tree");
+    const QString q = QString::fromStdString(t);
+    struct Row {
+      const char* what;
+      QStringList dropped;
+      QString input;
+    };
+    const std::vector<Row> rows = {
+        {"a folder",
+         {tree},
+         "\"" + tree + "/a b.pak\"," + tree + "/b.bin," + tree + "/sub/deeper/c.bin," + tree +
+             "/sub/x.bin"},
+        {"a file and a folder",
+         {q + "/loose.bin", tree + "/sub"},
+         q + "/loose.bin," + tree + "/sub/deeper/c.bin," + tree + "/sub/x.bin"},
+        {"one file below", {tree + "/sub/deeper"}, tree + "/sub/deeper/c.bin"},
+        {"an empty folder", {tree + "/empty"}, "/old.bin"},
+    };
+    for (const Row& row : rows) {
+      WindowUnderTest w;
+      auto* input = w.find<QLineEdit>("edtInput");
+      input->setText("/old.bin");
+      QMimeData data;
+      QList<QUrl> urls;
+      for (const QString& path : row.dropped) urls << QUrl::fromLocalFile(path);
+      data.setUrls(urls);
+      const QPoint pos = input->rect().center();
+      QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(input, &enter);
+      QDropEvent drop(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(input, &drop);
+      QVERIFY(drop.isAccepted());
+      QVERIFY2(input->text() == row.input,
+               qPrintable(QString(row.what) + " gave " + input->text()));
+      QVERIFY(w.seam.boxes.empty());
+      if (row.dropped.size() != 1) continue;
+      // The folder chooser gives the same; cancelling it changes nothing.
+      input->setText("/old.bin");
+      w.seam.folderResults.push_back(QFile::encodeName(row.dropped.front()).toStdString());
+      w.find<QToolButton>("btnInputFolder")->click();
+      QVERIFY2(input->text() == row.input, qPrintable(QString(row.what) + " chosen"));
+      w.find<QToolButton>("btnInputFolder")->click();
+      QVERIFY(input->text() == row.input);
+      QCOMPARE(std::count(w.seam.events.begin(), w.seam.events.end(), "folder"), 2);
     }
   }
 

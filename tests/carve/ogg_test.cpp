@@ -537,10 +537,17 @@ TEST(OggCarver, OutputNamesFromThePattern) {
   EXPECT_EQ(ReadBytes(def.dir / "output/001.ogg"), first);
   EXPECT_EQ(ReadBytes(def.dir / "output/002.ogg"), second);
 
-  // No conversion left once "%3d" becomes "ogg": every stream gets the same
-  // name and the later one overwrites the earlier.
+  // "%3d" would become "ogg" and leave no number: the streams are named as
+  // the newer formats name theirs instead.
+  Pass cut;
+  cut.run(data, cut.dir / "out/%3d");
+  EXPECT_EQ(cut.written, 2);
+  EXPECT_EQ(ReadBytes(cut.dir / "out/  1.ogg"), first);
+  EXPECT_EQ(ReadBytes(cut.dir / "out/  2.ogg"), second);
+
+  // A pattern of plain text gives every stream of a pass the same name.
   Pass same;
-  same.run(data, same.dir / "out/%3d");
+  same.run(data, same.dir / "out/xyz");
   EXPECT_EQ(same.written, 2);
   EXPECT_EQ(ReadBytes(same.dir / "out/ogg"), second);
 
@@ -556,42 +563,39 @@ TEST(OggCarver, PatternShorterThanThreeBytesIsReplacedWhole) {
   Bytes data = TwoStreams(first, second);
   Pass p;
   InDirectory here(p.dir.path());
-  p.run(data, "%d");
+  p.run(data, "ab");
   EXPECT_EQ(p.written, 2);
   EXPECT_EQ(ReadBytes(p.dir / "ogg"), second);
+  // A conversion alone is named as the newer formats name theirs.
+  p.run(data, "%d");
+  EXPECT_EQ(ReadBytes(p.dir / "1.ogg"), first);
+  EXPECT_EQ(ReadBytes(p.dir / "2.ogg"), second);
 }
 
-TEST(OggCarver, PatternWithATextConversionFailsEachStream) {
+// Where the number alone cannot format the pattern (a conversion of another
+// kind, two conversions, a conversion cut by the last three bytes), the
+// streams are named as the newer formats name theirs, and none fails.
+TEST(OggCarver, PatternsTheNumberCannotFormatAreNamedAsTheNewerFormats) {
   Bytes first, second;
   Bytes data = TwoStreams(first, second);
-
-  Pass ignore;
-  ignore.run(data, ignore.dir / "out/%s.mp3");
-  EXPECT_EQ(ignore.written, 0);
-  ASSERT_EQ(ignore.host.boxes.size(), 2u);
-  for (int n = 1; n <= 2; ++n) {
-    const ShownBox& box = ignore.host.boxes[n - 1];
-    EXPECT_EQ(box.type, BoxType::Error);
-    EXPECT_EQ(box.buttons, BoxButtons::AbortIgnore);
-    const std::string tail =
-        "\n" + std::to_string(n) + "番目のファイルの処理中にエラーが起こりました";
-    ASSERT_GT(box.text.size(), tail.size());
-    EXPECT_EQ(box.text.substr(box.text.size() - tail.size()), tail);
-    // The log line is "* " and the message of the box.
-    EXPECT_EQ(ignore.host.log[2 * n], "* " + box.text.substr(0, box.text.size() - tail.size()));
+  struct Case {
+    const char* pattern;
+    const char* first;
+    const char* second;
+  };
+  for (const Case& c : {Case{"out/%f-%3.3d.ogg", "out/track.bin-001.ogg", "out/track.bin-002.ogg"},
+                        Case{"out/%3.3d.%e", "out/001.ogg", "out/002.ogg"},
+                        Case{"out/%d-%d.mp3", "out/1-1.ogg", "out/2-2.ogg"},
+                        Case{"out/%3.3d", "out/001.ogg", "out/002.ogg"},
+                        Case{"out/x%d", "out/x1.ogg", "out/x2.ogg"}}) {
+    SCOPED_TRACE(c.pattern);
+    Pass p;
+    p.run(data, p.dir / c.pattern);
+    EXPECT_EQ(p.written, 2);
+    EXPECT_TRUE(p.host.boxes.empty());
+    EXPECT_EQ(ReadBytes(p.dir / c.first), first);
+    EXPECT_EQ(ReadBytes(p.dir / c.second), second);
   }
-  EXPECT_EQ(ignore.host.log.back(), Summary(2, 0));
-  // The directory comes from the pattern as typed; no file is opened in it.
-  EXPECT_TRUE(std::filesystem::is_empty(ignore.dir / "out"));
-
-  Pass abort;
-  abort.host.answers = {BoxAnswer::Abort};
-  abort.run(data, abort.dir / "out/%s.mp3");
-  EXPECT_EQ(abort.written, 0);
-  ASSERT_EQ(abort.host.log.size(), 3u);
-  EXPECT_EQ(abort.host.log[2].substr(0, 2), "* ");
-  EXPECT_EQ(abort.host.boxes.size(), 1u);
-  EXPECT_TRUE(std::filesystem::is_empty(abort.dir / "out"));
 }
 
 }  // namespace

@@ -1,16 +1,21 @@
 // The checks before a run that takes new tags from a tag INI file, asked
 // through a scripted prompt: what is refused, what is asked in which order,
-// and what the answers make of the run.
+// and what the answers make of the run. Runs over several inputs: no output
+// of the run is replaced by a later one of the same run.
 #include "carve/run.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "carve/formats.h"
 #include "output/tag_ini.h"
+#include "support/script_host.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -103,6 +108,198 @@ TEST(RunChecks, TagIniRunsAskWhatTheFileDoesNotMatch) {
     EXPECT_EQ(CheckTagIniRun(c.inputs, TagIni::Parse(c.ini), prompt), c.result);
     EXPECT_EQ(prompt.asked, c.asked);
   }
+}
+
+// One output a run should leave: its name below the run's folder, the
+// fixture it holds, and the name the pattern gave it when it was renamed.
+struct Left {
+  std::string name;
+  std::string fixture;
+  std::string renamedFrom;
+};
+
+TEST(CarveInputs, NoOutputOfTheRunIsReplacedByALaterOne) {
+  struct Case {
+    const char* what;
+    const char* command;
+    std::vector<std::vector<std::string>> inputs;  // the fixtures of each input, in order
+    std::string pattern;
+    std::vector<std::string> before;  // files there before the run (empty ones)
+    bool dryRun;
+    std::vector<Left> left;
+  };
+  const std::string cbr = "mpeg1_cbr128.mp3", vbr = "mpeg1_vbr.mp3";
+  const Case cases[] = {
+      {"two inputs, the default pattern",
+       "mp3",
+       {{cbr}, {vbr}},
+       "output/%3.3d.mp3",
+       {},
+       false,
+       {{"output/001.mp3", cbr, ""}, {"output/001_2.mp3", vbr, "output/001.mp3"}}},
+      {"three inputs",
+       "mp3",
+       {{cbr}, {vbr}, {cbr, vbr}},
+       "o/%3.3d.mp3",
+       {},
+       false,
+       {{"o/001.mp3", cbr, ""},
+        {"o/001_2.mp3", vbr, "o/001.mp3"},
+        {"o/001_3.mp3", cbr, "o/001.mp3"},
+        {"o/002.mp3", vbr, ""}}},
+      {"one input, no number in the pattern",
+       "mp3",
+       {{cbr, vbr, cbr}},
+       "out/x.mp3",
+       {},
+       false,
+       {{"out/x.mp3", cbr, ""},
+        {"out/x_2.mp3", vbr, "out/x.mp3"},
+        {"out/x_3.mp3", cbr, "out/x.mp3"}}},
+      {"no extension, a dotted folder",
+       "mp3",
+       {{cbr, vbr}},
+       "o.d/x",
+       {},
+       false,
+       {{"o.d/x", cbr, ""}, {"o.d/x_2", vbr, "o.d/x"}}},
+      // Files of earlier runs are replaced as ever, but never taken as free.
+      {"files of an earlier run",
+       "mp3",
+       {{cbr}, {vbr}},
+       "output/%3.3d.mp3",
+       {"output/001.mp3", "output/001_2.mp3"},
+       false,
+       {{"output/001.mp3", cbr, ""}, {"output/001_3.mp3", vbr, "output/001.mp3"}}},
+      {"names that do not meet",
+       "mp3",
+       {{cbr}, {vbr}},
+       "out/%f-%3.3d.mp3",
+       {},
+       false,
+       {{"out/a0.bin-001.mp3", cbr, ""}, {"out/a1.bin-001.mp3", vbr, ""}}},
+      {"a dry run names as a run would",
+       "mp3",
+       {{cbr}, {vbr}},
+       "o/%d.mp3",
+       {},
+       true,
+       {{"o/1.mp3", "", ""}, {"o/1_2.mp3", "", "o/1.mp3"}}},
+      {"all formats, two inputs",
+       "all",
+       {{"wave_u8_mono.wav", cbr}, {"wave_u8_mono.wav"}},
+       "o/%3.3d.mp3",
+       {},
+       false,
+       {{"o/001.wav", "wave_u8_mono.wav", ""},
+        {"o/001.mp3", cbr, ""},
+        {"o/001_2.wav", "wave_u8_mono.wav", "o/001.wav"}}},
+      // The classic Ogg and WAVE names where they can be made, the newer
+      // formats' names where they cannot.
+      {"Ogg, the classic name",
+       "ogg",
+       {{"vorbis_mono.ogg"}},
+       "o/%3.3d.mp3",
+       {},
+       false,
+       {{"o/001.ogg", "vorbis_mono.ogg", ""}}},
+      {"Ogg, a base name",
+       "ogg",
+       {{"vorbis_mono.ogg"}},
+       "o/%f-%3.3d.ogg",
+       {},
+       false,
+       {{"o/a0.bin-001.ogg", "vorbis_mono.ogg", ""}}},
+      {"Ogg, an extension",
+       "ogg",
+       {{"vorbis_mono.ogg"}},
+       "o/%3.3d.%e",
+       {},
+       false,
+       {{"o/001.ogg", "vorbis_mono.ogg", ""}}},
+      {"WAVE, the classic name",
+       "wav",
+       {{"wave_u8_mono.wav"}},
+       "o/%f.mp3",
+       {},
+       false,
+       {{"o/a0.bin.wav", "wave_u8_mono.wav", ""}}},
+      {"WAVE, an extension",
+       "wav",
+       {{"wave_u8_mono.wav"}},
+       "o/%3.3d.%e",
+       {},
+       false,
+       {{"o/001.wav", "wave_u8_mono.wav", ""}}},
+      {"WAVE, a base name",
+       "wav",
+       {{"wave_u8_mono.wav"}},
+       "o/%f-%3.3d",
+       {},
+       false,
+       {{"o/a0.bin-001.wav", "wave_u8_mono.wav", ""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    std::vector<std::string> inputs;
+    for (size_t i = 0; i < c.inputs.size(); ++i) {
+      Bytes data = RandomBytes(300, 11 + static_cast<uint32_t>(i));
+      for (const std::string& fixture : c.inputs[i]) {
+        Append(data, Fixture(fixture));
+        Append(data, RandomBytes(300, 29 + static_cast<uint32_t>(i)));
+      }
+      inputs.push_back(dir / ("a" + std::to_string(i) + ".bin"));
+      WriteBytes(inputs.back(), data);
+    }
+    for (const std::string& name : c.before) {
+      std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
+      WriteBytes(dir / name, {});
+    }
+    ScriptHost host;
+    host.minFrames = 2;
+    host.dryRun = c.dryRun;
+    const std::string command = c.command;
+    CarveInputs(
+        host,
+        command == "all" ? AllFormatRows() : std::vector<const FormatRow*>{FindFormat(command)},
+        inputs, [&] { return dir / c.pattern; });
+    EXPECT_TRUE(host.boxes.empty());
+    ASSERT_EQ(host.streams.size(), c.left.size());
+    for (size_t i = 0; i < c.left.size(); ++i) {
+      const Left& left = c.left[i];
+      const StreamReport& report = host.streams[i];
+      EXPECT_EQ(report.output, dir / left.name);
+      EXPECT_EQ(report.renamedFrom, left.renamedFrom.empty() ? "" : dir / left.renamedFrom);
+      if (!c.dryRun) {
+        EXPECT_EQ(ReadBytes(dir / left.name), Fixture(left.fixture)) << left.name;
+      }
+      // A renamed output is told in a line right after its stream's line.
+      const std::string told =
+          "出力ファイル名を変更しました(" + report.renamedFrom + " → " + report.output + ")";
+      const bool logged = std::find(host.log.begin(), host.log.end(), told) != host.log.end();
+      EXPECT_EQ(logged, !left.renamedFrom.empty()) << left.name;
+    }
+    if (c.dryRun) {
+      EXPECT_FALSE(std::filesystem::exists(dir / "o"));
+    }
+  }
+}
+
+// A file the run wrote is no input of it, also where it was named as one.
+TEST(CarveInputs, PassesOverTheFilesItWrote) {
+  TempDir dir;
+  Bytes data = RandomBytes(100, 3);
+  Append(data, Fixture("mpeg1_cbr128.mp3"));
+  WriteBytes(dir / "a.bin", data);
+  ScriptHost host;
+  CarveInputs(host, {FindFormat("mp3")}, {dir / "a.bin", dir / "o/1.mp3", dir / "./o/1.mp3"},
+              [&] { return dir / "o/%d.mp3"; });
+  ASSERT_EQ(host.streams.size(), 1u);
+  EXPECT_EQ(host.streams[0].output, dir / "o/1.mp3");
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "o/1_2.mp3"));
+  EXPECT_EQ(host.OutputsOfRun(), nullptr);  // the run's memory ends with it
 }
 
 }  // namespace

@@ -240,26 +240,40 @@ TEST(WavCarver, OutputNamesFromThePattern) {
     const char* name;
   };
   for (const Case& c :
-       {Case{"output/%3.3d.mp3", "output/001.wav"}, Case{"out/%f.%e", "out/track.binwav"},
-        Case{"out/%3.3d_%e.raw", "out/001_mp3.wav"}}) {
+       {Case{"output/%3.3d.mp3", "output/001.wav"}, Case{"out/%3.3d_%e.raw", "out/001_mp3.wav"},
+        // Where replacing the last three bytes would cut a conversion, the
+        // name is made as the newer formats make theirs.
+        Case{"out/%f.%e", "out/track.bin.wav"}, Case{"out/%3.3d", "out/001.wav"},
+        Case{"out/%f-%d%%", "out/track.bin-1%.wav"}}) {
     Pass p;
     p.run(one, p.dir / c.pattern);
     EXPECT_EQ(p.written, 1);
     EXPECT_EQ(ReadBytes(p.dir / c.name), first) << c.pattern;
   }
 
-  // Without a conversion every stream gets the same name.
+  // Without a conversion every stream of a pass gets the same name.
   Pass same;
-  same.run(data, same.dir / "out/x%d");
+  same.run(data, same.dir / "out/xyz");
   EXPECT_EQ(same.written, 2);
   EXPECT_EQ(ReadBytes(same.dir / "out/wav"), second);
 
-  // A pattern shorter than three bytes is replaced whole.
+  // A number cut by the last three bytes is kept whole instead.
+  Pass cut;
+  cut.run(data, cut.dir / "out/x%d");
+  EXPECT_EQ(cut.written, 2);
+  EXPECT_EQ(ReadBytes(cut.dir / "out/x1.wav"), first);
+  EXPECT_EQ(ReadBytes(cut.dir / "out/x2.wav"), second);
+
+  // A plain pattern shorter than three bytes is replaced whole; one that is
+  // a conversion is named as by the newer formats.
   Pass shortPattern;
   InDirectory here(shortPattern.dir.path());
-  shortPattern.run(data, "%d");
+  shortPattern.run(data, "ab");
   EXPECT_EQ(shortPattern.written, 2);
   EXPECT_EQ(ReadBytes(shortPattern.dir / "wav"), second);
+  shortPattern.run(data, "%d");
+  EXPECT_EQ(ReadBytes(shortPattern.dir / "1.wav"), first);
+  EXPECT_EQ(ReadBytes(shortPattern.dir / "2.wav"), second);
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ TEST(CliOptions, EveryOptionSetsItsField) {
                                "-q",
                                "-n",
                                "--no-clobber",
+                               "-r",
                                "--files-from",
                                "list.txt",
                                "a",
@@ -75,12 +76,12 @@ TEST(CliOptions, EveryOptionSetsItsField) {
   EXPECT_EQ(o.tagIni, "tags.ini");
   EXPECT_TRUE(o.yes);
   EXPECT_TRUE(o.abortOnError);
-  EXPECT_TRUE(o.json && o.quiet && o.dryRun && o.noClobber);
+  EXPECT_TRUE(o.json && o.quiet && o.dryRun && o.noClobber && o.recursive);
   EXPECT_EQ(o.filesFrom, "list.txt");
   EXPECT_EQ(o.inputs, (Args{"a", "b"}));
 
   ASSERT_TRUE(ParseCliOptions({"--quiet", "--dry-run", "--files-from=-"}, o, error)) << error;
-  EXPECT_TRUE(o.quiet && o.dryRun);
+  EXPECT_TRUE(o.quiet && o.dryRun && !o.recursive);
   EXPECT_EQ(o.filesFrom, "-");
   EXPECT_TRUE(o.inputs.empty());
 }
@@ -225,6 +226,8 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
       {{"crc", "-q", "x"}, "--quiet"},
       {{"crc", "--dry-run", "x"}, "--dry-run"},
       {{"crc", "--no-clobber", "x"}, "--no-clobber"},
+      {{"crc", "-r", "x"}, "--recursive"},
+      {{"--recursive=1", "x"}, "--recursive"},
       {{"--files-from"}, "--files-from"},
       {{"--files-from=", "x"}, "--files-from"},
       {{"--json=1", "x"}, "--json"},
@@ -290,6 +293,7 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
                              "--quiet",
                              "--files-from",
                              "--dry-run",
+                             "--recursive",
                              "--no-clobber",
                              "--full-id3v2",
                              "--split-xing",

@@ -16,6 +16,7 @@
 
 #include "carve/extract.h"
 #include "cli/cli_run.h"
+#include "output/naming.h"
 #include "platform/input_file.h"
 #include "platform/text_file.h"
 #include "support/script_host.h"
@@ -515,6 +516,26 @@ TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
     }
   }
 
+  // The same input twice under a pattern without %f: the second pass's
+  // streams go beside the first's, and say which name they were given
+  // first; no other stream says so.
+  for (std::string option : {"-n", "--quiet"}) {
+    Result twice = Cli({"--json", option, "-o", dir / "two/%3.3d.mp3", in, in});
+    std::vector<std::string> more = Lines(twice.out);
+    ASSERT_EQ(more.size(), 8u) << twice.out;
+    for (size_t i : {1, 2, 5, 6}) {
+      nlohmann::json s = nlohmann::json::parse(more[i]);
+      const std::string name = dir / ("two/00" + std::to_string(i % 4) + ".mp3");
+      EXPECT_EQ(s.contains("renamed_from"), i > 4) << s;
+      EXPECT_EQ(s["output"], i < 4 ? name : NameBeside(name, 2)) << s;
+      if (i < 4) continue;
+      EXPECT_EQ(s["renamed_from"], name) << s;
+      if (option == "--quiet") {
+        EXPECT_EQ(ReadBytes(s["output"]), *streams[i - 5]);
+      }
+    }
+  }
+
   // WAVE gives the rate and the bit rate of its format chunk.
   Bytes wave = Fixture("wave_s16_stereo.wav");
   std::string w = Write("w.bin", Embed(wave, 124));
@@ -974,23 +995,43 @@ TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
        7,
        false,
        {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}, {"b_001.mp3", other}}},
+      // "b" twice: its second pass names its stream again, and takes the
+      // name beside (a line more).
       {"b -o 'o/%f_%3.3d.mp3' --files-from -",
        0,
-       10,
+       11,
        false,
-       {{"a.pak_001.mp3", first}, {"a.pak_002.mp3", second}, {"b_001.mp3", other}}},
-      {"-n -o 'o/%3.3d.mp3' a.pak b", 0, 7, false, {}},
-      // Nothing is written, but the second input's first name was given to
-      // the first input's first stream.
-      {"--dry-run --no-clobber -o 'o/%3.3d.mp3' a.pak b", 1, 8, false, {}},
-      {"--no-clobber -o 'o/%3.3d.mp3' a.pak", 1, 5, true, {{"001.mp3", kept}, {"002.mp3", second}}},
+       {{"a.pak_001.mp3", first},
+        {"a.pak_002.mp3", second},
+        {"b_001.mp3", other},
+        {"b_001_2.mp3", other}}},
       // Numbering starts again with every input: the second input's first
-      // name was written by the first input.
+      // stream takes the name beside the first input's first, told in a line.
+      {"-n -o 'o/%3.3d.mp3' a.pak b", 0, 8, false, {}},
+      {"--dry-run --no-clobber -o 'o/%3.3d.mp3' a.pak b", 0, 8, false, {}},
+      {"-o 'o/%3.3d.mp3' a.pak b",
+       0,
+       8,
+       false,
+       {{"001.mp3", first}, {"002.mp3", second}, {"001_2.mp3", other}}},
+      {"--no-clobber -o 'o/%3.3d.mp3' a.pak", 1, 5, true, {{"001.mp3", kept}, {"002.mp3", second}}},
+      {"--no-clobber -q -o 'o/%3.3d.mp3' a.pak b",
+       0,
+       0,
+       false,
+       {{"001.mp3", first}, {"002.mp3", second}, {"001_2.mp3", other}}},
+      // A file of an earlier run is replaced, but never taken as the free
+      // name beside; under --no-clobber it fails its stream.
+      {"-q -o 'o/%3.3d.mp3' b a.pak",
+       0,
+       0,
+       true,
+       {{"001.mp3", other}, {"001_2.mp3", first}, {"002.mp3", second}}},
       {"--no-clobber -q -o 'o/%3.3d.mp3' a.pak b",
        1,
        0,
-       false,
-       {{"001.mp3", first}, {"002.mp3", second}}},
+       true,
+       {{"001.mp3", kept}, {"002.mp3", second}}},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(dir / "o");
@@ -1007,6 +1048,87 @@ TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
     EXPECT_EQ(std::filesystem::exists(dir / "o"), !c.files.empty()) << c.args;
     EXPECT_EQ(Contains(r.err, "出力ファイルが既に存在します("), c.status == 1) << c.args;
   }
+}
+
+// -r: a folder stands for its regular files, in a stable order, links and
+// FIFOs left out; the streams of inputs with the same pattern all stay.
+TEST_F(CliBinary, FoldersAsInputsAndListsFromPipes) {
+  namespace fs = std::filesystem;
+  Bytes first = Frames(kBase, 6), second = Frames(k48kHz, 5), other = Frames(kBase, 4);
+  fs::create_directories(dir / "tree/sub/deeper");
+  WriteBytes(dir / "tree/a.pak", Embed(first, 141));
+  WriteBytes(dir / "tree/sub/b.bin", Embed(other, 142));
+  WriteBytes(dir / "tree/sub/deeper/c.bin", Embed(second, 143));
+  fs::create_symlink("sub/b.bin", dir / "tree/link.bin");
+  fs::create_symlink("sub", dir / "tree/linkdir");
+  // Opened, a FIFO without a writer would hold the run forever.
+  ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
+  const std::string feedList = "mkfifo l.fifo && (printf 'tree/a.pak\\ntree/sub\\n' >l.fifo &) &&";
+
+  struct Case {
+    const char* args;
+    std::string before;  // shell commands before the run
+    int status;
+    const char* folder;  // where the outputs go, below dir
+    std::map<std::string, Bytes> files;
+  };
+  const Case cases[] = {
+      {"-q -o 'tree/out/%3.3d.mp3' tree/", "", 1, "tree/out", {}},
+      {"-r -q -o 'tree/out/%3.3d.mp3' tree",
+       "",
+       0,
+       "tree/out",
+       {{"001.mp3", first}, {"001_2.mp3", other}, {"001_3.mp3", second}}},
+      {"--recursive -q -o 'o/%f-%3.3d.mp3' tree/sub tree/a.pak",
+       "",
+       0,
+       "o",
+       {{"b.bin-001.mp3", other}, {"c.bin-001.mp3", second}, {"a.pak-001.mp3", first}}},
+      {"-rq --files-from l.fifo -o 'o/%3.3d.mp3'",
+       feedList,
+       0,
+       "o",
+       {{"001.mp3", first}, {"001_2.mp3", other}, {"001_3.mp3", second}}},
+      {"-q --files-from l.fifo -o 'o/%3.3d.mp3'", feedList, 1, "o", {{"001.mp3", first}}},
+      {"-q --files-from /dev/null -o 'o/%3.3d.mp3'", "", 0, "o", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    fs::remove_all(dir / "tree/out");
+    fs::remove_all(dir / "o");
+    fs::remove(dir / "l.fifo");
+    Result r = Exec(c.args, "/dev/null", c.before);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : FilesIn(dir / c.folder)) {
+      files[name] = ReadBytes(dir / (c.folder + ("/" + name)));
+    }
+    EXPECT_EQ(files, c.files);
+    EXPECT_EQ(Contains(r.err, "Is a folder, not a file"), c.status == 1) << r.err;
+  }
+  // A folder that cannot be read (here: too deep to be named, whoever runs)
+  // is reported, in JSON Lines too, and the rest is scanned.
+  {
+    const std::string here = fs::current_path();
+    fs::current_path(dir / "tree/sub");
+    for (int i = 0; i < 22; ++i) {
+      fs::create_directory(std::string(200, 'd'));
+      fs::current_path(std::string(200, 'd'));
+    }
+    WriteBytes("lost.bin", Embed(first, 144));
+    fs::current_path(here);
+  }
+  Result deep = Exec("-r --json -o 'o/%f-%3.3d.mp3' tree/sub");
+  EXPECT_EQ(deep.status, 1);
+  EXPECT_EQ(FilesIn(dir / "o"), Args({"b.bin-001.mp3", "c.bin-001.mp3"}));
+  EXPECT_TRUE(Contains(deep.err, "zandrel-cli: tree/sub/dddd")) << deep.err;
+  EXPECT_TRUE(Contains(deep.out, "{\"type\":\"error\",\"input\":\"tree/sub/dddd")) << deep.out;
+
+  // A list larger than a list file may be is refused from a pipe too.
+  Result huge = Exec("--files-from l.fifo", "/dev/null",
+                     "mkfifo l.fifo && (head -c 17000000 /dev/zero >l.fifo 2>/dev/null &) &&");
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_TRUE(Contains(huge.err, "cannot read the input list l.fifo")) << huge.err;
 }
 
 // With --extended, every fixture embedded at odd offsets comes out whole and

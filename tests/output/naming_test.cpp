@@ -195,3 +195,44 @@ TEST(NameWithExtension, ReplacesTheLastLiteralDotOrAppendsOne) {
     EXPECT_EQ(NameWithExtension(c.pattern, "track.bin", 7, "flac"), c.name) << c.pattern;
   }
 }
+
+TEST(NameBeside, NumbersBeforeTheExtensionOfTheLastPart) {
+  struct Case {
+    const char* name;
+    int64_t n;
+    const char* beside;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"out/001.mp3", 2, "out/001_2.mp3"},
+           {"out/001.mp3", 12, "out/001_12.mp3"},
+           {"out/a.b.flac", 3, "out/a.b_3.flac"},  // only the last '.'
+           {"out.d/x", 2, "out.d/x_2"},            // a '.' of a folder is none
+           {"out/.hidden", 2, "out/.hidden_2"},    // nor one that begins the part
+           {".mp3", 2, ".mp3_2"},
+           {"x", 2, "x_2"},
+           {"out/", 2, "out/_2"},
+       }) {
+    EXPECT_EQ(NameBeside(c.name, c.n), c.beside) << c.name;
+  }
+}
+
+TEST(EndsInPlainText, TellsWhetherTheLastBytesCutAConversion) {
+  struct Case {
+    const char* pattern;
+    bool plain;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"output/%3.3d.mp3", true},
+           {"out/%3.3d.%e", false},
+           {"out/%3.3d", false},  // ".3d" is the conversion's
+           {"out/x%d", false},
+           {"out/%d%%", false},
+           {"out/%d%%abc", true},
+           {"out/%-3d.ogg", true},
+           {"ab", true},  // shorter, with no conversion
+           {"%d", false},
+           {"", true},
+       }) {
+    EXPECT_EQ(EndsInPlainText(c.pattern, 3), c.plain) << c.pattern;
+  }
+}

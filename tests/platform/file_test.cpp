@@ -404,4 +404,76 @@ TEST(FileLayer, TextLinesKeepTheirBytes) {
   EXPECT_EQ(lines, (std::vector<std::string>{"一行目", "zwei", "three", "last"}));
 }
 
+// A folder's regular files, depth-first and in bytewise order of names, no
+// link followed, nothing but regular files, unreadable folders told.
+TEST(FilesBelow, ListsTheRegularFilesOfATreeInAStableOrder) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  const std::string t = dir / "t";
+  for (const char* folder : {"t/a", "t/a/deep", "t/b", "t/empty", "t/Z"}) {
+    fs::create_directories(dir / folder);
+  }
+  for (const char* file : {"t/a.x", "t/a/2.bin", "t/a/10.bin", "t/a/deep/k", "t/b/\xE3\x81\x82.bin",
+                           "t/b/z.bin", "t/Z/up", "t/~tilde", "t/.hidden"}) {
+    WriteBytes(dir / file, {1});
+  }
+  fs::create_symlink(dir / "t/a/2.bin", dir / "t/link-to-file");
+  fs::create_symlink(dir / "t/a", dir / "t/link-to-folder");
+  fs::create_symlink(dir / "t/nowhere", dir / "t/dangling");
+  ASSERT_EQ(::mkfifo((dir / "t/b/fifo").c_str(), 0600), 0);
+  // A folder too deep to be opened by its path: unreadable, whoever runs.
+  std::string deep = t + "/y";
+  fs::create_directory(deep);
+  const std::string longName(200, 'd');
+  {
+    const std::string here = fs::current_path();
+    fs::current_path(deep);
+    for (int i = 0; i < 22; ++i) {
+      fs::create_directory(longName);
+      fs::current_path(longName);
+    }
+    WriteBytes("lost.bin", {1});
+    fs::current_path(here);
+  }
+  struct Case {
+    std::string folder;
+    std::vector<std::string> files;  // below the folder
+    size_t unreadable;
+  };
+  const std::vector<std::string> all = {"/.hidden",  "/Z/up", "/a/10.bin", "/a/2.bin",
+                                        "/a/deep/k", "/a.x",  "/b/z.bin",  "/b/\xE3\x81\x82.bin",
+                                        "/~tilde"};
+  const Case cases[] = {
+      {t, all, 1},
+      {t + "/", all, 1},  // a trailing slash adds nothing
+      {t + "/a", {"/10.bin", "/2.bin", "/deep/k"}, 0},
+      {t + "/link-to-folder", {"/10.bin", "/2.bin", "/deep/k"}, 0},  // the folder named is read
+      {t + "/empty", {}, 0},
+      {t + "/missing", {}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    std::vector<std::string> errors;
+    const std::vector<std::string> files =
+        FilesBelow(c.folder, [&](const IoError& e) { errors.push_back(e.path()); });
+    std::string base = c.folder;
+    while (base.back() == '/') base.pop_back();
+    std::vector<std::string> expected;
+    for (const std::string& f : c.files) expected.push_back(base + f);
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(errors.size(), c.unreadable);
+  }
+}
+
+TEST(FilesBelow, PipesAndDevicesAreReadAsStreams) {
+  TempDir dir;
+  WriteBytes(dir / "file", {1});
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(IsPipeOrDevice(dir / "file"));
+  EXPECT_FALSE(IsPipeOrDevice(dir.path()));
+  EXPECT_FALSE(IsPipeOrDevice(dir / "missing"));
+  EXPECT_TRUE(IsPipeOrDevice(dir / "fifo"));
+  EXPECT_TRUE(IsPipeOrDevice("/dev/null"));
+}
+
 }  // namespace
