@@ -93,7 +93,7 @@ for o in "${options[@]}"; do
   fi
 done
 for line in "-o " "--output=" "--tag-ini " "--files-from " "--files-from="; do
-  [ "$(cd "$stage" && complete_line "zandrel-cli ${line}usr/share/doc/zandrel/r")" = \
+  [ "$(cd "$stage" && complete_line "zandrel-cli ${line}usr/share/doc/zandrel/readme.")" = \
     usr/share/doc/zandrel/readme.txt ] || fail "the completion gives ${line% } no file name"
 done
 

@@ -2,6 +2,146 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ja">
 <context>
+    <name>PcmDecode</name>
+    <message>
+        <source>FFmpegで開けません</source>
+        <translation>FFmpeg cannot open it</translation>
+    </message>
+    <message>
+        <source>音声の情報が読めません</source>
+        <translation>Cannot read the audio information</translation>
+    </message>
+    <message>
+        <source>音声のストリームがありません</source>
+        <translation>No audio stream</translation>
+    </message>
+    <message>
+        <source>デコーダを開けません</source>
+        <translation>Cannot open the decoder</translation>
+    </message>
+    <message>
+        <source>音声をデコードできません</source>
+        <translation>Cannot decode the audio</translation>
+    </message>
+    <message>
+        <source>音声の形式が分かりません</source>
+        <translation>Unknown audio format</translation>
+    </message>
+    <message>
+        <source>音声を変換できません</source>
+        <translation>Cannot convert the audio</translation>
+    </message>
+</context>
+<context>
+    <name>Player</name>
+    <message>
+        <source>音声を出力する装置がありません。</source>
+        <translation>There is no audio output device.</translation>
+    </message>
+    <message>
+        <source>再生できません: </source>
+        <translation>Cannot play: </translation>
+    </message>
+</context>
+<context>
+    <name>ResultsModel</name>
+    <message>
+        <source>入力ファイル</source>
+        <translation>Input file</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>形式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>長さ</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>時間</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>周波数</source>
+        <translation>Rate</translation>
+    </message>
+    <message>
+        <source>チャンネル</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>出力ファイル</source>
+        <translation>Output file</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>書き出し済み</source>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>書き出しなし</source>
+        <translation>not written</translation>
+    </message>
+    <message>
+        <source>失敗: </source>
+        <translation>failed: </translation>
+    </message>
+</context>
+<context>
+    <name>ResultsView</name>
+    <message>
+        <source>絞り込み</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>再生</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>フォルダを開く</source>
+        <translation>Show in folder</translation>
+    </message>
+    <message>
+        <source>CSVでコピー</source>
+        <translation>Copy as CSV</translation>
+    </message>
+    <message>
+        <source>別ウィンドウ</source>
+        <translation>Own window</translation>
+    </message>
+    <message>
+        <source>ストリームが選ばれていません。</source>
+        <translation>No stream is selected.</translation>
+    </message>
+    <message>
+        <source>このストリームには出力ファイルがありません。</source>
+        <translation>This stream has no output file.</translation>
+    </message>
+    <message>
+        <source>フォルダを開けるファイルマネージャがありません。</source>
+        <translation>There is no file manager to open the folder.</translation>
+    </message>
+    <message>
+        <source>結果</source>
+        <translation>Results</translation>
+    </message>
+</context>
+<context>
     <name>TfrmMain</name>
     <message>
         <source>入出力</source>
@@ -125,6 +265,48 @@
         <extracomment>%1 the file name of the user guide.</extracomment>
         <translation>* cannot read %1 (T-T)</translation>
     </message>
+    <message>
+        <source>読み込めないフォルダを飛ばしました(%1)</source>
+        <extracomment>%1 the folder that could not be read.</extracomment>
+        <translation>Skipped a folder that cannot be read (%1)</translation>
+    </message>
+    <message>
+        <source>結果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>入力フォルダを選択できます(中のファイルをすべて入力にします)</source>
+        <translation>Choose an input folder (every file in it becomes an input)</translation>
+    </message>
+    <message>
+        <source>実行！で抽出する形式を選べます</source>
+        <translation>Choose the formats that Execute! extracts</translation>
+    </message>
+    <message>
+        <source>すべて</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>見つかったストリームの位置です</source>
+        <translation>Where the streams found are</translation>
+    </message>
+    <message>
+        <source>出力フォルダを選択できます</source>
+        <translation>Choose the output folder</translation>
+    </message>
+    <message>
+        <source>%1形式</source>
+        <extracomment>%1 how many formats are ticked.</extracomment>
+        <translation>%1 formats</translation>
+    </message>
+    <message>
+        <source>キャンセルしました</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>終了しました</source>
+        <translation>Finished</translation>
+    </message>
 </context>
 <context>
     <name>UiSeam</name>
@@ -135,6 +317,10 @@
     <message>
         <source>警告</source>
         <translation>Warning</translation>
+    </message>
+    <message>
+        <source>この実行の残りにも同じ答えを使う</source>
+        <translation>Give the same answer for the rest of this run</translation>
     </message>
 </context>
 <context>
@@ -207,6 +393,78 @@
         <source>ADXを抽出</source>
         <translation>Extract ADX</translation>
     </message>
+    <message>
+        <source>からWwiseサウンドバンクを探しますっ！</source>
+        <translation>for Wwise soundbanks!</translation>
+    </message>
+    <message>
+        <source>Wwiseサウンドバンクを抽出</source>
+        <translation>Extract Wwise soundbanks</translation>
+    </message>
+    <message>
+        <source>からBRSTMファイルを探しますっ！</source>
+        <translation>for BRSTM files!</translation>
+    </message>
+    <message>
+        <source>BRSTMを抽出</source>
+        <translation>Extract BRSTM</translation>
+    </message>
+    <message>
+        <source>からBCSTMファイルを探しますっ！</source>
+        <translation>for BCSTM files!</translation>
+    </message>
+    <message>
+        <source>BCSTMを抽出</source>
+        <translation>Extract BCSTM</translation>
+    </message>
+    <message>
+        <source>からBFSTMファイルを探しますっ！</source>
+        <translation>for BFSTM files!</translation>
+    </message>
+    <message>
+        <source>BFSTMを抽出</source>
+        <translation>Extract BFSTM</translation>
+    </message>
+    <message>
+        <source>からMIDIファイルを探しますっ！</source>
+        <translation>for MIDI files!</translation>
+    </message>
+    <message>
+        <source>MIDIを抽出</source>
+        <translation>Extract MIDI</translation>
+    </message>
+    <message>
+        <source>からRIFF MIDIファイルを探しますっ！</source>
+        <translation>for RIFF MIDI files!</translation>
+    </message>
+    <message>
+        <source>RIFF MIDIを抽出</source>
+        <translation>Extract RIFF MIDI</translation>
+    </message>
+    <message>
+        <source>からFSBファイルを探しますっ！</source>
+        <translation>for FSB files!</translation>
+    </message>
+    <message>
+        <source>FSBを抽出</source>
+        <translation>Extract FSB</translation>
+    </message>
+    <message>
+        <source>からAWBファイルを探しますっ！</source>
+        <translation>for AWB files!</translation>
+    </message>
+    <message>
+        <source>AWBを抽出</source>
+        <translation>Extract AWB</translation>
+    </message>
+    <message>
+        <source>からHCAファイルを探しますっ！</source>
+        <translation>for HCA files!</translation>
+    </message>
+    <message>
+        <source>HCAを抽出</source>
+        <translation>Extract HCA</translation>
+    </message>
 </context>
 <context>
     <name>producer</name>
@@ -221,6 +479,33 @@
     <message>
         <source>%1番目のファイルの処理中にエラーが起こりました</source>
         <translation>An error occurred while writing stream %1</translation>
+    </message>
+    <message>
+        <source>出力ファイル名を変更しました(%1 → %2)</source>
+        <extracomment>%1 the name the pattern gave, %2 the free name taken instead.</extracomment>
+        <translation>Output renamed (%1 → %2)</translation>
+    </message>
+</context>
+<context>
+    <name>progress</name>
+    <message>
+        <source>キャンセルしました  経過 %1</source>
+        <extracomment>%1 the time since the run began, m:ss.</extracomment>
+        <translation>Cancelled  elapsed %1</translation>
+    </message>
+    <message>
+        <source>%1%  %2  経過 %3</source>
+        <extracomment>%1 percent, %2 the rate (12.3MB/s), %3 the time since the run began.</extracomment>
+        <translation>%1%  %2  elapsed %3</translation>
+    </message>
+    <message>
+        <source>  残り %1</source>
+        <extracomment>%1 the time the input still needs, m:ss.</extracomment>
+        <translation>  left %1</translation>
+    </message>
+    <message>
+        <source>キャンセルしました</source>
+        <translation>Cancelled</translation>
     </message>
 </context>
 <context>
@@ -272,6 +557,14 @@
     <message>
         <source>BOSからEOSまでそろったOggは最小ページ数によらず抽出する</source>
         <translation>Keep a whole Ogg stream (BOS to EOS) whatever its page count</translation>
+    </message>
+    <message>
+        <source>Oggは論理ストリームを追いコーデック別に抽出する</source>
+        <translation>Follow Ogg streams, name them by codec</translation>
+    </message>
+    <message>
+        <source>RIFXも検出しコーデック別の拡張子で抽出する</source>
+        <translation>Find RIFX too, name RIFF by codec</translation>
     </message>
 </context>
 </TS>
