@@ -44,6 +44,14 @@ size_t RowOfKind(const std::string& kind) {
 StreamStrip::StreamStrip(QWidget* parent) : QWidget(parent) {
   setMinimumHeight(10);
   setCursor(Qt::PointingHandCursor);
+  repaint_ = new QTimer(this);
+  repaint_->setSingleShot(true);
+  repaint_->setInterval(100);
+  connect(repaint_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+}
+
+void StreamStrip::scheduleUpdate() {
+  if (!repaint_->isActive()) repaint_->start();
 }
 
 void StreamStrip::clear() {
@@ -64,7 +72,7 @@ void StreamStrip::walkedTo(int64_t offset, int64_t end) {
   Picture& picture = inputs_[shown_];
   picture.end = std::max(picture.end, end);
   position_ = offset;
-  update();
+  scheduleUpdate();
 }
 
 void StreamStrip::hidePosition() {
@@ -74,7 +82,7 @@ void StreamStrip::hidePosition() {
 
 void StreamStrip::addStream(const QString& input, const Stream& stream) {
   inputs_[input].streams.push_back(stream);
-  if (input == shown_) update();
+  if (input == shown_) scheduleUpdate();
 }
 
 const StreamStrip::Picture* StreamStrip::shownPicture() const {
@@ -127,8 +135,18 @@ void StreamStrip::paintEvent(QPaintEvent* /*event*/) {
       const int x = PositionPixel(position_, bytes, width());
       painter.fillRect(QRect(0, 0, x, height()), palette().color(QPalette::AlternateBase));
     }
+    PixelSpan last{-1, 0};
+    size_t lastRow = 0;
     for (const Stream& s : picture->streams) {
       const PixelSpan span = StreamPixels(s.offset, s.length, bytes, width());
+      // Streams that fall on the pixels of the one before, in its colour,
+      // add nothing (but the selected one is outlined).
+      if (span.left == last.left && span.width == last.width && s.row == lastRow &&
+          s.number != selected_) {
+        continue;
+      }
+      last = span;
+      lastRow = s.row;
       const QRect box(span.left, 0, span.width, height());
       painter.fillRect(box, FormatColour(s.row));
       if (s.number == selected_ && s.row == selectedRow_) {

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <map>
@@ -83,7 +84,12 @@ class StreamStrip : public QWidget {
   };
   const Picture* shownPicture() const;
 
+  // Repaints at most every 100 ms while a run adds streams and moves the
+  // position: a paint draws every stream, and a run may find 100 000.
+  void scheduleUpdate();
+
   std::map<QString, Picture> inputs_;
+  QTimer* repaint_ = nullptr;
   QString shown_;
   int64_t position_ = -1;
   int64_t selected_ = -1;
