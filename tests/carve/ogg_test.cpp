@@ -837,7 +837,8 @@ TEST(OggGroup, FollowsTheLogicalStreamsBySerialNumber) {
 Bytes Le(std::initializer_list<std::pair<uint64_t, int>> fields) {
   Bytes b;
   for (auto [value, width] : fields) {
-    for (int i = 0; i < width; ++i) b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    // A field wider than 8 bytes is zero above its eighth byte.
+    for (int i = 0; i < width; ++i) b.push_back(i < 8 ? static_cast<uint8_t>(value >> (8 * i)) : 0);
   }
   return b;
 }
