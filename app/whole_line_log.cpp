@@ -48,25 +48,38 @@ class WholeLineDelegate : public QStyledItemDelegate {
     // Shaping every line costs more than the rest of a line's way into the
     // log: a Latin-1 line that cannot be wider than the widest one, even were
     // each of its characters the widest Latin-1 one, is not measured.
-    if (IsLatin1(text) && text.size() * widestLatin1() <= widestText_) return;
+    // ASCII lines (the stream lines) are held against the widest ASCII
+    // character: in a CJK font some Latin-1 symbols are twice as wide.
+    const char16_t highest = Highest(text);
+    if (highest < 0x100 &&
+        text.size() * widestBelow(highest < 0x80 ? 0x80 : 0x100) <= widestText_) {
+      return;
+    }
     widestText_ = std::max(widestText_, list_->fontMetrics().horizontalAdvance(text));
   }
 
-  static bool IsLatin1(const QString& text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+  // The highest code unit of `text`.
+  static char16_t Highest(const QString& text) {
+    char16_t highest = 0;
+    for (QChar c : text) highest = std::max(highest, c.unicode());
+    return highest;
   }
 
-  // The widest advance of a Latin-1 character in the list's font now.
-  int widestLatin1() {
+  // The widest advance, in the list's font now, of a character from U+0020
+  // up to `end` (0x80: ASCII, 0x100: Latin-1).
+  int widestBelow(char16_t end) {
     const QFont font = list_->font();
     if (latin1Font_ != font || widestLatin1_ == 0) {
       latin1Font_ = font;
       const QFontMetrics metrics(font);
-      widestLatin1_ = 1;
-      for (char16_t c = 0x20; c < 0x100; ++c)
-        widestLatin1_ = std::max(widestLatin1_, metrics.horizontalAdvance(QChar(c)));
+      widestAscii_ = widestLatin1_ = 1;
+      for (char16_t c = 0x20; c < 0x100; ++c) {
+        const int advance = metrics.horizontalAdvance(QChar(c));
+        widestLatin1_ = std::max(widestLatin1_, advance);
+        if (c < 0x80) widestAscii_ = std::max(widestAscii_, advance);
+      }
     }
-    return widestLatin1_;
+    return end <= 0x80 ? widestAscii_ : widestLatin1_;
   }
 
   QListWidget* list_;
@@ -74,6 +87,7 @@ class WholeLineDelegate : public QStyledItemDelegate {
   int widestText_ = 0;
   QFont latin1Font_;      // the font `widestLatin1_` was measured in
   int widestLatin1_ = 0;  // 0: not yet measured
+  int widestAscii_ = 0;
 };
 
 }  // namespace
