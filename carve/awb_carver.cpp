@@ -7,12 +7,10 @@
 #include "carve/carver.h"
 #include "carve/host.h"
 #include "carve/input_view.h"
+#include "carve/little_endian.h"
 #include "carve/stream_line.h"
 
 namespace {
-
-uint32_t Le16(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
 
 // Entry `i` of a table of little-endian numbers of `size` bytes (2 or 4)
 // at `start`; -1 when the input ends before it.

@@ -5,13 +5,7 @@
 #include <cstdint>
 
 #include "carve/big_endian.h"
-
-inline uint32_t Le16(const uint8_t* p) { return static_cast<uint32_t>(p[1]) << 8 | p[0]; }
-
-inline uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[1]) << 8 | p[0];
-}
+#include "carve/little_endian.h"
 
 // The byte order of one file.
 struct ByteOrder {

@@ -6,13 +6,10 @@
 #include "carve/carver.h"
 #include "carve/host.h"
 #include "carve/input_view.h"
+#include "carve/little_endian.h"
 #include "carve/stream_line.h"
 
 namespace {
-
-uint32_t Le16(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
-uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
 // So many samples in a bank at the most, and so many bytes of sample
 // headers and names: a walk goes no further.

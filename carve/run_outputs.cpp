@@ -3,16 +3,9 @@
 #include <sys/stat.h>
 
 #include "output/naming.h"
+#include "platform/folders.h"
 
 namespace {
-
-// The device and inode `name` leads to, when it names a file.
-bool Identity(const std::string& name, std::pair<uint64_t, uint64_t>& id) {
-  struct stat st {};
-  if (name.empty() || ::stat(name.c_str(), &st) != 0) return false;
-  id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-  return true;
-}
 
 // True when the name is taken by anything, a link that points nowhere too.
 bool NameTaken(const std::string& name) {
@@ -25,13 +18,13 @@ bool NameTaken(const std::string& name) {
 bool RunOutputs::wrote(const std::string& name) const {
   if (names_.contains(name)) return true;
   std::pair<uint64_t, uint64_t> id;
-  return !files_.empty() && Identity(name, id) && files_.contains(id);
+  return !files_.empty() && FileIdentity(name, id) && files_.contains(id);
 }
 
 void RunOutputs::add(const std::string& name) {
   names_.insert(name);
   std::pair<uint64_t, uint64_t> id;
-  if (Identity(name, id)) files_.insert(id);
+  if (FileIdentity(name, id)) files_.insert(id);
 }
 
 std::string RunOutputs::freeName(const std::string& name) const {

@@ -112,11 +112,17 @@ bool IsPipeOrDevice(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
 }
 
+bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+  id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return true;
+}
+
 FileIdentities::FileIdentities(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
-    struct stat st {};
-    if (!path.empty() && ::stat(path.c_str(), &st) == 0)
-      ids_.emplace_back(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+    std::pair<uint64_t, uint64_t> id;
+    if (FileIdentity(path, id)) ids_.push_back(id);
   }
 }
 
@@ -127,10 +133,7 @@ bool FileIdentities::contains(const OutputTarget& target) const {
 }
 
 bool FileIdentities::contains(const std::string& path) const {
-  if (ids_.empty()) return false;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  return std::find(ids_.begin(), ids_.end(),
-                   std::make_pair(static_cast<uint64_t>(st.st_dev),
-                                  static_cast<uint64_t>(st.st_ino))) != ids_.end();
+  std::pair<uint64_t, uint64_t> id;
+  return !ids_.empty() && FileIdentity(path, id) &&
+         std::find(ids_.begin(), ids_.end(), id) != ids_.end();
 }

@@ -15,8 +15,6 @@ bool DirectoryExists(const std::string& path);
 void CreateDir(const std::string& path);  // one level; throws IoError
 std::string GetCurrentDir();              // without a trailing '/'
 
-// The identities (device and inode) of a set of files, taken once; files
-// that do not exist when it is made are not in it.
 class IoError;
 
 // The regular files below `folder`, depth-first, the entries of every folder
@@ -31,6 +29,12 @@ std::vector<std::string> FilesBelow(const std::string& folder,
 // stream, whose size is not known before.
 bool IsPipeOrDevice(const std::string& path);
 
+// The device and inode of the file `path` leads to (links followed); false
+// when it names nothing.
+bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id);
+
+// The identities (device and inode) of a set of files, taken once; files
+// that do not exist when it is made are not in it.
 class FileIdentities {
  public:
   FileIdentities() = default;

@@ -116,6 +116,16 @@ std::vector<const FormatRow*> NewRows() {
 
 // A ustar archive of the files: a 512-byte header each, the data padded to
 // whole blocks, two empty blocks at the end.
+// `fixture` twice, at odd offsets in random bytes of every value.
+Bytes TwiceAtOddOffsets(const Bytes& fixture) {
+  Bytes input = RandomBytes(1001, 7, true);
+  Append(input, fixture);
+  Append(input, RandomBytes(777, 8, true));
+  Append(input, fixture);
+  Append(input, RandomBytes(333, 9, true));
+  return input;
+}
+
 Bytes Tar(const std::vector<std::pair<std::string, Bytes>>& files) {
   Bytes tar;
   for (const auto& [name, data] : files) {
@@ -232,11 +242,7 @@ TEST(NewFormats, EveryFixtureComesOutWholeAtOddOffsetsInATarAndBackToBack) {
       all.emplace_back(name, fixture);
       Append(backToBack, fixture);
       // Twice at odd offsets in random bytes of every value.
-      Bytes input = RandomBytes(1001, 7, true);
-      Append(input, fixture);
-      Append(input, RandomBytes(777, 8, true));
-      Append(input, fixture);
-      Append(input, RandomBytes(333, 9, true));
+      const Bytes input = TwiceAtOddOffsets(fixture);
       const Carved carved = Carve(input, {&row});
       EXPECT_EQ(carved.lines.size(), 2u);
       EXPECT_EQ(Values(carved.files), (std::vector<Bytes>{fixture, fixture}));
@@ -291,11 +297,7 @@ TEST(CodecRules, EveryFixtureComesOutWholeNamedByCodecAtOddOffsetsInATarAndBackT
       Append(backToBack, fixture);
       // Twice at odd offsets in random bytes of every value: each stream
       // whole, under the fixture's extension.
-      Bytes input = RandomBytes(1001, 7, true);
-      Append(input, fixture);
-      Append(input, RandomBytes(777, 8, true));
-      Append(input, fixture);
-      Append(input, RandomBytes(333, 9, true));
+      const Bytes input = TwiceAtOddOffsets(fixture);
       const Carved carved = Carve(input, {&row}, 2, AllRules);
       std::vector<Bytes> twice = pieces;
       twice.insert(twice.end(), pieces.begin(), pieces.end());
