@@ -378,7 +378,9 @@ def main():
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:
         f.write((page * (size // len(page) + 1))[:size])
     fixtures = [os.path.join(DATA, n) for n in sorted(os.listdir(DATA))
-                 if n.endswith((".mp3", ".ogg", ".wav", ".mp2", ".aac"))]
+                 if n.endswith((".mp3", ".ogg", ".wav", ".mp2", ".aac", ".flac", ".aiff", ".adx",
+                                ".bnk", ".brstm", ".bcstm", ".bfstm", ".mid", ".rmi", ".fsb",
+                                ".awb", ".hca"))]
     rnd = random.Random(5)
     with open(os.path.join(outdir, "real_audio"), "wb") as f:
         written = 0

@@ -149,59 +149,17 @@ class AdxCarver : public Carver {
     const auto header = input.bytes(candidate, kFixedHeader);
     if (std::ssize(header) < kFixedHeader) return ProbeResult::EndPass;
     const uint8_t* h = header.data();
+    if (!FieldsHold(h)) return ProbeResult::Reject;
     const int64_t copyright = Be16(h + 2);
-    const int encoding = h[4], blockSize = h[5], bitDepth = h[6];
-    channels_ = h[7];
-    rate_ = Be32(h + 8);
-    total_ = Be32(h + 12);
-    const int version = h[18];
-    // The copyright text "(c)CRI" ends the header: it stands two bytes
-    // before the offset the header gives, after the fixed part.
-    if (copyright < kFixedHeader + 2 || encoding < 2 || encoding > 4 || blockSize < 3 ||
-        bitDepth != 4 || channels_ < 1 || channels_ > 8 || rate_ < 1000 || rate_ > 192000 ||
-        (version != 3 && version != 4)) {
-      return ProbeResult::Reject;
-    }
-    const int64_t headerSize = copyright + 4;
-    // The text is read by itself: the header may be long.
-    uint8_t text[6];
-    if (input.read(candidate + copyright - 2, text, sizeof text) <
-            static_cast<int64_t>(sizeof text) ||
-        std::memcmp(text, "(c)CRI", 6) != 0) {
-      return ProbeResult::Reject;
-    }
-    const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
-    const auto loop = input.bytes(candidate, loopEnd);
-    if (std::ssize(loop) < loopEnd || !LoopFits(loop.data(), copyright, version)) {
-      return ProbeResult::Reject;
-    }
+    const int blockSize = h[5];
+    if (!TextAndLoopHold(candidate, copyright, h[18])) return ProbeResult::Reject;
 
     // Each block: a 16-bit scale, then two 4-bit samples a byte.
     const int64_t perBlock = (blockSize - 2) * 2;
-    const int64_t dataStart = candidate + headerSize;
-    const int64_t size = input.knownSize();
-    int64_t dataEnd = size;
-    if (total_ > 0) {
-      const int64_t blocks = (total_ + perBlock - 1) / perBlock * channels_;
-      dataEnd = dataStart + blocks * blockSize;
-    }
-    // The data ends at the first marked block, which must be an
-    // end-of-stream block; with no sample count there must be one.
-    const int64_t marked = marks_.first(input, dataStart, std::min(dataEnd, size), blockSize);
-    int64_t end = 0;
-    if (marked >= 0) {
-      end = EndBlockEnd(marked, size);
-      if (end < 0) return ProbeResult::Reject;
-      dataEnd = marked;
-    } else if (total_ == 0) {
-      return ProbeResult::Reject;
-    } else {
-      // The data as the sample count has it, with the end-of-stream block
-      // encoders write after it; cut where the input ends.
-      end = dataEnd < size ? EndBlockEnd(dataEnd, size) : -1;
-      if (end < 0) end = std::min(dataEnd, size);
-      dataEnd = std::min(dataEnd, size);
-    }
+    const int64_t dataStart = candidate + copyright + 4;
+    int64_t dataEnd = 0;
+    const int64_t end = StreamEnd(dataStart, blockSize, perBlock, dataEnd);
+    if (end < 0) return ProbeResult::Reject;
     blocks_ = (dataEnd - dataStart) / blockSize;
     if (blocks_ <= 0) return ProbeResult::Reject;
     samples_ = blocks_ / channels_ * perBlock;
@@ -222,6 +180,63 @@ class AdxCarver : public Carver {
   }
 
  private:
+  // The fixed fields of the header at `h`: the copyright text's offset past
+  // them, encoding 2 to 4, blocks of 3 bytes or more, 4-bit samples, 1 to 8
+  // channels, 1 000 to 192 000 Hz, version 3 or 4. Keeps the channels, the
+  // rate and the sample count.
+  bool FieldsHold(const uint8_t* h) {
+    const int64_t copyright = Be16(h + 2);
+    const int encoding = h[4], blockSize = h[5], bitDepth = h[6];
+    channels_ = h[7];
+    rate_ = Be32(h + 8);
+    total_ = Be32(h + 12);
+    const int version = h[18];
+    // The copyright text "(c)CRI" ends the header: it stands two bytes
+    // before the offset the header gives, after the fixed part.
+    return copyright >= kFixedHeader + 2 && encoding >= 2 && encoding <= 4 && blockSize >= 3 &&
+           bitDepth == 4 && channels_ >= 1 && channels_ <= 8 && rate_ >= 1000 && rate_ <= 192000 &&
+           (version == 3 || version == 4);
+  }
+
+  // The copyright text where the header says, and the loop fields before it.
+  bool TextAndLoopHold(int64_t candidate, int64_t copyright, int version) {
+    // The text is read by itself: the header may be long.
+    uint8_t text[6];
+    if (input_->read(candidate + copyright - 2, text, sizeof text) <
+            static_cast<int64_t>(sizeof text) ||
+        std::memcmp(text, "(c)CRI", 6) != 0) {
+      return false;
+    }
+    const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
+    const auto loop = input_->bytes(candidate, loopEnd);
+    return std::ssize(loop) >= loopEnd && LoopFits(loop.data(), copyright, version);
+  }
+
+  // The end of the stream whose data begins at `dataStart`, and in `dataEnd`
+  // the end of its data; -1 when it has none. The data ends at the first
+  // marked block, which must be an end-of-stream block; with no sample count
+  // there must be one.
+  int64_t StreamEnd(int64_t dataStart, int blockSize, int64_t perBlock, int64_t& dataEnd) {
+    const int64_t size = input_->knownSize();
+    dataEnd = size;
+    if (total_ > 0) {
+      const int64_t blocks = (total_ + perBlock - 1) / perBlock * channels_;
+      dataEnd = dataStart + blocks * blockSize;
+    }
+    const int64_t marked = marks_.first(*input_, dataStart, std::min(dataEnd, size), blockSize);
+    if (marked >= 0) {
+      dataEnd = marked;
+      return EndBlockEnd(marked, size);
+    }
+    if (total_ == 0) return -1;
+    // The data as the sample count has it, with the end-of-stream block
+    // encoders write after it; cut where the input ends.
+    int64_t end = dataEnd < size ? EndBlockEnd(dataEnd, size) : -1;
+    if (end < 0) end = std::min(dataEnd, size);
+    dataEnd = std::min(dataEnd, size);
+    return end;
+  }
+
   // The loop fields, where the header is long enough to hold them: a loop
   // flag of 0 or 1, and a loop that begins no later than it ends, within
   // the samples of the stream.

@@ -59,16 +59,7 @@ class FlacCarver : public Carver {
     const bool complete = WalkFrames(pos);
     if (frames_ == 0 || (!complete && frames_ < minFrames)) return ProbeResult::Reject;
 
-    tag_ = {};
-    if (host_.CopyID3v2()) {
-      // Between this pass's previous stream and this one: a pass reads each
-      // byte at most once more.
-      FindFullId3v2(input, std::max(previousEnd_, candidate - kId3v2Reach), candidate, tag_,
-                    block_);
-      if (tag_.HasID3v2 && InChunk(input, candidate - tag_.ID3v2Size, tag_.ID3v2Size)) {
-        tag_ = {};
-      }
-    }
+    FindTagBefore(input, candidate);
     previousEnd_ = pos;
     span_ = {candidate, pos - candidate};
     Found found{span_, StreamLine(where.number, span_, "FLAC", "Frames", Facts()), Facts()};
@@ -77,6 +68,16 @@ class FlacCarver : public Carver {
   }
 
  private:
+  // The ID3v2 tag in front of the stream at `candidate` into tag_, when the
+  // tags are copied: looked for between this pass's previous stream and this
+  // one (a pass reads each byte at most once more).
+  void FindTagBefore(InputView& input, int64_t candidate) {
+    tag_ = {};
+    if (!host_.CopyID3v2()) return;
+    FindFullId3v2(input, std::max(previousEnd_, candidate - kId3v2Reach), candidate, tag_, block_);
+    if (tag_.HasID3v2 && InChunk(input, candidate - tag_.ID3v2Size, tag_.ID3v2Size)) tag_ = {};
+  }
+
   StreamFacts Facts() const {
     StreamFacts f;
     f.frames = frames_;

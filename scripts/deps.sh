@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev zlib1g-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream dpkg-dev file man-db bash-completion
-  pmccabe
+  pmccabe universal-ctags
   qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
 )

@@ -201,33 +201,127 @@ TEST(FormatTable, RowsAreWholeAndDistinct) {
   EXPECT_EQ(FindFormat("mp4"), nullptr);
 }
 
+// How a document names a format of the table.
+enum class Naming {
+  Synopsis,   // its command word in the synopsis "[mp3|ogg|...|crc]"
+  MenuEntry,  // its popup-menu entry as the window shows it (rows that have one)
+  MenuName,   // the English entry's name: "RIFF WAVE" of "Extract RIFF WAVE (rough)"
+  Prose,      // its command word as a word, in any case, or its MenuName
+  TableRow,   // a Markdown table row "| `mp3` | carves | entry | `.mp3` |"
+  Word,       // its command word as an item of a list: "mp3;ogg;"
+  Extension,  // its extension as an item of a list: "{mp3,ogg}", "(".mp3", ".ogg")"
+  Fixture,    // a file name with its extension
+};
+
+// A part of a document that names every format: the first match of `part`
+// (its group 1, blanks and line ends made single spaces; the whole document
+// when empty), in the window's language `language`.
+struct DocumentPart {
+  const char* document;
+  const char* part;
+  Naming naming;
+  const char* language = kSourceLanguage;
+};
+const DocumentPart kDocumentParts[] = {
+    {"README.md", "It carves([\\s\\S]*?)\\. It is", Naming::Prose},
+    {"README.md", "\n## Formats\n\n([\\s\\S]*?)\n\n", Naming::TableRow},
+    {"readme.txt", "", Naming::Synopsis},
+    {"readme.txt", "", Naming::MenuEntry},
+    {"readme_en.txt", "", Naming::Synopsis},
+    {"readme_en.txt", "", Naming::MenuEntry, "en"},
+    {"dist/man/zandrel.1.in", "finds audio streams \\(([^)]*)\\)", Naming::Prose},
+    {"dist/man/zandrel.1.in", "every other format:([\\s\\S]*?)\\(see", Naming::MenuName},
+    {"dist/org.zandrel.Zandrel.desktop", "\nComment=(.*)", Naming::Prose},
+    {"dist/org.zandrel.Zandrel.desktop", "\nComment\\[ja\\]=(.*)", Naming::Prose},
+    {"dist/org.zandrel.Zandrel.desktop", "\nKeywords=(.*)", Naming::Word},
+    {"dist/org.zandrel.Zandrel.desktop", "\nKeywords\\[ja\\]=(.*)", Naming::Word},
+    {"dist/org.zandrel.Zandrel.metainfo.xml.in", "<description>\\s*<p>([\\s\\S]*?)</p>",
+     Naming::Prose},
+    {"dist/org.zandrel.Zandrel.metainfo.xml.in", "<p xml:lang=\"ja\">([\\s\\S]*?)</p>",
+     Naming::Prose},
+    {"fuzz/run_fuzzers.sh", "tests/data/\\*\\.\\{([^}]*)\\}", Naming::Extension},
+    {"bench/make_hostile.py", "real_audio[\\s\\S]*?endswith\\(\\(([^)]*)\\)", Naming::Extension},
+    {"tests/data/README.md", "", Naming::Fixture},
+};
+
+// Whether `text` holds `item` as an item of a list or a word of its own.
+bool HoldsWord(const std::string& text, std::string_view item, bool anyCase = false) {
+  const auto flags = anyCase ? std::regex::ECMAScript | std::regex::icase : std::regex::ECMAScript;
+  return std::regex_search(
+      text, std::regex("(^|[^A-Za-z0-9])" + std::string(item) + "([^A-Za-z0-9]|$)", flags));
+}
+
+// The name of a format's popup-menu entry in English, without the verb and
+// a note in lower case.
+std::string MenuName(const FormatRow& row) {
+  UseLanguage("en", "");
+  const std::string entry = Tr("formats", row.menuText).shown();
+  UseLanguage(kSourceLanguage, "");
+  std::smatch m;
+  if (!std::regex_match(entry, m, std::regex("Extract (.*?)( \\([a-z]+\\))?"))) return entry;
+  return m[1];
+}
+
+bool Names(const std::string& text, Naming naming, const FormatRow& row) {
+  const std::string word(row.command), ext(row.extension);
+  switch (naming) {
+    case Naming::Synopsis:
+      return std::regex_search(text, std::regex("[[|]" + word + "[|]"));
+    case Naming::MenuEntry:
+      return text.find(Tr("formats", row.menuText).shown()) != std::string::npos;
+    case Naming::MenuName:
+      return text.find(MenuName(row)) != std::string::npos;
+    case Naming::Prose:
+      return HoldsWord(text, word, true) ||
+             (!row.menuText.empty() && text.find(MenuName(row)) != std::string::npos);
+    case Naming::TableRow:
+      return std::regex_search(
+          text, std::regex("\\| `" + word + "` \\|([^|]*\\|){2} `\\." + ext + "` \\|"));
+    case Naming::Word:
+      return HoldsWord(text, word);
+    case Naming::Extension:
+      return HoldsWord(text, ext);
+    case Naming::Fixture:
+      return std::regex_search(text, std::regex("[A-Za-z0-9_]\\." + ext + "([^A-Za-z0-9]|$)"));
+  }
+  return false;
+}
+
 TEST(FormatTable, EveryDocumentNamesEveryFormat) {
   const fs::path root = fs::path(ZANDREL_TEST_DATA).parent_path().parent_path();
-  auto read = [&](const char* doc) {
-    std::ifstream in(root / doc);
-    EXPECT_TRUE(in) << doc;
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  };
-  const std::string readme = read("README.md"), guide = read("readme.txt");
-  EXPECT_FALSE(read("docs/adding-a-format.md").empty());
-  for (const FormatRow& row : Formats()) {
-    const std::string word(row.command);
-    EXPECT_NE(readme.find("`" + word + "`"), std::string::npos) << "README.md lacks " << word;
-    // In the command line's synopsis, "[mp3|ogg|...|crc]".
-    EXPECT_TRUE(std::regex_search(guide, std::regex("[[|]" + word + "[|]")))
-        << "readme.txt lacks " << word;
-    EXPECT_NE(guide.find(row.menuText), std::string::npos) << "readme.txt lacks " << row.menuText;
+  for (const DocumentPart& doc : kDocumentParts) {
+    SCOPED_TRACE(std::string(doc.document) + " " + doc.part);
+    std::ifstream in(root / doc.document);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::smatch m;
+    if (*doc.part != '\0') {
+      if (!std::regex_search(text, m, std::regex(doc.part))) {
+        ADD_FAILURE() << "no such part";
+        continue;
+      }
+      text = std::regex_replace(m[1].str(), std::regex("\\s+"), " ");
+    }
+    UseLanguage(doc.language, "");
+    for (const FormatRow& row : Formats()) {
+      const bool entry = doc.naming == Naming::MenuEntry || doc.naming == Naming::MenuName;
+      if (entry && row.menuText.empty()) continue;
+      EXPECT_TRUE(Names(text, doc.naming, row)) << "lacks " << row.command;
+    }
+    UseLanguage(kSourceLanguage, "");
   }
-  // The English guide, with the English menu entries.
-  const std::string english = read("readme_en.txt");
-  ASSERT_NE(UseLanguage("en", ""), nullptr);
-  for (const FormatRow& row : Formats()) {
-    const std::string word(row.command), entry = Tr("formats", row.menuText).shown();
-    EXPECT_TRUE(std::regex_search(english, std::regex("[[|]" + word + "[|]")))
-        << "readme_en.txt lacks " << word;
-    EXPECT_NE(english.find(entry), std::string::npos) << "readme_en.txt lacks " << entry;
+}
+
+TEST(Documents, TheReadmesLayoutHasEveryFolder) {
+  const fs::path root = fs::path(ZANDREL_TEST_DATA).parent_path().parent_path();
+  std::ifstream in(root / "README.md");
+  const std::string readme((std::istreambuf_iterator<char>(in)), {});
+  const size_t layout = readme.find("\n## Layout\n");
+  ASSERT_NE(layout, std::string::npos);
+  for (const auto& entry : fs::directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_directory() || name.starts_with(".") || name.starts_with("build")) continue;
+    EXPECT_NE(readme.find("\n| `" + name + "/` |", layout), std::string::npos) << name;
   }
-  UseLanguage(kSourceLanguage, "");
 }
 
 TEST(NewFormats, EveryFixtureComesOutWholeAtOddOffsetsInATarAndBackToBack) {

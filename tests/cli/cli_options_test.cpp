@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -304,6 +305,12 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
                              "--extended"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
   }
+  // The README shows the usage as it is printed.
+  std::ifstream in(std::string(ZANDREL_TEST_DATA) + "/../../README.md");
+  const std::string readme((std::istreambuf_iterator<char>(in)), {});
+  const size_t begin = readme.find("```\nUsage: zandrel-cli "), end = readme.find("```", begin + 3);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(readme.substr(begin + 4, end - begin - 4), CliUsageText());
 }
 
 TEST(CliOptions, VersionPrintsOneLineOnStandardOutput) {
