@@ -5,12 +5,16 @@
 
 namespace {
 
-// Layer III bit rates in kbit/s by bitrate index. Index 0 (free format) and
-// index 15 hold 0: such a header is not accepted.
-constexpr int32_t kBitrateMpeg1[16] = {0,   32,  40,  48,  56,  64,  80,  96,
-                                       112, 128, 160, 192, 224, 256, 320, 0};
-constexpr int32_t kBitrateMpeg2[16] = {0,  8,  16, 24,  32,  40,  48,  56,
-                                       64, 80, 96, 112, 128, 144, 160, 0};
+// Bit rates in kbit/s by bitrate index, one row a version and layer: MPEG-1
+// Layers I, II and III, then MPEG-2 (and 2.5) Layer I and Layers II and III,
+// which share theirs. Index 0 (free format) and index 15 hold 0: such a header
+// is not accepted.
+constexpr int32_t kBitrates[5][16] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}};
 
 // Sampling frequencies in Hz by sampling-frequency index; index 3 is reserved.
 constexpr int32_t kSampleRateMpeg1[4] = {44100, 48000, 32000, 0};
@@ -38,17 +42,21 @@ const LengthTable& Lengths() {
 
 }  // namespace
 
-int32_t MpegBitrate(int32_t version, int32_t layer, int32_t index) {
-  if (layer != 3 || index < 0 || index > 15) return 0;
+int32_t FrameBitrate(int32_t version, int32_t layer, int32_t index) {
+  if (layer < 1 || layer > 3 || index < 0 || index > 15) return 0;
   switch (version) {
     case 10:
-      return kBitrateMpeg1[index];
+      return kBitrates[layer - 1][index];
     case 20:
     case 25:
-      return kBitrateMpeg2[index];
+      return kBitrates[layer == 1 ? 3 : 4][index];
     default:
       return 0;
   }
+}
+
+int32_t MpegBitrate(int32_t version, int32_t layer, int32_t index) {
+  return layer == 3 ? FrameBitrate(version, layer, index) : 0;
 }
 
 int32_t MpegSampleRate(int32_t version, int32_t index) {
@@ -97,20 +105,23 @@ LengthTable MakeLengthTable() {
 
 }  // namespace
 
-bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info) {
+bool DecodeFrameFields(const uint8_t* bytes, TFrameInfo& info) {
   const uint8_t b1 = bytes[1], b2 = bytes[2], b3 = bytes[3];
-  if (!IsMpegHeader(bytes)) return false;
-
   info.MpegVersion = (b1 & 0x08) ? 10 : (b1 & 0x10) ? 20 : 25;
   info.Layer = 4 - ((b1 & 0x06) >> 1);
   info.CrcProtected = (b1 & 0x01) ? 0 : 1;
-  info.Bitrate = MpegBitrate(info.MpegVersion, info.Layer, b2 >> 4);
+  info.Bitrate = FrameBitrate(info.MpegVersion, info.Layer, b2 >> 4);
   if (info.Bitrate == 0) return false;
   info.SampleRate = MpegSampleRate(info.MpegVersion, (b2 & 0x0C) >> 2);
   if (info.SampleRate == 0) return false;
   info.Padding = (b2 & 0x02) ? 1 : 0;
   info.ChannelMode = b3 >> 6;
+  return true;
+}
 
+bool DecodeMpegHeader(const uint8_t* bytes, TFrameInfo& info) {
+  if (!IsMpegHeader(bytes) || !DecodeFrameFields(bytes, info)) return false;
+  const uint8_t b2 = bytes[2];
   const int version = info.MpegVersion == 10 ? 0 : info.MpegVersion == 20 ? 1 : 2;
   const FrameLengths& lengths =
       Lengths()[LengthIndex(version, b2 >> 4, (b2 & 0x0C) >> 2, info.Padding)];

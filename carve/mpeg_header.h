@@ -17,12 +17,19 @@ struct TFrameInfo {
   int32_t Duration;      // milliseconds, rounded half to even
 };
 
-// Layer III bit rate in kbit/s for version 10, 20 or 25 and index 0..15;
-// 0 for free format, index 15, any other version or layer.
+// Bit rate in kbit/s of layer 1, 2 or 3 for version 10, 20 or 25 and index
+// 0..15; 0 for free format, index 15, any other version or layer.
+int32_t FrameBitrate(int32_t version, int32_t layer, int32_t index);
+// The same for Layer III alone; 0 for any other layer.
 int32_t MpegBitrate(int32_t version, int32_t layer, int32_t index);
 // Sampling frequency in Hz for version 10, 20 or 25 and index 0..3; 0 for
 // index 3 and any other version.
 int32_t MpegSampleRate(int32_t version, int32_t index);
+
+// Takes the fields every frame header holds, of any layer, from the first
+// four bytes of `bytes` into `info` (not the frame's length or duration):
+// false when the bit-rate or sampling index names none.
+bool DecodeFrameFields(const uint8_t* bytes, TFrameInfo& info);
 
 // Examines the first four bytes of `bytes`. True when they are a Layer III
 // frame header this system accepts; then every field of `info` is set.

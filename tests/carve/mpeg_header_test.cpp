@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <set>
 
+#include "carve/mpeg_layer12.h"
+
 namespace {
 
 using Header = std::array<uint8_t, 4>;
@@ -132,6 +134,19 @@ TEST(MpegHeader, TableLookupsKnowOnlyLayerThreeOfTheThreeVersions) {
   EXPECT_EQ(MpegBitrate(15, 3, 9), 0);
   EXPECT_EQ(MpegBitrate(10, 3, 16), 0);
   EXPECT_EQ(MpegBitrate(10, 3, -1), 0);
+
+  // One table serves every layer: the rates of Layers I and II by version, and
+  // none of MPEG-2.5 or of Layer III through the Layer I/II lookup.
+  struct Rate {
+    int32_t version, layer, index, kbps;
+  };
+  for (const Rate& r :
+       {Rate{10, 1, 1, 32}, Rate{10, 1, 14, 448}, Rate{10, 2, 2, 48}, Rate{10, 2, 14, 384},
+        Rate{20, 1, 9, 144}, Rate{20, 1, 14, 256}, Rate{20, 2, 1, 8}, Rate{20, 2, 14, 160},
+        Rate{25, 2, 5, 0}, Rate{10, 3, 5, 0}, Rate{20, 1, 15, 0}}) {
+    EXPECT_EQ(Layer12Bitrate(r.version, r.layer, r.index), r.kbps)
+        << r.version << " " << r.layer << " " << r.index;
+  }
 
   EXPECT_EQ(MpegSampleRate(10, 1), 48000);
   EXPECT_EQ(MpegSampleRate(20, 2), 16000);
