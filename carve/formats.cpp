@@ -35,7 +35,7 @@ namespace {
 // formats name theirs.
 std::string OggName(const std::string& pattern, const std::string& baseName, int64_t number,
                     const std::string& extension) {
-  if (EndsInPlainText(pattern, 3)) {
+  if (EndsInPlainText(pattern, 3, PatternReading::Number)) {
     try {
       return FormatWithNumber(ReplaceLastThree(pattern, extension), number);
     } catch (const IoError&) {
@@ -47,10 +47,12 @@ std::string OggName(const std::string& pattern, const std::string& baseName, int
 
 // WAVE files: the pattern's last three bytes replaced by the extension, then
 // expanded as for MP3, "%e" giving "mp3"; named as the newer formats name
-// theirs where the bytes replaced cut a conversion ("%3.3d.%e").
+// theirs where the bytes replaced cut a conversion as MP3 reads it
+// ("%3.3d.%e"; in "x%-12d", "%-" is a conversion and "12d" plain text).
 std::string WavName(const std::string& pattern, const std::string& baseName, int64_t number,
                     const std::string& extension) {
-  if (!EndsInPlainText(pattern, 3)) return NameWithExtension(pattern, baseName, number, extension);
+  if (!EndsInPlainText(pattern, 3, PatternReading::OutputName))
+    return NameWithExtension(pattern, baseName, number, extension);
   return ExpandOutputName(ReplaceLastThree(pattern, extension), baseName, number, "mp3");
 }
 

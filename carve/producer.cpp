@@ -61,7 +61,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     // and the failure of the input ends the pass.
     const bool inputShrank = e.code() == kIoInputShrank;
     if (!inputShrank) {
-      host_.AddLog("* " + e.shown());
+      host_.AddLog("* " + EscapeControls(e.shown()));
       host_.FailureConcerns(e.path());
     }
     this->report(row, number, found, report);
@@ -87,8 +87,10 @@ std::string Producer::freeOutputName(const FormatRow& row, const Found& found, i
   std::string name = outputs->freeName(asked);
   report.renamedFrom = asked;
   //: %1 the name the pattern gave, %2 the free name taken instead.
-  host_.AddLog(
-      Tr("producer", "出力ファイル名を変更しました(%1 → %2)").arg(asked).arg(name).shown());
+  host_.AddLog(Tr("producer", "出力ファイル名を変更しました(%1 → %2)")
+                   .arg(EscapeControls(asked))
+                   .arg(EscapeControls(name))
+                   .shown());
   return name;
 }
 
@@ -135,7 +137,7 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
 
 Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, const CopySpan& span) {
   const std::string text =
-      e.shown() + "\n" +
+      EscapeControls(e.shown()) + "\n" +
       Tr("producer", "%1番目のファイルの処理中にエラーが起こりました").arg(number).shown();
   BoxAnswer answer = host_.MessageBox(BoxType::Error, text, BoxButtons::AbortIgnore, e.code());
   // Abort, or the box closed without a button.

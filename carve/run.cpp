@@ -7,24 +7,25 @@
 #include "output/tag_ini.h"
 #include "platform/translate.h"
 
-RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& ini, Prompt& prompt) {
+RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& prompt) {
   if (inputs.size() > 1) {
     prompt.Refuse(Tr("run", "IniFileを指定した場合は複数選択できません").shown());
     return RunCheck::Refused;
   }
   if (inputs.empty()) return RunCheck::Failed;
+  const std::string first(inputs.front());
   const std::string expectedName = ini.ReadString("general", "InputFile", "");
   const std::string expectedCrc = ini.ReadString("general", "InputCRC", "");
   // Both comparisons are exact and case-sensitive. An input named without
   // any folder has an empty base name, so a name never matches it.
-  if (!expectedName.empty() && ExtractBaseName(inputs.front()) != expectedName &&
+  if (!expectedName.empty() && ExtractBaseName(first) != expectedName &&
       !prompt.Confirm(
           Tr("run", "入力ファイル名がINIで指定されたものと違っていますが、続行しますか？")
               .shown())) {
     return RunCheck::Refused;
   }
   if (expectedCrc.empty()) return RunCheck::Go;
-  const std::optional<std::string> actual = prompt.InputCrcText(inputs.front());
+  const std::optional<std::string> actual = prompt.InputCrcText(first);
   if (!actual) return RunCheck::Failed;
   if (*actual != expectedCrc &&
       !prompt.Confirm(
@@ -34,8 +35,7 @@ RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& in
   return RunCheck::Go;
 }
 
-int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows,
-                    const std::vector<std::string>& inputs,
+int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows, const NameList& inputs,
                     const std::function<std::string()>& pattern) {
   RunOutputs outputs;
   host.SetOutputsOfRun(&outputs);
@@ -44,7 +44,8 @@ int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows,
     ~Forget() { host.SetOutputsOfRun(nullptr); }
   } forget{host};
   int64_t written = 0;
-  for (const std::string& input : inputs) {
+  for (std::string_view name : inputs) {
+    const std::string input(name);
     // A file below a folder given as input may be one this run wrote.
     if (outputs.wrote(input) || !host.InputBegins(input)) continue;
     written += ExtractFormats(host, rows, input, pattern());

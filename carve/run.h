@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/name_list.h"
+
 class Host;
 class TagIni;
 struct FormatRow;
@@ -37,7 +39,7 @@ enum class RunCheck {
 // The checks of a run that gives streams new tags from the tag INI file
 // `ini`: a single input, whose base name and CRC-32 are the ones the file
 // names, where it names them; a mismatch is a question to the user.
-RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& ini, Prompt& prompt);
+RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& prompt);
 
 // Carves every input with the formats `rows`, in one read of each, while the
 // host runs; an input the host refuses (Host::InputBegins) is passed over,
@@ -45,6 +47,5 @@ RunCheck CheckTagIniRun(const std::vector<std::string>& inputs, const TagIni& in
 // written earlier in the run: it takes a free name beside it.
 // `pattern` gives the output pattern for each input as it begins. Returns
 // the number of streams written.
-int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows,
-                    const std::vector<std::string>& inputs,
+int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows, const NameList& inputs,
                     const std::function<std::string()>& pattern);

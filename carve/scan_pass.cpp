@@ -6,6 +6,7 @@
 #include <bit>
 
 #include "carve/scan_walk.h"
+#include "output/naming.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
 #include "platform/translate.h"
@@ -44,15 +45,20 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
 int64_t ScanPass::run() {
   if (!FileExists(input_)) {
     host_.Beep();
-    const UiText message = Tr("scan", "入力ファイルが存在しません(%1)").arg(input_);
-    host_.MessageBox(BoxType::Warning, message.shown(), BoxButtons::Ok, 0);
-    reportInputFailure(message.source());
+    // The box shows the name's control bytes escaped, the report the name.
+    auto missing = [](std::string_view name) {
+      return Tr("scan", "入力ファイルが存在しません(%1)").arg(name);
+    };
+    host_.MessageBox(BoxType::Warning, missing(EscapeControls(input_)).shown(), BoxButtons::Ok, 0);
+    reportInputFailure(missing(input_).source());
     return 0;
   }
   for (const Lane& lane : lanes_) {
     //: %1 the input file's name, %2 a row's opening ("からMP3ファイルを探しますっ！").
-    host_.AddLog(
-        Tr("scan", "\"%1\"%2").arg(input_).arg(Tr("formats", lane.row.opening).shown()).shown());
+    host_.AddLog(Tr("scan", "\"%1\"%2")
+                     .arg(EscapeControls(input_))
+                     .arg(Tr("formats", lane.row.opening).shown())
+                     .shown());
     reportPass(lane, PassReport::Stage::Begin);
   }
   if (!setUp()) {
@@ -100,9 +106,10 @@ int64_t ScanPass::totalWritten() const {
 }
 
 void ScanPass::reportFailure(const IoError& e) {
-  host_.AddLog("* " + e.shown());
+  const std::string shown = EscapeControls(e.shown());
+  host_.AddLog("* " + shown);
   host_.FailureConcerns(e.path());
-  host_.MessageBox(BoxType::Error, e.shown(), BoxButtons::Ok, e.code());
+  host_.MessageBox(BoxType::Error, shown, BoxButtons::Ok, e.code());
   reportInputFailure(e.what());
 }
 

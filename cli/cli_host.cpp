@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cli/cli_printers.h"
+#include "output/naming.h"
 
 namespace {
 
@@ -107,14 +108,14 @@ void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   // The input's name is cut from its front, so that its end shows.
   const std::string figures = meter_.text() + "  ";
   const size_t room = kMaxProgressBytes > figures.size() ? kMaxProgressBytes - figures.size() : 0;
-  progress_.show(figures + CutUtf8Front(meter_.input(), room));
+  progress_.show(figures + CutUtf8Front(EscapeControls(meter_.input()), room));
 }
 
 BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,
                               int /*helpContext*/) {
   progress_.clear();
   out_.flush();
-  if (!failurePath_.empty()) err_ << failurePath_ << ": ";
+  if (!failurePath_.empty()) err_ << EscapeControls(failurePath_) << ": ";
   failurePath_.clear();
   err_ << text << std::endl;
   switch (buttons) {

@@ -91,7 +91,8 @@ constexpr CliOptionRow kFirstOptions[] = {
      return !o.output.empty();
    }},
   {0, "--range", "LOWER UPPER",
-   "scan LOWER% to UPPER% of each input (0..99, 1..100; default: the whole file)", false,
+   "scan LOWER% to UPPER% of each input (0..99, 1..100, LOWER below UPPER; default: the whole "
+   "file)", false,
    [](CliOptions& o, Values v, std::string& error) {
      o.settings.set(SettingId::LimitRange, 1);
      return Number("--range LOWER", v[0], SettingId::LowerPercent, o, error) &&
@@ -422,8 +423,7 @@ void ReadListStream(std::istream& stream, const std::string& path,
 
 }  // namespace
 
-void ReadInputList(const std::string& path, std::istream& standardInput,
-                   std::vector<std::string>& inputs) {
+void ReadInputList(const std::string& path, std::istream& standardInput, NameList& inputs) {
   auto take = [&](const std::string& line) {
     if (!line.empty()) inputs.push_back(line);
   };
@@ -438,4 +438,5 @@ void ReadInputList(const std::string& path, std::istream& standardInput,
   } else {
     ReadTextLines(path, take);
   }
+  inputs.shrink_to_fit();
 }

@@ -13,6 +13,7 @@
 
 #include "carve/formats.h"
 #include "carve/run.h"
+#include "carve/scan_pass.h"
 #include "cli/cli_host.h"
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"
@@ -30,7 +31,8 @@ namespace {
 
 // A failure's message, after the file or directory it concerns when known.
 std::string Describe(const IoError& e) {
-  return e.path().empty() ? e.shown() : e.path() + ": " + e.shown();
+  const std::string shown = EscapeControls(e.shown());
+  return e.path().empty() ? shown : EscapeControls(e.path()) + ": " + shown;
 }
 
 // Where the catalogs are installed, beside the program's folder; empty
@@ -48,9 +50,10 @@ constexpr int kExitRefused = 2;
 
 class Runner : public Prompt {
  public:
-  Runner(const CliOptions& options, std::ostream& out, std::ostream& err,
+  Runner(const CliOptions& options, NameList inputs, std::ostream& out, std::ostream& err,
          const CliTerminal& terminal)
       : o_(options),
+        inputs_(std::move(inputs)),
         out_(out),
         err_(err),
         terminal_(terminal),
@@ -71,11 +74,17 @@ class Runner : public Prompt {
   // file.
   bool refuseFolder(const std::string& input);
   // The inputs of the run: with --recursive, every folder among them stands
-  // for the regular files below it. A folder that cannot be read is
-  // reported and sets `failed`.
-  std::vector<std::string> runInputs(bool& failed);
+  // for the regular files below it but the folder the outputs of `pattern`
+  // go to, so that a run over a tree that holds it finds only what the
+  // first found. A folder that cannot be read is reported and sets `failed`.
+  const NameList& runInputs(const std::string& pattern, bool& failed);
+  // The pattern of the outputs: -o's, or the default one; empty after
+  // saying why there is none.
+  std::string outputPattern();
 
   const CliOptions& o_;
+  // Those given and those of --files-from; with --recursive, what they stand for.
+  NameList inputs_, expanded_;
   std::ostream& out_;
   std::ostream& err_;
   const CliTerminal& terminal_;
@@ -85,7 +94,8 @@ class Runner : public Prompt {
 uint32_t Runner::fileCrc(const std::string& path) {
   InputFile file = InputFile::OpenRead(path);
   uint32_t value = CalcFileCrc(
-      file, [&](const std::string& text) { progress_.show(text + "  " + path); }, [] {});
+      file, [&](const std::string& text) { progress_.show(text + "  " + EscapeControls(path)); },
+      [] {});
   file.close();
   return value;
 }
@@ -95,32 +105,52 @@ bool Runner::refuseFolder(const std::string& input) {
   constexpr const char* kFolder = "Is a folder, not a file";
   progress_.clear();
   if (o_.json) out_ << ErrorJsonLine(input, kFolder) << std::endl;
-  err_ << "zandrel-cli: " << input << ": " << kFolder << std::endl;
+  err_ << "zandrel-cli: " << EscapeControls(input) << ": " << kFolder << std::endl;
   return true;
 }
 
-std::vector<std::string> Runner::runInputs(bool& failed) {
-  if (!o_.recursive) return o_.inputs;
-  std::vector<std::string> inputs;
-  for (const std::string& input : o_.inputs) {
+const NameList& Runner::runInputs(const std::string& pattern, bool& failed) {
+  if (!o_.recursive) return inputs_;
+  bool hasDir = false;
+  const std::string dir = PatternDirectory(pattern, hasDir);
+  const FileIdentities outputFolder(NameList{hasDir ? (dir.empty() ? "/" : dir) : "."});
+  for (std::string_view name : inputs_) {
+    const std::string input(name);
     if (!DirectoryExists(input)) {
-      inputs.push_back(input);
+      expanded_.push_back(input);
       continue;
     }
-    for (std::string& file : FilesBelow(input, [&](const IoError& e) {
-           failed = true;
-           if (o_.json) out_ << ErrorJsonLine(e.path(), e.what()) << std::endl;
-           err_ << "zandrel-cli: " << Describe(e) << std::endl;
-         })) {
-      inputs.push_back(std::move(file));
+    for (const std::string& file : FilesBelow(
+             input,
+             [&](const IoError& e) {
+               failed = true;
+               if (o_.json) out_ << ErrorJsonLine(e.path(), e.what()) << std::endl;
+               err_ << "zandrel-cli: " << Describe(e) << std::endl;
+             },
+             &outputFolder)) {
+      expanded_.push_back(file);
     }
   }
-  return inputs;
+  return expanded_;
+}
+
+std::string Runner::outputPattern() {
+  if (!o_.output.empty()) return o_.output;
+  try {
+    return DefaultOutputPattern(GetCurrentDir());
+  } catch (const IoError&) {
+    // Its error would name no file ("File not found").
+    err_ << "zandrel-cli: the working directory cannot be determined; give an output pattern "
+            "with -o"
+         << std::endl;
+    return {};
+  }
 }
 
 int Runner::crc() {
   std::vector<uint32_t> values;
-  for (const std::string& input : o_.inputs) {
+  for (std::string_view name : inputs_) {
+    const std::string input(name);
     if (refuseFolder(input)) return kExitFailure;
     try {
       values.push_back(fileCrc(input));
@@ -159,8 +189,10 @@ std::optional<std::string> Runner::InputCrcText(const std::string& input) {
 }
 
 int Runner::carve() {
+  const std::string pattern = outputPattern();
+  if (pattern.empty()) return kExitFailure;
   bool folderFailed = false;
-  const std::vector<std::string> runInputs = this->runInputs(folderFailed);
+  const NameList& runInputs = this->runInputs(pattern, folderFailed);
   TagIni ini;
   if (o_.useTagIni) {
     // A missing or unreadable file gives an empty reader: no check takes
@@ -178,18 +210,6 @@ int Runner::carve() {
         return kExitRefused;
       case RunCheck::Failed:
         return kExitFailure;
-    }
-  }
-  std::string pattern = o_.output;
-  if (pattern.empty()) {
-    try {
-      pattern = DefaultOutputPattern(GetCurrentDir());
-    } catch (const IoError&) {
-      // Its error would name no file ("File not found").
-      err_ << "zandrel-cli: the working directory cannot be determined; give an output pattern "
-              "with -o"
-           << std::endl;
-      return kExitFailure;
     }
   }
   // Taken once, before any output is written.
@@ -224,6 +244,20 @@ bool IsMistypedCommand(const CliOptions& options) {
          !FileExists(word) && !(options.recursive && DirectoryExists(word));
 }
 
+// The problem, in the reader's language, of settings that are each within
+// their bounds but together leave nothing to do: a --range whose LOWER is
+// not below its UPPER. Empty when there is none.
+std::string SettingsProblem(const CliOptions& options) {
+  const SettingValues& v = options.settings;
+  const int lower = v[SettingId::LowerPercent], upper = v[SettingId::UpperPercent];
+  if (v[SettingId::LimitRange] == 0 || lower < upper) return {};
+  //: %1 LOWER, %2 UPPER of --range.
+  return Tr("cli", "--range の下限(%1)が上限(%2)以上なので、調べる範囲がありません")
+      .arg(lower)
+      .arg(upper)
+      .shown();
+}
+
 // The command words, as a list for a message.
 std::string CommandList() {
   std::string list;
@@ -254,18 +288,24 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     out << CliVersionText() << std::endl;
     return kExitOk;
   }
+  if (const std::string problem = SettingsProblem(options); !problem.empty()) {
+    err << "zandrel-cli: " << problem << "\nTry 'zandrel-cli --help' for more information."
+        << std::endl;
+    return kExitRefused;
+  }
   if (IsMistypedCommand(options)) {
     err << "zandrel-cli: '" << options.inputs.front() << "' is neither a command (" << CommandList()
         << ") nor an existing file"
         << "\nTry 'zandrel-cli --help' for more information." << std::endl;
     return kExitRefused;
   }
+  // The names are held as one list, those of --files-from after the others.
+  NameList inputs(options.inputs);
   if (!options.filesFrom.empty()) {
     std::istringstream none;
     try {
       ReadInputList(options.filesFrom,
-                    terminal.standardInput != nullptr ? *terminal.standardInput : none,
-                    options.inputs);
+                    terminal.standardInput != nullptr ? *terminal.standardInput : none, inputs);
     } catch (const IoError& e) {
       if (options.json) out << ErrorJsonLine(options.filesFrom, e.what()) << std::endl;
       err << "zandrel-cli: cannot read the input list " << options.filesFrom << ": " << e.shown()
@@ -273,11 +313,11 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
       return kExitRefused;
     }
     // An empty list leaves nothing to do, which is no failure.
-    if (options.inputs.empty()) return kExitOk;
+    if (inputs.empty()) return kExitOk;
   }
   int status;
   try {
-    Runner runner(options, out, err, terminal);
+    Runner runner(options, std::move(inputs), out, err, terminal);
     status = options.command == kCrcCommand ? runner.crc() : runner.carve();
   } catch (const std::exception& e) {
     // A failure that no pass handles ends the run, as it ends the window's.

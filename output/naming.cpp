@@ -129,7 +129,8 @@ std::string ReplaceLastThree(const std::string& pattern, const std::string& ext)
   return pattern.substr(0, pattern.size() - 3) + ext;
 }
 
-bool EndsInPlainText(const std::string& pattern, size_t count) {
+bool EndsInPlainText(const std::string& pattern, size_t count, PatternReading reading) {
+  const bool leftAlignFlag = reading == PatternReading::Number;
   size_t plainFrom = 0;  // where the text after the last "%%" or conversion begins
   size_t i = 0;
   while (i < pattern.size()) {
@@ -142,7 +143,7 @@ bool EndsInPlainText(const std::string& pattern, size_t count) {
     } else {
       std::string ignored;
       Conversion conv;
-      NextConversion(pattern, i, ignored, true, conv);  // reads this one conversion
+      NextConversion(pattern, i, ignored, leftAlignFlag, conv);  // reads this one conversion
     }
     plainFrom = i;
   }
@@ -228,4 +229,25 @@ std::string DefaultOutputPattern(const std::string& dir) {
   }
   if (pattern.empty() || pattern.back() != '/') pattern += '/';
   return pattern + "output/%3.3d.mp3";
+}
+
+std::string EscapeControls(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out.push_back(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    }
+  }
+  return out;
 }

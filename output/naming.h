@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The part of `path` after its last '/'; empty when there is none. A
 // backslash is an ordinary byte.
@@ -26,10 +27,15 @@ std::string DefaultOutputPattern(const std::string& dir);
 // pattern shorter than three bytes is replaced whole.
 std::string ReplaceLastThree(const std::string& pattern, const std::string& ext);
 
-// True when the last `count` bytes of `pattern` are plain text: no part of a
-// conversion nor of "%%" (a shorter pattern: when it holds none). Replacing
-// them then leaves every conversion whole.
-bool EndsInPlainText(const std::string& pattern, size_t count);
+// How a pattern's conversions are read: as ExpandOutputName reads them, where
+// "%-" is a whole conversion (of nothing), or as FormatWithNumber reads them,
+// where '-' after '%' is a flag of the conversion that follows.
+enum class PatternReading { OutputName, Number };
+
+// True when the last `count` bytes of `pattern`, read as `reading` says, are
+// plain text: no part of a conversion nor of "%%" (a shorter pattern: when it
+// holds none). Replacing them then leaves every conversion whole.
+bool EndsInPlainText(const std::string& pattern, size_t count, PatternReading reading);
 
 // The pattern with the extension of its last path component replaced by
 // `ext`: the text after the last '.' that is no part of a conversion
@@ -53,3 +59,10 @@ std::string NameBeside(const std::string& name, int64_t n);
 // precision, and "%%". Any other conversion, or more than one conversion,
 // throws IoError with a message that names the pattern.
 std::string FormatWithNumber(const std::string& pattern, int64_t number);
+
+// `text` (a name, or a message that holds one) as a log line or a box shows
+// it: every control byte (below 0x20, and 0x7F) as an escape, "\n", "\r",
+// "\t", or "\x" and two upper-case hex digits ("\x1B"), so that a name never
+// breaks a line in two nor steers a terminal. Every other byte, a backslash
+// too, stays as it is: a text without control bytes is shown unchanged.
+std::string EscapeControls(std::string_view text);

@@ -76,7 +76,8 @@ struct Level {
 }  // namespace
 
 std::vector<std::string> FilesBelow(const std::string& folder,
-                                    const std::function<void(const IoError&)>& unreadable) {
+                                    const std::function<void(const IoError&)>& unreadable,
+                                    const FileIdentities* leftOut) {
   std::string top = folder;
   while (top.size() > 1 && top.back() == '/') top.pop_back();
   std::vector<std::string> files;
@@ -99,6 +100,9 @@ std::vector<std::string> FilesBelow(const std::string& folder,
     if (S_ISREG(st.st_mode)) {
       files.push_back(path);
     } else if (S_ISDIR(st.st_mode)) {
+      if (leftOut != nullptr && leftOut->contains(std::make_pair(static_cast<uint64_t>(st.st_dev),
+                                                                 static_cast<uint64_t>(st.st_ino))))
+        continue;
       Level below;
       below.path = path;
       if (ReadFolder(path, below.names, unreadable)) levels.push_back(std::move(below));
@@ -119,21 +123,23 @@ bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id) {
   return true;
 }
 
-FileIdentities::FileIdentities(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
+FileIdentities::FileIdentities(const NameList& paths) {
+  for (std::string_view path : paths) {
     std::pair<uint64_t, uint64_t> id;
-    if (FileIdentity(path, id)) ids_.push_back(id);
+    if (FileIdentity(std::string(path), id)) ids_.push_back(id);
   }
+}
+
+bool FileIdentities::contains(std::pair<uint64_t, uint64_t> id) const {
+  return std::find(ids_.begin(), ids_.end(), id) != ids_.end();
 }
 
 bool FileIdentities::contains(const OutputTarget& target) const {
   if (ids_.empty() || !target.exists || target.err != 0) return false;
-  return std::find(ids_.begin(), ids_.end(), std::make_pair(target.device, target.inode)) !=
-         ids_.end();
+  return contains(std::make_pair(target.device, target.inode));
 }
 
 bool FileIdentities::contains(const std::string& path) const {
   std::pair<uint64_t, uint64_t> id;
-  return !ids_.empty() && FileIdentity(path, id) &&
-         std::find(ids_.begin(), ids_.end(), id) != ids_.end();
+  return !ids_.empty() && FileIdentity(path, id) && contains(id);
 }

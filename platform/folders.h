@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/name_list.h"
 #include "platform/output_target.h"
 
 bool FileExists(const std::string& path);  // a directory is not a file
@@ -16,14 +17,17 @@ void CreateDir(const std::string& path);  // one level; throws IoError
 std::string GetCurrentDir();              // without a trailing '/'
 
 class IoError;
+class FileIdentities;
 
 // The regular files below `folder`, depth-first, the entries of every folder
 // taken in the bytewise order of their names ("a/b" before "a.x" when "a" is
 // a folder). Symbolic links are not followed, to files or folders, and what
-// is neither a regular file nor a folder is left out. A folder that cannot
-// be read is told to `unreadable` and passed over.
+// is neither a regular file nor a folder is left out, and so is a folder
+// below `folder` that is one of `leftOut` (when given), with all it holds.
+// A folder that cannot be read is told to `unreadable` and passed over.
 std::vector<std::string> FilesBelow(const std::string& folder,
-                                    const std::function<void(const IoError&)>& unreadable);
+                                    const std::function<void(const IoError&)>& unreadable,
+                                    const FileIdentities* leftOut = nullptr);
 
 // True for a FIFO (a pipe, "<(…)") or a character device: a file read as a
 // stream, whose size is not known before.
@@ -38,10 +42,12 @@ bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id);
 class FileIdentities {
  public:
   FileIdentities() = default;
-  explicit FileIdentities(const std::vector<std::string>& paths);
+  explicit FileIdentities(const NameList& paths);
   // True when `path` names (through any name or link) one of the files.
   bool contains(const std::string& path) const;
   bool contains(const OutputTarget& target) const;
+  // True for the device and inode of one of the files.
+  bool contains(std::pair<uint64_t, uint64_t> id) const;
   bool empty() const { return ids_.empty(); }
 
  private:

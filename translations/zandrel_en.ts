@@ -324,6 +324,14 @@
     </message>
 </context>
 <context>
+    <name>cli</name>
+    <message>
+        <source>--range の下限(%1)が上限(%2)以上なので、調べる範囲がありません</source>
+        <extracomment>%1 LOWER, %2 UPPER of --range.</extracomment>
+        <translation>--range: LOWER (%1) is not below UPPER (%2), which leaves nothing to scan</translation>
+    </message>
+</context>
+<context>
     <name>crc</name>
     <message>
         <source>CRCの計算中...(%1%)</source>

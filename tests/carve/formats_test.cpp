@@ -285,6 +285,24 @@ bool Names(const std::string& text, Naming naming, const FormatRow& row) {
       return std::regex_search(text, std::regex("[A-Za-z0-9_]\\." + ext + "([^A-Za-z0-9]|$)"));
   }
   return false;
+
+// The Ogg and WAVE rows replace the pattern's last three bytes where they are
+// plain text as their own formatter reads the pattern.
+TEST(FormatTable, OggAndWaveNamesReadThePatternAsTheyExpandIt) {
+  struct Case {
+    const char* command;
+    const char* pattern;
+    const char* name;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"wav", "out/x%-12d", "out/xwav"},
+           {"wav", "out/%e%-.mp3", "out/mp3.wav"},
+           {"wav", "out/%3.3d.%e", "out/007.wav"},
+           {"ogg", "out/%-5d.mp3", "out/7    .ogg"},
+       }) {
+    EXPECT_EQ(FindFormat(c.command)->name(c.pattern, "track.bin", 7, c.command), c.name)
+        << c.command << " " << c.pattern;
+  }
 }
 
 TEST(FormatTable, EveryDocumentNamesEveryFormat) {

@@ -244,10 +244,16 @@ TEST_F(CliRun, MessagesNameWhatTheyConcern) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::filesystem::resize_file((WriteBytes(huge, {}), huge), kMaxTextFileSize + 1);
   const std::string warning = "zandrel-cli: warning: cannot read the tag INI file ";
+  // Names that would write a stream line of their own, or steer a terminal.
+  const std::string forged = "\n[999($00000000-$00FFFFFF)] mpeg1.0layer3",
+                    shown = "\\n[999($00000000-$00FFFFFF)] mpeg1.0layer3";
+  Bytes two = Embed(Frames(kBase, 5), 18);
+  Append(two, Embed(Frames(kBase, 5), 19));
+  const std::string twice = Write("in" + forged, two);
   struct Case {
     Args args;
     int status;
-    std::string err;  // a part of the error stream
+    std::string err;  // a part of what it prints
   };
   const Case cases[] = {
       {{"--tag-ini", dir / "no.ini", "-o", Out(), in}, 0, warning + dir / "no.ini: File not found"},
@@ -257,16 +263,22 @@ TEST_F(CliRun, MessagesNameWhatTheyConcern) {
       {{"--output=", in}, 2, "zandrel-cli: option --output needs a non-empty pattern\n"},
       {{"-o", dir / "a/b/%d.mp3", in}, 1, dir / "a/b: Path not found\n1番目"},
       {{"crc", dir / "gone.bin"}, 1, dir / "gone.bin: File not found\n"},
+      {{"-o", Out(), dir / ("gone" + forged)}, 1, "(" + dir / ("gone" + shown + ")\n")},
+      {{"-o", dir / "a\x1b[2J\x7f/b/%d.mp3", in}, 1, dir / "a\\x1B[2J\\x7F/b: Path not found\n"},
+      {{"crc", dir / ("gone\r\t" + forged)}, 1, dir / ("gone\\r\\t" + shown + ": File not")},
+      {{"-o", dir / ("o" + forged + ".mp3"), twice}, 0, dir / ("in" + shown + "\"から")},
+      {{"-o", dir / ("o" + forged + ".mp3"), twice}, 0, shown + ".mp3 → " + dir / ("o" + shown)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1]);
     std::filesystem::remove_all(dir / "out");
     Result r = Cli(c.args);
     EXPECT_EQ(r.status, c.status);
-    EXPECT_TRUE(Contains(r.err, c.err)) << r.err;
-    if (c.status == 0) {
+    EXPECT_TRUE(Contains(r.out + r.err, c.err)) << r.out << r.err;
+    if (c.status == 0 && c.args.back() == in) {
       EXPECT_EQ(Lines(r.out), EngineLog(in, dir / "engine/%3.3d.mp3"));
     }
+    for (const std::string& line : Lines(r.out + r.err)) EXPECT_FALSE(line.starts_with("[999"));
   }
 }
 
@@ -311,9 +323,11 @@ TEST_F(CliRun, RangeScansOnlyItsShareOfTheInput) {
   EXPECT_EQ(FilesIn(dir / "low"), Args{"001.mp3"});
   EXPECT_EQ(ReadBytes(dir / "low/001.mp3"), first);
 
+  // A range with nothing in it is a usage error, which scans nothing.
   Result empty = Cli({"--range", "60", "40", "-o", dir / "none/%3.3d.mp3", in});
-  EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(Lines(empty.out).back(), "Not Found (T-T)");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.out, "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "none"));
 }
 
 struct BreakCase {
@@ -1051,7 +1065,8 @@ TEST_F(CliBinary, TheOptionsForScriptsOnInputsNamedWithoutAFolder) {
 }
 
 // -r: a folder stands for its regular files, in a stable order, links and
-// FIFOs left out; the streams of inputs with the same pattern all stay.
+// FIFOs left out, and the output folder too; the streams of inputs with the
+// same pattern all stay.
 TEST_F(CliBinary, FoldersAsInputsAndListsFromPipes) {
   namespace fs = std::filesystem;
   Bytes first = Frames(kBase, 6), second = Frames(k48kHz, 5), other = Frames(kBase, 4);
@@ -1105,6 +1120,12 @@ TEST_F(CliBinary, FoldersAsInputsAndListsFromPipes) {
     }
     EXPECT_EQ(files, c.files);
     EXPECT_EQ(Contains(r.err, "Is a folder, not a file"), c.status == 1) << r.err;
+  }
+  // Runs again over a tree that holds their output folder write what the first wrote.
+  for (int run = 1; run <= 3; ++run) {
+    EXPECT_EQ(Exec("-r -q -o 'tree/out/%f-%3.3d.mp3' tree").status, 0) << "run " << run;
+    EXPECT_EQ(FilesIn(dir / "tree/out"), Args({"a.pak-001.mp3", "b.bin-001.mp3", "c.bin-001.mp3"}))
+        << "run " << run;
   }
   // A folder that cannot be read (here: too deep to be named, whoever runs)
   // is reported, in JSON Lines too, and the rest is scanned.

@@ -217,22 +217,49 @@ TEST(NameBeside, NumbersBeforeTheExtensionOfTheLastPart) {
 }
 
 TEST(EndsInPlainText, TellsWhetherTheLastBytesCutAConversion) {
+  // Whether the last three bytes are plain text as the Ogg formatter reads
+  // the pattern ('-' a flag) and as the MP3 expander reads it ("%-" whole).
   struct Case {
     const char* pattern;
-    bool plain;
+    bool plainAsNumber;
+    bool plainAsOutputName;
   };
   for (const Case& c : std::initializer_list<Case>{
-           {"output/%3.3d.mp3", true},
-           {"out/%3.3d.%e", false},
-           {"out/%3.3d", false},  // ".3d" is the conversion's
-           {"out/x%d", false},
-           {"out/%d%%", false},
-           {"out/%d%%abc", true},
-           {"out/%-3d.ogg", true},
-           {"ab", true},  // shorter, with no conversion
-           {"%d", false},
-           {"", true},
+           {"output/%3.3d.mp3", true, true},
+           {"out/%3.3d.%e", false, false},
+           {"out/%3.3d", false, false},  // ".3d" is the conversion's
+           {"out/x%d", false, false},
+           {"out/%d%%", false, false},
+           {"out/%d%%abc", true, true},
+           {"out/%-3d.ogg", true, true},
+           {"out/x%-12d", false, true},    // "%-" and then "12d"
+           {"out/%e%-.mp3", false, true},  // "%-" and then ".mp3"
+           {"out/%-.3d", false, true},     // "%-" and then ".3d"
+           {"out/%-d", false, false},      // "-d" as Ogg reads it, "%-" as MP3 does
+           {"ab", true, true},             // shorter, with no conversion
+           {"%d", false, false},
+           {"", true, true},
        }) {
-    EXPECT_EQ(EndsInPlainText(c.pattern, 3), c.plain) << c.pattern;
+    EXPECT_EQ(EndsInPlainText(c.pattern, 3, PatternReading::Number), c.plainAsNumber) << c.pattern;
+    EXPECT_EQ(EndsInPlainText(c.pattern, 3, PatternReading::OutputName), c.plainAsOutputName)
+        << c.pattern;
+  }
+}
+
+TEST(EscapeControls, ShowsControlBytesEscapedAndEveryOtherByteAsItIs) {
+  struct Case {
+    std::string text;
+    std::string shown;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"out/001.mp3", "out/001.mp3"},
+           {"a\\nb\\x1B", "a\\nb\\x1B"},  // a backslash is a byte of the name
+           {"\xE6\x9B\xB2 \x81\x5C\xFF~", "\xE6\x9B\xB2 \x81\x5C\xFF~"},
+           {"x\n[999($0-$F)]", "x\\n[999($0-$F)]"},
+           {"\r\t\x1b[2J\x7f", "\\r\\t\\x1B[2J\\x7F"},
+           {std::string("a\0b\x1f", 4), "a\\x00b\\x1F"},
+           {"", ""},
+       }) {
+    EXPECT_EQ(EscapeControls(c.text), c.shown) << c.shown;
   }
 }
