@@ -285,6 +285,7 @@ bool Names(const std::string& text, Naming naming, const FormatRow& row) {
       return std::regex_search(text, std::regex("[A-Za-z0-9_]\\." + ext + "([^A-Za-z0-9]|$)"));
   }
   return false;
+}
 
 // The Ogg and WAVE rows replace the pattern's last three bytes where they are
 // plain text as their own formatter reads the pattern.
