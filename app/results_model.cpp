@@ -36,6 +36,13 @@ QString StatusText(const StreamReport& report) {
   return ResultsModel::tr("失敗: ") + ToQ(report.error);
 }
 
+// The status, marked when the stream claims more than its output holds.
+QString MarkedStatusText(const StreamReport& report) {
+  if (!report.truncated) return StatusText(report);
+  //: After the status of a stream whose file claims more than the input held.
+  return StatusText(report) + ResultsModel::tr("（途中まで）");
+}
+
 QVariant SortKey(const StreamReport& report, int column) {
   switch (column) {
     case ResultsModel::Number:
@@ -130,7 +137,7 @@ QString ResultsModel::text(const StreamReport& report, int column) {
     case Output:
       return ToQ(report.output);
     case Status:
-      return StatusText(report);
+      return MarkedStatusText(report);
   }
   return {};
 }

@@ -12,6 +12,7 @@
 #include "carve/carver.h"
 #include "carve/host.h"
 #include "carve/input_view.h"
+#include "carve/next_header.h"
 #include "carve/stream_line.h"
 
 namespace {
@@ -134,6 +135,26 @@ class MarkedBlocks {
   std::vector<uint8_t> piece_;
 };
 
+// The fixed part of a header at `h` holds what a stream has: the copyright
+// offset after it, encoding 2 to 4, blocks of at least 3 bytes of 4-bit
+// samples, 1 to 8 channels, a rate from 1 to 192 kHz, version 3 or 4.
+bool FixedPartPossible(const uint8_t* h) {
+  const int64_t copyright = Be16(h + 2), rate = Be32(h + 8);
+  const int encoding = h[4], blockSize = h[5], bitDepth = h[6], channels = h[7], version = h[18];
+  return copyright >= kFixedHeader + 2 && encoding >= 2 && encoding <= 4 && blockSize >= 3 &&
+         bitDepth == 4 && channels >= 1 && channels <= 8 && rate >= 1000 && rate <= 192000 &&
+         (version == 3 || version == 4);
+}
+
+// The copyright text "(c)CRI" ends the header at `at`: it stands two bytes
+// before the offset the header gives, after the fixed part. The text is
+// read by itself: the header may be long.
+bool CopyrightAt(InputView& input, int64_t at, int64_t copyright) {
+  uint8_t text[6];
+  return input.read(at + copyright - 2, text, sizeof text) == static_cast<int64_t>(sizeof text) &&
+         std::memcmp(text, "(c)CRI", 6) == 0;
+}
+
 class AdxCarver : public Carver {
  public:
   explicit AdxCarver(Host& /*host*/) {}
@@ -149,23 +170,36 @@ class AdxCarver : public Carver {
     const auto header = input.bytes(candidate, kFixedHeader);
     if (std::ssize(header) < kFixedHeader) return ProbeResult::EndPass;
     const uint8_t* h = header.data();
-    if (!FieldsHold(h)) return ProbeResult::Reject;
+    if (!FixedPartPossible(h)) return ProbeResult::Reject;
     const int64_t copyright = Be16(h + 2);
-    const int blockSize = h[5];
-    if (!TextAndLoopHold(candidate, copyright, h[18])) return ProbeResult::Reject;
+    const int blockSize = h[5], version = h[18];
+    channels_ = h[7];
+    rate_ = Be32(h + 8);
+    total_ = Be32(h + 12);
+    const int64_t headerSize = copyright + 4;
+    if (!CopyrightAt(input, candidate, copyright)) return ProbeResult::Reject;
+    const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
+    const auto loop = input.bytes(candidate, loopEnd);
+    if (std::ssize(loop) < loopEnd || !LoopFits(loop.data(), copyright, version)) {
+      return ProbeResult::Reject;
+    }
 
     // Each block: a 16-bit scale, then two 4-bit samples a byte.
     const int64_t perBlock = (blockSize - 2) * 2;
-    const int64_t dataStart = candidate + copyright + 4;
-    int64_t dataEnd = 0;
-    const int64_t end = StreamEnd(dataStart, blockSize, perBlock, dataEnd);
+    const int64_t dataStart = candidate + headerSize;
+    int64_t dataEnd = -1;  // none given
+    if (total_ > 0)
+      dataEnd = dataStart + (total_ + perBlock - 1) / perBlock * channels_ * blockSize;
+    const int64_t end = MeasureData(input, dataStart, dataEnd, blockSize);
     if (end < 0) return ProbeResult::Reject;
-    blocks_ = (dataEnd - dataStart) / blockSize;
+    blocks_ = (dataEnd_ - dataStart) / blockSize;
     if (blocks_ <= 0) return ProbeResult::Reject;
     samples_ = blocks_ / channels_ * perBlock;
     if (total_ > 0) samples_ = std::min<int64_t>(samples_, total_);
     span_ = {candidate, end - candidate};
-    return Found{span_, StreamLine(where.number, span_, "ADX", "Blocks", Facts()), Facts()};
+    Found found{span_, StreamLine(where.number, span_, "ADX", "Blocks", Facts()), Facts()};
+    found.truncated = truncated_;
+    return found;
   }
 
   StreamFacts Facts() const {
@@ -180,63 +214,6 @@ class AdxCarver : public Carver {
   }
 
  private:
-  // The fixed fields of the header at `h`: the copyright text's offset past
-  // them, encoding 2 to 4, blocks of 3 bytes or more, 4-bit samples, 1 to 8
-  // channels, 1 000 to 192 000 Hz, version 3 or 4. Keeps the channels, the
-  // rate and the sample count.
-  bool FieldsHold(const uint8_t* h) {
-    const int64_t copyright = Be16(h + 2);
-    const int encoding = h[4], blockSize = h[5], bitDepth = h[6];
-    channels_ = h[7];
-    rate_ = Be32(h + 8);
-    total_ = Be32(h + 12);
-    const int version = h[18];
-    // The copyright text "(c)CRI" ends the header: it stands two bytes
-    // before the offset the header gives, after the fixed part.
-    return copyright >= kFixedHeader + 2 && encoding >= 2 && encoding <= 4 && blockSize >= 3 &&
-           bitDepth == 4 && channels_ >= 1 && channels_ <= 8 && rate_ >= 1000 && rate_ <= 192000 &&
-           (version == 3 || version == 4);
-  }
-
-  // The copyright text where the header says, and the loop fields before it.
-  bool TextAndLoopHold(int64_t candidate, int64_t copyright, int version) {
-    // The text is read by itself: the header may be long.
-    uint8_t text[6];
-    if (input_->read(candidate + copyright - 2, text, sizeof text) <
-            static_cast<int64_t>(sizeof text) ||
-        std::memcmp(text, "(c)CRI", 6) != 0) {
-      return false;
-    }
-    const int64_t loopEnd = std::min<int64_t>(copyright - 2, kLoopFieldsEnd);
-    const auto loop = input_->bytes(candidate, loopEnd);
-    return std::ssize(loop) >= loopEnd && LoopFits(loop.data(), copyright, version);
-  }
-
-  // The end of the stream whose data begins at `dataStart`, and in `dataEnd`
-  // the end of its data; -1 when it has none. The data ends at the first
-  // marked block, which must be an end-of-stream block; with no sample count
-  // there must be one.
-  int64_t StreamEnd(int64_t dataStart, int blockSize, int64_t perBlock, int64_t& dataEnd) {
-    const int64_t size = input_->knownSize();
-    dataEnd = size;
-    if (total_ > 0) {
-      const int64_t blocks = (total_ + perBlock - 1) / perBlock * channels_;
-      dataEnd = dataStart + blocks * blockSize;
-    }
-    const int64_t marked = marks_.first(*input_, dataStart, std::min(dataEnd, size), blockSize);
-    if (marked >= 0) {
-      dataEnd = marked;
-      return EndBlockEnd(marked, size);
-    }
-    if (total_ == 0) return -1;
-    // The data as the sample count has it, with the end-of-stream block
-    // encoders write after it; cut where the input ends.
-    int64_t end = dataEnd < size ? EndBlockEnd(dataEnd, size) : -1;
-    if (end < 0) end = std::min(dataEnd, size);
-    dataEnd = std::min(dataEnd, size);
-    return end;
-  }
-
   // The loop fields, where the header is long enough to hold them: a loop
   // flag of 0 or 1, and a loop that begins no later than it ends, within
   // the samples of the stream.
@@ -248,6 +225,44 @@ class AdxCarver : public Carver {
     if (flag == 0 || copyright - 2 < flagAt + 20) return true;
     const uint32_t begin = Be32(h + flagAt + 4), end = Be32(h + flagAt + 12);
     return begin <= end && (total_ == 0 || end <= total_);
+  }
+
+  // The end of the stream whose data begins at `dataStart` and ends at
+  // `dataEnd` as its sample count has it (-1: no count given), or -1 when
+  // it does not hold; dataEnd_ is then where its blocks end.
+  int64_t MeasureData(InputView& input, int64_t dataStart, int64_t dataEnd, int blockSize) {
+    const int64_t size = input.knownSize();
+    truncated_ = false;
+    // The data ends at the first marked block, which must be an
+    // end-of-stream block; with no sample count there must be one.
+    const int64_t limit = dataEnd < 0 ? size : std::min(dataEnd, size);
+    const int64_t marked = marks_.first(input, dataStart, limit, blockSize);
+    if (marked >= 0) {
+      dataEnd_ = marked;
+      return EndBlockEnd(marked, size);
+    }
+    if (dataEnd < 0) return -1;
+    if (dataEnd <= size) {
+      // The data as the sample count has it, with the end-of-stream block
+      // encoders write after it.
+      dataEnd_ = dataEnd;
+      const int64_t end = dataEnd < size ? EndBlockEnd(dataEnd, size) : -1;
+      return end < 0 ? dataEnd : end;
+    }
+    // The sample count runs past the end of the input: the stream is cut
+    // there, or where a later one begins inside it, and the walk goes on
+    // there.
+    truncated_ = true;
+    dataEnd_ = NextHeader(input, dataStart, size, 0x80,
+                          [&input](int64_t at) { return IsHeaderAt(input, at); });
+    return dataEnd_;
+  }
+
+  // Whether a header of a stream stands at `at`.
+  static bool IsHeaderAt(InputView& input, int64_t at) {
+    const auto h = input.bytes(at, kFixedHeader);
+    return std::ssize(h) >= kFixedHeader && h[0] == 0x80 && h[1] == 0x00 &&
+           FixedPartPossible(h.data()) && CopyrightAt(input, at, Be16(h.data() + 2));
   }
 
   // The end of the end-of-stream block at `at`: its marker 0x8001, the
@@ -270,6 +285,8 @@ class AdxCarver : public Carver {
   MarkedBlocks marks_;
   int64_t channels_ = 0, rate_ = 0, total_ = 0;
   int64_t blocks_ = 0, samples_ = 0;
+  int64_t dataEnd_ = 0;
+  bool truncated_ = false;
   CopySpan span_;
 };
 

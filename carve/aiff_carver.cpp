@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "carve/carver.h"
 #include "carve/host.h"
 #include "carve/input_view.h"
+#include "carve/next_header.h"
 #include "carve/stream_line.h"
 
 namespace {
@@ -87,12 +89,20 @@ class AiffCarver : public Carver {
     size_ = input.knownSize();
     if (candidate + 12 > size_) return ProbeResult::EndPass;
     // The FORM chunk, padded to even length, or up to the end of a last
-    // chunk that runs past it; cut where the input ends.
+    // chunk that runs past it.
     int64_t end = candidate + 8 + formSize + (formSize & 1);
     if (!WalkChunks(candidate, candidate + 8 + formSize, end)) return ProbeResult::Reject;
-    const CopySpan span{candidate, std::min(end, size_) - candidate};
-    return Found{span, StreamLine(where.number, span, aifc_ ? "AIFC" : "AIFF", "Frames", Facts()),
-                 Facts()};
+    // One that runs past the end of the input (more than its pad byte) is
+    // cut there, or where a later file begins inside it: the walk goes on
+    // there.
+    const bool truncated = candidate + 8 + formSize > size_;
+    end = truncated ? NextHeader(input, candidate + 12, size_, 'F', IsFormAt(input))
+                    : std::min(end, size_);
+    const CopySpan span{candidate, end - candidate};
+    Found found{span, StreamLine(where.number, span, aifc_ ? "AIFC" : "AIFF", "Frames", Facts()),
+                Facts()};
+    found.truncated = truncated;
+    return found;
   }
 
  private:
@@ -105,6 +115,16 @@ class AiffCarver : public Carver {
     f.bitrateKbps =
         frames_ > 0 ? std::llround(static_cast<double>(soundBytes_) * 8 / f.seconds / 1000) : 0;
     return f;
+  }
+
+  // Whether an AIFF or AIFF-C file's header stands at an offset.
+  static std::function<bool(int64_t)> IsFormAt(InputView& input) {
+    return [&input](int64_t at) {
+      const auto h = input.bytes(at, 12);
+      return std::ssize(h) >= 12 && std::memcmp(h.data(), "FORM", 4) == 0 &&
+             (std::memcmp(h.data() + 8, "AIFF", 4) == 0 ||
+              std::memcmp(h.data() + 8, "AIFC", 4) == 0);
+    };
   }
 
   // Walks the chunks of the FORM chunk (its end at `formEnd`) from the first

@@ -49,10 +49,7 @@ class AwbCarver : public Carver {
     const uint8_t* h = header.data();
     if (std::memcmp(h, "AFS2", 4) != 0 || !HeaderPossible(h)) return ProbeResult::Reject;
     const int64_t count = Le32(h + 8), alignment = Le16(h + 12);
-    if (count < 1 || count > kMostMembers || alignment < 1 || alignment > kMostAlignment ||
-        (alignment & (alignment - 1)) != 0) {
-      return ProbeResult::Reject;
-    }
+    if (!CountsPossible(count, alignment)) return ProbeResult::Reject;
     const int64_t idSize = h[6], offsetSize = h[5];
     const int64_t tableEnd = kHeader + count * idSize + (count + 1) * offsetSize;
     // The tables are read piece by piece: the first offset first, then the
@@ -62,13 +59,18 @@ class AwbCarver : public Carver {
     if (offset(0) != tableEnd || !IdsRise(id, count) || !OffsetsRise(offset, count, alignment)) {
       return ProbeResult::Reject;
     }
-    const int64_t last = offset(count);
-    // Cut where the input ends.
-    const int64_t end = std::min(start + last, input.knownSize());
-    const CopySpan span{start, end - start};
+    // A bank whose last offset lies past the end of the input keeps the
+    // members that end inside it, and the walk goes on after them: what
+    // lies inside the rest of its claim is not hidden. None whole: no bank.
+    const int64_t room = input.knownSize() - start;
+    const int64_t whole = WholeMembers(offset, count, room);
+    if (whole == 0) return ProbeResult::Reject;
+    const CopySpan span{start, offset(whole)};
     StreamFacts f;
-    f.frames = count;
-    return Found{span, StreamLine(where.number, span, "AWB", "Files", f), f};
+    f.frames = whole;
+    Found found{span, StreamLine(where.number, span, "AWB", "Files", f), f};
+    found.truncated = whole < count;
+    return found;
   }
 
  private:
@@ -93,6 +95,21 @@ class AwbCarver : public Carver {
       if (next < 0 || begins >= next) return false;
     }
     return true;
+  }
+
+  // How many members end within the first `room` bytes of the bank: the
+  // first ones, as the offsets rise.
+  static int64_t WholeMembers(const Field& offset, int64_t count, int64_t room) {
+    int64_t n = 0;
+    while (n < count && offset(n + 1) <= room) ++n;
+    return n;
+  }
+
+  // At least one member and no more than the most; an alignment that is a
+  // power of two, no larger than the largest.
+  static bool CountsPossible(int64_t count, int64_t alignment) {
+    return count >= 1 && count <= kMostMembers && alignment >= 1 && alignment <= kMostAlignment &&
+           (alignment & (alignment - 1)) == 0;
   }
 
   // Version 1 or 2, offsets of 2 or 4 bytes, ids of 2 or 4 bytes.

@@ -54,6 +54,10 @@ struct Found {
   // The output's extension when the stream's codec names it ("opus",
   // "wem"); empty: the row's.
   std::string extension;
+  // The stream claims more than `span` holds: the input ends inside what
+  // it claims, or what follows does not hold. The span then ends where its
+  // whole content ends, and the walk goes on there.
+  bool truncated = false;
 
   // The range of the input the output gets.
   CopySpan copied() const { return {span.start - tagBefore, span.length + tagBefore + tagAfter}; }

@@ -64,6 +64,8 @@ class FlacCarver : public Carver {
     span_ = {candidate, pos - candidate};
     Found found{span_, StreamLine(where.number, span_, "FLAC", "Frames", Facts()), Facts()};
     if (host_.CopyID3v2() && tag_.HasID3v2) found.tagBefore = tag_.ID3v2Size;
+    // Fewer samples than STREAMINFO counts: the stream was cut short.
+    found.truncated = info_.totalSamples > 0 && !complete;
     return found;
   }
 

@@ -23,7 +23,19 @@ int64_t Aligned(int64_t n) { return (n + kDataAlign - 1) / kDataAlign * kDataAli
 // What a bank holds, for its line.
 struct Bank {
   int64_t samples = 0, rate = 0, channels = 0, length = 0;  // length: of the first sample
+  // The first samples whose data the input holds whole, and where the data
+  // after them begins, from the start of the data.
+  int64_t held = 0, heldEnd = 0;
 };
+
+// A sample whose data ends at `end` of the data, the next one's beginning at
+// `next`: held when the input holds the first `room` bytes of the data.
+// The data of the samples rises, so those held are the first ones.
+void Hold(Bank& bank, int64_t end, int64_t next, int64_t room) {
+  if (end > room) return;
+  ++bank.held;
+  bank.heldEnd = std::min(next, room);
+}
 
 // A table of the bank, read piece by piece as a walk goes through it: a
 // walk that fails early reads little of a table that claims to be large.
@@ -93,8 +105,10 @@ int64_t FullHeader(const uint8_t* h, int64_t room, int64_t& pcm) {
 
 // The sample headers of `count` samples whose data is `dataSize` bytes:
 // they fill their table exactly, and each sample's data, aligned, fills the
-// data. Basic headers have the format of the first, whole one.
-bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, Bank& bank) {
+// data. Basic headers have the format of the first, whole one. The input
+// holds the first `room` bytes of the data.
+bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, int64_t room,
+             Bank& bank) {
   int64_t at = 0, data = 0, aligned = 0, pcm = 0;
   for (int64_t i = 0; i < count; ++i) {
     const bool whole = !basic || i == 0;
@@ -105,6 +119,7 @@ bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, Bank& 
     if (i == 0) bank = {count, Le32(h + 0x34), Le16(h + 0x3E), Le32(h + 0x20)};
     const int64_t bytes = whole ? Le32(h + 0x24) : Le32(h + 4);
     if (!whole && !SizeFits(Le32(h), bytes, pcm, bank.channels)) return false;
+    Hold(bank, aligned + bytes, std::min(aligned + Aligned(bytes), dataSize), room);
     data += bytes;
     aligned += Aligned(bytes);
     at += own;
@@ -112,7 +127,8 @@ bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, Bank& 
   return at == t.size && data <= dataSize && dataSize <= aligned;
 }
 
-// The bank at `start`, its header `h` held; its length, or -1.
+// The bank at `start`, its header `h` held; its length, or -1. A bank whose
+// data runs past the end of the input ends after the samples it holds.
 int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
   const int64_t count = Le32(h + 4), headers = Le32(h + 8), dataSize = Le32(h + 12);
   const uint32_t flags = Le32(h + 0x14);
@@ -120,10 +136,12 @@ int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
       count > kMostSamples || headers > kMostTables || headers < kSampleHeader) {
     return -1;
   }
-  if (!Samples({input, start + kHeader, headers}, count, flags & kBasicHeaders, dataSize, bank)) {
+  const int64_t room = input.knownSize() - start - kHeader - headers;
+  if (!Samples({input, start + kHeader, headers}, count, flags & kBasicHeaders, dataSize, room,
+               bank)) {
     return -1;
   }
-  return kHeader + headers + dataSize;
+  return kHeader + headers + (bank.held < count ? bank.heldEnd : dataSize);
 }
 
 }  // namespace fsb4
@@ -198,8 +216,10 @@ bool DataFits(const Sample& sample, int64_t from, int64_t to, uint32_t codec) {
 }
 
 // The sample headers: they fill their table exactly; the data offsets rise
-// from 0 and lie inside the data.
-bool Samples(const Table& t, int64_t count, uint32_t codec, int64_t dataSize, Bank& bank) {
+// from 0 and lie inside the data, of which the input holds the first `room`
+// bytes.
+bool Samples(const Table& t, int64_t count, uint32_t codec, int64_t dataSize, int64_t room,
+             Bank& bank) {
   int64_t at = 0;
   Sample previous;
   for (int64_t i = 0; i < count; ++i) {
@@ -210,11 +230,15 @@ bool Samples(const Table& t, int64_t count, uint32_t codec, int64_t dataSize, Ba
       bank = {count, cur.rate, cur.channels, cur.samples};
     } else if (!DataFits(previous, previous.offset, cur.offset, codec)) {
       return false;
+    } else {
+      Hold(bank, cur.offset, cur.offset, room);
     }
     at += cur.size;
     previous = cur;
   }
-  return at == t.size && DataFits(previous, previous.offset, dataSize, codec);
+  if (at != t.size || !DataFits(previous, previous.offset, dataSize, codec)) return false;
+  Hold(bank, dataSize, dataSize, room);
+  return true;
 }
 
 // The name table: an offset per sample, rising, each inside the table.
@@ -240,11 +264,12 @@ int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
     return -1;
   }
   const int64_t base = version == 0 ? kHeaderV0 : kHeaderV1;
-  if (!Samples({input, start + base, headers}, count, codec, dataSize, bank) ||
+  const int64_t room = input.knownSize() - start - base - headers - names;
+  if (!Samples({input, start + base, headers}, count, codec, dataSize, room, bank) ||
       !Names({input, start + base + headers, names}, count)) {
     return -1;
   }
-  return base + headers + names + dataSize;
+  return base + headers + names + (bank.held < count ? bank.heldEnd : dataSize);
 }
 
 }  // namespace fsb5
@@ -272,15 +297,20 @@ class FsbCarver : public Carver {
       length = fsb5::Measure(input, start, h, bank);
     }
     if (length < 0) return ProbeResult::Reject;
-    // Cut where the input ends.
-    const CopySpan span{start, std::min(start + length, input.knownSize()) - start};
+    // A bank whose data runs past the end of the input keeps the samples
+    // whose data it holds whole, and the walk goes on after them: what lies
+    // inside the rest of its claim is not hidden. None whole: no bank.
+    const bool truncated = bank.held < bank.samples;
+    if (bank.held == 0) return ProbeResult::Reject;
+    const CopySpan span{start, length};
     StreamFacts f;
-    f.frames = bank.samples;
+    f.frames = bank.held;
     f.sampleRateHz = bank.rate;
     f.channels = bank.channels;
     f.seconds = static_cast<double>(bank.length) / static_cast<double>(bank.rate);
-    return Found{span, StreamLine(where.number, span, h[3] == '4' ? "FSB4" : "FSB5", "Files", f),
-                 f};
+    Found found{span, StreamLine(where.number, span, h[3] == '4' ? "FSB4" : "FSB5", "Files", f), f};
+    found.truncated = truncated;
+    return found;
   }
 };
 

@@ -158,7 +158,9 @@ class HcaCarver : public Carver {
     f.seconds = static_cast<double>(held * kSamplesPerFrame) / static_cast<double>(h.rate);
     f.bitrateKbps = std::llround(static_cast<double>(h.frameSize * 8 * h.rate) /
                                  static_cast<double>(kSamplesPerFrame) / 1000.0);
-    return Found{span, StreamLine(where.number, span, "HCA", "Frames", f), f};
+    Found found{span, StreamLine(where.number, span, "HCA", "Frames", f), f};
+    found.truncated = held < h.frames;
+    return found;
   }
 
  private:

@@ -159,6 +159,7 @@ void Producer::report(const FormatRow& row, int64_t number, const Found& found,
   report.sampleRateHz = facts.sampleRateHz;
   report.seconds = facts.seconds;
   report.channels = facts.channels;
+  report.truncated = found.truncated;
   host_.StreamDone(report);
 }
 

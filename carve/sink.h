@@ -36,6 +36,7 @@ struct StreamReport {
   int64_t bitrateKbps = -1, sampleRateHz = -1;
   double seconds = -1;
   int64_t channels = -1;
+  bool truncated = false;  // the stream claims more than its output holds
   Status status = Status::Written;
   std::string error;  // for a failure
 };

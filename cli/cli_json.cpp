@@ -78,6 +78,7 @@ std::string StreamJsonLine(const StreamReport& report) {
   PutMeasured(line, "sample_rate_hz", report.sampleRateHz);
   PutMeasured(line, "seconds", report.seconds);
   PutMeasured(line, "channels", report.channels);
+  if (report.truncated) line["truncated"] = true;
   switch (report.status) {
     case StreamReport::Status::Written:
       line["status"] = "written";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a while.
 #   fuzz/run_fuzzers.sh [--seconds N] [target...]
-# Seeds come from the committed audio fixtures and a few hand-made inputs;
+# Seeds come from the committed audio fixtures and a few hand-made inputs
+# (fuzz/seeds: tag INI files, and passes_*.bin for fuzz_passes);
 # the working corpora are kept in fuzz/corpus-work (not committed).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -32,7 +33,9 @@ seed() {  # target -> seed folder
         # fuzz_passes takes a third byte: the extended rules, all on.
         { printf '\x0f\x05'; [ "$t" != fuzz_passes ] || printf '\x0f'; head -c 6000 "$f"; } \
           > "$dir/seed-$(basename "$f")"
-      done ;;
+      done
+      # Headers that claim more than the input holds, in front of a whole bank.
+      [ "$t" != fuzz_passes ] || cp "$root"/fuzz/seeds/passes_*.bin "$dir/" ;;
     fuzz_naming) printf 'out/%%3.3d_%%f.%%e\n/a/b/track.bin' > "$dir/seed1"; printf '%%5.3d%%%%%%x' > "$dir/seed2" ;;
     fuzz_tag_ini) cp "$root"/fuzz/seeds/*.ini "$dir/" 2>/dev/null || true ;;
     fuzz_comma_text) printf '"a b",c,,d, ' > "$dir/seed1"; printf '"x""y",z' > "$dir/seed2" ;;

@@ -97,6 +97,11 @@
         <source>失敗: </source>
         <translation>failed: </translation>
     </message>
+    <message>
+        <source>（途中まで）</source>
+        <extracomment>After the status of a stream whose file claims more than the input held.</extracomment>
+        <translation> (cut short)</translation>
+    </message>
 </context>
 <context>
     <name>ResultsView</name>

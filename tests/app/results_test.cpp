@@ -71,6 +71,8 @@ class ResultsTest : public QObject {
     unmeasured.seconds = -1;
     unmeasured.sampleRateHz = unmeasured.channels = -1;
     unmeasured.status = StreamReport::Status::DryRun;
+    StreamReport cut = unmeasured;
+    cut.truncated = true;
     const struct {
       StreamReport report;
       QStringList fields;
@@ -81,6 +83,9 @@ class ResultsTest : public QObject {
          {"in,put.bin", "2", "mp3", "9000", "5850", "0.4", "44100", "2", "",
           "失敗: 出力ファイルが作れません"}},
         {unmeasured, {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
+        // A stream that claims more than the input held is marked.
+        {cut,
+         {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし（途中まで）"}},
     };
     for (const auto& c : cases) {
       ResultsModel model;

@@ -1,6 +1,8 @@
 // The FSB, AWB and HCA carvers: what the line of every fixture from
 // tests/data shows, and damaged banks and streams -- cut short, a wrong
-// CRC, a wrong offset table, a wrong count, a version no file has.
+// CRC, a wrong offset table, a wrong count, a version no file has -- and a
+// header that claims more than the input holds in front of fifty streams
+// (AWB, FSB, ADX, AIFF), which it must not hide.
 // (tests/carve/formats_test.cpp carves every fixture at odd offsets, in a tar
 // and back to back, and finds nothing in random bytes, in the other formats'
 // fixtures or in compressed data.)
@@ -8,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "carve/formats.h"
@@ -104,6 +107,7 @@ struct DamageRow {
   std::function<void(Bytes&)> damage;
   std::function<int64_t(const Bytes&)> kept;
   bool atEnd = false;  // nothing after it: the input ends with it
+  bool cut = false;    // what is kept is marked cut short
 };
 
 int64_t Whole(const Bytes& f) { return static_cast<int64_t>(f.size()); }
@@ -124,29 +128,36 @@ TEST(BankFormats, DamagedBanksAndStreams) {
   const DamageRow rows[] = {
       // Truncation.
       {"an HCA file cut inside its third frame", "hca_v2_mono_22k.hca",
-       [](Bytes& f) { f.resize(ShapeOf(f).header + 2 * ShapeOf(f).frame + 9); }, HcaFrames(2),
+       [](Bytes& f) { f.resize(ShapeOf(f).header + 2 * ShapeOf(f).frame + 9); }, HcaFrames(2), true,
        true},
       {"an HCA file cut inside its header", "hca_v2_mono_22k.hca", cut(0x50), Nothing, true},
-      {"an FSB4 bank cut inside its data", "fsb4_pcm16_two.fsb", cut(9000), Whole, true},
+      {"an FSB4 bank cut inside its first sample's data", "fsb4_pcm16_two.fsb", cut(9000), Nothing,
+       true},
+      {"an FSB4 bank cut inside its second sample's data: the first kept", "fsb4_pcm16_two.fsb",
+       cut(20000), [](const Bytes& f) { return int64_t{0xD0} + (Le32At(f, 0x54) + 31) / 32 * 32; },
+       true, true},
       {"an FSB4 bank cut inside its sample headers", "fsb4_pcm16_two.fsb", cut(0x60), Nothing,
        true},
       {"an AWB bank cut inside its offset table", "awb_wave_members.awb", cut(30), Nothing, true},
-      {"an AWB bank cut inside a member", "awb_wave_members.awb", cut(20000), Whole, true},
+      {"an AWB bank cut inside its second member: the first kept", "awb_wave_members.awb",
+       cut(20000), [&](const Bytes& f) { return int64_t{Le32At(f, awbOffsets + 4)}; }, true, true},
       // CRCs.
       {"a padding byte of an HCA header changed", "hca_v2_mono_22k.hca", poke(0x50, 1), Nothing},
       {"the CRC of an HCA file's fourth frame wrong", "hca_v2_mono_22k.hca",
-       [](Bytes& f) { f[ShapeOf(f).header + 4 * ShapeOf(f).frame - 1] ^= 1; }, HcaFrames(3)},
+       [](Bytes& f) { f[ShapeOf(f).header + 4 * ShapeOf(f).frame - 1] ^= 1; }, HcaFrames(3), false,
+       true},
       {"the CRC of an HCA file's first frame wrong", "hca_v3_stereo_44k_loop_comm.hca",
        [](Bytes& f) { f[ShapeOf(f).header + ShapeOf(f).frame - 1] ^= 0x40; }, Nothing},
       {"an encrypted HCA frame with a wrong byte", "hca_v2_encrypted_56.hca",
-       [](Bytes& f) { f[ShapeOf(f).header + 2 * ShapeOf(f).frame + 7] ^= 0x10; }, HcaFrames(2)},
+       [](Bytes& f) { f[ShapeOf(f).header + 2 * ShapeOf(f).frame + 7] ^= 0x10; }, HcaFrames(2),
+       false, true},
       // Counts.
       {"an HCA frame count one more, its CRC made anew", "hca_v2_mono_22k.hca",
        [](Bytes& f) {
          f[19] += 1;
          FixCrc(f, 0, ShapeOf(f).header);
        },
-       Whole},
+       Whole, false, true},
       {"an HCA frame count one more, its CRC left", "hca_v2_mono_22k.hca",
        [](Bytes& f) { f[19] += 1; }, Nothing},
       {"an FSB4 sample count one more", "fsb4_pcm16_two.fsb", poke(4, 3), Nothing},
@@ -202,13 +213,83 @@ TEST(BankFormats, DamagedBanksAndStreams) {
     Append(input, f);
     if (!row.atEnd) Append(input, RandomBytes(401, 18, true));
     const std::string name(row.fixture);
-    const auto ranges = Ranges(name.substr(name.rfind('.') + 1).c_str(), input);
+    std::vector<StreamReport> reports;
+    const auto ranges = Ranges(name.substr(name.rfind('.') + 1).c_str(), input, &reports);
     if (kept == 0) {
       EXPECT_TRUE(ranges.empty()) << ranges.front().first << "+" << ranges.front().second;
     } else {
       ASSERT_EQ(ranges.size(), 1u);
       EXPECT_EQ(ranges[0], std::make_pair(int64_t{203}, kept));
+      EXPECT_EQ(reports[0].truncated, row.cut);
     }
+  }
+}
+
+// Bytes from hex digits, spaces between them ignored.
+Bytes Hex(std::string_view hex) {
+  Bytes b;
+  for (size_t i = hex.find_first_not_of(' '); i < hex.size(); i = hex.find_first_not_of(' ', i + 2))
+    b.push_back(static_cast<uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  return b;
+}
+Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) Append(out, p);
+  return out;
+}
+
+TEST(BankFormats, AClaimPastTheEndOfTheInputHidesNoStreamBehindIt) {
+  // A 36-byte ADX header, mono 22.05 kHz in blocks of 18 bytes, its sample
+  // count given; a silent stream of three blocks and its end block.
+  auto adx = [](const char* count) {
+    return Joined({Hex("8000 0020 03 12 04 01 00005622"), Hex(count), Hex("0064 0300"),
+                   Bytes(10, 0), Hex("286329435249")});
+  };
+  const Bytes silentAdx = Joined({adx("00000060"), Bytes(54, 0), Hex("8001 000e"), Bytes(14, 0)});
+  const struct {
+    const char* name;
+    const char* command;
+    Bytes claim;   // claims past the end of the input
+    Bytes stream;  // fifty of them follow the claim
+    bool kept;     // what the claim holds whole comes first, cut short
+  } rows[] = {
+      {"AWB: a member to 0xFFFFFFFF", "awb",
+       Hex("41465332 02040200 01000000 2000 0000 0000 1a000000 ffffffff"),
+       Fixture("awb_wave_members.awb"), false},
+      {"AWB: a whole member, then one to 0xFFFFFFFF", "awb",
+       Joined({Hex("41465332 02040200 02000000 2000 0000 0000 0100 20000000 40000000 ffffffff"),
+               Bytes(32, 1)}),
+       Fixture("awb_v1_short_offsets.awb"), true},
+      {"FSB4: a PCM sample of 4 GiB", "fsb",
+       Joined({Hex("46534234 01000000 50000000 e0ffffff 00000400"), Bytes(28, 0), Hex("5000"),
+               Bytes(30, 0), Hex("f0ffff7f e0ffffff 00000000 00000000 30000000 22560000"),
+               Bytes(6, 0), Hex("0100"), Bytes(16, 0)}),
+       Fixture("fsb4_pcm16_two.fsb"), false},
+      {"FSB5: a sample of 4 GiB", "fsb",
+       Joined({Hex("46534235 01000000 01000000 08000000 00000000 ffffffff 07000000"), Bytes(32, 0),
+               Hex("7000000000fcffff")}),
+       Fixture("fsb5_pcm16_names.fsb"), false},
+      // Its grid of blocks misses the streams' first bytes by one.
+      {"ADX: 2^31 samples", "adx", Joined({adx("7ffffff0"), Bytes(4 * 18 + 1, 0)}), silentAdx,
+       true},
+      {"AIFF: 4 GiB", "aiff",
+       Joined({Hex("464f524d fffffff0 41494646 434f4d4d 00000012 0001 10000000 0010 400d"
+                   "ac44000000000000 53534e44 ffffffca"),
+               Bytes(72, 0)}),
+       Fixture("aiff_sox_16_stereo_22k.aiff"), true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Bytes input = RandomBytes(77, 31, true);
+    std::vector<std::pair<int64_t, int64_t>> want;
+    const int64_t claimAt = Append(input, row.claim);
+    if (row.kept) want.emplace_back(claimAt, static_cast<int64_t>(row.claim.size()));
+    for (int i = 0; i < 50; ++i)
+      want.emplace_back(Append(input, row.stream), static_cast<int64_t>(row.stream.size()));
+    std::vector<StreamReport> reports;
+    EXPECT_EQ(Ranges(row.command, input, &reports), want);
+    for (size_t i = 0; i < reports.size(); ++i)
+      EXPECT_EQ(reports[i].truncated, row.kept && i == 0) << i;
   }
 }
 

@@ -609,6 +609,29 @@ TEST_F(CliRun, JsonErrorsAndLengthsAreThoseOfTheLog) {
   }
 }
 
+// A stream that claims more than the input holds (it ends the input, cut
+// short) is marked "truncated": true; a whole one has no such key.
+TEST_F(CliRun, JsonLinesMarkAStreamCutShort) {
+  const std::tuple<const char*, const char*, size_t> rows[] = {
+      // bytes cut off its end
+      {"awb", "awb_wave_members.awb", 0}, {"awb", "awb_wave_members.awb", 11148},
+      {"fsb", "fsb5_pcm16_names.fsb", 0}, {"fsb", "fsb5_pcm16_names.fsb", 1204},
+      {"hca", "hca_v2_mono_22k.hca", 9},  {"flac", "flac_16_stereo_44k.flac", 100},
+      {"adx", "adx_mono_44k.adx", 100},   {"aiff", "aiff_sox_16_stereo_22k.aiff", 100},
+      {"mp3", "mpeg1_cbr128.mp3", 0}};
+  for (const auto& [command, fixture, cut] : rows) {
+    const Bytes f = Fixture(fixture);
+    Bytes bytes = RandomBytes(300, 141);
+    Append(bytes, Slice(f, 0, static_cast<int64_t>(f.size() - cut)));
+    const std::string in = Write(fixture + std::to_string(cut), bytes);
+    const auto lines = Lines(Cli({command, "--json", "--frames", "2", "-n", in}).out);
+    ASSERT_EQ(lines.size(), 3u) << fixture;
+    const nlohmann::json j = nlohmann::json::parse(lines[1]);
+    EXPECT_EQ(j.value("truncated", false), cut > 0) << j;
+    EXPECT_EQ(j.contains("truncated"), cut > 0) << j;
+  }
+}
+
 TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
   Bytes data = RandomBytes(5000, 71, true);
   std::string a = Write("a.bin", {'a', 'b', 'c'});
