@@ -53,9 +53,15 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      first member is no WEM file: every probe walks the index
   bnk_big_index      one "BKHD" whose media index fills the file, its DATA cut:
                      one probe walks an index of millions of entries
+  bnk_shared_index   "BKHD" headers 24 bytes apart, each with a HIRC chunk that ends
+                     where one media index begins, in the middle of the file, whose
+                     last entry fails: every probe would walk that index
   rstm_every_offset  "RSRS...": every other offset a BRSTM trigger
   rstm_heads         BRSTM headers (FEFF, sections on the grid) every 64 bytes,
                      each naming the next header as its HEAD section
+  rstm_far_sections  BRSTM headers every 64 bytes in the first quarter whose HEAD
+                     section lies in the middle of the file and whose DATA lies a
+                     quarter further on: every probe looks at both places
   cstm_every_offset  "CSCS...": every other offset a BCSTM trigger
   cstm_heads         BCSTM headers every 64 bytes, each naming the next as INFO
   fstm_every_offset  "FSFS...": every other offset a BFSTM trigger
@@ -67,6 +73,10 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   mid_nested_heads   "MThd" of 65 535 tracks, then tracks each holding, in a
                      system exclusive message, an "MThd" whose one track ends
                      with its own: every track holds a header to probe
+  mid_common_end     units of 25 bytes, each a system exclusive message's head, then
+                     "MThd" of one track and that track's header: every track's
+                     events are the messages of the units after it, up to one
+                     common end where none ends: every probe walks to that end
   rmid_heads         "RIFF....RMID" and a data chunk of a MIDI file of 1 000 tracks,
                      short of its last, back to back
   fsb_every_offset   "FSFSFS...": every other offset a trigger
@@ -90,6 +100,10 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
   hca_frame_walks    HCA headers of 2^31 frames, each followed by 255 whole frames
                      of 256 bytes: every probe checks the CRCs of its frames, and
                      each header and its frames are a stream
+  hca_sync_heads     HCA headers of 64 KiB frames, each followed by a sync word and
+                     the next header: every first frame opens with its sync word
+  hca_sync_heads_one the same with a frame count of one: a first frame is all
+                     such a stream needs
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -272,6 +286,53 @@ def bank_files():
     }
 
 
+def mid_common_end(size):
+    """Units of 25 bytes: a delta time and the head of a system exclusive
+    message of 22 bytes, "MThd" of one track and that track's header. The
+    message of a unit spans the header and track header after it, so that
+    each track is a chain of messages up to the end of the last unit, where
+    the size fields of all the tracks end."""
+    count = size // 25
+    end = count * 25
+    out = bytearray()
+    for i in range(count):
+        out += (b"\x00\xF0\x16" + b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk"
+                + struct.pack(">I", end - 25 * (i + 1)))
+    return bytes(out) + bytes(size - end)
+
+
+def bnk_shared_index(size):
+    """BKHD headers 24 bytes apart over the first half, each with a HIRC chunk
+    up to one media index in the middle of the file, whose entries fill most
+    of the second half, one byte of DATA each, and whose last entry's size
+    is 0, then DATA."""
+    half = size // 2
+    count = (size - half - 4096) // 13
+    heads = bytearray()
+    for i in range(half // 24):
+        heads += b"BKHD" + struct.pack("<III", 8, 0x8C, 0) + b"HIRC" + struct.pack(
+            "<I", half - 24 * (i + 1))
+    entries = b"".join(struct.pack("<III", 1 + i, i, 1 if i + 1 < count else 0)
+                       for i in range(count))
+    out = (bytes(heads) + bytes(half - len(heads)) + b"DIDX" + struct.pack("<I", len(entries))
+           + entries + b"DATA" + struct.pack("<I", count) + b"RIFF")
+    return (out + bytes(max(0, size - len(out))))[:size]
+
+
+def rstm_far_sections(size):
+    """BRSTM headers every 64 bytes over the first quarter; each names one HEAD
+    section in the middle of the file and one DATA a quarter further on."""
+    head_at, data_at = size // 2, size // 2 + size // 4
+    out = bytearray()
+    for c in range(0, size // 4, 64):
+        h = b"RSTM" + struct.pack(">HHIHHIIIIII", 0xFEFF, 0x100, data_at + 0x20 - c, 0x40, 2,
+                                    head_at - c, 0x20, 0, 0, data_at - c, 0x20)
+        out += h + bytes(64 - len(h))
+    out += bytes(head_at - len(out)) + b"HEAD" + struct.pack(">I", 0x20) + bytes(24)
+    out += bytes(data_at - len(out)) + b"DATA" + struct.pack(">I", 0x20) + bytes(24)
+    return bytes(out) + bytes(size - len(out))
+
+
 def bnk_big_index(size):
     """One BKHD header and a media index over most of the file, then DATA,
     whose first member is no WEM file: one probe walks the whole index."""
@@ -332,6 +393,8 @@ def fsb_awb_hca_files():
         "hca_zero_bytes": bytes(4096),
         "hca_heads": hca_header(1, 0xFFFF),
         "hca_frame_walks": hca_header(0x7FFFFFFF, 256) + frame * 255,
+        "hca_sync_heads": hca_header(1000, 0xFFFF) + b"\xFF\xFF",
+        "hca_sync_heads_one": hca_header(1, 0xFFFF) + b"\xFF\xFF",
     }
 
 
@@ -371,8 +434,11 @@ def main():
             f.write(data)
     with open(os.path.join(outdir, "adx_grid_phases"), "wb") as f:
         f.write(adx_grid_phases(size))
-    with open(os.path.join(outdir, "bnk_big_index"), "wb") as f:
-        f.write(bnk_big_index(size))
+    for name, make in (("bnk_big_index", bnk_big_index), ("mid_common_end", mid_common_end),
+                       ("bnk_shared_index", bnk_shared_index),
+                       ("rstm_far_sections", rstm_far_sections)):
+        with open(os.path.join(outdir, name), "wb") as f:
+            f.write(make(size))
     # Minimal pages, none with the last-page bit, to the end of the file.
     page = ogg_page(1)
     with open(os.path.join(outdir, "ogg_to_the_end"), "wb") as f:

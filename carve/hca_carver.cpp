@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "carve/big_endian.h"
 #include "carve/carver.h"
@@ -27,11 +28,75 @@ constexpr std::array<uint16_t, 256> MakeCrc16Table() {
 }
 constexpr std::array<uint16_t, 256> kCrc16 = MakeCrc16Table();
 
-uint16_t Crc16(const uint8_t* p, int64_t n) {
-  unsigned crc = 0;
-  for (int64_t i = 0; i < n; ++i) crc = (crc << 8 & 0xFF00) ^ kCrc16[(crc >> 8) ^ p[i]];
-  return static_cast<uint16_t>(crc);
+// The CRC is linear: that of bytes A then B is that of A times x^(8|B|)
+// plus that of B, all modulo the polynomial. So the CRC of any range follows
+// from the CRCs of the input's bytes up to its start and up to its end.
+uint16_t TimesX(uint16_t a) { return static_cast<uint16_t>(a << 1 ^ (a & 0x8000 ? 0x8005 : 0)); }
+
+uint16_t MulMod(uint16_t a, uint16_t b) {
+  uint16_t r = 0;
+  for (int bit = 15; bit >= 0; --bit)
+    r = static_cast<uint16_t>(TimesX(r) ^ ((b >> bit) & 1 ? a : 0));
+  return r;
 }
+
+// x^(8 * 2^k) modulo the polynomial, for k from 0.
+constexpr int kPowers = 40;
+std::array<uint16_t, kPowers> MakePowers() {
+  std::array<uint16_t, kPowers> p{};
+  p[0] = 0x0100;  // x^8
+  for (int k = 1; k < kPowers; ++k) p[k] = MulMod(p[k - 1], p[k - 1]);
+  return p;
+}
+const std::array<uint16_t, kPowers> kPowersOfX = MakePowers();
+
+// `crc` as the CRC of bytes followed by `count` more bytes of zeros.
+uint16_t Shift(uint16_t crc, int64_t count) {
+  for (int k = 0; count > 0; ++k, count >>= 1) {
+    if (count & 1) crc = MulMod(crc, kPowersOfX[k]);
+  }
+  return crc;
+}
+
+// The CRCs of ranges of one input whose starts go forward, each byte taken
+// once: the CRC of the bytes from where it began up to each offset from
+// base_ on, over at most kMostHeld offsets.
+class RangeCrc {
+ public:
+  // The CRC of the bytes [from, to); -1 when the input ends before `to`.
+  int32_t of(InputView& input, int64_t from, int64_t to) {
+    if (prefix_.empty() || from < base_ || from > base_ + std::ssize(prefix_) - 1) {
+      base_ = from;
+      prefix_.assign(1, 0);
+    }
+    for (int64_t at = base_ + std::ssize(prefix_) - 1; at < to;) {
+      const auto b = input.bytes(at, std::min<int64_t>(to - at, kPiece));
+      const int64_t n = std::min<int64_t>(std::ssize(b), to - at);
+      if (n <= 0) return -1;
+      unsigned crc = prefix_.back();
+      for (int64_t i = 0; i < n; ++i) {
+        crc = (crc << 8 & 0xFF00) ^ kCrc16[(crc >> 8) ^ b[i]];
+        prefix_.push_back(static_cast<uint16_t>(crc));
+      }
+      at += n;
+    }
+    const uint16_t crc = prefix_[to - base_] ^ Shift(prefix_[from - base_], to - from);
+    if (std::ssize(prefix_) > kMostHeld) forgetBefore(from);
+    return crc;
+  }
+  // No range asked from now on starts before `pos`.
+  void forgetBefore(int64_t pos) {
+    const int64_t drop = std::min(pos - base_, std::ssize(prefix_) - 1);
+    if (drop <= 0 || drop < std::ssize(prefix_) / 2) return;
+    prefix_.erase(prefix_.begin(), prefix_.begin() + drop);
+    base_ += drop;
+  }
+
+ private:
+  static constexpr int64_t kPiece = 64 * 1024, kMostHeld = 4 * 1024 * 1024;
+  int64_t base_ = 0;
+  std::vector<uint16_t> prefix_;
+};
 
 // A chunk id of the header, stored plain or, in encrypted files, with the
 // top bit of each byte set.
@@ -99,9 +164,9 @@ bool CompPossible(const uint8_t* c) {
   return c[6] <= c[7] && c[7] <= 15 && c[10] <= 128 && c[11] <= c[10] && c[11] + c[12] <= c[10];
 }
 
-// The header of `size` bytes at `h`, its CRC checked, or false.
+// The header of `size` bytes at `h` (its CRC checked apart), or false.
 bool ReadHeader(const uint8_t* h, int64_t size, HcaHeader& out) {
-  if (Crc16(h, size) != 0 || !IsId(h + 8, "fmt\0")) return false;
+  if (!IsId(h + 8, "fmt\0")) return false;
   out.channels = h[12];
   out.rate = Be24(h + 13);
   out.frames = Be32(h + 16);
@@ -145,10 +210,17 @@ class HcaCarver : public Carver {
     if (std::ssize(head) < headerSize || !ReadHeader(head.data(), headerSize, h)) {
       return ProbeResult::Reject;
     }
-    // Every frame whole, with its sync word and its CRC; a frame that fails
-    // or the end of the input ends the stream there.
+    crc_.forgetBefore(start);
+    // The frames a stream needs whole, each with its sync word, before any
+    // CRC; then every frame whole, with its sync word and its CRC: a frame
+    // that fails or the end of the input ends the stream there.
+    const int64_t least = std::min<int64_t>(h.frames, host_.MinFrames());
+    if (!SyncWords(input, start + headerSize, h.frameSize, least) ||
+        crc_.of(input, start, start + headerSize) != 0) {
+      return ProbeResult::Reject;
+    }
     const int64_t held = WholeFrames(input, start + headerSize, h);
-    if (held < std::min<int64_t>(h.frames, host_.MinFrames())) return ProbeResult::Reject;
+    if (held < least) return ProbeResult::Reject;
     const CopySpan span{start, headerSize + held * h.frameSize};
     lastEnd_ = span.start + span.length;
     StreamFacts f;
@@ -164,21 +236,35 @@ class HcaCarver : public Carver {
   }
 
  private:
+  // The sync word 0xFFFF is stored as it is also in encrypted files: their
+  // byte tables keep 0xFF.
+  static bool SyncAt(InputView& input, int64_t at) {
+    const auto sync = input.bytes(at, 2);
+    return std::ssize(sync) >= 2 && Be16(sync.data()) == 0xFFFF;
+  }
+
+  // The `count` frames of `size` bytes from `at` on lie in the input, each
+  // opening with its sync word.
+  static bool SyncWords(InputView& input, int64_t at, int64_t size, int64_t count) {
+    if (count > (input.knownSize() - at) / size) return false;
+    for (int64_t n = 0; n < count; ++n) {
+      if (!SyncAt(input, at + n * size)) return false;
+    }
+    return true;
+  }
+
   // How many frames from `at` on are whole and sound, up to the header's
   // count.
   int64_t WholeFrames(InputView& input, int64_t at, const HcaHeader& h) {
     int64_t n = 0;
     for (; n < h.frames; ++n, at += h.frameSize) {
-      const auto frame = input.bytes(at, h.frameSize);
-      if (std::ssize(frame) < h.frameSize) break;
-      // The sync word 0xFFFF is stored as it is also in encrypted files:
-      // their byte tables keep 0xFF.
-      if (Be16(frame.data()) != 0xFFFF || Crc16(frame.data(), h.frameSize) != 0) break;
+      if (!SyncAt(input, at) || crc_.of(input, at, at + h.frameSize) != 0) break;
     }
     return n;
   }
 
   Host& host_;
+  RangeCrc crc_;
   int64_t lastEnd_ = 0;  // where the last stream ended: no stream starts before it
 };
 

@@ -16,26 +16,44 @@ int64_t InputView::load(int64_t from, int64_t want) {
 }
 
 std::span<const uint8_t> InputView::bytes(int64_t pos, int64_t count) {
+  asked_ += count;
   const int64_t chunkEnd = chunkStart_ + chunkLen_;
   if (pos >= chunkStart_ && pos + count <= chunkEnd) {
     return {chunk_.data() + (pos - chunkStart_), static_cast<size_t>(chunkEnd - pos)};
   }
-  const int64_t moreEnd = moreStart_ + moreLen_;
-  if (pos >= moreStart_ && pos + count <= moreEnd) {
-    return {more_.data() + (pos - moreStart_), static_cast<size_t>(moreEnd - pos)};
+  for (Window& w : windows_) {
+    const int64_t end = w.start + w.length;
+    if (pos >= w.start && pos + count <= end) {
+      w.used = ++uses_;
+      return {w.bytes.data() + (pos - w.start), static_cast<size_t>(end - pos)};
+    }
   }
   return readOn(pos, count);
 }
 
+InputView::Window& InputView::windowFor(int64_t pos) {
+  Window* best = &windows_[0];
+  int64_t bestHeld = 0;
+  for (Window& w : windows_) {
+    const int64_t held = pos >= w.start && pos < w.start + w.length ? w.start + w.length - pos : 0;
+    if (held > bestHeld || (bestHeld == 0 && held == 0 && w.used < best->used)) {
+      best = &w;
+      bestHeld = held;
+    }
+  }
+  return *best;
+}
+
 std::span<const uint8_t> InputView::readOn(int64_t pos, int64_t count) {
-  // Keep what either buffer holds from `pos` on and read on after it.
+  // Keep what a buffer holds from `pos` on and read on after it.
+  Window& w = windowFor(pos);
   const int64_t chunkEnd = chunkStart_ + chunkLen_;
-  const int64_t moreEnd = moreStart_ + moreLen_;
+  const int64_t windowEnd = w.start + w.length;
   const uint8_t* held = nullptr;
   int64_t keep = 0;
-  if (pos >= moreStart_ && pos < moreEnd) {
-    held = more_.data() + (pos - moreStart_);
-    keep = moreEnd - pos;
+  if (pos >= w.start && pos < windowEnd) {
+    held = w.bytes.data() + (pos - w.start);
+    keep = windowEnd - pos;
   }
   if (pos >= chunkStart_ && pos < chunkEnd && chunkEnd - pos > keep) {
     held = chunk_.data() + (pos - chunkStart_);
@@ -43,20 +61,21 @@ std::span<const uint8_t> InputView::readOn(int64_t pos, int64_t count) {
   }
   const int64_t want = std::max(count - keep, readSize_);
   readSize_ = std::min(readSize_ * 2, kLargestRead);
-  if (static_cast<int64_t>(more_.size()) < keep + want + kSlack) {
+  if (static_cast<int64_t>(w.bytes.size()) < keep + want + kSlack) {
     std::vector<uint8_t> grown(static_cast<size_t>(keep + want + kSlack));
     if (keep > 0) std::memcpy(grown.data(), held, static_cast<size_t>(keep));
-    more_.swap(grown);
+    w.bytes.swap(grown);
   } else if (keep > 0) {
-    std::memmove(more_.data(), held, static_cast<size_t>(keep));
+    std::memmove(w.bytes.data(), held, static_cast<size_t>(keep));
   }
-  moreStart_ = pos;
-  moreLen_ = keep;
-  const int64_t got = file_.readAt(pos + keep, more_.data() + keep, want);
+  w.start = pos;
+  w.length = keep;
+  w.used = ++uses_;
+  const int64_t got = file_.readAt(pos + keep, w.bytes.data() + keep, want);
   noteRead(pos + keep, want, got);
-  moreLen_ += got;
-  std::memset(more_.data() + moreLen_, 0, kSlack);
-  return {more_.data(), static_cast<size_t>(moreLen_)};
+  w.length += got;
+  std::memset(w.bytes.data() + w.length, 0, kSlack);
+  return {w.bytes.data(), static_cast<size_t>(w.length)};
 }
 
 int64_t InputView::read(int64_t pos, void* dst, int64_t count) {

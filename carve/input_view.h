@@ -1,11 +1,13 @@
 // One view of an input that the walk of a scan pass and the probes of its
 // carvers share. The walk reads its large blocks into the view's buffer;
 // a probe asks for bytes by their offset and gets them from there when the
-// buffer holds them, else from a second, smaller buffer that reads what the
-// probe goes on to ask for: the first read after each load of the walk's
+// buffer holds them, else from one of a few smaller windows that read what
+// the probes go on to ask for: the first read after each load of the walk's
 // buffer is small and each later one twice as large, so that a probe that
 // is rejected after a look past the buffer reads little, and one that walks
-// a long stream reads it in large pieces.
+// a long stream reads it in large pieces. A read replaces the window used
+// longest ago, so that probes that look at a few places far apart in turn
+// (a header and its sections) read each place once.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +54,8 @@ class InputView {
   // returns the count read, fewer only where the input ends.
   int64_t load(int64_t from, int64_t want);
   const uint8_t* loaded() const { return chunk_.data(); }
+  // The bytes asked of bytes() and read() so far: the work of the probes.
+  int64_t asked() const { return asked_; }
 
   bool isSameFileAs(const OutputTarget& target) const { return file_.isSameFileAs(target); }
   void close() { file_.close(); }  // throws on failure
@@ -61,17 +65,29 @@ class InputView {
   static constexpr int64_t kSlack = 8;
   static constexpr int64_t kFirstRead = 4096;
   static constexpr int64_t kLargestRead = 128 * 1024;
+  static constexpr size_t kWindows = 4;
 
-  // Holds at least `count` bytes from `pos` on in more_, as far as the
+  // Bytes of the input the probes asked for and the walk's buffer lacks.
+  struct Window {
+    std::vector<uint8_t> bytes;
+    int64_t start = 0, length = 0;
+    int64_t used = 0;  // when it was last used: the count of uses before
+  };
+
+  // Holds at least `count` bytes from `pos` on in a window, as far as the
   // input holds them, keeping what the buffers hold there already.
   std::span<const uint8_t> readOn(int64_t pos, int64_t count);
+  // The window to read into at `pos`: the one that holds most bytes from
+  // there on, else the one used longest ago.
+  Window& windowFor(int64_t pos);
 
   InputFile file_;
   std::vector<uint8_t> chunk_;  // the walk's buffer
   int64_t chunkStart_ = 0, chunkLen_ = 0;
-  std::vector<uint8_t> more_;  // the probes' bytes the walk's buffer lacks
-  int64_t moreStart_ = 0, moreLen_ = 0;
-  int64_t readSize_ = kLargestRead;  // the size of the next read into more_
+  Window windows_[kWindows];
+  int64_t uses_ = 0;
+  int64_t asked_ = 0;
+  int64_t readSize_ = kLargestRead;  // the size of the next read into a window
   int64_t knownSize_ = -1;           // -1: not asked yet
   // Notes that a read of `want` bytes at `pos` gave `got`: fewer, the input
   // ends there.

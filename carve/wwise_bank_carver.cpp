@@ -4,11 +4,14 @@
 // media index ("DIDX": id, offset, size of each member) comes right before
 // the media ("DATA"): the ids ascend, the members follow one another inside
 // DATA, and the first is a WEM file. The bank is carved whole, never a member.
+// The banks of one pass may share one media index: its verdict is taken once.
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "carve/byte_order.h"
 #include "carve/carver.h"
@@ -59,6 +62,8 @@ class WwiseBankCarver : public Carver {
     // A bank never begins inside the media index of one walked before.
     if (candidate >= indexFrom_ && candidate < indexTo_) return ProbeResult::Reject;
     if (!TakeOrder(header.data())) return ProbeResult::Reject;
+    // No bank after this one has its media index before it.
+    verdicts_.erase(verdicts_.begin(), verdicts_.lower_bound({candidate, false}));
     size_ = input.knownSize();
     const int64_t end = WalkChunks(input, candidate + 8 + order_.u32(header.data() + 4));
     if (end < 0 || !IndexHolds(input)) return ProbeResult::Reject;
@@ -102,10 +107,45 @@ class WwiseBankCarver : public Carver {
     return didxSize_ >= 0 && didxAt_ + 8 + didxSize_ == dataAt_ ? at : -1;
   }
 
-  // The media index: entries of ascending ids, each member after the one
-  // before it and inside DATA, which ends with the last; the first member
-  // a WEM file of the bank's byte order.
+  // What the media index at an offset, read in one byte order, holds: the
+  // chunks after it and so its verdict are the same in every bank that
+  // leads to it.
+  struct IndexVerdict {
+    bool entriesHold, holds;
+    int64_t firstMember;
+  };
+
+  // The verdict of the media index, taken once for its offset and order.
   bool IndexHolds(InputView& input) {
+    const std::pair<int64_t, bool> key{didxAt_, order_.big};
+    auto known = verdicts_.find(key);
+    if (known == verdicts_.end()) {
+      const bool entriesHold = EntriesHold(input);
+      const bool holds = entriesHold && MediaFits(input);
+      known = verdicts_.emplace(key, IndexVerdict{entriesHold, holds, firstMember_}).first;
+    }
+    const IndexVerdict& v = known->second;
+    if (v.entriesHold) {
+      indexFrom_ = didxAt_ + 8;
+      indexTo_ = indexFrom_ + didxSize_;
+      members_ = didxSize_ / kEntry;
+      firstMember_ = v.firstMember;
+    }
+    return v.holds;
+  }
+
+  // DATA ends with the last member, and the first is a WEM file of the
+  // bank's byte order.
+  bool MediaFits(InputView& input) const {
+    const auto riff = input.bytes(firstMember_, 4);
+    return dataSize_ - lastEnd_ < kMediaAlign && std::ssize(riff) >= 4 &&
+           std::memcmp(riff.data(), order_.big ? "RIFX" : "RIFF", 4) == 0;
+  }
+
+  // The media index: entries of ascending ids, each member after the one
+  // before it and inside DATA. Notes the first member and the end of the
+  // last.
+  bool EntriesHold(InputView& input) {
     if (didxSize_ == 0 || didxSize_ % kEntry != 0) return false;
     const int64_t from = didxAt_ + 8, to = from + didxSize_;
     int64_t lastId = -1, lastEnd = 0;
@@ -124,12 +164,8 @@ class WwiseBankCarver : public Carver {
         lastEnd = offset + size;
       }
     }
-    indexFrom_ = from;
-    indexTo_ = to;
-    members_ = didxSize_ / kEntry;
-    const auto riff = input.bytes(firstMember_, 4);
-    return dataSize_ - lastEnd < kMediaAlign && std::ssize(riff) >= 4 &&
-           std::memcmp(riff.data(), order_.big ? "RIFX" : "RIFF", 4) == 0;
+    lastEnd_ = lastEnd;
+    return true;
   }
 
   // The count of members; the first one's channels and sampling rate when
@@ -148,8 +184,11 @@ class WwiseBankCarver : public Carver {
   ByteOrder order_;
   int64_t size_ = 0;
   int64_t didxAt_ = 0, didxSize_ = 0, dataAt_ = 0, dataSize_ = 0;
-  int64_t firstMember_ = 0, members_ = 0;
+  int64_t firstMember_ = 0, members_ = 0, lastEnd_ = 0;
   int64_t indexFrom_ = -1, indexTo_ = -1;  // the last media index found whole
+  // The verdicts of the media indexes walked at or after the last candidate,
+  // by offset and order (big-endian).
+  std::map<std::pair<int64_t, bool>, IndexVerdict> verdicts_;
 };
 
 }  // namespace

@@ -689,4 +689,143 @@ TEST(HostilePatterns, AdxWalksOfManyHeadersReadTheInputAFewTimesAtMost) {
   }
 }
 
+// Big-endian and little-endian fields of a header written in a test.
+void PutBe(Bytes& b, std::initializer_list<std::pair<int, uint32_t>> fields) {
+  for (const auto& [width, value] : fields) {
+    for (int i = width - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  }
+}
+void PutLe32(Bytes& b, uint32_t value) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// `count` units of 25 bytes: the head of a system exclusive message of 22
+// bytes, "MThd" of one track and that track's header. A track's events are
+// the messages of the units after it, up to the end of the last unit, then
+// an End of Track; the tracks from unit `ending` on end after it, the
+// others where it begins.
+Bytes MidiPackedHeaders(uint32_t count, uint32_t ending) {
+  Bytes out;
+  const uint32_t chainEnd = count * 25;
+  for (uint32_t i = 0; i < count; ++i) {
+    out.insert(out.end(), {0x00, 0xF0, 0x16, 'M', 'T', 'h', 'd'});
+    PutBe(out, {{4, 6}, {2, 0}, {2, 1}, {2, 480}});
+    out.insert(out.end(), {'M', 'T', 'r', 'k'});
+    PutBe(out, {{4, chainEnd - 25 * (i + 1) + (i >= ending ? 4 : 0)}});
+  }
+  out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
+  return out;
+}
+
+// Wwise bank headers 24 bytes apart over `heads` bytes, each with a HIRC
+// chunk up to one media index of `entries` one-byte members, then DATA, a
+// WEM file first; the last member's size is 0.
+Bytes WwiseSharedIndex(uint32_t heads, uint32_t entries) {
+  Bytes out;
+  for (uint32_t at = 0; at + 24 <= heads; at += 24) {
+    out.insert(out.end(), {'B', 'K', 'H', 'D'});
+    for (uint32_t v : {8u, 0x8Cu, 0u}) PutLe32(out, v);
+    out.insert(out.end(), {'H', 'I', 'R', 'C'});
+    PutLe32(out, heads - at - 24);
+  }
+  out.resize(heads, 0);
+  out.insert(out.end(), {'D', 'I', 'D', 'X'});
+  PutLe32(out, 12 * entries);
+  for (uint32_t i = 0; i < entries; ++i) {
+    for (uint32_t v : {i + 1, i, i + 1 < entries ? 1u : 0u}) PutLe32(out, v);
+  }
+  out.insert(out.end(), {'D', 'A', 'T', 'A'});
+  PutLe32(out, entries);
+  out.insert(out.end(), {'R', 'I', 'F', 'F'});
+  out.resize(out.size() + entries - 4, 0);
+  return out;
+}
+
+// A BRSTM header every 64 bytes over the first `heads` bytes of `size`,
+// each naming one HEAD section at `headAt` and one DATA section at `dataAt`.
+Bytes BrstmFarSections(uint32_t heads, uint32_t headAt, uint32_t dataAt, uint32_t size) {
+  Bytes out;
+  for (uint32_t c = 0; c < heads; c += 64) {
+    out.insert(out.end(), {'R', 'S', 'T', 'M', 0xFE, 0xFF, 0x01, 0x00});
+    PutBe(out, {{4, dataAt + 0x20 - c}, {2, 0x40}, {2, 2}, {4, headAt - c}, {4, 0x20}});
+    PutBe(out, {{4, 0}, {4, 0}, {4, dataAt - c}, {4, 0x20}});
+    out.resize(c + 64, 0);
+  }
+  out.resize(size, 0);
+  for (const auto& [at, tag] : {std::pair{headAt, "HEAD"}, std::pair{dataAt, "DATA"}}) {
+    std::memcpy(&out[at], tag, 4);
+    out[at + 7] = 0x20;
+  }
+  return out;
+}
+
+// An HCA header of `frames` frames of 65 535 bytes, its CRC right, then a
+// sync word.
+Bytes HcaHeaderThenSync(uint32_t frames) {
+  Bytes h = {'H', 'C', 'A', 0, 0x02, 0x00, 0x00, 0x60, 'f', 'm', 't', 0, 1, 0, 0x56, 0x22};
+  PutBe(h, {{4, frames}, {4, 0}});
+  h.insert(h.end(), {'c', 'o', 'm', 'p', 0xFF, 0xFF, 1, 15, 1, 0, 128, 128, 0, 0, 0, 0});
+  h.insert(h.end(), {'p', 'a', 'd', 0});
+  h.resize(0x5E, 0);
+  unsigned crc = 0;
+  for (uint8_t b : h) {
+    crc ^= unsigned{b} << 8;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1;
+  }
+  PutBe(h, {{2, crc & 0xFFFF}, {2, 0xFFFF}});
+  return h;
+}
+
+// Headers whose walks all lead to one place (the same events, index,
+// sections or frames) do the work of that place once: the probes ask for
+// and read a few times the input's bytes at most, and find what is there.
+TEST(HostilePatterns, WalksThatLeadToOnePlaceDoThatPlacesWorkOnce) {
+  const uint32_t units = 10000, mib = 1 << 20;
+  const struct {
+    const char* name;
+    const char* command;
+    Bytes data;
+    std::vector<int64_t> streams;  // their offsets
+  } rows[] = {
+      {"MIDI tracks up to one end where none ends", "mid", MidiPackedHeaders(units, units), {}},
+      {"MIDI tracks up to one end, the later half ending after it",
+       "mid",
+       MidiPackedHeaders(units, units / 2),
+       {25 * (units / 2) + 3}},
+      {"Wwise banks of one media index whose last entry fails",
+       "wwise",
+       WwiseSharedIndex(120000, 10000),
+       {}},
+      {"BRSTM headers whose sections lie far away in two places",
+       "brstm",
+       BrstmFarSections(256 * 1024, 5 * mib / 4, 7 * mib / 4, 2 * mib),
+       {}},
+      {"HCA headers of long frames, each followed by a sync word",
+       "hca",
+       Repeat(HcaHeaderThenSync(1000), 256 * 1024),
+       {}},
+      {"the same, one frame each", "hca", Repeat(HcaHeaderThenSync(1), 256 * 1024), {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    WriteBytes(dir / "in.bin", row.data);
+    ScriptHost host;
+    host.dryRun = true;
+    const FormatRow& format = *FindFormat(row.command);
+    ProbeCounter carver(format.make(host));
+    const int64_t before = BytesReadSoFar();
+    RunScanPass(host, format, carver, dir / "in.bin", dir / "out/%d.bin");
+    const int64_t size = std::ssize(row.data);
+    EXPECT_GT(carver.probes, size / 1000);
+    EXPECT_LE(carver.asked, 8 * size);
+    if (before >= 0) {
+      EXPECT_LE(BytesReadSoFar() - before, 4 * size);
+    }
+    std::vector<int64_t> found;
+    for (const StreamReport& r : host.streams) found.push_back(r.offset);
+    EXPECT_EQ(found, row.streams);
+  }
+}
+
 }  // namespace

@@ -1,7 +1,7 @@
 // The view of an input that the walk and the carvers share: bytes the walk's
 // buffer holds come without a read; others from reads that start small after
 // each load of the buffer and double, short only where the input ends, and
-// always followed by zero bytes.
+// always followed by zero bytes; a few places far apart are each read once.
 #include "carve/input_view.h"
 
 #include <gtest/gtest.h>
@@ -60,8 +60,16 @@ TEST(InputView, BytesComeFromTheBufferOrFromReadsThatStartSmall) {
        {{0, 16, {{0, 4096}}},
         {200000, 16, {{200000, 8192}}},
         {kLoad, 0, {}},
-        {0, 16, {{0, 4096}}},
+        {150000, 16, {{150000, 4096}}},
         {250000, 16, {{250000, 8192}}}}},
+      {"places far apart in turn read once each",
+       {{200000, 8, {{200000, 4096}}},
+        {0, 8, {{0, 8192}}},
+        {250000, 8, {{250000, 16384}}},
+        {200008, 8, {}},
+        {8, 8, {}},
+        {250008, 8, {}},
+        {200000, 4100, {{204096, 32768}}}}},
       {"a large count in one read", {{100000, 150000, {{100000, 150000}}}}},
       {"short at the end", {{kSize - 10, 100, {{kSize - 10, 4096}, {kSize, 4086}}}}},
       {"nothing past the end", {{kSize + 100000, 4, {{kSize + 100000, 4096}}}}},
