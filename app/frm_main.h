@@ -77,7 +77,6 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   std::optional<std::string> InputCrcText(const std::string& input) override;
   const TagIni* ActiveTagIni() override;
   bool Running() override;
-  const FileIdentities* RunInputs() override { return FRunInputs.get(); }
   // Appends a line to the log, shows it as the bottom row and repaints; in a
   // run, at the next turn of the event pump (ShowNewestLog).
   void AddLog(const std::string& line) override;
@@ -233,7 +232,6 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   std::string FBaseDir;
   bool FReadmeLoaded = false;
   std::unique_ptr<TagIni> FTagIni;
-  std::unique_ptr<FileIdentities> FRunInputs;  // the inputs of the run in progress
 
   UiSeam FQtSeam;
   UiSeam* FSeam = &FQtSeam;

@@ -22,13 +22,12 @@ namespace {
 // reads "実行！" again; an answer kept for the rest of the run is forgotten.
 class RunCleanup {
  public:
-  RunCleanup(std::unique_ptr<TagIni>& tagIni, std::unique_ptr<FileIdentities>& inputs,
-             std::optional<BoxAnswer>& sameAnswer, QPushButton* button)
-      : tagIni_(tagIni), inputs_(inputs), sameAnswer_(sameAnswer), button_(button) {}
+  RunCleanup(std::unique_ptr<TagIni>& tagIni, std::optional<BoxAnswer>& sameAnswer,
+             QPushButton* button)
+      : tagIni_(tagIni), sameAnswer_(sameAnswer), button_(button) {}
   ~RunCleanup() {
     sameAnswer_.reset();
     tagIni_.reset();
-    inputs_.reset();
     Running = 0;
     button_->setText(TfrmMain::tr("実行！"));
   }
@@ -37,7 +36,6 @@ class RunCleanup {
 
  private:
   std::unique_ptr<TagIni>& tagIni_;
-  std::unique_ptr<FileIdentities>& inputs_;
   std::optional<BoxAnswer>& sameAnswer_;
   QPushButton* button_;
 };
@@ -67,7 +65,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
   FResults->model()->clear();
   bool loopEnded = false;
   {
-    RunCleanup cleanup(FTagIni, FRunInputs, FSameAnswer, btnExecute);
+    RunCleanup cleanup(FTagIni, FSameAnswer, btnExecute);
     const bool useTagIni =
         std::any_of(rows.begin(), rows.end(), [](const FormatRow* r) { return r->readsTagIni; }) &&
         chkTagIni->isChecked();
@@ -76,10 +74,9 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
       FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
       if (CheckTagIniRun(inputs, *FTagIni, *this) != RunCheck::Go) return;
     }
-    FRunInputs = std::make_unique<FileIdentities>(inputs);
     // The output field is read again as each input begins.
     ShowRunBegins();
-    CarveInputs(*this, rows, inputs, [this] { return FromQ(edtOutput->text()); });
+    CarveInputs(*this, {inputs, rows, [this] { return FromQ(edtOutput->text()); }, {}});
     ShowRunEnds(::Running == 0);
     loopEnded = true;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "carve/extract.h"
+#include "carve/run_state.h"
 #include "output/naming.h"
 #include "platform/io_error.h"
 #include "platform/translate.h"
@@ -129,13 +130,19 @@ int64_t ExtractFormat(Host& host, const FormatRow& row, const std::string& input
 
 int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
                        const std::string& input, const std::string& pattern) {
+  RunState run = RunState::PassAlone();
+  return ExtractFormats(host, rows, input, pattern, run);
+}
+
+int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
+                       const std::string& input, const std::string& pattern, RunState& run) {
   std::vector<std::unique_ptr<Carver>> carvers;
   std::vector<PassLane> lanes;
   for (const FormatRow* row : rows) {
     carvers.push_back(row->make(host));
     lanes.push_back({row, carvers.back().get()});
   }
-  return RunScanPasses(host, lanes, input, pattern);
+  return RunScanPasses(host, lanes, input, pattern, run);
 }
 
 int64_t ExtractMp3(Host& host, const std::string& input, const std::string& pattern) {

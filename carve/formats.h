@@ -15,6 +15,8 @@
 #include "carve/carver.h"
 #include "carve/scan_pass.h"
 
+class RunState;
+
 // Every format, the three first ones first.
 std::span<const FormatRow> Formats();
 // The row whose command word is `command`, or null.
@@ -27,5 +29,9 @@ int64_t ExtractFormat(Host& host, const FormatRow& row, const std::string& input
                       const std::string& pattern);
 // The passes of several formats in one read of the input, with the results
 // of the passes one after the other.
+// `run`: the state of the run the pass belongs to; without it, the pass is a
+// run of its own with the default options.
 int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
                        const std::string& input, const std::string& pattern);
+int64_t ExtractFormats(Host& host, const std::vector<const FormatRow*>& rows,
+                       const std::string& input, const std::string& pattern, RunState& run);

@@ -11,8 +11,6 @@
 #include "carve/settings.h"
 #include "carve/sink.h"
 
-class FileIdentities;
-class RunOutputs;
 class TagIni;
 
 enum class BoxType { Warning, Error };
@@ -50,9 +48,6 @@ class Host : public Sink {
   virtual bool Running() = 0;
   // Told of each input of a run before its passes; false passes it over.
   virtual bool InputBegins(const std::string& /*input*/) { return true; }
-  // The inputs of the whole run, taken when it began, or null: no output is
-  // written over any of them.
-  virtual const FileIdentities* RunInputs() { return nullptr; }
 
   // Repaints the window and handles pending events (a cancel may arrive).
   virtual void ProcessEvents() = 0;
@@ -67,16 +62,6 @@ class Host : public Sink {
   // walking; 0 pumps at every block and every probe.
   virtual int PumpIntervalMs() { return 25; }
 
-  // Find and measure every stream, but create no folder and write no file.
-  virtual bool DryRun() { return false; }
-  // True refuses `name` to the next stream, which then fails instead of
-  // replacing that file.
-  virtual bool OutputTaken(const std::string& /*name*/) { return false; }
-  // True: no output ever replaces a file, also one whose name was taken
-  // while the stream was being copied (the stream fails instead).
-  virtual bool KeepExistingOutputs() { return false; }
-  // The input name that `%f` takes its base name from.
-  virtual std::string NamingInput(const std::string& input) { return input; }
   // The extended detection rules, each off unless the user turns it on.
   // Full ID3v2: the tag before an MP3 run is found by its whole size, up to
   // 16 MiB before the run.
@@ -95,12 +80,4 @@ class Host : public Sink {
   // RIFF codecs: RIFX (big-endian) WAVE files are found too, and RIFF
   // outputs are named by the codec of their format chunk.
   bool RiffCodecs() { return Setting(SettingId::RiffCodecs) != 0; }
-
-  // The outputs the run has written so far, while CarveInputs runs this
-  // host (it sets them); null for a pass run on its own.
-  RunOutputs* OutputsOfRun() { return runOutputs_; }
-  void SetOutputsOfRun(RunOutputs* outputs) { runOutputs_ = outputs; }
-
- private:
-  RunOutputs* runOutputs_ = nullptr;
 };

@@ -4,7 +4,7 @@
 
 #include "carve/host.h"
 #include "carve/input_view.h"
-#include "carve/run_outputs.h"
+#include "carve/run_state.h"
 #include "carve/scan_pass.h"
 #include "output/naming.h"
 #include "platform/folders.h"
@@ -29,15 +29,15 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
   const CopySpan span = found.copied();
   StreamReport report;
   try {
-    const bool dryRun = host_.DryRun();
+    const bool dryRun = run_.options().dryRun;
     const std::string name = freeOutputName(row, found, number, dryRun, report);
     report.output = name;
     report.outputOffset = span.start;
     // One look at the name serves the checks and the output's creation.
     const OutputTarget target = OutputTarget::Look(name);
-    if (in_.isSameFileAs(target) || (host_.RunInputs() && host_.RunInputs()->contains(target)))
+    if (in_.isSameFileAs(target) || run_.isInput(target))
       throw IoError(kIoSameAsInput, Tr("producer", "出力ファイルが入力ファイルと同じです"), name);
-    if (host_.OutputTaken(name)) throw OutputTakenError(name);
+    if (run_.refuses(target)) throw OutputTakenError(name);
     // What the input held of the range when the pass began: a copy that
     // gets less lost bytes to an input that shrank under the pass.
     const int64_t held = std::clamp<int64_t>(openSize_ - span.start, 0, span.length);
@@ -75,16 +75,16 @@ std::string Producer::outputName(const FormatRow& row, const Found& found, int64
   bool hasDir = false;
   std::string dir = PatternDirectory(pattern_, hasDir);
   if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
-  return row.name(pattern_, ExtractBaseName(host_.NamingInput(input_)), number,
+  return row.name(pattern_, ExtractBaseName(run_.namingInput(input_)), number,
                   found.extension.empty() ? std::string(row.extension) : found.extension);
 }
 
 std::string Producer::freeOutputName(const FormatRow& row, const Found& found, int64_t number,
                                      bool dryRun, StreamReport& report) {
   const std::string asked = outputName(row, found, number, dryRun);
-  RunOutputs* outputs = host_.OutputsOfRun();
-  if (outputs == nullptr || !outputs->wrote(asked)) return asked;
-  std::string name = outputs->freeName(asked);
+  RunOutputs& outputs = run_.outputs();
+  if (!run_.keepsOutputs() || !outputs.wrote(asked)) return asked;
+  std::string name = outputs.freeName(asked);
   report.renamedFrom = asked;
   //: %1 the name the pattern gave, %2 the free name taken instead.
   host_.AddLog(Tr("producer", "出力ファイル名を変更しました(%1 → %2)")
@@ -95,7 +95,7 @@ std::string Producer::freeOutputName(const FormatRow& row, const Found& found, i
 }
 
 void Producer::remember(const std::string& name) {
-  if (RunOutputs* outputs = host_.OutputsOfRun()) outputs->add(name);
+  if (run_.keepsOutputs()) run_.outputs().add(name);
 }
 
 void Producer::dryRun(const CopySpan& span, int64_t held, StreamReport& report) {
@@ -112,7 +112,7 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
   // below leaves the name as it was.
   // A free name beside one the run wrote is never made to replace a file
   // that took it meanwhile.
-  const OutputMode mode = host_.KeepExistingOutputs() || !report.renamedFrom.empty()
+  const OutputMode mode = run_.options().keepExisting || !report.renamedFrom.empty()
                               ? OutputMode::Keep
                               : OutputMode::Replace;
   OutputFile out;

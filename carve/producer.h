@@ -11,6 +11,7 @@
 
 class InputView;
 class Host;
+class RunState;
 class IoError;
 struct OutputTarget;
 struct StreamReport;
@@ -25,11 +26,11 @@ struct Produced {
 
 class Producer {
  public:
-  // `in` is the input as the pass reads it; `openSize` its size when the
-  // pass began.
-  Producer(Host& host, const std::string& input, const std::string& pattern, InputView& in,
-           const int64_t& openSize)
-      : host_(host), input_(input), pattern_(pattern), in_(in), openSize_(openSize) {}
+  // `run` is the state of the run the stream belongs to; `in` is the input
+  // as the pass reads it; `openSize` its size when the pass began.
+  Producer(Host& host, RunState& run, const std::string& input, const std::string& pattern,
+           InputView& in, const int64_t& openSize)
+      : host_(host), run_(run), input_(input), pattern_(pattern), in_(in), openSize_(openSize) {}
 
   // Produces stream `number`, found at `candidate`. Throws IoError when the
   // input shrank under the pass: the failure of the input ends the pass.
@@ -57,6 +58,7 @@ class Producer {
   void report(const FormatRow& row, int64_t number, const Found& found, StreamReport& report);
 
   Host& host_;
+  RunState& run_;
   const std::string& input_;
   const std::string& pattern_;
   InputView& in_;

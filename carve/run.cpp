@@ -35,20 +35,15 @@ RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& promp
   return RunCheck::Go;
 }
 
-int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows, const NameList& inputs,
-                    const std::function<std::string()>& pattern) {
-  RunOutputs outputs;
-  host.SetOutputsOfRun(&outputs);
-  struct Forget {
-    Host& host;
-    ~Forget() { host.SetOutputsOfRun(nullptr); }
-  } forget{host};
+int64_t CarveInputs(Host& host, const RunRequest& request) {
+  // The inputs' files are taken before any output is written.
+  RunState run(request.options, request.inputs);
   int64_t written = 0;
-  for (std::string_view name : inputs) {
+  for (std::string_view name : request.inputs) {
     const std::string input(name);
     // A file below a folder given as input may be one this run wrote.
-    if (outputs.wrote(input) || !host.InputBegins(input)) continue;
-    written += ExtractFormats(host, rows, input, pattern());
+    if (run.outputs().wrote(input) || !host.InputBegins(input)) continue;
+    written += ExtractFormats(host, request.formats, input, request.pattern(), run);
     if (!host.Running()) break;
   }
   return written;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "carve/run_state.h"
 #include "platform/name_list.h"
 
 class Host;
@@ -41,11 +42,21 @@ enum class RunCheck {
 // names, where it names them; a mismatch is a question to the user.
 RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& prompt);
 
-// Carves every input with the formats `rows`, in one read of each, while the
-// host runs; an input the host refuses (Host::InputBegins) is passed over,
-// and so is a file this run has written. No stream replaces an output
-// written earlier in the run: it takes a free name beside it.
-// `pattern` gives the output pattern for each input as it begins. Returns
-// the number of streams written.
-int64_t CarveInputs(Host& host, const std::vector<const FormatRow*>& rows, const NameList& inputs,
-                    const std::function<std::string()>& pattern);
+// What a front end asks of a run: its inputs, its formats, its output
+// pattern and how it writes.
+struct RunRequest {
+  const NameList& inputs;
+  std::vector<const FormatRow*> formats;
+  // The output pattern, asked again as each input begins (the window's
+  // field may change during a run).
+  std::function<std::string()> pattern;
+  RunOptions options;
+};
+
+// Carves every input with the request's formats, in one read of each, while
+// the host runs; an input the host refuses (Host::InputBegins) is passed
+// over, and so is a file this run has written. The run keeps its own state
+// (carve/run_state.h) and hands it down: no stream replaces an output written
+// earlier in the run (it takes a free name beside it) nor any input of it.
+// Returns the number of streams written.
+int64_t CarveInputs(Host& host, const RunRequest& request);

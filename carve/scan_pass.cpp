@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "carve/run_state.h"
 #include "carve/scan_walk.h"
 #include "output/naming.h"
 #include "platform/folders.h"
@@ -14,7 +15,7 @@
 namespace scan_walk {
 
 ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
-                   const std::string& pattern)
+                   const std::string& pattern, RunState& run)
     : host_(host),
       input_(input),
       pattern_(pattern),
@@ -22,7 +23,7 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
              kStepsPerClockCheck * static_cast<int>(std::max<size_t>(carvers.size(), 1))),
       probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
       progress_(host),
-      producer_(host, input, pattern, in_, openSize_) {
+      producer_(host, run, input, pattern, in_, openSize_) {
   lanes_.reserve(carvers.size());
   for (const PassLane& c : carvers) {
     lanes_.emplace_back(c);
@@ -178,9 +179,15 @@ void ScanPass::showProgress() {
 }  // namespace scan_walk
 
 int64_t RunScanPasses(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
-                      const std::string& pattern) {
-  scan_walk::ScanPass pass(host, carvers, input, pattern);
+                      const std::string& pattern, RunState& run) {
+  scan_walk::ScanPass pass(host, carvers, input, pattern, run);
   return pass.run();
+}
+
+int64_t RunScanPasses(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
+                      const std::string& pattern) {
+  RunState run = RunState::PassAlone();
+  return RunScanPasses(host, carvers, input, pattern, run);
 }
 
 int64_t RunScanPass(Host& host, const FormatRow& row, Carver& carver, const std::string& input,

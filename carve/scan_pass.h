@@ -13,12 +13,14 @@
 #include "carve/host.h"
 
 class InputFile;
+class RunState;
 class OutputFile;
 
 // The size of the buffer a scan pass reads its input into.
 inline constexpr int64_t kScanBufferSize = 1024 * 1024;
 
-// Runs one scan pass; returns the number of streams written.
+// Runs one scan pass, a run of its own with the default options; returns the
+// number of streams written.
 int64_t RunScanPass(Host& host, const FormatRow& row, Carver& carver, const std::string& input,
                     const std::string& pattern);
 
@@ -33,6 +35,10 @@ struct PassLane {
 // skipped by it alone. Their opening lines come first, then the stream lines
 // of all of them in order of offset, then their summary lines. Returns the
 // number of streams written by all of them.
+// `run` is the state of the run the passes belong to; without it they are a
+// run of their own with the default options.
+int64_t RunScanPasses(Host& host, const std::vector<PassLane>& lanes, const std::string& input,
+                      const std::string& pattern, RunState& run);
 int64_t RunScanPasses(Host& host, const std::vector<PassLane>& lanes, const std::string& input,
                       const std::string& pattern);
 

@@ -85,7 +85,7 @@ struct TriggerGroup {
 class ScanPass {
  public:
   ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
-           const std::string& pattern);
+           const std::string& pattern, RunState& run);
 
   int64_t run();
 

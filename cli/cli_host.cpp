@@ -79,25 +79,7 @@ void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 
 void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
 
-void CliHost::StreamDone(const StreamReport& report) {
-  if (options_.noClobber && report.status != StreamReport::Status::Failed) {
-    outputsGiven_.insert(report.output);
-  }
-  printer_->StreamDone(report);
-}
-
-bool CliHost::OutputTaken(const std::string& name) {
-  if (!options_.noClobber) return false;
-  std::error_code ec;
-  // A link that points nowhere is taken too: writing through it would make
-  // a file elsewhere.
-  return outputsGiven_.contains(name) ||
-         std::filesystem::exists(std::filesystem::symlink_status(name, ec));
-}
-
-std::string CliHost::NamingInput(const std::string& input) {
-  return input.find('/') == std::string::npos ? "./" + input : input;
-}
+void CliHost::StreamDone(const StreamReport& report) { printer_->StreamDone(report); }
 
 void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   if (!progress_.enabled()) return;

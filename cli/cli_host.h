@@ -37,8 +37,6 @@ class CliHost : public Host {
 
   // The tag INI file in force for the run, or null.
   void setTagIni(const TagIni* ini) { tagIni_ = ini; }
-  // The inputs of the run, which no output may overwrite, or null.
-  void setRunInputs(const FileIdentities* inputs) { runInputs_ = inputs; }
   // True once an error or warning box has been shown.
   bool failureReported() const { return failureReported_; }
   // Asked of every input before its passes (false passes it over); the
@@ -51,7 +49,6 @@ class CliHost : public Host {
   const TagIni* ActiveTagIni() override { return tagIni_; }
   bool Running() override { return true; }
   bool InputBegins(const std::string& input) override;
-  const FileIdentities* RunInputs() override { return runInputs_; }
 
   void AddLog(const std::string& line) override;
   // The progress line: percent, rate, elapsed and remaining time, input;
@@ -69,13 +66,6 @@ class CliHost : public Host {
 
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;
-  bool DryRun() override { return options_.dryRun; }
-  // With --no-clobber: a name that exists, or that a stream of this run was
-  // given already.
-  bool OutputTaken(const std::string& name) override;
-  bool KeepExistingOutputs() override { return options_.noClobber; }
-  // An input typed without a folder is taken as one in the working folder.
-  std::string NamingInput(const std::string& input) override;
 
  private:
   const CliOptions& options_;
@@ -84,13 +74,11 @@ class CliHost : public Host {
   ProgressLine& progress_;
   std::function<bool(const std::string&)> ask_;
   const TagIni* tagIni_ = nullptr;
-  const FileIdentities* runInputs_ = nullptr;
   std::string failurePath_;
   bool failureReported_ = false;
   ProgressMeter meter_;
   int64_t shownAtMs_ = -1;
   std::function<bool(const std::string&)> inputCheck_;
-  std::set<std::string> outputsGiven_;
   // The log printer, the JSON Lines printer, or none (--quiet).
   std::unique_ptr<Sink> printer_;
 };

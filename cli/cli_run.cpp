@@ -212,11 +212,8 @@ int Runner::carve() {
         return kExitFailure;
     }
   }
-  // Taken once, before any output is written.
-  const FileIdentities inputs(runInputs);
   CliHost host(o_, out_, err_, progress_, terminal_.ask);
   host.setTagIni(o_.useTagIni ? &ini : nullptr);
-  host.setRunInputs(&inputs);
   bool folderGiven = false;
   host.setInputCheck([&](const std::string& input) {
     if (!refuseFolder(input)) return true;
@@ -227,7 +224,11 @@ int Runner::carve() {
   if (progress_.enabled())
     SetSignalNote("\r" + std::string(72, ' ') + "\r" +
                   Tr("progress", "キャンセルしました").shown() + "\n");
-  CarveInputs(host, o_.carvedFormats(), runInputs, [&pattern] { return pattern; });
+  // An input typed without a folder names its outputs as one in the working
+  // folder.
+  const RunOptions options{
+      .dryRun = o_.dryRun, .keepExisting = o_.noClobber, .namesFromWorkingFolder = true};
+  CarveInputs(host, {runInputs, o_.carvedFormats(), [&pattern] { return pattern; }, options});
   SetSignalNote("");
   progress_.clear();
   return host.failureReported() || folderGiven || folderFailed ? kExitFailure : kExitOk;

@@ -187,7 +187,8 @@ class RunCommandsTest : public QObject {
       std::vector<const FormatRow*> rows;
       for (const std::string& command : c.formats) rows.push_back(FindFormat(command));
       Running = 1;
-      CarveInputs(*engine.window, rows, {Std(input)}, [&] { return Std(dir + "/e/%3.3d.mp3"); });
+      const NameList inputs{Std(input)};
+      CarveInputs(*engine.window, {inputs, rows, [&] { return Std(dir + "/e/%3.3d.mp3"); }, {}});
       Running = 0;
       QCOMPARE(w.log(), engine.log());
       // One read: the opening lines of the formats come first, one each.

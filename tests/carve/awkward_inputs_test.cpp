@@ -11,6 +11,7 @@
 
 #include "carve/extract.h"
 #include "carve/formats.h"
+#include "carve/run_state.h"
 #include "platform/descriptor.h"
 #include "platform/io_error.h"
 #include "support/script_host.h"
@@ -165,15 +166,16 @@ TEST(AwkwardInputs, AStreamWhoseInputShrinksUnderItFailsAndEndsThePass) {
       WriteBytes(input, data);
       ScriptHost host;
       host.minFrames = 2;
-      host.dryRun = cut.dryRun;
       const int64_t cutAt = cut.toNothing ? 0 : at + static_cast<int64_t>(fixture.size()) / 2;
       host.onLog = [&](const std::string& line) {
         if (line.starts_with("[001")) {
           ASSERT_EQ(::truncate(input.c_str(), cutAt), 0);
         }
       };
-      const int64_t written = cut.all ? ExtractFormats(host, AllFormatRows(), input, dir / "%d.out")
-                                      : ExtractFormat(host, row, input, dir / "%d.out");
+      RunState run = RunState::PassAlone({.dryRun = cut.dryRun});
+      const int64_t written =
+          ExtractFormats(host, cut.all ? AllFormatRows() : std::vector<const FormatRow*>{&row},
+                         input, dir / "%d.out", run);
       EXPECT_EQ(written, 0);
       ASSERT_EQ(host.streams.size(), 1u);
       EXPECT_EQ(host.streams[0].status, StreamReport::Status::Failed);

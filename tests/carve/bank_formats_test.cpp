@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "carve/formats.h"
+#include "carve/run_state.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -57,8 +58,8 @@ std::vector<std::pair<int64_t, int64_t>> Ranges(const char* command, const Bytes
   WriteBytes(dir / "in.bin", input);
   ScriptHost host;
   host.minFrames = 2;
-  host.dryRun = true;
-  ExtractFormat(host, *FindFormat(command), dir / "in.bin", dir / "out/%3.3d.x");
+  RunState dryRun = RunState::PassAlone({.dryRun = true});
+  ExtractFormats(host, {FindFormat(command)}, dir / "in.bin", dir / "out/%3.3d.x", dryRun);
   std::vector<std::pair<int64_t, int64_t>> ranges;
   for (const StreamReport& r : host.streams) ranges.emplace_back(r.offset, r.length);
   if (reports) *reports = host.streams;

@@ -14,6 +14,7 @@
 #include <regex>
 #include <set>
 
+#include "carve/run_state.h"
 #include "carve/settings.h"
 #include "i18n/language.h"
 #include "platform/translate.h"
@@ -549,16 +550,16 @@ TEST(EveryFormat, NothingIsFoundInThisMachinesOwnFiles) {
     ASSERT_GT(size, uintmax_t{1} << 20) << "too few files";
     ScriptHost host;
     host.minFrames = SettingOf(SettingId::MinFrames).defaultValue;
-    host.dryRun = true;
     host.pumpIntervalMs = 60000;
-    ExtractFormats(host, AllFormatRows(), input, dir / "out/%3.3d.x");
+    RunState dryRun = RunState::PassAlone({.dryRun = true});
+    ExtractFormats(host, AllFormatRows(), input, dir / "out/%3.3d.x", dryRun);
     // The Ogg and WAVE commands again with every rule on.
     ScriptHost ruled;
     AllRules(ruled);
     ruled.minFrames = host.minFrames;
-    ruled.dryRun = true;
     ruled.pumpIntervalMs = 60000;
-    ExtractFormats(ruled, {FindFormat("ogg"), FindFormat("wav")}, input, dir / "out/%3.3d.x");
+    ExtractFormats(ruled, {FindFormat("ogg"), FindFormat("wav")}, input, dir / "out/%3.3d.x",
+                   dryRun);
     for (const ScriptHost* run : {&host, &ruled}) {
       for (const StreamReport& stream : run->streams) {
         ADD_FAILURE() << stream.format << " at " << stream.offset << ", " << stream.length

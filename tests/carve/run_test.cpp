@@ -258,12 +258,12 @@ TEST(CarveInputs, NoOutputOfTheRunIsReplacedByALaterOne) {
     }
     ScriptHost host;
     host.minFrames = 2;
-    host.dryRun = c.dryRun;
     const std::string command = c.command;
-    CarveInputs(
-        host,
-        command == "all" ? AllFormatRows() : std::vector<const FormatRow*>{FindFormat(command)},
-        inputs, [&] { return dir / c.pattern; });
+    CarveInputs(host, {inputs,
+                       command == "all" ? AllFormatRows()
+                                        : std::vector<const FormatRow*>{FindFormat(command)},
+                       [&] { return dir / c.pattern; },
+                       {.dryRun = c.dryRun}});
     EXPECT_TRUE(host.boxes.empty());
     ASSERT_EQ(host.streams.size(), c.left.size());
     for (size_t i = 0; i < c.left.size(); ++i) {
@@ -293,13 +293,12 @@ TEST(CarveInputs, PassesOverTheFilesItWrote) {
   Append(data, Fixture("mpeg1_cbr128.mp3"));
   WriteBytes(dir / "a.bin", data);
   ScriptHost host;
-  CarveInputs(host, {FindFormat("mp3")}, {dir / "a.bin", dir / "o/1.mp3", dir / "./o/1.mp3"},
-              [&] { return dir / "o/%d.mp3"; });
+  const NameList inputs{dir / "a.bin", dir / "o/1.mp3", dir / "./o/1.mp3"};
+  CarveInputs(host, {inputs, {FindFormat("mp3")}, [&] { return dir / "o/%d.mp3"; }, {}});
   ASSERT_EQ(host.streams.size(), 1u);
   EXPECT_EQ(host.streams[0].output, dir / "o/1.mp3");
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "o/1_2.mp3"));
-  EXPECT_EQ(host.OutputsOfRun(), nullptr);  // the run's memory ends with it
 }
 
 }  // namespace

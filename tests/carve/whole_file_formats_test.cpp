@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "carve/formats.h"
+#include "carve/run_state.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -63,8 +64,8 @@ std::vector<int64_t> Carve(const Row& row, Bytes& file) {
   TempDir dir;
   WriteBytes(dir / "in.bin", input);
   ScriptHost host;
-  host.dryRun = true;
-  ExtractFormat(host, *FindFormat(row.command), dir / "in.bin", dir / "out/%3.3d.x");
+  RunState dryRun = RunState::PassAlone({.dryRun = true});
+  ExtractFormats(host, {FindFormat(row.command)}, dir / "in.bin", dir / "out/%3.3d.x", dryRun);
   std::vector<int64_t> lengths;
   for (const StreamReport& s : host.streams) {
     EXPECT_EQ(s.offset, at);

@@ -27,7 +27,6 @@ class ScriptHost : public Host {
   int pumpIntervalMs = 0;
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
   bool oggCodecs = false, riffCodecs = false;
-  bool dryRun = false;
 
   std::vector<std::string> log;
   std::vector<int> progress;
@@ -107,6 +106,5 @@ class ScriptHost : public Host {
     return defaultAnswer;
   }
   int PumpIntervalMs() override { return pumpIntervalMs; }
-  bool DryRun() override { return dryRun; }
   void StreamDone(const StreamReport& report) override { streams.push_back(report); }
 };
