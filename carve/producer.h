@@ -11,6 +11,7 @@
 
 class InputView;
 class Host;
+class Pacer;
 class IoError;
 struct OutputTarget;
 struct StreamReport;
@@ -26,10 +27,15 @@ struct Produced {
 class Producer {
  public:
   // `in` is the input as the pass reads it; `openSize` its size when the
-  // pass began.
+  // pass began; `pacer` the pass's pump, which a long copy turns too.
   Producer(Host& host, const std::string& input, const std::string& pattern, InputView& in,
-           const int64_t& openSize)
-      : host_(host), input_(input), pattern_(pattern), in_(in), openSize_(openSize) {}
+           const int64_t& openSize, Pacer& pacer)
+      : host_(host),
+        input_(input),
+        pattern_(pattern),
+        in_(in),
+        openSize_(openSize),
+        pacer_(pacer) {}
 
   // Produces stream `number`, found at `candidate`. Throws IoError when the
   // input shrank under the pass: the failure of the input ends the pass.
@@ -48,7 +54,8 @@ class Producer {
                              StreamReport& report);
   // The output's length, as the copy would make it.
   void dryRun(const CopySpan& span, int64_t held, StreamReport& report);
-  // Copies the range and the bytes appended after it to the output.
+  // Copies the range and the bytes appended after it to the output; a run
+  // cancelled during the copy fails it (kIoCancelled), leaving nothing.
   void write(const OutputTarget& target, const std::string& name, const CopySpan& span,
              int64_t held, const Found& found, StreamReport& report);
   // Records the output in the run's outputs.
@@ -61,4 +68,5 @@ class Producer {
   const std::string& pattern_;
   InputView& in_;
   const int64_t& openSize_;
+  Pacer& pacer_;
 };
