@@ -91,7 +91,8 @@ void InputView::readExact(int64_t pos, void* dst, int64_t count) {
   }
 }
 
-int64_t InputView::copyTo(OutputFile& out, int64_t start, int64_t length) {
+int64_t InputView::copyTo(OutputFile& out, int64_t start, int64_t length,
+                          const std::function<void()>& between) {
   file_.seek(start);
-  return length > 0 ? file_.copyTo(out, length) : 0;
+  return length > 0 ? file_.copyTo(out, length, between) : 0;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -48,7 +49,9 @@ class InputView {
   }
   // Copies up to `length` bytes from `start` to the end of `out`; returns
   // the count copied, fewer only where the input ends.
-  int64_t copyTo(OutputFile& out, int64_t start, int64_t length);
+  // `between` as InputFile::copyTo() has it.
+  int64_t copyTo(OutputFile& out, int64_t start, int64_t length,
+                 const std::function<void()>& between = {});
 
   // The walk's buffer: reads up to `want` bytes at `from` into it and
   // returns the count read, fewer only where the input ends.

@@ -10,6 +10,7 @@
 #include "platform/folders.h"
 #include "platform/io_error.h"
 #include "platform/output_file.h"
+#include "platform/pacer.h"
 #include "platform/translate.h"
 
 namespace {
@@ -57,6 +58,11 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
   } catch (const IoError& e) {
     report.status = StreamReport::Status::Failed;
     report.error = e.what();
+    if (e.code() == kIoCancelled) {
+      // The run ends as a cancelled walk does: no box, and the summary.
+      this->report(row, number, found, report);
+      return {Produced::Status::Ignored, false, span.start + std::max<int64_t>(span.length, 1)};
+    }
     // An input that is not what the walk holds any more fails the stream,
     // and the failure of the input ends the pass.
     const bool inputShrank = e.code() == kIoInputShrank;
@@ -118,7 +124,11 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
   OutputFile out;
   try {
     out = OutputFile::CreateOutput(target, mode);
-    report.outputLength = in_.copyTo(out, span.start, span.length);
+    // The pump turns during a long copy, and a cancel stops it.
+    report.outputLength = in_.copyTo(out, span.start, span.length, [this] {
+      if (pacer_.due(pacer_.quietSteps() + 1)) host_.ProcessEvents();
+      if (!host_.Running()) throw IoError(kIoCancelled, Tr("progress", "キャンセルしました"));
+    });
     // Bytes copied from what the walk held of an input that has since lost
     // them are no more the input's than bytes never copied.
     if (report.outputLength < held || in_.size() < span.start + report.outputLength)

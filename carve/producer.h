@@ -11,6 +11,7 @@
 
 class InputView;
 class Host;
+class Pacer;
 class RunState;
 class IoError;
 struct OutputTarget;
@@ -27,10 +28,17 @@ struct Produced {
 class Producer {
  public:
   // `run` is the state of the run the stream belongs to; `in` is the input
-  // as the pass reads it; `openSize` its size when the pass began.
+  // as the pass reads it; `openSize` its size when the pass began; `pacer`
+  // the pass's pump, which a long copy turns too.
   Producer(Host& host, RunState& run, const std::string& input, const std::string& pattern,
-           InputView& in, const int64_t& openSize)
-      : host_(host), run_(run), input_(input), pattern_(pattern), in_(in), openSize_(openSize) {}
+           InputView& in, const int64_t& openSize, Pacer& pacer)
+      : host_(host),
+        run_(run),
+        input_(input),
+        pattern_(pattern),
+        in_(in),
+        openSize_(openSize),
+        pacer_(pacer) {}
 
   // Produces stream `number`, found at `candidate`. Throws IoError when the
   // input shrank under the pass: the failure of the input ends the pass.
@@ -49,7 +57,8 @@ class Producer {
                              StreamReport& report);
   // The output's length, as the copy would make it.
   void dryRun(const CopySpan& span, int64_t held, StreamReport& report);
-  // Copies the range and the bytes appended after it to the output.
+  // Copies the range and the bytes appended after it to the output; a run
+  // cancelled during the copy fails it (kIoCancelled), leaving nothing.
   void write(const OutputTarget& target, const std::string& name, const CopySpan& span,
              int64_t held, const Found& found, StreamReport& report);
   // Records the output in the run's outputs.
@@ -63,4 +72,5 @@ class Producer {
   const std::string& pattern_;
   InputView& in_;
   const int64_t& openSize_;
+  Pacer& pacer_;
 };

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <climits>
+
 #include "output/naming.h"
 #include "platform/folders.h"
 
@@ -13,7 +15,44 @@ bool NameTaken(const std::string& name) {
   return ::lstat(name.c_str(), &st) == 0;
 }
 
+// The length of the longest start of `text` no longer than `most` bytes that
+// does not end inside a UTF-8 sequence, where `text` is valid UTF-8
+// (otherwise `most`: bytes of another encoding are cut anywhere).
+size_t Utf8Cut(const std::string& text, size_t most) {
+  size_t i = 0, lastWhole = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t len = lead < 0x80         ? 1
+                       : (lead >> 5) == 6  ? 2
+                       : (lead >> 4) == 14 ? 3
+                       : (lead >> 3) == 30 ? 4
+                                           : 0;
+    if (len == 0 || i + len > text.size()) return most;
+    for (size_t k = 1; k < len; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return most;
+    }
+    if (i + len <= most) lastWhole = i + len;
+    i += len;
+  }
+  return lastWhole;
+}
+
 }  // namespace
+
+std::string FitNameBeside(const std::string& name, int64_t n) {
+  std::string beside = NameBeside(name, n);
+  const size_t part = beside.rfind('/') == std::string::npos ? 0 : beside.rfind('/') + 1;
+  if (beside.size() - part <= NAME_MAX) return beside;
+  // NameBeside puts "_n" where the two names begin to differ: the base
+  // before it is what gives way.
+  size_t at = part;
+  while (at < name.size() && name[at] == beside[at]) ++at;
+  const std::string base = name.substr(part, at - part);
+  const size_t excess = beside.size() - part - NAME_MAX;
+  if (excess >= base.size()) return beside;  // no base to cut: the name fails as it is
+  const size_t keep = Utf8Cut(base, base.size() - excess);
+  return name.substr(0, part) + base.substr(0, keep) + beside.substr(at);
+}
 
 bool RunOutputs::wrote(const std::string& name) const {
   if (names_.contains(name)) return true;
@@ -27,9 +66,11 @@ void RunOutputs::add(const std::string& name) {
   if (FileIdentity(name, id)) files_.insert(id);
 }
 
-std::string RunOutputs::freeName(const std::string& name) const {
-  for (int64_t n = 2;; ++n) {
-    std::string candidate = NameBeside(name, n);
+std::string RunOutputs::freeName(const std::string& name) {
+  int64_t& count = counts_.try_emplace(name, 2).first->second;
+  for (;; ++count) {
+    ++tried_;
+    std::string candidate = FitNameBeside(name, count);
     if (!wrote(candidate) && !NameTaken(candidate)) return candidate;
   }
 }

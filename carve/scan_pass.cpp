@@ -23,7 +23,7 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
              kStepsPerClockCheck * static_cast<int>(std::max<size_t>(carvers.size(), 1))),
       probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
       progress_(host),
-      producer_(host, run, input, pattern, in_, openSize_) {
+      producer_(host, run, input, pattern, in_, openSize_, pacer_) {
   lanes_.reserve(carvers.size());
   for (const PassLane& c : carvers) {
     lanes_.emplace_back(c);

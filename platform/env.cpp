@@ -31,6 +31,12 @@ ssize_t Env::pread(int fd, void* dst, size_t count, off_t offset) {
 
 ssize_t Env::write(int fd, const void* src, size_t count) { return ::write(fd, src, count); }
 
+ssize_t Env::pwrite(int fd, const void* src, size_t count, off_t offset) {
+  return ::pwrite(fd, src, count, offset);
+}
+
+int Env::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
+
 ssize_t Env::copyFileRange(int in, loff_t* inOffset, int out, size_t count) {
   return ::copy_file_range(in, inOffset, out, nullptr, count, 0);
 }

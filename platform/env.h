@@ -41,6 +41,8 @@ class Env {
   virtual off_t lseek(int fd, off_t offset, int whence);
   virtual ssize_t pread(int fd, void* dst, size_t count, off_t offset);
   virtual ssize_t write(int fd, const void* src, size_t count);
+  virtual ssize_t pwrite(int fd, const void* src, size_t count, off_t offset);
+  virtual int ftruncate(int fd, off_t length);
   // copy_file_range() from `in` at `*inOffset` to `out` at its offset.
   virtual ssize_t copyFileRange(int in, loff_t* inOffset, int out, size_t count);
   virtual int rename(const char* from, const char* to);

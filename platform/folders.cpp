@@ -21,7 +21,12 @@ bool DirectoryExists(const std::string& path) {
 }
 
 void CreateDir(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) != 0) ThrowOsError(errno, path);
+  if (::mkdir(path.c_str(), 0777) == 0) return;
+  const int err = errno;
+  // Made meanwhile by another program (a second run on the same folder): a
+  // folder there is what was asked for.
+  if (err == EEXIST && DirectoryExists(path)) return;
+  ThrowOsError(err, path);
 }
 
 std::string GetCurrentDir() {

@@ -13,8 +13,10 @@
 
 bool FileExists(const std::string& path);  // a directory is not a file
 bool DirectoryExists(const std::string& path);
-void CreateDir(const std::string& path);  // one level; throws IoError
-std::string GetCurrentDir();              // without a trailing '/'
+// Makes one level of folder; a folder already there (made by another program
+// meanwhile, say) is no failure, anything else there is. Throws IoError.
+void CreateDir(const std::string& path);
+std::string GetCurrentDir();  // without a trailing '/'
 
 class IoError;
 class FileIdentities;

@@ -11,6 +11,7 @@
 
 #include "platform/env.h"
 #include "platform/output_file.h"
+#include "platform/output_names.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ namespace {
 constexpr int64_t kReadPiece = 128 * 1024;
 // A copy between files moves up to this much per system call inside the
 // kernel, and goes in blocks of this much through the buffers.
-constexpr int64_t kKernelCopyStep = 8 * 1024 * 1024;
+constexpr int64_t kKernelCopyStep = InputFile::kCopyCheck;
 constexpr int64_t kCopyBlock = 64 * 1024;
 // What a step of a kernel copy can give besides a count: take it again, or
 // copy this step through the buffers.
@@ -31,6 +32,50 @@ constexpr int64_t kStepThroughBuffers = -2;
 bool KernelCopyUnsupported(int err) {
   return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP ||
          err == EBADF || err == ETXTBSY || err == EPERM;
+}
+
+// The most kept of a file whose size is unknown.
+constexpr int64_t kUnsizedMost = int64_t{1} << 30;
+
+// Appends `count` bytes to the file `fd` (of the folder `dir`).
+void WriteAll(int fd, const unsigned char* src, int64_t count, const std::string& dir) {
+  BeginFileOp(FileOp::Write, dir);
+  while (count > 0) {
+    const ssize_t n = Env::Current().write(fd, src, static_cast<size_t>(count));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowOsError(errno, dir);
+    if (n == 0) throw IoError(kIoDiskFull, "Disk full", dir);
+    src += n;
+    count -= n;
+  }
+}
+
+// A regular file whose size reads 0 may hold bytes all the same (/proc,
+// FUSE): read while the open does not block, what it gives now goes to a
+// temporary file, which is read in its place. An invalid descriptor when it
+// gives none (a file that is empty); a file of more than kUnsizedMost bytes
+// is refused.
+Descriptor KeepUnsized(int raw, const std::string& path) {
+  Env& env = Env::Current();
+  static thread_local unsigned char piece[kReadPiece];
+  ssize_t n = env.pread(raw, piece, sizeof piece, 0);
+  if (n <= 0) return Descriptor();  // empty, or nothing to be had without waiting
+  std::string dir;
+  Descriptor kept = OpenTemporary(dir);
+  for (int64_t at = 0; n != 0;) {
+    if (n < 0 && errno != EINTR) {
+      if (errno == EAGAIN) break;
+      ThrowOsError(errno, path);
+    }
+    if (n > 0) {
+      WriteAll(kept.get(), piece, n, dir);
+      at += n;
+      if (at > kUnsizedMost) throw IoError(kIoNotAFile, "File size unknown", path);
+    }
+    BeginFileOp(FileOp::Read, path);
+    n = env.pread(raw, piece, sizeof piece, at);
+  }
+  return kept;
 }
 
 }  // namespace
@@ -53,12 +98,21 @@ InputFile InputFile::OpenRead(const std::string& path) {
     // positions to carve from.
     throw IoError(kIoNotAFile, "Not a regular file", path);
   }
+  // The identity is the file's, also where its bytes are read from a copy.
+  const uint64_t device = static_cast<uint64_t>(st.st_dev),
+                 inode = static_cast<uint64_t>(st.st_ino);
+  if (S_ISREG(st.st_mode) && st.st_size == 0) {
+    if (Descriptor kept = KeepUnsized(raw, path); kept.isOpen()) {
+      fd = std::move(kept);
+      if (env.fstat(fd.get(), &st) != 0) ThrowOsError(errno, path);
+    }
+  }
   // Back to blocking reads now that no FIFO can stall the open.
-  ::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) & ~O_NONBLOCK);
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   InputFile f(std::move(fd), path);
-  f.knownSize_ = S_ISREG(st.st_mode) ? st.st_size : env.lseek(raw, 0, SEEK_END);
-  f.device_ = static_cast<uint64_t>(st.st_dev);
-  f.inode_ = static_cast<uint64_t>(st.st_ino);
+  f.knownSize_ = S_ISREG(st.st_mode) ? st.st_size : env.lseek(f.fd_.get(), 0, SEEK_END);
+  f.device_ = device;
+  f.inode_ = inode;
   return f;
 }
 
@@ -164,10 +218,14 @@ int64_t InputFile::kernelCopyStep(OutputFile& out, int64_t count) {
   return kStepThroughBuffers;
 }
 
-int64_t InputFile::copyTo(OutputFile& out, int64_t count) {
+int64_t InputFile::copyTo(OutputFile& out, int64_t count, const std::function<void()>& between) {
   static thread_local unsigned char block[kCopyBlock];
-  int64_t total = 0;
+  int64_t total = 0, checked = 0;
   while (total < count) {
+    if (between && total - checked >= kCopyCheck) {
+      checked = total;
+      between();
+    }
     bool kernelCopiedNothing = false;
     if (!bufferedCopies_) {
       const int64_t n = kernelCopyStep(out, std::min(count - total, kKernelCopyStep));
@@ -201,9 +259,7 @@ bool InputFile::isSameFileAs(const OutputTarget& target) const {
 }
 
 bool InputFile::isSameFileAs(const std::string& path) const {
-  struct stat a {
-  }, b{};
-  if (!fd_.isOpen() || Env::Current().fstat(fd_.get(), &a) != 0 || ::stat(path.c_str(), &b) != 0)
-    return false;
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  struct stat st {};
+  if (!fd_.isOpen() || ::stat(path.c_str(), &st) != 0) return false;
+  return static_cast<uint64_t>(st.st_dev) == device_ && static_cast<uint64_t>(st.st_ino) == inode_;
 }

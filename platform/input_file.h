@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/descriptor.h"
@@ -19,7 +20,10 @@ class InputFile {
   InputFile() = default;
 
   // Opens an existing regular file for reading. A directory or a special
-  // file that cannot be read as a stream of bytes is refused.
+  // file that cannot be read as a stream of bytes is refused. A regular file
+  // whose size reads 0 but that gives bytes (/proc, FUSE) is read at the
+  // open, up to 1 GiB ("File size unknown" past that), into a temporary
+  // file that stands in for it.
   static InputFile OpenRead(const std::string& path);
 
   bool isOpen() const { return fd_.isOpen(); }
@@ -37,8 +41,11 @@ class InputFile {
   // the kernel where the system can, in large steps, otherwise in blocks
   // through memory. Each step or block is one read of this file and one
   // write of `out` for the Env. The position moves past what was copied;
-  // fewer bytes than `count` only at the end of the file.
-  int64_t copyTo(OutputFile& out, int64_t count);
+  // fewer bytes than `count` only at the end of the file. `between`, when
+  // given, is called after every kCopyCheck bytes or fewer of a long copy (a
+  // program's pump, which may stop the copy by throwing).
+  int64_t copyTo(OutputFile& out, int64_t count, const std::function<void()>& between = {});
+  static constexpr int64_t kCopyCheck = 4 * 1024 * 1024;
   bool eof();                    // the position is at or past the end
   void close();                  // throws on failure
   void closeQuietly() noexcept;  // ignores any failure

@@ -23,6 +23,7 @@ enum IoCode : int {
   kIoSameAsInput = 103,
   kIoOutputExists = 104,  // a name refused so that no file is replaced
   kIoInputShrank = 105,   // the input lost bytes while a pass was reading it
+  kIoCancelled = 106,     // the run was cancelled while a stream was being copied
   kIoOsBase = 1000,       // any other OS error: kIoOsBase + errno
 };
 

@@ -10,12 +10,23 @@
 #include <utility>
 
 #include "platform/env.h"
+#include "platform/input_file.h"
 #include "platform/output_names.h"
 #include "platform/pending_output.h"
 
 namespace {
 
 constexpr int64_t kWriteBufferSize = 64 * 1024;
+
+// A link that leads to a device, a FIFO or a socket, or that is one of the
+// system's names (below /dev or /proc: /dev/stdout), is not the user's file
+// to replace: the output is refused.
+void CheckLink(const OutputTarget& look) {
+  const bool special = look.err == 0 && !S_ISREG(look.mode) && !S_ISDIR(look.mode);
+  std::string dir, base;
+  SplitPath(look.path, dir, base);
+  if (special || InSystemFolder(dir)) throw IoError(kIoNotAFile, "Not a regular file", look.path);
+}
 
 // Refuses, before anything is opened, a name the output may not take; a
 // link is replaced like a file, whatever it points to. Returns whether the
@@ -25,6 +36,7 @@ bool CheckTarget(const OutputTarget& look, OutputMode mode) {
   if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
   if (look.exists && mode == OutputMode::Keep) ThrowTaken(path);
   if (!look.exists && look.err != 0) ThrowOsError(look.err, path);
+  if (look.link) CheckLink(look);
   const bool overFile = look.exists && !look.link;
   if (overFile) {
     if (S_ISDIR(look.mode)) throw IoError(kIoAccessDenied, "File access denied", path);
@@ -46,10 +58,10 @@ int OpenToCreate(const char* path, int flags) {
   return env.open(path, flags, 0666);
 }
 
-// Opens `path` for writing without blocking (a FIFO without a reader) and
-// refuses anything but a regular file.
+// Opens the existing `path` for writing, without blocking (a FIFO
+// without a reader), and refuses anything but a regular file.
 Descriptor OpenDirect(const std::string& path) {
-  const int raw = OpenToCreate(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  const int raw = OpenToCreate(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
   if (raw < 0) {
     if (errno == ENXIO) throw IoError(kIoNotAFile, "Not a regular file", path);
     ThrowOsError(errno, path);
@@ -101,6 +113,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     tempPath_ = std::exchange(other.tempPath_, std::string());
     unnamed_ = std::exchange(other.unnamed_, false);
     mode_ = other.mode_;
+    saved_ = std::move(other.saved_);
+    savedSize_ = other.savedSize_;
     pos_ = other.pos_;
     buf_ = std::move(other.buf_);
     bufLen_ = std::exchange(other.bufLen_, 0);
@@ -160,14 +174,57 @@ OutputFile OutputFile::CreateOutput(const OutputTarget& look, OutputMode mode) {
     if (err == EEXIST && attempt < 100) continue;
     // A directory that cannot be written to: an existing file is written in
     // place, as nothing else can be done with it.
-    if (overFile && (err == EACCES || err == EPERM || err == EROFS))
-      return OutputFile(OpenDirect(path), path);
+    if (overFile && (err == EACCES || err == EPERM || err == EROFS)) return CreateInPlace(path);
     ThrowOsError(err, path);
   }
 }
 
+// The old content goes to a file of its own before a byte of the output is
+// written; a copy that fails (a full temporary folder) fails the output,
+// and the file keeps what it held.
+OutputFile OutputFile::CreateInPlace(const std::string& path) {
+  Descriptor target = OpenDirect(path);
+  std::string saveDir;
+  Descriptor saveFile = OpenTemporary(saveDir);
+  OutputFile saved(std::move(saveFile), saveDir);
+  InputFile old = InputFile::OpenRead(path);
+  // What the file holds when it is read is the content to put back.
+  const int64_t size = old.copyTo(saved, old.size());
+  saved.flush();
+  old.close();
+  OutputFile f(std::move(target), path);
+  f.savedSize_ = size;
+  f.saved_ = std::move(saved.fd_);
+  SetPendingRestore(f.fd_.get(), f.saved_.get(), f.savedSize_);
+  if (Env::Current().ftruncate(f.fd_.get(), 0) != 0) ThrowOsError(errno, path);
+  return f;
+}
+
+void OutputFile::commitInPlace() {
+  try {
+    flush();
+    BeginFileOp(FileOp::Close, path_);
+  } catch (...) {
+    restoreInPlace();
+    throw;
+  }
+  ClearPendingRestore();
+  saved_.closeQuietly();
+  if (int err = fd_.close()) ThrowOsError(err, path_);
+}
+
+void OutputFile::restoreInPlace() noexcept {
+  bufLen_ = 0;  // nothing of the output is kept
+  RestoreContent(fd_.get(), saved_.get(), savedSize_);
+  ClearPendingRestore();
+  saved_.closeQuietly();
+  fd_.closeQuietly();
+}
+
 void OutputFile::commit() {
-  if (unnamed_) {
+  if (saved_.isOpen()) {
+    commitInPlace();
+  } else if (unnamed_) {
     commitUnnamed();
   } else if (tempPath_.empty()) {
     close();
@@ -219,6 +276,10 @@ void OutputFile::commitUnnamed() {
 }
 
 void OutputFile::discard() noexcept {
+  if (saved_.isOpen()) {
+    restoreInPlace();
+    return;
+  }
   if (unnamed_) {
     unnamed_ = false;
     bufLen_ = 0;  // nothing of it is kept, and nothing has a name

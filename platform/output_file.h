@@ -43,7 +43,11 @@ class OutputFile {
   // FIFO, socket, device or directory) is refused without blocking. Where no
   // temporary file can be made because the directory cannot be written but
   // an existing file at `path` can (a writable file in a read-only
-  // directory), `path` is written directly. With OutputMode::Keep a name
+  // directory), `path` is written in place: its old content is first copied
+  // to a file without a name in the temporary folder ($TMPDIR, else /tmp),
+  // and put back on a failure, a discard() or a signal that ends the
+  // program (a copy that cannot be made fails the output before anything
+  // is written). With OutputMode::Keep a name
   // that is taken, when the output is created or when it is committed, is
   // never replaced: kIoOutputExists, and the file under it stays as it was.
   static OutputFile CreateOutput(const std::string& path, OutputMode mode = OutputMode::Replace);
@@ -71,14 +75,20 @@ class OutputFile {
 
   OutputFile(Descriptor fd, std::string path, OutputMode mode = OutputMode::Replace);
   static OutputFile CreateUnnamed(const std::string& dir, const std::string& path, OutputMode mode);
+  static OutputFile CreateInPlace(const std::string& path);
   void commitNamed();
   void commitUnnamed();
+  void commitInPlace();
+  // Puts the old content of a file written in place back, and closes it.
+  void restoreInPlace() noexcept;
 
   Descriptor fd_;
   std::string path_;
   std::string tempPath_;                   // an uncommitted output's temporary file
   bool unnamed_ = false;                   // an uncommitted output without a name (O_TMPFILE)
   OutputMode mode_ = OutputMode::Replace;  // of an uncommitted output
+  Descriptor saved_;                       // the old content of a file written in place
+  int64_t savedSize_ = 0;
   int64_t pos_ = 0;
   std::vector<unsigned char> buf_;
   int64_t bufLen_ = 0;  // bytes waiting in buf_

@@ -1,10 +1,12 @@
 #include "platform/output_names.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 
 #include "platform/env.h"
@@ -52,6 +54,35 @@ bool NoUnnamedFiles(int err, const std::string& dir) {
   if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) return false;
   g_refusingDir = dir;
   return true;
+}
+
+bool InSystemFolder(const std::string& dir) {
+  std::string resolved = dir.empty() ? "." : dir;
+  if (char* real = ::realpath(resolved.c_str(), nullptr)) {
+    resolved = real;
+    std::free(real);
+  }
+  for (const char* top : {"/dev", "/proc"}) {
+    const std::string t = top;
+    if (resolved.starts_with(t) && (resolved.size() == t.size() || resolved[t.size()] == '/'))
+      return true;
+  }
+  return false;
+}
+
+Descriptor OpenTemporary(std::string& dir) {
+  const char* tmp = std::getenv("TMPDIR");
+  dir = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+  BeginFileOp(FileOp::Create, dir);
+  Env& env = Env::Current();
+  int fd = env.open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && NoUnnamedFiles(errno, dir)) {
+    const std::string temp = TempNameBeside(dir + "/", "zandrel");
+    fd = env.open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) env.unlink(temp.c_str());
+  }
+  if (fd < 0) ThrowOsError(errno, dir);
+  return Descriptor(fd);
 }
 
 void ThrowTaken(const std::string& path) { throw IoError(kIoOutputExists, "File exists", path); }

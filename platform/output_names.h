@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/descriptor.h"
+
 // Splits `path` into its directory (ending in '/', or empty) and its base.
 void SplitPath(const std::string& path, std::string& dir, std::string& base);
 // A hidden temporary name beside `base` in `dir` (which ends in '/' or is
@@ -21,6 +23,17 @@ bool UnnamedOutputsPossible(const std::string& dir);
 // (or the kernel) has no files without a name; `dir` then gets temporary
 // files with names without asking again.
 bool NoUnnamedFiles(int err, const std::string& dir);
+
+// Whether the folder `dir` (as written, or resolved where it exists) is
+// /dev or /proc or lies below them: the system's names, whose links an
+// output never replaces.
+bool InSystemFolder(const std::string& dir);
+
+// A file without a name (or named and taken out of the folder at once, where
+// the filesystem has no such files) in the temporary folder ($TMPDIR, else
+// /tmp), readable and writable by its owner alone: for bytes the program
+// keeps aside. `dir` is set to the folder. A Create for the Env.
+Descriptor OpenTemporary(std::string& dir);
 
 // kIoOutputExists: a name taken that is not to be replaced.
 [[noreturn]] void ThrowTaken(const std::string& path);

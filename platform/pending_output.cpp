@@ -2,16 +2,25 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
+
+#include "platform/env.h"
 
 namespace {
 
 // A fixed buffer, published by a flag, so that a signal handler can read it.
 char g_pendingPath[PATH_MAX + 1];
 volatile std::sig_atomic_t g_pendingSet = 0;
+// An output written in place: its descriptor, that of its old content, and
+// the old content's size.
+volatile std::sig_atomic_t g_restoreSet = 0;
+int g_restoreTarget = -1, g_restoreSaved = -1;
+int64_t g_restoreSize = 0;
 // The note written to the error stream by a signal that ends the program.
 char g_note[256];
 volatile std::sig_atomic_t g_noteLength = 0;
@@ -51,8 +60,48 @@ void ClearPendingOutput() {
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
+void SetPendingRestore(int target, int saved, int64_t size) {
+  g_restoreSet = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_restoreTarget = target;
+  g_restoreSaved = saved;
+  g_restoreSize = size;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_restoreSet = 1;
+}
+
+void ClearPendingRestore() {
+  g_restoreSet = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+bool RestoreContent(int target, int saved, int64_t size) noexcept {
+  static char buffer[64 * 1024];
+  Env& env = Env::Current();
+  for (int64_t at = 0; at < size;) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(size - at, sizeof buffer));
+    const ssize_t n = env.pread(saved, buffer, want, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = env.pwrite(target, buffer + done, static_cast<size_t>(n - done), at + done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      done += w;
+    }
+    at += n;
+  }
+  return env.ftruncate(target, size) == 0;
+}
+
 void RemovePendingOutput() noexcept {
   if (g_pendingSet) ::unlink(g_pendingPath);
+  if (g_restoreSet) {
+    const int err = errno;
+    RestoreContent(g_restoreTarget, g_restoreSaved, g_restoreSize);
+    g_restoreSet = 0;
+    errno = err;
+  }
 }
 
 void PrepareOutputSignals() {

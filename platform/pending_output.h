@@ -1,7 +1,9 @@
 // The temporary file of the output being written, recorded so that a program
-// that ends on a signal removes it first.
+// that ends on a signal removes it first; for an output written in place, the
+// old content that such a signal puts back.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Records `path` as the temporary file of the output being written, in place
@@ -13,8 +15,19 @@ void SetPendingOutput(const std::string& path);
 void SetSignalNote(const std::string& note);
 // Forgets the temporary file recorded.
 void ClearPendingOutput();
-// Removes the temporary file of the output being written, if any. Safe to
-// call from a signal handler: a program that ends on a signal calls it first.
+// Records an output written in place over an existing file (descriptor
+// `target`) whose old content, `size` bytes, is kept in the file open as
+// `saved`: a signal that ends the program puts that content back first.
+void SetPendingRestore(int target, int saved, int64_t size);
+// Forgets the output recorded so.
+void ClearPendingRestore();
+// Puts `size` bytes of `saved` back into `target`, from its start, and cuts
+// `target` to that size; false when that failed. Safe to call from a signal
+// handler (the Env's plain system calls, a fixed buffer).
+bool RestoreContent(int target, int saved, int64_t size) noexcept;
+// Removes the temporary file of the output being written, if any, and puts
+// back the old content of a file being written in place. Safe to call from
+// a signal handler: a program that ends on a signal calls it first.
 void RemovePendingOutput() noexcept;
 // For a program's main(): a file-size limit makes a write fail ("File too
 // large") instead of ending the program, and SIGINT, SIGTERM and SIGHUP

@@ -17,6 +17,7 @@
 #include "platform/descriptor.h"
 #include "platform/fault.h"
 #include "platform/folders.h"
+#include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "support/probe_counter.h"
 #include "support/script_host.h"
@@ -213,6 +214,58 @@ TEST(FaultWalkPath, CandidatesArePassedOverUnderAPlanAsInUsersRuns) {
     };
     EXPECT_LT(probes(kUsersPumpInterval), probes(0));
   }
+}
+
+ScriptHost* g_cancelling = nullptr;  // the host a fault plan's action cancels
+
+// A run cancelled while a long stream is copied stops the copy within a few
+// MiB, shows no box, and leaves under the stream's name what was there.
+TEST(FaultWalkPath, ACancelStopsALongCopy) {
+  constexpr int64_t kData = 24 * 1024 * 1024;
+  Bytes wave = Slice(Fixture("wave_u8_mono.wav"), 0, 44);
+  const auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) wave[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(4, 36 + kData);
+  put32(40, kData);
+  Append(wave, RandomBytes(kData, 12, true));
+  const struct {
+    const char* what;
+    bool over;  // an older file holds the name
+  } cases[] = {{"a new name", false}, {"over an older file", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    Bytes data = RandomBytes(500, 1);
+    Append(data, wave);
+    WriteBytes(dir / "in.bin", data);
+    const Bytes older = RandomBytes(300, 4);
+    if (c.over) WriteBytes(dir / "1.wav", older);
+    ScriptHost host;
+    g_cancelling = &host;
+    // The third write of the copy cancels the run.
+    FaultPlan plan(FileOp::Write, 3, 0);
+    plan.setAction([] { g_cancelling->running = false; });
+    {
+      FaultScope scope(plan);
+      EXPECT_EQ(ExtractFormat(host, *FindFormat("wav"), dir / "in.bin", dir / "%d.wav"), 0);
+    }
+    EXPECT_TRUE(plan.fired());
+    // Each write is a block of 64 KiB at most: a check every 4 MiB.
+    const int64_t checkEvery = InputFile::kCopyCheck / FaultPlan::kCopyBlock;
+    EXPECT_LE(plan.count(FileOp::Write), 3 + checkEvery);
+    EXPECT_TRUE(host.boxes.empty());
+    ASSERT_EQ(host.streams.size(), 1u);
+    EXPECT_EQ(host.streams[0].status, StreamReport::Status::Failed);
+    EXPECT_EQ(host.streams[0].error, "キャンセルしました");
+    EXPECT_EQ(FileExists(dir / "1.wav"), c.over);
+    if (c.over) {
+      EXPECT_EQ(ReadBytes(dir / "1.wav"), older);
+    }
+    EXPECT_EQ(Outputs(dir).size(), c.over ? 1u : 0u);  // no temporary file either
+    EXPECT_EQ(OpenFileCount(), 0);
+  }
+  g_cancelling = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FaultWalk, ::testing::ValuesIn(Cases()),

@@ -6,13 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "carve/formats.h"
+#include "carve/run_outputs.h"
 #include "output/tag_ini.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
@@ -299,6 +302,75 @@ TEST(CarveInputs, PassesOverTheFilesItWrote) {
   EXPECT_EQ(host.streams[0].output, dir / "o/1.mp3");
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "o/1_2.mp3"));
+}
+
+// Free names beside names the run wrote: each name's count is remembered, so
+// that the names looked at grow with the streams, not with their square.
+TEST(RunOutputs, FreeNamesCostOneLookEachWhateverTheirNumber) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> asked;  // the names the pattern gives, in turn
+    int earlier;                     // files _2 .. _earlier+1 of an earlier run
+  };
+  std::vector<std::string> one(1500, "x.mp3"), two;
+  for (int i = 0; i < 1500; ++i) two.push_back(i % 2 ? "b.mp3" : "a.mp3");
+  const Case cases[] = {{"one name", one, 0},
+                        {"two names in turn", two, 0},
+                        {"beside files of an earlier run", one, 40}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (int n = 2; n < c.earlier + 2; ++n)
+      WriteBytes(dir / ("x_" + std::to_string(n) + ".mp3"), {});
+    RunOutputs outputs;
+    std::set<std::string> given;
+    for (const std::string& asked : c.asked) {
+      const std::string name =
+          outputs.wrote(dir / asked) ? outputs.freeName(dir / asked) : dir / asked;
+      EXPECT_TRUE(given.insert(name).second) << name;
+      EXPECT_FALSE(std::filesystem::exists(name)) << name;
+      outputs.add(name);
+    }
+    // One look per renamed stream, and one more for each name it took.
+    EXPECT_LE(outputs.namesTried(), 2 * static_cast<int64_t>(c.asked.size()) + c.earlier);
+  }
+}
+
+// A free name beside a name of the longest length a folder holds fits too:
+// its base gives way, never its extension nor half of a character.
+TEST(RunOutputs, FreeNamesFitInADirectoryEntry) {
+  const std::string kana = "\xE3\x81\x82";  // three bytes
+  struct Case {
+    const char* what;
+    std::string base, ext;
+    int64_t n;
+    size_t length;  // of the free name's last part
+    std::string ends;
+  };
+  std::string kanaBase = "z";  // and 83 characters: 250 bytes
+  for (int i = 0; i < 83; ++i) kanaBase += kana;
+  const Case cases[] = {
+      {"short: as ever", "x", ".mp3", 2, 7, "x_2.mp3"},
+      {"255 bytes", std::string(251, 'a'), ".mp3", 2, NAME_MAX, "a_2.mp3"},
+      {"a count of five digits", std::string(251, 'a'), ".mp3", 12345, NAME_MAX, "a_12345.mp3"},
+      {"no extension", std::string(NAME_MAX, 'b'), "", 7, NAME_MAX, "b_7"},
+      {"UTF-8: whole characters", kanaBase, ".wav", 2, 253, kana + "_2.wav"},
+      {"not UTF-8: cut at the byte", std::string(250, '\x82') + "\xA0", ".mp3", 3, NAME_MAX,
+       "\x82_3.mp3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string asked = dir / (c.base + c.ext);
+    WriteBytes(asked, {1});
+    const std::string name = FitNameBeside(asked, c.n);
+    const std::string last = name.substr(dir.path().size() + 1);
+    EXPECT_EQ(last.size(), c.length);
+    EXPECT_TRUE(last.ends_with(c.ends));
+    EXPECT_TRUE(c.base.starts_with(last.substr(0, last.size() - c.ends.size())));
+    WriteBytes(name, {2});  // a name the folder takes
+    EXPECT_EQ(ReadBytes(name), Bytes{2});
+  }
 }
 
 }  // namespace

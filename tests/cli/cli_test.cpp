@@ -180,13 +180,14 @@ TEST_F(CliRun, AnOutputThatIsNoRegularFileFailsThatStreamOnly) {
   const std::string name = dir / "out/001.mp3";
   struct Case {
     const char* what;
-    std::string target;   // made a FIFO; `name` links to it unless it is `name`
+    std::string target;   // made a FIFO (a file where the stream is written); `name`
+                          // links to it unless it is `name`
     std::string message;  // empty: the stream is written
   };
-  // A link is replaced by the output, whatever it points to, which is left
-  // as it was.
+  // A link to a FIFO is no file to replace either; the FIFO is left as it was.
   const Case cases[] = {{"fifo", name, "Not a regular file"},
-                        {"link to a fifo", dir / "pipe", ""},
+                        {"link to a fifo", dir / "pipe", "Not a regular file"},
+                        {"link to a file: replaced", dir / "pipe", ""},
                         {"directory", name, "File access denied"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -195,6 +196,9 @@ TEST_F(CliRun, AnOutputThatIsNoRegularFileFailsThatStreamOnly) {
     std::filesystem::create_directory(dir / "out");
     if (std::string(c.what) == "directory") {
       std::filesystem::create_directory(name);
+    } else if (c.message.empty()) {
+      WriteBytes(c.target, {7});
+      std::filesystem::create_symlink(c.target, name);
     } else {
       ASSERT_EQ(::mkfifo(c.target.c_str(), 0600), 0);
       if (c.target != name) std::filesystem::create_symlink(c.target, name);
@@ -205,12 +209,13 @@ TEST_F(CliRun, AnOutputThatIsNoRegularFileFailsThatStreamOnly) {
       EXPECT_EQ(r.status, 0) << r.err;
       EXPECT_FALSE(std::filesystem::is_symlink(name));
       EXPECT_EQ(ReadBytes(name), first);
-      EXPECT_TRUE(std::filesystem::is_fifo(c.target));
+      EXPECT_EQ(ReadBytes(c.target), Bytes{7});
       continue;
     }
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, name + ": " + c.message + "\n1番目")) << r.err;
     EXPECT_FALSE(std::filesystem::is_regular_file(name));
+    EXPECT_EQ(std::filesystem::is_symlink(name), c.target != name);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/output_file.h"
+#include "platform/output_names.h"
 #include "platform/pending_output.h"
 #include "platform/text_file.h"
 #include "support/test_files.h"
@@ -128,7 +130,15 @@ TEST(FileLayer, CreateReplacesAndWritesWhole) {
 
 // What an output made by CreateOutput leaves under its name: what stood
 // there before, how the output ends, and what the name holds afterwards.
-enum class Before { Nothing, OldFile, MadeWhileWriting, LinkToOld, DanglingLink };
+enum class Before {
+  Nothing,
+  OldFile,
+  MadeWhileWriting,
+  LinkToOld,
+  DanglingLink,
+  LinkToDevice,
+  LinkToFifo
+};
 enum class End { Commit, Discard, Signal };
 
 struct OutputCase {
@@ -160,6 +170,13 @@ const OutputCase kOutputCases[] = {
     {"dangling link: replaced, nothing made where it points", Before::DanglingLink, 0, End::Commit,
      0, true},
     {"no temporary file: written directly", Before::OldFile, EACCES, End::Commit, 0, true},
+    // Written in place, the old content comes back however the output ends.
+    {"written directly: old content back on discard", Before::OldFile, EACCES, End::Discard, 0,
+     false},
+    {"written directly: old content back on a signal", Before::OldFile, EPERM, End::Signal, 0,
+     false},
+    {"written directly, long name: old content back", Before::OldFile, EROFS, End::Discard, 0,
+     false, kReplace, true},
     {"temporary file fails: old file kept", Before::OldFile, EIO, End::Commit, kIoOsBase + EIO,
      false},
     // A name too long for the usual temporary name still gets one.
@@ -170,6 +187,9 @@ const OutputCase kOutputCases[] = {
      true},
     {"long name, taken while writing: replaced", Before::MadeWhileWriting, 0, End::Commit, 0, true,
      kReplace, true},
+    // A link to what is not a file is no name of the user's to replace.
+    {"link to a device: refused", Before::LinkToDevice, 0, End::Commit, kIoNotAFile, false},
+    {"link to a FIFO: refused", Before::LinkToFifo, 0, End::Commit, kIoNotAFile, false},
     // Kept: nothing that holds the name is ever replaced.
     {"kept: new name", Before::Nothing, 0, End::Commit, 0, true, kKeep},
     {"kept: old file refused", Before::OldFile, 0, End::Commit, kIoOutputExists, false, kKeep},
@@ -191,7 +211,8 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     TempDir dir;
     const std::string name = dir / (c.longName ? std::string(250, 'n') : "o.bin"),
                       target = dir / "t.bin";
-    const bool link = c.before == Before::LinkToOld || c.before == Before::DanglingLink;
+    const bool link = c.before == Before::LinkToOld || c.before == Before::DanglingLink ||
+                      c.before == Before::LinkToDevice || c.before == Before::LinkToFifo;
     switch (c.before) {
       case Before::Nothing:
       case Before::MadeWhileWriting:
@@ -203,6 +224,13 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
       case Before::LinkToOld:
       case Before::DanglingLink:
         if (c.before == Before::LinkToOld) WriteBytes(target, old);
+        ASSERT_EQ(::symlink("t.bin", name.c_str()), 0);
+        break;
+      case Before::LinkToDevice:
+        ASSERT_EQ(::symlink("/dev/null", name.c_str()), 0);
+        break;
+      case Before::LinkToFifo:
+        ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
         ASSERT_EQ(::symlink("t.bin", name.c_str()), 0);
         break;
     }
@@ -262,6 +290,80 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
   }
 }
 
+// The system's folders, whose links no output replaces, also reached
+// through a link of the user's; names that only look like them are not.
+TEST(FileLayer, SystemFoldersAreKnownByWhereTheyLead) {
+  TempDir dir;
+  ASSERT_EQ(::symlink("/dev", (dir / "devices").c_str()), 0);
+  ASSERT_EQ(::symlink("/proc/self", (dir / "me").c_str()), 0);
+  const struct {
+    std::string dir;
+    bool system;
+  } cases[] = {{"/dev", true},           {"/dev/", true},           {"/proc/self/fd/", true},
+               {dir / "devices/", true}, {dir / "me/fd", true},     {"/device/", false},
+               {dir / "dev/", false},    {dir.path() + "/", false}, {"/", false}};
+  for (const auto& c : cases) EXPECT_EQ(InSystemFolder(c.dir), c.system) << c.dir;
+}
+
+// A file written in place whose old content cannot be kept aside is not
+// written at all; one whose output fails as it is committed gets it back.
+TEST(FileLayer, InPlaceOutputsKeepTheOldContentAside) {
+  struct Full : FaultPlan {
+    using FaultPlan::FaultPlan;
+    bool full = false;
+    ssize_t write(int fd, const void* src, size_t count) override {
+      return full ? 0 : FaultPlan::write(fd, src, count);
+    }
+  };
+  const struct {
+    const char* tmpDir;  // TMPDIR below the test's folder, or null
+    bool fullDisk;       // the commit's last write fails
+    int code;
+  } cases[] = {{"none", false, kIoFileNotFound}, {nullptr, true, kIoDiskFull}};
+  const Bytes old = RandomBytes(200000, 8, true), data = RandomBytes(1000, 9, true);
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "o.bin", old);
+    const char* had = std::getenv("TMPDIR");
+    const std::string tmpBefore = had ? had : "";
+    if (c.tmpDir) ::setenv("TMPDIR", (dir / c.tmpDir).c_str(), 1);
+    Full plan(FileOp::Create, 1, EACCES);
+    IoError e = CatchIo([&] {
+      FaultScope scope(plan);
+      OutputFile f = OutputFile::CreateOutput(dir / "o.bin");
+      f.write(data.data(), static_cast<int64_t>(data.size()));
+      plan.full = c.fullDisk;
+      f.commit();
+    });
+    had ? ::setenv("TMPDIR", tmpBefore.c_str(), 1) : ::unsetenv("TMPDIR");
+    EXPECT_EQ(e.code(), c.code);
+    EXPECT_EQ(ReadBytes(dir / "o.bin"), old);
+    EXPECT_EQ(OpenFileCount(), 0);
+  }
+}
+
+// A file whose size reads 0 is read for what it holds all the same.
+TEST(FileLayer, FilesOfNoSizeAreReadForTheirBytes) {
+  TempDir dir;
+  WriteBytes(dir / "empty", {});
+  const struct {
+    std::string path;
+    std::string starts;  // what it holds first; empty: nothing
+  } cases[] = {{dir / "empty", ""},
+               {"/proc/self/status", "Name:"},
+               {"/proc/self/stat", std::to_string(::getpid()) + " ("}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    InputFile f = InputFile::OpenRead(c.path);
+    EXPECT_EQ(f.size() > 0, !c.starts.empty());
+    std::string text(static_cast<size_t>(f.size()), '\0');
+    EXPECT_EQ(f.readAt(0, text.data(), f.size()), f.size());
+    EXPECT_TRUE(text.starts_with(c.starts));
+    EXPECT_TRUE(f.isSameFileAs(c.path));
+  }
+  EXPECT_EQ(OpenFileCount(), 0);
+}
+
 TEST(FileLayer, ExistenceAndDirectories) {
   TempDir dir;
   EXPECT_FALSE(FileExists(dir.path()));
@@ -274,6 +376,13 @@ TEST(FileLayer, ExistenceAndDirectories) {
   EXPECT_TRUE(DirectoryExists(dir / "sub"));
   IoError twoLevels = CatchIo([&] { CreateDir(dir / "a/b"); });
   EXPECT_STREQ(twoLevels.what(), "Path not found");
+  // A folder there already (another run made it first) is what was asked
+  // for; a file there is not.
+  CreateDir(dir / "sub");
+  ASSERT_EQ(::symlink("sub", (dir / "to-sub").c_str()), 0);
+  CreateDir(dir / "to-sub");
+  IoError file = CatchIo([&] { CreateDir(dir / "f"); });
+  EXPECT_EQ(file.code(), kIoOsBase + EEXIST);
 }
 
 TEST(FileLayer, SpecialFilesAreRefused) {
