@@ -12,6 +12,7 @@
 #include "carve/extract.h"
 #include "carve/formats.h"
 #include "carve/input_view.h"
+#include "carve/run_state.h"
 #include "platform/descriptor.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
@@ -811,11 +812,11 @@ TEST(HostilePatterns, WalksThatLeadToOnePlaceDoThatPlacesWorkOnce) {
     TempDir dir;
     WriteBytes(dir / "in.bin", row.data);
     ScriptHost host;
-    host.dryRun = true;
     const FormatRow& format = *FindFormat(row.command);
     ProbeCounter carver(format.make(host));
     const int64_t before = BytesReadSoFar();
-    RunScanPass(host, format, carver, dir / "in.bin", dir / "out/%d.bin");
+    RunState dryRun = RunState::PassAlone({.dryRun = true});
+    RunScanPasses(host, {{&format, &carver}}, dir / "in.bin", dir / "out/%d.bin", dryRun);
     const int64_t size = std::ssize(row.data);
     EXPECT_GT(carver.probes, size / 1000);
     EXPECT_LE(carver.asked, 8 * size);
