@@ -203,14 +203,7 @@ class AdxCarver : public Carver {
   }
 
   StreamFacts Facts() const {
-    StreamFacts f;
-    f.frames = blocks_;
-    f.sampleRateHz = rate_;
-    f.channels = channels_;
-    f.seconds = static_cast<double>(samples_) / rate_;
-    f.bitrateKbps =
-        samples_ > 0 ? std::llround(static_cast<double>(span_.length) * 8 / f.seconds / 1000) : 0;
-    return f;
+    return SampledFacts(blocks_, rate_, channels_, samples_, span_.length);
   }
 
  private:

@@ -107,14 +107,7 @@ class AiffCarver : public Carver {
 
  private:
   StreamFacts Facts() const {
-    StreamFacts f;
-    f.frames = frames_;
-    f.sampleRateHz = std::llround(rate_);
-    f.channels = channels_;
-    f.seconds = static_cast<double>(frames_) / rate_;
-    f.bitrateKbps =
-        frames_ > 0 ? std::llround(static_cast<double>(soundBytes_) * 8 / f.seconds / 1000) : 0;
-    return f;
+    return SampledFacts(frames_, rate_, channels_, frames_, soundBytes_);
   }
 
   // Whether an AIFF or AIFF-C file's header stands at an offset.

@@ -81,14 +81,7 @@ class FlacCarver : public Carver {
   }
 
   StreamFacts Facts() const {
-    StreamFacts f;
-    f.frames = frames_;
-    f.sampleRateHz = info_.sampleRate;
-    f.channels = info_.channels;
-    f.seconds = static_cast<double>(samples_) / info_.sampleRate;
-    f.bitrateKbps =
-        samples_ > 0 ? std::llround(static_cast<double>(span_.length) * 8 / f.seconds / 1000) : 0;
-    return f;
+    return SampledFacts(frames_, info_.sampleRate, info_.channels, samples_, span_.length);
   }
 
   // Walks the metadata blocks after STREAMINFO up to the last one; `pos` is

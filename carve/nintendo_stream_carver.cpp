@@ -200,16 +200,7 @@ class NintendoStreamCarver : public Carver {
            blocks_ > 0;
   }
 
-  StreamFacts Facts() const {
-    StreamFacts f;
-    f.frames = blocks_;
-    f.sampleRateHz = rate_;
-    f.channels = channels_;
-    f.seconds = static_cast<double>(samples_) / static_cast<double>(rate_);
-    f.bitrateKbps =
-        static_cast<int64_t>(static_cast<double>(fileSize_) * 8 / f.seconds / 1000 + 0.5);
-    return f;
-  }
+  StreamFacts Facts() const { return SampledFacts(blocks_, rate_, channels_, samples_, fileSize_); }
 
   const StreamKind& kind_;
   ByteOrder order_;

@@ -1,6 +1,7 @@
 #include "carve/stream_line.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 std::string StreamLine(int64_t number, const CopySpan& span, std::string_view format,
@@ -16,4 +17,15 @@ std::string StreamLine(int64_t number, const CopySpan& span, std::string_view fo
                 static_cast<double>(shown(facts.sampleRateHz)) / 1000.0, shown(facts.channels),
                 std::max(facts.seconds, 0.0));
   return line;
+}
+
+StreamFacts SampledFacts(int64_t frames, double rate, int64_t channels, int64_t samples,
+                         int64_t bytes) {
+  StreamFacts f;
+  f.frames = frames;
+  f.sampleRateHz = std::llround(rate);
+  f.channels = channels;
+  f.seconds = static_cast<double>(samples) / rate;
+  f.bitrateKbps = samples > 0 ? std::llround(static_cast<double>(bytes) * 8 / f.seconds / 1000) : 0;
+  return f;
 }

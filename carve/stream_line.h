@@ -14,3 +14,9 @@
 // `facts.frames` counts ("Frames", "Blocks"). Unmeasured values show as 0.
 std::string StreamLine(int64_t number, const CopySpan& span, std::string_view format,
                        std::string_view unit, const StreamFacts& facts);
+
+// The facts of a stream of `frames` frames or blocks that holds `samples`
+// samples a channel at `rate` Hz in `bytes` bytes: its length, and its
+// average bit rate, rounded (0 when it holds no samples).
+StreamFacts SampledFacts(int64_t frames, double rate, int64_t channels, int64_t samples,
+                         int64_t bytes);
