@@ -52,6 +52,13 @@ class InputView {
   // returns the count read, fewer only where the input ends.
   int64_t load(int64_t from, int64_t want);
   const uint8_t* loaded() const { return chunk_.data(); }
+  // The buffer as last loaded: its offset, the count it holds, whether the
+  // input ended inside it (it holds fewer than were asked for), and how many
+  // loads there were.
+  int64_t loadedStart() const { return chunkStart_; }
+  int64_t loadedLength() const { return chunkLen_; }
+  bool loadedToEnd() const { return loadedToEnd_; }
+  uint64_t loads() const { return loads_; }
 
   bool isSameFileAs(const OutputTarget& target) const { return file_.isSameFileAs(target); }
   void close() { file_.close(); }  // throws on failure
@@ -69,6 +76,8 @@ class InputView {
   InputFile file_;
   std::vector<uint8_t> chunk_;  // the walk's buffer
   int64_t chunkStart_ = 0, chunkLen_ = 0;
+  bool loadedToEnd_ = false;
+  uint64_t loads_ = 0;
   std::vector<uint8_t> more_;  // the probes' bytes the walk's buffer lacks
   int64_t moreStart_ = 0, moreLen_ = 0;
   int64_t readSize_ = kLargestRead;  // the size of the next read into more_
