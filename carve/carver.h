@@ -85,7 +85,10 @@ class Carver {
 
   // Probes the candidate, reading the input by offset. Every setting is
   // asked of the host here, at the moment it counts: nothing is processed
-  // between an accepting probe and the stream's output.
+  // between an accepting probe and the stream's output. The walk goes on
+  // after the range its output gets, and never before the byte after the
+  // candidate: a stream that ends before its candidate does not take the
+  // walk back.
   virtual Probed probe(InputView& input, const Candidate& candidate) = 0;
   // True when the candidate's first `avail` bytes, as the walk's buffer
   // holds them, show that probe() would reject it and change nothing else
@@ -94,10 +97,6 @@ class Carver {
   // first header or the one after it: those the walk passes over without a
   // probe.
   virtual bool ruledOut(const uint8_t* /*bytes*/, int64_t /*avail*/) { return false; }
-  // True for a carver whose streams may end before their candidates, so
-  // that its lane, and the walk's position, may go back. The walk then makes
-  // every probe a candidate asks for, also where it would show nothing new.
-  virtual bool mayEndBeforeCandidate() const { return false; }
 };
 
 // The name of the output of stream `number`: from the pattern, the base

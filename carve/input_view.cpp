@@ -10,6 +10,8 @@ int64_t InputView::load(int64_t from, int64_t want) {
   chunkStart_ = from;
   chunkLen_ = file_.readAt(from, chunk_.data(), want);
   noteRead(from, want, chunkLen_);
+  loadedToEnd_ = chunkLen_ < want;
+  ++loads_;
   std::memset(chunk_.data() + chunkLen_, 0, kSlack);
   readSize_ = kFirstRead;
   return chunkLen_;

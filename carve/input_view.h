@@ -59,6 +59,13 @@ class InputView {
   const uint8_t* loaded() const { return chunk_.data(); }
   // The bytes asked of bytes() and read() so far: the work of the probes.
   int64_t asked() const { return asked_; }
+  // The buffer as last loaded: its offset, the count it holds, whether the
+  // input ended inside it (it holds fewer than were asked for), and how many
+  // loads there were.
+  int64_t loadedStart() const { return chunkStart_; }
+  int64_t loadedLength() const { return chunkLen_; }
+  bool loadedToEnd() const { return loadedToEnd_; }
+  uint64_t loads() const { return loads_; }
 
   bool isSameFileAs(const OutputTarget& target) const { return file_.isSameFileAs(target); }
   void close() { file_.close(); }  // throws on failure
@@ -90,6 +97,8 @@ class InputView {
   Window windows_[kWindows];
   int64_t uses_ = 0;
   int64_t asked_ = 0;
+  bool loadedToEnd_ = false;
+  uint64_t loads_ = 0;
   int64_t readSize_ = kLargestRead;  // the size of the next read into a window
   int64_t knownSize_ = -1;           // -1: not asked yet
   // Notes that a read of `want` bytes at `pos` gave `got`: fewer, the input

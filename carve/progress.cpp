@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <limits>
 
 #include "carve/host.h"
 
@@ -14,27 +14,30 @@ void PassProgress::showAt(int64_t next) {
     host_.SetProgress(position);
     host_.WalkedTo(next, start_, end_);
   }
-  // The position grows with the offset, so the offsets around `next` that
-  // give the same one form a range: found by doubling steps, then halving,
-  // it spares the calls that follow the sums while the walk stays in it.
-  high_ = edge(next, 1, position);
-  low_ = edge(next, -1, position) + 1;
+  // The offsets that give the same position form a range, from the first
+  // offset of the position to the first of the next one: it spares the
+  // calls that follow the sums while the walk stays in it.
+  if (end_ <= start_) {
+    // An empty window shows 0 everywhere; one that ends before it starts is
+    // never walked: the range is the offset alone.
+    low_ = end_ == start_ ? std::numeric_limits<int64_t>::min() : next;
+    high_ = end_ == start_ ? std::numeric_limits<int64_t>::max() : next + 1;
+    return;
+  }
+  low_ = firstAt(position);
+  high_ = position == 100 ? std::numeric_limits<int64_t>::max() : firstAt(position + 1);
 }
 
-int64_t PassProgress::edge(int64_t next, int64_t direction, int position) const {
-  constexpr int64_t kFar = int64_t{1} << 61;
-  int64_t same = next, step = 1;
-  while (step < kFar && positionAt(next + direction * step) == position) {
-    same = next + direction * step;
-    step *= 2;
-  }
-  int64_t other = next + direction * step;
-  if (step >= kFar) return same + direction;  // none so near: the range ends here
-  while (std::abs(other - same) > 1) {
-    const int64_t mid = same + (other - same) / 2;
-    (positionAt(mid) == position ? same : other) = mid;
-  }
-  return other;  // the nearest offset with another position
+int64_t PassProgress::firstAt(int position) const {
+  if (position == 0) return std::numeric_limits<int64_t>::min();
+  // The share reaches position - 1/2 at start + (2 position - 1) / 200 of the
+  // window, rounded up; the sums in doubles may round either way there, so
+  // the first offset is sought from that one.
+  const __int128 span = static_cast<__int128>(end_ - start_) * (2 * position - 1);
+  int64_t k = start_ + static_cast<int64_t>((span + 199) / 200);
+  while (positionAt(k - 1) >= position) --k;
+  while (positionAt(k) < position) ++k;
+  return k;
 }
 
 int PassProgress::positionAt(int64_t next) const {

@@ -23,9 +23,9 @@ class PassProgress {
  private:
   // The position shown for the walk at offset `next`.
   int positionAt(int64_t next) const;
-  // The nearest offset from `next` in `direction` (1 or -1) with a position
-  // other than `position`, or one past the furthest looked at.
-  int64_t edge(int64_t next, int64_t direction, int position) const;
+  // The first offset with position `position` (1 to 100) or a greater
+  // one, in a window that is not empty; for 0, the least offset of all.
+  int64_t firstAt(int position) const;
 
   Host& host_;
   int64_t start_ = 0, end_ = 0;

@@ -25,10 +25,7 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
       progress_(host),
       producer_(host, run, input, pattern, in_, openSize_, pacer_) {
   lanes_.reserve(carvers.size());
-  for (const PassLane& c : carvers) {
-    lanes_.emplace_back(c);
-    mayGoBack_ = mayGoBack_ || c.carver->mayEndBeforeCandidate();
-  }
+  for (const PassLane& c : carvers) lanes_.emplace_back(c);
   // A lone lane searches its stretches directly; several share groups,
   // equal triggers one place.
   if (lanes_.size() < 2) return;
@@ -139,7 +136,7 @@ bool ScanPass::setUp() {
   try {
     in_ = InputView(InputFile::OpenRead(input_), kChunkSize);
     int64_t size = in_.size();
-    knownSize_ = openSize_ = size;
+    openSize_ = size;
     if (!host_.LimitRange()) {
       start_ = 0;
       end_ = size - 1;
@@ -152,9 +149,6 @@ bool ScanPass::setUp() {
     }
     for (Lane& lane : lanes_) lane.next = start_;
     progress_.setWindow(start_, end_);
-    chunkStart_ = start_;
-    chunkLen_ = 0;
-    chunkAtEof_ = false;
     return true;
   } catch (const IoError& e) {
     reportFailure(e);

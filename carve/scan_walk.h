@@ -94,33 +94,31 @@ class ScanPass {
   // Walks all lanes, always the one furthest behind, so that streams are
   // met in order of offset.
   void walk();
-  // Moves the lane on by one stretch of blocks, or to its next candidate, or
-  // to the end of its walk. While the lane stays the one furthest behind
-  // (its frontier below `behind`), it goes on past the candidates its
-  // carver rules out, doing just what their rejected probes would do.
-  void scan(Lane& lane, int64_t behind);
+  // Moves the lane on by one stretch of blocks, to its next candidate that
+  // the walk cannot leave out, or to the end of its walk.
+  void scan(Lane& lane);
   // The steps of scan(): sets up the lane's block, false when its walk ends
   // there; searches the rest of the block and the whole ones after it that
   // the pump cannot be due in; takes the block change after its last byte.
-  enum class Stretch { Again, Stop, Done, BlockEnd };
+  enum class Stretch { Stop, Done, BlockEnd };
   bool enterBlock(Lane& lane);
-  Stretch searchStretch(Lane& lane, int64_t behind);
-  Stretch atCandidate(Lane& lane, int64_t k, int64_t behind);
+  Stretch searchStretch(Lane& lane);
   void crossBlock(Lane& lane);
-  // The first trigger of the lane in [from, to) that is not silent, or `to`.
-  int64_t audibleTrigger(Lane& lane, int64_t from, int64_t to);
+  // The step from trigger to trigger: the lane's first candidate in
+  // [from, to) that the walk cannot leave out, or `to`.
+  int64_t nextCandidate(Lane& lane, int64_t from, int64_t to);
+  // Whether the walk may leave out the lane's candidate at `k` altogether:
+  // its carver rules it out, so that its probe would do nothing but show the
+  // progress, and the progress shows already what it would show then.
+  bool leftOut(Lane& lane, int64_t k);
+  // Whether the buffer's bytes at `k` show the lane's carver would reject
+  // the candidate there.
+  bool ruledOut(Lane& lane, int64_t k);
   // Whether another lane's walk is behind `lane`'s.
   bool othersBehind(const Lane& lane) const;
-  // Whether the lane's candidate `k` may be passed over without its probe.
-  bool passesOver(Lane& lane, int64_t k);
-  // Whether the lane's candidate `k` may be left out of the walk altogether:
-  // its carver rules it out, so its probe would do nothing but show the
-  // progress, and the progress shows already what it would show then.
-  bool silent(Lane& lane, int64_t k);
-  void passOver(Lane& lane, int64_t behind);
-  // Probes the lane's candidate, or passes over it as scan() does, and
-  // then goes on as scan() while the lane stays furthest behind.
-  void probe(Lane& lane, int64_t behind);
+  // Probes the lane's candidate: one its carver rules out where the pump
+  // cannot be due is rejected without a look at the input.
+  void probe(Lane& lane);
   // Produces the lane's stream `found`; false when the user chose Abort.
   bool produce(Lane& lane, const Found& found);
   // Finds every trigger of the group in the load of the buffer.
@@ -128,10 +126,13 @@ class ScanPass {
   // Makes the block at `pos` available in the buffer; returns its fill
   // (0 to kBlockSize: what the input holds there).
   int64_t blockAt(int64_t pos);
+  // The buffer, as the view last loaded it: [bufferStart, bufferEnd).
+  int64_t bufferStart() const { return in_.loadedStart(); }
+  int64_t bufferEnd() const { return in_.loadedStart() + in_.loadedLength(); }
   // The lowest offset in [from, to) where the lane's trigger begins, or
   // `to`; both lie in the buffer, and so does the byte at `to`.
   int64_t findTrigger(Lane& lane, int64_t from, int64_t to);
-  const uint8_t* at(int64_t pos) const { return chunk_ + (pos - chunkStart_); }
+  const uint8_t* at(int64_t pos) const { return in_.loaded() + (pos - in_.loadedStart()); }
   bool atEof(int64_t pos);
   void showProgress();
   void reportFailure(const IoError& e);
@@ -150,18 +151,11 @@ class ScanPass {
   std::vector<Lane> lanes_;
   std::vector<TriggerGroup> groups_;
 
+  // The input and the buffer the walk reads it into: the view holds where
+  // the buffer is and how many loads it had.
   InputView in_;
   int64_t start_ = 0, end_ = 0;
-  int64_t knownSize_ = 0;
-  int64_t openSize_ = 0;            // the input's size when the pass began
-  const uint8_t* chunk_ = nullptr;  // the view's buffer, as last loaded
-  int64_t chunkStart_ = 0, chunkLen_ = 0;
-  bool chunkAtEof_ = false;
-  uint64_t loads_ = 0;             // how many times the buffer was read into
-  int64_t readSize_ = kBlockSize;  // the size of the next read
-  // A carver's streams may end before their candidates: the walk's
-  // position may go back.
-  bool mayGoBack_ = false;
+  int64_t openSize_ = 0;  // the input's size when the pass began
   PassProgress progress_;
   Producer producer_;
 };

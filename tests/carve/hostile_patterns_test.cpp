@@ -381,15 +381,15 @@ TEST(HostilePatterns, AllFormatsInOneReadEqualThePassesOneAfterTheOther) {
 // A carver with the trigger of a format still to come: it rejects every
 // candidate and keeps where it was asked to probe. One that steps back
 // accepts its first candidate past 300 000 as a one-byte stream 2500 bytes
-// before it, so that its lane walks back over candidates it has probed.
+// before it: its lane goes on after the candidate all the same, in one read
+// as in its own pass.
 class RejectingCarver : public Carver {
  public:
   explicit RejectingCarver(TwoByteTrigger t, bool stepsBack = false)
-      : trigger_(t), stepsBack_(stepsBack), mayGoBack_(stepsBack) {}
+      : trigger_(t), stepsBack_(stepsBack) {}
   std::vector<int64_t> probes;
 
   Trigger trigger() const override { return trigger_; }
-  bool mayEndBeforeCandidate() const override { return mayGoBack_; }
   Probed probe(InputView&, const Candidate& candidate) override {
     probes.push_back(candidate.offset);
     if (!stepsBack_ || candidate.offset < 300000) return ProbeResult::Reject;
@@ -404,7 +404,6 @@ class RejectingCarver : public Carver {
  private:
   TwoByteTrigger trigger_;
   bool stepsBack_;
-  const bool mayGoBack_;
 };
 
 // Its row: the pattern names its output as it is.

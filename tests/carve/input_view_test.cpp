@@ -106,6 +106,30 @@ TEST(InputView, BytesComeFromTheBufferOrFromReadsThatStartSmall) {
   }
 }
 
+TEST(InputView, EachLoadTellsWhereTheBufferIsAndWhetherTheInputEndsInIt) {
+  TempDir dir;
+  const Bytes data = RandomBytes(5000, 43, true);
+  WriteBytes(dir / "in.bin", data);
+  const struct {
+    int64_t from, want, held;
+    bool toEnd;
+  } loads[] = {{0, 512, 512, false}, {4000, 1000, 1000, false}, {4500, 1000, 500, true},
+               {5000, 8, 0, true},   {100, 4900, 4900, false},  {9000, 1, 0, true},
+               {4999, 2, 1, true}};
+  InputView view(InputFile::OpenRead(dir / "in.bin"), 1024);
+  uint64_t count = 0;
+  for (const auto& l : loads) {
+    SCOPED_TRACE(l.from);
+    EXPECT_EQ(view.load(l.from, l.want), l.held);
+    EXPECT_EQ(view.loadedStart(), l.from);
+    EXPECT_EQ(view.loadedLength(), l.held);
+    EXPECT_EQ(view.loadedToEnd(), l.toEnd);
+    EXPECT_EQ(view.loads(), ++count);
+    EXPECT_EQ(std::vector<uint8_t>(view.loaded(), view.loaded() + l.held),
+              Slice(data, l.from, l.held));
+  }
+}
+
 TEST(InputView, ReadsCopyWhatTheInputHolds) {
   TempDir dir;
   const Bytes data = RandomBytes(5000, 42, true);

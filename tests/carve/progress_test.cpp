@@ -55,13 +55,32 @@ TEST(PassProgress, EveryChangeOfPositionIsShownOnceAndNothingElse) {
 }
 
 TEST(PassProgress, AnOffsetShowsNothingNewOnlyWhereItsNeighbourShowsTheSame) {
-  ScriptHost host;
-  PassProgress progress(host);
-  progress.setWindow(0, 1000);
-  progress.showAt(500);  // 50 %: offsets 495..504
-  for (int64_t k = 480; k < 520; ++k) {
-    const bool same = Expected(0, 1000, k) == 50 && Expected(0, 1000, k + 1) == 50;
-    EXPECT_EQ(progress.shows(k), same) << k;
+  constexpr int64_t kFar = int64_t{1} << 62;
+  const struct {
+    int64_t start, end, shown;        // the window and the offset shown
+    std::vector<int64_t> neighbours;  // offsets looked at from each on
+  } cases[] = {
+      {0, 1000, 500, {480}},                                       // 50 %: offsets 495..504
+      {0, 200, 101, {0, 95}},                                      // halves on offsets, to even
+      {100, 301, 250, {240}},                                      // an odd length
+      {0, 1000, 1000, {990, 2000, kFar}},                          // 100 % on past the end
+      {kFar, kFar + 1000, kFar, {0, kFar - 5}},                    // 0 % back to the first offset
+      {7, int64_t{1} << 40, int64_t{1} << 39, {544'258'255'733}},  // 50 % from ...753 on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.start) + ".." + std::to_string(c.end));
+    ScriptHost host;
+    PassProgress progress(host);
+    progress.setWindow(c.start, c.end);
+    progress.showAt(c.shown);
+    const int shown = Expected(c.start, c.end, c.shown);
+    for (const int64_t from : c.neighbours) {
+      for (int64_t k = from; k < from + 40; ++k) {
+        const bool same =
+            Expected(c.start, c.end, k) == shown && Expected(c.start, c.end, k + 1) == shown;
+        EXPECT_EQ(progress.shows(k), same) << k;
+      }
+    }
   }
 }
 

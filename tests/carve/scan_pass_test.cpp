@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "carve/input_view.h"
@@ -407,20 +409,20 @@ TEST(ScanPass, EachRejectedProbeShowsItsShareOfTheWindowAsProbedOrPassedOver) {
   }
 }
 
-TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
-  // "CD" is a one-byte stream 2300 bytes before its trigger (and the second
-  // time ends its lane's walk): the walk goes back from 60 % to 58 %, and the
-  // probe of "AB" after that shows 60 % again, also where the "AB" lane had
-  // passed it before the step back.
+TEST(ScanPass, AStreamThatEndsBeforeItsCandidateDoesNotTakeTheWalkBack) {
+  // "CD" is a one-byte stream 2300 bytes before its trigger the first time,
+  // and rejected after that; "AB" with a length of 0 around it is rejected,
+  // probed or ruled out. The walk goes on after the "CD" candidate: each
+  // one is probed once, and the position shown only grows.
   Bytes data = Filler(100000);
   for (size_t k : {59900, 60200, 60400}) std::copy_n("AB", 3, data.begin() + k);
-  std::copy_n("CD", 2, data.begin() + 60300);
+  for (size_t k : {60300, 62000}) std::copy_n("CD", 2, data.begin() + k);
+  data[58000] = 'x';
   struct Back : AbCarver {
     Trigger trigger() const override { return {'C', 0xFF, 'D'}; }
-    bool mayEndBeforeCandidate() const override { return true; }
-    bool once = true;
     Probed probe(InputView&, const Candidate& candidate) override {
-      if (!std::exchange(once, false)) return ProbeResult::EndPass;
+      probes.push_back(candidate.offset);
+      if (probes.size() > 1) return ProbeResult::Reject;
       return StreamAt({candidate.offset - 2300, 1}, candidate);
     }
   };
@@ -429,22 +431,36 @@ TEST(ScanPass, ALaneThatMayGoBackKeepsEveryProbeOfTheOthers) {
       return avail >= 3 && bytes[2] == 0;
     }
   };
-  std::vector<int> progress[2];
-  for (int passOver : {0, 1}) {
+  const struct {
+    const char* name;
+    int pumpIntervalMs;
+    bool beside, rulesOut;  // an "AB" lane beside it, and whether it rules out
+  } cases[] = {{"alone", 60000, false, false},
+               {"beside probes", 60000, true, false},
+               {"beside rulings out", 60000, true, true},
+               {"beside, a pump at every step", 0, true, true}};
+  std::vector<int> shownBeside;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     TempDir dir;
     WriteBytes(dir / "in.bin", data);
     ScriptHost host;
-    host.pumpIntervalMs = 60000;
+    host.pumpIntervalMs = c.pumpIntervalMs;
     Back back;
     AbCarver probing;
     RulingOut rulingOut;
-    AbCarver& ab = passOver ? rulingOut : probing;
-    EXPECT_EQ(RunScanPasses(host, {{&kAbRow, &back}, {&kAbRow, &ab}}, dir / "in.bin", dir / "out-"),
-              1);
-    progress[passOver] = host.progress;
+    std::vector<PassLane> lanes = {{&kAbRow, &back}};
+    if (c.beside) lanes.push_back({&kAbRow, c.rulesOut ? &rulingOut : &probing});
+    EXPECT_EQ(RunScanPasses(host, lanes, dir / "in.bin", dir / "out-"), 1);
+    EXPECT_EQ(back.probes, (std::vector<int64_t>{60300, 62000}));
+    EXPECT_EQ(ReadBytes(dir / "out-1"), Bytes{'x'});
+    EXPECT_EQ(
+        std::adjacent_find(host.progress.begin(), host.progress.end(), std::greater_equal<int>()),
+        host.progress.end());
+    if (!c.beside || c.pumpIntervalMs == 0) continue;
+    if (shownBeside.empty()) shownBeside = host.progress;
+    EXPECT_EQ(host.progress, shownBeside);
   }
-  EXPECT_EQ(progress[1], progress[0]);
-  EXPECT_EQ(std::count(progress[0].begin(), progress[0].end(), 60), 2);
 }
 
 TEST(ScanPass, ATriggerAtTheEndOfTheBufferIsProbedFromTheInput) {

@@ -27,7 +27,6 @@ class ProbeCounter : public Carver {
   bool ruledOut(const uint8_t* bytes, int64_t avail) override {
     return rulesOut_ && inner_->ruledOut(bytes, avail);
   }
-  bool mayEndBeforeCandidate() const override { return inner_->mayEndBeforeCandidate(); }
 
  private:
   std::unique_ptr<Carver> inner_;
