@@ -69,6 +69,31 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(crc->text(), QStringLiteral("0123ABCD"));
   }
 
+  // A name's bytes survive the window's text whatever they are; valid UTF-8
+  // reads as it always did.
+  void namesRoundTripThroughTheWindowsText() {
+    const struct {
+      std::string name;
+      bool utf8;
+    } rows[] = {
+        {"/data/a b.pak", true},
+        {"/データ/曲.bin", true},
+        {"/d/\xf0\x9f\x8e\xb5.bin", true},   // four bytes
+        {"/d/\xff\xfe.bin", false},          // never in UTF-8
+        {"/d/\xc0\x80.bin", false},          // an overlong NUL
+        {"/d/\xed\xa0\x80.bin", false},      // a surrogate
+        {"/d/\xf4\x90\x80\x80.bin", false},  // above U+10FFFF
+        {"/d/\xe3\x81", false},              // cut short at the end
+        {"/d/\xe3\x81\xe3\x81\x82", false},  // cut short before a whole one
+        {"\x80", false},
+    };
+    for (const auto& row : rows) {
+      const QString text = NameToQ(row.name);
+      QCOMPARE(NameFromQ(text), row.name);
+      QCOMPARE(text == ToQ(row.name), row.utf8);
+    }
+  }
+
   // A drag carrying local files fills the input field like the chooser;
   // anything else is refused, on the window and on the input field alike.
   void droppedFiles() {
