@@ -28,7 +28,8 @@ class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class LogModel;
 class QMenu;
 struct FormatRow;
 class QPlainTextEdit;
@@ -218,7 +219,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   QTabWidget* PageControl1 = nullptr;
   QProgressBar* prgScan = nullptr;
   QPushButton* btnExecute = nullptr;
-  QListWidget* lbxLog = nullptr;
+  QListView* lbxLog = nullptr;
+  LogModel* FLog = nullptr;  // the lines of lbxLog
   QMenu* PopupMenu1 = nullptr;
   QAction* N1 = nullptr;
   QAction* N2 = nullptr;
