@@ -121,6 +121,40 @@ class ResultsTest : public QObject {
                                       "7.mp3,書き出し済み"));
   }
 
+  // A row takes its output's name and a few numbers, whatever the length of
+  // its input's name, which all the streams of an input share; the fields
+  // come back as they went in.
+  void rowsHoldLittle() {
+    const struct {
+      size_t inputLength;
+      int inputs, streams;
+    } cases[] = {{40, 10, 1000}, {4000, 2, 5000}, {10, 10000, 1}};
+    for (const auto& c : cases) {
+      ResultsModel model;
+      size_t outputBytes = 0;
+      for (int i = 0; i < c.inputs; ++i) {
+        const std::string input = std::to_string(i) + std::string(c.inputLength, 'i');
+        for (int n = 1; n <= c.streams; ++n) {
+          StreamReport report = Report(input, n, n * 100);
+          report.output = input.substr(0, 20) + report.output;
+          outputBytes += report.output.size();
+          model.add(report);
+        }
+      }
+      model.flush();
+      const size_t rows = static_cast<size_t>(c.inputs) * c.streams;
+      QCOMPARE(size_t(model.rowCount()), rows);
+      const size_t names = c.inputs * (c.inputLength + 64);
+      QVERIFY2(model.bytesHeld() <= 2 * (outputBytes + rows * 96) + names,
+               qPrintable(QString::number(model.bytesHeld())));
+      const StreamReport last = model.report(model.rowCount() - 1);
+      QCOMPARE(last.input, std::to_string(c.inputs - 1) + std::string(c.inputLength, 'i'));
+      QCOMPARE(last.number, int64_t(c.streams));
+      QCOMPARE(model.rowOf(last.input, "mp3", c.streams), model.rowCount() - 1);
+      QCOMPARE(Row(model, model.rowCount() - 1)[ResultsModel::Output], ToQ(last.output));
+    }
+  }
+
   void sortsNumbersAsNumbersAndFiltersEveryColumn() {
     TestSeam seam;
     ResultsView view(&seam);
