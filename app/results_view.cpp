@@ -150,7 +150,7 @@ std::string ResultsView::currentOutput() {
 
 void ResultsView::playCurrent() {
   const std::string output = currentOutput();
-  if (!output.empty()) player_->play(output);
+  if (!output.empty()) player_->play(output, model_->report(currentRow()).format);
 }
 
 void ResultsView::stopPlaying() { player_->stop(); }
