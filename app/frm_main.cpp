@@ -63,7 +63,6 @@ void TfrmMain::ShowNewestLog() {
   if (!FLogBehind) return;
   FLogBehind = false;
   FLogShownAt = std::chrono::steady_clock::now();
-  FLog->flush();
   // The newest line becomes the bottom row, wherever the user had scrolled;
   // while every line fits, the view stays where it is.
   lbxLog->scrollToBottom();

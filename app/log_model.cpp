@@ -8,19 +8,12 @@ LogModel::LogModel(QObject* parent, size_t mostLines, size_t mostBytes)
       mostBytes_(std::min<size_t>(std::max<size_t>(mostBytes, 1), UINT32_MAX / 2)) {}
 
 void LogModel::append(const std::string& line) {
+  const int row = static_cast<int>(ends_.size());
+  beginInsertRows(QModelIndex(), row, row);
   // A line longer than all the log may hold keeps its first bytes.
   bytes_.append(line, 0, std::min(line.size(), mostBytes_));
   ends_.push_back(static_cast<uint32_t>(bytes_.size()));
-  // The oldest go as soon as the log holds too many, shown or not.
-  if (bytes_.size() > mostBytes_ || ends_.size() > mostLines_) flush();
-}
-
-void LogModel::flush() {
-  if (shown_ < ends_.size()) {
-    beginInsertRows(QModelIndex(), static_cast<int>(shown_), static_cast<int>(ends_.size() - 1));
-    shown_ = ends_.size();
-    endInsertRows();
-  }
+  endInsertRows();
   if (ends_.size() > mostLines_ || bytes_.size() > mostBytes_) dropOldest();
 }
 
@@ -38,7 +31,6 @@ void LogModel::dropOldest() {
   bytes_.erase(0, cut);
   ends_.erase(ends_.begin(), ends_.begin() + static_cast<std::ptrdiff_t>(drop));
   for (uint32_t& end : ends_) end -= cut;
-  shown_ -= drop;
   endRemoveRows();
 }
 
@@ -46,7 +38,6 @@ void LogModel::clear() {
   beginResetModel();
   std::string().swap(bytes_);
   std::vector<uint32_t>().swap(ends_);
-  shown_ = 0;
   endResetModel();
 }
 
@@ -58,7 +49,7 @@ QString LogModel::line(int row) const {
 }
 
 int LogModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(shown_);
+  return parent.isValid() ? 0 : static_cast<int>(ends_.size());
 }
 
 QVariant LogModel::data(const QModelIndex& index, int role) const {

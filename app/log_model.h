@@ -1,10 +1,8 @@
 // The lines of the log, held compactly: the bytes of every line one after
 // the other in one buffer, and where each ends; a line becomes text only
-// while a view shows it. Lines come in at once and show as rows at the next
-// flush(), so that a run of many streams does not insert them one by one.
-// The log keeps its newest lines: beyond `mostLines` lines or `mostBytes`
-// bytes of text the oldest go (at once, shown or not), an eighth of the log
-// at a time.
+// while a view shows it. The log keeps its newest lines: beyond `mostLines`
+// lines or `mostBytes` bytes of text the oldest go, an eighth of the log at
+// a time.
 #pragma once
 
 #include <QAbstractListModel>
@@ -22,15 +20,11 @@ class LogModel : public QAbstractListModel {
   explicit LogModel(QObject* parent = nullptr, size_t mostLines = kMostLines,
                     size_t mostBytes = kMostBytes);
 
-  // Holds a line (UTF-8); it shows as a row at the next flush().
+  // Adds a line (UTF-8) as the last row, letting the oldest go when the log
+  // holds too many.
   void append(const std::string& line);
-  // Shows the lines appended since the last flush, then lets the oldest go
-  // when the log holds too many.
-  void flush();
   // Lets every line go.
   void clear();
-  // Lines held, shown or not.
-  size_t lines() const { return ends_.size(); }
   // The memory the lines take: their buffers as allocated.
   size_t bytesHeld() const { return bytes_.capacity() + ends_.capacity() * sizeof(ends_[0]); }
   QString line(int row) const;
@@ -45,5 +39,4 @@ class LogModel : public QAbstractListModel {
   size_t mostBytes_;
   std::string bytes_;
   std::vector<uint32_t> ends_;  // where each line ends in bytes_
-  size_t shown_ = 0;            // lines the views know as rows
 };

@@ -361,7 +361,6 @@ class SmallCommandsTest : public QObject {
     for (const auto& row : models) {
       LogModel model(nullptr, LogModel::kMostLines, row.mostBytes);
       for (int i = 0; i < row.lines; ++i) model.append(numbered(i, row.length));
-      model.flush();
       const size_t kept = static_cast<size_t>(model.rowCount());
       QVERIFY(kept == size_t(row.lines) ||
               (kept * row.length <= row.mostBytes && kept * row.length > row.mostBytes / 2));
