@@ -60,8 +60,12 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // The inputs of a run: the list kept beside the field while the field
   // shows it, or else the names the field's text gives.
   std::vector<std::string> InputList() const;
-  // The clock of the progress texts (rate, elapsed and remaining time).
-  void setClock(SteadyClock clock) { FMeter = ProgressMeter(std::move(clock)); }
+  // The clock of the progress texts (rate, elapsed and remaining time) and
+  // of the event pump's turns.
+  void setClock(SteadyClock clock) {
+    FPumpClock = clock;
+    FMeter = ProgressMeter(std::move(clock));
+  }
   // The picture of the inputs of the run, whose streamClicked(input, number)
   // and selectStream(input, number) tie it to other views of the streams.
   StreamStrip* streamStrip() const { return strStreams; }
@@ -250,7 +254,9 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   UiSeam FQtSeam;
   UiSeam* FSeam = &FQtSeam;
   int FPumpIntervalMs = 25;
-  int FBusyDepth = 0;  // handlers in progress, nested ones included
+  SteadyClock FPumpClock = SteadyMilliseconds;
+  int64_t FPumpedAtMs = INT64_MIN / 2;  // the last turn of the pump in a run
+  int FBusyDepth = 0;                   // handlers in progress, nested ones included
   bool FClosePending = false;
   bool FLogBehind = false;  // lines added that the log has not yet scrolled to
   std::chrono::steady_clock::time_point FLogShownAt;  // when the log was last scrolled

@@ -411,6 +411,39 @@ class RunCommandsTest : public QObject {
     QCOMPARE(w.log().last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
   }
 
+  // The engine may ask for a turn of the event pump every few MB: a turn
+  // comes at most every half pump interval (by the window's clock), and
+  // every time for an interval of 0.
+  void theEventPumpTurnsAtMostEveryHalfInterval() {
+    struct Counter : QObject {
+      int events = 0;
+      bool event(QEvent*) override { return ++events, true; }
+    };
+    const struct {
+      int intervalMs, stepMs, calls, turns;
+    } rows[] = {
+        {25, 0, 1000, 1},    // the clock stands still
+        {25, 1, 1000, 84},   // every 12 ms: at 0, 12, ... 996
+        {25, 30, 100, 100},  // every call is late enough
+        {0, 0, 1000, 1000},  // tests and benchmarks: every call
+    };
+    for (const auto& row : rows) {
+      WindowUnderTest w;
+      int64_t now = 1000;
+      w.window->setClock([&now] { return now; });
+      w.window->setPumpIntervalMs(row.intervalMs);
+      Counter counter;
+      int turns = 0;
+      for (int i = 0; i < row.calls; ++i, now += row.stepMs) {
+        const int before = counter.events;
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+        w.window->ProcessEvents();
+        turns += counter.events > before ? 1 : 0;
+      }
+      QCOMPARE(turns, row.turns);
+    }
+  }
+
   void oggEntryDuringAnMp3RunOnlyCancels() {
     QTemporaryDir temp;
     const QString big = temp.filePath("big.bin"), next = temp.filePath("next.bin");
