@@ -2,32 +2,34 @@
 
 namespace {
 
-// The length of the valid UTF-8 sequence at `at`, or 0: no overlong form, no
-// surrogate, nothing above U+10FFFF.
+// The lead bytes of UTF-8 sequences of two to four bytes, and the range of
+// the second byte after each: no overlong form, no surrogate, nothing above
+// U+10FFFF.
+struct Lead {
+  unsigned char first, last;
+  size_t length;
+  unsigned char low, high;
+};
+constexpr Lead kLeads[] = {
+    {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF}, {0xE1, 0xEC, 3, 0x80, 0xBF},
+    {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
+    {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+};
+
+// The length of the valid UTF-8 sequence at `at`, or 0.
 size_t ValidSequence(const std::string& s, size_t at) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
   const unsigned char lead = byte(at);
   if (lead < 0x80) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
+  for (const Lead& l : kLeads) {
+    if (lead < l.first || lead > l.last) continue;
+    if (at + l.length > s.size() || byte(at + 1) < l.low || byte(at + 1) > l.high) return 0;
+    for (size_t i = 2; i < l.length; ++i) {
+      if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    }
+    return l.length;
   }
-  if (at + length > s.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  return length;
+  return 0;
 }
 
 }  // namespace
