@@ -6,7 +6,6 @@
 #include "app/frm_main.h"
 #include "app/text_conv.h"
 #include "output/crc.h"
-#include "platform/comma_text.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/pacer.h"
@@ -24,11 +23,18 @@ void TfrmMain::spdCalcCRCClick() {
 }
 
 void TfrmMain::edtInputChange() {
-  Guarded([this] { edtCRC->clear(); });
+  Guarded([this] {
+    edtCRC->clear();
+    // A list kept beside the field goes once the field says something else.
+    if (!FInputs.empty() && edtInput->text() != FInputsText) {
+      FInputs.clear();
+      edtInput->setToolTip(QString());
+    }
+  });
 }
 
 bool TfrmMain::CalcInputCrcs() {
-  const std::vector<std::string> names = ParseInputList(FromQ(edtInput->text()));
+  const std::vector<std::string> names = InputList();
   auto showProgress = [this](const std::string& text) {
     edtCRC->setText(ToQ(text));
     edtCRC->repaint();

@@ -1,10 +1,12 @@
 // Files from outside the window: a list of local files dropped on the window
-// or on the input field, and the names the program was started with, go into
-// the input field the way the input chooser writes them. A dropped folder
-// stands for every regular file below it.
+// or on the input field, and the names the program was started with, become
+// the inputs the way the input chooser's do. A dropped folder stands for
+// every regular file below it. Names are byte strings, kept whole whether or
+// not they are UTF-8.
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -15,6 +17,12 @@
 #include "platform/io_error.h"
 
 namespace {
+
+// The longest comma text of several names the input field shows; a longer
+// list shows as a count.
+constexpr size_t kLongestInputText = 2048;
+// The names of a long list its tooltip shows.
+constexpr size_t kInputsInTooltip = 30;
 
 // The paths of a drag that carries only local files (file: URLs without a
 // host other than this one); nothing for any other drag.
@@ -28,9 +36,11 @@ std::optional<std::vector<std::string>> LocalFiles(const QMimeData* data) {
     }
     // "file://localhost/x" names this machine's "/x", not a share "//localhost/x".
     url.setHost(QString());
-    const QString path = url.toLocalFile();
-    if (path.isEmpty()) return std::nullopt;
-    paths.push_back(FromQ(path));
+    if (url.toLocalFile().isEmpty()) return std::nullopt;
+    // The bytes of the name, from the URL's percent-encoding: a name that is
+    // not UTF-8 would not survive a QString.
+    paths.push_back(
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
   }
   if (paths.empty()) return std::nullopt;
   return paths;
@@ -39,9 +49,37 @@ std::optional<std::vector<std::string>> LocalFiles(const QMimeData* data) {
 }  // namespace
 
 void TfrmMain::SetInputFiles(const std::vector<std::string>& paths) {
-  if (paths.empty()) return;
-  // One file is written bare, blanks and all; several as comma text.
-  edtInput->setText(ToQ(paths.size() == 1 ? paths.front() : ToCommaText(paths)));
+  if (!paths.empty()) ShowInputs(paths, std::string());
+}
+
+void TfrmMain::ShowInputs(const std::vector<std::string>& paths, const std::string& folder) {
+  // One file is written bare, blanks and all; several as comma text, while
+  // that is short enough to read in the field.
+  const std::string comma = paths.size() == 1 ? paths.front() : ToCommaText(paths);
+  if (paths.size() == 1 || comma.size() <= kLongestInputText) {
+    FInputs.clear();
+    FInputsText.clear();
+    edtInput->setText(NameToQ(comma));
+    edtInput->setToolTip(QString());
+    return;
+  }
+  // A long list stays in the window; the field shows how many files (or the
+  // folder they came from) and its tooltip the first of them.
+  const QString count = QString::number(paths.size());
+  FInputsText = folder.empty() ? tr("%1個のファイル").arg(count)
+                               : tr("%1 (%2個のファイル)").arg(NameToQ(folder), count);
+  FInputs = paths;
+  QStringList shown;
+  for (size_t i = 0; i < paths.size() && i < kInputsInTooltip; ++i) shown << NameToQ(paths[i]);
+  //: %1 how many more files the input list holds.
+  if (paths.size() > kInputsInTooltip) shown << tr("ほか%1個").arg(paths.size() - kInputsInTooltip);
+  edtInput->setText(FInputsText);
+  edtInput->setToolTip(shown.join(QLatin1Char('\n')));
+}
+
+std::vector<std::string> TfrmMain::InputList() const {
+  if (!FInputs.empty() && edtInput->text() == FInputsText) return FInputs;
+  return ParseInputList(NameFromQ(edtInput->text()));
 }
 
 void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
@@ -64,7 +102,9 @@ void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
                FromQ(tr("読み込めないフォルダを飛ばしました(%1)").arg(ToQ(unreadable))),
                BoxButtons::Ok, 0);
   }
-  SetInputFiles(files);
+  if (files.empty()) return;
+  // A folder alone shows as itself when its files are too many to list.
+  ShowInputs(files, paths.size() == 1 && DirectoryExists(paths.front()) ? paths.front() : "");
 }
 
 bool TfrmMain::TakeFileDrag(QDropEvent* event) {

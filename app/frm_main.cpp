@@ -5,10 +5,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <cstdlib>
 
 #include "app/app_setup.h"
+#include "app/log_model.h"
 #include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
@@ -50,7 +51,7 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::AddLog(const std::string& line) {
-  lbxLog->addItem(ToQ(line));
+  FLog->append(line);
   // During a run the lines are shown at the next turn of the event pump, at
   // a box and at the end of the run, so that a run of many streams does not
   // lay out, scroll and paint the log once a line.

@@ -28,7 +28,8 @@ class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class LogModel;
 class QMenu;
 struct FormatRow;
 class QPlainTextEdit;
@@ -51,11 +52,20 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   void setSeam(UiSeam* seam);
   // How often the passes and the checksum command pump events; 0: always.
   void setPumpIntervalMs(int ms) { FPumpIntervalMs = ms; }
-  // Puts file names into the input field as the input chooser writes them:
-  // one bare, several as comma text. No names leave the field as it is.
+  // Makes file names (byte strings) the inputs, as the input chooser does:
+  // one shows bare in the input field, several as comma text; a list too
+  // long for that shows as a count and is kept whole beside the field until
+  // the field is changed. No names leave the inputs as they are.
   void SetInputFiles(const std::vector<std::string>& paths);
-  // The clock of the progress texts (rate, elapsed and remaining time).
-  void setClock(SteadyClock clock) { FMeter = ProgressMeter(std::move(clock)); }
+  // The inputs of a run: the list kept beside the field while the field
+  // shows it, or else the names the field's text gives.
+  std::vector<std::string> InputList() const;
+  // The clock of the progress texts (rate, elapsed and remaining time) and
+  // of the event pump's turns.
+  void setClock(SteadyClock clock) {
+    FPumpClock = clock;
+    FMeter = ProgressMeter(std::move(clock));
+  }
   // The picture of the inputs of the run, whose streamClicked(input, number)
   // and selectStream(input, number) tie it to other views of the streams.
   StreamStrip* streamStrip() const { return strStreams; }
@@ -143,6 +153,9 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // A drag over the window or the input field: accepted (and, for a drop,
   // taken into the input field) when it carries local files only.
   bool TakeFileDrag(QDropEvent* event);
+  // Shows `paths` in the input field; `folder` is the one folder they were
+  // listed from, if any.
+  void ShowInputs(const std::vector<std::string>& paths, const std::string& folder);
   void FormCreate();
 
   // Runs a handler; a failure escaping it is shown by the standard error
@@ -179,6 +192,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   QLineEdit* edtCRC = nullptr;
   QToolButton* spdCalcCRC = nullptr;
   QLineEdit* edtOutput = nullptr;
+  std::vector<std::string> FInputs;  // the inputs while edtInput shows FInputsText
+  QString FInputsText;
   // Tab "処理範囲"
   QRadioButton* rbtAll = nullptr;
   QRadioButton* rbtLimit = nullptr;
@@ -207,7 +222,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   QTabWidget* PageControl1 = nullptr;
   QProgressBar* prgScan = nullptr;
   QPushButton* btnExecute = nullptr;
-  QListWidget* lbxLog = nullptr;
+  QListView* lbxLog = nullptr;
+  LogModel* FLog = nullptr;  // the lines of lbxLog
   QMenu* PopupMenu1 = nullptr;
   QAction* N1 = nullptr;
   QAction* N2 = nullptr;
@@ -236,7 +252,9 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   UiSeam FQtSeam;
   UiSeam* FSeam = &FQtSeam;
   int FPumpIntervalMs = 25;
-  int FBusyDepth = 0;  // handlers in progress, nested ones included
+  SteadyClock FPumpClock = SteadyMilliseconds;
+  int64_t FPumpedAtMs = INT64_MIN / 2;  // the last turn of the pump in a run
+  int FBusyDepth = 0;                   // handlers in progress, nested ones included
   bool FClosePending = false;
   bool FLogBehind = false;  // lines added that the log has not yet scrolled to
   std::chrono::steady_clock::time_point FLogShownAt;  // when the log was last scrolled

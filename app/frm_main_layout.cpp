@@ -9,7 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -25,6 +25,7 @@
 
 #include "app/app_setup.h"
 #include "app/frm_main.h"
+#include "app/log_model.h"
 #include "app/log_rows.h"
 #include "app/text_conv.h"
 #include "app/whole_line_log.h"
@@ -179,7 +180,10 @@ void TfrmMain::BuildControls() {
   stripLayout->addWidget(btnExecute);
   panelLayout->addWidget(strip);
 
-  lbxLog = Named(new QListWidget(this), "lbxLog");
+  lbxLog = Named(new QListView(this), "lbxLog");
+  FLog = new LogModel(lbxLog);
+  lbxLog->setModel(FLog);
+  lbxLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lbxLog->setFont(FixedFont());
   lbxLog->setUniformItemSizes(true);
   SetUniformRowHeight(lbxLog, kLogRowPixels);

@@ -36,6 +36,15 @@ void TfrmMain::SetProgress(int position) {
 }
 
 void TfrmMain::ProcessEvents() {
+  // The engine may call here as often as every few MB of a copy: a turn of
+  // the pump comes at most every half pump interval, and a call between two
+  // turns costs a look at the clock. A cancel pressed meanwhile is taken at
+  // the next turn, where the button's handler clears the run flag at once.
+  if (FPumpIntervalMs > 0) {
+    const int64_t now = FPumpClock();
+    if (now - FPumpedAtMs < FPumpIntervalMs / 2) return;
+    FPumpedAtMs = now;
+  }
   // The pump paints whatever changed (the progress bar, new log lines); a
   // forced repaint of the whole window on every turn would cost more than
   // the scan between two turns.

@@ -1,7 +1,7 @@
 #include "app/log_rows.h"
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -108,7 +108,7 @@ class WholeRepaint : public QObject {
 
 }  // namespace
 
-void SetUniformRowHeight(QListWidget* list, int rowHeight) {
+void SetUniformRowHeight(QListView* list, int rowHeight) {
   list->setItemDelegate(new UniformRowDelegate(rowHeight, list));
   list->viewport()->installEventFilter(new WholeRepaint(list));
 }

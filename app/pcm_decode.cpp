@@ -1,6 +1,8 @@
 #include "app/pcm_decode.h"
 
 #include <QCoreApplication>
+#include <QThreadPool>
+#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -35,10 +37,20 @@ class Decoding {
  public:
   explicit Decoding(DecodedPcm& out) : out_(out) {}
 
-  bool open(const std::string& path) {
+  bool open(const std::string& path, const std::string& kind) {
+    const char* name = DemuxerOfKind(kind);
+    const AVInputFormat* demuxer = name != nullptr ? av_find_input_format(name) : nullptr;
+    if (demuxer == nullptr) return fail(QT_TRANSLATE_NOOP("PcmDecode", "FFmpegで開けません"));
+    // A file: URL takes the bytes of the path as they are; no protocol but
+    // the local file and no demuxer but the row's may be used.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", name, 0);
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
-      return fail(QT_TRANSLATE_NOOP("PcmDecode", "FFmpegで開けません"));
+    const std::string url = "file:" + path;
+    const int opened = avformat_open_input(&format, url.c_str(), demuxer, &options);
+    av_dict_free(&options);
+    if (opened < 0) return fail(QT_TRANSLATE_NOOP("PcmDecode", "FFmpegで開けません"));
     format_.reset(format);
     if (avformat_find_stream_info(format, nullptr) < 0)
       return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声の情報が読めません"));
@@ -54,10 +66,11 @@ class Decoding {
     return openResampler();
   }
 
-  void run(double maxSeconds) {
+  void run(double maxSeconds, const std::atomic<bool>* stop) {
     limit_ = maxSeconds > 0 ? static_cast<int64_t>(maxSeconds * out_.sampleRate) : INT64_MAX;
     std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    while (decoded_ < limit_ && av_read_frame(format_.get(), packet.get()) >= 0) {
+    while (decoded_ < limit_ && !(stop != nullptr && stop->load()) &&
+           av_read_frame(format_.get(), packet.get()) >= 0) {
       if (packet->stream_index == stream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0)
         receive();
       av_packet_unref(packet.get());
@@ -120,10 +133,66 @@ class Decoding {
 
 }  // namespace
 
-DecodedPcm DecodePcm(const std::string& path, double maxSeconds) {
+const char* DemuxerOfKind(const std::string& kind) {
+  static const struct {
+    const char* kind;
+    const char* demuxer;
+  } kDemuxers[] = {
+      {"mp3", "mp3"},     {"mp2", "mp3"},   {"ogg", "ogg"}, {"wav", "wav"},     {"aac", "aac"},
+      {"flac", "flac"},   {"aiff", "aiff"}, {"adx", "adx"}, {"brstm", "brstm"}, {"bcstm", "bfstm"},
+      {"bfstm", "bfstm"}, {"fsb", "fsb"},   {"hca", "hca"},
+  };
+  for (const auto& row : kDemuxers) {
+    if (kind == row.kind) return row.demuxer;
+  }
+  return nullptr;
+}
+
+DecodedPcm DecodePcm(const std::string& path, const std::string& kind, double maxSeconds,
+                     const std::atomic<bool>* stop) {
   DecodedPcm out;
   Decoding decoding(out);
-  if (decoding.open(path)) decoding.run(maxSeconds);
+  if (decoding.open(path, kind)) decoding.run(maxSeconds, stop);
   if (!out.error.empty()) out.samples.clear();
   return out;
+}
+
+// What a decoding on the pool shares with its decoder: the flag that stops
+// it, and the decoder to hand the PCM to while it is still there.
+struct PcmDecoder::Job {
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  PcmDecoder* owner = nullptr;  // null once the decoder has let go
+};
+
+PcmDecoder::~PcmDecoder() { cancel(); }
+
+void PcmDecoder::cancel() {
+  if (!job_) return;
+  job_->stop = true;
+  const std::lock_guard<std::mutex> lock(job_->mutex);
+  job_->owner = nullptr;
+  job_.reset();
+}
+
+void PcmDecoder::start(const std::string& path, const std::string& kind, double maxSeconds) {
+  cancel();
+  job_ = std::make_shared<Job>();
+  job_->owner = this;
+  QThreadPool::globalInstance()->start([job = job_, path, kind, maxSeconds] {
+    auto pcm = std::make_shared<const DecodedPcm>(DecodePcm(path, kind, maxSeconds, &job->stop));
+    // Posted under the lock: the decoder cannot go between the look and the
+    // post, and a posted call dies with it.
+    const std::lock_guard<std::mutex> lock(job->mutex);
+    if (job->owner == nullptr) return;
+    PcmDecoder* owner = job->owner;
+    QMetaObject::invokeMethod(
+        owner,
+        [owner, job, pcm] {
+          if (owner->job_ != job) return;
+          owner->job_.reset();
+          emit owner->decoded(pcm);
+        },
+        Qt::QueuedConnection);
+  });
 }

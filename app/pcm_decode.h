@@ -1,8 +1,14 @@
 // Decoding of an audio file into PCM with FFmpeg's libraries, for the
 // formats the media player of the system cannot open (CRI ADX among them).
+// An output is untrusted: it is opened as a local file only (no other
+// protocol, so nothing it says can make FFmpeg open another file or an
+// address) and read by the demuxer of its row's format alone, never probed.
 #pragma once
 
+#include <QObject>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +19,33 @@ struct DecodedPcm {
   std::string error;             // why nothing was decoded; empty on success
 };
 
-// Decodes the first audio stream of the file `path` (a byte string), at most
-// `maxSeconds` of it; 0 or less: all of it.
-DecodedPcm DecodePcm(const std::string& path, double maxSeconds);
+// FFmpeg's demuxer for the kind name of a row of the table of formats
+// ("mp3", "ogg"...); null when FFmpeg has none.
+const char* DemuxerOfKind(const std::string& kind);
+
+// Decodes the first audio stream of the file `path` (a byte string) of the
+// kind `kind`, at most `maxSeconds` of it (0 or less: all of it). Stops early,
+// with what it has, once `stop` is set.
+DecodedPcm DecodePcm(const std::string& path, const std::string& kind, double maxSeconds,
+                     const std::atomic<bool>* stop = nullptr);
+
+// DecodePcm() on a thread of Qt's pool. decoded() comes on this object's
+// thread at a later turn of its event loop, never inside start(); a start()
+// or a cancel() forgets the decoding in progress.
+class PcmDecoder : public QObject {
+  Q_OBJECT
+
+ public:
+  using QObject::QObject;
+  ~PcmDecoder() override;
+
+  void start(const std::string& path, const std::string& kind, double maxSeconds);
+  void cancel();
+
+ signals:
+  void decoded(std::shared_ptr<const DecodedPcm> pcm);
+
+ private:
+  struct Job;
+  std::shared_ptr<Job> job_;
+};

@@ -8,7 +8,6 @@
 #include <QMediaPlayer>
 #include <QUrl>
 
-#include "app/pcm_decode.h"
 #include "app/text_conv.h"
 
 namespace {
@@ -18,11 +17,14 @@ constexpr double kMostSeconds = 600;
 
 }  // namespace
 
-Player::Player(QObject* parent) : QObject(parent) {}
+Player::Player(QObject* parent) : QObject(parent), decoder_(new PcmDecoder(this)) {
+  connect(decoder_, &PcmDecoder::decoded, this,
+          [this](std::shared_ptr<const DecodedPcm> pcm) { playPcm(*pcm); });
+}
 
 Player::~Player() { stop(); }
 
-void Player::play(const std::string& path) {
+void Player::play(const std::string& path, const std::string& kind) {
   stop();
   if (QMediaDevices::audioOutputs().isEmpty()) {
     emit failed(tr("音声を出力する装置がありません。"));
@@ -40,6 +42,7 @@ void Player::play(const std::string& path) {
     });
   }
   path_ = path;
+  kind_ = kind;
   setPlaying(true);
   media_->setSource(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
   media_->play();
@@ -47,7 +50,11 @@ void Player::play(const std::string& path) {
 
 void Player::playDecoded() {
   media_->stop();
-  const DecodedPcm pcm = DecodePcm(path_, kMostSeconds);
+  // Playing stays on (Stop stops the decoding) until the PCM is there.
+  decoder_->start(path_, kind_, kMostSeconds);
+}
+
+void Player::playPcm(const DecodedPcm& pcm) {
   if (!pcm.error.empty()) {
     setPlaying(false);
     emit failed(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(pcm.error));
@@ -70,6 +77,7 @@ void Player::playDecoded() {
 }
 
 void Player::stop() {
+  decoder_->cancel();
   if (sink_) {
     // Let go of the sink before it reports its stop, which calls here again.
     std::unique_ptr<QAudioSink> sink = std::move(sink_);

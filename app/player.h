@@ -1,6 +1,7 @@
 // Plays an output file: through Qt Multimedia's media player where the
 // system's media framework opens the file, otherwise decoded into PCM with
-// FFmpeg (pcm_decode.h) and played through Qt's audio output.
+// FFmpeg (pcm_decode.h), off the window's thread, and played through Qt's
+// audio output.
 #pragma once
 
 #include <QBuffer>
@@ -8,6 +9,8 @@
 #include <QString>
 #include <memory>
 #include <string>
+
+#include "app/pcm_decode.h"
 
 class QAudioOutput;
 class QAudioSink;
@@ -20,9 +23,10 @@ class Player : public QObject {
   explicit Player(QObject* parent = nullptr);
   ~Player() override;
 
-  // Starts playing the file `path` (a byte string), stopping what played.
-  // Without an audio output device nothing plays and `failed` tells why.
-  void play(const std::string& path);
+  // Starts playing the file `path` (a byte string) of the kind `kind` (its
+  // row's format), stopping what played. Without an audio output device
+  // nothing plays and `failed` tells why.
+  void play(const std::string& path, const std::string& kind);
   void stop();
   bool playing() const { return playing_; }
 
@@ -34,9 +38,13 @@ class Player : public QObject {
  private:
   // The media player could not open the file: decode it ourselves.
   void playDecoded();
+  // The PCM of the file is there: play it.
+  void playPcm(const DecodedPcm& pcm);
   void setPlaying(bool playing);
 
   std::string path_;
+  std::string kind_;
+  PcmDecoder* decoder_;
   QMediaPlayer* media_ = nullptr;
   QAudioOutput* output_ = nullptr;
   std::unique_ptr<QAudioSink> sink_;

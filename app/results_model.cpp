@@ -80,13 +80,72 @@ void ResultsModel::flush() {
   if (pending_.empty()) return;
   const int first = static_cast<int>(rows_.size());
   beginInsertRows(QModelIndex(), first, first + static_cast<int>(pending_.size()) - 1);
-  for (StreamReport& report : pending_) {
-    rowByStream_.insert(key(report.input, report.format, report.number),
-                        static_cast<int>(rows_.size()));
-    rows_.push_back(std::move(report));
-  }
+  for (const StreamReport& report : pending_) hold(report);
   pending_.clear();
   endInsertRows();
+}
+
+uint32_t ResultsModel::IndexOf(std::vector<std::string>& names,
+                               std::unordered_map<std::string, uint32_t>& index,
+                               const std::string& name) {
+  // The streams of one input come together: the last name first.
+  if (!names.empty() && names.back() == name) return static_cast<uint32_t>(names.size() - 1);
+  const auto [at, added] = index.try_emplace(name, static_cast<uint32_t>(names.size()));
+  if (added) names.push_back(name);
+  return at->second;
+}
+
+void ResultsModel::hold(const StreamReport& report) {
+  Row row{};
+  row.number = report.number;
+  row.offset = report.offset;
+  row.length = report.length;
+  row.sampleRateHz = report.sampleRateHz;
+  row.channels = report.channels;
+  row.seconds = report.seconds;
+  outputs_ += report.output;
+  row.outputEnd = outputs_.size();
+  row.input = IndexOf(inputs_, inputIndex_, report.input);
+  row.format = static_cast<uint8_t>(IndexOf(formats_, formatIndex_, report.format));
+  row.error = -1;
+  if (!report.error.empty()) {
+    row.error = static_cast<int32_t>(errors_.size());
+    errors_.push_back(report.error);
+  }
+  row.status = report.status;
+  rows_.push_back(row);
+}
+
+StreamReport ResultsModel::report(int index) const { return fields(index, -1); }
+
+StreamReport ResultsModel::fields(int index, int column) const {
+  const Row& row = rows_[static_cast<size_t>(index)];
+  const bool all = column < 0;
+  StreamReport report;
+  if (all || column == Input) report.input = inputs_[row.input];
+  if (all || column == Format) report.format = formats_[row.format];
+  report.number = row.number;
+  report.offset = row.offset;
+  report.length = row.length;
+  report.sampleRateHz = row.sampleRateHz;
+  report.channels = row.channels;
+  report.seconds = row.seconds;
+  if (all || column == Output) {
+    const uint64_t begin = index == 0 ? 0 : rows_[static_cast<size_t>(index) - 1].outputEnd;
+    report.output = outputs_.substr(begin, row.outputEnd - begin);
+  }
+  if (row.error >= 0 && (all || column == Status))
+    report.error = errors_[static_cast<size_t>(row.error)];
+  report.status = row.status;
+  return report;
+}
+
+size_t ResultsModel::bytesHeld() const {
+  size_t names = 0;
+  for (const auto* list : {&inputs_, &formats_, &errors_}) {
+    for (const std::string& name : *list) names += sizeof(name) + name.capacity();
+  }
+  return rows_.capacity() * sizeof(Row) + outputs_.capacity() + names;
 }
 
 void ResultsModel::clear() {
@@ -94,18 +153,25 @@ void ResultsModel::clear() {
   pending_.clear();
   if (rows_.empty()) return;
   beginResetModel();
-  rows_.clear();
-  rowByStream_.clear();
+  std::vector<Row>().swap(rows_);
+  std::string().swap(outputs_);
+  inputs_.clear();
+  formats_.clear();
+  errors_.clear();
+  inputIndex_.clear();
+  formatIndex_.clear();
   endResetModel();
 }
 
 int ResultsModel::rowOf(const std::string& input, const std::string& format, int64_t number) {
   flush();
-  return rowByStream_.value(key(input, format, number), -1);
-}
-
-QString ResultsModel::key(const std::string& input, const std::string& format, int64_t number) {
-  return QString::number(number) + QLatin1Char('/') + ToQ(format) + QLatin1Char('/') + ToQ(input);
+  // A look through the rows' numbers: a click's worth, and no index to hold.
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const Row& row = rows_[i];
+    if (row.number == number && formats_[row.format] == format && inputs_[row.input] == input)
+      return static_cast<int>(i);
+  }
+  return -1;
 }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
@@ -144,7 +210,7 @@ QString ResultsModel::text(const StreamReport& report, int column) {
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const StreamReport& report = rows_[static_cast<size_t>(index.row())];
+  const StreamReport report = fields(index.row(), index.column());
   if (role == Qt::DisplayRole) return text(report, index.column());
   if (role == SortRole) return SortKey(report, index.column());
   const bool numeric = index.column() != Input && index.column() != Format &&

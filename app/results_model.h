@@ -2,14 +2,16 @@
 // from the stream reports the run already gives the window. Rows come in
 // batches (at most a few a second), so that a run of many streams does not
 // lay out the table once a stream; the rows stay across the inputs of a run
-// and go when the next run starts.
+// and go when the next run starts. A row is held compactly: its numbers, its
+// input and format as indexes into lists of the names, its output's name in
+// one buffer with the others'.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QTimer>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "carve/sink.h"
@@ -43,8 +45,9 @@ class ResultsModel : public QAbstractTableModel {
   // Empties the table, the reports not yet shown included.
   void clear();
 
-  // The report of a row shown, by its row in this model.
-  const StreamReport& report(int row) const { return rows_[static_cast<size_t>(row)]; }
+  // The report of a row shown, by its row in this model: the fields the
+  // table shows, its status and its failure.
+  StreamReport report(int row) const;
   // The row of the stream `number` of `input`, or -1; flushes first.
   int rowOf(const std::string& input, const std::string& format, int64_t number);
 
@@ -60,13 +63,33 @@ class ResultsModel : public QAbstractTableModel {
 
   // The text of a field as the table shows it.
   static QString text(const StreamReport& report, int column);
+  // The memory the rows shown take: their buffers as allocated.
+  size_t bytesHeld() const;
 
  private:
-  static QString key(const std::string& input, const std::string& format, int64_t number);
+  struct Row {
+    int64_t number, offset, length, sampleRateHz, channels;
+    double seconds;
+    uint64_t outputEnd;  // where the output's name ends in outputs_
+    uint32_t input;      // in inputs_
+    int32_t error;       // in errors_; -1: none
+    uint8_t format;      // in formats_
+    StreamReport::Status status;
+  };
+  // The index of `name` in `names`, added when new.
+  static uint32_t IndexOf(std::vector<std::string>& names,
+                          std::unordered_map<std::string, uint32_t>& index,
+                          const std::string& name);
+  void hold(const StreamReport& report);
+  // The report of row `index` with the names of column `column` only (-1:
+  // every one).
+  StreamReport fields(int index, int column) const;
 
-  std::vector<StreamReport> rows_;
+  std::vector<Row> rows_;
   std::vector<StreamReport> pending_;
-  QHash<QString, int> rowByStream_;
+  std::vector<std::string> inputs_, formats_, errors_;
+  std::unordered_map<std::string, uint32_t> inputIndex_, formatIndex_;
+  std::string outputs_;
   QTimer batch_;
 };
 

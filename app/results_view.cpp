@@ -125,7 +125,7 @@ void ResultsView::selectStream(const std::string& input, const std::string& form
 
 void ResultsView::rowChanged(const QModelIndex& current) {
   if (selecting_ || !current.isValid()) return;
-  const StreamReport& report = model_->report(proxy_->mapToSource(current).row());
+  const StreamReport report = model_->report(proxy_->mapToSource(current).row());
   emit streamSelected(report.input, report.format, report.number);
 }
 
@@ -140,7 +140,7 @@ std::string ResultsView::currentOutput() {
     warn(tr("ストリームが選ばれていません。"));
     return {};
   }
-  const StreamReport& report = model_->report(row);
+  const StreamReport report = model_->report(row);
   if (report.output.empty() || report.status != StreamReport::Status::Written) {
     warn(tr("このストリームには出力ファイルがありません。"));
     return {};
@@ -150,7 +150,7 @@ std::string ResultsView::currentOutput() {
 
 void ResultsView::playCurrent() {
   const std::string output = currentOutput();
-  if (!output.empty()) player_->play(output);
+  if (!output.empty()) player_->play(output, model_->report(currentRow()).format);
 }
 
 void ResultsView::stopPlaying() { player_->stop(); }

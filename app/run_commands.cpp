@@ -12,7 +12,6 @@
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "carve/formats.h"
-#include "platform/comma_text.h"
 
 namespace {
 
@@ -69,7 +68,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
     const bool useTagIni =
         std::any_of(rows.begin(), rows.end(), [](const FormatRow* r) { return r->readsTagIni; }) &&
         chkTagIni->isChecked();
-    const std::vector<std::string> inputs = ParseInputList(FromQ(edtInput->text()));
+    const std::vector<std::string> inputs = InputList();
     if (useTagIni) {
       FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
       if (CheckTagIniRun(inputs, *FTagIni, *this) != RunCheck::Go) return;

@@ -2,12 +2,12 @@
 // opening the output folder and filling the readme tab.
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTextCursor>
 
 #include "app/frm_main.h"
+#include "app/log_model.h"
 #include "app/text_conv.h"
 #include "carve/scan_pass.h"
 #include "platform/folders.h"
@@ -34,7 +34,7 @@ void TfrmMain::btnInputFolderClick() {
 }
 
 void TfrmMain::N1Click() {
-  Guarded([this] { lbxLog->clear(); });
+  Guarded([this] { FLog->clear(); });
 }
 
 void TfrmMain::N2Click() {

@@ -1,7 +1,7 @@
 #include "app/whole_line_log.h"
 
 #include <QAbstractItemModel>
-#include <QListWidget>
+#include <QListView>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -13,7 +13,7 @@ namespace {
 // about a row stay with the delegate the list had.
 class WholeLineDelegate : public QStyledItemDelegate {
  public:
-  explicit WholeLineDelegate(QListWidget* list)
+  explicit WholeLineDelegate(QListView* list)
       : QStyledItemDelegate(list), list_(list), inner_(list->itemDelegate()) {
     QAbstractItemModel* model = list->model();
     QObject::connect(model, &QAbstractItemModel::rowsInserted, this,
@@ -21,7 +21,7 @@ class WholeLineDelegate : public QStyledItemDelegate {
                        for (int row = first; row <= last; ++row) measure(row);
                      });
     QObject::connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
-      if (list_->count() == 0) widestText_ = 0;
+      if (list_->model()->rowCount() == 0) widestText_ = 0;
     });
     QObject::connect(model, &QAbstractItemModel::modelReset, this, [this] { widestText_ = 0; });
   }
@@ -42,9 +42,7 @@ class WholeLineDelegate : public QStyledItemDelegate {
 
  private:
   void measure(int row) {
-    const QListWidgetItem* item = list_->item(row);
-    if (item == nullptr) return;
-    const QString text = item->text();
+    const QString text = list_->model()->index(row, 0).data().toString();
     // Shaping every line costs more than the rest of a line's way into the
     // log: a Latin-1 line that cannot be wider than the widest one, even were
     // each of its characters the widest Latin-1 one, is not measured.
@@ -82,7 +80,7 @@ class WholeLineDelegate : public QStyledItemDelegate {
     return end <= 0x80 ? widestAscii_ : widestLatin1_;
   }
 
-  QListWidget* list_;
+  QListView* list_;
   QAbstractItemDelegate* inner_;  // owned by the list
   int widestText_ = 0;
   QFont latin1Font_;      // the font `widestLatin1_` was measured in
@@ -92,7 +90,7 @@ class WholeLineDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-void ShowWholeLines(QListWidget* list) {
+void ShowWholeLines(QListView* list) {
   list->setTextElideMode(Qt::ElideNone);
   list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   list->setItemDelegate(new WholeLineDelegate(list));

@@ -2,8 +2,8 @@
 // than the list scrolls horizontally.
 #pragma once
 
-class QListWidget;
+class QListView;
 
 // Turns eliding off and keeps the list's scroll width at its widest line;
 // the delegate the list has keeps drawing its rows.
-void ShowWholeLines(QListWidget* list);
+void ShowWholeLines(QListView* list);

@@ -271,6 +271,19 @@
         <translation>* cannot read %1 (T-T)</translation>
     </message>
     <message>
+        <source>%1個のファイル</source>
+        <translation>%1 files</translation>
+    </message>
+    <message>
+        <source>%1 (%2個のファイル)</source>
+        <translation>%1 (%2 files)</translation>
+    </message>
+    <message>
+        <source>ほか%1個</source>
+        <extracomment>%1 how many more files the input list holds.</extracomment>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
         <source>読み込めないフォルダを飛ばしました(%1)</source>
         <extracomment>%1 the folder that could not be read.</extracomment>
         <translation>Skipped a folder that cannot be read (%1)</translation>

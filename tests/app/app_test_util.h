@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
+#include <QListView>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -40,8 +40,9 @@ struct WindowUnderTest {
 
   QStringList log() const {
     QStringList lines;
-    auto* list = find<QListWidget>("lbxLog");
-    for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+    auto* list = find<QListView>("lbxLog");
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+      lines << list->model()->index(i, 0).data().toString();
     return lines;
   }
 };

@@ -5,7 +5,7 @@
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
@@ -135,7 +135,7 @@ class PrerunChecksTest : public QObject {
     const QString crc = CrcText(InputWithStreams(1, 101));
     IniWindow w("[general]\nInputFile=in.bin\nInputCRC=" + crc + "\n");
     QStringList crcAtLogLines;
-    auto* log = w.find<QListWidget>("lbxLog");
+    auto* log = w.find<QListView>("lbxLog");
     QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, log,
                      [&] { crcAtLogLines << w.find<QLineEdit>("edtCRC")->text(); });
     w.run();

@@ -126,6 +126,40 @@ class ResultsTest : public QObject {
                                       "7.mp3,書き出し済み"));
   }
 
+  // A row takes its output's name and a few numbers, whatever the length of
+  // its input's name, which all the streams of an input share; the fields
+  // come back as they went in.
+  void rowsHoldLittle() {
+    const struct {
+      size_t inputLength;
+      int inputs, streams;
+    } cases[] = {{40, 10, 1000}, {4000, 2, 5000}, {10, 10000, 1}};
+    for (const auto& c : cases) {
+      ResultsModel model;
+      size_t outputBytes = 0;
+      for (int i = 0; i < c.inputs; ++i) {
+        const std::string input = std::to_string(i) + std::string(c.inputLength, 'i');
+        for (int n = 1; n <= c.streams; ++n) {
+          StreamReport report = Report(input, n, n * 100);
+          report.output = input.substr(0, 20) + report.output;
+          outputBytes += report.output.size();
+          model.add(report);
+        }
+      }
+      model.flush();
+      const size_t rows = static_cast<size_t>(c.inputs) * c.streams;
+      QCOMPARE(size_t(model.rowCount()), rows);
+      const size_t names = c.inputs * (c.inputLength + 64);
+      QVERIFY2(model.bytesHeld() <= 2 * (outputBytes + rows * 96) + names,
+               qPrintable(QString::number(model.bytesHeld())));
+      const StreamReport last = model.report(model.rowCount() - 1);
+      QCOMPARE(last.input, std::to_string(c.inputs - 1) + std::string(c.inputLength, 'i'));
+      QCOMPARE(last.number, int64_t(c.streams));
+      QCOMPARE(model.rowOf(last.input, "mp3", c.streams), model.rowCount() - 1);
+      QCOMPARE(Row(model, model.rowCount() - 1)[ResultsModel::Output], ToQ(last.output));
+    }
+  }
+
   void sortsNumbersAsNumbersAndFiltersEveryColumn() {
     TestSeam seam;
     ResultsView view(&seam);
@@ -347,24 +381,25 @@ class ResultsTest : public QObject {
 
   // What the Play button plays when the system's media player cannot open a
   // file: about a second of each format, decoded at its own rate and
-  // channels, with sound in it.
+  // channels, with sound in it, by the demuxer of its row's format alone.
   void decodesASecondOfEachFormat() {
     const struct {
       const char* file;
+      const char* kind;
       int rate, channels;
     } cases[] = {
-        {"mpeg1_cbr128.mp3", 44100, 2},
-        {"vorbis_stereo.ogg", 44100, 2},
-        {"wave_s16_stereo.wav", 22050, 2},
-        {"mp2_l2_48k_stereo.mp2", 48000, 2},
-        {"aac_lc_44k_stereo.aac", 44100, 2},
-        {"flac_16_stereo_44k.flac", 44100, 2},
-        {"aiff_sox_16_stereo_22k.aiff", 22050, 2},
-        {"adx_mono_44k.adx", 44100, 1},
+        {"mpeg1_cbr128.mp3", "mp3", 44100, 2},
+        {"vorbis_stereo.ogg", "ogg", 44100, 2},
+        {"wave_s16_stereo.wav", "wav", 22050, 2},
+        {"mp2_l2_48k_stereo.mp2", "mp2", 48000, 2},
+        {"aac_lc_44k_stereo.aac", "aac", 44100, 2},
+        {"flac_16_stereo_44k.flac", "flac", 44100, 2},
+        {"aiff_sox_16_stereo_22k.aiff", "aiff", 22050, 2},
+        {"adx_mono_44k.adx", "adx", 44100, 1},
     };
     for (const auto& c : cases) {
       const std::string path = std::string(ZANDREL_TEST_DATA "/") + c.file;
-      const DecodedPcm pcm = DecodePcm(path, 1.0);
+      const DecodedPcm pcm = DecodePcm(path, c.kind, 1.0);
       QVERIFY2(pcm.error.empty(), c.file);
       QCOMPARE(pcm.sampleRate, c.rate);
       QCOMPARE(pcm.channels, c.channels);
@@ -376,9 +411,60 @@ class ResultsTest : public QObject {
       double energy = 0;
       for (int16_t s : pcm.samples) energy += double(s) * s;
       QVERIFY2(std::sqrt(energy / pcm.samples.size()) > 100, c.file);
+      // Read as another format, it is not decoded.
+      QVERIFY2(!DecodePcm(path, c.kind == std::string("adx") ? "flac" : "adx", 1.0).error.empty(),
+               c.file);
     }
-    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/picture_noise.jpg", 1.0).error.empty());
-    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/no such file", 1.0).error.empty());
+    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/picture_noise.jpg", "mp3", 1.0).error.empty());
+    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/no such file", "mp3", 1.0).error.empty());
+    QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/mpeg1_cbr128.mp3", "mid", 1.0).error.empty());
+  }
+
+  // An output that holds a playlist or a script naming another file (beside
+  // it, or anywhere by a URL) is read as its format: nothing else is opened.
+  void decodingFollowsNoNameInAnOutput() {
+    QTemporaryDir temp;
+    QVERIFY(QFile::copy(ZANDREL_TEST_DATA "/mpeg1_cbr128.mp3", temp.filePath("other.mp3")));
+    const QString other = temp.filePath("other.mp3");
+    const struct {
+      const char* what;
+      QByteArray bytes;
+    } cases[] = {
+        {"HLS playlist",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nother.mp3\n#EXT-X-ENDLIST\n"},
+        {"HLS playlist, absolute", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nfile:" +
+                                       QFile::encodeName(other) + "\n#EXT-X-ENDLIST\n"},
+        {"concat script", "ffconcat version 1.0\nfile other.mp3\n"},
+    };
+    for (const auto& c : cases) {
+      const QString crafted = temp.filePath("crafted.mp3");
+      QVERIFY(WriteFile(crafted, c.bytes));
+      const DecodedPcm pcm = DecodePcm(QFile::encodeName(crafted).toStdString(), "mp3", 1.0);
+      QVERIFY2(!pcm.error.empty() && pcm.samples.empty(), c.what);
+    }
+  }
+
+  // Decoding runs on another thread: the PCM comes at a later turn of the
+  // event loop, never inside start(); a new start forgets the one before.
+  void decodesOffTheWindowsThread() {
+    PcmDecoder decoder;
+    std::vector<size_t> got;
+    QObject::connect(&decoder, &PcmDecoder::decoded, &decoder,
+                     [&](std::shared_ptr<const DecodedPcm> pcm) {
+                       QVERIFY(pcm->error.empty());
+                       got.push_back(pcm->samples.size());
+                     });
+    decoder.start(ZANDREL_TEST_DATA "/adx_mono_44k.adx", "adx", 1.0);
+    decoder.start(ZANDREL_TEST_DATA "/mpeg1_cbr128.mp3", "mp3", 1.0);
+    QVERIFY(got.empty());
+    QTRY_COMPARE(got.size(), size_t{1});
+    QCOMPARE(got[0], DecodePcm(ZANDREL_TEST_DATA "/mpeg1_cbr128.mp3", "mp3", 1.0).samples.size());
+    const size_t mp3 = got[0];
+    decoder.start(ZANDREL_TEST_DATA "/adx_mono_44k.adx", "adx", 1.0);
+    decoder.cancel();
+    decoder.start(ZANDREL_TEST_DATA "/mpeg1_cbr128.mp3", "mp3", 1.0);
+    QTRY_COMPARE(got.size(), size_t{2});
+    QCOMPARE(got[1], mp3);
   }
 };
 

@@ -1,18 +1,24 @@
 // The run commands: input lists, cancelling from inside the event pump, the
 // popup-menu entries during a run, failures while writing, nested runs and
 // closing the window during a run.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest>
+#include <filesystem>
 
 #include "app/running.h"
 #include "app/text_conv.h"
@@ -98,6 +104,90 @@ class RunCommandsTest : public QObject {
     QCOMPARE(log.last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
     QCOMPARE(ReadFile(temp.filePath("out/001.mp3")), Fixture("mpeg1_cbr128.mp3"));
     QCOMPARE(ReadFile(good), bytes);
+  }
+
+  // However many inputs the window is given, and whatever bytes their names
+  // hold, each is scanned: from the command line, the chooser, a drop and
+  // the folder chooser. A list too long to read shows as a count (a folder
+  // as itself), and typing into the field makes the typed name the input.
+  void everyInputIsScannedHoweverManyAndWhateverTheirNames() {
+    enum Way { CommandLine, Chooser, Drop, Folder };
+    struct Row {
+      const char* what;
+      Way way;
+      int files;
+      const char* prefix;  // the bytes each name begins with
+      const char* shown;   // the field's text: %1 the folder, %2 the count
+    };
+    const std::vector<Row> rows = {
+        {"command line", CommandLine, 1000, "f", "%2個のファイル"},
+        {"chooser", Chooser, 1000, "f", "%2個のファイル"},
+        {"drop", Drop, 1000, "f", "%2個のファイル"},
+        {"folder", Folder, 1000, "f", "%1 (%2個のファイル)"},
+        {"a name not UTF-8, command line", CommandLine, 1, "\xff\xfe", nullptr},
+        {"names not UTF-8, dropped", Drop, 2, "\xe3\x81", nullptr},
+        {"names not UTF-8 in a folder", Folder, 2, "\xc0\x80", nullptr},
+    };
+    for (const Row& row : rows) {
+      QTemporaryDir temp;
+      const std::string dir = QFile::encodeName(temp.path()).toStdString() + "/in";
+      QVERIFY(QDir().mkpath(temp.filePath("in")));
+      std::vector<std::string> names;
+      for (int i = 0; i < row.files; ++i) {
+        names.push_back(dir + "/" + row.prefix +
+                        QString::number(i).rightJustified(5, '0').toStdString() + ".bin");
+        const int fd = ::open(names.back().c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        QVERIFY(fd >= 0);
+        const QByteArray bytes = i == 0 ? InputWithStreams(1, 7) : QByteArray("x");
+        QCOMPARE(::write(fd, bytes.constData(), bytes.size()), ssize_t(bytes.size()));
+        ::close(fd);
+      }
+      WindowUnderTest w;
+      auto* input = w.find<QLineEdit>("edtInput");
+      if (row.way == CommandLine) w.window->SetInputFiles(names);
+      if (row.way == Chooser) {
+        w.seam.dialogResults.push_back(names);
+        w.find<QToolButton>("SpeedButton1")->click();
+      }
+      if (row.way == Folder) {
+        w.seam.folderResults.push_back(dir);
+        w.find<QToolButton>("btnInputFolder")->click();
+      }
+      if (row.way == Drop) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& name : names)
+          urls << QUrl::fromEncoded("file://" +
+                                    QByteArray::fromStdString(name).toPercentEncoding("/"));
+        data.setUrls(urls);
+        const QPoint pos = input->rect().center();
+        QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(input, &enter);
+        QDropEvent drop(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(input, &drop);
+      }
+      if (row.shown != nullptr) {
+        QCOMPARE(input->text(), QString::fromUtf8(row.shown)
+                                    .replace("%1", temp.filePath("in"))
+                                    .replace("%2", QString::number(row.files)));
+        QVERIFY(input->toolTip().startsWith(ToQ(names[0]) + '\n' + ToQ(names[1]) + '\n'));
+      }
+      w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%3.3d.mp3");
+      w.find<QPushButton>("btnExecute")->click();
+      QVERIFY2(w.seam.boxes.empty(), row.what);
+      QVERIFY2(w.log().filter(kMp3Opening).size() == row.files, row.what);
+      QCOMPARE(ReadFile(temp.filePath("out/001.mp3")), Fixture("mpeg1_cbr128.mp3"));
+
+      // Typed text takes the place of the list.
+      input->setText(temp.filePath("in/none.bin"));
+      QVERIFY(input->toolTip().isEmpty());
+      w.find<QPushButton>("btnExecute")->click();
+      QCOMPARE(w.seam.boxes.size(), size_t{1});
+      QCOMPARE(w.seam.boxes[0].text,
+               Std("入力ファイルが存在しません(" + temp.filePath("in/none.bin") + ")"));
+      // QTemporaryDir cannot name what is not UTF-8.
+      std::filesystem::remove_all(dir);
+    }
   }
 
   void emptyInputFieldIsOneMissingInput() {
@@ -320,6 +410,39 @@ class RunCommandsTest : public QObject {
     // The first input's opening line, stream and summary; no other input.
     QCOMPARE(w.log().size(), 3);
     QCOMPARE(w.log().last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+  }
+
+  // The engine may ask for a turn of the event pump every few MB: a turn
+  // comes at most every half pump interval (by the window's clock), and
+  // every time for an interval of 0.
+  void theEventPumpTurnsAtMostEveryHalfInterval() {
+    struct Counter : QObject {
+      int events = 0;
+      bool event(QEvent*) override { return ++events, true; }
+    };
+    const struct {
+      int intervalMs, stepMs, calls, turns;
+    } rows[] = {
+        {25, 0, 1000, 1},    // the clock stands still
+        {25, 1, 1000, 84},   // every 12 ms: at 0, 12, ... 996
+        {25, 30, 100, 100},  // every call is late enough
+        {0, 0, 1000, 1000},  // tests and benchmarks: every call
+    };
+    for (const auto& row : rows) {
+      WindowUnderTest w;
+      int64_t now = 1000;
+      w.window->setClock([&now] { return now; });
+      w.window->setPumpIntervalMs(row.intervalMs);
+      Counter counter;
+      int turns = 0;
+      for (int i = 0; i < row.calls; ++i, now += row.stepMs) {
+        const int before = counter.events;
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+        w.window->ProcessEvents();
+        turns += counter.events > before ? 1 : 0;
+      }
+      QCOMPARE(turns, row.turns);
+    }
   }
 
   void oggEntryDuringAnMp3RunOnlyCancels() {

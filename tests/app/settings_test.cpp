@@ -7,7 +7,7 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -388,7 +388,7 @@ class SettingsTest : public QObject {
   // the font's natural line is taller: as much ink as the text drawn alone.
   void logGlyphsDrawnWhole() {
     WindowUnderTest w;
-    auto* list = w.find<QListWidget>("lbxLog");
+    auto* list = w.find<QListView>("lbxLog");
     for (const char* text : {"gjpqy_(|)[$]{};,", "\"/tmp/鬱.bin\"からOggファイルを探しますっ！",
                              "[001($00000000-$00001234)] mpeg1.0layer3"}) {
       w.find<QAction>("N1")->trigger();
@@ -403,7 +403,7 @@ class SettingsTest : public QObject {
       const QRect drawn =
           Marks(shown, shown.rect(), shown.pixel(0, shown.height() - 1)).boundingRect();
       QCOMPARE(drawn.size(), Marks(alone, alone.rect(), qRgb(255, 255, 255)).boundingRect().size());
-      const QRect row = list->visualItemRect(list->item(1));
+      const QRect row = list->visualRect(list->model()->index(1, 0));
       QVERIFY2(drawn.top() >= row.top() && drawn.top() <= row.bottom(), text);
     }
   }
@@ -411,12 +411,12 @@ class SettingsTest : public QObject {
   // On a highlighted row the descenders of the line above keep their pixels.
   void logHighlightKeepsNeighbourGlyphs() {
     WindowUnderTest w;
-    auto* list = w.find<QListWidget>("lbxLog");
+    auto* list = w.find<QListView>("lbxLog");
     for (const char* line : {"gjpqy_(|)[$]", "", ""}) w.window->AddLog(line);
-    const QRect row = list->visualItemRect(list->item(1));
+    const QRect row = list->visualRect(list->model()->index(1, 0));
     const QPolygon plain = Marks(Shot(list->viewport()), row, Shot(list->viewport()).pixel(0, 50));
     QVERIFY(!plain.isEmpty());
-    list->setCurrentRow(1);
+    list->setCurrentIndex(list->model()->index(1, 0));
     const QImage lit = Shot(list->viewport());
     QVERIFY(lit.pixel(row.right() - 1, row.center().y()) != lit.pixel(0, 50));
     QCOMPARE(Marks(lit, row, lit.pixel(row.right() - 1, row.center().y())), plain);
@@ -426,13 +426,13 @@ class SettingsTest : public QObject {
   // one by no other.
   void logPartialRepaintWidens() {
     WindowUnderTest w;
-    auto* list = w.find<QListWidget>("lbxLog");
+    auto* list = w.find<QListView>("lbxLog");
     for (int i = 0; i < 5; ++i) w.window->AddLog("gjpqy 探します");
     PaintSpy spy;
     list->viewport()->installEventFilter(&spy);
-    list->viewport()->repaint(list->visualItemRect(list->item(2)));
+    list->viewport()->repaint(list->visualRect(list->model()->index(2, 0)));
     QTRY_COMPARE(spy.regions.size(), 2);
-    QCOMPARE(spy.regions[0], QRegion(list->visualItemRect(list->item(2))));
+    QCOMPARE(spy.regions[0], QRegion(list->visualRect(list->model()->index(2, 0))));
     QCOMPARE(spy.regions[1], QRegion(list->viewport()->rect()));
     QTest::qWait(50);
     QCOMPARE(spy.regions.size(), 2);

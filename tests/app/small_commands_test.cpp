@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QDropEvent>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +19,8 @@
 #include <fstream>
 
 #include "app/command_line.h"
+#include "app/log_model.h"
+#include "app/running.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
 #include "carve/scan_pass.h"
@@ -67,6 +69,31 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(w.seam.dialogs.size(), size_t{3});
     QCOMPARE(input->text(), QStringLiteral("\"/data/a b/x.bin\",/data/y.bin"));
     QCOMPARE(crc->text(), QStringLiteral("0123ABCD"));
+  }
+
+  // A name's bytes survive the window's text whatever they are; valid UTF-8
+  // reads as it always did.
+  void namesRoundTripThroughTheWindowsText() {
+    const struct {
+      std::string name;
+      bool utf8;
+    } rows[] = {
+        {"/data/a b.pak", true},
+        {"/データ/曲.bin", true},
+        {"/d/\xf0\x9f\x8e\xb5.bin", true},   // four bytes
+        {"/d/\xff\xfe.bin", false},          // never in UTF-8
+        {"/d/\xc0\x80.bin", false},          // an overlong NUL
+        {"/d/\xed\xa0\x80.bin", false},      // a surrogate
+        {"/d/\xf4\x90\x80\x80.bin", false},  // above U+10FFFF
+        {"/d/\xe3\x81", false},              // cut short at the end
+        {"/d/\xe3\x81\xe3\x81\x82", false},  // cut short before a whole one
+        {"\x80", false},
+    };
+    for (const auto& row : rows) {
+      const QString text = NameToQ(row.name);
+      QCOMPARE(NameFromQ(text), row.name);
+      QCOMPARE(text == ToQ(row.name), row.utf8);
+    }
   }
 
   // A drag carrying local files fills the input field like the chooser;
@@ -260,16 +287,16 @@ class SmallCommandsTest : public QObject {
 
   void logShowsTheNewestLineAtTheBottom() {
     WindowUnderTest w;
-    auto* list = w.find<QListWidget>("lbxLog");
+    auto* list = w.find<QListView>("lbxLog");
     auto* bar = list->verticalScrollBar();
 
     w.window->AddLog("first");
-    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->model()->rowCount(), 1);
     QCOMPARE(bar->value(), 0);
-    QCOMPARE(list->visualItemRect(list->item(0)).top(), 0);
+    QCOMPARE(list->visualRect(list->model()->index(0, 0)).top(), 0);
 
     auto newestIsBottomRow = [&] {
-      const QRect last = list->visualItemRect(list->item(list->count() - 1));
+      const QRect last = list->visualRect(list->model()->index(list->model()->rowCount() - 1, 0));
       const QRect view = list->viewport()->rect();
       return view.contains(last) && view.bottom() - last.bottom() < last.height();
     };
@@ -279,22 +306,68 @@ class SmallCommandsTest : public QObject {
     for (int i = 0; i < 8; ++i) w.window->AddLog("line " + std::to_string(i));
     QCOMPARE(bar->maximum(), 0);
     QCOMPARE(firstRowShown(), 0);
-    QCOMPARE(list->visualItemRect(list->item(8)).height(), 12);
+    QCOMPARE(list->visualRect(list->model()->index(8, 0)).height(), 12);
     QVERIFY(newestIsBottomRow());
     for (int i = 8; i < 40; ++i) w.window->AddLog("line " + std::to_string(i));
     QVERIFY(bar->maximum() > 0);
     QVERIFY(newestIsBottomRow());
-    QCOMPARE(firstRowShown(), list->count() - 9);
+    QCOMPARE(firstRowShown(), list->model()->rowCount() - 9);
 
     // Even when the user has scrolled away.
     bar->setValue(0);
     w.window->AddLog("after scrolling up");
-    QCOMPARE(list->item(list->count() - 1)->text(), QStringLiteral("after scrolling up"));
+    QCOMPARE(list->model()->index(list->model()->rowCount() - 1, 0).data().toString(),
+             QStringLiteral("after scrolling up"));
     QVERIFY(newestIsBottomRow());
-    QCOMPARE(firstRowShown(), list->count() - 9);
+    QCOMPARE(firstRowShown(), list->model()->rowCount() - 9);
 
     w.find<QAction>("N1")->trigger();
-    QCOMPARE(list->count(), 0);
+    QCOMPARE(list->model()->rowCount(), 0);
+  }
+
+  // The log keeps its newest lines, 200 000 at most and 32 MiB of text (a
+  // log of one line a megabyte here), in whatever lengths they come; each
+  // line takes little more than its bytes.
+  void logHoldsLittleAndKeepsItsNewestLines() {
+    const auto numbered = [](int i, int length) {
+      const std::string n = std::to_string(i);
+      return std::string(static_cast<size_t>(length) - n.size(), '.') + n;
+    };
+    // In the window, after an opening line as wide as a run's.
+    const struct { int lines, length, mostRows; } rows[] = {{250000, 10, 200000}, {5000, 80, 5002}};
+    for (const auto& row : rows) {
+      WindowUnderTest w;
+      QStringList all{QStringLiteral("\"/data/game.pak\"からMP3ファイルを探しますっ！")};
+      ::Running = 1;  // the lines come as in a run: shown at the end
+      w.window->AddLog(Std(all[0]));
+      for (int i = 0; i <= row.lines; ++i) {
+        if (i == row.lines) ::Running = 0;
+        w.window->AddLog(numbered(i, row.length));
+      }
+      const QStringList log = w.log();
+      // All of a log that fits; otherwise the newest, more than half the most.
+      QVERIFY2(log.size() <= row.mostRows, qPrintable(QString::number(log.size())));
+      QVERIFY(log.size() == row.lines + 2 || log.size() > row.mostRows / 2);
+      QCOMPARE(log.last(), QString::fromStdString(numbered(row.lines, row.length)));
+      QCOMPARE(log.first(),
+               log.size() == row.lines + 2
+                   ? all[0]
+                   : QString::fromStdString(numbered(row.lines + 1 - log.size(), row.length)));
+    }
+    const struct {
+      int lines, length;
+      size_t mostBytes;
+    } models[] = {{10000, 80, LogModel::kMostBytes}, {3000, 1000, size_t{1} << 20}};
+    for (const auto& row : models) {
+      LogModel model(nullptr, LogModel::kMostLines, row.mostBytes);
+      for (int i = 0; i < row.lines; ++i) model.append(numbered(i, row.length));
+      const size_t kept = static_cast<size_t>(model.rowCount());
+      QVERIFY(kept * row.length <= row.mostBytes);
+      QVERIFY(kept == size_t(row.lines) || kept * row.length > row.mostBytes / 2);
+      QCOMPARE(model.line(static_cast<int>(kept) - 1),
+               QString::fromStdString(numbered(row.lines - 1, row.length)));
+      QVERIFY(model.bytesHeld() <= kept * 3 * (row.length + 4));
+    }
   }
 
   // During a run the log catches up with its newest line at the pump's
@@ -308,9 +381,9 @@ class SmallCommandsTest : public QObject {
       WindowUnderTest w;
       w.window->setPumpIntervalMs(1000000);  // no turn of the pump in the run
       w.seam.defaultAnswer = BoxAnswer::Ignore;
-      auto* list = w.find<QListWidget>("lbxLog");
+      auto* list = w.find<QListView>("lbxLog");
       auto newestIsBottomRow = [&] {
-        const QRect last = list->visualItemRect(list->item(list->count() - 1));
+        const QRect last = list->visualRect(list->model()->index(list->model()->rowCount() - 1, 0));
         return last.top() >= 0 && last.bottom() <= list->viewport()->rect().bottom();
       };
       bool shownAtBox = false;
@@ -319,7 +392,7 @@ class SmallCommandsTest : public QObject {
       w.find<QLineEdit>("edtOutput")
           ->setText(temp.path() + (box ? "/out/%3.3d.mp3" : "/o/%3.3d.mp3"));
       w.find<QPushButton>("btnExecute")->click();
-      QCOMPARE(list->count(), box ? 23 : 22);  // opening, streams, the failure, summary
+      QCOMPARE(list->model()->rowCount(), box ? 23 : 22);  // opening, streams, the failure, summary
       QCOMPARE(w.seam.boxes.size(), size_t{box ? 1u : 0u});
       QCOMPARE(shownAtBox, box);
       QVERIFY(newestIsBottomRow());
@@ -336,7 +409,7 @@ class SmallCommandsTest : public QObject {
         {latin, wide}, {wide, latin}, {latin, longer, wide, "x"}, {wide, longer, "short"}};
     for (const auto& lines : orders) {
       WindowUnderTest w;
-      auto* list = w.find<QListWidget>("lbxLog");
+      auto* list = w.find<QListView>("lbxLog");
       int widest = 0;
       for (const std::string& line : lines) {
         w.window->AddLog(line);
@@ -346,8 +419,8 @@ class SmallCommandsTest : public QObject {
       auto* bar = list->horizontalScrollBar();
       QTRY_COMPARE(bar->maximum() + list->viewport()->width() >= widest, true);
       bar->setValue(bar->maximum());
-      for (int row = 0; row < list->count(); ++row)
-        QVERIFY(list->visualItemRect(list->item(row)).width() >= widest);
+      for (int row = 0; row < list->model()->rowCount(); ++row)
+        QVERIFY(list->visualRect(list->model()->index(row, 0)).width() >= widest);
     }
   }
 
@@ -355,7 +428,7 @@ class SmallCommandsTest : public QObject {
   // sideways, and its end can be scrolled into view.
   void logShowsWholeLines() {
     WindowUnderTest w;
-    auto* list = w.find<QListWidget>("lbxLog");
+    auto* list = w.find<QListView>("lbxLog");
     auto* bar = list->horizontalScrollBar();
     QCOMPARE(list->textElideMode(), Qt::ElideNone);
     const std::string wide =
@@ -370,11 +443,12 @@ class SmallCommandsTest : public QObject {
     QTRY_VERIFY(bar->isVisible());
     QVERIFY(bar->maximum() >= wideWidth - list->viewport()->width());
     bar->setValue(bar->maximum());
-    const QRect item = list->visualItemRect(list->item(1));
+    const QRect item = list->visualRect(list->model()->index(1, 0));
     QVERIFY(item.width() >= wideWidth);
     QVERIFY(item.right() <= list->viewport()->rect().right());
     // The newest line is still the bottom row.
-    QCOMPARE(list->item(list->count() - 1)->text(), QStringLiteral("b"));
+    QCOMPARE(list->model()->index(list->model()->rowCount() - 1, 0).data().toString(),
+             QStringLiteral("b"));
 
     // An emptied log starts narrow again.
     w.find<QAction>("N1")->trigger();
