@@ -113,6 +113,7 @@ void ResultsModel::hold(const StreamReport& report) {
     errors_.push_back(report.error);
   }
   row.status = report.status;
+  row.truncated = report.truncated;
   rows_.push_back(row);
 }
 
@@ -137,6 +138,7 @@ StreamReport ResultsModel::fields(int index, int column) const {
   if (row.error >= 0 && (all || column == Status))
     report.error = errors_[static_cast<size_t>(row.error)];
   report.status = row.status;
+  report.truncated = row.truncated;
   return report;
 }
 
