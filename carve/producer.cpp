@@ -158,17 +158,12 @@ Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, con
 
 void Producer::report(const FormatRow& row, int64_t number, const Found& found,
                       StreamReport& report) {
-  const StreamFacts& facts = found.facts;
   report.input = input_;
   report.format = row.kind;
   report.number = number;
   report.offset = found.span.start;
   report.length = found.span.length;
-  report.frames = facts.frames;
-  report.bitrateKbps = facts.bitrateKbps;
-  report.sampleRateHz = facts.sampleRateHz;
-  report.seconds = facts.seconds;
-  report.channels = facts.channels;
+  report.facts = found.facts;
   report.truncated = found.truncated;
   host_.StreamDone(report);
 }
