@@ -37,7 +37,7 @@ RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& promp
 
 int64_t CarveInputs(Host& host, const RunRequest& request) {
   // The inputs' files are taken before any output is written.
-  RunState run(request.options, request.inputs);
+  RunState run(request.options, request.inputs, request.env);
   int64_t written = 0;
   for (std::string_view name : request.inputs) {
     const std::string input(name);

@@ -51,6 +51,8 @@ struct RunRequest {
   // field may change during a run).
   std::function<std::string()> pattern;
   RunOptions options;
+  // The system as the run's files, folders and names see it.
+  Env& env = Env::Current();
 };
 
 // Carves every input with the request's formats, in one read of each, while
