@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/ui_seam.h"
-#include "carve/host.h"
-#include "carve/progress_meter.h"
-#include "carve/run.h"
+#include "carve/engine/host.h"
+#include "carve/engine/progress_meter.h"
+#include "carve/engine/run.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
 

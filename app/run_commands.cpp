@@ -11,7 +11,7 @@
 #include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 
 namespace {
 
