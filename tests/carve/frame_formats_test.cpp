@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "carve/formats/mpeg/adts_header.h"
 #include "carve/engine/formats.h"
+#include "carve/formats/mpeg/adts_header.h"
 #include "carve/formats/mpeg/mpeg_layer12.h"
 #include "support/script_host.h"
 #include "support/test_files.h"

@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "carve/formats/common/big_endian.h"
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
-#include "carve/formats/common/next_header.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/big_endian.h"
+#include "carve/formats/common/next_header.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <utility>
 
-#include "carve/formats/common/byte_order.h"
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/byte_order.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "carve/formats/common/big_endian.h"
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
-#include "carve/formats/common/next_header.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/big_endian.h"
+#include "carve/formats/common/next_header.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
-#include "carve/formats/common/little_endian.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/little_endian.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "carve/formats/common/big_endian.h"
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/big_endian.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "carve/formats/common/big_endian.h"
 #include "carve/engine/carver.h"
-#include "carve/formats/flac/flac_crc.h"
-#include "carve/formats/flac/flac_frame.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
-#include "carve/formats/mpeg/mpeg_measure.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/big_endian.h"
+#include "carve/formats/flac/flac_crc.h"
+#include "carve/formats/flac/flac_frame.h"
+#include "carve/formats/mpeg/mpeg_measure.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "carve/formats/common/byte_order.h"
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
-#include "carve/formats/midi/smf_walk.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/common/byte_order.h"
+#include "carve/formats/midi/smf_walk.h"
 
 namespace {
 

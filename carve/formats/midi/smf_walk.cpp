@@ -4,8 +4,8 @@
 #include <cstring>
 #include <span>
 
-#include "carve/formats/common/big_endian.h"
 #include "carve/engine/input_view.h"
+#include "carve/formats/common/big_endian.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "carve/formats/mpeg/adts_header.h"
 #include "carve/engine/carver.h"
-#include "carve/formats/mpeg/frame_chain.h"
 #include "carve/engine/host.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/mpeg/adts_header.h"
+#include "carve/formats/mpeg/frame_chain.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "carve/engine/carver.h"
-#include "carve/formats/mpeg/frame_chain.h"
 #include "carve/engine/host.h"
+#include "carve/engine/stream_line.h"
+#include "carve/formats/mpeg/frame_chain.h"
 #include "carve/formats/mpeg/mpeg_layer12.h"
 #include "carve/formats/mpeg/mpeg_measure.h"
-#include "carve/engine/stream_line.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
+#include "carve/engine/stream_line.h"
 #include "carve/formats/ogg/ogg_page.h"
 #include "carve/formats/ogg/ogg_streams.h"
-#include "carve/engine/stream_line.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "carve/formats/common/big_endian.h"
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
+#include "carve/formats/common/big_endian.h"
 #include "carve/formats/common/little_endian.h"
 #include "carve/formats/riff/riff_codec.h"
 
