@@ -98,9 +98,9 @@ void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
   }
   if (!unreadable.empty()) {
     //: %1 the folder that could not be read.
-    MessageBox(BoxType::Warning,
-               FromQ(tr("読み込めないフォルダを飛ばしました(%1)").arg(ToQ(unreadable))),
-               BoxButtons::Ok, 0);
+    ShowBox(BoxType::Warning,
+            FromQ(tr("読み込めないフォルダを飛ばしました(%1)").arg(ToQ(unreadable))),
+            BoxButtons::Ok);
   }
   if (files.empty()) return;
   // A folder alone shows as itself when its files are too many to list.

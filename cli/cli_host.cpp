@@ -93,14 +93,12 @@ void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   progress_.show(figures + CutUtf8Front(EscapeControls(meter_.input()), room));
 }
 
-BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,
-                              int /*helpContext*/) {
+BoxAnswer CliHost::Failure(const FailureQuestion& question) {
   progress_.clear();
   out_.flush();
-  if (!failurePath_.empty()) err_ << EscapeControls(failurePath_) << ": ";
-  failurePath_.clear();
-  err_ << text << std::endl;
-  switch (buttons) {
+  if (!question.path.empty()) err_ << EscapeControls(question.path) << ": ";
+  err_ << question.text << std::endl;
+  switch (question.buttons) {
     case BoxButtons::Ok:
       failureReported_ = true;
       return BoxAnswer::Ok;
@@ -109,7 +107,7 @@ BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButt
       return options_.abortOnError ? BoxAnswer::Abort : BoxAnswer::Ignore;
     case BoxButtons::YesNo:
       if (options_.yes) return BoxAnswer::Yes;
-      return ask_ && ask_(text) ? BoxAnswer::Yes : BoxAnswer::No;
+      return ask_ && ask_(question.text) ? BoxAnswer::Yes : BoxAnswer::No;
   }
   return BoxAnswer::None;
 }

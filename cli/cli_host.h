@@ -55,12 +55,9 @@ class CliHost : public Host {
   // redrawn at most every PumpIntervalMs().
   void WalkedTo(int64_t offset, int64_t start, int64_t end) override;
   void ProcessEvents() override {}
-  void Beep() override {}
-  // The text on the error stream, after the path of the failure when the
-  // engine named one just before.
-  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
-                       int helpContext) override;
-  void FailureConcerns(const std::string& path) override { failurePath_ = path; }
+  // The text on the error stream, after the path of the failure when it
+  // names one; no beep.
+  BoxAnswer Failure(const FailureQuestion& question) override;
   // Progress is redrawn at most this often; there are no events to pump.
   int PumpIntervalMs() override { return 100; }
 
@@ -74,7 +71,6 @@ class CliHost : public Host {
   ProgressLine& progress_;
   std::function<bool(const std::string&)> ask_;
   const TagIni* tagIni_ = nullptr;
-  std::string failurePath_;
   bool failureReported_ = false;
   ProgressMeter meter_;
   int64_t shownAtMs_ = -1;

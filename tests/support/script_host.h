@@ -14,6 +14,7 @@ struct ShownBox {
   std::string text;
   BoxButtons buttons;
   int helpContext;
+  std::string path;  // what the failure concerns
 };
 
 class ScriptHost : public Host {
@@ -93,16 +94,15 @@ class ScriptHost : public Host {
     ++pumps;
     if (onPump) onPump();
   }
-  void Beep() override { ++beeps; }
-  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
-                       int helpContext) override {
-    boxes.push_back({type, text, buttons, helpContext});
+  BoxAnswer Failure(const FailureQuestion& q) override {
+    beeps += q.beep;
+    boxes.push_back({q.type, q.text, q.buttons, q.code, q.path});
     if (!answers.empty()) {
       BoxAnswer a = answers.front();
       answers.pop_front();
       return a;
     }
-    if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+    if (q.buttons == BoxButtons::Ok) return BoxAnswer::Ok;
     return defaultAnswer;
   }
   int PumpIntervalMs() override { return pumpIntervalMs; }
