@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <utility>
 
+#include "cli/cli_json.h"
 #include "cli/cli_printers.h"
 #include "output/naming.h"
+#include "platform/io_error.h"
 
 namespace {
 
@@ -59,7 +61,6 @@ CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err
       progress_(progress),
       ask_(std::move(ask)),
       meter_(std::move(clock)) {
-  meter_.beginRun();
   if (options.json) {
     printer_ = std::make_unique<JsonPrinter>(out, progress);
   } else if (options.quiet) {
@@ -80,6 +81,14 @@ void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
 
 void CliHost::StreamDone(const StreamReport& report) { printer_->StreamDone(report); }
+
+void CliHost::FolderUnreadable(const IoError& error) {
+  failureReported_ = true;
+  if (options_.json) out_ << ErrorJsonLine(error.path(), error.what()) << std::endl;
+  err_ << "zandrel-cli: ";
+  if (!error.path().empty()) err_ << EscapeControls(error.path()) << ": ";
+  err_ << EscapeControls(error.shown()) << std::endl;
+}
 
 void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   if (!progress_.enabled()) return;

@@ -35,9 +35,12 @@ class CliHost : public Host {
   CliHost(const CliOptions& options, std::ostream& out, std::ostream& err, ProgressLine& progress,
           std::function<bool(const std::string&)> ask, SteadyClock clock = SteadyMilliseconds);
 
+  // The progress figures count from now.
+  void beginRun() { meter_.beginRun(); }
   // The tag INI file in force for the run, or null.
   void setTagIni(const TagIni* ini) { tagIni_ = ini; }
-  // True once an error or warning box has been shown.
+  // True once an error or warning box has been shown, or a folder could
+  // not be read.
   bool failureReported() const { return failureReported_; }
   // Asked of every input before its passes (false passes it over); the
   // input is then the one shown with the progress.
@@ -63,6 +66,9 @@ class CliHost : public Host {
 
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;
+  // A JSON Lines error record (with --json) and the failure on the error
+  // stream.
+  void FolderUnreadable(const IoError& error) override;
 
  private:
   const CliOptions& options_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "carve/host.h"
+#include "platform/io_error.h"
 
 struct ShownBox {
   BoxType type;
@@ -34,6 +35,7 @@ class ScriptHost : public Host {
   std::vector<int64_t> walked;  // the offsets WalkedTo was told
   std::vector<ShownBox> boxes;
   std::vector<StreamReport> streams;
+  std::vector<std::string> unreadableFolders;
   std::deque<BoxAnswer> answers;  // consumed in order; then `defaultAnswer`
   BoxAnswer defaultAnswer = BoxAnswer::Ignore;
   int beeps = 0;
@@ -107,4 +109,7 @@ class ScriptHost : public Host {
   }
   int PumpIntervalMs() override { return pumpIntervalMs; }
   void StreamDone(const StreamReport& report) override { streams.push_back(report); }
+  void FolderUnreadable(const IoError& error) override {
+    unreadableFolders.push_back(error.path());
+  }
 };
