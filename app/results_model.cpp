@@ -52,11 +52,11 @@ QVariant SortKey(const StreamReport& report, int column) {
     case ResultsModel::Length:
       return QVariant::fromValue<qlonglong>(report.length);
     case ResultsModel::Seconds:
-      return report.seconds;
+      return report.facts.seconds;
     case ResultsModel::SampleRate:
-      return QVariant::fromValue<qlonglong>(report.sampleRateHz);
+      return QVariant::fromValue<qlonglong>(report.facts.sampleRateHz);
     case ResultsModel::Channels:
-      return QVariant::fromValue<qlonglong>(report.channels);
+      return QVariant::fromValue<qlonglong>(report.facts.channels);
     default:
       return ResultsModel::text(report, column);
   }
@@ -100,9 +100,9 @@ void ResultsModel::hold(const StreamReport& report) {
   row.number = report.number;
   row.offset = report.offset;
   row.length = report.length;
-  row.sampleRateHz = report.sampleRateHz;
-  row.channels = report.channels;
-  row.seconds = report.seconds;
+  row.sampleRateHz = report.facts.sampleRateHz;
+  row.channels = report.facts.channels;
+  row.seconds = report.facts.seconds;
   outputs_ += report.output;
   row.outputEnd = outputs_.size();
   row.input = IndexOf(inputs_, inputIndex_, report.input);
@@ -113,6 +113,7 @@ void ResultsModel::hold(const StreamReport& report) {
     errors_.push_back(report.error);
   }
   row.status = report.status;
+  row.truncated = report.truncated;
   rows_.push_back(row);
 }
 
@@ -127,9 +128,9 @@ StreamReport ResultsModel::fields(int index, int column) const {
   report.number = row.number;
   report.offset = row.offset;
   report.length = row.length;
-  report.sampleRateHz = row.sampleRateHz;
-  report.channels = row.channels;
-  report.seconds = row.seconds;
+  report.facts.sampleRateHz = row.sampleRateHz;
+  report.facts.channels = row.channels;
+  report.facts.seconds = row.seconds;
   if (all || column == Output) {
     const uint64_t begin = index == 0 ? 0 : rows_[static_cast<size_t>(index) - 1].outputEnd;
     report.output = outputs_.substr(begin, row.outputEnd - begin);
@@ -137,6 +138,7 @@ StreamReport ResultsModel::fields(int index, int column) const {
   if (row.error >= 0 && (all || column == Status))
     report.error = errors_[static_cast<size_t>(row.error)];
   report.status = row.status;
+  report.truncated = row.truncated;
   return report;
 }
 
@@ -195,11 +197,11 @@ QString ResultsModel::text(const StreamReport& report, int column) {
     case Length:
       return Measured(report.length);
     case Seconds:
-      return report.seconds < 0 ? QString() : QString::number(report.seconds, 'f', 1);
+      return report.facts.seconds < 0 ? QString() : QString::number(report.facts.seconds, 'f', 1);
     case SampleRate:
-      return Measured(report.sampleRateHz);
+      return Measured(report.facts.sampleRateHz);
     case Channels:
-      return Measured(report.channels);
+      return Measured(report.facts.channels);
     case Output:
       return ToQ(report.output);
     case Status:

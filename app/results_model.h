@@ -75,6 +75,7 @@ class ResultsModel : public QAbstractTableModel {
     int32_t error;       // in errors_; -1: none
     uint8_t format;      // in formats_
     StreamReport::Status status;
+    bool truncated;  // the stream claims more than its output holds
   };
   // The index of `name` in `names`, added when new.
   static uint32_t IndexOf(std::vector<std::string>& names,

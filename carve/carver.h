@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "carve/stream_facts.h"
 #include "carve/trigger_search.h"
 
 class InputView;
@@ -23,14 +24,6 @@ struct CopySpan {
 };
 
 enum class ProbeResult { Reject, Accept, EndPass };
-
-// What a carver measured of a stream; negative: not measured.
-struct StreamFacts {
-  int64_t frames = -1;
-  int64_t bitrateKbps = -1, sampleRateHz = -1;
-  double seconds = -1;
-  int64_t channels = -1;
-};
 
 // Where the walk asks for a probe.
 struct Candidate {

@@ -21,6 +21,8 @@ IoError OutputTakenError(const std::string& name) {
 
 }  // namespace
 
+Env& Producer::env() const { return run_.env(); }
+
 IoError Producer::inputShrank() const {
   return IoError(kIoInputShrank, "Input file shrank while it was read", input_);
 }
@@ -35,7 +37,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     report.output = name;
     report.outputOffset = span.start;
     // One look at the name serves the checks and the output's creation.
-    const OutputTarget target = OutputTarget::Look(name);
+    const OutputTarget target = OutputTarget::Look(name, run_.env());
     if (in_.isSameFileAs(target) || run_.isInput(target))
       throw IoError(kIoSameAsInput, Tr("producer", "出力ファイルが入力ファイルと同じです"), name);
     if (run_.refuses(target)) throw OutputTakenError(name);
@@ -77,7 +79,8 @@ std::string Producer::outputName(const FormatRow& row, const Found& found, int64
                                  bool dryRun) {
   bool hasDir = false;
   std::string dir = PatternDirectory(pattern_, hasDir);
-  if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir)) CreateDir(dir);
+  if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir, run_.env()))
+    CreateDir(dir, run_.env());
   return row.name(pattern_, ExtractBaseName(run_.namingInput(input_)), number,
                   found.extension.empty() ? std::string(row.extension) : found.extension);
 }
@@ -120,7 +123,7 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
                               : OutputMode::Replace;
   OutputFile out;
   try {
-    out = OutputFile::CreateOutput(target, mode);
+    out = OutputFile::CreateOutput(target, mode, run_.env());
     // The pump turns during a long copy, and a cancel stops it.
     report.outputLength = in_.copyTo(out, span.start, span.length, [this] {
       if (pacer_.due(pacer_.quietSteps() + 1)) host_.ProcessEvents();
@@ -156,17 +159,12 @@ Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, con
 
 void Producer::report(const FormatRow& row, int64_t number, const Found& found,
                       StreamReport& report) {
-  const StreamFacts& facts = found.facts;
   report.input = input_;
   report.format = row.kind;
   report.number = number;
   report.offset = found.span.start;
   report.length = found.span.length;
-  report.frames = facts.frames;
-  report.bitrateKbps = facts.bitrateKbps;
-  report.sampleRateHz = facts.sampleRateHz;
-  report.seconds = facts.seconds;
-  report.channels = facts.channels;
+  report.facts = found.facts;
   report.truncated = found.truncated;
   host_.StreamDone(report);
 }

@@ -14,6 +14,7 @@ class Host;
 class Pacer;
 class RunState;
 class IoError;
+class Env;
 struct OutputTarget;
 struct StreamReport;
 
@@ -46,6 +47,8 @@ class Producer {
 
   // The failure of an input that lost bytes while the pass read it.
   IoError inputShrank() const;
+  // The Env of the run: the pass opens its input through it too.
+  Env& env() const;
 
  private:
   // Creates the pattern's folder (not in a dry run) and names the output, with the

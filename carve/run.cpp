@@ -38,23 +38,24 @@ RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& promp
   return RunCheck::Go;
 }
 
-NameList ExpandFolders(const NameList& inputs, Sink& sink, const std::string* outputPattern) {
+NameList ExpandFolders(const NameList& inputs, Sink& sink, const std::string* outputPattern,
+                       Env& env) {
   std::optional<FileIdentities> outputFolder;
   if (outputPattern != nullptr) {
     bool hasDir = false;
     const std::string dir = PatternDirectory(*outputPattern, hasDir);
-    outputFolder.emplace(NameList{hasDir ? (dir.empty() ? "/" : dir) : "."});
+    outputFolder.emplace(NameList{hasDir ? (dir.empty() ? "/" : dir) : "."}, env);
   }
   NameList files;
   for (std::string_view name : inputs) {
     const std::string input(name);
-    if (!DirectoryExists(input)) {
+    if (!DirectoryExists(input, env)) {
       files.push_back(input);
       continue;
     }
     for (const std::string& file : FilesBelow(
              input, [&sink](const IoError& e) { sink.FolderUnreadable(e); },
-             outputFolder ? &*outputFolder : nullptr)) {
+             outputFolder ? &*outputFolder : nullptr, env)) {
       files.push_back(file);
     }
   }
@@ -63,7 +64,7 @@ NameList ExpandFolders(const NameList& inputs, Sink& sink, const std::string* ou
 
 int64_t CarveInputs(Host& host, const RunRequest& request) {
   // The inputs' files are taken before any output is written.
-  RunState run(request.options, request.inputs);
+  RunState run(request.options, request.inputs, request.env);
   int64_t written = 0;
   for (std::string_view name : request.inputs) {
     const std::string input(name);

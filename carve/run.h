@@ -47,9 +47,10 @@ RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& promp
 // for the regular files below it (platform/folders.h FilesBelow). With an
 // `outputPattern`, the folder its outputs go to is left out, so that a run
 // over a tree that holds it finds only what the first found. A folder that
-// cannot be read is reported to `sink` and passed over.
+// cannot be read is reported to `sink` and passed over. `env`: the system as
+// the folders are seen.
 NameList ExpandFolders(const NameList& inputs, Sink& sink,
-                       const std::string* outputPattern = nullptr);
+                       const std::string* outputPattern = nullptr, Env& env = Env::Current());
 
 // What a front end asks of a run: its inputs, its formats, its output
 // pattern and how it writes.
@@ -60,6 +61,8 @@ struct RunRequest {
   // field may change during a run).
   std::function<std::string()> pattern;
   RunOptions options;
+  // The system as the run's files, folders and names see it.
+  Env& env = Env::Current();
 };
 
 // Carves every input with the request's formats, in one read of each, while

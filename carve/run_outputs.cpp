@@ -10,9 +10,9 @@
 namespace {
 
 // True when the name is taken by anything, a link that points nowhere too.
-bool NameTaken(const std::string& name) {
+bool NameTaken(Env& env, const std::string& name) {
   struct stat st {};
-  return ::lstat(name.c_str(), &st) == 0;
+  return LookAt(env, name, &st, false) == 0;
 }
 
 // The length of the longest start of `text` no longer than `most` bytes that
@@ -57,13 +57,13 @@ std::string FitNameBeside(const std::string& name, int64_t n) {
 bool RunOutputs::wrote(const std::string& name) const {
   if (names_.contains(name)) return true;
   std::pair<uint64_t, uint64_t> id;
-  return !files_.empty() && FileIdentity(name, id) && files_.contains(id);
+  return !files_.empty() && FileIdentity(name, id, *env_) && files_.contains(id);
 }
 
 void RunOutputs::add(const std::string& name) {
   names_.insert(name);
   std::pair<uint64_t, uint64_t> id;
-  if (FileIdentity(name, id)) files_.insert(id);
+  if (FileIdentity(name, id, *env_)) files_.insert(id);
 }
 
 std::string RunOutputs::freeName(const std::string& name) {
@@ -71,6 +71,6 @@ std::string RunOutputs::freeName(const std::string& name) {
   for (;; ++count) {
     ++tried_;
     std::string candidate = FitNameBeside(name, count);
-    if (!wrote(candidate) && !NameTaken(candidate)) return candidate;
+    if (!wrote(candidate) && !NameTaken(*env_, candidate)) return candidate;
   }
 }

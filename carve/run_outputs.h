@@ -9,8 +9,13 @@
 #include <string>
 #include <utility>
 
+#include "platform/env.h"
+
 class RunOutputs {
  public:
+  // Names are looked at through `env`.
+  explicit RunOutputs(Env& env = Env::Current()) : env_(&env) {}
+
   // True when the run has written `name` (by this spelling, or as the file
   // the name now leads to).
   bool wrote(const std::string& name) const;
@@ -32,6 +37,7 @@ class RunOutputs {
   std::set<std::pair<uint64_t, uint64_t>> files_;  // device, inode
   std::map<std::string, int64_t> counts_;          // the count each name's search stands at
   int64_t tried_ = 0;
+  Env* env_;
 };
 
 // NameBeside(name, n), its last part cut before the "_n" where the whole

@@ -1,7 +1,9 @@
 // What one run keeps while it carves, handed down to every pass and every
 // stream of it as a parameter: how it writes (its options), the inputs it
 // was given (no output is written over one of them), and the outputs it has
-// written so far (no later stream replaces one: it takes a free name).
+// written so far (no later stream replaces one: it takes a free name), and
+// the Env (platform/env.h) every file, folder and name of the run goes
+// through.
 #pragma once
 
 #include <string>
@@ -27,19 +29,20 @@ struct RunOptions {
 class RunState {
  public:
   // `inputs`: the run's inputs, whose files are taken now, before any
-  // output is written.
-  explicit RunState(RunOptions options = {}, const NameList& inputs = {})
-      : options_(options), inputs_(inputs) {}
+  // output is written. `env`: the system as the run's files see it.
+  explicit RunState(RunOptions options = {}, const NameList& inputs = {}, Env& env = Env::Current())
+      : env_(&env), options_(options), inputs_(inputs, env), outputs_(env) {}
   // A pass run on its own, outside any run of several inputs: its streams
   // are named as the pattern names them, a later one over an earlier one of
   // the same name, as a lone pass always did.
-  static RunState PassAlone(RunOptions options = {}) {
-    RunState run(options);
+  static RunState PassAlone(RunOptions options = {}, Env& env = Env::Current()) {
+    RunState run(options, {}, env);
     run.keepsOutputs_ = false;
     return run;
   }
 
   const RunOptions& options() const { return options_; }
+  Env& env() const { return *env_; }
   // Whether the run keeps its outputs apart: a stream whose name it wrote
   // already takes a free name beside it.
   bool keepsOutputs() const { return keepsOutputs_; }
@@ -54,6 +57,7 @@ class RunState {
   std::string namingInput(const std::string& input) const;
 
  private:
+  Env* env_;
   RunOptions options_;
   FileIdentities inputs_;
   RunOutputs outputs_;

@@ -41,7 +41,7 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
 }
 
 int64_t ScanPass::run() {
-  if (!FileExists(input_)) {
+  if (!FileExists(input_, producer_.env())) {
     // The box shows the name's control bytes escaped, the report the name;
     // the box names no path besides its text.
     auto missing = [](std::string_view name) {
@@ -134,7 +134,7 @@ void ScanPass::reportInputFailure(const std::string& error) {
 
 bool ScanPass::setUp() {
   try {
-    in_ = InputView(InputFile::OpenRead(input_), kChunkSize);
+    in_ = InputView(InputFile::OpenRead(input_, producer_.env()), kChunkSize);
     int64_t size = in_.size();
     openSize_ = size;
     if (!host_.LimitRange()) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "carve/stream_facts.h"
+
 class IoError;
 
 // The start, the end, or a failure outside any stream of one scan pass.
@@ -34,10 +36,7 @@ struct StreamReport {
   // output took `output` beside it instead; empty when not renamed.
   std::string renamedFrom;
   int64_t outputOffset = 0, outputLength = 0, appendedBytes = 0;
-  int64_t frames = -1;  // MPEG frames or Ogg pages
-  int64_t bitrateKbps = -1, sampleRateHz = -1;
-  double seconds = -1;
-  int64_t channels = -1;
+  StreamFacts facts;       // frames: MPEG frames, Ogg pages, blocks...
   bool truncated = false;  // the stream claims more than its output holds
   Status status = Status::Written;
   std::string error;  // for a failure

@@ -73,11 +73,11 @@ std::string StreamJsonLine(const StreamReport& report) {
     line["output_length"] = report.outputLength;
   }
   if (report.appendedBytes > 0) line["appended_tag"] = report.appendedBytes;
-  PutMeasured(line, "frames", report.frames);
-  PutMeasured(line, "bitrate_kbps", report.bitrateKbps);
-  PutMeasured(line, "sample_rate_hz", report.sampleRateHz);
-  PutMeasured(line, "seconds", report.seconds);
-  PutMeasured(line, "channels", report.channels);
+  PutMeasured(line, "frames", report.facts.frames);
+  PutMeasured(line, "bitrate_kbps", report.facts.bitrateKbps);
+  PutMeasured(line, "sample_rate_hz", report.facts.sampleRateHz);
+  PutMeasured(line, "seconds", report.facts.seconds);
+  PutMeasured(line, "channels", report.facts.channels);
   if (report.truncated) line["truncated"] = true;
   switch (report.status) {
     case StreamReport::Status::Written:

@@ -4,6 +4,9 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+
 #include "platform/io_error.h"
 
 namespace {
@@ -12,6 +15,8 @@ constinit Env g_system;
 constinit Env* g_current = &g_system;
 
 }  // namespace
+
+Env& Env::System() { return g_system; }
 
 Env& Env::Current() { return *g_current; }
 
@@ -55,10 +60,42 @@ int Env::linkFollow(const char* from, const char* to) {
 
 int Env::unlink(const char* path) { return ::unlink(path); }
 
+int Env::fcntl(int fd, int cmd, int arg) { return ::fcntl(fd, cmd, arg); }
+
+int Env::fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+
+int Env::stat(const char* path, struct stat* st) { return ::stat(path, st); }
+
+int Env::lstat(const char* path, struct stat* st) { return ::lstat(path, st); }
+
+int Env::access(const char* path, int mode, int flags) {
+  return ::faccessat(AT_FDCWD, path, mode, flags);
+}
+
+char* Env::realpath(const char* path) { return ::realpath(path, nullptr); }
+
+int Env::mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
+
+DIR* Env::opendir(const char* path) { return ::opendir(path); }
+
+dirent* Env::readdir(DIR* dir) { return ::readdir(dir); }
+
+int Env::closedir(DIR* dir) { return ::closedir(dir); }
+
+char* Env::getcwd(char* buf, size_t size) { return ::getcwd(buf, size); }
+
 EnvScope::EnvScope(Env& env) : previous_(g_current) { g_current = &env; }
 
 EnvScope::~EnvScope() { g_current = previous_; }
 
-void BeginFileOp(FileOp op, const std::string& path) {
-  if (int err = Env::Current().begin(op)) ThrowOsError(err, path);
+void BeginFileOp(Env& env, FileOp op, const std::string& path) {
+  if (int err = env.begin(op)) ThrowOsError(err, path);
+}
+
+int LookAt(Env& env, const std::string& path, struct stat* st, bool followLinks) {
+  if (int err = env.begin(FileOp::Look)) {
+    errno = err;
+    return -1;
+  }
+  return followLinks ? env.stat(path.c_str(), st) : env.lstat(path.c_str(), st);
 }

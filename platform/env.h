@@ -1,11 +1,14 @@
 // The system as the file layer sees it. Every system call the layer makes on
-// a file goes through the Env in force, and every operation of the layer
-// announces itself to it first; the Env in force is the operating system's
-// unless an EnvScope puts another in its place (a test's, which fails the Nth
-// operation of a kind: see platform/fault.h). The layer does the same work
-// whatever Env is in force.
+// a file, a folder or a name goes through an Env, and every operation of the
+// layer announces itself to it first. The Env is a parameter: each file
+// keeps the one it was opened with, and a run (carve/run_state.h) hands its
+// own to every file it opens; a test's Env fails the Nth operation of a kind
+// (see platform/fault.h). The operating system's is Env::System(). A caller
+// that names none gets Env::Current(), the system's unless an EnvScope puts
+// another in its place. The layer does the same work whatever Env it is given.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -14,8 +17,25 @@
 
 // The kinds of operation of the file layer. KernelCopy: a copy between files
 // inside the kernel (InputFile::copyTo); an errno that says the kernel cannot
-// copy makes the copy go through the buffers instead.
-enum class FileOp { Open, Create, Seek, Read, Write, Close, Size, Rename, KernelCopy, kCount };
+// copy makes the copy go through the buffers instead. MakeFolder: a folder
+// made; List: a folder's names read; Look: a name looked at (whether it is
+// taken, by what, and which file it leads to). A failed look answers as the
+// system call failing with that errno would.
+enum class FileOp {
+  Open,
+  Create,
+  Seek,
+  Read,
+  Write,
+  Close,
+  Size,
+  Rename,
+  KernelCopy,
+  MakeFolder,
+  List,
+  Look,
+  kCount
+};
 
 // The operating system's: each system call is made as it is asked for.
 // Another Env overrides what it wants to change.
@@ -26,7 +46,9 @@ class Env {
   Env(const Env&) = delete;
   Env& operator=(const Env&) = delete;
 
-  // The Env in force.
+  // The operating system's.
+  static Env& System();
+  // The Env of a caller that names none: System(), or an EnvScope's.
   static Env& Current();
 
   // An operation of kind `op` begins, whether or not it needs a system call
@@ -52,9 +74,23 @@ class Env {
   // linkat() with AT_SYMLINK_FOLLOW, as from /proc/self/fd.
   virtual int linkFollow(const char* from, const char* to);
   virtual int unlink(const char* path);
+  virtual int fcntl(int fd, int cmd, int arg);
+  virtual int fchmod(int fd, mode_t mode);
+  virtual int stat(const char* path, struct stat* st);
+  virtual int lstat(const char* path, struct stat* st);
+  // faccessat() in the working folder.
+  virtual int access(const char* path, int mode, int flags);
+  // realpath() into a buffer of its own, to be freed with free().
+  virtual char* realpath(const char* path);
+  virtual int mkdir(const char* path, mode_t mode);
+  virtual DIR* opendir(const char* path);
+  virtual dirent* readdir(DIR* dir);
+  virtual int closedir(DIR* dir);
+  virtual char* getcwd(char* buf, size_t size);
 };
 
-// Puts `env` in force until the scope ends; the Env before it comes back.
+// Makes `env` the Env of callers that name none until the scope ends; the
+// Env before it comes back.
 class EnvScope {
  public:
   explicit EnvScope(Env& env);
@@ -66,6 +102,10 @@ class EnvScope {
   Env* previous_;
 };
 
-// Begins an operation of kind `op` on `path` with the Env in force: throws
-// the IoError of the errno it fails the operation with.
-void BeginFileOp(FileOp op, const std::string& path = {});
+// Begins an operation of kind `op` on `path` with `env`: throws the IoError
+// of the errno it fails the operation with.
+void BeginFileOp(Env& env, FileOp op, const std::string& path = {});
+
+// A Look at `path` with `env`: stat() (links followed) or lstat(), -1 and
+// errno when the Env fails the look.
+int LookAt(Env& env, const std::string& path, struct stat* st, bool followLinks);

@@ -1,8 +1,6 @@
 #include "platform/folders.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,28 +8,29 @@
 
 #include "platform/io_error.h"
 
-bool FileExists(const std::string& path) {
+bool FileExists(const std::string& path, Env& env) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return !path.empty() && LookAt(env, path, &st, true) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool DirectoryExists(const std::string& path) {
+bool DirectoryExists(const std::string& path, Env& env) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && LookAt(env, path, &st, true) == 0 && S_ISDIR(st.st_mode);
 }
 
-void CreateDir(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return;
+void CreateDir(const std::string& path, Env& env) {
+  BeginFileOp(env, FileOp::MakeFolder, path);
+  if (env.mkdir(path.c_str(), 0777) == 0) return;
   const int err = errno;
   // Made meanwhile by another program (a second run on the same folder): a
   // folder there is what was asked for.
-  if (err == EEXIST && DirectoryExists(path)) return;
+  if (err == EEXIST && DirectoryExists(path, env)) return;
   ThrowOsError(err, path);
 }
 
-std::string GetCurrentDir() {
+std::string GetCurrentDir(Env& env) {
   std::vector<char> buf(4096);
-  while (::getcwd(buf.data(), buf.size()) == nullptr) {
+  while (env.getcwd(buf.data(), buf.size()) == nullptr) {
     if (errno != ERANGE) ThrowOsError(errno);
     buf.resize(buf.size() * 2);
   }
@@ -53,16 +52,18 @@ void Tell(int err, const std::string& path, const std::function<void(const IoErr
 
 // The names in `folder` but "." and "..", in bytewise order; false after
 // telling `unreadable` when it cannot be read.
-bool ReadFolder(const std::string& folder, std::vector<std::string>& names,
+bool ReadFolder(Env& env, const std::string& folder, std::vector<std::string>& names,
                 const std::function<void(const IoError&)>& unreadable) {
   names.clear();
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  const int failed = env.begin(FileOp::List);
+  auto close = [&env](DIR* d) { env.closedir(d); };
+  std::unique_ptr<DIR, decltype(close)> dir(failed ? nullptr : env.opendir(folder.c_str()), close);
   if (!dir) {
-    Tell(errno, folder, unreadable);
+    Tell(failed ? failed : errno, folder, unreadable);
     return false;
   }
   errno = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
+  while (const dirent* entry = env.readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(name);
   }
@@ -82,13 +83,13 @@ struct Level {
 
 std::vector<std::string> FilesBelow(const std::string& folder,
                                     const std::function<void(const IoError&)>& unreadable,
-                                    const FileIdentities* leftOut) {
+                                    const FileIdentities* leftOut, Env& env) {
   std::string top = folder;
   while (top.size() > 1 && top.back() == '/') top.pop_back();
   std::vector<std::string> files;
   std::vector<Level> levels(1);
   levels.back().path = top;
-  if (!ReadFolder(top, levels.back().names, unreadable)) return files;
+  if (!ReadFolder(env, top, levels.back().names, unreadable)) return files;
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.next == level.names.size()) {
@@ -98,7 +99,7 @@ std::vector<std::string> FilesBelow(const std::string& folder,
     const std::string path =
         (level.path == "/" ? "" : level.path) + "/" + level.names[level.next++];
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
+    if (LookAt(env, path, &st, false) != 0) {
       if (errno != ENOENT) Tell(errno, path, unreadable);  // ENOENT: gone meanwhile
       continue;
     }
@@ -110,28 +111,28 @@ std::vector<std::string> FilesBelow(const std::string& folder,
         continue;
       Level below;
       below.path = path;
-      if (ReadFolder(path, below.names, unreadable)) levels.push_back(std::move(below));
+      if (ReadFolder(env, path, below.names, unreadable)) levels.push_back(std::move(below));
     }
   }
   return files;
 }
 
-bool IsPipeOrDevice(const std::string& path) {
+bool IsPipeOrDevice(const std::string& path, Env& env) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
+  return LookAt(env, path, &st, true) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
 }
 
-bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id) {
+bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id, Env& env) {
   struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+  if (path.empty() || LookAt(env, path, &st, true) != 0) return false;
   id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   return true;
 }
 
-FileIdentities::FileIdentities(const NameList& paths) {
+FileIdentities::FileIdentities(const NameList& paths, Env& env) : env_(&env) {
   for (std::string_view path : paths) {
     std::pair<uint64_t, uint64_t> id;
-    if (FileIdentity(std::string(path), id)) ids_.push_back(id);
+    if (FileIdentity(std::string(path), id, env)) ids_.push_back(id);
   }
 }
 
@@ -146,5 +147,5 @@ bool FileIdentities::contains(const OutputTarget& target) const {
 
 bool FileIdentities::contains(const std::string& path) const {
   std::pair<uint64_t, uint64_t> id;
-  return !ids_.empty() && FileIdentity(path, id) && contains(id);
+  return !ids_.empty() && FileIdentity(path, id, *env_) && contains(id);
 }

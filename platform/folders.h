@@ -1,5 +1,6 @@
 // Files and folders by name: whether they exist, making folders, the
-// working folder, and the identities of a set of files.
+// working folder, and the identities of a set of files. Each looks, makes
+// and lists through the Env it is given (platform/env.h).
 #pragma once
 
 #include <cstdint>
@@ -8,15 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/name_list.h"
 #include "platform/output_target.h"
 
-bool FileExists(const std::string& path);  // a directory is not a file
-bool DirectoryExists(const std::string& path);
+bool FileExists(const std::string& path, Env& env = Env::Current());  // a directory is not a file
+bool DirectoryExists(const std::string& path, Env& env = Env::Current());
 // Makes one level of folder; a folder already there (made by another program
 // meanwhile, say) is no failure, anything else there is. Throws IoError.
-void CreateDir(const std::string& path);
-std::string GetCurrentDir();  // without a trailing '/'
+void CreateDir(const std::string& path, Env& env = Env::Current());
+std::string GetCurrentDir(Env& env = Env::Current());  // without a trailing '/'
 
 class IoError;
 class FileIdentities;
@@ -29,22 +31,25 @@ class FileIdentities;
 // A folder that cannot be read is told to `unreadable` and passed over.
 std::vector<std::string> FilesBelow(const std::string& folder,
                                     const std::function<void(const IoError&)>& unreadable,
-                                    const FileIdentities* leftOut = nullptr);
+                                    const FileIdentities* leftOut = nullptr,
+                                    Env& env = Env::Current());
 
 // True for a FIFO (a pipe, "<(…)") or a character device: a file read as a
 // stream, whose size is not known before.
-bool IsPipeOrDevice(const std::string& path);
+bool IsPipeOrDevice(const std::string& path, Env& env = Env::Current());
 
 // The device and inode of the file `path` leads to (links followed); false
 // when it names nothing.
-bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id);
+bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id,
+                  Env& env = Env::Current());
 
 // The identities (device and inode) of a set of files, taken once; files
-// that do not exist when it is made are not in it.
+// that do not exist when it is made are not in it. Names are looked at
+// through the Env it is made with.
 class FileIdentities {
  public:
   FileIdentities() = default;
-  explicit FileIdentities(const NameList& paths);
+  explicit FileIdentities(const NameList& paths, Env& env = Env::Current());
   // True when `path` names (through any name or link) one of the files.
   bool contains(const std::string& path) const;
   bool contains(const OutputTarget& target) const;
@@ -54,4 +59,5 @@ class FileIdentities {
 
  private:
   std::vector<std::pair<uint64_t, uint64_t>> ids_;
+  Env* env_ = &Env::Current();
 };

@@ -38,10 +38,10 @@ bool KernelCopyUnsupported(int err) {
 constexpr int64_t kUnsizedMost = int64_t{1} << 30;
 
 // Appends `count` bytes to the file `fd` (of the folder `dir`).
-void WriteAll(int fd, const unsigned char* src, int64_t count, const std::string& dir) {
-  BeginFileOp(FileOp::Write, dir);
+void WriteAll(Env& env, int fd, const unsigned char* src, int64_t count, const std::string& dir) {
+  BeginFileOp(env, FileOp::Write, dir);
   while (count > 0) {
-    const ssize_t n = Env::Current().write(fd, src, static_cast<size_t>(count));
+    const ssize_t n = env.write(fd, src, static_cast<size_t>(count));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowOsError(errno, dir);
     if (n == 0) throw IoError(kIoDiskFull, "Disk full", dir);
@@ -55,24 +55,23 @@ void WriteAll(int fd, const unsigned char* src, int64_t count, const std::string
 // temporary file, which is read in its place. An invalid descriptor when it
 // gives none (a file that is empty); a file of more than kUnsizedMost bytes
 // is refused.
-Descriptor KeepUnsized(int raw, const std::string& path) {
-  Env& env = Env::Current();
+Descriptor KeepUnsized(Env& env, int raw, const std::string& path) {
   static thread_local unsigned char piece[kReadPiece];
   ssize_t n = env.pread(raw, piece, sizeof piece, 0);
   if (n <= 0) return Descriptor();  // empty, or nothing to be had without waiting
   std::string dir;
-  Descriptor kept = OpenTemporary(dir);
+  Descriptor kept = OpenTemporary(dir, env);
   for (int64_t at = 0; n != 0;) {
     if (n < 0 && errno != EINTR) {
       if (errno == EAGAIN) break;
       ThrowOsError(errno, path);
     }
     if (n > 0) {
-      WriteAll(kept.get(), piece, n, dir);
+      WriteAll(env, kept.get(), piece, n, dir);
       at += n;
       if (at > kUnsizedMost) throw IoError(kIoNotAFile, "File size unknown", path);
     }
-    BeginFileOp(FileOp::Read, path);
+    BeginFileOp(env, FileOp::Read, path);
     n = env.pread(raw, piece, sizeof piece, at);
   }
   return kept;
@@ -83,13 +82,12 @@ Descriptor KeepUnsized(int raw, const std::string& path) {
 InputFile::InputFile(Descriptor fd, std::string path)
     : fd_(std::move(fd)), path_(std::move(path)) {}
 
-InputFile InputFile::OpenRead(const std::string& path) {
-  BeginFileOp(FileOp::Open, path);
+InputFile InputFile::OpenRead(const std::string& path, Env& env) {
+  BeginFileOp(env, FileOp::Open, path);
   if (path.empty()) throw IoError(kIoFileNotFound, "File not found");
-  Env& env = Env::Current();
   const int raw = env.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
   if (raw < 0) ThrowOsError(errno, path);
-  Descriptor fd(raw);
+  Descriptor fd(raw, env);
   struct stat st {};
   if (env.fstat(raw, &st) != 0) ThrowOsError(errno, path);
   if (S_ISDIR(st.st_mode)) throw IoError(kIoAccessDenied, "File access denied", path);
@@ -102,13 +100,13 @@ InputFile InputFile::OpenRead(const std::string& path) {
   const uint64_t device = static_cast<uint64_t>(st.st_dev),
                  inode = static_cast<uint64_t>(st.st_ino);
   if (S_ISREG(st.st_mode) && st.st_size == 0) {
-    if (Descriptor kept = KeepUnsized(raw, path); kept.isOpen()) {
+    if (Descriptor kept = KeepUnsized(env, raw, path); kept.isOpen()) {
       fd = std::move(kept);
       if (env.fstat(fd.get(), &st) != 0) ThrowOsError(errno, path);
     }
   }
   // Back to blocking reads now that no FIFO can stall the open.
-  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  env.fcntl(fd.get(), F_SETFL, env.fcntl(fd.get(), F_GETFL, 0) & ~O_NONBLOCK);
   InputFile f(std::move(fd), path);
   f.knownSize_ = S_ISREG(st.st_mode) ? st.st_size : env.lseek(f.fd_.get(), 0, SEEK_END);
   f.device_ = device;
@@ -117,8 +115,8 @@ InputFile InputFile::OpenRead(const std::string& path) {
 }
 
 int64_t InputFile::size() {
-  BeginFileOp(FileOp::Size, path_);
-  Env& env = Env::Current();
+  Env& env = this->env();
+  BeginFileOp(env, FileOp::Size, path_);
   struct stat st {};
   if (env.fstat(fd_.get(), &st) != 0) ThrowOsError(errno, path_);
   if (S_ISBLK(st.st_mode)) {
@@ -132,13 +130,13 @@ int64_t InputFile::size() {
 }
 
 void InputFile::seek(int64_t pos) {
-  BeginFileOp(FileOp::Seek, path_);
+  BeginFileOp(env(), FileOp::Seek, path_);
   if (pos < 0) throw IoError(kIoInvalidArgument, "Invalid argument");
   pos_ = pos;
 }
 
 int64_t InputFile::read(void* dst, int64_t count) {
-  BeginFileOp(FileOp::Read, path_);
+  BeginFileOp(env(), FileOp::Read, path_);
   auto* out = static_cast<unsigned char*>(dst);
   int64_t total = 0;
   while (total < count) {
@@ -152,12 +150,12 @@ int64_t InputFile::read(void* dst, int64_t count) {
 }
 
 int64_t InputFile::readAt(int64_t pos, void* dst, int64_t count) {
-  BeginFileOp(FileOp::Read, path_);
+  BeginFileOp(env(), FileOp::Read, path_);
   return readFully(pos, dst, count);
 }
 
 int64_t InputFile::readFully(int64_t pos, void* dst, int64_t count) {
-  Env& env = Env::Current();
+  Env& env = this->env();
   auto* out = static_cast<unsigned char*>(dst);
   int64_t total = 0;
   while (total < count) {
@@ -190,9 +188,9 @@ bool InputFile::eof() {
 // kStepAgain for a step to take again; kStepThroughBuffers for one the
 // buffers are to copy.
 int64_t InputFile::kernelCopyStep(OutputFile& out, int64_t count) {
-  BeginFileOp(FileOp::Read, path_);
-  BeginFileOp(FileOp::Write, out.path_);
-  Env& env = Env::Current();
+  Env& env = this->env();
+  BeginFileOp(env, FileOp::Read, path_);
+  BeginFileOp(out.env(), FileOp::Write, out.path_);
   if (int err = env.begin(FileOp::KernelCopy)) {
     // An Env's stand-in for a kernel that refuses the copy.
     if (!KernelCopyUnsupported(err)) ThrowOsError(err, out.path_);
@@ -247,7 +245,7 @@ int64_t InputFile::copyTo(OutputFile& out, int64_t count, const std::function<vo
 
 void InputFile::close() {
   if (!fd_.isOpen()) return;
-  BeginFileOp(FileOp::Close, path_);
+  BeginFileOp(env(), FileOp::Close, path_);
   if (int err = fd_.close()) ThrowOsError(err, path_);
 }
 
@@ -260,6 +258,6 @@ bool InputFile::isSameFileAs(const OutputTarget& target) const {
 
 bool InputFile::isSameFileAs(const std::string& path) const {
   struct stat st {};
-  if (!fd_.isOpen() || ::stat(path.c_str(), &st) != 0) return false;
+  if (!fd_.isOpen() || LookAt(env(), path, &st, true) != 0) return false;
   return static_cast<uint64_t>(st.st_dev) == device_ && static_cast<uint64_t>(st.st_ino) == inode_;
 }

@@ -2,7 +2,8 @@
 //
 // Each read is one read of the file (its callers read in blocks; a scan
 // pass reads its input through carve/input_view.h). Every failing operation
-// throws IoError.
+// throws IoError. A file makes its system calls through the Env it was
+// opened with.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,7 @@ class InputFile {
   // whose size reads 0 but that gives bytes (/proc, FUSE) is read at the
   // open, up to 1 GiB ("File size unknown" past that), into a temporary
   // file that stands in for it.
-  static InputFile OpenRead(const std::string& path);
+  static InputFile OpenRead(const std::string& path, Env& env = Env::Current());
 
   bool isOpen() const { return fd_.isOpen(); }
   const std::string& path() const { return path_; }
@@ -56,6 +57,7 @@ class InputFile {
 
  private:
   InputFile(Descriptor fd, std::string path);
+  Env& env() const { return fd_.env(); }
   // Reads as readAt() does, without a file operation of its own.
   int64_t readFully(int64_t pos, void* dst, int64_t count);
   // One step of a copy inside the kernel; see the definition.

@@ -21,36 +21,36 @@ constexpr int64_t kWriteBufferSize = 64 * 1024;
 // A link that leads to a device, a FIFO or a socket, or that is one of the
 // system's names (below /dev or /proc: /dev/stdout), is not the user's file
 // to replace: the output is refused.
-void CheckLink(const OutputTarget& look) {
+void CheckLink(const OutputTarget& look, Env& env) {
   const bool special = look.err == 0 && !S_ISREG(look.mode) && !S_ISDIR(look.mode);
   std::string dir, base;
   SplitPath(look.path, dir, base);
-  if (special || InSystemFolder(dir)) throw IoError(kIoNotAFile, "Not a regular file", look.path);
+  if (special || InSystemFolder(dir, env))
+    throw IoError(kIoNotAFile, "Not a regular file", look.path);
 }
 
 // Refuses, before anything is opened, a name the output may not take; a
 // link is replaced like a file, whatever it points to. Returns whether the
 // output goes over a file.
-bool CheckTarget(const OutputTarget& look, OutputMode mode) {
+bool CheckTarget(const OutputTarget& look, OutputMode mode, Env& env) {
   const std::string& path = look.path;
   if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
   if (look.exists && mode == OutputMode::Keep) ThrowTaken(path);
   if (!look.exists && look.err != 0) ThrowOsError(look.err, path);
-  if (look.link) CheckLink(look);
+  if (look.link) CheckLink(look, env);
   const bool overFile = look.exists && !look.link;
   if (overFile) {
     if (S_ISDIR(look.mode)) throw IoError(kIoAccessDenied, "File access denied", path);
     if (!S_ISREG(look.mode)) throw IoError(kIoNotAFile, "Not a regular file", path);
     // A file that could not be opened for writing is not replaced either.
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
+    if (env.access(path.c_str(), W_OK, AT_EACCESS) != 0) ThrowOsError(errno, path);
   }
   return overFile;
 }
 
 // An open that creates an output's file: a Create for the Env, which may
 // fail it (-1 and errno, as the open would).
-int OpenToCreate(const char* path, int flags) {
-  Env& env = Env::Current();
+int OpenToCreate(Env& env, const char* path, int flags) {
   if (int err = env.begin(FileOp::Create)) {
     errno = err;
     return -1;
@@ -60,20 +60,20 @@ int OpenToCreate(const char* path, int flags) {
 
 // Opens the existing `path` for writing, without blocking (a FIFO
 // without a reader), and refuses anything but a regular file.
-Descriptor OpenDirect(const std::string& path) {
-  const int raw = OpenToCreate(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+Descriptor OpenDirect(const std::string& path, Env& env) {
+  const int raw = OpenToCreate(env, path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
   if (raw < 0) {
     if (errno == ENXIO) throw IoError(kIoNotAFile, "Not a regular file", path);
     ThrowOsError(errno, path);
   }
-  Descriptor fd(raw);
+  Descriptor fd(raw, env);
   struct stat st {};
-  if (Env::Current().fstat(raw, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (env.fstat(raw, &st) != 0 || !S_ISREG(st.st_mode)) {
     const int err = errno;
     if (S_ISREG(st.st_mode)) ThrowOsError(err, path);
     throw IoError(kIoNotAFile, "Not a regular file", path);
   }
-  ::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) & ~O_NONBLOCK);
+  env.fcntl(raw, F_SETFL, env.fcntl(raw, F_GETFL, 0) & ~O_NONBLOCK);
   return fd;
 }
 
@@ -81,8 +81,7 @@ Descriptor OpenDirect(const std::string& path) {
 // where the name was taken meanwhile and may be replaced, under a temporary
 // name beside it, to be renamed over it as a temporary file would be.
 // Returns the name made; nothing is linked when it throws.
-std::string LinkIn(const std::string& self, const std::string& path, OutputMode mode) {
-  Env& env = Env::Current();
+std::string LinkIn(Env& env, const std::string& self, const std::string& path, OutputMode mode) {
   if (env.linkFollow(self.c_str(), path.c_str()) == 0) return path;
   if (errno != EEXIST) ThrowOsError(errno, path);
   if (mode == OutputMode::Keep) ThrowTaken(path);
@@ -122,26 +121,27 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   return *this;
 }
 
-OutputFile OutputFile::Create(const std::string& path) {
-  BeginFileOp(FileOp::Create, path);
+OutputFile OutputFile::Create(const std::string& path, Env& env) {
+  BeginFileOp(env, FileOp::Create, path);
   if (path.empty()) throw IoError(kIoPathNotFound, "Path not found");
-  const int fd = Env::Current().open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd = env.open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) ThrowOsError(errno, path);
-  return OutputFile(Descriptor(fd), path);
+  return OutputFile(Descriptor(fd, env), path);
 }
 
-OutputFile OutputFile::CreateOutput(const std::string& path, OutputMode mode) {
-  return CreateOutput(OutputTarget::Look(path), mode);
+OutputFile OutputFile::CreateOutput(const std::string& path, OutputMode mode, Env& env) {
+  return CreateOutput(OutputTarget::Look(path, env), mode, env);
 }
 
 // A new name: the file gets its name only when it is whole. A file that is
 // not open where the filesystem has no files without a name.
 OutputFile OutputFile::CreateUnnamed(const std::string& dir, const std::string& path,
-                                     OutputMode mode) {
-  const int fd = OpenToCreate(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC);
+                                     OutputMode mode, Env& env) {
+  const int fd =
+      OpenToCreate(env, dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC);
   if (fd >= 0) {
     ClearPendingOutput();
-    OutputFile f(Descriptor(fd), path, mode);
+    OutputFile f(Descriptor(fd, env), path, mode);
     f.unnamed_ = true;
     return f;
   }
@@ -150,22 +150,23 @@ OutputFile OutputFile::CreateUnnamed(const std::string& dir, const std::string& 
   return OutputFile();
 }
 
-OutputFile OutputFile::CreateOutput(const OutputTarget& look, OutputMode mode) {
+OutputFile OutputFile::CreateOutput(const OutputTarget& look, OutputMode mode, Env& env) {
   const std::string& path = look.path;
-  const bool overFile = CheckTarget(look, mode);
+  const bool overFile = CheckTarget(look, mode, env);
   std::string dir, base;
   SplitPath(path, dir, base);
-  if (!look.exists && UnnamedOutputsPossible(dir)) {
-    OutputFile f = CreateUnnamed(dir, path, mode);
+  if (!look.exists && UnnamedOutputsPossible(dir, env)) {
+    OutputFile f = CreateUnnamed(dir, path, mode, env);
     if (f.isOpen()) return f;
   }
   for (int attempt = 0;; ++attempt) {
     std::string temp = TempNameBeside(dir, base);
-    const int fd = OpenToCreate(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW);
+    const int fd =
+        OpenToCreate(env, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0) {
       // The replacement keeps the permissions of the file it replaces.
-      if (overFile) ::fchmod(fd, look.mode & 07777);
-      OutputFile f(Descriptor(fd), path, mode);
+      if (overFile) env.fchmod(fd, look.mode & 07777);
+      OutputFile f(Descriptor(fd, env), path, mode);
       f.tempPath_ = temp;
       SetPendingOutput(temp);
       return f;
@@ -174,7 +175,8 @@ OutputFile OutputFile::CreateOutput(const OutputTarget& look, OutputMode mode) {
     if (err == EEXIST && attempt < 100) continue;
     // A directory that cannot be written to: an existing file is written in
     // place, as nothing else can be done with it.
-    if (overFile && (err == EACCES || err == EPERM || err == EROFS)) return CreateInPlace(path);
+    if (overFile && (err == EACCES || err == EPERM || err == EROFS))
+      return CreateInPlace(path, env);
     ThrowOsError(err, path);
   }
 }
@@ -182,12 +184,12 @@ OutputFile OutputFile::CreateOutput(const OutputTarget& look, OutputMode mode) {
 // The old content goes to a file of its own before a byte of the output is
 // written; a copy that fails (a full temporary folder) fails the output,
 // and the file keeps what it held.
-OutputFile OutputFile::CreateInPlace(const std::string& path) {
-  Descriptor target = OpenDirect(path);
+OutputFile OutputFile::CreateInPlace(const std::string& path, Env& env) {
+  Descriptor target = OpenDirect(path, env);
   std::string saveDir;
-  Descriptor saveFile = OpenTemporary(saveDir);
+  Descriptor saveFile = OpenTemporary(saveDir, env);
   OutputFile saved(std::move(saveFile), saveDir);
-  InputFile old = InputFile::OpenRead(path);
+  InputFile old = InputFile::OpenRead(path, env);
   // What the file holds when it is read is the content to put back.
   const int64_t size = old.copyTo(saved, old.size());
   saved.flush();
@@ -196,14 +198,14 @@ OutputFile OutputFile::CreateInPlace(const std::string& path) {
   f.savedSize_ = size;
   f.saved_ = std::move(saved.fd_);
   SetPendingRestore(f.fd_.get(), f.saved_.get(), f.savedSize_);
-  if (Env::Current().ftruncate(f.fd_.get(), 0) != 0) ThrowOsError(errno, path);
+  if (env.ftruncate(f.fd_.get(), 0) != 0) ThrowOsError(errno, path);
   return f;
 }
 
 void OutputFile::commitInPlace() {
   try {
     flush();
-    BeginFileOp(FileOp::Close, path_);
+    BeginFileOp(env(), FileOp::Close, path_);
   } catch (...) {
     restoreInPlace();
     throw;
@@ -215,7 +217,7 @@ void OutputFile::commitInPlace() {
 
 void OutputFile::restoreInPlace() noexcept {
   bufLen_ = 0;  // nothing of the output is kept
-  RestoreContent(fd_.get(), saved_.get(), savedSize_);
+  RestoreContent(fd_.get(), saved_.get(), savedSize_, env());
   ClearPendingRestore();
   saved_.closeQuietly();
   fd_.closeQuietly();
@@ -235,12 +237,12 @@ void OutputFile::commit() {
 
 void OutputFile::commitNamed() {
   std::string temp = std::exchange(tempPath_, std::string());
-  Env& env = Env::Current();
+  Env& env = this->env();
   try {
     close();
-    BeginFileOp(FileOp::Rename, path_);
+    BeginFileOp(env, FileOp::Rename, path_);
     if (mode_ == OutputMode::Keep) {
-      RenameWithoutReplacing(temp, path_);
+      RenameWithoutReplacing(temp, path_, env);
     } else if (env.rename(temp.c_str(), path_.c_str()) != 0) {
       ThrowOsError(errno, path_);
     }
@@ -256,13 +258,13 @@ void OutputFile::commitUnnamed() {
   // The file is linked in while it is open; its descriptor is closed after,
   // and a failure there takes the name away again.
   unnamed_ = false;
-  Env& env = Env::Current();
+  Env& env = this->env();
   std::string linked;  // the name made, removed again on a failure
   try {
     flush();
-    BeginFileOp(FileOp::Close, path_);
-    BeginFileOp(FileOp::Rename, path_);
-    linked = LinkIn("/proc/self/fd/" + std::to_string(fd_.get()), path_, mode_);
+    BeginFileOp(env, FileOp::Close, path_);
+    BeginFileOp(env, FileOp::Rename, path_);
+    linked = LinkIn(env, "/proc/self/fd/" + std::to_string(fd_.get()), path_, mode_);
     if (int err = fd_.close()) ThrowOsError(err, path_);
     if (linked != path_ && env.rename(linked.c_str(), path_.c_str()) != 0)
       ThrowOsError(errno, path_);
@@ -292,13 +294,13 @@ void OutputFile::discard() noexcept {
   }
   bufLen_ = 0;  // nothing of it is kept
   closeQuietly();
-  Env::Current().unlink(tempPath_.c_str());
+  env().unlink(tempPath_.c_str());
   tempPath_.clear();
   ClearPendingOutput();
 }
 
 void OutputFile::write(const void* src, int64_t count) {
-  BeginFileOp(FileOp::Write, path_);
+  BeginFileOp(env(), FileOp::Write, path_);
   const auto* in = static_cast<const unsigned char*>(src);
   while (count > 0) {
     int64_t n = std::min(count, kWriteBufferSize - bufLen_);
@@ -313,7 +315,7 @@ void OutputFile::write(const void* src, int64_t count) {
 
 void OutputFile::flush() {
   if (!fd_.isOpen()) return;
-  Env& env = Env::Current();
+  Env& env = this->env();
   int64_t done = 0;
   while (done < bufLen_) {
     ssize_t n = env.write(fd_.get(), buf_.data() + done, bufLen_ - done);
@@ -334,7 +336,7 @@ void OutputFile::flush() {
 
 void OutputFile::close() {
   if (!fd_.isOpen()) return;
-  BeginFileOp(FileOp::Close, path_);
+  BeginFileOp(env(), FileOp::Close, path_);
   try {
     flush();
   } catch (...) {

@@ -2,7 +2,8 @@
 // not at all, or a plain file.
 //
 // Writes are collected in a buffer and reach the disk at flush(), close() or
-// commit(). Every failing operation throws IoError.
+// commit(). Every failing operation throws IoError. A file makes its system
+// calls through the Env it was created with.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +29,7 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Creates a file for writing, replacing any file of that name.
-  static OutputFile Create(const std::string& path);
+  static OutputFile Create(const std::string& path, Env& env = Env::Current());
   // Creates an output that appears under `path` only once commit() has
   // succeeded. For a name not taken yet, the bytes go to a file without a
   // name in the same directory (O_TMPFILE), which commit() links in under
@@ -50,9 +51,11 @@ class OutputFile {
   // is written). With OutputMode::Keep a name
   // that is taken, when the output is created or when it is committed, is
   // never replaced: kIoOutputExists, and the file under it stays as it was.
-  static OutputFile CreateOutput(const std::string& path, OutputMode mode = OutputMode::Replace);
+  static OutputFile CreateOutput(const std::string& path, OutputMode mode = OutputMode::Replace,
+                                 Env& env = Env::Current());
   // The same for a name looked at before (OutputTarget::Look()).
-  static OutputFile CreateOutput(const OutputTarget& target, OutputMode mode = OutputMode::Replace);
+  static OutputFile CreateOutput(const OutputTarget& target, OutputMode mode = OutputMode::Replace,
+                                 Env& env = Env::Current());
 
   bool isOpen() const { return fd_.isOpen(); }
   const std::string& path() const { return path_; }
@@ -74,8 +77,10 @@ class OutputFile {
   friend class InputFile;  // its copies write at the descriptor's offset
 
   OutputFile(Descriptor fd, std::string path, OutputMode mode = OutputMode::Replace);
-  static OutputFile CreateUnnamed(const std::string& dir, const std::string& path, OutputMode mode);
-  static OutputFile CreateInPlace(const std::string& path);
+  static OutputFile CreateUnnamed(const std::string& dir, const std::string& path, OutputMode mode,
+                                  Env& env);
+  static OutputFile CreateInPlace(const std::string& path, Env& env);
+  Env& env() const { return fd_.env(); }
   void commitNamed();
   void commitUnnamed();
   void commitInPlace();

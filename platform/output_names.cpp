@@ -45,8 +45,8 @@ std::string TempNameBeside(const std::string& dir, const std::string& base) {
   return dir + "." + base.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
 }
 
-bool UnnamedOutputsPossible(const std::string& dir) {
-  static const bool proc = ::access("/proc/self/fd", X_OK) == 0;
+bool UnnamedOutputsPossible(const std::string& dir, Env& env) {
+  static const bool proc = env.access("/proc/self/fd", X_OK, 0) == 0;
   return proc && dir != g_refusingDir;
 }
 
@@ -56,9 +56,9 @@ bool NoUnnamedFiles(int err, const std::string& dir) {
   return true;
 }
 
-bool InSystemFolder(const std::string& dir) {
+bool InSystemFolder(const std::string& dir, Env& env) {
   std::string resolved = dir.empty() ? "." : dir;
-  if (char* real = ::realpath(resolved.c_str(), nullptr)) {
+  if (char* real = env.realpath(resolved.c_str())) {
     resolved = real;
     std::free(real);
   }
@@ -70,11 +70,10 @@ bool InSystemFolder(const std::string& dir) {
   return false;
 }
 
-Descriptor OpenTemporary(std::string& dir) {
+Descriptor OpenTemporary(std::string& dir, Env& env) {
   const char* tmp = std::getenv("TMPDIR");
   dir = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
-  BeginFileOp(FileOp::Create, dir);
-  Env& env = Env::Current();
+  BeginFileOp(env, FileOp::Create, dir);
   int fd = env.open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0 && NoUnnamedFiles(errno, dir)) {
     const std::string temp = TempNameBeside(dir + "/", "zandrel");
@@ -82,13 +81,12 @@ Descriptor OpenTemporary(std::string& dir) {
     if (fd >= 0) env.unlink(temp.c_str());
   }
   if (fd < 0) ThrowOsError(errno, dir);
-  return Descriptor(fd);
+  return Descriptor(fd, env);
 }
 
 void ThrowTaken(const std::string& path) { throw IoError(kIoOutputExists, "File exists", path); }
 
-void RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  Env& env = Env::Current();
+void RenameWithoutReplacing(const std::string& from, const std::string& to, Env& env) {
   if (env.renameNoReplace(from.c_str(), to.c_str()) == 0) return;
   int err = errno;
   if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {

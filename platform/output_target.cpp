@@ -4,18 +4,18 @@
 
 #include <cerrno>
 
-OutputTarget OutputTarget::Look(const std::string& path) {
+OutputTarget OutputTarget::Look(const std::string& path, Env& env) {
   OutputTarget t;
   t.path = path;
   struct stat st {};
   if (path.empty()) return t;
-  if (::lstat(path.c_str(), &st) != 0) {
+  if (LookAt(env, path, &st, false) != 0) {
     if (errno != ENOENT) t.err = errno;
     return t;
   }
   t.exists = true;
   t.link = S_ISLNK(st.st_mode);
-  if (t.link && ::stat(path.c_str(), &st) != 0) {
+  if (t.link && env.stat(path.c_str(), &st) != 0) {
     t.err = errno;
     return t;
   }

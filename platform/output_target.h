@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/env.h"
+
 // Taken with one look at the name, and one more through a link, and shared
-// by the checks before the output and its creation.
+// by the checks before the output and its creation. The look is one Look of
+// `env`.
 struct OutputTarget {
-  static OutputTarget Look(const std::string& path);
+  static OutputTarget Look(const std::string& path, Env& env = Env::Current());
 
   std::string path;
   bool exists = false;  // the name is taken (by a file, a link, anything)

@@ -75,9 +75,8 @@ void ClearPendingRestore() {
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
-bool RestoreContent(int target, int saved, int64_t size) noexcept {
+bool RestoreContent(int target, int saved, int64_t size, Env& env) noexcept {
   static char buffer[64 * 1024];
-  Env& env = Env::Current();
   for (int64_t at = 0; at < size;) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(size - at, sizeof buffer));
     const ssize_t n = env.pread(saved, buffer, want, at);
@@ -95,10 +94,11 @@ bool RestoreContent(int target, int saved, int64_t size) noexcept {
 }
 
 void RemovePendingOutput() noexcept {
-  if (g_pendingSet) ::unlink(g_pendingPath);
+  // The signal path has no run: the system's calls.
+  if (g_pendingSet) Env::System().unlink(g_pendingPath);
   if (g_restoreSet) {
     const int err = errno;
-    RestoreContent(g_restoreTarget, g_restoreSaved, g_restoreSize);
+    RestoreContent(g_restoreTarget, g_restoreSaved, g_restoreSize, Env::System());
     g_restoreSet = 0;
     errno = err;
   }

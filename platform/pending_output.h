@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/env.h"
+
 // Records `path` as the temporary file of the output being written, in place
 // of any recorded before; a path longer than PATH_MAX is not recorded.
 void SetPendingOutput(const std::string& path);
@@ -23,8 +25,8 @@ void SetPendingRestore(int target, int saved, int64_t size);
 void ClearPendingRestore();
 // Puts `size` bytes of `saved` back into `target`, from its start, and cuts
 // `target` to that size; false when that failed. Safe to call from a signal
-// handler (the Env's plain system calls, a fixed buffer).
-bool RestoreContent(int target, int saved, int64_t size) noexcept;
+// handler (`env`'s plain system calls, a fixed buffer).
+bool RestoreContent(int target, int saved, int64_t size, Env& env) noexcept;
 // Removes the temporary file of the output being written, if any, and puts
 // back the old content of a file being written in place. Safe to call from
 // a signal handler: a program that ends on a signal calls it first.

@@ -5,14 +5,15 @@
 
 #include "platform/io_error.h"
 
-InputFile OpenTextFile(const std::string& path) {
-  InputFile f = InputFile::OpenRead(path);
+InputFile OpenTextFile(const std::string& path, Env& env) {
+  InputFile f = InputFile::OpenRead(path, env);
   if (f.size() > kMaxTextFileSize) throw IoError(kIoOsBase + EFBIG, std::strerror(EFBIG), path);
   return f;
 }
 
-void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine) {
-  InputFile f = OpenTextFile(path);
+void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine,
+                   Env& env) {
+  InputFile f = OpenTextFile(path, env);
   std::string line;
   char block[4096];
   bool pendingCr = false;

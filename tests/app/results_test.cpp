@@ -34,9 +34,9 @@ StreamReport Report(const std::string& input, int64_t number, int64_t offset) {
   report.offset = offset;
   report.length = 5850;
   report.output = "/out/" + std::to_string(number) + ".mp3";
-  report.seconds = 0.37;
-  report.sampleRateHz = 44100;
-  report.channels = 2;
+  report.facts.seconds = 0.37;
+  report.facts.sampleRateHz = 44100;
+  report.facts.channels = 2;
   return report;
 }
 
@@ -68,8 +68,8 @@ class ResultsTest : public QObject {
     failed.error = "出力ファイルが作れません";
     failed.output.clear();
     StreamReport unmeasured = Report("a.bin", 3, 0);
-    unmeasured.seconds = -1;
-    unmeasured.sampleRateHz = unmeasured.channels = -1;
+    unmeasured.facts.seconds = -1;
+    unmeasured.facts.sampleRateHz = unmeasured.facts.channels = -1;
     unmeasured.status = StreamReport::Status::DryRun;
     StreamReport cut = unmeasured;
     cut.truncated = true;

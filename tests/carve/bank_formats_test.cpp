@@ -92,10 +92,10 @@ TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
     const auto ranges = Ranges(name.substr(name.rfind('.') + 1).c_str(), input, &reports);
     ASSERT_EQ(ranges.size(), 1u);
     EXPECT_EQ(ranges[0], std::make_pair(int64_t{99}, static_cast<int64_t>(f.size())));
-    EXPECT_EQ(reports[0].frames, row.count);
+    EXPECT_EQ(reports[0].facts.frames, row.count);
     if (row.rate > 0) {
-      EXPECT_EQ(reports[0].sampleRateHz, row.rate);
-      EXPECT_EQ(reports[0].channels, row.channels);
+      EXPECT_EQ(reports[0].facts.sampleRateHz, row.rate);
+      EXPECT_EQ(reports[0].facts.channels, row.channels);
     }
   }
 }

@@ -1,8 +1,11 @@
-// Every file operation of a pass, made to fail in turn: each failure is
-// logged once and shown in the box its stage calls for, every file is closed,
-// the input is unchanged, and after Ignore the walk goes on to find and write
-// the next stream. The older file under the name of a failed stream is left
-// as it was, and no temporary file stays behind.
+// Every file operation of a pass, made to fail in turn by the Env of its run
+// (folders made and names looked at too): each failure is logged once and
+// shown in the box its stage calls for, every file is closed, the input is
+// unchanged, and after Ignore the walk goes on to find and write the next
+// stream. The older file under the name of a failed stream is left as it
+// was, and no temporary file stays behind. A look that fails answers as a
+// name not there would: the input is reported missing, or the folder of the
+// outputs is made (or found made) and the pass goes on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 
 #include "carve/formats.h"
 #include "carve/input_view.h"
+#include "carve/run_state.h"
 #include "carve/scan_pass.h"
 #include "platform/descriptor.h"
 #include "platform/fault.h"
@@ -58,24 +62,33 @@ std::string Summary(const PassCase& c, int written) {
          std::to_string(written) + "個を抽出しました";
 }
 
-const FileOp kOps[] = {FileOp::Open, FileOp::Create, FileOp::Seek,
-                       FileOp::Read, FileOp::Write,  FileOp::Close,
-                       FileOp::Size, FileOp::Rename, FileOp::KernelCopy};
+const FileOp kOps[] = {FileOp::Open,       FileOp::Create,     FileOp::Seek, FileOp::Read,
+                       FileOp::Write,      FileOp::Close,      FileOp::Size, FileOp::Rename,
+                       FileOp::KernelCopy, FileOp::MakeFolder, FileOp::Look};
 
 const char* OpName(FileOp op) {
-  static const char* const names[] = {"open",  "create", "seek",   "read",       "write",
-                                      "close", "size",   "rename", "kernel copy"};
+  static const char* const names[] = {"open",        "create",      "seek", "read",
+                                      "write",       "close",       "size", "rename",
+                                      "kernel copy", "make folder", "list", "look"};
   return names[static_cast<int>(op)];
 }
 
-// The files of `dir` other than the input, in name order.
-std::vector<std::string> Outputs(const TempDir& dir) {
+// The files of `folder` other than the input, in name order.
+std::vector<std::string> Outputs(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
+  if (!fs::exists(folder)) return names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().filename() != "in.bin") names.push_back(entry.path().string());
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// A pass of `row` run with `env` as the system its files see.
+int64_t PassWith(Env& env, Host& host, const FormatRow& row, const std::string& input,
+                 const std::string& pattern) {
+  RunState run = RunState::PassAlone({}, env);
+  return ExtractFormats(host, {&row}, input, pattern, run);
 }
 
 // A pump interval as the window and the command line have, so that the walk
@@ -99,55 +112,81 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
   Append(data, RandomBytes(300, 3));
   const std::string input = dir / "in.bin";
   WriteBytes(input, data);
-  const std::string pattern = dir / "%d.out";
-  auto pass = [&](Host& host) { return ExtractFormat(host, *c.row, input, pattern); };
-
-  // A clean run, counting the operations, and the names of its outputs.
-  FaultPlan counter;
-  {
-    ScriptHost host;
+  // The outputs go to a folder of their own, made by the pass where it is
+  // not there.
+  const std::string folder = dir / "out";
+  const std::string pattern = folder + "/%d.out";
+  auto pass = [&](Env& env, ScriptHost& host) {
     host.minFrames = c.minFrames;
     host.pumpIntervalMs = kUsersPumpInterval;
-    FaultScope scope(counter);
-    ASSERT_EQ(pass(host), 2);
+    return PassWith(env, host, *c.row, input, pattern);
+  };
+
+  // A clean run, and the names of its outputs.
+  std::vector<std::string> outputs;
+  {
+    FaultPlan counter;
+    ScriptHost host;
+    ASSERT_EQ(pass(counter, host), 2);
     ASSERT_EQ(host.log.back(), Summary(c, 2));
+    outputs = Outputs(folder);
   }
-  for (FileOp op : kOps) EXPECT_GT(counter.count(op), 0) << OpName(op);
-  const std::vector<std::string> outputs = Outputs(dir);
   ASSERT_EQ(outputs.size(), 2u);
   for (const std::string& name : outputs) ASSERT_EQ(ReadBytes(name), fixture);
+  auto output = [&](int i) { return outputs[i - 1]; };
 
   const std::string message = std::strerror(EIO);
   int runs = 0;
-  // Over older files of the outputs' names, and under new names.
+  std::map<FileOp, int64_t> reached;
+  // Over older files of the outputs' names, and under new names in a folder
+  // not made yet.
   for (bool over : {true, false}) {
+    auto prepare = [&](int64_t n) {
+      const Bytes older = RandomBytes(100 + n, 4);
+      fs::remove_all(folder);
+      if (!over) return older;
+      fs::create_directory(folder);
+      for (int i = 1; i <= 2; ++i) WriteBytes(output(i), older);
+      return older;
+    };
+    FaultPlan counter;
+    {
+      prepare(0);
+      ScriptHost host;
+      ASSERT_EQ(pass(counter, host), 2);
+    }
     for (FileOp op : kOps) {
+      reached[op] += counter.count(op);
       for (int64_t n = 1; n <= counter.count(op); ++n) {
         SCOPED_TRACE(std::string(c.row->command) + ": " + OpName(op) + " #" + std::to_string(n) +
                      (over ? " over older files" : " under new names"));
-        auto output = [&](int i) { return outputs[i - 1]; };
-        const Bytes older = RandomBytes(100 + n, 4);
-        for (int i = 1; i <= 2; ++i) {
-          if (over) {
-            WriteBytes(output(i), older);
-          } else {
-            std::filesystem::remove(output(i));
-          }
-        }
+        const Bytes older = prepare(n);
         ScriptHost host;
-        host.minFrames = c.minFrames;
-        host.pumpIntervalMs = kUsersPumpInterval;
         FaultPlan plan(op, n, EIO);
-        int64_t written;
-        {
-          FaultScope scope(plan);
-          written = pass(host);
-        }
+        const int64_t written = pass(plan, host);
         ++runs;
         ASSERT_TRUE(plan.fired());
         EXPECT_EQ(OpenFileCount(), 0);
         EXPECT_EQ(ReadBytes(input), data);
+        for (const std::string& name : Outputs(folder))
+          EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+        if (host.boxes.empty()) {
+          // A look at the outputs' folder answered "not there": the folder
+          // was made, or found made, and the pass went on as a clean one.
+          EXPECT_EQ(op, FileOp::Look);
+          EXPECT_EQ(written, 2);
+          for (int i = 1; i <= 2; ++i) EXPECT_EQ(ReadBytes(output(i)), fixture);
+          continue;
+        }
         ASSERT_EQ(host.boxes.size(), 1u);
+        if (host.boxes[0].type == BoxType::Warning) {
+          // The look at the input answered "not there": nothing is carved.
+          EXPECT_EQ(op, FileOp::Look);
+          EXPECT_EQ(written, 0);
+          EXPECT_EQ(Outputs(folder).size(), over ? 2u : 0u);
+          for (const std::string& name : Outputs(folder)) EXPECT_EQ(ReadBytes(name), older);
+          continue;
+        }
         EXPECT_EQ(host.boxes[0].type, BoxType::Error);
         EXPECT_EQ(host.boxes[0].helpContext, kIoOsBase + EIO);
         int failureLines = 0;
@@ -159,7 +198,8 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
           EXPECT_EQ(host.boxes[0].text.rfind(message + "\n", 0), 0u);
           // The box does not name the file that failed; the question does.
           const std::string& path = host.boxes[0].path;
-          EXPECT_TRUE(path == input || path == output(1) || path == output(2)) << path;
+          EXPECT_TRUE(path == input || path == folder || path == output(1) || path == output(2))
+              << path;
           EXPECT_EQ(host.log.back(), Summary(c, 1));
           int good = 0, kept = 0;
           for (int i = 1; i <= 2; ++i) {
@@ -180,11 +220,11 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
           EXPECT_EQ(host.boxes[0].path, input);
           EXPECT_EQ(host.log.back(), "* " + message);
         }
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-          EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
       }
     }
   }
+  // Every operation is reached, the folder's making under new names only.
+  for (FileOp op : kOps) EXPECT_GT(reached[op], 0) << OpName(op);
   EXPECT_GT(runs, 40);
 }
 
@@ -211,9 +251,9 @@ TEST(FaultWalkPath, CandidatesArePassedOverUnderAPlanAsInUsersRuns) {
       host.minFrames = 2;
       host.pumpIntervalMs = pumpIntervalMs;
       FaultPlan counter;
-      FaultScope scope(counter);
+      RunState run = RunState::PassAlone({}, counter);
       ProbeCounter carver(row->make(host));
-      EXPECT_EQ(RunScanPass(host, *row, carver, dir / "in.bin", dir / "%d.out"), 1);
+      EXPECT_EQ(RunScanPasses(host, {{&*row, &carver}}, dir / "in.bin", dir / "%d.out", run), 1);
       return carver.probes;
     };
     EXPECT_LT(probes(kUsersPumpInterval), probes(0));
@@ -250,10 +290,7 @@ TEST(FaultWalkPath, ACancelStopsALongCopy) {
     // The third write of the copy cancels the run.
     FaultPlan plan(FileOp::Write, 3, 0);
     plan.setAction([] { g_cancelling->running = false; });
-    {
-      FaultScope scope(plan);
-      EXPECT_EQ(ExtractFormat(host, *FindFormat("wav"), dir / "in.bin", dir / "%d.wav"), 0);
-    }
+    EXPECT_EQ(PassWith(plan, host, *FindFormat("wav"), dir / "in.bin", dir / "%d.wav"), 0);
     EXPECT_TRUE(plan.fired());
     // Each write is a block of 64 KiB at most: a check every 4 MiB.
     const int64_t checkEvery = InputFile::kCopyCheck / FaultPlan::kCopyBlock;
@@ -266,7 +303,7 @@ TEST(FaultWalkPath, ACancelStopsALongCopy) {
     if (c.over) {
       EXPECT_EQ(ReadBytes(dir / "1.wav"), older);
     }
-    EXPECT_EQ(Outputs(dir).size(), c.over ? 1u : 0u);  // no temporary file either
+    EXPECT_EQ(Outputs(dir.path()).size(), c.over ? 1u : 0u);  // no temporary file either
     EXPECT_EQ(OpenFileCount(), 0);
   }
   g_cancelling = nullptr;

@@ -267,11 +267,11 @@ TEST(FrameFormats, EveryFixtureComesOutWholeInRandomBytesInATarAndBackToBack) {
         const Bytes fixture = Fixture(f.name);
         EXPECT_EQ(ReadBytes(r.output), fixture) << f.name;
         EXPECT_EQ(Slice(data, r.offset, r.length), fixture) << f.name;
-        EXPECT_EQ(r.frames, f.frames);
-        EXPECT_EQ(r.bitrateKbps, f.kbps);
-        EXPECT_EQ(r.sampleRateHz, f.rate);
-        EXPECT_EQ(r.channels, f.channels);
-        EXPECT_NEAR(r.seconds, f.seconds, 0.0005);
+        EXPECT_EQ(r.facts.frames, f.frames);
+        EXPECT_EQ(r.facts.bitrateKbps, f.kbps);
+        EXPECT_EQ(r.facts.sampleRateHz, f.rate);
+        EXPECT_EQ(r.facts.channels, f.channels);
+        EXPECT_NEAR(r.facts.seconds, f.seconds, 0.0005);
         char line[160];
         std::snprintf(
             line, sizeof line,

@@ -317,11 +317,11 @@ Expected ExpectedOf(const std::string& command, const Bytes& f) {
 // The line the stream's report gives, which must be the logged one.
 std::string LineOfReport(const StreamReport& r, const std::string& format, const char* unit) {
   StreamFacts facts;
-  facts.frames = r.frames;
-  facts.bitrateKbps = r.bitrateKbps;
-  facts.sampleRateHz = r.sampleRateHz;
-  facts.seconds = r.seconds;
-  facts.channels = r.channels;
+  facts.frames = r.facts.frames;
+  facts.bitrateKbps = r.facts.bitrateKbps;
+  facts.sampleRateHz = r.facts.sampleRateHz;
+  facts.seconds = r.facts.seconds;
+  facts.channels = r.facts.channels;
   return StreamLine(r.number, {r.offset, r.length}, format, unit, facts);
 }
 
@@ -353,19 +353,19 @@ TEST(LosslessFormats, EveryFixtureShowsWhatItsHeaderSays) {
       EXPECT_EQ(r.offset, at + start);
       EXPECT_EQ(r.length, static_cast<int64_t>(f.size()) - start);
       EXPECT_EQ(r.outputOffset, at);
-      EXPECT_EQ(r.sampleRateHz, e.rate);
-      EXPECT_EQ(r.channels, e.channels);
+      EXPECT_EQ(r.facts.sampleRateHz, e.rate);
+      EXPECT_EQ(r.facts.channels, e.channels);
       if (e.frames >= 0) {
-        EXPECT_EQ(r.frames, e.frames);
+        EXPECT_EQ(r.facts.frames, e.frames);
       }
-      EXPECT_GT(r.seconds, 0.04);
-      EXPECT_LT(r.seconds, 0.51);
+      EXPECT_GT(r.facts.seconds, 0.04);
+      EXPECT_LT(r.facts.seconds, 0.51);
       // AIFF: the rate of its samples; the others: the stream's bytes over
       // its length.
       const double kbps = g.command == std::string("aiff")
                               ? e.rate * e.channels * 8.0 * ((e.bits + 7) / 8) / 1000
-                              : (f.size() - start) * 8 / r.seconds / 1000;
-      EXPECT_NEAR(static_cast<double>(r.bitrateKbps), kbps, 1.0);
+                              : (f.size() - start) * 8 / r.facts.seconds / 1000;
+      EXPECT_NEAR(static_cast<double>(r.facts.bitrateKbps), kbps, 1.0);
     }
   }
 }

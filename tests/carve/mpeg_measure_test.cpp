@@ -374,11 +374,10 @@ TEST(MpegMeasure, FailingFileOperationLeavesAtOnce) {
   WriteBytes(dir / "input.bin", Cat({Id3v2Tag(1014), Frames({kJoint, kJoint, kJoint})}));
   // The run's read, then the read of the bytes before it for a tag.
   for (int64_t nth : {1, 2}) {
-    InputView input(InputFile::OpenRead(dir / "input.bin"));
+    FaultPlan plan(FileOp::Read, nth, EIO);
+    InputView input(InputFile::OpenRead(dir / "input.bin", plan));
     ScriptHost host;
     TStreamInfo info{};
-    FaultPlan plan(FileOp::Read, nth, EIO);
-    FaultScope scope(plan);
     EXPECT_THROW(MeasureMp3Stream(host, input, 1024, info), IoError);
     EXPECT_TRUE(plan.fired());
   }

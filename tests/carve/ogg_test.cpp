@@ -936,18 +936,18 @@ TEST(OggCarver, CodecRuleCarvesEveryCodecWholeNamedAndMeasured) {
     EXPECT_EQ(ReadBytes(p.dir / (std::string("out/001.") + f.extension)), file);
     ASSERT_EQ(p.host.streams.size(), 1u);
     const StreamReport& r = p.host.streams[0];
-    EXPECT_EQ(r.frames, static_cast<int64_t>(CountPages(file)));
-    EXPECT_EQ(r.sampleRateHz, f.rate);
-    EXPECT_EQ(r.channels, f.channels);
-    EXPECT_NEAR(r.seconds, f.seconds, 0.1);
+    EXPECT_EQ(r.facts.frames, static_cast<int64_t>(CountPages(file)));
+    EXPECT_EQ(r.facts.sampleRateHz, f.rate);
+    EXPECT_EQ(r.facts.channels, f.channels);
+    EXPECT_NEAR(r.facts.seconds, f.seconds, 0.1);
     // The average bit rate of the whole file.
-    EXPECT_NEAR(r.bitrateKbps, file.size() * 8 / f.seconds / 1000, r.bitrateKbps * 0.1);
+    EXPECT_NEAR(r.facts.bitrateKbps, file.size() * 8 / f.seconds / 1000, r.facts.bitrateKbps * 0.1);
     // The line of the newer formats, with the codec's name.
     const std::string line = p.host.log[1];
     EXPECT_EQ(line.rfind(LineStart(1, at, file.size()) + " " + f.format + " ", 0), 0u) << line;
     char tail[32];
     std::snprintf(tail, sizeof tail, "%2lldch%7.1fsec", static_cast<long long>(f.channels),
-                  r.seconds);
+                  r.facts.seconds);
     EXPECT_TRUE(line.ends_with(tail)) << line;
 
     // Without the rule, the classic line and bytes: up to the first page
@@ -976,8 +976,8 @@ TEST(OggCarver, CodecRuleKeepsChainedLinksApartAndCarvesUnknownCodecs) {
   ASSERT_EQ(chained.written, 2);
   EXPECT_EQ(ReadBytes(chained.dir / "out/001.opus"), mono);
   EXPECT_EQ(ReadBytes(chained.dir / "out/002.opus"), stereo);
-  EXPECT_EQ(chained.host.streams[0].channels, 1);
-  EXPECT_EQ(chained.host.streams[1].channels, 2);
+  EXPECT_EQ(chained.host.streams[0].facts.channels, 1);
+  EXPECT_EQ(chained.host.streams[1].facts.channels, 2);
 
   // A codec the rule does not know: carved as Ogg, with no rate.
   const Bytes unknown =

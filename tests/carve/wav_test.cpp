@@ -385,8 +385,8 @@ TEST(WavCarver, CodecRuleFindsRifxAndNamesOutputsByCodec) {
     if (f.bigEndian) line.replace(line.find("RIFF"), 4, "RIFX");
     EXPECT_EQ(p.host.log[1], line);
     ASSERT_EQ(p.host.streams.size(), 1u);
-    EXPECT_EQ(p.host.streams[0].sampleRateHz, f.rate);
-    EXPECT_NEAR(p.host.streams[0].bitrateKbps, f.kbps, 1);
+    EXPECT_EQ(p.host.streams[0].facts.sampleRateHz, f.rate);
+    EXPECT_NEAR(p.host.streams[0].facts.bitrateKbps, f.kbps, 1);
 
     // Without the rule: RIFX is not taken, RIFF as ever.
     Pass classic;
@@ -418,7 +418,7 @@ TEST(WavCarver, RifxChunksAreWalkedBigEndian) {
     ASSERT_EQ(p.written, anyChunk ? 1 : 0);
     if (!anyChunk) continue;
     EXPECT_EQ(ReadBytes(p.output(1)), listFirst);
-    EXPECT_EQ(p.host.streams[0].sampleRateHz, 22050);
+    EXPECT_EQ(p.host.streams[0].facts.sampleRateHz, 22050);
   }
 }
 

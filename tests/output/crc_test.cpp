@@ -110,9 +110,8 @@ TEST(CalcFileCrc, ProgressLagsOneBlockBehind) {
 TEST(CalcFileCrc, ReadFailureReachesTheCaller) {
   TempDir dir;
   WriteBytes(dir / "input.bin", RandomBytes(2000, 1, true));
-  InputFile file = InputFile::OpenRead(dir / "input.bin");
   FaultPlan plan(FileOp::Read, 1, EIO);
-  FaultScope scope(plan);
+  InputFile file = InputFile::OpenRead(dir / "input.bin", plan);
   std::vector<std::string> shown;
   EXPECT_THROW(CalcFileCrc(
                    file, [&](const std::string& t) { shown.push_back(t); }, [] {}),

@@ -1,4 +1,4 @@
-// The system calls of the file layer go through the Env in force: an Env
+// The system calls of the file layer go through the Env it is given: an Env
 // whose calls fail as a system's can shows what the layer makes of each
 // failure.
 #include "platform/env.h"
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/descriptor.h"
+#include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "support/test_files.h"
@@ -29,7 +30,10 @@ enum class Call {
   Close,
   Rename,
   RenameNoReplace,
-  LinkFollow
+  LinkFollow,
+  Mkdir,
+  Opendir,
+  Lstat
 };
 
 // `times` calls of a kind in a row, the first of them the `nth`, fail with
@@ -72,6 +76,15 @@ class FailingCalls : public Env {
   }
   int linkFollow(const char* from, const char* to) override {
     return fails(Call::LinkFollow) ? -1 : Env::linkFollow(from, to);
+  }
+  int mkdir(const char* path, mode_t mode) override {
+    return fails(Call::Mkdir) ? -1 : Env::mkdir(path, mode);
+  }
+  DIR* opendir(const char* path) override {
+    return fails(Call::Opendir) ? nullptr : Env::opendir(path);
+  }
+  int lstat(const char* path, struct stat* st) override {
+    return fails(Call::Lstat) ? -1 : Env::lstat(path, st);
   }
 
  private:
@@ -148,9 +161,8 @@ TEST(FileEnv, ReadsAndCopiesMeetFailingSystemCalls) {
     Bytes got(data.size());
     Outcome outcome;
     {
-      EnvScope scope(env);
-      InputFile input = InputFile::OpenRead(in);
-      OutputFile output = OutputFile::Create(out);
+      InputFile input = InputFile::OpenRead(in, env);
+      OutputFile output = OutputFile::Create(out, env);
       if (c.copy) {
         const bool readFails = c.rules.back().call == Call::Pread;
         outcome = Try(
@@ -232,10 +244,9 @@ TEST(FileEnv, OutputsMeetFailingSystemCalls) {
     FailingCalls env(c.rules);
     Outcome outcome;
     {
-      EnvScope scope(env);
       outcome = Try(
           [&] {
-            OutputFile o = OutputFile::CreateOutput(name, c.mode);
+            OutputFile o = OutputFile::CreateOutput(name, c.mode, env);
             o.write(data.data(), static_cast<int64_t>(data.size()));
             o.commit();
           },
@@ -251,6 +262,82 @@ TEST(FileEnv, OutputsMeetFailingSystemCalls) {
     }
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       EXPECT_EQ(entry.path().filename(), "o.bin");
+  }
+}
+
+// Folders made and listed and names looked at through an Env: each failure
+// is thrown or told with the name it concerns, and a listing goes on past a
+// folder or a name it cannot read.
+TEST(FileEnv, FoldersAndNamesMeetFailingSystemCalls) {
+  enum class What { MakeFolder, List, Output };
+  struct Case {
+    const char* name;
+    std::vector<Rule> rules;
+    What what;
+    int code;              // the IoError thrown or told, or 0
+    const char* concerns;  // the name it concerns, below the folder
+    size_t listed;         // the files a listing gives
+  } cases[] = {
+      {"a folder cannot be made",
+       {{Call::Mkdir, EACCES}},
+       What::MakeFolder,
+       kIoAccessDenied,
+       "new",
+       0},
+      {"the top folder cannot be listed",
+       {{Call::Opendir, EACCES}},
+       What::List,
+       kIoAccessDenied,
+       "",
+       0},
+      {"a folder below cannot be listed",
+       {{Call::Opendir, EIO, 2}},
+       What::List,
+       kIoOsBase + EIO,
+       "/a",
+       1},
+      {"a name below cannot be looked at",
+       {{Call::Lstat, EIO}},
+       What::List,
+       kIoOsBase + EIO,
+       "/a",
+       1},
+      {"an output's name cannot be looked at",
+       {{Call::Lstat, EIO}},
+       What::Output,
+       kIoOsBase + EIO,
+       "/o.bin",
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::filesystem::create_directory(dir / "a");
+    WriteBytes(dir / "a/x.bin", Bytes(10, 1));
+    WriteBytes(dir / "b.bin", Bytes(10, 2));
+    FailingCalls env(c.rules);
+    const std::string concerns =
+        c.what == What::MakeFolder ? dir / c.concerns : dir.path() + c.concerns;
+    Outcome outcome;
+    std::vector<std::string> files;
+    if (c.what == What::List) {
+      files = FilesBelow(
+          dir.path(),
+          [&](const IoError& e) {
+            outcome = {e.code(), e.path() == concerns};
+          },
+          nullptr, env);
+    } else if (c.what == What::MakeFolder) {
+      outcome = Try([&] { CreateDir(concerns, env); }, concerns);
+      EXPECT_FALSE(std::filesystem::exists(concerns));
+    } else {
+      outcome = Try([&] { OutputFile::CreateOutput(concerns, kReplace, env).commit(); }, concerns);
+      EXPECT_FALSE(std::filesystem::exists(concerns));
+    }
+    EXPECT_EQ(outcome.code, c.code);
+    EXPECT_TRUE(outcome.namesFile);
+    EXPECT_EQ(files.size(), c.listed);
+    EXPECT_EQ(OpenFileCount(), 0);
   }
 }
 
