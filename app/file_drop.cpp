@@ -12,8 +12,8 @@
 
 #include "app/frm_main.h"
 #include "app/text_conv.h"
-#include "carve/run.h"
-#include "carve/sink.h"
+#include "carve/engine/run.h"
+#include "carve/engine/sink.h"
 #include "platform/comma_text.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/ui_seam.h"
-#include "carve/progress_meter.h"
-#include "carve/run.h"
+#include "carve/engine/progress_meter.h"
+#include "carve/engine/run.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/frm_main.h"
 #include "app/text_conv.h"
-#include "carve/settings.h"
+#include "carve/engine/settings.h"
 #include "platform/translate.h"
 
 namespace {

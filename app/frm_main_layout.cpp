@@ -29,8 +29,8 @@
 #include "app/log_rows.h"
 #include "app/text_conv.h"
 #include "app/whole_line_log.h"
-#include "carve/formats.h"
-#include "carve/settings.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/settings.h"
 #include "platform/translate.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "carve/sink.h"
+#include "carve/engine/sink.h"
 
 class ResultsModel : public QAbstractTableModel {
   Q_OBJECT

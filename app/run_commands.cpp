@@ -12,7 +12,7 @@
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "app/window_host.h"
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "app/results_view.h"
 #include "app/stream_strip.h"
 #include "app/text_conv.h"
-#include "carve/formats.h"
-#include "carve/scan_pass.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/scan_pass.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "app/frm_main.h"
 #include "app/stream_strip.h"
 #include "app/text_conv.h"
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 
 void TfrmMain::ShowRunBegins() {
   FMeter.beginRun();

@@ -9,7 +9,7 @@
 #include "app/frm_main.h"
 #include "app/log_model.h"
 #include "app/text_conv.h"
-#include "carve/scan_pass.h"
+#include "carve/engine/scan_pass.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
 #include "platform/text_file.h"

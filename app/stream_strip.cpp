@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "carve/host.h"
+#include "carve/engine/host.h"
 
 class QWidget;
 

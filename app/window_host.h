@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "carve/host.h"
+#include "carve/engine/host.h"
 
 class TfrmMain;
 

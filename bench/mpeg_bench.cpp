@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "carve/host.h"
-#include "carve/input_view.h"
-#include "carve/mpeg_header.h"
-#include "carve/mpeg_measure.h"
+#include "carve/engine/host.h"
+#include "carve/engine/input_view.h"
+#include "carve/formats/mpeg/mpeg_header.h"
+#include "carve/formats/mpeg/mpeg_measure.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "quiet_host.h"

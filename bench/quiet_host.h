@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "carve/host.h"
+#include "carve/engine/host.h"
 
 class QuietHost : public Host {
  public:

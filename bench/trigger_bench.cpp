@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "carve/trigger_search.h"
+#include "carve/engine/trigger_search.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <set>
 #include <string>
 
-#include "carve/host.h"
-#include "carve/progress_meter.h"
+#include "carve/engine/host.h"
+#include "carve/engine/progress_meter.h"
 #include "cli/cli_options.h"
 
 // Writes a transient progress text on a terminal line and wipes it before

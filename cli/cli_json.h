@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "carve/host.h"
+#include "carve/engine/host.h"
 
 // The line (without its line end) for a pass's begin, end or failure.
 std::string PassJsonLine(const PassReport& report);

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <utility>
 
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 #include "i18n/language.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"

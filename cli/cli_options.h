@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "carve/settings.h"
+#include "carve/engine/settings.h"
 #include "platform/name_list.h"
 
 struct FormatRow;

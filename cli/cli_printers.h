@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "carve/sink.h"
+#include "carve/engine/sink.h"
 
 class ProgressLine;
 

@@ -11,9 +11,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "carve/formats.h"
-#include "carve/run.h"
-#include "carve/scan_pass.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/run.h"
+#include "carve/engine/scan_pass.h"
 #include "cli/cli_host.h"
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 #include "cli/cli_options.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // MPEG header decoding and stream measurement on fuzzed bytes.
 #include <cstdlib>
 
-#include "carve/input_view.h"
-#include "carve/mpeg_header.h"
-#include "carve/mpeg_measure.h"
+#include "carve/engine/input_view.h"
+#include "carve/formats/mpeg/mpeg_header.h"
+#include "carve/formats/mpeg/mpeg_measure.h"
 #include "fuzz_support.h"
 #include "platform/input_file.h"
 #include "support/script_host.h"

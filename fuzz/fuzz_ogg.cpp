@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "carve/input_view.h"
-#include "carve/ogg_page.h"
-#include "carve/ogg_streams.h"
+#include "carve/engine/input_view.h"
+#include "carve/formats/ogg/ogg_page.h"
+#include "carve/formats/ogg/ogg_streams.h"
 #include "fuzz_support.h"
 #include "platform/input_file.h"
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <map>
 
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 #include "fuzz_support.h"
 #include "platform/descriptor.h"
 #include "support/script_host.h"

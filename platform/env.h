@@ -1,7 +1,7 @@
 // The system as the file layer sees it. Every system call the layer makes on
 // a file, a folder or a name goes through an Env, and every operation of the
 // layer announces itself to it first. The Env is a parameter: each file
-// keeps the one it was opened with, and a run (carve/run_state.h) hands its
+// keeps the one it was opened with, and a run (carve/engine/run_state.h) hands its
 // own to every file it opens; a test's Env fails the Nth operation of a kind
 // (see platform/fault.h). The operating system's is Env::System(). A caller
 // that names none gets Env::Current(), the system's unless an EnvScope puts

@@ -1,7 +1,7 @@
 // A file the engine reads: an input to carve from, a text file.
 //
 // Each read is one read of the file (its callers read in blocks; a scan
-// pass reads its input through carve/input_view.h). Every failing operation
+// pass reads its input through carve/engine/input_view.h). Every failing operation
 // throws IoError. A file makes its system calls through the Env it was
 // opened with.
 #pragma once

@@ -11,7 +11,7 @@ set(ZANDREL_TS_FILES ${CMAKE_SOURCE_DIR}/translations/zandrel_en.ts)
 # kept, so that the catalog changes only when its texts do.
 set(ZANDREL_LUPDATE_OPTIONS -tr-function-alias QT_TRANSLATE_NOOP+=ZT,translate+=Tr
     -source-language ja -locations none -no-obsolete -silent)
-file(GLOB ZANDREL_TRANSLATED_SOURCES CONFIGURE_DEPENDS
+file(GLOB_RECURSE ZANDREL_TRANSLATED_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h
   ${CMAKE_SOURCE_DIR}/cli/*.cpp ${CMAKE_SOURCE_DIR}/i18n/*.cpp
   ${CMAKE_SOURCE_DIR}/carve/*.cpp ${CMAKE_SOURCE_DIR}/carve/*.h

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "quiet_host.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 #include "cli/cli_options.h"
 
 namespace {

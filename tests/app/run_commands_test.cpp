@@ -23,8 +23,8 @@
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
-#include "carve/formats.h"
-#include "carve/run.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/run.h"
 #include "platform/fault.h"
 
 namespace {

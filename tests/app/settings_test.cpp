@@ -1,6 +1,6 @@
 // The window as it opens: caption, tabs, every option at its default, the
 // texts of the controls, and the rules of the spin controls.
-#include "carve/settings.h"
+#include "carve/engine/settings.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -22,7 +22,7 @@
 #include <QtTest>
 
 #include "app_test_util.h"
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 #include "output/naming.h"
 #include "platform/folders.h"
 

@@ -23,7 +23,7 @@
 #include "app/running.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
-#include "carve/scan_pass.h"
+#include "carve/engine/scan_pass.h"
 #include "platform/fault.h"
 #include "platform/folders.h"
 #include "platform/text_file.h"

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "app_test_util.h"
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 
 class StreamStripTest : public QObject {
   Q_OBJECT

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <iterator>
 
-#include "carve/extract.h"
-#include "carve/formats.h"
-#include "carve/run_state.h"
+#include "carve/engine/extract.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/run_state.h"
 #include "platform/descriptor.h"
 #include "platform/io_error.h"
 #include "support/script_host.h"

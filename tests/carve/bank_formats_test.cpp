@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "carve/formats.h"
-#include "carve/run_state.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/run_state.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 

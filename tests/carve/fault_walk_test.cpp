@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <map>
 
-#include "carve/formats.h"
-#include "carve/input_view.h"
-#include "carve/run_state.h"
-#include "carve/scan_pass.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/input_view.h"
+#include "carve/engine/run_state.h"
+#include "carve/engine/scan_pass.h"
 #include "platform/descriptor.h"
 #include "platform/fault.h"
 #include "platform/folders.h"

@@ -1,7 +1,7 @@
 // The table of formats, and every format after the first three end to end:
 // its committed encoder fixtures come out byte for byte wherever they lie,
 // and nothing else is ever taken for a stream of it.
-#include "carve/formats.h"
+#include "carve/engine/formats.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -14,8 +14,8 @@
 #include <regex>
 #include <set>
 
-#include "carve/run_state.h"
-#include "carve/settings.h"
+#include "carve/engine/run_state.h"
+#include "carve/engine/settings.h"
 #include "i18n/language.h"
 #include "platform/translate.h"
 #include "support/script_host.h"
@@ -341,6 +341,16 @@ TEST(Documents, TheReadmesLayoutHasEveryFolder) {
     const std::string name = entry.path().filename().string();
     if (!entry.is_directory() || name.starts_with(".") || name.starts_with("build")) continue;
     EXPECT_NE(readme.find("\n| `" + name + "/` |", layout), std::string::npos) << name;
+  }
+  // The engine and the formats' part of carve/ have rows of their own, and
+  // the row of the formats names every family's folder.
+  const size_t formats = readme.find("\n| `carve/formats/` |", layout);
+  ASSERT_NE(formats, std::string::npos);
+  EXPECT_NE(readme.find("\n| `carve/engine/` |", layout), std::string::npos);
+  const std::string row = readme.substr(formats, readme.find('\n', formats + 1) - formats);
+  for (const auto& entry : fs::directory_iterator(root / "carve/formats")) {
+    const std::string family = entry.path().filename().string();
+    EXPECT_NE(row.find("`" + family + "/`"), std::string::npos) << family;
   }
 }
 

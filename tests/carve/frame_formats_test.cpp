@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "carve/adts_header.h"
-#include "carve/formats.h"
-#include "carve/mpeg_layer12.h"
+#include "carve/formats/mpeg/adts_header.h"
+#include "carve/engine/formats.h"
+#include "carve/formats/mpeg/mpeg_layer12.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <map>
 
-#include "carve/extract.h"
-#include "carve/formats.h"
-#include "carve/input_view.h"
-#include "carve/run_state.h"
+#include "carve/engine/extract.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/input_view.h"
+#include "carve/engine/run_state.h"
 #include "platform/descriptor.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"

@@ -2,7 +2,7 @@
 // buffer holds come without a read; others from reads that start small after
 // each load of the buffer and double, short only where the input ends, and
 // always followed by zero bytes; a few places far apart are each read once.
-#include "carve/input_view.h"
+#include "carve/engine/input_view.h"
 
 #include <gtest/gtest.h>
 

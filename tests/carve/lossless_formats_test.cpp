@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "carve/flac_crc.h"
-#include "carve/flac_frame.h"
-#include "carve/formats.h"
-#include "carve/input_view.h"
-#include "carve/scan_pass.h"
-#include "carve/stream_line.h"
+#include "carve/formats/flac/flac_crc.h"
+#include "carve/formats/flac/flac_frame.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/input_view.h"
+#include "carve/engine/scan_pass.h"
+#include "carve/engine/stream_line.h"
 #include "platform/descriptor.h"
 #include "platform/input_file.h"
 #include "support/script_host.h"

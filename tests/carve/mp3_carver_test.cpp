@@ -1,7 +1,7 @@
 // The MP3 pass end to end on the lame-made fixtures embedded in random bytes.
 #include <gtest/gtest.h>
 
-#include "carve/extract.h"
+#include "carve/engine/extract.h"
 #include "output/tag_ini.h"
 #include "platform/descriptor.h"
 #include "platform/fault.h"

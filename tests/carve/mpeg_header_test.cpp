@@ -1,4 +1,4 @@
-#include "carve/mpeg_header.h"
+#include "carve/formats/mpeg/mpeg_header.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <set>
 
-#include "carve/mpeg_layer12.h"
+#include "carve/formats/mpeg/mpeg_layer12.h"
 
 namespace {
 

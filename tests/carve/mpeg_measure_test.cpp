@@ -1,4 +1,4 @@
-#include "carve/mpeg_measure.h"
+#include "carve/formats/mpeg/mpeg_measure.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "carve/input_view.h"
-#include "carve/mpeg_header.h"
+#include "carve/engine/input_view.h"
+#include "carve/formats/mpeg/mpeg_header.h"
 #include "platform/fault.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"

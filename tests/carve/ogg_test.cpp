@@ -8,12 +8,12 @@
 #include <numeric>
 #include <regex>
 
-#include "carve/extract.h"
-#include "carve/input_view.h"
-#include "carve/ogg_codec.h"
-#include "carve/ogg_crc.h"
-#include "carve/ogg_page.h"
-#include "carve/ogg_streams.h"
+#include "carve/engine/extract.h"
+#include "carve/engine/input_view.h"
+#include "carve/formats/ogg/ogg_codec.h"
+#include "carve/formats/ogg/ogg_crc.h"
+#include "carve/formats/ogg/ogg_page.h"
+#include "carve/formats/ogg/ogg_streams.h"
 #include "platform/descriptor.h"
 #include "platform/input_file.h"
 #include "support/script_host.h"

@@ -1,13 +1,13 @@
 // The progress of a scan pass on its own: what the host is shown as the
 // walk's position moves through a window, forward, back and far outside.
-#include "carve/progress.h"
+#include "carve/engine/progress.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "carve/progress_meter.h"
+#include "carve/engine/progress_meter.h"
 #include "support/script_host.h"
 
 namespace {

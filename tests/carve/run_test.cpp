@@ -2,7 +2,7 @@
 // through a scripted prompt: what is refused, what is asked in which order,
 // and what the answers make of the run. Runs over several inputs: no output
 // of the run is replaced by a later one of the same run.
-#include "carve/run.h"
+#include "carve/engine/run.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "carve/formats.h"
-#include "carve/run_outputs.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/run_outputs.h"
 #include "output/tag_ini.h"
 #include "support/script_host.h"
 #include "support/test_files.h"

@@ -1,7 +1,7 @@
 // The scan pass on its own, with a carver made for the test: "AB" followed by
 // a length byte L is a stream of L bytes (L of 0 is rejected, 0xFF ends the
 // pass); outputs are named by the pattern with the stream number appended.
-#include "carve/scan_pass.h"
+#include "carve/engine/scan_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <functional>
 #include <utility>
 
-#include "carve/input_view.h"
+#include "carve/engine/input_view.h"
 #include "platform/descriptor.h"
 #include "platform/fault.h"
 #include "platform/folders.h"

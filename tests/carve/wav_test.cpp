@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "carve/extract.h"
+#include "carve/engine/extract.h"
 #include "platform/descriptor.h"
 #include "support/script_host.h"
 #include "support/test_files.h"

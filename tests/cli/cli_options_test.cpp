@@ -8,8 +8,8 @@
 #include <regex>
 #include <sstream>
 
-#include "carve/formats.h"
-#include "carve/settings.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/settings.h"
 #include "cli/cli_run.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "carve/extract.h"
+#include "carve/engine/extract.h"
 #include "cli/cli_run.h"
 #include "output/naming.h"
 #include "platform/input_file.h"

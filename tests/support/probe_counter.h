@@ -7,8 +7,8 @@
 #include <memory>
 #include <utility>
 
-#include "carve/carver.h"
-#include "carve/input_view.h"
+#include "carve/engine/carver.h"
+#include "carve/engine/input_view.h"
 
 class ProbeCounter : public Carver {
  public:

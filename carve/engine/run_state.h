@@ -1,0 +1,65 @@
+// What one run keeps while it carves, handed down to every pass and every
+// stream of it as a parameter: how it writes (its options), the inputs it
+// was given (no output is written over one of them), and the outputs it has
+// written so far (no later stream replaces one: it takes a free name), and
+// the Env (platform/env.h) every file, folder and name of the run goes
+// through.
+#pragma once
+
+#include <string>
+
+#include "carve/engine/run_outputs.h"
+#include "platform/folders.h"
+#include "platform/name_list.h"
+
+struct OutputTarget;
+
+// How a run writes its outputs.
+struct RunOptions {
+  // Find and measure every stream, but create no folder and write no file.
+  bool dryRun = false;
+  // No output ever replaces a file, also one whose name was taken while the
+  // stream was being copied (the stream fails instead).
+  bool keepExisting = false;
+  // An input named without a folder gives `%f` its base name as one in the
+  // working folder ("./a.bin"); otherwise as typed.
+  bool namesFromWorkingFolder = false;
+};
+
+class RunState {
+ public:
+  // `inputs`: the run's inputs, whose files are taken now, before any
+  // output is written. `env`: the system as the run's files see it.
+  explicit RunState(RunOptions options = {}, const NameList& inputs = {}, Env& env = Env::Current())
+      : env_(&env), options_(options), inputs_(inputs, env), outputs_(env) {}
+  // A pass run on its own, outside any run of several inputs: its streams
+  // are named as the pattern names them, a later one over an earlier one of
+  // the same name, as a lone pass always did.
+  static RunState PassAlone(RunOptions options = {}, Env& env = Env::Current()) {
+    RunState run(options, {}, env);
+    run.keepsOutputs_ = false;
+    return run;
+  }
+
+  const RunOptions& options() const { return options_; }
+  Env& env() const { return *env_; }
+  // Whether the run keeps its outputs apart: a stream whose name it wrote
+  // already takes a free name beside it.
+  bool keepsOutputs() const { return keepsOutputs_; }
+  RunOutputs& outputs() { return outputs_; }
+  const RunOutputs& outputs() const { return outputs_; }
+  // True when the output's name leads to one of the run's inputs.
+  bool isInput(const OutputTarget& target) const { return inputs_.contains(target); }
+  // True when the run may not write `target` at all: a name taken while no
+  // output may replace a file.
+  bool refuses(const OutputTarget& target) const;
+  // The input name that `%f` takes its base name from.
+  std::string namingInput(const std::string& input) const;
+
+ private:
+  Env* env_;
+  RunOptions options_;
+  FileIdentities inputs_;
+  RunOutputs outputs_;
+  bool keepsOutputs_ = true;
+};

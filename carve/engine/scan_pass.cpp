@@ -1,0 +1,190 @@
+// The scan pass: its set-up, its opening and summary lines, its reports and
+// the failures of its input. The walk is scan_walk.cpp's.
+#include "carve/engine/scan_pass.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "carve/engine/run_state.h"
+#include "carve/engine/scan_walk.h"
+#include "output/naming.h"
+#include "platform/folders.h"
+#include "platform/io_error.h"
+#include "platform/translate.h"
+
+namespace scan_walk {
+
+ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
+                   const std::string& pattern, RunState& run)
+    : host_(host),
+      input_(input),
+      pattern_(pattern),
+      pacer_(host.PumpIntervalMs(),
+             kStepsPerClockCheck * static_cast<int>(std::max<size_t>(carvers.size(), 1))),
+      probeWeight_(static_cast<int>(std::max<size_t>(carvers.size(), 1))),
+      progress_(host),
+      producer_(host, run, input, pattern, in_, openSize_, pacer_) {
+  lanes_.reserve(carvers.size());
+  for (const PassLane& c : carvers) lanes_.emplace_back(c);
+  // A lone lane searches its stretches directly; several share groups,
+  // equal triggers one place.
+  if (lanes_.size() < 2) return;
+  for (Lane& lane : lanes_) {
+    uint8_t bit = 0;
+    for (size_t g = 0; bit == 0; ++g) {
+      if (g == groups_.size()) groups_.emplace_back();
+      bit = groups_[g].set.add(lane.trigger);
+      lane.group = static_cast<int>(g);
+    }
+    lane.slot = std::countr_zero(bit);
+  }
+}
+
+int64_t ScanPass::run() {
+  if (!FileExists(input_, producer_.env())) {
+    // The box shows the name's control bytes escaped, the report the name;
+    // the box names no path besides its text.
+    auto missing = [](std::string_view name) {
+      return Tr("scan", "入力ファイルが存在しません(%1)").arg(name);
+    };
+    host_.Failure(
+        {missing(EscapeControls(input_)).shown(), "", 0, BoxType::Warning, BoxButtons::Ok, true});
+    reportInputFailure(missing(input_).source());
+    return 0;
+  }
+  for (const Lane& lane : lanes_) {
+    //: %1 the input file's name, %2 a row's opening ("からMP3ファイルを探しますっ！").
+    host_.AddLog(Tr("scan", "\"%1\"%2")
+                     .arg(EscapeControls(input_))
+                     .arg(Tr("formats", lane.row.opening).shown())
+                     .shown());
+    reportPass(lane, PassReport::Stage::Begin);
+  }
+  if (!setUp()) {
+    reportPasses(PassReport::Stage::End);
+    return 0;
+  }
+  try {
+    walk();
+    if (std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.aborted; })) {
+      reportPasses(PassReport::Stage::End);
+      return totalWritten();
+    }
+    if (std::any_of(lanes_.begin(), lanes_.end(),
+                    [](const Lane& l) { return !l.carver.progressPerProbe(); })) {
+      showProgress();
+    }
+    in_.close();
+  } catch (const IoError& e) {
+    reportFailure(e);
+    in_.closeQuietly();
+    reportPasses(PassReport::Stage::End);
+    return totalWritten();
+  }
+  for (const Lane& lane : lanes_) {
+    if (lane.aborted) continue;
+    if (lane.found == 0) {
+      host_.AddLog("Not Found (T-T)");
+    } else {
+      //: %1 the streams found, %2 the kind of stream (mp3, ogg, ...), %3 the streams written.
+      host_.AddLog(Tr("scan", "%1個の%2を発見。うち%3個を抽出しました")
+                       .arg(lane.found)
+                       .arg(lane.row.kind)
+                       .arg(lane.written)
+                       .shown());
+    }
+  }
+  reportPasses(PassReport::Stage::End);
+  return totalWritten();
+}
+
+int64_t ScanPass::totalWritten() const {
+  int64_t n = 0;
+  for (const Lane& lane : lanes_) n += lane.written;
+  return n;
+}
+
+void ScanPass::reportFailure(const IoError& e) {
+  const std::string shown = EscapeControls(e.shown());
+  host_.AddLog("* " + shown);
+  host_.Failure({shown, e.path(), e.code(), BoxType::Error, BoxButtons::Ok, false});
+  reportInputFailure(e.what());
+}
+
+void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error) {
+  PassReport report;
+  report.stage = stage;
+  report.input = input_;
+  report.format = lane.row.kind;
+  report.found = lane.found;
+  report.written = lane.written;
+  report.error = error;
+  host_.PassReported(report);
+}
+
+void ScanPass::reportPasses(PassReport::Stage stage, const std::string& error) {
+  for (const Lane& lane : lanes_) reportPass(lane, stage, error);
+}
+
+void ScanPass::reportInputFailure(const std::string& error) {
+  // One failure of the input ends every lane at once: it is reported once,
+  // as its box is shown and its line logged once.
+  if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, error);
+}
+
+bool ScanPass::setUp() {
+  try {
+    in_ = InputView(InputFile::OpenRead(input_, producer_.env()), kChunkSize);
+    int64_t size = in_.size();
+    openSize_ = size;
+    if (!host_.LimitRange()) {
+      start_ = 0;
+      end_ = size - 1;
+    } else {
+      int64_t lower = host_.LowerPercent();
+      int64_t upper = host_.UpperPercent();
+      int64_t q = size / 100;
+      start_ = lower * q;
+      end_ = upper == 100 ? size : q * upper;
+    }
+    for (Lane& lane : lanes_) lane.next = start_;
+    progress_.setWindow(start_, end_);
+    return true;
+  } catch (const IoError& e) {
+    reportFailure(e);
+    in_.closeQuietly();
+    return false;
+  }
+}
+
+void ScanPass::showProgress() {
+  // The position of the walk: in a pass of several carvers, that of the one
+  // furthest behind.
+  int64_t next = -1;
+  for (const Lane& lane : lanes_) {
+    if (!lane.done && (next < 0 || lane.next < next)) next = lane.next;
+  }
+  if (next < 0) {
+    for (const Lane& lane : lanes_) next = std::max(next, lane.next);
+  }
+  progress_.showAt(next);
+}
+
+}  // namespace scan_walk
+
+int64_t RunScanPasses(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
+                      const std::string& pattern, RunState& run) {
+  scan_walk::ScanPass pass(host, carvers, input, pattern, run);
+  return pass.run();
+}
+
+int64_t RunScanPasses(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
+                      const std::string& pattern) {
+  RunState run = RunState::PassAlone();
+  return RunScanPasses(host, carvers, input, pattern, run);
+}
+
+int64_t RunScanPass(Host& host, const FormatRow& row, Carver& carver, const std::string& input,
+                    const std::string& pattern) {
+  return RunScanPasses(host, {{&row, &carver}}, input, pattern);
+}

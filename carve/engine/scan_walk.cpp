@@ -1,0 +1,279 @@
+// The walk of a scan pass: its lanes over one read of the input, in blocks,
+// from trigger to trigger, with their probes.
+#include "carve/engine/scan_walk.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+
+namespace scan_walk {
+
+bool ScanPass::atEof(int64_t pos) {
+  // Short of the size the input had, the system is not asked again.
+  return pos >= openSize_ && pos >= in_.size();
+}
+
+int64_t ScanPass::blockAt(int64_t pos) {
+  const bool held = pos >= bufferStart() &&
+                    (pos + kBlockSize <= bufferEnd() || (in_.loadedToEnd() && pos <= bufferEnd()));
+  if (!held) {
+    // Read from the block that the lane furthest behind still needs, so
+    // that every lane's block lies in the one buffer and the input is read
+    // once.
+    int64_t from = pos;
+    for (const Lane& lane : lanes_) {
+      if (lane.done) continue;
+      from = std::min(from, lane.empty ? lane.next : lane.blockStart);
+    }
+    if (pos + kBlockSize > from + kChunkSize) from = pos;
+    // Nothing past the byte after the window is read. The first reads of a
+    // pass are small and the size doubles up to the buffer's (a block, then
+    // two, ...), so that a walk that ends early (a short window, a cancel)
+    // reads little it never uses.
+    const int64_t readSize =
+        std::min(kChunkSize, kBlockSize << std::min<uint64_t>(in_.loads(), 20));
+    int64_t want = std::min(readSize, std::max<int64_t>(end_ + 1 - from, 0));
+    want = std::max(want, pos + kBlockSize - from);
+    // Probes and copies read these bytes from the view rather than again.
+    in_.load(from, want);
+  }
+  return std::clamp<int64_t>(bufferEnd() - pos, 0, kBlockSize);
+}
+
+void ScanPass::fillGroup(TriggerGroup& group) {
+  // Every pair the buffer holds whole.
+  size_t n = 0;
+  if (in_.loadedLength() > 1) {
+    n = group.set.findAllInto(in_.loaded(), static_cast<size_t>(in_.loadedLength() - 1),
+                              group.hits.get());
+  }
+  uint32_t* lists[TriggerSet::kMaxTriggers];
+  size_t* counts = group.counts;
+  std::fill_n(counts, TriggerSet::kMaxTriggers, 0);
+  for (int j = 0; j < group.set.size(); ++j) {
+    if (group.offsets[j].size() < n) group.offsets[j].resize(n);
+    lists[j] = group.offsets[j].data();
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const TriggerHit hit = group.hits[i];
+    for (unsigned bits = hit.triggers; bits != 0; bits &= bits - 1) {
+      const int j = std::countr_zero(bits);
+      lists[j][counts[j]++] = hit.at;
+    }
+  }
+  group.load = in_.loads();
+}
+
+int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
+  if (lane.group < 0) {
+    return from + static_cast<int64_t>(
+                      FindTrigger(at(from), static_cast<size_t>(to - from), lane.trigger));
+  }
+  TriggerGroup& group = groups_[lane.group];
+  const uint64_t load = in_.loads();
+  if (group.load != load) fillGroup(group);
+  const uint32_t* offsets = group.offsets[lane.slot].data();
+  const size_t count = group.counts[lane.slot];
+  const int64_t bufferAt = bufferStart();
+  const auto low = static_cast<uint32_t>(from - bufferAt);
+  const auto high = static_cast<uint32_t>(to - bufferAt);
+  // The lane's searches go forward through one load: on from where the last
+  // one stopped, unless the buffer was read again or the lane went back.
+  size_t c = lane.cursor;
+  if (lane.cursorLoad != load || (c > 0 && offsets[c - 1] >= low)) {
+    c = static_cast<size_t>(std::lower_bound(offsets, offsets + count, low) - offsets);
+    lane.cursorLoad = load;
+  }
+  while (c < count && offsets[c] < low) ++c;
+  lane.cursor = c;
+  return c < count && offsets[c] < high ? bufferAt + offsets[c] : to;
+}
+
+void ScanPass::walk() {
+  // The frontier of every lane, none for a lane that is done. A step changes
+  // only the lane that takes it, so only its frontier is looked at again.
+  constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
+  std::vector<int64_t> frontiers;
+  for (const Lane& l : lanes_) frontiers.push_back(l.done ? kNone : l.frontier());
+  if (frontiers.empty()) return;
+  for (;;) {
+    // The first of the lanes furthest behind takes the step.
+    const auto next = std::min_element(frontiers.begin(), frontiers.end());
+    if (*next == kNone) return;
+    Lane& lane = lanes_[static_cast<size_t>(next - frontiers.begin())];
+    if (lane.pending) {
+      probe(lane);
+    } else {
+      scan(lane);
+    }
+    *next = lane.done ? kNone : lane.frontier();
+  }
+}
+
+void ScanPass::scan(Lane& lane) {
+  if (!enterBlock(lane)) {
+    lane.done = true;
+    return;
+  }
+  switch (searchStretch(lane)) {
+    case Stretch::Stop:
+      return;
+    case Stretch::Done:
+      lane.done = true;
+      return;
+    case Stretch::BlockEnd:
+      crossBlock(lane);
+      return;
+  }
+}
+
+bool ScanPass::enterBlock(Lane& lane) {
+  if (lane.next >= end_) return false;
+  if (lane.empty) {
+    lane.blockStart = lane.next;
+    lane.blockEnd = lane.next + blockAt(lane.next);
+    lane.empty = false;
+  } else if (lane.blockStart < bufferStart() || lane.blockEnd > bufferEnd()) {
+    // The buffer moved on for another lane; read this lane's block again
+    // (only what the input still holds of it).
+    blockAt(lane.blockStart);
+    lane.blockEnd = std::min(lane.blockEnd, bufferEnd());
+  }
+  if (lane.blockEnd <= lane.next) return false;  // the input shrank under us
+  if (!host_.Running()) {
+    ++lane.next;
+    return false;
+  }
+  return true;
+}
+
+ScanPass::Stretch ScanPass::searchStretch(Lane& lane) {
+  // Search the current block and the whole blocks after it that the buffer
+  // holds, as far as the pump cannot be due at their ends: the steps in
+  // between only change blocks.
+  int64_t extra = 0;
+  if (lane.blockEnd - lane.blockStart == kBlockSize) {
+    extra = std::min<int64_t>(pacer_.quietSteps(), (bufferEnd() - lane.blockEnd) / kBlockSize);
+  }
+  const int64_t regionEnd = lane.blockEnd + extra * kBlockSize;
+  // Triggers whose second byte lies in the region; the region's last byte is
+  // examined at the block change below.
+  const int64_t pairEnd = std::min(end_, regionEnd - 1);
+  const int64_t k = lane.next < pairEnd ? nextCandidate(lane, lane.next, pairEnd) : pairEnd;
+  const int64_t reached = k < pairEnd ? k + 1 : pairEnd;
+  if (reached >= lane.blockEnd) {
+    const int64_t blocks = (reached - lane.blockEnd) / kBlockSize + 1;
+    pacer_.skip(static_cast<int>(blocks));
+    lane.blockStart = lane.blockEnd + (blocks - 1) * kBlockSize;
+    lane.blockEnd = lane.blockStart + kBlockSize;
+  }
+  lane.next = reached;
+  if (k < pairEnd) {
+    if (!host_.Running()) return Stretch::Done;
+    lane.pending = true;
+    lane.candidate = k;
+    return Stretch::Stop;
+  }
+  if (lane.next >= end_) return Stretch::Done;  // the window ends inside the region
+  // A lane that has passed another one lets it catch up first, so that the
+  // buffer is moved on only once all lanes are done with it.
+  return othersBehind(lane) ? Stretch::Stop : Stretch::BlockEnd;
+}
+
+int64_t ScanPass::nextCandidate(Lane& lane, int64_t from, int64_t to) {
+  int64_t k = findTrigger(lane, from, to);
+  while (k < to && leftOut(lane, k)) k = findTrigger(lane, k + 1, to);
+  return k;
+}
+
+bool ScanPass::leftOut(Lane& lane, int64_t k) {
+  // No lane's position goes back, and so neither does the position shown:
+  // when the walk reaches k, the position shown is at least the one shown
+  // now and at most that of k + 1, so where the offsets from k to k + 1 give
+  // the one shown now, a probe that rejects shows nothing. Then only the
+  // pacer would have counted it, and a pacer that goes by the clock may
+  // count less; one due at every step sees every probe.
+  return progress_.shows(k) && pacer_.paced() && ruledOut(lane, k);
+}
+
+bool ScanPass::ruledOut(Lane& lane, int64_t k) {
+  // The buffer may have moved on past a candidate at the end of a block.
+  if (k < bufferStart() || k >= bufferEnd()) return false;
+  return lane.carver.ruledOut(at(k), bufferEnd() - k);
+}
+
+bool ScanPass::othersBehind(const Lane& lane) const {
+  for (const Lane& other : lanes_) {
+    if (&other != &lane && !other.done && other.frontier() < lane.next) return true;
+  }
+  return false;
+}
+
+void ScanPass::crossBlock(Lane& lane) {
+  // The last byte of the block: its trigger takes its second byte from the
+  // next block.
+  const Carver::Trigger trig = lane.trigger;
+  const uint8_t examined = *at(lane.next);
+  const int64_t candidate = lane.next;
+  lane.next = lane.blockEnd;
+  if (atEof(lane.blockEnd)) {  // no byte follows: the examined byte is not tested
+    lane.done = true;
+    return;
+  }
+  lane.blockStart = lane.blockEnd;
+  lane.blockEnd = lane.blockStart + blockAt(lane.blockStart);
+  if (pacer_.due()) {
+    showProgress();
+    host_.ProcessEvents();
+  }
+  if (lane.blockEnd == lane.blockStart || !host_.Running()) {
+    lane.done = true;
+    return;
+  }
+  if (examined == trig.first && (*at(lane.blockStart) & trig.mask) == trig.value) {
+    lane.pending = true;
+    lane.candidate = candidate;
+  }
+}
+
+void ScanPass::probe(Lane& lane) {
+  lane.pending = false;
+  const int64_t candidate = lane.candidate;
+  // A probe steps the pacer, and the pump has its turn when it is due. Where
+  // it cannot be due, a candidate the carver rules out is rejected without
+  // the probe's reads; a pump due at every step sees every probe made.
+  const bool quiet = pacer_.quietSteps() >= probeWeight_;
+  if (pacer_.due(probeWeight_)) host_.ProcessEvents();
+  const Probed probed = quiet && ruledOut(lane, candidate)
+                            ? Probed(ProbeResult::Reject)
+                            : lane.carver.probe(in_, {candidate, lane.found + 1});
+  if (probed.result == ProbeResult::EndPass) {
+    lane.done = true;
+    return;
+  }
+  if (probed.result == ProbeResult::Reject) {
+    if (lane.progressPerProbe) showProgress();
+    return;
+  }
+  ++lane.found;
+  host_.AddLog(probed.found.line);
+  if (!produce(lane, probed.found)) {
+    lane.aborted = true;
+    lane.done = true;
+    if (lanes_.size() == 1) in_.closeQuietly();
+  }
+}
+
+bool ScanPass::produce(Lane& lane, const Found& found) {
+  const Produced produced = producer_.produce(lane.row, lane.found, lane.candidate, found);
+  if (produced.status == Produced::Status::Aborted) return false;
+  if (produced.written) ++lane.written;
+  // The walk goes on past the stream, and never back to its candidate or
+  // before it, so that the position shown only grows.
+  lane.next = std::max(produced.next, lane.candidate + 1);
+  lane.empty = true;
+  if (produced.status == Produced::Status::Done && lane.carver.progressPerProbe()) showProgress();
+  return true;
+}
+
+}  // namespace scan_walk

@@ -1,0 +1,163 @@
+// The walk of a scan pass, for the files that make it (scan_pass.cpp: the
+// pass, its set-up and reports; scan_walk.cpp: the walk of its lanes over
+// one read of the input). Producing a stream is carve/engine/producer.h's, the
+// progress carve/engine/progress.h's, the pacing platform/pacer.h's.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "carve/engine/input_view.h"
+#include "carve/engine/producer.h"
+#include "carve/engine/progress.h"
+#include "carve/engine/scan_pass.h"
+#include "platform/input_file.h"
+#include "platform/pacer.h"
+
+namespace scan_walk {
+
+// The walk examines the input in blocks of this many bytes: the event pump
+// gets its turn, and the run flag is looked at, where one block ends and the
+// next begins. The blocks are views into one large buffer, not copies.
+constexpr int64_t kBlockSize = 512;
+// The large buffer: the input is read in chunks of this size. Most streams
+// fit in one, so that their probes read them from there.
+constexpr int64_t kChunkSize = kScanBufferSize;
+// While walking, the clock is looked at once every this many blocks or
+// probes: in a walk of several lanes, blocks of each lane, so that each
+// lane examines as many between two looks as a lone one does, and a probe
+// weighs as much as a block of every lane.
+constexpr int kStepsPerClockCheck = 128;
+
+// One carver's walk: its own position, its own current block and its own
+// counters, so that several carvers can walk one read of the input as each
+// would walk it alone.
+struct Lane {
+  explicit Lane(const PassLane& l)
+      : row(*l.row),
+        carver(*l.carver),
+        trigger(carver.trigger()),
+        progressPerProbe(carver.progressPerProbe()) {}
+
+  // The offset the walk examines next, or (pending) its candidate.
+  int64_t frontier() const { return pending ? candidate : next; }
+
+  const FormatRow& row;
+  Carver& carver;
+  const Carver::Trigger trigger;
+  const bool progressPerProbe;
+  int64_t next = 0;  // the byte the next step examines
+  // The current block [blockStart, blockEnd); `empty` when the next step
+  // begins a new one at `next`.
+  int64_t blockStart = 0, blockEnd = 0;
+  bool empty = true;
+  bool pending = false;  // a trigger at `candidate` waits for its probe
+  int64_t candidate = 0;
+  bool done = false, aborted = false;
+  int64_t found = 0, written = 0;
+  // In a walk of several lanes: the trigger group it searches through, the
+  // place of its trigger there, and where it is in that trigger's offsets
+  // of the load `cursorLoad` of the buffer.
+  int group = -1;
+  int slot = 0;
+  size_t cursor = 0;
+  uint64_t cursorLoad = 0;
+};
+
+// The triggers of up to eight lanes, searched for in one pass over each load
+// of the buffer, the first time one of them searches it: each lane then
+// finds its triggers among the offsets of its own, and the cost of a search
+// barely grows with the number of lanes.
+struct TriggerGroup {
+  TriggerSet set;
+  // Room for the hits of a whole buffer.
+  std::unique_ptr<TriggerHit[]> hits =
+      std::make_unique_for_overwrite<TriggerHit[]>(kChunkSize + TriggerSet::kHitSlack);
+  // Per trigger, the offsets from the start of the buffer where it begins:
+  // the first `counts` of them.
+  std::vector<uint32_t> offsets[TriggerSet::kMaxTriggers];
+  size_t counts[TriggerSet::kMaxTriggers] = {};
+  uint64_t load = 0;  // the load of the buffer the offsets are of; 0: none
+};
+
+class ScanPass {
+ public:
+  ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::string& input,
+           const std::string& pattern, RunState& run);
+
+  int64_t run();
+
+ private:
+  bool setUp();
+  // Walks all lanes, always the one furthest behind, so that streams are
+  // met in order of offset.
+  void walk();
+  // Moves the lane on by one stretch of blocks, to its next candidate that
+  // the walk cannot leave out, or to the end of its walk.
+  void scan(Lane& lane);
+  // The steps of scan(): sets up the lane's block, false when its walk ends
+  // there; searches the rest of the block and the whole ones after it that
+  // the pump cannot be due in; takes the block change after its last byte.
+  enum class Stretch { Stop, Done, BlockEnd };
+  bool enterBlock(Lane& lane);
+  Stretch searchStretch(Lane& lane);
+  void crossBlock(Lane& lane);
+  // The step from trigger to trigger: the lane's first candidate in
+  // [from, to) that the walk cannot leave out, or `to`.
+  int64_t nextCandidate(Lane& lane, int64_t from, int64_t to);
+  // Whether the walk may leave out the lane's candidate at `k` altogether:
+  // its carver rules it out, so that its probe would do nothing but show the
+  // progress, and the progress shows already what it would show then.
+  bool leftOut(Lane& lane, int64_t k);
+  // Whether the buffer's bytes at `k` show the lane's carver would reject
+  // the candidate there.
+  bool ruledOut(Lane& lane, int64_t k);
+  // Whether another lane's walk is behind `lane`'s.
+  bool othersBehind(const Lane& lane) const;
+  // Probes the lane's candidate: one its carver rules out where the pump
+  // cannot be due is rejected without a look at the input.
+  void probe(Lane& lane);
+  // Produces the lane's stream `found`; false when the user chose Abort.
+  bool produce(Lane& lane, const Found& found);
+  // Finds every trigger of the group in the load of the buffer.
+  void fillGroup(TriggerGroup& group);
+  // Makes the block at `pos` available in the buffer; returns its fill
+  // (0 to kBlockSize: what the input holds there).
+  int64_t blockAt(int64_t pos);
+  // The buffer, as the view last loaded it: [bufferStart, bufferEnd).
+  int64_t bufferStart() const { return in_.loadedStart(); }
+  int64_t bufferEnd() const { return in_.loadedStart() + in_.loadedLength(); }
+  // The lowest offset in [from, to) where the lane's trigger begins, or
+  // `to`; both lie in the buffer, and so does the byte at `to`.
+  int64_t findTrigger(Lane& lane, int64_t from, int64_t to);
+  const uint8_t* at(int64_t pos) const { return in_.loaded() + (pos - in_.loadedStart()); }
+  bool atEof(int64_t pos);
+  void showProgress();
+  void reportFailure(const IoError& e);
+  // The pass's reports to the host beside its log lines: every lane's
+  // start, end and failures outside a stream, and each stream.
+  void reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error = {});
+  void reportPasses(PassReport::Stage stage, const std::string& error = {});
+  void reportInputFailure(const std::string& error);
+  int64_t totalWritten() const;
+
+  Host& host_;
+  const std::string& input_;
+  const std::string& pattern_;
+  Pacer pacer_;
+  const int probeWeight_;  // the pacer's steps of a probe
+  std::vector<Lane> lanes_;
+  std::vector<TriggerGroup> groups_;
+
+  // The input and the buffer the walk reads it into: the view holds where
+  // the buffer is and how many loads it had.
+  InputView in_;
+  int64_t start_ = 0, end_ = 0;
+  int64_t openSize_ = 0;  // the input's size when the pass began
+  PassProgress progress_;
+  Producer producer_;
+};
+
+}  // namespace scan_walk
