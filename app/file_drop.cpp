@@ -12,6 +12,8 @@
 
 #include "app/frm_main.h"
 #include "app/text_conv.h"
+#include "carve/engine/run.h"
+#include "carve/engine/sink.h"
 #include "platform/comma_text.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
@@ -45,6 +47,16 @@ std::optional<std::vector<std::string>> LocalFiles(const QMimeData* data) {
   if (paths.empty()) return std::nullopt;
   return paths;
 }
+
+// Keeps the first folder that could not be read.
+class FirstUnreadable : public Sink {
+ public:
+  void AddLog(const std::string& /*line*/) override {}
+  void FolderUnreadable(const IoError& error) override {
+    if (path.empty()) path = error.path();
+  }
+  std::string path;
+};
 
 }  // namespace
 
@@ -83,25 +95,17 @@ std::vector<std::string> TfrmMain::InputList() const {
 }
 
 void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
-  std::vector<std::string> files;
-  std::string unreadable;
-  for (const std::string& path : paths) {
-    if (!DirectoryExists(path)) {
-      files.push_back(path);
-      continue;
-    }
-    for (std::string& file : FilesBelow(path, [&](const IoError& e) {
-           if (unreadable.empty()) unreadable = e.path();
-         })) {
-      files.push_back(std::move(file));
-    }
-  }
-  if (!unreadable.empty()) {
+  FirstUnreadable unreadable;
+  const NameList listed = ExpandFolders(paths, unreadable);
+  if (!unreadable.path.empty()) {
     //: %1 the folder that could not be read.
-    MessageBox(BoxType::Warning,
-               FromQ(tr("読み込めないフォルダを飛ばしました(%1)").arg(ToQ(unreadable))),
-               BoxButtons::Ok, 0);
+    ShowBox(BoxType::Warning,
+            FromQ(tr("読み込めないフォルダを飛ばしました(%1)").arg(ToQ(unreadable.path))),
+            BoxButtons::Ok);
   }
+  std::vector<std::string> files;
+  files.reserve(listed.size());
+  for (std::string_view file : listed) files.emplace_back(file);
   if (files.empty()) return;
   // A folder alone shows as itself when its files are too many to list.
   ShowInputs(files, paths.size() == 1 && DirectoryExists(paths.front()) ? paths.front() : "");

@@ -13,11 +13,12 @@
 #include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
+#include "app/window_host.h"
 #include "output/naming.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
 
-TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent), FHost(std::make_unique<WindowHost>(*this)) {
   BuildControls();
   BuildRunExtras();
   for (const SettingRow& row : Settings()) {
@@ -30,6 +31,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
 TfrmMain::~TfrmMain() {
   if (FResults->isWindow()) delete FResults;
 }
+
+Host& TfrmMain::host() { return *FHost; }
 
 void TfrmMain::setSeam(UiSeam* seam) {
   FSeam = seam != nullptr ? seam : &FQtSeam;
@@ -48,15 +51,6 @@ void TfrmMain::FormCreate() {
   if (FBaseDir.empty() || FBaseDir.back() != '/') FBaseDir += '/';
   edtOutput->setText(ToQ(DefaultOutputPattern(FBaseDir)));
   FReadmeLoaded = false;
-}
-
-void TfrmMain::AddLog(const std::string& line) {
-  FLog->append(line);
-  // During a run the lines are shown at the next turn of the event pump, at
-  // a box and at the end of the run, so that a run of many streams does not
-  // lay out, scroll and paint the log once a line.
-  FLogBehind = true;
-  if (::Running == 0) ShowNewestLog();
 }
 
 void TfrmMain::ShowNewestLog() {
@@ -88,6 +82,11 @@ void TfrmMain::ShowException(const std::exception& e) {
   ShowNewestLog();
   const auto* io = dynamic_cast<const IoError*>(&e);
   FSeam->messageBox(this, BoxType::Error, ShownMessage(e), BoxButtons::Ok, io ? io->code() : 0);
+}
+
+BoxAnswer TfrmMain::ShowBox(BoxType type, const std::string& text, BoxButtons buttons) {
+  ShowNewestLog();
+  return FSeam->messageBox(this, type, text, buttons, 0);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

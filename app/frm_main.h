@@ -1,7 +1,8 @@
 // The one window of the program, frmMain: every option of a run as a control,
 // the Execute button, the progress bar, the log and the readme viewer, and
-// every command as a handler. It is also the Host through which the scan
-// passes read the options (live, at the moment of use) and report.
+// every command as a handler. Its host (app/window_host.h) is the Host
+// through which the scan passes read the options (live, at the moment of
+// use) and report.
 #pragma once
 
 #include <QWidget>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "app/ui_seam.h"
-#include "carve/engine/host.h"
 #include "carve/engine/progress_meter.h"
 #include "carve/engine/run.h"
 #include "output/tag_ini.h"
@@ -40,8 +40,9 @@ class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class ResultsView;
+class WindowHost;
 
-class TfrmMain : public QWidget, public Host, public Prompt {
+class TfrmMain : public QWidget, public Prompt {
   Q_OBJECT
 
  public:
@@ -77,31 +78,13 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // is told in a warning box and passed over.
   void SetInputFilesAndFolders(const std::vector<std::string>& paths);
 
-  // Host: the options, read from the controls at each call.
-  // The value of the control that holds the setting, read now.
-  int Setting(SettingId id) override;
+  // The Host of the window's runs, which reads the controls at each call.
+  Host& host();
   // The questions of the checks before a run: boxes, and the tag tab shown
   // for a refusal; the CRC-32 computed into the checksum field.
   void Refuse(const std::string& reason) override;
   bool Confirm(const std::string& question) override;
   std::optional<std::string> InputCrcText(const std::string& input) override;
-  const TagIni* ActiveTagIni() override;
-  bool Running() override;
-  // Appends a line to the log, shows it as the bottom row and repaints; in a
-  // run, at the next turn of the event pump (ShowNewestLog).
-  void AddLog(const std::string& line) override;
-  void PassReported(const PassReport& report) override;
-  void SetProgress(int position) override;
-  // The run's progress text on the bar and its picture in strStreams.
-  bool InputBegins(const std::string& input) override;
-  void WalkedTo(int64_t offset, int64_t start, int64_t end) override;
-  void StreamDone(const StreamReport& report) override;
-  void FailureConcerns(const std::string& path) override { FFailurePath = path; }
-  void ProcessEvents() override;
-  void Beep() override;
-  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
-                       int helpContext) override;
-  int PumpIntervalMs() override { return FPumpIntervalMs; }
   // The tab of results: its table, its selection and its player.
   ResultsView* Results() const { return FResults; }
 
@@ -139,7 +122,7 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // The format a run carves; null: all formats in one read.
+  friend class WindowHost;
 
   void BuildControls();
   QWidget* BuildInputTab();
@@ -184,6 +167,8 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   // The checksum command; false when a file could not be read (the failure
   // has been reported) or the window is closing.
   bool CalcInputCrcs();
+  // A box of the window's own, after the newest log lines are shown.
+  BoxAnswer ShowBox(BoxType type, const std::string& text, BoxButtons buttons);
 
   // Tab "入出力"
   QLineEdit* edtInput = nullptr;
@@ -242,19 +227,18 @@ class TfrmMain : public QWidget, public Host, public Prompt {
   QLabel* lblStatus = nullptr;
   QToolButton* SpeedButton3 = nullptr;
   ProgressMeter FMeter;
-  std::string FFailurePath;              // the path of the next failure box
-  std::optional<BoxAnswer> FSameAnswer;  // the answer for the rest of the run
 
   std::string FBaseDir;
   bool FReadmeLoaded = false;
   std::unique_ptr<TagIni> FTagIni;
 
+  std::unique_ptr<WindowHost> FHost;
+
   UiSeam FQtSeam;
   UiSeam* FSeam = &FQtSeam;
   int FPumpIntervalMs = 25;
   SteadyClock FPumpClock = SteadyMilliseconds;
-  int64_t FPumpedAtMs = INT64_MIN / 2;  // the last turn of the pump in a run
-  int FBusyDepth = 0;                   // handlers in progress, nested ones included
+  int FBusyDepth = 0;  // handlers in progress, nested ones included
   bool FClosePending = false;
   bool FLogBehind = false;  // lines added that the log has not yet scrolled to
   std::chrono::steady_clock::time_point FLogShownAt;  // when the log was last scrolled

@@ -1,11 +1,10 @@
-// frmMain and its tab of results: the tab, and the reports of a run's
-// passes and streams taken into its table.
+// frmMain's tab of results, where the window's host puts the reports of a
+// run's passes and streams.
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/frm_main.h"
-#include "app/results_model.h"
 #include "app/results_view.h"
 
 namespace {
@@ -31,24 +30,4 @@ QWidget* TfrmMain::BuildResultsTab() {
     panel->setFixedHeight(results ? std::max(kPanelHeight, height() * 3 / 5) : kPanelHeight);
   });
   return tab;
-}
-
-void TfrmMain::StreamDone(const StreamReport& report) {
-  FResults->model()->add(report);
-  DrawStream(report);
-}
-
-void TfrmMain::PassReported(const PassReport& report) {
-  ResultsModel* model = FResults->model();
-  if (report.stage == PassReport::Stage::Error) {
-    // A failure of the input outside any stream: a row of its own.
-    StreamReport failure;
-    failure.input = report.input;
-    failure.format = report.format;
-    failure.number = failure.offset = failure.length = -1;
-    failure.status = StreamReport::Status::Failed;
-    failure.error = report.error;
-    model->add(failure);
-  }
-  if (report.stage != PassReport::Stage::Begin) model->flush();
 }

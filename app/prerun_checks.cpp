@@ -12,14 +12,14 @@ constexpr int kTagPage = 3;
 }
 
 void TfrmMain::Refuse(const std::string& reason) {
-  Beep();
-  MessageBox(BoxType::Error, reason, BoxButtons::Ok, 0);
+  FSeam->beep();
+  ShowBox(BoxType::Error, reason, BoxButtons::Ok);
   PageControl1->setCurrentIndex(kTagPage);
 }
 
 bool TfrmMain::Confirm(const std::string& question) {
-  Beep();
-  return MessageBox(BoxType::Warning, question, BoxButtons::YesNo, 0) == BoxAnswer::Yes;
+  FSeam->beep();
+  return ShowBox(BoxType::Warning, question, BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
 std::optional<std::string> TfrmMain::InputCrcText(const std::string& /*input*/) {

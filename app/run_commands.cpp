@@ -11,6 +11,7 @@
 #include "app/results_view.h"
 #include "app/running.h"
 #include "app/text_conv.h"
+#include "app/window_host.h"
 #include "carve/engine/formats.h"
 
 namespace {
@@ -21,11 +22,10 @@ namespace {
 // reads "実行！" again; an answer kept for the rest of the run is forgotten.
 class RunCleanup {
  public:
-  RunCleanup(std::unique_ptr<TagIni>& tagIni, std::optional<BoxAnswer>& sameAnswer,
-             QPushButton* button)
-      : tagIni_(tagIni), sameAnswer_(sameAnswer), button_(button) {}
+  RunCleanup(std::unique_ptr<TagIni>& tagIni, WindowHost& host, QPushButton* button)
+      : tagIni_(tagIni), host_(host), button_(button) {}
   ~RunCleanup() {
-    sameAnswer_.reset();
+    host_.RunEnds();
     tagIni_.reset();
     Running = 0;
     button_->setText(TfrmMain::tr("実行！"));
@@ -35,7 +35,7 @@ class RunCleanup {
 
  private:
   std::unique_ptr<TagIni>& tagIni_;
-  std::optional<BoxAnswer>& sameAnswer_;
+  WindowHost& host_;
   QPushButton* button_;
 };
 
@@ -64,7 +64,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
   FResults->model()->clear();
   bool loopEnded = false;
   {
-    RunCleanup cleanup(FTagIni, FSameAnswer, btnExecute);
+    RunCleanup cleanup(FTagIni, *FHost, btnExecute);
     const bool useTagIni =
         std::any_of(rows.begin(), rows.end(), [](const FormatRow* r) { return r->readsTagIni; }) &&
         chkTagIni->isChecked();
@@ -75,10 +75,10 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
     }
     // The output field is read again as each input begins.
     ShowRunBegins();
-    CarveInputs(*this, {inputs, rows, [this] { return FromQ(edtOutput->text()); }, {}});
+    CarveInputs(*FHost, {inputs, rows, [this] { return FromQ(edtOutput->text()); }, {}});
     ShowRunEnds(::Running == 0);
     loopEnded = true;
   }
   ShowNewestLog();
-  if (loopEnded) Beep();
+  if (loopEnded) FSeam->beep();
 }

@@ -31,19 +31,6 @@ void TfrmMain::ShowRunEnds(bool cancelled) {
   lblStatus->setToolTip(QString());
 }
 
-bool TfrmMain::InputBegins(const std::string& input) {
-  FMeter.beginInput(input);
-  strStreams->beginInput(ToQ(input));
-  ShowRunProgress();
-  return true;
-}
-
-void TfrmMain::WalkedTo(int64_t offset, int64_t start, int64_t end) {
-  FMeter.walkedTo(offset, start, end);
-  strStreams->walkedTo(offset, end);
-  ShowRunProgress();
-}
-
 void TfrmMain::DrawStream(const StreamReport& report) {
   strStreams->addStream(ToQ(report.input),
                         {report.number, report.offset, report.length, RowOfKind(report.format)});

@@ -42,7 +42,7 @@ void TfrmMain::N2Click() {
     bool found = false;
     const std::string dir = PatternDirectory(FromQ(edtOutput->text()), found);
     if (!found) {
-      MessageBox(BoxType::Warning, FromQ(tr("フォルダが探せませんでした")), BoxButtons::Ok, 0);
+      ShowBox(BoxType::Warning, FromQ(tr("フォルダが探せませんでした")), BoxButtons::Ok);
       return;
     }
     // The directory is taken literally: conversions in it are not expanded.

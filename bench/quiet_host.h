@@ -15,10 +15,10 @@ class QuietHost : public Host {
   void AddLog(const std::string&) override {}
   void SetProgress(int) override {}
   void ProcessEvents() override {}
-  void Beep() override {}
-  BoxAnswer MessageBox(BoxType, const std::string& text, BoxButtons buttons, int) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return buttons == BoxButtons::AbortIgnore ? BoxAnswer::Ignore : BoxAnswer::Ok;
+  BoxAnswer Failure(const FailureQuestion& question) override {
+    std::fputs(question.text.c_str(), stderr);
+    std::fputc('\n', stderr);
+    return question.buttons == BoxButtons::AbortIgnore ? BoxAnswer::Ignore : BoxAnswer::Ok;
   }
   int PumpIntervalMs() override { return 100; }
 };

@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <utility>
 
+#include "cli/cli_json.h"
 #include "cli/cli_printers.h"
 #include "output/naming.h"
+#include "platform/io_error.h"
 
 namespace {
 
@@ -59,7 +61,6 @@ CliHost::CliHost(const CliOptions& options, std::ostream& out, std::ostream& err
       progress_(progress),
       ask_(std::move(ask)),
       meter_(std::move(clock)) {
-  meter_.beginRun();
   if (options.json) {
     printer_ = std::make_unique<JsonPrinter>(out, progress);
   } else if (options.quiet) {
@@ -81,6 +82,14 @@ void CliHost::PassReported(const PassReport& report) { printer_->PassReported(re
 
 void CliHost::StreamDone(const StreamReport& report) { printer_->StreamDone(report); }
 
+void CliHost::FolderUnreadable(const IoError& error) {
+  failureReported_ = true;
+  if (options_.json) out_ << ErrorJsonLine(error.path(), error.what()) << std::endl;
+  err_ << "zandrel-cli: ";
+  if (!error.path().empty()) err_ << EscapeControls(error.path()) << ": ";
+  err_ << EscapeControls(error.shown()) << std::endl;
+}
+
 void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   if (!progress_.enabled()) return;
   meter_.walkedTo(offset, start, end);
@@ -93,14 +102,12 @@ void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   progress_.show(figures + CutUtf8Front(EscapeControls(meter_.input()), room));
 }
 
-BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButtons buttons,
-                              int /*helpContext*/) {
+BoxAnswer CliHost::Failure(const FailureQuestion& question) {
   progress_.clear();
   out_.flush();
-  if (!failurePath_.empty()) err_ << EscapeControls(failurePath_) << ": ";
-  failurePath_.clear();
-  err_ << text << std::endl;
-  switch (buttons) {
+  if (!question.path.empty()) err_ << EscapeControls(question.path) << ": ";
+  err_ << question.text << std::endl;
+  switch (question.buttons) {
     case BoxButtons::Ok:
       failureReported_ = true;
       return BoxAnswer::Ok;
@@ -109,7 +116,7 @@ BoxAnswer CliHost::MessageBox(BoxType /*type*/, const std::string& text, BoxButt
       return options_.abortOnError ? BoxAnswer::Abort : BoxAnswer::Ignore;
     case BoxButtons::YesNo:
       if (options_.yes) return BoxAnswer::Yes;
-      return ask_ && ask_(text) ? BoxAnswer::Yes : BoxAnswer::No;
+      return ask_ && ask_(question.text) ? BoxAnswer::Yes : BoxAnswer::No;
   }
   return BoxAnswer::None;
 }

@@ -35,9 +35,12 @@ class CliHost : public Host {
   CliHost(const CliOptions& options, std::ostream& out, std::ostream& err, ProgressLine& progress,
           std::function<bool(const std::string&)> ask, SteadyClock clock = SteadyMilliseconds);
 
+  // The progress figures count from now.
+  void beginRun() { meter_.beginRun(); }
   // The tag INI file in force for the run, or null.
   void setTagIni(const TagIni* ini) { tagIni_ = ini; }
-  // True once an error or warning box has been shown.
+  // True once an error or warning box has been shown, or a folder could
+  // not be read.
   bool failureReported() const { return failureReported_; }
   // Asked of every input before its passes (false passes it over); the
   // input is then the one shown with the progress.
@@ -55,17 +58,17 @@ class CliHost : public Host {
   // redrawn at most every PumpIntervalMs().
   void WalkedTo(int64_t offset, int64_t start, int64_t end) override;
   void ProcessEvents() override {}
-  void Beep() override {}
-  // The text on the error stream, after the path of the failure when the
-  // engine named one just before.
-  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
-                       int helpContext) override;
-  void FailureConcerns(const std::string& path) override { failurePath_ = path; }
+  // The text on the error stream, after the path of the failure when it
+  // names one; no beep.
+  BoxAnswer Failure(const FailureQuestion& question) override;
   // Progress is redrawn at most this often; there are no events to pump.
   int PumpIntervalMs() override { return 100; }
 
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;
+  // A JSON Lines error record (with --json) and the failure on the error
+  // stream.
+  void FolderUnreadable(const IoError& error) override;
 
  private:
   const CliOptions& options_;
@@ -74,7 +77,6 @@ class CliHost : public Host {
   ProgressLine& progress_;
   std::function<bool(const std::string&)> ask_;
   const TagIni* tagIni_ = nullptr;
-  std::string failurePath_;
   bool failureReported_ = false;
   ProgressMeter meter_;
   int64_t shownAtMs_ = -1;

@@ -73,18 +73,13 @@ class Runner : public Prompt {
   // True, after saying so, when `input` is a folder, which is not read as a
   // file.
   bool refuseFolder(const std::string& input);
-  // The inputs of the run: with --recursive, every folder among them stands
-  // for the regular files below it but the folder the outputs of `pattern`
-  // go to, so that a run over a tree that holds it finds only what the
-  // first found. A folder that cannot be read is reported and sets `failed`.
-  const NameList& runInputs(const std::string& pattern, bool& failed);
   // The pattern of the outputs: -o's, or the default one; empty after
   // saying why there is none.
   std::string outputPattern();
 
   const CliOptions& o_;
-  // Those given and those of --files-from; with --recursive, what they stand for.
-  NameList inputs_, expanded_;
+  // Those given and those of --files-from.
+  NameList inputs_;
   std::ostream& out_;
   std::ostream& err_;
   const CliTerminal& terminal_;
@@ -107,31 +102,6 @@ bool Runner::refuseFolder(const std::string& input) {
   if (o_.json) out_ << ErrorJsonLine(input, kFolder) << std::endl;
   err_ << "zandrel-cli: " << EscapeControls(input) << ": " << kFolder << std::endl;
   return true;
-}
-
-const NameList& Runner::runInputs(const std::string& pattern, bool& failed) {
-  if (!o_.recursive) return inputs_;
-  bool hasDir = false;
-  const std::string dir = PatternDirectory(pattern, hasDir);
-  const FileIdentities outputFolder(NameList{hasDir ? (dir.empty() ? "/" : dir) : "."});
-  for (std::string_view name : inputs_) {
-    const std::string input(name);
-    if (!DirectoryExists(input)) {
-      expanded_.push_back(input);
-      continue;
-    }
-    for (const std::string& file : FilesBelow(
-             input,
-             [&](const IoError& e) {
-               failed = true;
-               if (o_.json) out_ << ErrorJsonLine(e.path(), e.what()) << std::endl;
-               err_ << "zandrel-cli: " << Describe(e) << std::endl;
-             },
-             &outputFolder)) {
-      expanded_.push_back(file);
-    }
-  }
-  return expanded_;
 }
 
 std::string Runner::outputPattern() {
@@ -191,8 +161,12 @@ std::optional<std::string> Runner::InputCrcText(const std::string& input) {
 int Runner::carve() {
   const std::string pattern = outputPattern();
   if (pattern.empty()) return kExitFailure;
-  bool folderFailed = false;
-  const NameList& runInputs = this->runInputs(pattern, folderFailed);
+  CliHost host(o_, out_, err_, progress_, terminal_.ask);
+  // With --recursive, every folder among the inputs stands for the files
+  // below it but the one the outputs go to.
+  NameList expanded;
+  if (o_.recursive) expanded = ExpandFolders(inputs_, host, &pattern);
+  const NameList& runInputs = o_.recursive ? expanded : inputs_;
   TagIni ini;
   if (o_.useTagIni) {
     // A missing or unreadable file gives an empty reader: no check takes
@@ -212,7 +186,6 @@ int Runner::carve() {
         return kExitFailure;
     }
   }
-  CliHost host(o_, out_, err_, progress_, terminal_.ask);
   host.setTagIni(o_.useTagIni ? &ini : nullptr);
   bool folderGiven = false;
   host.setInputCheck([&](const std::string& input) {
@@ -220,6 +193,8 @@ int Runner::carve() {
     folderGiven = true;
     return false;
   });
+  // The progress figures count from here, after the checks' questions.
+  host.beginRun();
   // Ctrl-C ends the program; on a terminal its progress line says so.
   if (progress_.enabled())
     SetSignalNote("\r" + std::string(72, ' ') + "\r" +
@@ -231,7 +206,7 @@ int Runner::carve() {
   CarveInputs(host, {runInputs, o_.carvedFormats(), [&pattern] { return pattern; }, options});
   SetSignalNote("");
   progress_.clear();
-  return host.failureReported() || folderGiven || folderFailed ? kExitFailure : kExitOk;
+  return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
 }
 
 // With no command word given, a first input that looks like one but names

@@ -1,7 +1,7 @@
 // What the engine needs from the program that runs it: a sink for what it
 // finds (the log, the reports, the progress), the settings of the table of
 // settings, read live at the moment of use, the event pump, the run flag and
-// the boxes of failures. The window implements it by reading its controls;
+// one question for a failure. The window's host reads the window's controls;
 // the command line and the tests implement it on their own.
 #pragma once
 
@@ -19,6 +19,16 @@ enum class BoxButtons { Ok, YesNo, AbortIgnore };
 enum class BoxAnswer { None, Ok, Yes, No, Abort, Ignore };
 // In the order of their settings, BreakOnVersion and on.
 enum class Sensitize { Version, Channel, Freq, Crc };
+
+// A failure put to the user as one box.
+struct FailureQuestion {
+  std::string text;  // what the box says; it does not name `path`
+  std::string path;  // the file or directory it concerns; empty when unknown
+  int code = 0;      // the failure's code, the box's help context
+  BoxType type = BoxType::Error;
+  BoxButtons buttons = BoxButtons::Ok;
+  bool beep = false;  // the box comes with a beep
+};
 
 class Host : public Sink {
  public:
@@ -51,12 +61,10 @@ class Host : public Sink {
 
   // Repaints the window and handles pending events (a cancel may arrive).
   virtual void ProcessEvents() = 0;
-  virtual void Beep() = 0;
-  virtual BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
-                               int helpContext) = 0;
-  // Told, just before the box of a failure, the file or directory that
-  // failure concerns (empty when unknown). The box text does not name it.
-  virtual void FailureConcerns(const std::string& /*path*/) {}
+  // Puts a failure to the user and returns the answer. Where the user may
+  // answer a stream's failure (Abort or Ignore) for the rest of the run, the
+  // host gives that answer without asking again until the run ends.
+  virtual BoxAnswer Failure(const FailureQuestion& question) = 0;
 
   // The engine pumps events and updates progress at most this often while
   // walking; 0 pumps at every block and every probe.

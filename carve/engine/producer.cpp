@@ -68,10 +68,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
     // An input that is not what the walk holds any more fails the stream,
     // and the failure of the input ends the pass.
     const bool inputShrank = e.code() == kIoInputShrank;
-    if (!inputShrank) {
-      host_.AddLog("* " + EscapeControls(e.shown()));
-      host_.FailureConcerns(e.path());
-    }
+    if (!inputShrank) host_.AddLog("* " + EscapeControls(e.shown()));
     this->report(row, number, found, report);
     if (inputShrank) throw;
     return fail(e, number, candidate, span);
@@ -152,7 +149,8 @@ Produced Producer::fail(const IoError& e, int64_t number, int64_t candidate, con
   const std::string text =
       EscapeControls(e.shown()) + "\n" +
       Tr("producer", "%1番目のファイルの処理中にエラーが起こりました").arg(number).shown();
-  BoxAnswer answer = host_.MessageBox(BoxType::Error, text, BoxButtons::AbortIgnore, e.code());
+  const BoxAnswer answer =
+      host_.Failure({text, e.path(), e.code(), BoxType::Error, BoxButtons::AbortIgnore, false});
   // Abort, or the box closed without a button.
   if (answer != BoxAnswer::Ignore) return {Produced::Status::Aborted, false, 0};
   const int64_t next = span.length > 0 ? span.start + span.length : candidate + 1;

@@ -3,8 +3,11 @@
 #include "carve/engine/formats.h"
 #include "carve/engine/host.h"
 #include "carve/engine/run_outputs.h"
+#include "carve/engine/scan_pass.h"
+#include "carve/engine/sink.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
+#include "platform/folders.h"
 #include "platform/translate.h"
 
 RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& prompt) {
@@ -33,6 +36,30 @@ RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& promp
     return RunCheck::Refused;
   }
   return RunCheck::Go;
+}
+
+NameList ExpandFolders(const NameList& inputs, Sink& sink, const std::string* outputPattern,
+                       Env& env) {
+  std::optional<FileIdentities> outputFolder;
+  if (outputPattern != nullptr) {
+    bool hasDir = false;
+    const std::string dir = PatternDirectory(*outputPattern, hasDir);
+    outputFolder.emplace(NameList{hasDir ? (dir.empty() ? "/" : dir) : "."}, env);
+  }
+  NameList files;
+  for (std::string_view name : inputs) {
+    const std::string input(name);
+    if (!DirectoryExists(input, env)) {
+      files.push_back(input);
+      continue;
+    }
+    for (const std::string& file : FilesBelow(
+             input, [&sink](const IoError& e) { sink.FolderUnreadable(e); },
+             outputFolder ? &*outputFolder : nullptr, env)) {
+      files.push_back(file);
+    }
+  }
+  return files;
 }
 
 int64_t CarveInputs(Host& host, const RunRequest& request) {

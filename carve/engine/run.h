@@ -14,6 +14,7 @@
 #include "platform/name_list.h"
 
 class Host;
+class Sink;
 class TagIni;
 struct FormatRow;
 
@@ -41,6 +42,15 @@ enum class RunCheck {
 // `ini`: a single input, whose base name and CRC-32 are the ones the file
 // names, where it names them; a mismatch is a question to the user.
 RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& prompt);
+
+// The files `inputs` stand for: each as given, but a folder, which stands
+// for the regular files below it (platform/folders.h FilesBelow). With an
+// `outputPattern`, the folder its outputs go to is left out, so that a run
+// over a tree that holds it finds only what the first found. A folder that
+// cannot be read is reported to `sink` and passed over. `env`: the system as
+// the folders are seen.
+NameList ExpandFolders(const NameList& inputs, Sink& sink,
+                       const std::string* outputPattern = nullptr, Env& env = Env::Current());
 
 // What a front end asks of a run: its inputs, its formats, its output
 // pattern and how it writes.

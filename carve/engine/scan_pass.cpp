@@ -42,12 +42,13 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
 
 int64_t ScanPass::run() {
   if (!FileExists(input_, producer_.env())) {
-    host_.Beep();
-    // The box shows the name's control bytes escaped, the report the name.
+    // The box shows the name's control bytes escaped, the report the name;
+    // the box names no path besides its text.
     auto missing = [](std::string_view name) {
       return Tr("scan", "入力ファイルが存在しません(%1)").arg(name);
     };
-    host_.MessageBox(BoxType::Warning, missing(EscapeControls(input_)).shown(), BoxButtons::Ok, 0);
+    host_.Failure(
+        {missing(EscapeControls(input_)).shown(), "", 0, BoxType::Warning, BoxButtons::Ok, true});
     reportInputFailure(missing(input_).source());
     return 0;
   }
@@ -106,8 +107,7 @@ int64_t ScanPass::totalWritten() const {
 void ScanPass::reportFailure(const IoError& e) {
   const std::string shown = EscapeControls(e.shown());
   host_.AddLog("* " + shown);
-  host_.FailureConcerns(e.path());
-  host_.MessageBox(BoxType::Error, shown, BoxButtons::Ok, e.code());
+  host_.Failure({shown, e.path(), e.code(), BoxType::Error, BoxButtons::Ok, false});
   reportInputFailure(e.what());
 }
 

@@ -8,6 +8,8 @@
 
 #include "carve/engine/stream_facts.h"
 
+class IoError;
+
 // The start, the end, or a failure outside any stream of one scan pass.
 struct PassReport {
   enum class Stage { Begin, End, Error };
@@ -56,4 +58,7 @@ class Sink {
   // is reported once, by the first of them.
   virtual void PassReported(const PassReport& /*report*/) {}
   virtual void StreamDone(const StreamReport& /*report*/) {}
+  // A folder given as input, or one below it, could not be read: the files
+  // it holds are passed over (ExpandFolders in carve/run.h).
+  virtual void FolderUnreadable(const IoError& /*error*/) {}
 };

@@ -278,7 +278,8 @@ class RunCommandsTest : public QObject {
       for (const std::string& command : c.formats) rows.push_back(FindFormat(command));
       Running = 1;
       const NameList inputs{Std(input)};
-      CarveInputs(*engine.window, {inputs, rows, [&] { return Std(dir + "/e/%3.3d.mp3"); }, {}});
+      CarveInputs(engine.window->host(),
+                  {inputs, rows, [&] { return Std(dir + "/e/%3.3d.mp3"); }, {}});
       Running = 0;
       QCOMPARE(w.log(), engine.log());
       // One read: the opening lines of the formats come first, one each.
@@ -438,7 +439,7 @@ class RunCommandsTest : public QObject {
       for (int i = 0; i < row.calls; ++i, now += row.stepMs) {
         const int before = counter.events;
         QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
-        w.window->ProcessEvents();
+        w.window->host().ProcessEvents();
         turns += counter.events > before ? 1 : 0;
       }
       QCOMPARE(turns, row.turns);
@@ -660,11 +661,11 @@ class RunCommandsTest : public QObject {
     w.find<QLineEdit>("edtInput")->setText(input);
     w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/%3.3d.mp3");
     const TagIni* duringRun = nullptr;
-    FromInsideThePump(w.window.get(), [&] { duringRun = w.window->ActiveTagIni(); });
+    FromInsideThePump(w.window.get(), [&] { duringRun = w.window->host().ActiveTagIni(); });
     w.find<QPushButton>("btnExecute")->click();
 
     QVERIFY(duringRun != nullptr);
-    QVERIFY(w.window->ActiveTagIni() == nullptr);
+    QVERIFY(w.window->host().ActiveTagIni() == nullptr);
     // The stream's own tags make way for the one from the INI file.
     const QByteArray out = ReadFile(temp.filePath("001.mp3"));
     QVERIFY(out.size() > 128);

@@ -216,7 +216,7 @@ class SettingsTest : public QObject {
   // The Host side reads the controls at each call, not a copy.
   void hostReadsControlsLive() {
     WindowUnderTest w;
-    Host& host = *w.window;
+    Host& host = w.window->host();
     QVERIFY(!host.LimitRange());
     w.find<QRadioButton>("rbtLimit")->setChecked(true);
     QVERIFY(host.LimitRange());
@@ -250,7 +250,7 @@ class SettingsTest : public QObject {
     // and within its bounds, read through that control alone.
     for (const SettingRow& row : Settings()) {
       WindowUnderTest each;
-      Host& reader = *each.window;
+      Host& reader = each.window->host();
       const QString name = QString::fromLatin1(row.control.data(), row.control.size());
       auto* control = each.window->findChild<QWidget*>(name);
       QVERIFY2(control != nullptr, qPrintable(name));
@@ -392,7 +392,7 @@ class SettingsTest : public QObject {
     for (const char* text : {"gjpqy_(|)[$]{};,", "\"/tmp/鬱.bin\"からOggファイルを探しますっ！",
                              "[001($00000000-$00001234)] mpeg1.0layer3"}) {
       w.find<QAction>("N1")->trigger();
-      for (const char* line : {"", text, ""}) w.window->AddLog(line);
+      for (const char* line : {"", text, ""}) w.window->host().AddLog(line);
       const QImage shown = Shot(list->viewport());
       QImage alone(shown.size(), QImage::Format_RGB32);
       alone.fill(Qt::white);
@@ -412,7 +412,7 @@ class SettingsTest : public QObject {
   void logHighlightKeepsNeighbourGlyphs() {
     WindowUnderTest w;
     auto* list = w.find<QListView>("lbxLog");
-    for (const char* line : {"gjpqy_(|)[$]", "", ""}) w.window->AddLog(line);
+    for (const char* line : {"gjpqy_(|)[$]", "", ""}) w.window->host().AddLog(line);
     const QRect row = list->visualRect(list->model()->index(1, 0));
     const QPolygon plain = Marks(Shot(list->viewport()), row, Shot(list->viewport()).pixel(0, 50));
     QVERIFY(!plain.isEmpty());
@@ -427,7 +427,7 @@ class SettingsTest : public QObject {
   void logPartialRepaintWidens() {
     WindowUnderTest w;
     auto* list = w.find<QListView>("lbxLog");
-    for (int i = 0; i < 5; ++i) w.window->AddLog("gjpqy 探します");
+    for (int i = 0; i < 5; ++i) w.window->host().AddLog("gjpqy 探します");
     PaintSpy spy;
     list->viewport()->installEventFilter(&spy);
     list->viewport()->repaint(list->visualRect(list->model()->index(2, 0)));

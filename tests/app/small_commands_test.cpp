@@ -267,7 +267,7 @@ class SmallCommandsTest : public QObject {
       w.window->SetInputFiles(paths);
       QCOMPARE(w.find<QLineEdit>("edtInput")->text(), row.input);
       QVERIFY(w.log().isEmpty());
-      QVERIFY(!w.window->Running());
+      QVERIFY(!w.window->host().Running());
       QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
     }
     QCOMPARE(AbsoluteInputPath("a.pak", "/"), std::string("/a.pak"));
@@ -290,7 +290,7 @@ class SmallCommandsTest : public QObject {
     auto* list = w.find<QListView>("lbxLog");
     auto* bar = list->verticalScrollBar();
 
-    w.window->AddLog("first");
+    w.window->host().AddLog("first");
     QCOMPARE(list->model()->rowCount(), 1);
     QCOMPARE(bar->value(), 0);
     QCOMPARE(list->visualRect(list->model()->index(0, 0)).top(), 0);
@@ -303,19 +303,19 @@ class SmallCommandsTest : public QObject {
     // At the design size nine full rows show: nine lines fit unscrolled, and
     // later the newest line is the ninth row.
     auto firstRowShown = [&] { return list->indexAt(QPoint(0, 0)).row(); };
-    for (int i = 0; i < 8; ++i) w.window->AddLog("line " + std::to_string(i));
+    for (int i = 0; i < 8; ++i) w.window->host().AddLog("line " + std::to_string(i));
     QCOMPARE(bar->maximum(), 0);
     QCOMPARE(firstRowShown(), 0);
     QCOMPARE(list->visualRect(list->model()->index(8, 0)).height(), 12);
     QVERIFY(newestIsBottomRow());
-    for (int i = 8; i < 40; ++i) w.window->AddLog("line " + std::to_string(i));
+    for (int i = 8; i < 40; ++i) w.window->host().AddLog("line " + std::to_string(i));
     QVERIFY(bar->maximum() > 0);
     QVERIFY(newestIsBottomRow());
     QCOMPARE(firstRowShown(), list->model()->rowCount() - 9);
 
     // Even when the user has scrolled away.
     bar->setValue(0);
-    w.window->AddLog("after scrolling up");
+    w.window->host().AddLog("after scrolling up");
     QCOMPARE(list->model()->index(list->model()->rowCount() - 1, 0).data().toString(),
              QStringLiteral("after scrolling up"));
     QVERIFY(newestIsBottomRow());
@@ -339,10 +339,10 @@ class SmallCommandsTest : public QObject {
       WindowUnderTest w;
       QStringList all{QStringLiteral("\"/data/game.pak\"からMP3ファイルを探しますっ！")};
       ::Running = 1;  // the lines come as in a run: shown at the end
-      w.window->AddLog(Std(all[0]));
+      w.window->host().AddLog(Std(all[0]));
       for (int i = 0; i <= row.lines; ++i) {
         if (i == row.lines) ::Running = 0;
-        w.window->AddLog(numbered(i, row.length));
+        w.window->host().AddLog(numbered(i, row.length));
       }
       const QStringList log = w.log();
       // All of a log that fits; otherwise the newest, more than half the most.
@@ -412,7 +412,7 @@ class SmallCommandsTest : public QObject {
       auto* list = w.find<QListView>("lbxLog");
       int widest = 0;
       for (const std::string& line : lines) {
-        w.window->AddLog(line);
+        w.window->host().AddLog(line);
         widest =
             std::max(widest, list->fontMetrics().horizontalAdvance(QString::fromStdString(line)));
       }
@@ -438,7 +438,7 @@ class SmallCommandsTest : public QObject {
     // The wide line first, then shorter ones: the width stays.
     for (const std::string& line :
          {std::string("short"), wide, std::string("a"), std::string("b")}) {
-      w.window->AddLog(line);
+      w.window->host().AddLog(line);
     }
     QTRY_VERIFY(bar->isVisible());
     QVERIFY(bar->maximum() >= wideWidth - list->viewport()->width());
@@ -452,7 +452,7 @@ class SmallCommandsTest : public QObject {
 
     // An emptied log starts narrow again.
     w.find<QAction>("N1")->trigger();
-    w.window->AddLog("short");
+    w.window->host().AddLog("short");
     QTRY_COMPARE(bar->maximum(), 0);
   }
 

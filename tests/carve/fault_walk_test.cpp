@@ -196,6 +196,10 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
           // A stream failed; Ignore went on and the other stream was written.
           EXPECT_EQ(written, 1);
           EXPECT_EQ(host.boxes[0].text.rfind(message + "\n", 0), 0u);
+          // The box does not name the file that failed; the question does.
+          const std::string& path = host.boxes[0].path;
+          EXPECT_TRUE(path == input || path == folder || path == output(1) || path == output(2))
+              << path;
           EXPECT_EQ(host.log.back(), Summary(c, 1));
           int good = 0, kept = 0;
           for (int i = 1; i <= 2; ++i) {
@@ -213,6 +217,7 @@ TEST_P(FaultWalk, EveryOperationFailsCleanly) {
           // Set-up or walk: the message alone, and no summary line.
           EXPECT_EQ(host.boxes[0].buttons, BoxButtons::Ok);
           EXPECT_EQ(host.boxes[0].text, message);
+          EXPECT_EQ(host.boxes[0].path, input);
           EXPECT_EQ(host.log.back(), "* " + message);
         }
       }

@@ -304,6 +304,56 @@ TEST(CarveInputs, PassesOverTheFilesItWrote) {
   EXPECT_FALSE(std::filesystem::exists(dir / "o/1_2.mp3"));
 }
 
+// A folder stands for the regular files below it, in a stable order; with a
+// pattern, the folder its outputs go to is left out; a folder that cannot be
+// read (too deep to be named, whoever runs) is reported and passed over.
+TEST(ExpandFolders, FoldersStandForTheirFilesButTheOutputFolder) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  for (const char* name : {"t/b.bin", "t/a/c.bin", "t/o/1.mp3", "x.bin"}) {
+    fs::create_directories(fs::path(dir / name).parent_path());
+    WriteBytes(dir / name, {1});
+  }
+  fs::create_directories(dir / "d");
+  const std::string here = fs::current_path();
+  fs::current_path(dir / "d");
+  for (int i = 0; i < 22; ++i) {
+    fs::create_directory(std::string(200, 'd'));
+    fs::current_path(std::string(200, 'd'));
+  }
+  WriteBytes("lost.bin", {1});
+  fs::current_path(here);
+  struct Case {
+    std::vector<std::string> inputs;
+    std::optional<std::string> pattern;
+    std::vector<std::string> files;
+    size_t unreadable;
+  } cases[] = {
+      {{dir / "x.bin", dir / "t"},
+       {},
+       {dir / "x.bin", dir / "t/a/c.bin", dir / "t/b.bin", dir / "t/o/1.mp3"},
+       0},
+      {{dir / "t", dir / "gone"},
+       dir / "t/o/%d.mp3",
+       {dir / "t/a/c.bin", dir / "t/b.bin", dir / "gone"},
+       0},
+      {{dir / "t/o"}, dir / "t/o/%d.mp3", {dir / "t/o/1.mp3"}, 0},
+      {{dir / "d", dir / "x.bin"}, {}, {dir / "x.bin"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.inputs.front());
+    ScriptHost host;
+    const NameList files = ExpandFolders(c.inputs, host, c.pattern ? &*c.pattern : nullptr);
+    std::vector<std::string> listed;
+    for (std::string_view file : files) listed.emplace_back(file);
+    EXPECT_EQ(listed, c.files);
+    ASSERT_EQ(host.unreadableFolders.size(), c.unreadable);
+    if (c.unreadable > 0) {
+      EXPECT_TRUE(host.unreadableFolders[0].starts_with(dir / "d/dd"));
+    }
+  }
+}
+
 // Free names beside names the run wrote: each name's count is remembered, so
 // that the names looked at grow with the streams, not with their square.
 TEST(RunOutputs, FreeNamesCostOneLookEachWhateverTheirNumber) {

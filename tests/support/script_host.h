@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "carve/engine/host.h"
+#include "platform/io_error.h"
 
 struct ShownBox {
   BoxType type;
   std::string text;
   BoxButtons buttons;
   int helpContext;
+  std::string path;  // what the failure concerns
 };
 
 class ScriptHost : public Host {
@@ -33,6 +35,7 @@ class ScriptHost : public Host {
   std::vector<int64_t> walked;  // the offsets WalkedTo was told
   std::vector<ShownBox> boxes;
   std::vector<StreamReport> streams;
+  std::vector<std::string> unreadableFolders;
   std::deque<BoxAnswer> answers;  // consumed in order; then `defaultAnswer`
   BoxAnswer defaultAnswer = BoxAnswer::Ignore;
   int beeps = 0;
@@ -93,18 +96,20 @@ class ScriptHost : public Host {
     ++pumps;
     if (onPump) onPump();
   }
-  void Beep() override { ++beeps; }
-  BoxAnswer MessageBox(BoxType type, const std::string& text, BoxButtons buttons,
-                       int helpContext) override {
-    boxes.push_back({type, text, buttons, helpContext});
+  BoxAnswer Failure(const FailureQuestion& q) override {
+    beeps += q.beep;
+    boxes.push_back({q.type, q.text, q.buttons, q.code, q.path});
     if (!answers.empty()) {
       BoxAnswer a = answers.front();
       answers.pop_front();
       return a;
     }
-    if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+    if (q.buttons == BoxButtons::Ok) return BoxAnswer::Ok;
     return defaultAnswer;
   }
   int PumpIntervalMs() override { return pumpIntervalMs; }
   void StreamDone(const StreamReport& report) override { streams.push_back(report); }
+  void FolderUnreadable(const IoError& error) override {
+    unreadableFolders.push_back(error.path());
+  }
 };
