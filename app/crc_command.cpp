@@ -50,7 +50,7 @@ bool TfrmMain::CalcInputCrcs() {
   results.reserve(names.size());
   try {
     for (const std::string& name : names) {
-      InputFile file = InputFile::OpenRead(name);
+      InputFile file = InputFile::OpenRead(name, *FEnv);
       results.push_back(CalcFileCrc(file, showProgress, pump));
       file.close();
     }

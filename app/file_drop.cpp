@@ -96,7 +96,7 @@ std::vector<std::string> TfrmMain::InputList() const {
 
 void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
   FirstUnreadable unreadable;
-  const NameList listed = ExpandFolders(paths, unreadable);
+  const NameList listed = ExpandFolders(paths, unreadable, nullptr, *FEnv);
   if (!unreadable.path.empty()) {
     //: %1 the folder that could not be read.
     ShowBox(BoxType::Warning,
@@ -108,7 +108,8 @@ void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
   for (std::string_view file : listed) files.emplace_back(file);
   if (files.empty()) return;
   // A folder alone shows as itself when its files are too many to list.
-  ShowInputs(files, paths.size() == 1 && DirectoryExists(paths.front()) ? paths.front() : "");
+  ShowInputs(files,
+             paths.size() == 1 && DirectoryExists(paths.front(), *FEnv) ? paths.front() : "");
 }
 
 bool TfrmMain::TakeFileDrag(QDropEvent* event) {

@@ -42,11 +42,11 @@ void TfrmMain::setSeam(UiSeam* seam) {
 void TfrmMain::FormCreate() {
   setWindowTitle(QApplication::applicationDisplayName() + " " + QString::fromLatin1(Version));
   try {
-    FBaseDir = GetCurrentDir();
+    FBaseDir = GetCurrentDir(*FEnv);
   } catch (const IoError&) {
     // The working directory is gone: the home folder stands in for it.
     const char* home = std::getenv("HOME");
-    FBaseDir = home != nullptr && DirectoryExists(home) ? home : "/";
+    FBaseDir = home != nullptr && DirectoryExists(home, *FEnv) ? home : "/";
   }
   if (FBaseDir.empty() || FBaseDir.back() != '/') FBaseDir += '/';
   edtOutput->setText(ToQ(DefaultOutputPattern(FBaseDir)));

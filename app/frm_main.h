@@ -51,6 +51,10 @@ class TfrmMain : public QWidget, public Prompt {
 
   // Replaces the message boxes, dialogs, beep and shell; null restores Qt's.
   void setSeam(UiSeam* seam);
+  // The system as the window's files, folders and names see it: the
+  // operating system's unless a test gives one that fails an operation.
+  void setEnv(Env& env) { FEnv = &env; }
+  Env& env() const { return *FEnv; }
   // How often the passes and the checksum command pump events; 0: always.
   void setPumpIntervalMs(int ms) { FPumpIntervalMs = ms; }
   // Makes file names (byte strings) the inputs, as the input chooser does:
@@ -230,12 +234,12 @@ class TfrmMain : public QWidget, public Prompt {
 
   std::string FBaseDir;
   bool FReadmeLoaded = false;
-  std::unique_ptr<TagIni> FTagIni;
 
   std::unique_ptr<WindowHost> FHost;
 
   UiSeam FQtSeam;
   UiSeam* FSeam = &FQtSeam;
+  Env* FEnv = &Env::System();
   int FPumpIntervalMs = 25;
   SteadyClock FPumpClock = SteadyMilliseconds;
   int FBusyDepth = 0;  // handlers in progress, nested ones included

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     // A working directory that is gone leaves the names as they were given.
     std::string workingDir;
     try {
-      workingDir = GetCurrentDir();
+      workingDir = GetCurrentDir(frmMain.env());
     } catch (const IoError&) {
     }
     for (const std::string& file : commandLine.files) {

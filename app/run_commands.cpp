@@ -16,17 +16,13 @@
 
 namespace {
 
-// Restores the idle state on every way out of a run: the inputs taken at its
-// start are forgotten, the tag INI reader is released (and the field cleared, so that a run still
-// unwinding below a nested one never uses a released reader), the flag is reset and the button
-// reads "実行！" again; an answer kept for the rest of the run is forgotten.
+// Restores the idle state on every way out of a run: the flag is reset and the button reads
+// "実行！" again; an answer kept for the rest of the run is forgotten.
 class RunCleanup {
  public:
-  RunCleanup(std::unique_ptr<TagIni>& tagIni, WindowHost& host, QPushButton* button)
-      : tagIni_(tagIni), host_(host), button_(button) {}
+  RunCleanup(WindowHost& host, QPushButton* button) : host_(host), button_(button) {}
   ~RunCleanup() {
     host_.RunEnds();
-    tagIni_.reset();
     Running = 0;
     button_->setText(TfrmMain::tr("実行！"));
   }
@@ -34,7 +30,6 @@ class RunCleanup {
   RunCleanup& operator=(const RunCleanup&) = delete;
 
  private:
-  std::unique_ptr<TagIni>& tagIni_;
   WindowHost& host_;
   QPushButton* button_;
 };
@@ -64,18 +59,22 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
   FResults->model()->clear();
   bool loopEnded = false;
   {
-    RunCleanup cleanup(FTagIni, *FHost, btnExecute);
-    const bool useTagIni =
-        std::any_of(rows.begin(), rows.end(), [](const FormatRow* r) { return r->readsTagIni; }) &&
-        chkTagIni->isChecked();
+    RunCleanup cleanup(*FHost, btnExecute);
     const std::vector<std::string> inputs = InputList();
-    if (useTagIni) {
-      FTagIni = std::make_unique<TagIni>(TagIni::Load(FromQ(edtTagIni->text())));
-      if (CheckTagIniRun(inputs, *FTagIni, *this) != RunCheck::Go) return;
-    }
-    // The output field is read again as each input begins.
-    ShowRunBegins();
-    CarveInputs(*FHost, {inputs, rows, [this] { return FromQ(edtOutput->text()); }, {}});
+    // The output field is read again as each input begins. A tag INI file
+    // is read only when the box is ticked as the run begins: ticking it
+    // during a run changes nothing.
+    const RunOutcome outcome =
+        CarveInputs(*FHost, {.inputs = inputs,
+                             .formats = rows,
+                             .pattern = [this] { return FromQ(edtOutput->text()); },
+                             .options = {},
+                             .env = *FEnv,
+                             .tagIni = chkTagIni->isChecked()
+                                           ? std::optional<std::string>(FromQ(edtTagIni->text()))
+                                           : std::nullopt,
+                             .prompt = this});
+    if (outcome.check != RunCheck::Go) return;
     ShowRunEnds(::Running == 0);
     loopEnded = true;
   }

@@ -51,7 +51,7 @@ void TfrmMain::N2Click() {
       FSeam->openFolder(this, std::string(1, '/'));
       return;
     }
-    if (!DirectoryExists(dir)) CreateDir(dir);
+    if (!DirectoryExists(dir, *FEnv)) CreateDir(dir, *FEnv);
     FSeam->openFolder(this, dir);
   });
 }
@@ -78,14 +78,17 @@ void TfrmMain::PageControl1Change(int index) {
     Memo1->hide();
     // The lines of one file, or nothing when it could not be read whole;
     // `text` then holds the lines read before the failure.
-    auto read = [](const std::string& path, QString& text) {
+    auto read = [this](const std::string& path, QString& text) {
       bool first = true;
       try {
-        ReadTextLines(path, [&](const std::string& line) {
-          if (!first) text += '\n';
-          text += ToQ(line);
-          first = false;
-        });
+        ReadTextLines(
+            path,
+            [&](const std::string& line) {
+              if (!first) text += '\n';
+              text += ToQ(line);
+              first = false;
+            },
+            *FEnv);
         return true;
       } catch (const IoError&) {
         if (!first) text += '\n';

@@ -31,9 +31,9 @@ int WindowHost::Setting(SettingId id) {
 
 // Ticking the box during a run that began without it changes nothing: the
 // run holds no reader then.
-const TagIni* WindowHost::ActiveTagIni() {
-  return window_.chkTagIni->isChecked() && window_.FTagIni ? window_.FTagIni.get() : nullptr;
-}
+bool WindowHost::TagIniOn() { return window_.chkTagIni->isChecked(); }
+
+void WindowHost::RunBegins() { window_.ShowRunBegins(); }
 
 bool WindowHost::Running() { return ::Running != 0; }
 

@@ -19,7 +19,10 @@ class WindowHost : public Host {
 
   // The value of the control that holds the setting, read now.
   int Setting(SettingId id) override;
-  const TagIni* ActiveTagIni() override;
+  // Whether the tag INI box is ticked now.
+  bool TagIniOn() override;
+  // The window's progress shows the run from here, after its checks.
+  void RunBegins() override;
   bool Running() override;
   // Appends a line to the log, shows it as the bottom row and repaints; in a
   // run, at the next turn of the event pump.

@@ -10,7 +10,6 @@
 
 class QuietHost : public Host {
  public:
-  const TagIni* ActiveTagIni() override { return nullptr; }
   bool Running() override { return true; }
   void AddLog(const std::string&) override {}
   void SetProgress(int) override {}

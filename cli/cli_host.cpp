@@ -7,6 +7,8 @@
 #include "cli/cli_printers.h"
 #include "output/naming.h"
 #include "platform/io_error.h"
+#include "platform/pending_output.h"
+#include "platform/translate.h"
 
 namespace {
 
@@ -88,6 +90,18 @@ void CliHost::FolderUnreadable(const IoError& error) {
   err_ << "zandrel-cli: ";
   if (!error.path().empty()) err_ << EscapeControls(error.path()) << ": ";
   err_ << EscapeControls(error.shown()) << std::endl;
+}
+
+void CliHost::TagIniUnreadable(const std::string& path, const std::string& problem) {
+  err_ << "zandrel-cli: warning: cannot read the tag INI file " << path << ": " << problem
+       << "; no stream gets a tag from it" << std::endl;
+}
+
+void CliHost::RunBegins() {
+  meter_.beginRun();
+  if (progress_.enabled())
+    SetSignalNote("\r" + std::string(72, ' ') + "\r" +
+                  Tr("progress", "キャンセルしました").shown() + "\n");
 }
 
 void CliHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {

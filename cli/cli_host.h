@@ -35,10 +35,6 @@ class CliHost : public Host {
   CliHost(const CliOptions& options, std::ostream& out, std::ostream& err, ProgressLine& progress,
           std::function<bool(const std::string&)> ask, SteadyClock clock = SteadyMilliseconds);
 
-  // The progress figures count from now.
-  void beginRun() { meter_.beginRun(); }
-  // The tag INI file in force for the run, or null.
-  void setTagIni(const TagIni* ini) { tagIni_ = ini; }
   // True once an error or warning box has been shown, or a folder could
   // not be read.
   bool failureReported() const { return failureReported_; }
@@ -49,7 +45,6 @@ class CliHost : public Host {
   }
 
   int Setting(SettingId id) override { return options_.settings[id]; }
-  const TagIni* ActiveTagIni() override { return tagIni_; }
   bool Running() override { return true; }
   bool InputBegins(const std::string& input) override;
 
@@ -69,6 +64,11 @@ class CliHost : public Host {
   // A JSON Lines error record (with --json) and the failure on the error
   // stream.
   void FolderUnreadable(const IoError& error) override;
+  // A warning on the error stream: the run goes on without tags from it.
+  void TagIniUnreadable(const std::string& path, const std::string& problem) override;
+  // The progress figures count from here, after the checks' questions; on
+  // a terminal, Ctrl-C's end of the program is said on the progress line.
+  void RunBegins() override;
 
  private:
   const CliOptions& options_;
@@ -76,7 +76,6 @@ class CliHost : public Host {
   std::ostream& err_;
   ProgressLine& progress_;
   std::function<bool(const std::string&)> ask_;
-  const TagIni* tagIni_ = nullptr;
   bool failureReported_ = false;
   ProgressMeter meter_;
   int64_t shownAtMs_ = -1;

@@ -423,20 +423,21 @@ void ReadListStream(std::istream& stream, const std::string& path,
 
 }  // namespace
 
-void ReadInputList(const std::string& path, std::istream& standardInput, NameList& inputs) {
+void ReadInputList(const std::string& path, std::istream& standardInput, NameList& inputs,
+                   Env& env) {
   auto take = [&](const std::string& line) {
     if (!line.empty()) inputs.push_back(line);
   };
   if (path == "-") {
     ReadListStream(standardInput, path, take);
-  } else if (IsPipeOrDevice(path)) {
+  } else if (IsPipeOrDevice(path, env)) {
     // A pipe ("<(find …)") or a device has no size to check first: it is
     // read as standard input is.
     std::ifstream stream(path, std::ios::binary);
     if (!stream) ThrowOsError(errno, path);
     ReadListStream(stream, path, take);
   } else {
-    ReadTextLines(path, take);
+    ReadTextLines(path, take, env);
   }
   inputs.shrink_to_fit();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "carve/engine/settings.h"
+#include "platform/env.h"
 #include "platform/name_list.h"
 
 struct FormatRow;
@@ -84,7 +85,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
 // Reads the input list of --files-from, one name a line (empty lines are
 // skipped, nothing else is changed), and appends the names to `inputs`; "-"
 // reads it from `standardInput`. Throws IoError when the file cannot be read.
-void ReadInputList(const std::string& path, std::istream& standardInput, NameList& inputs);
+void ReadInputList(const std::string& path, std::istream& standardInput, NameList& inputs,
+                   Env& env);
 
 // The usage text printed by --help.
 std::string CliUsageText();

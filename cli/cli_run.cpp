@@ -87,7 +87,7 @@ class Runner : public Prompt {
 };
 
 uint32_t Runner::fileCrc(const std::string& path) {
-  InputFile file = InputFile::OpenRead(path);
+  InputFile file = InputFile::OpenRead(path, *terminal_.files);
   uint32_t value = CalcFileCrc(
       file, [&](const std::string& text) { progress_.show(text + "  " + EscapeControls(path)); },
       [] {});
@@ -96,7 +96,7 @@ uint32_t Runner::fileCrc(const std::string& path) {
 }
 
 bool Runner::refuseFolder(const std::string& input) {
-  if (!DirectoryExists(input)) return false;
+  if (!DirectoryExists(input, *terminal_.files)) return false;
   constexpr const char* kFolder = "Is a folder, not a file";
   progress_.clear();
   if (o_.json) out_ << ErrorJsonLine(input, kFolder) << std::endl;
@@ -107,7 +107,7 @@ bool Runner::refuseFolder(const std::string& input) {
 std::string Runner::outputPattern() {
   if (!o_.output.empty()) return o_.output;
   try {
-    return DefaultOutputPattern(GetCurrentDir());
+    return DefaultOutputPattern(GetCurrentDir(*terminal_.files));
   } catch (const IoError&) {
     // Its error would name no file ("File not found").
     err_ << "zandrel-cli: the working directory cannot be determined; give an output pattern "
@@ -165,59 +165,43 @@ int Runner::carve() {
   // With --recursive, every folder among the inputs stands for the files
   // below it but the one the outputs go to.
   NameList expanded;
-  if (o_.recursive) expanded = ExpandFolders(inputs_, host, &pattern);
+  if (o_.recursive) expanded = ExpandFolders(inputs_, host, &pattern, *terminal_.files);
   const NameList& runInputs = o_.recursive ? expanded : inputs_;
-  TagIni ini;
-  if (o_.useTagIni) {
-    // A missing or unreadable file gives an empty reader: no check takes
-    // place and no stream gets a new tag, as in the window.
-    std::string problem;
-    ini = TagIni::Load(o_.tagIni, &problem);
-    if (!problem.empty()) {
-      err_ << "zandrel-cli: warning: cannot read the tag INI file " << o_.tagIni << ": " << problem
-           << "; no stream gets a tag from it" << std::endl;
-    }
-    switch (CheckTagIniRun(runInputs, ini, *this)) {
-      case RunCheck::Go:
-        break;
-      case RunCheck::Refused:
-        return kExitRefused;
-      case RunCheck::Failed:
-        return kExitFailure;
-    }
-  }
-  host.setTagIni(o_.useTagIni ? &ini : nullptr);
   bool folderGiven = false;
   host.setInputCheck([&](const std::string& input) {
     if (!refuseFolder(input)) return true;
     folderGiven = true;
     return false;
   });
-  // The progress figures count from here, after the checks' questions.
-  host.beginRun();
-  // Ctrl-C ends the program; on a terminal its progress line says so.
-  if (progress_.enabled())
-    SetSignalNote("\r" + std::string(72, ' ') + "\r" +
-                  Tr("progress", "キャンセルしました").shown() + "\n");
   // An input typed without a folder names its outputs as one in the working
-  // folder.
+  // folder. A tag INI file that cannot be read gives an empty reader: no
+  // check takes place and no stream gets a new tag, as in the window.
   const RunOptions options{
       .dryRun = o_.dryRun, .keepExisting = o_.noClobber, .namesFromWorkingFolder = true};
-  CarveInputs(host, {runInputs, o_.carvedFormats(), [&pattern] { return pattern; }, options});
+  const RunOutcome outcome = CarveInputs(
+      host, {.inputs = runInputs,
+             .formats = o_.carvedFormats(),
+             .pattern = [&pattern] { return pattern; },
+             .options = options,
+             .env = *terminal_.files,
+             .tagIni = o_.useTagIni ? std::optional<std::string>(o_.tagIni) : std::nullopt,
+             .prompt = this});
   SetSignalNote("");
   progress_.clear();
+  if (outcome.check == RunCheck::Refused) return kExitRefused;
+  if (outcome.check == RunCheck::Failed) return kExitFailure;
   return host.failureReported() || folderGiven ? kExitFailure : kExitOk;
 }
 
 // With no command word given, a first input that looks like one but names
 // no file (nor, with --recursive, a folder) is taken for a mistyped command
 // ("mp4"). "mp3 -- mp3" scans a file named "mp3".
-bool IsMistypedCommand(const CliOptions& options) {
+bool IsMistypedCommand(const CliOptions& options, Env& env) {
   if (options.commandGiven || options.inputs.empty()) return false;
   const std::string& word = options.inputs.front();
   return std::all_of(word.begin(), word.end(),
                      [](unsigned char c) { return std::isalnum(c) != 0; }) &&
-         !FileExists(word) && !(options.recursive && DirectoryExists(word));
+         !FileExists(word, env) && !(options.recursive && DirectoryExists(word, env));
 }
 
 // The problem, in the reader's language, of settings that are each within
@@ -269,7 +253,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
         << std::endl;
     return kExitRefused;
   }
-  if (IsMistypedCommand(options)) {
+  if (IsMistypedCommand(options, *terminal.files)) {
     err << "zandrel-cli: '" << options.inputs.front() << "' is neither a command (" << CommandList()
         << ") nor an existing file"
         << "\nTry 'zandrel-cli --help' for more information." << std::endl;
@@ -281,7 +265,8 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     std::istringstream none;
     try {
       ReadInputList(options.filesFrom,
-                    terminal.standardInput != nullptr ? *terminal.standardInput : none, inputs);
+                    terminal.standardInput != nullptr ? *terminal.standardInput : none, inputs,
+                    *terminal.files);
     } catch (const IoError& e) {
       if (options.json) out << ErrorJsonLine(options.filesFrom, e.what()) << std::endl;
       err << "zandrel-cli: cannot read the input list " << options.filesFrom << ": " << e.shown()

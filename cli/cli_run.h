@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
+
 // What the runner may know about the terminal it runs on.
 struct CliTerminal {
   // Progress texts go to the error stream only when it is a terminal.
@@ -21,6 +23,9 @@ struct CliTerminal {
   // unset); empty: none is read, the texts are the source's unless --lang
   // says otherwise.
   std::function<const char*(const char*)> env;
+  // The system as the command's files, folders and names see it: the
+  // operating system's, or a test's that fails an operation.
+  Env* files = &Env::System();
 };
 
 // Runs the command line `args` (the arguments after the program name) and

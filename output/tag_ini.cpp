@@ -88,10 +88,10 @@ bool ParseInteger(std::string_view s, int64_t& result) {
 
 }  // namespace
 
-TagIni TagIni::Load(const std::string& path, std::string* problem) {
+TagIni TagIni::Load(const std::string& path, std::string* problem, Env& env) {
   std::string text;
   try {
-    InputFile file = OpenTextFile(path);
+    InputFile file = OpenTextFile(path, env);
     std::vector<char> block(64 * 1024);
     for (;;) {
       int64_t n = file.read(block.data(), static_cast<int64_t>(block.size()));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "output/id3v1.h"
+#include "platform/env.h"
 
 class TagIni {
  public:
@@ -14,7 +15,8 @@ class TagIni {
   // Reads the file; a missing or unreadable file, or one larger than
   // kMaxTextFileSize, gives an empty reader and, when `problem` is given,
   // the reason there.
-  static TagIni Load(const std::string& path, std::string* problem = nullptr);
+  static TagIni Load(const std::string& path, std::string* problem = nullptr,
+                     Env& env = Env::System());
   // Parses INI text held in memory.
   static TagIni Parse(const std::string& text);
 

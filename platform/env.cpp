@@ -12,13 +12,10 @@
 namespace {
 
 constinit Env g_system;
-constinit Env* g_current = &g_system;
 
 }  // namespace
 
 Env& Env::System() { return g_system; }
-
-Env& Env::Current() { return *g_current; }
 
 int Env::begin(FileOp /*op*/) { return 0; }
 
@@ -83,10 +80,6 @@ dirent* Env::readdir(DIR* dir) { return ::readdir(dir); }
 int Env::closedir(DIR* dir) { return ::closedir(dir); }
 
 char* Env::getcwd(char* buf, size_t size) { return ::getcwd(buf, size); }
-
-EnvScope::EnvScope(Env& env) : previous_(g_current) { g_current = &env; }
-
-EnvScope::~EnvScope() { g_current = previous_; }
 
 void BeginFileOp(Env& env, FileOp op, const std::string& path) {
   if (int err = env.begin(op)) ThrowOsError(err, path);

@@ -3,9 +3,10 @@
 // layer announces itself to it first. The Env is a parameter: each file
 // keeps the one it was opened with, and a run (carve/engine/run_state.h) hands its
 // own to every file it opens; a test's Env fails the Nth operation of a kind
-// (see platform/fault.h). The operating system's is Env::System(). A caller
-// that names none gets Env::Current(), the system's unless an EnvScope puts
-// another in its place. The layer does the same work whatever Env it is given.
+// (see platform/fault.h). The operating system's is Env::System(): a
+// function of the layer called without one uses it, and no part of the
+// program changes it behind a caller's back. The engine and the front ends
+// always name theirs. The layer does the same work whatever Env it is given.
 #pragma once
 
 #include <dirent.h>
@@ -48,8 +49,6 @@ class Env {
 
   // The operating system's.
   static Env& System();
-  // The Env of a caller that names none: System(), or an EnvScope's.
-  static Env& Current();
 
   // An operation of kind `op` begins, whether or not it needs a system call
   // (a read from the read buffer, a seek, a write into the write buffer).
@@ -87,19 +86,6 @@ class Env {
   virtual dirent* readdir(DIR* dir);
   virtual int closedir(DIR* dir);
   virtual char* getcwd(char* buf, size_t size);
-};
-
-// Makes `env` the Env of callers that name none until the scope ends; the
-// Env before it comes back.
-class EnvScope {
- public:
-  explicit EnvScope(Env& env);
-  ~EnvScope();
-  EnvScope(const EnvScope&) = delete;
-  EnvScope& operator=(const EnvScope&) = delete;
-
- private:
-  Env* previous_;
 };
 
 // Begins an operation of kind `op` on `path` with `env`: throws the IoError

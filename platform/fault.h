@@ -51,12 +51,3 @@ class FaultPlan : public Env {
   void (*action_)() = nullptr;
   std::array<int64_t, static_cast<int>(FileOp::kCount)> counts_{};
 };
-
-// Puts a plan in force until the scope ends.
-class FaultScope {
- public:
-  explicit FaultScope(FaultPlan& plan) : scope_(plan) {}
-
- private:
-  EnvScope scope_;
-};

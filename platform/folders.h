@@ -13,12 +13,12 @@
 #include "platform/name_list.h"
 #include "platform/output_target.h"
 
-bool FileExists(const std::string& path, Env& env = Env::Current());  // a directory is not a file
-bool DirectoryExists(const std::string& path, Env& env = Env::Current());
+bool FileExists(const std::string& path, Env& env = Env::System());  // a directory is not a file
+bool DirectoryExists(const std::string& path, Env& env = Env::System());
 // Makes one level of folder; a folder already there (made by another program
 // meanwhile, say) is no failure, anything else there is. Throws IoError.
-void CreateDir(const std::string& path, Env& env = Env::Current());
-std::string GetCurrentDir(Env& env = Env::Current());  // without a trailing '/'
+void CreateDir(const std::string& path, Env& env = Env::System());
+std::string GetCurrentDir(Env& env = Env::System());  // without a trailing '/'
 
 class IoError;
 class FileIdentities;
@@ -32,16 +32,16 @@ class FileIdentities;
 std::vector<std::string> FilesBelow(const std::string& folder,
                                     const std::function<void(const IoError&)>& unreadable,
                                     const FileIdentities* leftOut = nullptr,
-                                    Env& env = Env::Current());
+                                    Env& env = Env::System());
 
 // True for a FIFO (a pipe, "<(…)") or a character device: a file read as a
 // stream, whose size is not known before.
-bool IsPipeOrDevice(const std::string& path, Env& env = Env::Current());
+bool IsPipeOrDevice(const std::string& path, Env& env = Env::System());
 
 // The device and inode of the file `path` leads to (links followed); false
 // when it names nothing.
 bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id,
-                  Env& env = Env::Current());
+                  Env& env = Env::System());
 
 // The identities (device and inode) of a set of files, taken once; files
 // that do not exist when it is made are not in it. Names are looked at
@@ -49,7 +49,7 @@ bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id,
 class FileIdentities {
  public:
   FileIdentities() = default;
-  explicit FileIdentities(const NameList& paths, Env& env = Env::Current());
+  explicit FileIdentities(const NameList& paths, Env& env = Env::System());
   // True when `path` names (through any name or link) one of the files.
   bool contains(const std::string& path) const;
   bool contains(const OutputTarget& target) const;
@@ -59,5 +59,5 @@ class FileIdentities {
 
  private:
   std::vector<std::pair<uint64_t, uint64_t>> ids_;
-  Env* env_ = &Env::Current();
+  Env* env_ = &Env::System();
 };

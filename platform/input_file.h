@@ -25,7 +25,7 @@ class InputFile {
   // whose size reads 0 but that gives bytes (/proc, FUSE) is read at the
   // open, up to 1 GiB ("File size unknown" past that), into a temporary
   // file that stands in for it.
-  static InputFile OpenRead(const std::string& path, Env& env = Env::Current());
+  static InputFile OpenRead(const std::string& path, Env& env = Env::System());
 
   bool isOpen() const { return fd_.isOpen(); }
   const std::string& path() const { return path_; }

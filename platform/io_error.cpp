@@ -19,7 +19,9 @@ std::string ParentOf(const std::string& path) {
 void ThrowOsError(int err, const std::string& path) {
   switch (err) {
     case ENOENT:
-      if (!path.empty() && !DirectoryExists(ParentOf(path)))
+      // The failure is told apart as the operating system sees the folder:
+      // describing a failure is never an operation that may fail in turn.
+      if (!path.empty() && !DirectoryExists(ParentOf(path), Env::System()))
         throw IoError(kIoPathNotFound, "Path not found", path);
       throw IoError(kIoFileNotFound, "File not found", path);
     case ENOTDIR:

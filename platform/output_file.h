@@ -29,7 +29,7 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Creates a file for writing, replacing any file of that name.
-  static OutputFile Create(const std::string& path, Env& env = Env::Current());
+  static OutputFile Create(const std::string& path, Env& env = Env::System());
   // Creates an output that appears under `path` only once commit() has
   // succeeded. For a name not taken yet, the bytes go to a file without a
   // name in the same directory (O_TMPFILE), which commit() links in under
@@ -52,10 +52,10 @@ class OutputFile {
   // that is taken, when the output is created or when it is committed, is
   // never replaced: kIoOutputExists, and the file under it stays as it was.
   static OutputFile CreateOutput(const std::string& path, OutputMode mode = OutputMode::Replace,
-                                 Env& env = Env::Current());
+                                 Env& env = Env::System());
   // The same for a name looked at before (OutputTarget::Look()).
   static OutputFile CreateOutput(const OutputTarget& target, OutputMode mode = OutputMode::Replace,
-                                 Env& env = Env::Current());
+                                 Env& env = Env::System());
 
   bool isOpen() const { return fd_.isOpen(); }
   const std::string& path() const { return path_; }

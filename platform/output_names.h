@@ -19,7 +19,7 @@ std::string TempNameBeside(const std::string& dir, const std::string& base);
 // Whether an output in `dir` can be made without a name and linked in
 // (through /proc/self/fd, looked at once); not in a directory whose
 // filesystem refused one before.
-bool UnnamedOutputsPossible(const std::string& dir, Env& env = Env::Current());
+bool UnnamedOutputsPossible(const std::string& dir, Env& env = Env::System());
 // Whether `err`, from an O_TMPFILE open in `dir`, says that the filesystem
 // (or the kernel) has no files without a name; `dir` then gets temporary
 // files with names without asking again.
@@ -28,13 +28,13 @@ bool NoUnnamedFiles(int err, const std::string& dir);
 // Whether the folder `dir` (as written, or resolved where it exists) is
 // /dev or /proc or lies below them: the system's names, whose links an
 // output never replaces.
-bool InSystemFolder(const std::string& dir, Env& env = Env::Current());
+bool InSystemFolder(const std::string& dir, Env& env = Env::System());
 
 // A file without a name (or named and taken out of the folder at once, where
 // the filesystem has no such files) in the temporary folder ($TMPDIR, else
 // /tmp), readable and writable by its owner alone: for bytes the program
 // keeps aside. `dir` is set to the folder. A Create for `env`.
-Descriptor OpenTemporary(std::string& dir, Env& env = Env::Current());
+Descriptor OpenTemporary(std::string& dir, Env& env = Env::System());
 
 // kIoOutputExists: a name taken that is not to be replaced.
 [[noreturn]] void ThrowTaken(const std::string& path);
@@ -42,4 +42,4 @@ Descriptor OpenTemporary(std::string& dir, Env& env = Env::Current());
 // renameat2's RENAME_NOREPLACE, or where the filesystem has none a hard link
 // and the removal of `from`.
 void RenameWithoutReplacing(const std::string& from, const std::string& to,
-                            Env& env = Env::Current());
+                            Env& env = Env::System());

@@ -10,7 +10,7 @@
 // by the checks before the output and its creation. The look is one Look of
 // `env`.
 struct OutputTarget {
-  static OutputTarget Look(const std::string& path, Env& env = Env::Current());
+  static OutputTarget Look(const std::string& path, Env& env = Env::System());
 
   std::string path;
   bool exists = false;  // the name is taken (by a file, a link, anything)

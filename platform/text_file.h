@@ -11,8 +11,8 @@
 constexpr int64_t kMaxTextFileSize = 16 * 1024 * 1024;
 // Opens a text file for reading; a larger one than kMaxTextFileSize is
 // refused as "File too large" before anything of it is read.
-InputFile OpenTextFile(const std::string& path, Env& env = Env::Current());
+InputFile OpenTextFile(const std::string& path, Env& env = Env::System());
 // Reads a whole text file as lines (without their line ends); throws IoError.
 // `onLine` is called for each line as it is read.
 void ReadTextLines(const std::string& path, const std::function<void(const std::string&)>& onLine,
-                   Env& env = Env::Current());
+                   Env& env = Env::System());

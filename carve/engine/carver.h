@@ -16,6 +16,7 @@
 
 class InputView;
 class Host;
+class TagIni;
 
 // The byte range of one stream to copy.
 struct CopySpan {
@@ -29,6 +30,9 @@ enum class ProbeResult { Reject, Accept, EndPass };
 struct Candidate {
   int64_t offset = 0;  // the trigger's first byte
   int64_t number = 0;  // the number the stream gets when the probe accepts it
+  // The run's tag INI file while the host's tag INI option is on
+  // (Host::TagIniOn), or null.
+  const TagIni* tagIni = nullptr;
 };
 
 // One stream a probe accepted.

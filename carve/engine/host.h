@@ -51,9 +51,9 @@ class Host : public Sink {
   }
   bool CopyID3v1() { return Setting(SettingId::CopyId3v1) != 0; }
   bool CopyID3v2() { return Setting(SettingId::CopyId3v2) != 0; }
-  // The tag INI file of the run when the tag INI option is on for the next
-  // stream (ticked now, and the run holds a reader); otherwise null.
-  virtual const TagIni* ActiveTagIni() = 0;
+  // Whether the streams found from now on get their tags from the run's tag
+  // INI file, where the run reads one (the option may change during a run).
+  virtual bool TagIniOn() { return true; }
   // False once the run has been cancelled.
   virtual bool Running() = 0;
   // Told of each input of a run before its passes; false passes it over.

@@ -49,6 +49,7 @@ class Producer {
   IoError inputShrank() const;
   // The Env of the run: the pass opens its input through it too.
   Env& env() const;
+  const RunState& run() const { return run_; }
 
  private:
   // Creates the pattern's folder (not in a dry run) and names the output, with the

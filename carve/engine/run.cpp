@@ -1,5 +1,7 @@
 #include "carve/engine/run.h"
 
+#include <algorithm>
+
 #include "carve/engine/formats.h"
 #include "carve/engine/host.h"
 #include "carve/engine/run_outputs.h"
@@ -62,16 +64,40 @@ NameList ExpandFolders(const NameList& inputs, Sink& sink, const std::string* ou
   return files;
 }
 
-int64_t CarveInputs(Host& host, const RunRequest& request) {
+namespace {
+
+// Reads the request's tag INI file into the run and makes its checks, when
+// one of its formats reads one.
+RunCheck ReadTagIni(Host& host, const RunRequest& request, RunState& run) {
+  const bool reads = std::any_of(request.formats.begin(), request.formats.end(),
+                                 [](const FormatRow* row) { return row->readsTagIni; });
+  if (!reads || !request.tagIni) return RunCheck::Go;
+  // A missing or unreadable file gives an empty reader: no check takes
+  // place and no stream gets a new tag.
+  std::string problem;
+  TagIni ini = TagIni::Load(*request.tagIni, &problem, request.env);
+  if (!problem.empty()) host.TagIniUnreadable(*request.tagIni, problem);
+  if (request.prompt == nullptr) return RunCheck::Refused;
+  const RunCheck check = CheckTagIniRun(request.inputs, ini, *request.prompt);
+  run.holdTagIni(std::move(ini));
+  return check;
+}
+
+}  // namespace
+
+RunOutcome CarveInputs(Host& host, const RunRequest& request) {
   // The inputs' files are taken before any output is written.
   RunState run(request.options, request.inputs, request.env);
-  int64_t written = 0;
+  RunOutcome outcome;
+  outcome.check = ReadTagIni(host, request, run);
+  if (outcome.check != RunCheck::Go) return outcome;
+  host.RunBegins();
   for (std::string_view name : request.inputs) {
     const std::string input(name);
     // A file below a folder given as input may be one this run wrote.
     if (run.outputs().wrote(input) || !host.InputBegins(input)) continue;
-    written += ExtractFormats(host, request.formats, input, request.pattern(), run);
+    outcome.written += ExtractFormats(host, request.formats, input, request.pattern(), run);
     if (!host.Running()) break;
   }
-  return written;
+  return outcome;
 }

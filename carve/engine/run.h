@@ -50,7 +50,7 @@ RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& promp
 // cannot be read is reported to `sink` and passed over. `env`: the system as
 // the folders are seen.
 NameList ExpandFolders(const NameList& inputs, Sink& sink,
-                       const std::string* outputPattern = nullptr, Env& env = Env::Current());
+                       const std::string* outputPattern = nullptr, Env& env = Env::System());
 
 // What a front end asks of a run: its inputs, its formats, its output
 // pattern and how it writes.
@@ -62,13 +62,27 @@ struct RunRequest {
   std::function<std::string()> pattern;
   RunOptions options;
   // The system as the run's files, folders and names see it.
-  Env& env = Env::Current();
+  Env& env = Env::System();
+  // The tag INI file streams get new tags from, when one of the formats
+  // reads one (FormatRow::readsTagIni); none: no tag INI. The run reads it
+  // before its first input and makes the checks of CheckTagIniRun, whose
+  // questions go to `prompt`.
+  std::optional<std::string> tagIni = std::nullopt;
+  Prompt* prompt = nullptr;
 };
 
-// Carves every input with the request's formats, in one read of each, while
-// the host runs; an input the host refuses (Host::InputBegins) is passed
-// over, and so is a file this run has written. The run keeps its own state
-// (carve/engine/run_state.h) and hands it down: no stream replaces an output written
-// earlier in the run (it takes a free name beside it) nor any input of it.
-// Returns the number of streams written.
-int64_t CarveInputs(Host& host, const RunRequest& request);
+// What became of a run: whether its checks let it begin, and the number of
+// streams it wrote.
+struct RunOutcome {
+  RunCheck check = RunCheck::Go;
+  int64_t written = 0;
+};
+
+// Makes the checks of the request's run, then carves every input with its
+// formats, in one read of each, while the host runs; an input the host
+// refuses (Host::InputBegins) is passed over, and so is a file this run has
+// written. The host is told when the run begins (Sink::RunBegins), after its
+// checks. The run keeps its own state (carve/engine/run_state.h) and hands it
+// down: no stream replaces an output written earlier in the run (it takes a
+// free name beside it) nor any input of it.
+RunOutcome CarveInputs(Host& host, const RunRequest& request);

@@ -14,7 +14,7 @@
 class RunOutputs {
  public:
   // Names are looked at through `env`.
-  explicit RunOutputs(Env& env = Env::Current()) : env_(&env) {}
+  explicit RunOutputs(Env& env = Env::System()) : env_(&env) {}
 
   // True when the run has written `name` (by this spelling, or as the file
   // the name now leads to).

@@ -3,12 +3,14 @@
 // was given (no output is written over one of them), and the outputs it has
 // written so far (no later stream replaces one: it takes a free name), and
 // the Env (platform/env.h) every file, folder and name of the run goes
-// through.
+// through, and the tag INI file it gives streams new tags from.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "carve/engine/run_outputs.h"
+#include "output/tag_ini.h"
 #include "platform/folders.h"
 #include "platform/name_list.h"
 
@@ -30,12 +32,12 @@ class RunState {
  public:
   // `inputs`: the run's inputs, whose files are taken now, before any
   // output is written. `env`: the system as the run's files see it.
-  explicit RunState(RunOptions options = {}, const NameList& inputs = {}, Env& env = Env::Current())
+  explicit RunState(RunOptions options = {}, const NameList& inputs = {}, Env& env = Env::System())
       : env_(&env), options_(options), inputs_(inputs, env), outputs_(env) {}
   // A pass run on its own, outside any run of several inputs: its streams
   // are named as the pattern names them, a later one over an earlier one of
   // the same name, as a lone pass always did.
-  static RunState PassAlone(RunOptions options = {}, Env& env = Env::Current()) {
+  static RunState PassAlone(RunOptions options = {}, Env& env = Env::System()) {
     RunState run(options, {}, env);
     run.keepsOutputs_ = false;
     return run;
@@ -55,11 +57,16 @@ class RunState {
   bool refuses(const OutputTarget& target) const;
   // The input name that `%f` takes its base name from.
   std::string namingInput(const std::string& input) const;
+  // The tag INI file the run read before its first input, or null when it
+  // reads none.
+  const TagIni* tagIni() const { return tagIni_ ? &*tagIni_ : nullptr; }
+  void holdTagIni(TagIni ini) { tagIni_ = std::move(ini); }
 
  private:
   Env* env_;
   RunOptions options_;
   FileIdentities inputs_;
   RunOutputs outputs_;
+  std::optional<TagIni> tagIni_;
   bool keepsOutputs_ = true;
 };

@@ -6,6 +6,8 @@
 #include <bit>
 #include <limits>
 
+#include "carve/engine/run_state.h"
+
 namespace scan_walk {
 
 bool ScanPass::atEof(int64_t pos) {
@@ -236,6 +238,11 @@ void ScanPass::crossBlock(Lane& lane) {
   }
 }
 
+const TagIni* ScanPass::tagIni() {
+  const TagIni* ini = producer_.run().tagIni();
+  return ini != nullptr && host_.TagIniOn() ? ini : nullptr;
+}
+
 void ScanPass::probe(Lane& lane) {
   lane.pending = false;
   const int64_t candidate = lane.candidate;
@@ -246,7 +253,7 @@ void ScanPass::probe(Lane& lane) {
   if (pacer_.due(probeWeight_)) host_.ProcessEvents();
   const Probed probed = quiet && ruledOut(lane, candidate)
                             ? Probed(ProbeResult::Reject)
-                            : lane.carver.probe(in_, {candidate, lane.found + 1});
+                            : lane.carver.probe(in_, {candidate, lane.found + 1, tagIni()});
   if (probed.result == ProbeResult::EndPass) {
     lane.done = true;
     return;

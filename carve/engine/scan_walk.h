@@ -142,6 +142,8 @@ class ScanPass {
   void reportPasses(PassReport::Stage stage, const std::string& error = {});
   void reportInputFailure(const std::string& error);
   int64_t totalWritten() const;
+  // The run's tag INI file while the host's option is on, or null.
+  const TagIni* tagIni();
 
   Host& host_;
   const std::string& input_;

@@ -61,4 +61,9 @@ class Sink {
   // A folder given as input, or one below it, could not be read: the files
   // it holds are passed over (ExpandFolders in carve/run.h).
   virtual void FolderUnreadable(const IoError& /*error*/) {}
+  // The tag INI file `path` of a run could not be read (`problem`, in the
+  // source language): no stream gets a tag from it.
+  virtual void TagIniUnreadable(const std::string& /*path*/, const std::string& /*problem*/) {}
+  // The run's checks are made and its first input is next.
+  virtual void RunBegins() {}
 };

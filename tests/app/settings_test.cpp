@@ -269,9 +269,11 @@ class SettingsTest : public QObject {
         QCOMPARE(reader.Setting(other.id), other.id == row.id ? changed : other.defaultValue);
       }
     }
-    // Ticking the tag INI box outside a run gives no reader.
+    // The tag INI box is read as it is now.
     w.find<QCheckBox>("chkTagIni")->setChecked(true);
-    QVERIFY(host.ActiveTagIni() == nullptr);
+    QVERIFY(host.TagIniOn());
+    w.find<QCheckBox>("chkTagIni")->setChecked(false);
+    QVERIFY(!host.TagIniOn());
     QVERIFY(!host.Running());
     host.SetProgress(42);
     QCOMPARE(w.find<QProgressBar>("prgScan")->value(), 42);

@@ -80,8 +80,7 @@ TEST(InputView, BytesComeFromTheBufferOrFromReadsThatStartSmall) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RecordedReads env;
-    EnvScope scope(env);
-    InputView view(InputFile::OpenRead(dir / "in.bin"), kLoadLength);
+    InputView view(InputFile::OpenRead(dir / "in.bin", env), kLoadLength);
     ASSERT_EQ(view.load(kLoadAt, kLoadLength), kLoadLength);
     EXPECT_EQ(std::vector<uint8_t>(view.loaded(), view.loaded() + kLoadLength),
               Slice(data, kLoadAt, kLoadLength));

@@ -1,7 +1,11 @@
 // The MP3 pass end to end on the lame-made fixtures embedded in random bytes.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "carve/engine/extract.h"
+#include "carve/engine/formats.h"
+#include "carve/engine/run_state.h"
 #include "output/tag_ini.h"
 #include "platform/descriptor.h"
 #include "platform/fault.h"
@@ -26,6 +30,8 @@ struct Mp3Run {
   ScriptHost host;
   Bytes data;
   int64_t written = 0;
+  // The run's tag INI file, when it reads one.
+  std::optional<TagIni> tagIni;
 
   std::string input() const { return dir / "in.bin"; }
   Bytes output(int n) const {
@@ -35,7 +41,9 @@ struct Mp3Run {
   }
   void go() {
     WriteBytes(input(), data);
-    written = ExtractMp3(host, input(), dir / "out/%3.3d.mp3");
+    RunState run = RunState::PassAlone();
+    if (tagIni) run.holdTagIni(*tagIni);
+    written = ExtractFormats(host, {FindFormat("mp3")}, input(), dir / "out/%3.3d.mp3", run);
     EXPECT_EQ(ReadBytes(input()), data) << "the input must never change";
     EXPECT_EQ(OpenFileCount(), 0);
   }
@@ -108,12 +116,20 @@ TEST(Mp3Pass, NewTagsFromTheTagIniFile) {
   TagIni ini = TagIni::Parse(
       "[Default]\nArtist=Someone\nYear=1999\nGenre=Rock\n[Track2]\nTitle=\"Second\"\nTrackNo=2\n");
   const Bytes tagged = Fixture("mpeg1_id3.mp3");
+  // With the host's option off, the streams keep their own tags.
+  Mp3Run off;
+  off.tagIni = ini;
+  off.host.tagIniOn = false;
+  Append(off.data, RandomBytes(100, 1));
+  Append(off.data, tagged);
+  Append(off.data, RandomBytes(100, 2));
+  Append(off.data, tagged);
+  off.go();
+  ASSERT_EQ(off.written, 2);
+  EXPECT_EQ(off.output(2), tagged);
   Mp3Run run;
-  run.host.tagIni = &ini;
-  Append(run.data, RandomBytes(100, 1));
-  Append(run.data, tagged);
-  Append(run.data, RandomBytes(100, 2));
-  Append(run.data, tagged);
+  run.tagIni = ini;
+  run.data = off.data;
   run.go();
   ASSERT_EQ(run.written, 2);
   EXPECT_EQ(run.output(1), tagged);
@@ -213,8 +229,9 @@ TEST(Mp3Pass, AFullDiskLeavesEarlierOutputsIntact) {
   WriteBytes(run.input(), run.data);
   FaultPlan plan(FileOp::Write, 2, ENOSPC, true);
   {
-    FaultScope scope(plan);
-    run.written = ExtractMp3(run.host, run.input(), run.dir / "out/%3.3d.mp3");
+    RunState alone = RunState::PassAlone({}, plan);
+    run.written = ExtractFormats(run.host, {FindFormat("mp3")}, run.input(),
+                                 run.dir / "out/%3.3d.mp3", alone);
   }
   EXPECT_EQ(run.written, 1);
   EXPECT_EQ(run.output(1), Fixture("mpeg1_cbr128.mp3"));

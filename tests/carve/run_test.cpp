@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "carve/engine/formats.h"
 #include "carve/engine/run_outputs.h"
 #include "output/tag_ini.h"
+#include "platform/fault.h"
 #include "support/script_host.h"
 #include "support/test_files.h"
 
@@ -110,6 +112,69 @@ TEST(RunChecks, TagIniRunsAskWhatTheFileDoesNotMatch) {
     prompt.answers = c.answers;
     EXPECT_EQ(CheckTagIniRun(c.inputs, TagIni::Parse(c.ini), prompt), c.result);
     EXPECT_EQ(prompt.asked, c.asked);
+  }
+}
+
+// A run that reads a tag INI file reads it through its own Env and makes its
+// checks before it begins: a refused or failed check carves nothing and the
+// host is never told the run began; a file that cannot be read is told and
+// gives an empty reader.
+TEST(CarveInputs, ReadsItsTagIniFileThroughItsEnvAndChecksFirst) {
+  struct Case {
+    const char* what;
+    const char* command;
+    int inputs;
+    const char* ini;  // the file's text; null: no file
+    bool openFails;   // the Env fails the first file opened (the INI file)
+    RunCheck check;
+    bool newTag;          // the stream's output ends in the INI's tag
+    const char* problem;  // what the host is told of the file, or null
+  };
+  const Case cases[] = {
+      {"the INI names the stream", "mp3", 1, "[Track1]\nTitle=Named\n", false, RunCheck::Go, true,
+       nullptr},
+      {"a format that reads no INI", "ogg", 2, "[Track1]\nTitle=Named\n", false, RunCheck::Go,
+       false, nullptr},
+      {"two inputs", "mp3", 2, "[Track1]\nTitle=Named\n", false, RunCheck::Refused, false, nullptr},
+      {"no such file", "mp3", 1, nullptr, false, RunCheck::Go, false, "File not found"},
+      {"the Env fails its open", "mp3", 1, "[Track1]\nTitle=Named\n", true, RunCheck::Go, false,
+       "Input/output error"},
+      {"a name that differs, refused", "mp3", 1, "[general]\nInputFile=other.bin\n", false,
+       RunCheck::Refused, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    std::vector<std::string> names;
+    for (int i = 0; i < c.inputs; ++i) {
+      Bytes data = RandomBytes(200, 5);
+      Append(data, Fixture("mpeg1_id3.mp3"));
+      names.push_back(dir / ("in" + std::to_string(i) + ".bin"));
+      WriteBytes(names.back(), data);
+    }
+    const NameList inputs(names);
+    if (c.ini) WriteBytes(dir / "tags.ini", Bytes(c.ini, c.ini + std::strlen(c.ini)));
+    FaultPlan plan(FileOp::Open, 1, c.openFails ? EIO : 0);
+    ScriptHost host;
+    ScriptPrompt prompt;
+    const RunOutcome outcome = CarveInputs(host, {.inputs = inputs,
+                                                  .formats = {FindFormat(c.command)},
+                                                  .pattern = [&] { return dir / "o/%3.3d.%e"; },
+                                                  .options = {},
+                                                  .env = plan,
+                                                  .tagIni = dir / "tags.ini",
+                                                  .prompt = &prompt});
+    EXPECT_EQ(outcome.check, c.check);
+    EXPECT_EQ(host.runsBegun, c.check == RunCheck::Go ? 1 : 0);
+    EXPECT_EQ(host.tagIniProblems, c.problem
+                                       ? std::vector<std::string>{dir / "tags.ini: " + c.problem}
+                                       : std::vector<std::string>{});
+    const bool wrote = std::string(c.command) == "mp3" && c.check == RunCheck::Go;
+    EXPECT_EQ(outcome.written, wrote ? 1 : 0);
+    if (!wrote) continue;
+    const Bytes out = ReadBytes(dir / "o/001.mp3");
+    ASSERT_GT(out.size(), 128u);
+    EXPECT_EQ(std::string(out.end() - 128, out.end() - 128 + 8) == "TAGNamed", c.newTag);
   }
 }
 

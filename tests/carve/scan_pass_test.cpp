@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "carve/engine/input_view.h"
+#include "carve/engine/run_state.h"
 #include "platform/descriptor.h"
 #include "platform/fault.h"
 #include "platform/folders.h"
@@ -320,8 +321,8 @@ TEST(ScanPass, AFullDiskFailsTheStreamAndKeepsEarlierOutputs) {
   ScriptHost host;
   int64_t written;
   {
-    FaultScope scope(fullDisk);
-    written = RunScanPass(host, kAbRow, p.carver, p.input(), p.pattern());
+    RunState run = RunState::PassAlone({}, fullDisk);
+    written = RunScanPasses(host, {{&kAbRow, &p.carver}}, p.input(), p.pattern(), run);
   }
   EXPECT_FALSE(FileExists(p.pattern() + "1"));
   EXPECT_EQ(written, 0);

@@ -30,10 +30,13 @@ struct Result {
   std::string out, err;
 };
 
-Result Cli(const std::vector<std::string>& args, bool errIsTerminal = false) {
+// The command line `args`, its files seen through `env`.
+Result Cli(const std::vector<std::string>& args, bool errIsTerminal = false,
+           Env& env = Env::System()) {
   std::ostringstream out, err;
   CliTerminal terminal;
   terminal.errIsTerminal = errIsTerminal;
+  terminal.files = &env;
   int status = RunCliCommand(args, out, err, terminal);
   return {status, out.str(), err.str()};
 }
@@ -47,10 +50,7 @@ TEST(CliFaults, EveryChecksumOperationFailsCleanly) {
 
   FaultPlan counter;
   Result clean;
-  {
-    FaultScope scope(counter);
-    clean = Cli(args);
-  }
+  clean = Cli(args, false, counter);
   ASSERT_EQ(clean.status, 0);
   ASSERT_EQ(clean.out.size(), std::string("XXXXXXXX, XXXXXXXX\n").size());
 
@@ -60,11 +60,7 @@ TEST(CliFaults, EveryChecksumOperationFailsCleanly) {
     for (int64_t n = 1; n <= counter.count(op); ++n) {
       SCOPED_TRACE(std::to_string(static_cast<int>(op)) + " #" + std::to_string(n));
       FaultPlan plan(op, n, EIO);
-      Result r;
-      {
-        FaultScope scope(plan);
-        r = Cli(args);
-      }
+      Result r = Cli(args, false, plan);
       ++runs;
       ASSERT_TRUE(plan.fired());
       EXPECT_EQ(r.status, 1);
@@ -163,8 +159,7 @@ TEST(CliFaults, ACopyCutShortLeavesNoPartialOutput) {
       g_signalToRaise = c.signal;
       FaultPlan plan(FileOp::Write, 3, 0);  // 128 KiB are on the disk by then
       if (c.signal != 0) plan.setAction([] { ::raise(g_signalToRaise); });
-      FaultScope scope(plan);
-      Result r = Cli({"-o", dir / "out/%3.3d.mp3", dir / "in.bin"}, c.terminal);
+      Result r = Cli({"-o", dir / "out/%3.3d.mp3", dir / "in.bin"}, c.terminal, plan);
       ::_exit(r.status == 1 && r.err.find("File too large") != std::string::npos ? 42 : r.status);
     }
     int status = 0;
@@ -238,11 +233,7 @@ TEST(CliFaults, ANameTakenDuringTheCopyIsKeptUnderNoClobber) {
       std::filesystem::create_directories(std::filesystem::path(g_takenName).parent_path());
       if (!std::filesystem::exists(g_takenName)) WriteBytes(g_takenName, RandomBytes(5000, 4));
     });
-    Result r;
-    {
-      FaultScope scope(plan);
-      r = Cli(args);
-    }
+    Result r = Cli(args, false, plan);
     ASSERT_TRUE(plan.fired());
     EXPECT_EQ(ReadBytes(dir / "out/002.mp3"), second);
     if (c.noClobber) {

@@ -155,9 +155,8 @@ TEST(TagIniReader, AFileOverTheLimitIsNeverRead) {
     WriteText(dir / "big.ini", "[Default]\nTitle=Big\n");
     ASSERT_EQ(::truncate((dir / "big.ini").c_str(), size), 0);  // sparse: costs no disk
     FaultPlan counter;
-    FaultScope scope(counter);
     std::string problem;
-    TagIni ini = TagIni::Load(dir / "big.ini", &problem);
+    TagIni ini = TagIni::Load(dir / "big.ini", &problem, counter);
     const bool refused = size > kMaxTextFileSize;
     EXPECT_EQ(ini.SectionExists("Default"), !refused);
     EXPECT_EQ(problem, refused ? "File too large" : "");

@@ -238,8 +238,7 @@ TEST(FileLayer, OutputsAppearWholeOrNotAtAll) {
     const bool existed = ::lstat(name.c_str(), &before) == 0;
     try {
       FaultPlan plan(FileOp::Create, 1, c.createErr);
-      FaultScope scope(plan);
-      OutputFile f = OutputFile::CreateOutput(name, c.mode);
+      OutputFile f = OutputFile::CreateOutput(name, c.mode, plan);
       f.write(data.data(), static_cast<int64_t>(data.size()));  // 64 KiB of it reach the disk
       // Nothing under the name, and nothing else, before the output is whole.
       if (c.before == Before::Nothing && c.createErr == 0) {
@@ -329,8 +328,7 @@ TEST(FileLayer, InPlaceOutputsKeepTheOldContentAside) {
     if (c.tmpDir) ::setenv("TMPDIR", (dir / c.tmpDir).c_str(), 1);
     Full plan(FileOp::Create, 1, EACCES);
     IoError e = CatchIo([&] {
-      FaultScope scope(plan);
-      OutputFile f = OutputFile::CreateOutput(dir / "o.bin");
+      OutputFile f = OutputFile::CreateOutput(dir / "o.bin", OutputMode::Replace, plan);
       f.write(data.data(), static_cast<int64_t>(data.size()));
       plan.full = c.fullDisk;
       f.commit();
@@ -409,8 +407,7 @@ TEST(FileLayer, InjectedFaultsFailTheChosenOperation) {
   TempDir dir;
   WriteBytes(dir / "a.bin", {1, 2, 3});
   FaultPlan plan(FileOp::Read, 2, EIO);
-  FaultScope scope(plan);
-  InputFile f = InputFile::OpenRead(dir / "a.bin");
+  InputFile f = InputFile::OpenRead(dir / "a.bin", plan);
   unsigned char b[1];
   EXPECT_EQ(f.read(b, 1), 1);
   IoError e = CatchIo([&] { f.read(b, 1); });
@@ -457,11 +454,10 @@ TEST(FileLayer, CopiesMoveTheSameBytesEveryWay) {
     }
     const std::string outName = outDir + "/zandrel-copy-test-" + std::to_string(::getpid());
     FaultPlan plan(FileOp::KernelCopy, 1, w.refusal);
-    std::optional<FaultScope> scope;
-    if (w.plan) scope.emplace(plan);
+    Env& env = w.plan ? static_cast<Env&>(plan) : Env::System();
     int64_t steps = 0;  // of the kernel copy under a plan: blocks, and one that finds the end
-    InputFile in = InputFile::OpenRead(dir / "in.bin");
-    OutputFile out = OutputFile::Create(outName);
+    InputFile in = InputFile::OpenRead(dir / "in.bin", env);
+    OutputFile out = OutputFile::Create(outName, env);
     Bytes expected = {1, 2, 3};
     out.write(expected.data(), 3);  // still in the output's buffer
     for (const Range& r : ranges) {
@@ -495,9 +491,8 @@ TEST(FileLayer, CopiesMoveTheSameBytesEveryWay) {
   }
   // A failing kernel copy fails the copy, and names the output.
   FaultPlan failing(FileOp::KernelCopy, 2, EIO);
-  FaultScope scope(failing);
-  InputFile in = InputFile::OpenRead(dir / "in.bin");
-  OutputFile out = OutputFile::Create(dir / "out.bin");
+  InputFile in = InputFile::OpenRead(dir / "in.bin", failing);
+  OutputFile out = OutputFile::Create(dir / "out.bin", failing);
   IoError e = CatchIo([&] { in.copyTo(out, 200000); });
   EXPECT_EQ(e.code(), kIoOsBase + EIO);
   EXPECT_EQ(e.path(), dir / "out.bin");

@@ -24,7 +24,9 @@ class ScriptHost : public Host {
   int lower = 50, upper = 100, minFrames = 4;
   bool sensitizeVersion = true, sensitizeChannel = true, sensitizeFreq = true, sensitizeCrc = true;
   bool copyId3v1 = true, copyId3v2 = true;
-  const TagIni* tagIni = nullptr;
+  bool tagIniOn = true;
+  int runsBegun = 0;
+  std::vector<std::string> tagIniProblems;  // "path: problem"
   bool running = true;
   int pumpIntervalMs = 0;
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
@@ -82,7 +84,7 @@ class ScriptHost : public Host {
     }
     return 0;
   }
-  const TagIni* ActiveTagIni() override { return tagIni; }
+  bool TagIniOn() override { return tagIniOn; }
   bool Running() override { return running; }
   void AddLog(const std::string& line) override {
     log.push_back(line);
@@ -112,4 +114,8 @@ class ScriptHost : public Host {
   void FolderUnreadable(const IoError& error) override {
     unreadableFolders.push_back(error.path());
   }
+  void TagIniUnreadable(const std::string& path, const std::string& problem) override {
+    tagIniProblems.push_back(path + ": " + problem);
+  }
+  void RunBegins() override { ++runsBegun; }
 };

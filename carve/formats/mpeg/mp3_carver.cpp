@@ -44,7 +44,7 @@ class Mp3Carver : public Carver {
     found.facts = {frames, info.Bitrate, info.SampleRate, info.TotalDuration / 1000.0};
     // When the tag INI file names the stream, it gets a new ID3v1 tag from
     // there instead of the tags around it.
-    const TagIni* ini = host_.ActiveTagIni();
+    const TagIni* ini = candidate.tagIni;
     if (ini != nullptr && ini->SectionExists("Track" + std::to_string(candidate.number))) {
       const auto tag = BuildId3v1Tag(ReadTagFromIni(*ini, candidate.number, CurrentLocalYear()));
       found.appended.assign(tag.begin(), tag.end());
