@@ -66,31 +66,31 @@ NameList ExpandFolders(const NameList& inputs, Sink& sink, const std::string* ou
 
 namespace {
 
-// Reads the request's tag INI file into the run and makes its checks, when
-// one of its formats reads one.
-RunCheck ReadTagIni(Host& host, const RunRequest& request, RunState& run) {
+// Reads the request's tag INI file, when one of its formats reads one, and
+// makes its checks: before the run takes anything of its inputs.
+RunCheck ReadTagIni(Host& host, const RunRequest& request, std::optional<TagIni>& ini) {
   const bool reads = std::any_of(request.formats.begin(), request.formats.end(),
                                  [](const FormatRow* row) { return row->readsTagIni; });
   if (!reads || !request.tagIni) return RunCheck::Go;
-  // A missing or unreadable file gives an empty reader: no check takes
-  // place and no stream gets a new tag.
+  // A missing or unreadable file gives an empty reader: no stream gets a
+  // new tag.
   std::string problem;
-  TagIni ini = TagIni::Load(*request.tagIni, &problem, request.env);
+  ini = TagIni::Load(*request.tagIni, &problem, request.env);
   if (!problem.empty()) host.TagIniUnreadable(*request.tagIni, problem);
   if (request.prompt == nullptr) return RunCheck::Refused;
-  const RunCheck check = CheckTagIniRun(request.inputs, ini, *request.prompt);
-  run.holdTagIni(std::move(ini));
-  return check;
+  return CheckTagIniRun(request.inputs, *ini, *request.prompt);
 }
 
 }  // namespace
 
 RunOutcome CarveInputs(Host& host, const RunRequest& request) {
+  RunOutcome outcome;
+  std::optional<TagIni> ini;
+  outcome.check = ReadTagIni(host, request, ini);
+  if (outcome.check != RunCheck::Go) return outcome;
   // The inputs' files are taken before any output is written.
   RunState run(request.options, request.inputs, request.env);
-  RunOutcome outcome;
-  outcome.check = ReadTagIni(host, request, run);
-  if (outcome.check != RunCheck::Go) return outcome;
+  if (ini) run.holdTagIni(std::move(*ini));
   host.RunBegins();
   for (std::string_view name : request.inputs) {
     const std::string input(name);

@@ -166,6 +166,8 @@ TEST(CarveInputs, ReadsItsTagIniFileThroughItsEnvAndChecksFirst) {
                                                   .prompt = &prompt});
     EXPECT_EQ(outcome.check, c.check);
     EXPECT_EQ(host.runsBegun, c.check == RunCheck::Go ? 1 : 0);
+    // A refused run never looks at its inputs (there may be millions).
+    EXPECT_EQ(plan.count(FileOp::Look) > 0, c.check == RunCheck::Go);
     EXPECT_EQ(host.tagIniProblems, c.problem
                                        ? std::vector<std::string>{dir / "tags.ini: " + c.problem}
                                        : std::vector<std::string>{});
