@@ -33,7 +33,7 @@ QString StatusText(const StreamReport& report) {
     case StreamReport::Status::Failed:
       break;
   }
-  return ResultsModel::tr("失敗: ") + ToQ(report.error);
+  return ResultsModel::tr("失敗: ") + ToQ(report.errorShown);
 }
 
 // The status, marked when the stream claims more than its output holds.
@@ -108,9 +108,11 @@ void ResultsModel::hold(const StreamReport& report) {
   row.input = IndexOf(inputs_, inputIndex_, report.input);
   row.format = static_cast<uint8_t>(IndexOf(formats_, formatIndex_, report.format));
   row.error = -1;
-  if (!report.error.empty()) {
+  // The table keeps the text it shows.
+  const std::string& error = report.errorShown.empty() ? report.error : report.errorShown;
+  if (!error.empty()) {
     row.error = static_cast<int32_t>(errors_.size());
-    errors_.push_back(report.error);
+    errors_.push_back(error);
   }
   row.status = report.status;
   row.truncated = report.truncated;
@@ -136,7 +138,7 @@ StreamReport ResultsModel::fields(int index, int column) const {
     report.output = outputs_.substr(begin, row.outputEnd - begin);
   }
   if (row.error >= 0 && (all || column == Status))
-    report.error = errors_[static_cast<size_t>(row.error)];
+    report.error = report.errorShown = errors_[static_cast<size_t>(row.error)];
   report.status = row.status;
   report.truncated = row.truncated;
   return report;

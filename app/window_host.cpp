@@ -79,6 +79,7 @@ void WindowHost::PassReported(const PassReport& report) {
     failure.number = failure.offset = failure.length = -1;
     failure.status = StreamReport::Status::Failed;
     failure.error = report.error;
+    failure.errorShown = report.errorShown;
     model->add(failure);
   }
   if (report.stage != PassReport::Stage::Begin) model->flush();

@@ -60,6 +60,7 @@ Produced Producer::produce(const FormatRow& row, int64_t number, int64_t candida
   } catch (const IoError& e) {
     report.status = StreamReport::Status::Failed;
     report.error = e.what();
+    report.errorShown = e.shown();
     if (e.code() == kIoCancelled) {
       // The run ends as a cancelled walk does: no box, and the summary.
       this->report(row, number, found, report);

@@ -49,7 +49,7 @@ int64_t ScanPass::run() {
     };
     host_.Failure(
         {missing(EscapeControls(input_)).shown(), "", 0, BoxType::Warning, BoxButtons::Ok, true});
-    reportInputFailure(missing(input_).source());
+    reportInputFailure(IoError(kIoFileNotFound, missing(input_), input_));
     return 0;
   }
   for (const Lane& lane : lanes_) {
@@ -108,28 +108,31 @@ void ScanPass::reportFailure(const IoError& e) {
   const std::string shown = EscapeControls(e.shown());
   host_.AddLog("* " + shown);
   host_.Failure({shown, e.path(), e.code(), BoxType::Error, BoxButtons::Ok, false});
-  reportInputFailure(e.what());
+  reportInputFailure(e);
 }
 
-void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error) {
+void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const IoError* error) {
   PassReport report;
   report.stage = stage;
   report.input = input_;
   report.format = lane.row.kind;
   report.found = lane.found;
   report.written = lane.written;
-  report.error = error;
+  if (error != nullptr) {
+    report.error = error->what();
+    report.errorShown = error->shown();
+  }
   host_.PassReported(report);
 }
 
-void ScanPass::reportPasses(PassReport::Stage stage, const std::string& error) {
-  for (const Lane& lane : lanes_) reportPass(lane, stage, error);
+void ScanPass::reportPasses(PassReport::Stage stage) {
+  for (const Lane& lane : lanes_) reportPass(lane, stage);
 }
 
-void ScanPass::reportInputFailure(const std::string& error) {
+void ScanPass::reportInputFailure(const IoError& error) {
   // One failure of the input ends every lane at once: it is reported once,
   // as its box is shown and its line logged once.
-  if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, error);
+  if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, &error);
 }
 
 bool ScanPass::setUp() {

@@ -138,9 +138,9 @@ class ScanPass {
   void reportFailure(const IoError& e);
   // The pass's reports to the host beside its log lines: every lane's
   // start, end and failures outside a stream, and each stream.
-  void reportPass(const Lane& lane, PassReport::Stage stage, const std::string& error = {});
-  void reportPasses(PassReport::Stage stage, const std::string& error = {});
-  void reportInputFailure(const std::string& error);
+  void reportPass(const Lane& lane, PassReport::Stage stage, const IoError* error = nullptr);
+  void reportPasses(PassReport::Stage stage);
+  void reportInputFailure(const IoError& error);
   int64_t totalWritten() const;
   // The run's tag INI file while the host's option is on, or null.
   const TagIni* tagIni();

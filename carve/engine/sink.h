@@ -17,7 +17,9 @@ struct PassReport {
   std::string input;
   std::string format;              // the kind name: "mp3", "ogg", "wav"...
   int64_t found = 0, written = 0;  // at the end
-  std::string error;               // for a failure
+  // A failure: in the source language (the JSON Lines) and as the reader is
+  // shown it (the window's table).
+  std::string error, errorShown;
 };
 
 // What became of one stream a pass found. Numbers a format does not measure
@@ -39,7 +41,9 @@ struct StreamReport {
   StreamFacts facts;       // frames: MPEG frames, Ogg pages, blocks...
   bool truncated = false;  // the stream claims more than its output holds
   Status status = Status::Written;
-  std::string error;  // for a failure
+  // A failure: in the source language (the JSON Lines) and as the reader is
+  // shown it (the window's table).
+  std::string error, errorShown;
 };
 
 class Sink {

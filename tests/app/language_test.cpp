@@ -20,6 +20,8 @@
 #include <map>
 
 #include "app/command_line.h"
+#include "app/results_model.h"
+#include "app/results_view.h"
 #include "app_test_util.h"
 #include "output/crc.h"
 #include "platform/input_file.h"
@@ -50,8 +52,19 @@ QStringList WindowTexts(QWidget* window) {
   return texts;
 }
 
-// Runs the window's commands that show boxes, log lines, the checksum's
-// progress and the readme tab's failure, and returns all they showed.
+// Every cell of the table of results.
+QStringList TableTexts(const QAbstractItemModel& model) {
+  QStringList texts;
+  for (int row = 0; row < model.rowCount(); ++row) {
+    for (int column = 0; column < model.columnCount(); ++column)
+      texts << model.data(model.index(row, column)).toString();
+  }
+  return texts;
+}
+
+// Runs the window's commands that show boxes, log lines, the table of
+// results, the checksum's progress and the readme tab's failure, and returns
+// all they showed.
 QStringList CommandTexts(int& boxes) {
   QTemporaryDir dir;
   WorkingDirectory working(dir.path());  // no user guide here
@@ -67,9 +80,14 @@ QStringList CommandTexts(int& boxes) {
   w.find<QAction>("N2")->trigger();
   edtInput->setText(dir.filePath("missing.bin"));
   w.find<QPushButton>("btnExecute")->click();
+  ResultsModel* results = w.window->Results()->model();
+  results->flush();
+  QStringList tables = TableTexts(*results);
   edtInput->setText(input);
   edtOutput->setText(dir.filePath("no/such/%3.3d.mp3"));
   w.find<QPushButton>("btnExecute")->click();
+  results->flush();
+  tables << TableTexts(*results);
   edtOutput->setText(dir.filePath("out/%3.3d.mp3"));
   w.find<QPushButton>("btnExecute")->click();
   w.find<QAction>("AllFormats1")->trigger();
@@ -85,7 +103,7 @@ QStringList CommandTexts(int& boxes) {
   w.find<QPushButton>("btnExecute")->click();
   w.find<QTabWidget>("PageControl1")->setCurrentIndex(5);
 
-  QStringList texts = w.log();
+  QStringList texts = w.log() + tables;
   for (const ShownBox& box : w.seam.boxes) texts << QString::fromStdString(box.text);
   texts << w.find<QPlainTextEdit>("Memo1")->toPlainText();
   InputFile file = InputFile::OpenRead(Std(input));
