@@ -94,7 +94,8 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      last, which is lower: every probe walks both tables
   hca_every_offset   0x00 0x02 pairs: every other offset a trigger (the signature's last
                      byte and the major version)
-  hca_zero_bytes     zeros: no trigger (versions 1.x, 0x00 0x01, are not looked for)
+  hca_v1_every_offset 0x00 0x01 pairs: every other offset a trigger of version 1.x
+  hca_zero_bytes     zeros: no trigger (neither 0x00 0x02 nor 0x00 0x01)
   hca_heads          HCA headers with their CRC and frames of 64 KiB, back to back:
                      no first frame has its sync word
   hca_frame_walks    HCA headers of 2^31 frames, each followed by 255 whole frames
@@ -390,6 +391,7 @@ def fsb_awb_hca_files():
         "awb_heads": awb_head,
         "awb_table_walks": awb_walk,
         "hca_every_offset": b"\x00\x02",
+        "hca_v1_every_offset": b"\x00\x01",
         "hca_zero_bytes": bytes(4096),
         "hca_heads": hca_header(1, 0xFFFF),
         "hca_frame_walks": hca_header(0x7FFFFFFF, 256) + frame * 255,

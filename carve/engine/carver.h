@@ -76,6 +76,11 @@ class Carver {
 
   virtual ~Carver() = default;
   virtual Trigger trigger() const = 0;
+  // Every trigger the walk searches for: trigger() first, then any other
+  // its format begins with (at most TriggerSet::kMaxTriggers in all). A
+  // candidate is the first byte of whichever of them matched: probe() and
+  // ruledOut() tell them apart by the bytes.
+  virtual std::vector<Trigger> triggers() const { return {trigger()}; }
   // MP3 and Ogg show progress after a rejected probe and after a stream is
   // written; WAVE shows it once when the walk ends.
   virtual bool progressPerProbe() const { return true; }

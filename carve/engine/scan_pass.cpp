@@ -3,7 +3,6 @@
 #include "carve/engine/scan_pass.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "carve/engine/run_state.h"
 #include "carve/engine/scan_walk.h"
@@ -26,18 +25,40 @@ ScanPass::ScanPass(Host& host, const std::vector<PassLane>& carvers, const std::
       producer_(host, run, input, pattern, in_, openSize_, pacer_) {
   lanes_.reserve(carvers.size());
   for (const PassLane& c : carvers) lanes_.emplace_back(c);
-  // A lone lane searches its stretches directly; several share groups,
-  // equal triggers one place.
-  if (lanes_.size() < 2) return;
+  // A lone lane of one trigger searches its stretches directly; otherwise
+  // the lanes share groups, equal triggers one place.
+  if (lanes_.size() < 2 && (lanes_.empty() || lanes_.front().triggers.size() < 2)) return;
   for (Lane& lane : lanes_) {
-    uint8_t bit = 0;
-    for (size_t g = 0; bit == 0; ++g) {
-      if (g == groups_.size()) groups_.emplace_back();
-      bit = groups_[g].set.add(lane.trigger);
-      lane.group = static_cast<int>(g);
-    }
-    lane.slot = std::countr_zero(bit);
+    size_t g = 0;
+    while (g < groups_.size() && !groups_[g].take(lane)) ++g;
+    if (g == groups_.size()) groups_.emplace_back().take(lane);
+    lane.group = static_cast<int>(g);
   }
+}
+
+bool TriggerGroup::take(Lane& lane) {
+  int fresh = 0;
+  uint8_t bits = 0;
+  for (const Carver::Trigger& t : lane.triggers) {
+    const uint8_t held = set.bitOf(t);
+    fresh += held == 0 ? 1 : 0;
+    bits |= held;
+  }
+  if (set.size() + fresh > TriggerSet::kMaxTriggers) return false;
+  // A trigger new to the set is in no list yet: the lane's list is new too.
+  int list = 0;
+  while (fresh == 0 && list < lists && listTriggers[list] != bits) ++list;
+  if (fresh > 0) list = lists;
+  if (list == kMaxLists) return false;
+  for (const Carver::Trigger& t : lane.triggers) bits |= set.add(t);
+  if (list == lists) {
+    listTriggers[lists++] = bits;
+    for (int found = 0; found < 256; ++found) {
+      if ((found & bits) != 0) listsOf[found] |= static_cast<uint8_t>(1u << list);
+    }
+  }
+  lane.list = list;
+  return true;
 }
 
 int64_t ScanPass::run() {

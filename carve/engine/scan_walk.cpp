@@ -49,16 +49,16 @@ void ScanPass::fillGroup(TriggerGroup& group) {
     n = group.set.findAllInto(in_.loaded(), static_cast<size_t>(in_.loadedLength() - 1),
                               group.hits.get());
   }
-  uint32_t* lists[TriggerSet::kMaxTriggers];
+  uint32_t* lists[TriggerGroup::kMaxLists];
   size_t* counts = group.counts;
-  std::fill_n(counts, TriggerSet::kMaxTriggers, 0);
-  for (int j = 0; j < group.set.size(); ++j) {
+  std::fill_n(counts, TriggerGroup::kMaxLists, 0);
+  for (int j = 0; j < group.lists; ++j) {
     if (group.offsets[j].size() < n) group.offsets[j].resize(n);
     lists[j] = group.offsets[j].data();
   }
   for (size_t i = 0; i < n; ++i) {
     const TriggerHit hit = group.hits[i];
-    for (unsigned bits = hit.triggers; bits != 0; bits &= bits - 1) {
+    for (unsigned bits = group.listsOf[hit.triggers]; bits != 0; bits &= bits - 1) {
       const int j = std::countr_zero(bits);
       lists[j][counts[j]++] = hit.at;
     }
@@ -74,8 +74,8 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
   TriggerGroup& group = groups_[lane.group];
   const uint64_t load = in_.loads();
   if (group.load != load) fillGroup(group);
-  const uint32_t* offsets = group.offsets[lane.slot].data();
-  const size_t count = group.counts[lane.slot];
+  const uint32_t* offsets = group.offsets[lane.list].data();
+  const size_t count = group.counts[lane.list];
   const int64_t bufferAt = bufferStart();
   const auto low = static_cast<uint32_t>(from - bufferAt);
   const auto high = static_cast<uint32_t>(to - bufferAt);
@@ -214,7 +214,6 @@ bool ScanPass::othersBehind(const Lane& lane) const {
 void ScanPass::crossBlock(Lane& lane) {
   // The last byte of the block: its trigger takes its second byte from the
   // next block.
-  const Carver::Trigger trig = lane.trigger;
   const uint8_t examined = *at(lane.next);
   const int64_t candidate = lane.next;
   lane.next = lane.blockEnd;
@@ -232,7 +231,7 @@ void ScanPass::crossBlock(Lane& lane) {
     lane.done = true;
     return;
   }
-  if (examined == trig.first && (*at(lane.blockStart) & trig.mask) == trig.value) {
+  if (const uint8_t pair[2] = {examined, *at(lane.blockStart)}; lane.triggersAt(pair)) {
     lane.pending = true;
     lane.candidate = candidate;
   }

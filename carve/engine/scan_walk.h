@@ -38,15 +38,27 @@ struct Lane {
   explicit Lane(const PassLane& l)
       : row(*l.row),
         carver(*l.carver),
-        trigger(carver.trigger()),
-        progressPerProbe(carver.progressPerProbe()) {}
+        triggers(carver.triggers()),
+        trigger(triggers.empty() ? carver.trigger() : triggers.front()),
+        progressPerProbe(carver.progressPerProbe()) {
+    if (triggers.empty()) triggers.push_back(trigger);
+  }
 
   // The offset the walk examines next, or (pending) its candidate.
   int64_t frontier() const { return pending ? candidate : next; }
 
+  // Whether the pair at `p` is one of the lane's triggers.
+  bool triggersAt(const uint8_t* p) const {
+    for (const Carver::Trigger& t : triggers) {
+      if (p[0] == t.first && (p[1] & t.mask) == t.value) return true;
+    }
+    return false;
+  }
+
   const FormatRow& row;
   Carver& carver;
-  const Carver::Trigger trigger;
+  std::vector<Carver::Trigger> triggers;
+  const Carver::Trigger trigger;  // the first of them
   const bool progressPerProbe;
   int64_t next = 0;  // the byte the next step examines
   // The current block [blockStart, blockEnd); `empty` when the next step
@@ -57,28 +69,40 @@ struct Lane {
   int64_t candidate = 0;
   bool done = false, aborted = false;
   int64_t found = 0, written = 0;
-  // In a walk of several lanes: the trigger group it searches through, the
-  // place of its trigger there, and where it is in that trigger's offsets
-  // of the load `cursorLoad` of the buffer.
+  // In a walk of several lanes, or of a lane of several triggers: the
+  // trigger group it searches through, its list of offsets there, and where
+  // it is in that list for the load `cursorLoad` of the buffer.
   int group = -1;
-  int slot = 0;
+  int list = 0;
   size_t cursor = 0;
   uint64_t cursorLoad = 0;
 };
 
 // The triggers of up to eight lanes, searched for in one pass over each load
 // of the buffer, the first time one of them searches it: each lane then
-// finds its triggers among the offsets of its own, and the cost of a search
-// barely grows with the number of lanes.
+// finds its triggers among the offsets of its own list, and the cost of a
+// search barely grows with the number of lanes.
 struct TriggerGroup {
+  static constexpr int kMaxLists = TriggerSet::kMaxTriggers;
+
+  // Takes the lane's triggers into the set and gives the lane its list:
+  // that of a lane with the same triggers, else a new one. False, and the
+  // group unchanged, when there is no room for them.
+  bool take(Lane& lane);
+
   TriggerSet set;
   // Room for the hits of a whole buffer.
   std::unique_ptr<TriggerHit[]> hits =
       std::make_unique_for_overwrite<TriggerHit[]>(kChunkSize + TriggerSet::kHitSlack);
-  // Per trigger, the offsets from the start of the buffer where it begins:
-  // the first `counts` of them.
-  std::vector<uint32_t> offsets[TriggerSet::kMaxTriggers];
-  size_t counts[TriggerSet::kMaxTriggers] = {};
+  // Per list, the bits of the triggers it holds the offsets of; and for the
+  // bits of the triggers at one offset, the lists that take it.
+  uint8_t listTriggers[kMaxLists] = {};
+  int lists = 0;
+  uint8_t listsOf[256] = {};
+  // Per list, the offsets from the start of the buffer where one of its
+  // triggers begins: the first `counts` of them.
+  std::vector<uint32_t> offsets[kMaxLists];
+  size_t counts[kMaxLists] = {};
   uint64_t load = 0;  // the load of the buffer the offsets are of; 0: none
 };
 

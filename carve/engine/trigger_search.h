@@ -43,6 +43,8 @@ class TriggerSet {
   // The trigger's bit in the hits: that of an equal trigger the set already
   // holds, else a new one; 0 when the set is full.
   uint8_t add(TwoByteTrigger t);
+  // The bit of an equal trigger the set holds, 0 when it holds none.
+  uint8_t bitOf(TwoByteTrigger t) const;
   int size() const { return count_; }
 
   // How many entries past its hits findAllInto() may write.

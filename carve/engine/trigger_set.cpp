@@ -21,10 +21,15 @@ void MarkMatches(uint8_t (&table)[N], int mask, int value, uint8_t bit) {
 
 }  // namespace
 
-uint8_t TriggerSet::add(TwoByteTrigger t) {
+uint8_t TriggerSet::bitOf(TwoByteTrigger t) const {
   for (int j = 0; j < count_; ++j) {
     if (SameTrigger(triggers_[j], t)) return static_cast<uint8_t>(1u << j);
   }
+  return 0;
+}
+
+uint8_t TriggerSet::add(TwoByteTrigger t) {
+  if (const uint8_t held = bitOf(t); held != 0) return held;
   if (count_ == kMaxTriggers) return 0;
   const auto bit = static_cast<uint8_t>(1u << count_);
   triggers_[count_++] = t;

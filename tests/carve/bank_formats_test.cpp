@@ -75,11 +75,17 @@ TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
   // As make_bank_fixtures.py writes them: of FSB banks, the first sample's
   // rate and channels.
   const FactsRow rows[] = {
-      {"fsb4_gcadpcm_stereo.fsb", 1, 44100, 2},         {"fsb4_pcm16_two.fsb", 2, 22050, 1},
-      {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},    {"fsb5_pcm16_names.fsb", 3, 22050, 1},
-      {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},  {"awb_wave_members.awb", 3, -1, -1},
-      {"awb_v1_short_offsets.awb", 2, -1, -1},          {"hca_v2_dec_mono_16k.hca", 4, 16000, 1},
-      {"hca_v2_encrypted_56.hca", 5, 24000, 1},         {"hca_v2_mono_22k.hca", 6, 22050, 1},
+      {"fsb4_gcadpcm_stereo.fsb", 1, 44100, 2},
+      {"fsb4_pcm16_two.fsb", 2, 22050, 1},
+      {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},
+      {"fsb5_pcm16_names.fsb", 3, 22050, 1},
+      {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},
+      {"awb_wave_members.awb", 3, -1, -1},
+      {"awb_v1_short_offsets.awb", 2, -1, -1},
+      {"hca_v2_dec_mono_16k.hca", 4, 16000, 1},
+      {"hca_v1_3_dec_stereo_32k.hca", 5, 32000, 2},
+      {"hca_v2_encrypted_56.hca", 5, 24000, 1},
+      {"hca_v2_mono_22k.hca", 6, 22050, 1},
       {"hca_v3_stereo_44k_loop_comm.hca", 5, 44100, 2},
   };
   for (const FactsRow& row : rows) {
@@ -191,13 +197,37 @@ TEST(BankFormats, DamagedBanksAndStreams) {
          FixCrc(f, 0, ShapeOf(f).header);
        },
        Nothing},
-      {"an HCA version 1.3 (not looked for), its CRC made anew", "hca_v2_mono_22k.hca",
+      {"an HCA version 1.4, its CRC made anew", "hca_v1_3_dec_stereo_32k.hca",
        [](Bytes& f) {
-         f[4] = 1;
-         f[5] = 3;
+         f[5] = 4;
          FixCrc(f, 0, ShapeOf(f).header);
        },
        Nothing},
+      {"an HCA version 1.0, its CRC made anew", "hca_v1_3_dec_stereo_32k.hca",
+       [](Bytes& f) {
+         f[5] = 0;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Nothing},
+      {"an HCA version 1.1, its CRC made anew", "hca_v2_mono_22k.hca",
+       [](Bytes& f) {
+         f[4] = 1;
+         f[5] = 1;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Whole},
+      {"an encrypted HCA of version 1.2, its CRC made anew", "hca_v2_encrypted_56.hca",
+       [](Bytes& f) {
+         f[4] = 1;
+         f[5] = 2;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Whole},
+      {"an HCA version 1.3 whose header CRC was not made anew", "hca_v1_3_dec_stereo_32k.hca",
+       poke(5, 2), Nothing},
+      {"an HCA version 1.3 cut inside its fourth frame", "hca_v1_3_dec_stereo_32k.hca",
+       [](Bytes& f) { f.resize(ShapeOf(f).header + 3 * ShapeOf(f).frame + 5); }, HcaFrames(3), true,
+       true},
       {"an HCA cipher of type 2, its CRC made anew", "hca_v2_mono_22k.hca",
        [](Bytes& f) {
          f[0x33] = 2;  // the "ciph" chunk's type, after "fmt", "comp" and "ath"

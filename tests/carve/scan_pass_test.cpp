@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "carve/engine/input_view.h"
@@ -125,6 +126,68 @@ TEST(ScanPass, TriggerAcrossABlockBoundaryAndStreamsBackToBack) {
   EXPECT_EQ(p.host.log[1], "stream 1 at 511");
   EXPECT_EQ(p.host.log[2], "stream 2 at 521");
   EXPECT_EQ(p.host.log.back(), "2個のabを発見。うち2個を抽出しました");
+}
+
+TEST(ScanPass, ACarverOfTwoTriggersIsProbedAtBothAloneOrBesideOthers) {
+  // "AB" or "CD": one across the first block boundary, then streams of both
+  // back to back.
+  struct AbCd : AbCarver {
+    std::vector<Trigger> triggers() const override { return {trigger(), {'C', 0xFF, 'D'}}; }
+  };
+  struct Other : AbCarver {
+    explicit Other(char first) : first_(first) {}
+    Trigger trigger() const override {
+      return {static_cast<uint8_t>(first_), 0xFF, static_cast<uint8_t>(first_ + 1)};
+    }
+    char first_;
+  };
+  auto cd = [](uint8_t length) {
+    Bytes s = Stream(length);
+    s[0] = 'C';
+    s[1] = 'D';
+    return s;
+  };
+  Bytes data = Filler(511);
+  Append(data, cd(10));
+  Append(data, Stream(20));
+  Append(data, cd(30));
+  Append(data, Filler(100));
+  FormatRow besideRow = AbRow();
+  besideRow.name = [](const std::string& pattern, const std::string&, int64_t number,
+                      const std::string&) { return pattern + "b" + std::to_string(number); };
+  const struct {
+    const char* name;
+    std::string beside;  // the first bytes of the other lanes' triggers
+    std::vector<std::vector<int64_t>> besideProbes;
+  } cases[] = {
+      {"alone", "", {}},
+      {"beside an AB lane", "A", {{521}}},
+      {"beside a CD lane", "C", {{511, 541}}},
+      {"beside both", "CA", {{511, 541}, {521}}},
+      {"after seven lanes of other triggers", "EGIKMOQ", {{}, {}, {}, {}, {}, {}, {}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteBytes(dir / "in.bin", data);
+    ScriptHost host;
+    std::vector<std::unique_ptr<Other>> others;
+    std::vector<PassLane> lanes;
+    for (char first : c.beside) {
+      others.push_back(std::make_unique<Other>(first));
+      lanes.push_back({&besideRow, others.back().get()});
+    }
+    AbCd carver;
+    lanes.push_back({&kAbRow, &carver});
+    RunScanPasses(host, lanes, dir / "in.bin", dir / "out-");
+    EXPECT_EQ(carver.probes, (std::vector<int64_t>{511, 521, 541}));
+    EXPECT_EQ(ReadBytes(dir / "out-1"), Slice(data, 511, 10));
+    EXPECT_EQ(ReadBytes(dir / "out-2"), Slice(data, 521, 20));
+    EXPECT_EQ(ReadBytes(dir / "out-3"), Slice(data, 541, 30));
+    for (size_t i = 0; i < others.size(); ++i) {
+      EXPECT_EQ(others[i]->probes, c.besideProbes[i]) << c.beside[i];
+    }
+  }
 }
 
 TEST(ScanPass, TheLastByteIsNeverTested) {

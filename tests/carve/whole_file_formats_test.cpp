@@ -85,6 +85,13 @@ TEST(WholeFileFormats, AChangedFieldGivesTheWholeFileOrNothing) {
   const char* fstm = "bfstm_pcm16_stereo_48k_be.bfstm";
   const char* smf = "midi_abc2midi_duet_format1.mid";
   const char* rmi = "midi_riff_duet.rmi";
+  const char* reel = "midi_abc2midi_reel_format0.mid";
+  // The reel's second Note Off ("80 42 00") under the running status of the
+  // Note On before it: a Note On of velocity 0, its track one byte shorter.
+  auto RunningNoteOff = [](Bytes& f) {
+    f.erase(f.begin() + static_cast<int64_t>(Find(f, std::string_view("\x80\x42\x00", 3))));
+    Add32(f, Find(f, "MTrk") + 4, -1, true);
+  };
   auto cut = [](Bytes& f) { f.pop_back(); };
   auto didx = [](const Bytes& f) { return Find(f, "DIDX") + 8; };
   const Row rows[] = {
@@ -163,8 +170,38 @@ TEST(WholeFileFormats, AChangedFieldGivesTheWholeFileOrNothing) {
        -1},
       {"a track one byte shorter than its events", "mid", smf,
        [](Bytes& f) { Add32(f, Find(f, "MTrk", 14) + 4, -1, true); }, -1},
-      {"a data byte with its top bit set", "mid", smf,
-       [](Bytes& f) { f[Find(f, "\x90") + 1] |= 0x80; }, -1},
+      // Data bytes above 127, read by count as players read them.
+      {"a velocity of 0xFF", "mid", smf, [](Bytes& f) { f[Find(f, "\x90") + 2] = 0xFF; }, 0},
+      {"a note number with its top bit set", "mid", smf,
+       [](Bytes& f) { f[Find(f, "\x90") + 1] |= 0x80; }, 0},
+      {"a velocity of 0xFF in a file of one track", "mid", reel,
+       [](Bytes& f) { f[Find(f, "\x90") + 2] = 0xFF; }, 0},
+      {"a velocity of 0xFF under running status", "mid", reel,
+       [&](Bytes& f) {
+         RunningNoteOff(f);
+         f[Find(f, std::string_view("\x42\x00", 2)) + 1] = 0xFF;
+       },
+       0},
+      {"a velocity of 0xFF in a track one byte shorter than its events", "mid", smf,
+       [](Bytes& f) {
+         f[Find(f, "\x90") + 2] = 0xFF;
+         Add32(f, Find(f, "MTrk", 14) + 4, -1, true);
+       },
+       -1},
+      {"a velocity of 0xFF, the End of Track's length one more", "mid", smf,
+       [](Bytes& f) {
+         f[Find(f, "\x90") + 2] = 0xFF;
+         f.back() = 1;
+       },
+       -1},
+      {"0xF4 where a note under running status is: a status, not data", "mid", reel,
+       [&](Bytes& f) {
+         RunningNoteOff(f);
+         f[Find(f, std::string_view("\x42\x00", 2))] = 0xF4;
+       },
+       -1},
+      {"a RIFF MIDI file with a velocity of 0xFF", "rmi", rmi,
+       [](Bytes& f) { f[Find(f, "\x90") + 2] = 0xFF; }, 0},
       {"the data chunk of a RIFF MIDI file", "mid", rmi, kNothing, -1},
       {"a whole RIFF MIDI file", "rmi", rmi, kNothing, 0},
       {"a RIFF MIDI file cut short", "rmi", rmi, cut, -1, true},

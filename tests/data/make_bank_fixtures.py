@@ -346,6 +346,8 @@ def fixtures():
              ("ciph", struct.pack(">H", 0)), ("rva\0", struct.pack(">f", 1.0)),
              ("comm", b"\x0czandrel test")], 0x80),
         "hca_v2_dec_mono_16k.hca": hca(0x0200, 1, 16000, 4, 0x80, [dec(0x80)], 0x40),
+        "hca_v1_3_dec_stereo_32k.hca": hca(0x0103, 2, 32000, 5, 0x150,
+                                           [dec(0x150), ("ath\0", struct.pack(">H", 1))], 0x40),
         "hca_v2_encrypted_56.hca": hca(0x0200, 1, 24000, 5, 0xC0,
                                        ENCRYPTED_CHUNKS, 0x60, key=HCA_KEY),
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "carve/engine/carver.h"
 #include "carve/engine/input_view.h"
@@ -16,6 +17,7 @@ class ProbeCounter : public Carver {
       : inner_(std::move(inner)), rulesOut_(rulesOut) {}
   int64_t probes = 0, asked = 0;
   Trigger trigger() const override { return inner_->trigger(); }
+  std::vector<Trigger> triggers() const override { return inner_->triggers(); }
   bool progressPerProbe() const override { return inner_->progressPerProbe(); }
   Probed probe(InputView& input, const Candidate& candidate) override {
     ++probes;

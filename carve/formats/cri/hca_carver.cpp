@@ -115,10 +115,9 @@ constexpr int64_t kLeastHeader = 8 + 16 + 12 + 2;
 constexpr int64_t kMostHeader = 0x1000;
 constexpr int64_t kSamplesPerFrame = 1024;
 
-// The version as stored (major, minor): 2.0 or 3.0, what CRI's encoders
-// have written since version 2. (Version 1 files are not looked for: their
-// trigger, 0x00 0x01, would make every pair of zero bytes a candidate.)
-bool KnownVersion(uint32_t v) { return v == 0x0200 || v == 0x0300; }
+// The version as stored (major, minor): 1.1, 1.2, 1.3, 2.0 or 3.0, those
+// CRI's encoders have written.
+bool KnownVersion(uint32_t v) { return (v >= 0x0101 && v <= 0x0103) || v == 0x0200 || v == 0x0300; }
 
 // What the header says of the stream.
 struct HcaHeader {
@@ -185,8 +184,10 @@ class HcaCarver : public Carver {
   explicit HcaCarver(Host& host) : host_(host) {}
 
   // The signature's last byte, 0 whether masked or not, then the version's
-  // major number: 2 or 3.
+  // major number: 2 or 3; or 1. Each is a trigger of its own, as one of
+  // majors 0 to 3 would make every pair of zero bytes a candidate.
   Trigger trigger() const override { return {0x00, 0xFE, 0x02}; }
+  std::vector<Trigger> triggers() const override { return {trigger(), {0x00, 0xFF, 0x01}}; }
 
   bool ruledOut(const uint8_t* b, int64_t avail) override {
     if (avail < 9) return false;

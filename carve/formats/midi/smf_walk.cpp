@@ -70,13 +70,11 @@ class TrackReader {
 int DataBytes(int status) { return (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2; }
 
 // The `count` data bytes of a channel message, the first one read already
-// when `first`: each below 0x80.
+// when `first` (under running status: below 0x80, or it would be a status).
+// Some writers put values above 127 in them (a velocity of 0xFF), and players
+// read them by count: any value is taken, as long as the bytes are there.
 bool ChannelData(TrackReader& r, int count, bool first) {
-  for (int i = first ? 1 : 0; i < count; ++i) {
-    const int b = r.next();
-    if (b < 0 || b >= 0x80) return false;
-  }
-  return true;
+  return r.skip(first ? count - 1 : count);
 }
 
 enum class Event { Bad, More, EndOfTrack };
