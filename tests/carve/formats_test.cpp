@@ -7,10 +7,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -217,33 +220,59 @@ enum class Naming {
 // A part of a document that names every format: the first match of `part`
 // (its group 1, blanks and line ends made single spaces; the whole document
 // when empty), in the window's language `language`.
+// A part of a document: the text after its marks `from`, each found after
+// the one before, up to the next `to`; no marks: the whole document.
 struct DocumentPart {
   const char* document;
-  const char* part;
+  std::vector<const char*> from;
+  const char* to;
   Naming naming;
   const char* language = kSourceLanguage;
 };
 const DocumentPart kDocumentParts[] = {
-    {"README.md", "It carves([\\s\\S]*?)\\. It is", Naming::Prose},
-    {"README.md", "\n## Formats\n\n([\\s\\S]*?)\n\n", Naming::TableRow},
-    {"readme.txt", "", Naming::Synopsis},
-    {"readme.txt", "", Naming::MenuEntry},
-    {"readme_en.txt", "", Naming::Synopsis},
-    {"readme_en.txt", "", Naming::MenuEntry, "en"},
-    {"dist/man/zandrel.1.in", "finds audio streams \\(([^)]*)\\)", Naming::Prose},
-    {"dist/man/zandrel.1.in", "every other format:([\\s\\S]*?)\\(see", Naming::MenuName},
-    {"dist/org.zandrel.Zandrel.desktop", "\nComment=(.*)", Naming::Prose},
-    {"dist/org.zandrel.Zandrel.desktop", "\nComment\\[ja\\]=(.*)", Naming::Prose},
-    {"dist/org.zandrel.Zandrel.desktop", "\nKeywords=(.*)", Naming::Word},
-    {"dist/org.zandrel.Zandrel.desktop", "\nKeywords\\[ja\\]=(.*)", Naming::Word},
-    {"dist/org.zandrel.Zandrel.metainfo.xml.in", "<description>\\s*<p>([\\s\\S]*?)</p>",
-     Naming::Prose},
-    {"dist/org.zandrel.Zandrel.metainfo.xml.in", "<p xml:lang=\"ja\">([\\s\\S]*?)</p>",
-     Naming::Prose},
-    {"fuzz/run_fuzzers.sh", "tests/data/\\*\\.\\{([^}]*)\\}", Naming::Extension},
-    {"bench/make_hostile.py", "real_audio[\\s\\S]*?endswith\\(\\(([^)]*)\\)", Naming::Extension},
-    {"tests/data/README.md", "", Naming::Fixture},
+    {"README.md", {"It carves"}, ". It is", Naming::Prose},
+    {"README.md", {"\n## Formats\n\n"}, "\n\n", Naming::TableRow},
+    {"readme.txt", {}, "", Naming::Synopsis},
+    {"readme.txt", {}, "", Naming::MenuEntry},
+    {"readme_en.txt", {}, "", Naming::Synopsis},
+    {"readme_en.txt", {}, "", Naming::MenuEntry, "en"},
+    {"dist/man/zandrel.1.in", {"finds audio streams ("}, ")", Naming::Prose},
+    {"dist/man/zandrel.1.in", {"every other format:"}, "(see", Naming::MenuName},
+    {"dist/org.zandrel.Zandrel.desktop", {"\nComment="}, "\n", Naming::Prose},
+    {"dist/org.zandrel.Zandrel.desktop", {"\nComment[ja]="}, "\n", Naming::Prose},
+    {"dist/org.zandrel.Zandrel.desktop", {"\nKeywords="}, "\n", Naming::Word},
+    {"dist/org.zandrel.Zandrel.desktop", {"\nKeywords[ja]="}, "\n", Naming::Word},
+    {"dist/org.zandrel.Zandrel.metainfo.xml.in", {"<description>", "<p>"}, "</p>", Naming::Prose},
+    {"dist/org.zandrel.Zandrel.metainfo.xml.in", {"<p xml:lang=\"ja\">"}, "</p>", Naming::Prose},
+    {"fuzz/run_fuzzers.sh", {"tests/data/*.{"}, "}", Naming::Extension},
+    {"bench/make_hostile.py", {"real_audio", "endswith(("}, ")", Naming::Extension},
+    {"tests/data/README.md", {}, "", Naming::Fixture},
 };
+
+// The part of `text` that `part` marks, its blanks each made one space;
+// nothing when a mark is missing. Found without regular expressions, whose
+// matching recurses once a character and overflows a sanitizer's stack on a
+// whole document.
+std::optional<std::string> PartOf(const std::string& text, const DocumentPart& part) {
+  if (part.from.empty()) return text;
+  size_t at = 0;
+  for (const char* mark : part.from) {
+    at = text.find(mark, at);
+    if (at == std::string::npos) return std::nullopt;
+    at += std::strlen(mark);
+  }
+  const size_t end = text.find(part.to, at);
+  if (end == std::string::npos) return std::nullopt;
+  std::string result;
+  for (size_t i = at; i < end; ++i) {
+    const bool blank = std::isspace(static_cast<unsigned char>(text[i])) != 0;
+    if (!blank)
+      result += text[i];
+    else if (result.empty() || result.back() != ' ')
+      result += ' ';
+  }
+  return result;
+}
 
 // Whether `text` holds `item` as an item of a list or a word of its own.
 bool HoldsWord(const std::string& text, std::string_view item, bool anyCase = false) {
@@ -310,17 +339,15 @@ TEST(FormatTable, OggAndWaveNamesReadThePatternAsTheyExpandIt) {
 TEST(FormatTable, EveryDocumentNamesEveryFormat) {
   const fs::path root = fs::path(ZANDREL_TEST_DATA).parent_path().parent_path();
   for (const DocumentPart& doc : kDocumentParts) {
-    SCOPED_TRACE(std::string(doc.document) + " " + doc.part);
+    SCOPED_TRACE(std::string(doc.document) + " " + (doc.from.empty() ? "" : doc.from.back()));
     std::ifstream in(root / doc.document);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    std::smatch m;
-    if (*doc.part != '\0') {
-      if (!std::regex_search(text, m, std::regex(doc.part))) {
-        ADD_FAILURE() << "no such part";
-        continue;
-      }
-      text = std::regex_replace(m[1].str(), std::regex("\\s+"), " ");
+    const std::optional<std::string> part =
+        PartOf(std::string((std::istreambuf_iterator<char>(in)), {}), doc);
+    if (!part) {
+      ADD_FAILURE() << "no such part";
+      continue;
     }
+    const std::string& text = *part;
     UseLanguage(doc.language, "");
     for (const FormatRow& row : Formats()) {
       const bool entry = doc.naming == Naming::MenuEntry || doc.naming == Naming::MenuName;
