@@ -441,15 +441,18 @@ TEST(RunOutputs, FreeNamesCostOneLookEachWhateverTheirNumber) {
       WriteBytes(dir / ("x_" + std::to_string(n) + ".mp3"), {});
     RunOutputs outputs;
     std::set<std::string> given;
+    int64_t renamed = 0;
     for (const std::string& asked : c.asked) {
-      const std::string name =
-          outputs.wrote(dir / asked) ? outputs.freeName(dir / asked) : dir / asked;
+      const bool taken = outputs.wrote(dir / asked);
+      renamed += taken;
+      const std::string name = taken ? outputs.freeName(dir / asked) : dir / asked;
       EXPECT_TRUE(given.insert(name).second) << name;
       EXPECT_FALSE(std::filesystem::exists(name)) << name;
       outputs.add(name);
     }
     // One look per renamed stream, and one more for each name it took.
     EXPECT_LE(outputs.namesTried(), 2 * static_cast<int64_t>(c.asked.size()) + c.earlier);
+    EXPECT_GE(outputs.namesTried(), renamed);
   }
 }
 
@@ -466,6 +469,9 @@ TEST(RunOutputs, FreeNamesFitInADirectoryEntry) {
   };
   std::string kanaBase = "z";  // and 83 characters: 250 bytes
   for (int i = 0; i < 83; ++i) kanaBase += kana;
+  std::string accents = "z", notes = "zz";  // 125 of two bytes, 62 of four: 251 and 250 bytes
+  for (int i = 0; i < 125; ++i) accents += "\xC3\xA9";
+  for (int i = 0; i < 62; ++i) notes += "\xF0\x9F\x8E\xB5";
   const Case cases[] = {
       {"short: as ever", "x", ".mp3", 2, 7, "x_2.mp3"},
       {"255 bytes", std::string(251, 'a'), ".mp3", 2, NAME_MAX, "a_2.mp3"},
@@ -474,6 +480,12 @@ TEST(RunOutputs, FreeNamesFitInADirectoryEntry) {
       {"UTF-8: whole characters", kanaBase, ".wav", 2, 253, kana + "_2.wav"},
       {"not UTF-8: cut at the byte", std::string(250, '\x82') + "\xA0", ".mp3", 3, NAME_MAX,
        "\x82_3.mp3"},
+      {"UTF-8 of two bytes: whole characters", accents, ".mp", 2, 254, "\xC3\xA9_2.mp"},
+      {"UTF-8 of four bytes: whole characters", notes, ".wav", 2, 252, "\xB5_2.wav"},
+      {"a stray continuation byte first: cut at the byte", "\x80" + kanaBase.substr(1), ".wav", 2,
+       NAME_MAX, "\x81_2.wav"},
+      {"no base left to cut: as it is", "a", "." + std::string(252, 'x'), 2, NAME_MAX + 1,
+       "a_2." + std::string(252, 'x')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -485,7 +497,8 @@ TEST(RunOutputs, FreeNamesFitInADirectoryEntry) {
     EXPECT_EQ(last.size(), c.length);
     EXPECT_TRUE(last.ends_with(c.ends));
     EXPECT_TRUE(c.base.starts_with(last.substr(0, last.size() - c.ends.size())));
-    WriteBytes(name, {2});  // a name the folder takes
+    if (last.size() > NAME_MAX) continue;  // a name no folder takes: its stream fails
+    WriteBytes(name, {2});                 // a name the folder takes
     EXPECT_EQ(ReadBytes(name), Bytes{2});
   }
 }
