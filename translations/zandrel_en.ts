@@ -369,7 +369,7 @@
     </message>
     <message>
         <source>OggVorbisを抽出(α版)</source>
-        <translation>Extract Ogg Vorbis (alpha)</translation>
+        <translation>Extract Ogg Vorbis (streams of four pages or more)</translation>
     </message>
     <message>
         <source>からWavファイルを探しますっ！</source>
@@ -377,7 +377,7 @@
     </message>
     <message>
         <source>Riff WAVを抽出(適当)</source>
-        <translation>Extract RIFF WAVE (rough)</translation>
+        <translation>Extract RIFF WAVE (files whose fmt chunk comes first)</translation>
     </message>
     <message>
         <source>からMPEG Layer I/IIファイルを探しますっ！</source>
@@ -564,6 +564,11 @@
         <source>%1個の%2を発見。うち%3個を抽出しました</source>
         <extracomment>%1 the streams found, %2 the kind of stream (mp3, ogg, ...), %3 the streams written.</extracomment>
         <translation>%2: %1 found, %3 extracted</translation>
+    </message>
+    <message>
+        <source>Not Found (T-T)</source>
+        <extracomment>%1 the kind of stream (mp3, ogg, ...): a translation names it, the source does not.</extracomment>
+        <translation>%1: nothing found</translation>
     </message>
 </context>
 <context>

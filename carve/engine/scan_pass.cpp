@@ -105,7 +105,8 @@ int64_t ScanPass::run() {
   for (const Lane& lane : lanes_) {
     if (lane.aborted) continue;
     if (lane.found == 0) {
-      host_.AddLog("Not Found (T-T)");
+      //: %1 the kind of stream (mp3, ogg, ...): a translation names it, the source does not.
+      host_.AddLog(Tr("scan", "Not Found (T-T)").arg(lane.row.kind).shown());
     } else {
       //: %1 the streams found, %2 the kind of stream (mp3, ogg, ...), %3 the streams written.
       host_.AddLog(Tr("scan", "%1個の%2を発見。うち%3個を抽出しました")

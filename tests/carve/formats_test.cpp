@@ -282,13 +282,13 @@ bool HoldsWord(const std::string& text, std::string_view item, bool anyCase = fa
 }
 
 // The name of a format's popup-menu entry in English, without the verb and
-// a note in lower case.
+// its note in parentheses.
 std::string MenuName(const FormatRow& row) {
   UseLanguage("en", "");
   const std::string entry = Tr("formats", row.menuText).shown();
   UseLanguage(kSourceLanguage, "");
   std::smatch m;
-  if (!std::regex_match(entry, m, std::regex("Extract (.*?)( \\([a-z]+\\))?"))) return entry;
+  if (!std::regex_match(entry, m, std::regex("Extract (.*?)( \\([^)]*\\))?"))) return entry;
   return m[1];
 }
 

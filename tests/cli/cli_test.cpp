@@ -946,6 +946,11 @@ TEST_F(CliBinary, TheLinesFollowTheLanguageAndTheJsonLinesNever) {
         EXPECT_FALSE(japanese(r.err)) << run << " under " << env << ": " << r.err;
         if (!json) {
           EXPECT_FALSE(japanese(r.out)) << run << " under " << env << ": " << r.out;
+          // A format that found nothing is named, with no emoticon.
+          EXPECT_EQ(r.out.find("(T-T)"), std::string::npos) << run << " under " << env;
+          if (run == "-n all in.bin") {
+            EXPECT_NE(r.out.find("\nogg: nothing found\n"), std::string::npos) << r.out;
+          }
         }
       }
     }
