@@ -164,7 +164,11 @@ class LanguageTest : public QObject {
     // N2, the missing input, the stream not written, the refusal, two
     // questions: each command did show its box.
     QVERIFY(boxes >= 6);
-    for (const QString& text : texts) QVERIFY2(!HasJapanese(text), qPrintable(text));
+    for (const QString& text : texts) {
+      QVERIFY2(!HasJapanese(text), qPrintable(text));
+      QVERIFY2(!text.contains(QStringLiteral("Not Found")), qPrintable(text));
+    }
+    QVERIFY(texts.contains(QStringLiteral("mp3: nothing found")));
     QVERIFY(texts.filter(QStringLiteral("for MP3 files!")).size() >= 4);
     QVERIFY(texts.contains(QStringLiteral("Warning")));
     QVERIFY(texts.contains(QStringLiteral("&Yes")));
