@@ -168,7 +168,7 @@ class LanguageTest : public QObject {
       QVERIFY2(!HasJapanese(text), qPrintable(text));
       QVERIFY2(!text.contains(QStringLiteral("Not Found")), qPrintable(text));
     }
-    QVERIFY(texts.contains(QStringLiteral("mp3: nothing found")));
+    QVERIFY(texts.contains(QStringLiteral("ogg: nothing found")));
     QVERIFY(texts.filter(QStringLiteral("for MP3 files!")).size() >= 4);
     QVERIFY(texts.contains(QStringLiteral("Warning")));
     QVERIFY(texts.contains(QStringLiteral("&Yes")));
