@@ -83,7 +83,8 @@ bool TakeFormats(CliOptions& o, const std::string& list, std::string& error) {
 constexpr CliOptionRow kFirstOptions[] = {
   {'o', "--output", "PATTERN",
    "output name pattern (default: the working directory + \"output/%3.3d.mp3\"); %d number, "
-   "%f base name, %e extension, %% a percent sign", false,
+   "%f base name, %e extension, %% a percent sign; a folder (ending in / or existing) takes "
+   "every output inside as %f_%3.3d.%e", false,
    [](CliOptions& o, Values v, std::string& error) {
      o.output = v[0];
      // An empty pattern would silently mean the default one.

@@ -105,6 +105,10 @@ bool Runner::refuseFolder(const std::string& input) {
 }
 
 std::string Runner::outputPattern() {
+  // A pattern that ends in '/' or names a folder is that folder.
+  if (!o_.output.empty() &&
+      (o_.output.back() == '/' || DirectoryExists(o_.output, *terminal_.files)))
+    return FolderOutputPattern(o_.output);
   if (!o_.output.empty()) return o_.output;
   try {
     return DefaultOutputPattern(GetCurrentDir(*terminal_.files));

@@ -221,15 +221,27 @@ std::string FormatWithNumber(const std::string& pattern, int64_t number) {
   return out;
 }
 
-std::string DefaultOutputPattern(const std::string& dir) {
+namespace {
+
+// `dir` as the start of a pattern that names that very folder: every '%'
+// doubled, and one '/' at the end.
+std::string FolderPart(const std::string& dir) {
   std::string pattern;
   for (char c : dir) {
     pattern += c;
     if (c == '%') pattern += '%';
   }
   if (pattern.empty() || pattern.back() != '/') pattern += '/';
-  return pattern + "output/%3.3d.mp3";
+  return pattern;
 }
+
+}  // namespace
+
+std::string DefaultOutputPattern(const std::string& dir) {
+  return FolderPart(dir) + "output/%3.3d.mp3";
+}
+
+std::string FolderOutputPattern(const std::string& dir) { return FolderPart(dir) + "%f_%3.3d.%e"; }
 
 std::string EscapeControls(std::string_view text) {
   static const char kHex[] = "0123456789ABCDEF";

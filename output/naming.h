@@ -23,6 +23,12 @@ constexpr int64_t kMaxNameField = 4096;
 // "output/%3.3d.mp3".
 std::string DefaultOutputPattern(const std::string& dir);
 
+// The pattern of an output folder given as one (`-o DIR/`): `dir` with
+// every '%' doubled and one '/', then "%f_%3.3d.%e": each stream inside it,
+// named by its input's base name and number and its format's extension, so
+// that streams of different inputs do not collide.
+std::string FolderOutputPattern(const std::string& dir);
+
 // The pattern with its last three bytes replaced by `ext` (three bytes); a
 // pattern shorter than three bytes is replaced whole.
 std::string ReplaceLastThree(const std::string& pattern, const std::string& ext);

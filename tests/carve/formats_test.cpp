@@ -330,6 +330,11 @@ TEST(FormatTable, OggAndWaveNamesReadThePatternAsTheyExpandIt) {
            {"wav", "out/%e%-.mp3", "out/mp3.wav"},
            {"wav", "out/%3.3d.%e", "out/007.wav"},
            {"ogg", "out/%-5d.mp3", "out/7    .ogg"},
+           // An output folder given as one.
+           {"ogg", "out/%f_%3.3d.%e", "out/track.bin_007.ogg"},
+           {"wav", "out/%f_%3.3d.%e", "out/track.bin_007.wav"},
+           {"mp3", "out/%f_%3.3d.%e", "out/track.bin_007.mp3"},
+           {"hca", "out/%f_%3.3d.%e", "out/track.bin_007.hca"},
        }) {
     EXPECT_EQ(FindFormat(c.command)->name(c.pattern, "track.bin", 7, c.command), c.name)
         << c.command << " " << c.pattern;

@@ -966,6 +966,42 @@ TEST_F(CliBinary, TheDefaultOutputIsBelowTheWorkingDirectory) {
   EXPECT_EQ(FilesIn(dir / "output"), Args{"001.mp3"});
 }
 
+// An output pattern that ends in '/' or names a folder is that folder:
+// every output goes inside it, named by its input and number, and nothing
+// lands beside it.
+TEST_F(CliBinary, AnOutputPatternThatIsAFolderTakesEveryOutputInside) {
+  Bytes a = Embed(Fixture("mpeg1_cbr128.mp3"), 115);
+  Append(a, Fixture("wave_s16_stereo.wav"));
+  WriteBytes(dir / "a.bin", a);
+  WriteBytes(dir / "b.bin", Embed(Fixture("mpeg1_cbr128.mp3"), 116));
+  std::filesystem::create_directory(dir / "there");
+  struct Case {
+    const char* command;
+    const char* folder;  // below `dir`
+    Args written;        // in the folder
+  };
+  const Case cases[] = {
+      {"all -o outdir/ a.bin b.bin", "outdir", {"a.bin_001.mp3", "a.bin_001.wav", "b.bin_001.mp3"}},
+      {"mp3 -o outdir2/ a.bin", "outdir2", {"a.bin_001.mp3"}},
+      {"wav -o there a.bin", "there", {"a.bin_001.wav"}},
+      {"-o 'x%d/' b.bin", "x%d", {"b.bin_001.mp3"}},
+  };
+  Exec("--version");  // its standard streams' files are there from now on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const Args before = FilesIn(dir.path());
+    const Result r = Exec(c.command);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FilesIn(dir / c.folder), c.written);
+    Args after = FilesIn(dir.path());
+    after.erase(std::remove(after.begin(), after.end(), std::string(c.folder)), after.end());
+    Args expected = before;
+    expected.erase(std::remove(expected.begin(), expected.end(), std::string(c.folder)),
+                   expected.end());
+    EXPECT_EQ(after, expected) << "nothing beside the folder";
+  }
+}
+
 // The default pattern from working directories that are awkward to build
 // it from.
 TEST_F(CliBinary, TheDefaultOutputNamesTheWorkingDirectoryOrSaysItHasNone) {
