@@ -145,6 +145,32 @@ TEST(Mp3Pass, NewTagsFromTheTagIniFile) {
   EXPECT_EQ(tag[127], 17);
 }
 
+// Encoders write their header frame (Info) in stereo before joint-stereo
+// audio: the classic rules end the run there and the header frame is lost;
+// under the split rule the run keeps it.
+TEST(Mp3Pass, AStereoHeaderFrameBeforeJointStereoAudioStaysUnderTheSplitRule) {
+  Bytes file = Fixture("mpeg1_cbr128.mp3");  // 14 frames, an Info frame of 417 bytes first
+  file[3] = 0x04;                            // the Info frame in stereo
+  const auto size = static_cast<int64_t>(file.size());
+  struct Case {
+    bool split;
+    int64_t start, length;  // of the one output, in the file
+  };
+  const Case cases[] = {{false, 417, size - 417}, {true, 0, size}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.split);
+    Mp3Run run;
+    run.host.splitXing = c.split;
+    run.host.copyId3v1 = run.host.copyId3v2 = false;
+    Append(run.data, RandomBytes(100, 9));
+    Append(run.data, file);
+    Append(run.data, RandomBytes(100, 10));
+    run.go();
+    ASSERT_EQ(run.written, 1);
+    EXPECT_EQ(run.output(1), Slice(file, c.start, c.length));
+  }
+}
+
 TEST(Mp3Pass, TheFrameMinimumIsAThreshold) {
   for (int minimum : {14, 15}) {
     Mp3Run run;

@@ -506,6 +506,13 @@ TEST(MpegMeasure, SplitRuleEndsRunsAtEncoderHeaders) {
       {"a header of no frame count, plain frames", Cat({uncounted, plain}), true, 4, 4 * 417, 0},
       {"plain frames, a header of no frame count", Cat({plain, uncounted, plain}), true, 3, 1251,
        0},
+      // Encoders write their header frame in stereo before joint-stereo audio.
+      {"a stereo Info frame, joint-stereo frames, rule off",
+       Cat({HeaderFrame(kStereo, 36, "Info", 1, 3), plain}), false, 1, 0, 0},
+      {"a stereo Info frame, joint-stereo frames",
+       Cat({HeaderFrame(kStereo, 36, "Info", 1, 3), plain}), true, 4, 4 * 417, 0},
+      {"stereo frames, then joint-stereo ones", Cat({Frames({kStereo, kStereo}), plain}), true, 2,
+       2 * 417, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -109,6 +109,10 @@ bool Mp3RunShorterThan(Host& host, const uint8_t* bytes, int64_t avail, int64_t 
   if (!DecodeMpegHeader(bytes + first.FrameLength, second)) return true;
   TStreamInfo info{};
   TakeFirstFrameFormat(first, info);
+  // Under the split rule an encoder header frame does not end its run on
+  // its channel mode (encoders write it in stereo before joint-stereo audio).
+  if (host.SplitXing() && EncoderHeaderFrames(bytes, avail, first) >= 0)
+    info.ChannelMode = second.ChannelMode;
   return EndsMpegRun(host, info, second);
 }
 
@@ -180,6 +184,9 @@ int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInf
   // The frame count an encoder header in the first frame gives the run,
   // itself included; 0 when none.
   int64_t stated = 0;
+  // Whether the first frame is an encoder header (split rule): its channel
+  // mode is the encoder's, not the audio's, and the second frame's counts.
+  bool headerFirst = false;
 
   for (;;) {
     framePos = next;
@@ -189,8 +196,10 @@ int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInf
     if (!DecodeMpegHeader(header, frame)) break;
     if (count == 0) {
       TakeFirstFrameFormat(frame, info);
-    } else if (EndsMpegRun(host, info, frame)) {
-      break;
+      headerFirst = split && EncoderHeaderFrames(header, got, frame) >= 0;
+    } else {
+      if (count == 1 && headerFirst) info.ChannelMode = frame.ChannelMode;
+      if (EndsMpegRun(host, info, frame)) break;
     }
     if (split && EncoderHeaderEndsRun(header, got, frame, count, stated)) break;
     totalDuration += frame.Duration;
