@@ -108,6 +108,10 @@ class TfrmMain : public QWidget, public Prompt {
   void btnInputFolderClick();
   void N1Click();
   void N2Click();
+  // The log's popup: every line onto the clipboard; every line into a file
+  // the user chooses.
+  void CopyLogClick();
+  void SaveLogClick();
   void PageControl1Change(int index);
   // The tag INI chooser.
   void SelectTagIniExecute();
@@ -216,6 +220,8 @@ class TfrmMain : public QWidget, public Prompt {
   QMenu* PopupMenu1 = nullptr;
   QAction* N1 = nullptr;
   QAction* N2 = nullptr;
+  QAction* CopyLog1 = nullptr;
+  QAction* SaveLog1 = nullptr;
   QAction* N3 = nullptr;
   // The popup entries of the formats ("OggVorbis1", "RiffWAV1"...), in the
   // table's order.

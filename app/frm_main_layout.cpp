@@ -356,8 +356,14 @@ void TfrmMain::BuildPopupMenu() {
     FormatActions.push_back(action);
   }
   AllFormats1 = Named(PopupMenu1->addAction(tr("すべての形式を抽出")), "AllFormats1");
+  // The log's own entries come after the classic ones.
+  Named(PopupMenu1->addSeparator(), "N4");
+  CopyLog1 = Named(PopupMenu1->addAction(tr("ログをすべてコピー(&A)")), "CopyLog1");
+  SaveLog1 = Named(PopupMenu1->addAction(tr("ログを保存(&S)...")), "SaveLog1");
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
+  connect(CopyLog1, &QAction::triggered, this, &TfrmMain::CopyLogClick);
+  connect(SaveLog1, &QAction::triggered, this, &TfrmMain::SaveLogClick);
   connect(AllFormats1, &QAction::triggered, this, &TfrmMain::AllFormats1Click);
 
   lbxLog->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -48,6 +48,18 @@ QString LogModel::line(int row) const {
                            static_cast<qsizetype>(ends_[static_cast<size_t>(row)] - begin));
 }
 
+std::string LogModel::text() const {
+  std::string all;
+  all.reserve(bytes_.size() + ends_.size());
+  uint32_t begin = 0;
+  for (uint32_t end : ends_) {
+    all.append(bytes_, begin, end - begin);
+    all += '\n';
+    begin = end;
+  }
+  return all;
+}
+
 int LogModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(ends_.size());
 }

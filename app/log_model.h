@@ -28,6 +28,8 @@ class LogModel : public QAbstractListModel {
   // The memory the lines take: their buffers as allocated.
   size_t bytesHeld() const { return bytes_.capacity() + ends_.capacity() * sizeof(ends_[0]); }
   QString line(int row) const;
+  // Every line as it is held, each ended by '\n'.
+  std::string text() const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -10,8 +10,10 @@
 #include "app/log_model.h"
 #include "app/text_conv.h"
 #include "carve/engine/scan_pass.h"
+#include "output/naming.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
+#include "platform/output_file.h"
 #include "platform/text_file.h"
 
 void TfrmMain::SpeedButton1Click() {
@@ -35,6 +37,27 @@ void TfrmMain::btnInputFolderClick() {
 
 void TfrmMain::N1Click() {
   Guarded([this] { FLog->clear(); });
+}
+
+void TfrmMain::CopyLogClick() {
+  Guarded([this] { FSeam->copyText(FLog->text()); });
+}
+
+// The log goes into the file whole or not at all: a failure leaves the file
+// there before as it was, and says so in one box.
+void TfrmMain::SaveLogClick() {
+  Guarded([this] {
+    const std::optional<std::string> path = FSeam->saveFile(this, FBaseDir + "zandrel.log");
+    if (!path) return;
+    try {
+      OutputFile out = OutputFile::CreateOutput(*path, OutputMode::Replace, *FEnv);
+      const std::string text = FLog->text();
+      out.write(text.data(), static_cast<int64_t>(text.size()));
+      out.commit();
+    } catch (const IoError& e) {
+      ShowBox(BoxType::Error, ShownMessage(e) + "\n" + EscapeControls(*path), BoxButtons::Ok);
+    }
+  });
 }
 
 void TfrmMain::N2Click() {

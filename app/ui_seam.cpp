@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
@@ -116,6 +118,17 @@ void UiSeam::beep() { QApplication::beep(); }
 void UiSeam::openFolder(QWidget* /*parent*/, const std::string& dir) {
   QDesktopServices::openUrl(
       QUrl::fromLocalFile(QFileInfo(QFile::decodeName(dir.c_str())).absoluteFilePath()));
+}
+
+std::optional<std::string> UiSeam::saveFile(QWidget* parent, const std::string& suggested) {
+  const QString file =
+      QFileDialog::getSaveFileName(parent, QString(), QFile::decodeName(suggested.c_str()));
+  if (file.isEmpty()) return std::nullopt;
+  return QFile::encodeName(file).toStdString();
+}
+
+void UiSeam::copyText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
 bool UiSeam::showInFolder(QWidget* /*parent*/, const std::string& path) {

@@ -44,6 +44,11 @@ class UiSeam {
   // Opens the folder that holds the file `path` in the desktop's file
   // browser; false when no file browser could be started.
   virtual bool showInFolder(QWidget* parent, const std::string& path);
+  // The file to save to, starting at `suggested`; nothing when cancelled.
+  // The dialog asks before a file is replaced.
+  virtual std::optional<std::string> saveFile(QWidget* parent, const std::string& suggested);
+  // Puts `text` (UTF-8) on the clipboard.
+  virtual void copyText(const std::string& text);
 };
 
 // The Qt name filters for a "description|patterns|..." filter. Patterns are

@@ -250,6 +250,14 @@
         <translation>&amp;Clear the log</translation>
     </message>
     <message>
+        <source>ログをすべてコピー(&amp;A)</source>
+        <translation>Copy the whole log (&amp;A)</translation>
+    </message>
+    <message>
+        <source>ログを保存(&amp;S)...</source>
+        <translation>&amp;Save the log...</translation>
+    </message>
+    <message>
         <source>出力フォルダを開く(&amp;O)</source>
         <translation>&amp;Open the output folder</translation>
     </message>

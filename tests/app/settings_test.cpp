@@ -293,7 +293,7 @@ class SettingsTest : public QObject {
     QVERIFY(menu);
     const QList<QAction*> actions = menu->actions();
     // The classic entries, then those of the later formats in the table's
-    // order, then the one for all formats.
+    // order, then the one for all formats, then the log's own.
     QStringList names = {"N1", "N2", "N3", "OggVorbis1", "RiffWAV1"};
     QStringList texts = {"ログのクリア(&C)", "出力フォルダを開く(&O)", "", "OggVorbisを抽出(α版)",
                          "Riff WAVを抽出(適当)"};
@@ -301,13 +301,20 @@ class SettingsTest : public QObject {
       names << QString::fromUtf8(row.menuObject.data(), row.menuObject.size());
       texts << QString::fromUtf8(row.menuText.data(), row.menuText.size());
     }
-    names << "AllFormats1";
-    texts << "すべての形式を抽出";
+    names << "AllFormats1"
+          << "N4"
+          << "CopyLog1"
+          << "SaveLog1";
+    texts << "すべての形式を抽出"
+          << ""
+          << "ログをすべてコピー(&A)"
+          << "ログを保存(&S)...";
     QCOMPARE(actions.size(), names.size());
     for (int i = 0; i < actions.size(); ++i) {
+      const bool separator = i == 2 || names[i] == "N4";
       QCOMPARE(actions[i]->objectName(), names[i]);
-      QCOMPARE(actions[i]->isSeparator(), i == 2);
-      if (i != 2) QCOMPARE(actions[i]->text(), texts[i]);
+      QCOMPARE(actions[i]->isSeparator(), separator);
+      if (!separator) QCOMPARE(actions[i]->text(), texts[i]);
     }
 
     QCOMPARE(w.window->font().families().value(0), QStringLiteral("ＭＳ Ｐゴシック"));

@@ -609,6 +609,43 @@ class SmallCommandsTest : public QObject {
     QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("late"));
   }
 
+  // The log's popup copies every line, or saves them into a file the user
+  // chooses, whole or not at all: a failure leaves the file as it was and
+  // says so in one box.
+  void logIsCopiedAndSavedWhole() {
+    QTemporaryDir temp;
+    const std::string file = Std(temp.filePath("saved.log"));
+    const std::string lines = "first\n\xE3\x81\x82 second\n";
+    struct Case {
+      const char* what;
+      const char* action;
+      bool chosen;  // a file is chosen in the save dialog
+      int failAt;   // the write the Env fails, 0: none
+      std::string copied, saved;
+      size_t boxes;
+    } cases[] = {
+        {"copy all", "CopyLog1", false, 0, lines, "old\n", 0},
+        {"save", "SaveLog1", true, 0, "", lines, 0},
+        {"save, cancelled", "SaveLog1", false, 0, "", "old\n", 0},
+        {"save, the disk full", "SaveLog1", true, 1, "", "old\n", 1},
+    };
+    for (const auto& c : cases) {
+      QVERIFY(WriteFile(ToQ(file), "old\n"));
+      WindowUnderTest w;
+      w.window->host().AddLog("first");
+      w.window->host().AddLog("\xE3\x81\x82 second");
+      if (c.chosen) w.seam.saveResults.push_back(file);
+      FaultPlan plan(FileOp::Write, c.failAt, ENOSPC);
+      w.window->setEnv(plan);
+      w.find<QAction>(c.action)->trigger();
+      w.window->setEnv(Env::System());
+      QCOMPARE(w.seam.copied.empty() ? std::string() : w.seam.copied.back(), c.copied);
+      QCOMPARE(ReadFile(ToQ(file)).toStdString(), c.saved);
+      QCOMPARE(w.seam.boxes.size(), c.boxes);
+      QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+  }
+
   void readmeFarTooLargeIsUnreadAndRetried() {
     QTemporaryDir temp;
     WorkingDirectory cwd(temp.path());

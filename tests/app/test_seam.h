@@ -92,6 +92,22 @@ class TestSeam : public UiSeam {
     events.push_back("open:" + dir);
   }
 
+  // Results of the save dialogs, in order; when they run out, a cancel.
+  std::deque<std::optional<std::string>> saveResults;
+  std::vector<std::string> saveSuggestions;
+  std::optional<std::string> saveFile(QWidget*, const std::string& suggested) override {
+    saveSuggestions.push_back(suggested);
+    events.push_back("save");
+    if (saveResults.empty()) return std::nullopt;
+    auto result = saveResults.front();
+    saveResults.pop_front();
+    return result;
+  }
+
+  // What went onto the clipboard, each time.
+  std::vector<std::string> copied;
+  void copyText(const std::string& text) override { copied.push_back(text); }
+
   // Whether a file browser is there to show a file in its folder.
   bool fileBrowser = true;
   bool showInFolder(QWidget*, const std::string& path) override {

@@ -100,6 +100,22 @@ bool EndsMpegRun(Host& host, const TStreamInfo& info, const TFrameInfo& frame) {
   return false;
 }
 
+namespace {
+
+// Whether frame `count` (from 0) ends the run of `info`; the frame after an
+// encoder header frame gives the run the channel mode of the audio.
+bool EndsRunAfter(Host& host, TStreamInfo& info, const TFrameInfo& frame, bool headerFirst,
+                  int64_t count) {
+  if (headerFirst && count == 1) info.ChannelMode = frame.ChannelMode;
+  return EndsMpegRun(host, info, frame);
+}
+
+bool IsEncoderHeaderFrame(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame) {
+  return EncoderHeaderFrames(bytes, avail, frame) >= 0;
+}
+
+}  // namespace
+
 bool Mp3RunShorterThan(Host& host, const uint8_t* bytes, int64_t avail, int64_t below) {
   if (below < 1 || avail < 4) return false;
   TFrameInfo first{}, second{};
@@ -111,7 +127,7 @@ bool Mp3RunShorterThan(Host& host, const uint8_t* bytes, int64_t avail, int64_t 
   TakeFirstFrameFormat(first, info);
   // Under the split rule an encoder header frame does not end its run on
   // its channel mode (encoders write it in stereo before joint-stereo audio).
-  if (host.SplitXing() && EncoderHeaderFrames(bytes, avail, first) >= 0)
+  if (host.SplitXing() && IsEncoderHeaderFrame(bytes, avail, first))
     info.ChannelMode = second.ChannelMode;
   return EndsMpegRun(host, info, second);
 }
@@ -196,10 +212,9 @@ int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInf
     if (!DecodeMpegHeader(header, frame)) break;
     if (count == 0) {
       TakeFirstFrameFormat(frame, info);
-      headerFirst = split && EncoderHeaderFrames(header, got, frame) >= 0;
-    } else {
-      if (count == 1 && headerFirst) info.ChannelMode = frame.ChannelMode;
-      if (EndsMpegRun(host, info, frame)) break;
+      headerFirst = split && IsEncoderHeaderFrame(header, got, frame);
+    } else if (EndsRunAfter(host, info, frame, headerFirst, count)) {
+      break;
     }
     if (split && EncoderHeaderEndsRun(header, got, frame, count, stated)) break;
     totalDuration += frame.Duration;
