@@ -11,8 +11,8 @@
 namespace {
 
 // The members that are files by themselves, and their extensions.
-constexpr const char* kFiles[][2] = {{"hca", "hca"}, {"adx", "adx"}, {"wem", "wem"},
-                                     {"wav", "wav"}};
+constexpr const char* kFiles[][2] = {
+    {"hca", "hca"}, {"adx", "adx"}, {"wem", "wem"}, {"wav", "wav"}};
 
 void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -58,8 +58,8 @@ std::string SafeMemberName(const std::string& name) {
 std::string MemberFolder(const std::string& bankOutput) {
   const size_t slash = bankOutput.find_last_of('/');
   const size_t dot = bankOutput.find_last_of('.');
-  const bool hasExtension = dot != std::string::npos &&
-                            (slash == std::string::npos || dot > slash + 1);
+  const bool hasExtension =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
   return hasExtension ? bankOutput.substr(0, dot) : bankOutput + ".members";
 }
 

@@ -17,9 +17,9 @@ struct StreamReport;
 // How a member is written.
 struct MemberShape {
   std::string extension;
-  bool wave = false;      // after a WAVE header of 16-bit PCM
-  bool playable = true;   // a player opens it
-  std::string reason;     // why not, when not
+  bool wave = false;     // after a WAVE header of 16-bit PCM
+  bool playable = true;  // a player opens it
+  std::string reason;    // why not, when not
 };
 MemberShape ShapeOfMember(const Member& member);
 

@@ -76,8 +76,8 @@ Member FileMember(InputView& input, int64_t bankStart, int64_t index, int64_t of
   m.length = length;
   m.codec = "unknown";
   const auto h = input.bytes(bankStart + offset, std::min(length, kHeadRead));
-  const bool riff = h.size() >= 12 &&
-                    (std::memcmp(h.data(), "RIFF", 4) == 0 || std::memcmp(h.data(), "RIFX", 4) == 0);
+  const bool riff = h.size() >= 12 && (std::memcmp(h.data(), "RIFF", 4) == 0 ||
+                                       std::memcmp(h.data(), "RIFX", 4) == 0);
   if (riff) {
     m.codec = wem ? "wem" : std::memcmp(h.data() + 8, "WAVE", 4) == 0 ? "wav" : "unknown";
     Riff(h, m);
