@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cli/cli_json.h"
+#include "cli/cli_members.h"
 #include "cli/cli_printers.h"
 #include "output/naming.h"
 #include "platform/io_error.h"
@@ -82,7 +83,22 @@ void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 
 void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
 
-void CliHost::StreamDone(const StreamReport& report) { printer_->StreamDone(report); }
+void CliHost::StreamDone(const StreamReport& report) {
+  printer_->StreamDone(report);
+  if (!options_.members || report.members.empty()) return;
+  for (const MemberOutcome& o : WriteMembers(report, *files_)) {
+    progress_.clear();
+    if (options_.json) {
+      out_ << MemberJsonLine(report, o) << std::endl;
+    } else if (!options_.quiet && !o.output.empty()) {
+      out_ << "  " << EscapeControls(o.output) << std::endl;
+    }
+    if (o.error.empty()) continue;
+    failureReported_ = true;
+    err_ << "zandrel-cli: " << EscapeControls(report.output) << ": member " << o.member.index
+         << ": " << EscapeControls(o.error) << std::endl;
+  }
+}
 
 void CliHost::FolderUnreadable(const IoError& error) {
   failureReported_ = true;

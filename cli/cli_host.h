@@ -40,6 +40,8 @@ class CliHost : public Host {
   bool failureReported() const { return failureReported_; }
   // Asked of every input before its passes (false passes it over); the
   // input is then the one shown with the progress.
+  // The system the members of banks are written through (--members).
+  void setFiles(Env& files) { files_ = &files; }
   void setInputCheck(std::function<bool(const std::string&)> check) {
     inputCheck_ = std::move(check);
   }
@@ -60,6 +62,8 @@ class CliHost : public Host {
   int PumpIntervalMs() override { return 100; }
 
   void PassReported(const PassReport& report) override;
+  // The stream's report, then with --members its members', after writing
+  // them.
   void StreamDone(const StreamReport& report) override;
   // A JSON Lines error record (with --json) and the failure on the error
   // stream.
@@ -80,6 +84,7 @@ class CliHost : public Host {
   ProgressMeter meter_;
   int64_t shownAtMs_ = -1;
   std::function<bool(const std::string&)> inputCheck_;
+  Env* files_ = &Env::System();
   // The log printer, the JSON Lines printer, or none (--quiet).
   std::unique_ptr<Sink> printer_;
 };

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_members.h"
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -91,6 +93,30 @@ std::string StreamJsonLine(const StreamReport& report) {
       line["error"] = Text(report.error);
       break;
   }
+  return line.dump();
+}
+
+std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o) {
+  const Member& m = o.member;
+  Json line = {{"type", "member"},      {"input", Text(bank.input)},
+               {"format", bank.format}, {"parent", Text(bank.output)},
+               {"index", m.index},      {"name", Text(m.name)},
+               {"offset", m.offset},    {"length", m.length},
+               {"codec", m.codec}};
+  PutMeasured(line, "rate", m.rate);
+  PutMeasured(line, "channels", m.channels);
+  PutMeasured(line, "samples", m.samples);
+  if (m.samples >= 0 && m.rate > 0)
+    line["seconds"] = static_cast<double>(m.samples) / static_cast<double>(m.rate);
+  PutMeasured(line, "loop_start", m.loopStart);
+  PutMeasured(line, "loop_end", m.loopEnd);
+  if (m.encrypted) line["encrypted"] = true;
+  if (!o.shape.playable) {
+    line["playable"] = false;
+    line["reason"] = o.shape.reason;
+  }
+  if (!o.output.empty()) line["output"] = Text(o.output);
+  if (!o.error.empty()) line["error"] = Text(o.error);
   return line.dump();
 }
 

@@ -6,10 +6,15 @@
 
 #include "carve/engine/host.h"
 
+struct MemberOutcome;
+
 // The line (without its line end) for a pass's begin, end or failure.
 std::string PassJsonLine(const PassReport& report);
 // The line (without its line end) for a stream.
 std::string StreamJsonLine(const StreamReport& report);
+// The line (without its line end) for a member of the bank `bank`
+// (--members).
+std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& member);
 // The line (without its line end) for a failure before any pass: `input`
 // names what could not be read.
 std::string ErrorJsonLine(const std::string& input, const std::string& error);

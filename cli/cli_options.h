@@ -38,6 +38,8 @@ struct CliOptions {
   bool json = false;
   // No log lines.
   bool quiet = false;
+  // Every member of a bank written as a file of its own too.
+  bool members = false;
   // Find and log every stream, write nothing.
   bool dryRun = false;
   // Fail a stream rather than replace a file.

@@ -166,6 +166,7 @@ int Runner::carve() {
   const std::string pattern = outputPattern();
   if (pattern.empty()) return kExitFailure;
   CliHost host(o_, out_, err_, progress_, terminal_.ask);
+  host.setFiles(*terminal_.files);
   // With --recursive, every folder among the inputs stands for the files
   // below it but the one the outputs go to.
   NameList expanded;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "carve/engine/member.h"
 #include "carve/engine/stream_facts.h"
 #include "carve/engine/trigger_search.h"
 
@@ -55,6 +56,9 @@ struct Found {
   // it claims, or what follows does not hold. The span then ends where its
   // whole content ends, and the walk goes on there.
   bool truncated = false;
+  // The members of a bank, whole inside `span` (each range from its start):
+  // those its tables name, none past its end.
+  std::vector<Member> members;
 
   // The range of the input the output gets.
   CopySpan copied() const { return {span.start - tagBefore, span.length + tagBefore + tagAfter}; }

@@ -167,6 +167,7 @@ void Producer::report(const FormatRow& row, int64_t number, const Found& found,
   report.length = found.span.length;
   report.facts = found.facts;
   report.truncated = found.truncated;
+  report.members = found.members;
   host_.StreamDone(report);
 }
 

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "carve/engine/member.h"
 #include "carve/engine/stream_facts.h"
 
 class IoError;
@@ -40,6 +42,8 @@ struct StreamReport {
   int64_t outputOffset = 0, outputLength = 0, appendedBytes = 0;
   StreamFacts facts;       // frames: MPEG frames, Ogg pages, blocks...
   bool truncated = false;  // the stream claims more than its output holds
+  // A bank's members, each range from the stream's first byte (`offset`).
+  std::vector<Member> members;
   Status status = Status::Written;
   // A failure: in the source language (the JSON Lines) and as the reader is
   // shown it (the window's table).

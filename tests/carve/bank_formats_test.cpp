@@ -8,6 +8,7 @@
 // fixtures or in compressed data.)
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -321,6 +322,114 @@ TEST(BankFormats, AClaimPastTheEndOfTheInputHidesNoStreamBehindIt) {
     EXPECT_EQ(Ranges(row.command, input, &reports), want);
     for (size_t i = 0; i < reports.size(); ++i)
       EXPECT_EQ(reports[i].truncated, row.kept && i == 0) << i;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One member as make_bank_fixtures.py and make_nintendo_wwise_fixtures.py
+// lay it out: its range from the bank's start, its codec, name, rate and
+// channels.
+struct MemberRow {
+  int64_t offset, length;
+  const char* codec;
+  const char* name;
+  int64_t rate, channels;
+};
+
+struct BankMembersRow {
+  const char* fixture;
+  const char* command;
+  size_t cut;  // bytes cut off the end of the input
+  std::vector<MemberRow> members;
+};
+
+// A member that is a file by itself: a RIFF or RIFX file of exactly its range.
+bool WholeRiffFile(const Bytes& bank, const StreamReport& r, const Member& m) {
+  const size_t at = static_cast<size_t>(r.offset + m.offset);
+  if (std::memcmp(bank.data() + at, "RIF", 3) != 0) return false;
+  const uint32_t size = bank[at + 3] == 'X'
+                            ? static_cast<uint32_t>(bank[at + 4] << 24 | bank[at + 5] << 16 |
+                                                    bank[at + 6] << 8 | bank[at + 7])
+                            : Le32At(bank, at + 4);
+  return int64_t{size} + 8 == m.length;
+}
+
+TEST(BankFormats, EveryBankListsItsMembersWholeInsideIt) {
+  const BankMembersRow rows[] = {
+      {"fsb4_pcm16_two.fsb",
+       "fsb",
+       0,
+       {{208, 8820, "pcm16", "tone440", 22050, 1}, {9040, 17640, "pcm16", "tone330", 44100, 2}}},
+      {"fsb4_pcm16_basic_headers.fsb",
+       "fsb",
+       0,
+       {{136, 8820, "pcm16", "tone440", 22050, 1}, {8968, 5732, "pcm16", "", 22050, 1}}},
+      {"fsb4_gcadpcm_stereo.fsb", "fsb", 0, {{220, 5040, "dsp", "stereo330", 44100, 2}}},
+      {"fsb5_pcm16_names.fsb",
+       "fsb",
+       0,
+       {{132, 8820, "pcm16", "tone440", 22050, 1},
+        {8964, 5732, "pcm16", "tone660", 22050, 1},
+        {14724, 4480, "pcm16", "tone880", 32000, 1}}},
+      {"fsb5_v0_pcm16_stereo_loops.fsb", "fsb", 0, {{100, 17640, "pcm16", "stereo330", 44100, 2}}},
+      {"awb_wave_members.awb",
+       "awb",
+       0,
+       {{64, 8864, "wav", "", 22050, 1},
+        {8928, 17684, "wav", "", 44100, 2},
+        {26624, 4524, "wav", "", 32000, 1}}},
+      {"awb_v1_short_offsets.awb",
+       "awb",
+       0,
+       {{32, 5776, "wav", "", 22050, 1}, {5824, 4524, "wav", "", 32000, 1}}},
+      {"wwise_bank_two_pcm.bnk",
+       "wwise",
+       0,
+       {{72, 6452, "wem", "", 32000, 2}, {6536, 4462, "wem", "", 22050, 1}}},
+      {"wwise_bank_one_pcm_v88.bnk", "wwise", 0, {{60, 3252, "wem", "", 16000, 1}}},
+      {"wwise_bank_big_endian.bnk",
+       "wwise",
+       0,
+       {{72, 2452, "wem", "", 24000, 1}, {2536, 2452, "wem", "", 24000, 1}}},
+      // Tables that run past the end of the input: no member beyond it.
+      {"fsb4_pcm16_two.fsb", "fsb", 26704 - 20000, {{208, 8820, "pcm16", "tone440", 22050, 1}}},
+      {"fsb5_pcm16_names.fsb",
+       "fsb",
+       19204 - 14800,
+       {{132, 8820, "pcm16", "tone440", 22050, 1}, {8964, 5732, "pcm16", "tone660", 22050, 1}}},
+      {"awb_wave_members.awb", "awb", 31148 - 20000, {{64, 8864, "wav", "", 22050, 1}}},
+  };
+  for (const BankMembersRow& row : rows) {
+    SCOPED_TRACE(std::string(row.fixture) + " cut by " + std::to_string(row.cut));
+    const Bytes f = Fixture(row.fixture);
+    Bytes input = RandomBytes(99, 5, true);
+    Append(input, Slice(f, 0, static_cast<int64_t>(f.size() - row.cut)));
+    std::vector<StreamReport> reports;
+    ASSERT_EQ(Ranges(row.command, input, &reports).size(), 1u);
+    const StreamReport& r = reports[0];
+    ASSERT_EQ(r.members.size(), row.members.size());
+    for (size_t i = 0; i < row.members.size(); ++i) {
+      SCOPED_TRACE(i);
+      const Member& m = r.members[i];
+      const MemberRow& want = row.members[i];
+      EXPECT_EQ(m.index, static_cast<int64_t>(i));
+      EXPECT_EQ(std::make_pair(m.offset, m.length), std::make_pair(want.offset, want.length));
+      EXPECT_LE(m.offset + m.length, r.length);
+      EXPECT_EQ(m.codec, want.codec);
+      EXPECT_EQ(m.name, want.name);
+      EXPECT_EQ(m.rate, want.rate);
+      EXPECT_EQ(m.channels, want.channels);
+      EXPECT_FALSE(m.encrypted);
+      if (m.codec == std::string("pcm16")) {
+        EXPECT_EQ(m.length, m.samples * m.channels * 2);
+      }
+      if (m.codec == std::string("wav") || m.codec == std::string("wem")) {
+        EXPECT_TRUE(WholeRiffFile(input, r, m));
+      }
+    }
   }
 }
 

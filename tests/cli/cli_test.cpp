@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "carve/engine/extract.h"
+#include "carve/formats/common/little_endian.h"
 #include "cli/cli_run.h"
 #include "output/naming.h"
 #include "platform/input_file.h"
@@ -634,6 +635,84 @@ TEST_F(CliRun, JsonLinesMarkAStreamCutShort) {
     const nlohmann::json j = nlohmann::json::parse(lines[1]);
     EXPECT_EQ(j.value("truncated", false), cut > 0) << j;
     EXPECT_EQ(j.contains("truncated"), cut > 0) << j;
+  }
+}
+
+// --members: every member of a bank as a file of its own, each named by its
+// index and its name made safe, and a JSON Lines object each; nothing of it
+// without the option.
+TEST_F(CliRun, MembersOfBanksAreWrittenBesideTheBankOnlyWhenAsked) {
+  Bytes fsb = Fixture("fsb5_pcm16_names.fsb");
+  // The second name, "tone660" in the name table after the sample headers,
+  // made hostile: a climb out of the folder and a control byte.
+  const size_t names = 0x3C + 24 + 12 + 8;
+  ASSERT_EQ(std::string(fsb.begin() + names, fsb.begin() + names + 7), "tone660");
+  const std::string hostile =
+      "../a/\x01"
+      "b";
+  std::copy(hostile.begin(), hostile.end(), fsb.begin() + names);
+  const struct {
+    const char* command;
+    Bytes bank;
+    std::vector<std::string> files;  // in the bank's folder
+    std::vector<std::string> codecs;
+  } rows[] = {
+      {"fsb",
+       fsb,
+       {"000_tone440.wav", "001__._a__b.wav", "002_tone880.wav"},
+       {"pcm16", "pcm16", "pcm16"}},
+      {"fsb", Fixture("fsb4_gcadpcm_stereo.fsb"), {"000_stereo330.raw"}, {"dsp"}},
+      {"awb",
+       Fixture("awb_wave_members.awb"),
+       {"000.wav", "001.wav", "002.wav"},
+       {"wav", "wav", "wav"}},
+      {"wwise", Fixture("wwise_bank_big_endian.bnk"), {"000.wem", "001.wem"}, {"wem", "wem"}},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command + std::to_string(n));
+    Bytes input = RandomBytes(300, 141);
+    Append(input, row.bank);
+    const std::string in = Write("bank" + std::to_string(n), input);
+    const std::string out = dir / ("o" + std::to_string(n++));
+    const Result plain = Cli({row.command, "--json", "-o", out + "/%3.3d.x", in});
+    std::filesystem::remove_all(out);
+    const Result r = Cli({row.command, "--json", "--members", "-o", out + "/%3.3d.x", in});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3 + row.files.size());
+    // Without the option the lines are those with it but the members'.
+    EXPECT_EQ(plain.out, lines[0] + "\n" + lines[1] + "\n" + lines.back() + "\n");
+    const std::string bankOut = nlohmann::json::parse(lines[1])["output"];
+    EXPECT_EQ(FilesIn(out + "/001"), row.files);
+    const Bytes written = ReadBytes(bankOut);
+    for (size_t i = 0; i < row.files.size(); ++i) {
+      const nlohmann::json j = nlohmann::json::parse(lines[2 + i]);
+      EXPECT_EQ(j["type"], "member");
+      EXPECT_EQ(j["parent"], bankOut);
+      EXPECT_EQ(j["index"], i);
+      EXPECT_EQ(j["codec"], row.codecs[i]);
+      EXPECT_EQ(j["output"], out + "/001/" + row.files[i]);
+      EXPECT_EQ(j.value("playable", true), row.codecs[i] != "dsp") << j;
+      // Its bytes are the member's range, after a WAVE header of 44 bytes
+      // whose data chunk holds them all for PCM.
+      const Bytes member = Slice(written, j["offset"], j["length"]);
+      Bytes file = ReadBytes(j["output"]);
+      if (row.codecs[i] == "pcm16") {
+        ASSERT_GE(file.size(), 44u);
+        EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+        EXPECT_EQ(Le32(file.data() + 40), member.size());
+        EXPECT_EQ(Le32(file.data() + 24), j["rate"]);
+        file.erase(file.begin(), file.begin() + 44);
+      }
+      EXPECT_EQ(file, member);
+    }
+    // A second run replaces no member: each fails, and says so.
+    const Result again = Cli({row.command, "--members", "-o", out + "/%3.3d.y", in});
+    EXPECT_EQ(FilesIn(out + "/001"), row.files);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(Contains(again.err, ": member 0: ")) << again.err;
   }
 }
 

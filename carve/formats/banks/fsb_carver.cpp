@@ -2,6 +2,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
@@ -26,7 +28,30 @@ struct Bank {
   // The first samples whose data the input holds whole, and where the data
   // after them begins, from the start of the data.
   int64_t held = 0, heldEnd = 0;
+  // Every sample, its range from the start of the data until the bank is
+  // measured, then from the bank's start and only those held.
+  std::vector<Member> members;
+
+  // The count of samples and the first one's rate, channels and length.
+  void first(int64_t count, int64_t r, int64_t c, int64_t l) {
+    samples = count;
+    rate = r;
+    channels = c;
+    length = l;
+  }
 };
+
+// The members held, their ranges moved from the data at `dataStart` of the bank.
+void KeepHeld(Bank& bank, int64_t dataStart) {
+  bank.members.resize(std::min<size_t>(bank.members.size(), bank.held));
+  for (Member& m : bank.members) m.offset += dataStart;
+}
+
+// The text at `p` up to its first zero byte, at most `most` bytes of it.
+std::string TextAt(const uint8_t* p, int64_t most) {
+  const auto* end = static_cast<const uint8_t*>(std::memchr(p, 0, most));
+  return std::string(reinterpret_cast<const char*>(p), end ? end - p : most);
+}
 
 // A sample whose data ends at `end` of the data, the next one's beginning at
 // `next`: held when the input holds the first `room` bytes of the data.
@@ -65,12 +90,50 @@ namespace fsb4 {
 
 constexpr int64_t kHeader = 0x30;
 constexpr int64_t kSampleHeader = 0x50;  // a whole one; basic ones: 8 bytes
-constexpr uint32_t kBasicHeaders = 0x02;
+constexpr uint32_t kBasicHeaders = 0x02, kEncrypted = 0x04, kBigEndianPcm = 0x08;
 constexpr uint32_t kKnownFlags = 0x7F;
 // Sample modes: sizes and layouts of PCM, and the codecs.
 constexpr uint32_t k8Bits = 0x08, k16Bits = 0x10, kMono = 0x20, kStereo = 0x40;
 constexpr uint32_t k32Bits = 0x200000;
 constexpr uint32_t kCodecs[] = {0x400000, 0x800000, 0x1000000, 0x2000000, 0x8000000, 0x10000000};
+constexpr const char* kCodecNames[] = {"imaadpcm", "psx", "xma", "dsp", "celt", "mpeg"};
+constexpr uint32_t kLoopOff = 0x01;
+
+// The codec of a sample's mode, with the bank's flags.
+std::string CodecOf(uint32_t mode, uint32_t flags) {
+  for (size_t i = 0; i < std::size(kCodecs); ++i) {
+    if (mode & kCodecs[i]) return kCodecNames[i];
+  }
+  if (mode & k8Bits) return "pcm8";
+  if (mode & k32Bits) return "pcmfloat";
+  return (flags & kBigEndianPcm) ? "pcm16be" : "pcm16";
+}
+
+// The member of the whole sample header `h` (its name, loop, mode), or of
+// a basic one `h` after the whole `first`.
+Member MemberOf(const uint8_t* h, const Member& first, bool whole, uint32_t flags) {
+  Member m = first;
+  if (!whole) {
+    m.samples = Le32(h);
+    m.length = Le32(h + 4);
+    m.name.clear();
+    m.loopStart = m.loopEnd = -1;
+    return m;
+  }
+  const uint32_t mode = Le32(h + 0x30);
+  m.name = TextAt(h + 2, 30);
+  m.samples = Le32(h + 0x20);
+  m.length = Le32(h + 0x24);
+  if (!(mode & kLoopOff) && Le32(h + 0x2C) > Le32(h + 0x28)) {
+    m.loopStart = Le32(h + 0x28);
+    m.loopEnd = Le32(h + 0x2C);
+  }
+  m.codec = CodecOf(mode, flags);
+  m.rate = Le32(h + 0x34);
+  m.channels = Le16(h + 0x3E);
+  m.encrypted = (flags & kEncrypted) != 0;
+  return m;
+}
 
 // The mode of a sample with `channels` channels: at most one codec, one
 // sample size, one layout that agrees with the channels. Its PCM bytes per
@@ -107,8 +170,9 @@ int64_t FullHeader(const uint8_t* h, int64_t room, int64_t& pcm) {
 // they fill their table exactly, and each sample's data, aligned, fills the
 // data. Basic headers have the format of the first, whole one. The input
 // holds the first `room` bytes of the data.
-bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, int64_t room,
+bool Samples(const Table& t, int64_t count, uint32_t flags, int64_t dataSize, int64_t room,
              Bank& bank) {
+  const bool basic = flags & kBasicHeaders;
   int64_t at = 0, data = 0, aligned = 0, pcm = 0;
   for (int64_t i = 0; i < count; ++i) {
     const bool whole = !basic || i == 0;
@@ -116,9 +180,14 @@ bool Samples(const Table& t, int64_t count, bool basic, int64_t dataSize, int64_
     if (!h) return false;
     const int64_t own = whole ? FullHeader(h, t.size - at, pcm) : 8;
     if (own < 0) return false;
-    if (i == 0) bank = {count, Le32(h + 0x34), Le16(h + 0x3E), Le32(h + 0x20)};
+    if (i == 0) bank.first(count, Le32(h + 0x34), Le16(h + 0x3E), Le32(h + 0x20));
     const int64_t bytes = whole ? Le32(h + 0x24) : Le32(h + 4);
     if (!whole && !SizeFits(Le32(h), bytes, pcm, bank.channels)) return false;
+    const Member none;
+    bank.members.push_back(
+        MemberOf(h, bank.members.empty() ? none : bank.members.front(), whole, flags));
+    bank.members.back().index = i;
+    bank.members.back().offset = aligned;
     Hold(bank, aligned + bytes, std::min(aligned + Aligned(bytes), dataSize), room);
     data += bytes;
     aligned += Aligned(bytes);
@@ -137,10 +206,8 @@ int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
     return -1;
   }
   const int64_t room = input.knownSize() - start - kHeader - headers;
-  if (!Samples({input, start + kHeader, headers}, count, flags & kBasicHeaders, dataSize, room,
-               bank)) {
-    return -1;
-  }
+  if (!Samples({input, start + kHeader, headers}, count, flags, dataSize, room, bank)) return -1;
+  KeepHeld(bank, kHeader + headers);
   return kHeader + headers + (bank.held < count ? bank.heldEnd : dataSize);
 }
 
@@ -156,6 +223,11 @@ constexpr uint32_t kLastCodec = 17;  // Opus
 constexpr int64_t kRates[] = {4000,  8000,  11000, 11025, 16000, 22050,
                               24000, 32000, 44100, 48000, 96000};
 constexpr int64_t kChannels[] = {1, 2, 6, 8};
+// The codecs by their number, from 1.
+constexpr const char* kCodecNames[] = {"pcm8",     "pcm16", "pcm24",  "pcm32",  "pcmfloat", "dsp",
+                                       "imaadpcm", "psx",   "hevag",  "xma",    "mpeg",     "celt",
+                                       "atrac9",   "xwma",  "vorbis", "fadpcm", "opus"};
+static_assert(std::size(kCodecNames) == kLastCodec);
 
 // The PCM bytes of a sample of one channel in the codec, 0 for the others.
 int64_t PcmBytes(uint32_t codec) {
@@ -178,7 +250,19 @@ int64_t PcmBytes(uint32_t codec) {
 // offset in 32-byte units, sample count), then its extra chunks.
 struct Sample {
   int64_t offset = 0, samples = 0, rate = 0, channels = 0, size = 0;
+  int64_t loopStart = -1, loopEnd = -1;
 };
+
+// What an extra chunk of a sample header says: its channels (type 1), its
+// rate (2), its loop (3).
+void TakeChunk(uint32_t type, const uint8_t* body, int64_t size, Sample& out) {
+  if (type == 1 && size >= 1) out.channels = body[0];
+  if (type == 2 && size >= 4) out.rate = Le32(body);
+  if (type == 3 && size >= 8) {
+    out.loopStart = Le32(body);
+    out.loopEnd = Le32(body + 4);
+  }
+}
 
 // The sample header at `at` of the table, or false.
 bool SampleAt(const Table& t, int64_t at, Sample& out) {
@@ -196,10 +280,9 @@ bool SampleAt(const Table& t, int64_t at, Sample& out) {
     const uint32_t chunk = Le32(c);
     const int64_t chunkSize = (chunk >> 1) & 0xFFFFFF;
     const uint32_t type = chunk >> 25;
-    const uint8_t* body = t.at(at + out.size + 4, std::min<int64_t>(chunkSize, 4));
+    const uint8_t* body = t.at(at + out.size + 4, std::min<int64_t>(chunkSize, 8));
     if (type == 0 || !body || at + out.size + 4 + chunkSize > t.size) return false;
-    if (type == 1 && chunkSize >= 1) out.channels = body[0];
-    if (type == 2 && chunkSize >= 4) out.rate = Le32(body);
+    TakeChunk(type, body, chunkSize, out);
     out.size += 4 + chunkSize;
     more = chunk & 1;
   }
@@ -215,6 +298,32 @@ bool DataFits(const Sample& sample, int64_t from, int64_t to, uint32_t codec) {
   return to - from >= pcm && to - from < pcm + kDataAlign;
 }
 
+// The member of sample `index`, its range from the data's start, its
+// length until the next one's offset (PCM: its samples' bytes).
+Member MemberOf(const Sample& s, int64_t index, uint32_t codec) {
+  Member m;
+  m.index = index;
+  m.offset = s.offset;
+  m.length = PcmBytes(codec) * s.channels * s.samples;
+  m.codec = kCodecNames[codec - 1];
+  m.rate = s.rate;
+  m.channels = s.channels;
+  m.samples = s.samples;
+  m.loopStart = s.loopStart;
+  m.loopEnd = s.loopEnd;
+  return m;
+}
+
+// The lengths of the members of codecs not PCM: to the next one's offset,
+// the last one's to the end of the data.
+void EndMembers(std::vector<Member>& members, int64_t dataSize) {
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (members[i].length > 0) continue;
+    const int64_t end = i + 1 < members.size() ? members[i + 1].offset : dataSize;
+    members[i].length = end - members[i].offset;
+  }
+}
+
 // The sample headers: they fill their table exactly; the data offsets rise
 // from 0 and lie inside the data, of which the input holds the first `room`
 // bytes.
@@ -227,7 +336,7 @@ bool Samples(const Table& t, int64_t count, uint32_t codec, int64_t dataSize, in
     if (!SampleAt(t, at, cur)) return false;
     if (i == 0) {
       if (cur.offset != 0) return false;
-      bank = {count, cur.rate, cur.channels, cur.samples};
+      bank.first(count, cur.rate, cur.channels, cur.samples);
     } else if (!DataFits(previous, previous.offset, cur.offset, codec)) {
       return false;
     } else {
@@ -235,14 +344,19 @@ bool Samples(const Table& t, int64_t count, uint32_t codec, int64_t dataSize, in
     }
     at += cur.size;
     previous = cur;
+    bank.members.push_back(MemberOf(cur, i, codec));
   }
   if (at != t.size || !DataFits(previous, previous.offset, dataSize, codec)) return false;
   Hold(bank, dataSize, dataSize, room);
   return true;
 }
 
-// The name table: an offset per sample, rising, each inside the table.
-bool Names(const Table& t, int64_t count) {
+// The longest name taken from a name table.
+constexpr int64_t kMostName = 255;
+
+// The name table: an offset per sample, rising, each inside the table. The
+// members get their names.
+bool Names(const Table& t, int64_t count, std::vector<Member>& members) {
   if (t.size == 0) return true;
   if (count * 4 > t.size) return false;
   int64_t previous = count * 4 - 1;
@@ -251,6 +365,11 @@ bool Names(const Table& t, int64_t count) {
     const int64_t at = p ? Le32(p) : -1;
     if (at <= previous || at >= t.size) return false;
     previous = at;
+  }
+  for (int64_t i = 0; i < count && i < std::ssize(members); ++i) {
+    const int64_t at = Le32(t.at(i * 4, 4));
+    const int64_t most = std::min(kMostName, t.size - at);
+    if (const uint8_t* name = t.at(at, most)) members[i].name = TextAt(name, most);
   }
   return true;
 }
@@ -266,9 +385,11 @@ int64_t Measure(InputView& input, int64_t start, const uint8_t* h, Bank& bank) {
   const int64_t base = version == 0 ? kHeaderV0 : kHeaderV1;
   const int64_t room = input.knownSize() - start - base - headers - names;
   if (!Samples({input, start + base, headers}, count, codec, dataSize, room, bank) ||
-      !Names({input, start + base + headers, names}, count)) {
+      !Names({input, start + base + headers, names}, count, bank.members)) {
     return -1;
   }
+  EndMembers(bank.members, dataSize);
+  KeepHeld(bank, base + headers + names);
   return base + headers + names + (bank.held < count ? bank.heldEnd : dataSize);
 }
 
@@ -310,6 +431,7 @@ class FsbCarver : public Carver {
     f.seconds = static_cast<double>(bank.length) / static_cast<double>(bank.rate);
     Found found{span, StreamLine(where.number, span, h[3] == '4' ? "FSB4" : "FSB5", "Files", f), f};
     found.truncated = truncated;
+    found.members = std::move(bank.members);
     return found;
   }
 };

@@ -12,11 +12,13 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/banks/file_member.h"
 #include "carve/formats/common/byte_order.h"
 
 namespace {
@@ -69,7 +71,9 @@ class WwiseBankCarver : public Carver {
     if (end < 0 || !IndexHolds(input)) return ProbeResult::Reject;
     const CopySpan span{candidate, end - candidate};
     const StreamFacts facts = Facts(input);
-    return Found{span, StreamLine(where.number, span, "Wwise bank", "Media", facts), facts};
+    Found found{span, StreamLine(where.number, span, "Wwise bank", "Media", facts), facts};
+    found.members = Members(input, candidate);
+    return found;
   }
 
  private:
@@ -166,6 +170,20 @@ class WwiseBankCarver : public Carver {
     }
     lastEnd_ = lastEnd;
     return true;
+  }
+
+  // The WEM files of the media index, each range from the bank's start
+  // `bank`: the index held (IndexHolds()), so each lies inside DATA.
+  std::vector<Member> Members(InputView& input, int64_t bank) const {
+    std::vector<Member> members;
+    const int64_t from = didxAt_ + 8;
+    for (int64_t i = 0; i < members_; ++i) {
+      const auto e = input.bytes(from + i * kEntry, kEntry);
+      if (std::ssize(e) < kEntry) break;
+      const int64_t offset = dataAt_ + 8 + order_.u32(e.data() + 4) - bank;
+      members.push_back(FileMember(input, bank, i, offset, order_.u32(e.data() + 8), true));
+    }
+    return members;
   }
 
   // The count of members; the first one's channels and sampling rate when

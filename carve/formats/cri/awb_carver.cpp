@@ -8,6 +8,7 @@
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/banks/file_member.h"
 #include "carve/formats/common/little_endian.h"
 
 namespace {
@@ -31,6 +32,11 @@ constexpr int64_t kHeader = 16;
 // So many members at the most: the tables then take under 512 KiB.
 constexpr int64_t kMostMembers = 1 << 16;
 constexpr int64_t kMostAlignment = 0x800;
+
+// A member begins at its offset rounded up to the alignment.
+int64_t Aligned(int64_t offset, int64_t alignment) {
+  return (offset + alignment - 1) / alignment * alignment;
+}
 
 class AwbCarver : public Carver {
  public:
@@ -70,6 +76,10 @@ class AwbCarver : public Carver {
     f.frames = whole;
     Found found{span, StreamLine(where.number, span, "AWB", "Files", f), f};
     found.truncated = whole < count;
+    for (int64_t i = 0; i < whole; ++i) {
+      const int64_t begins = Aligned(offset(i), alignment);
+      found.members.push_back(FileMember(input, start, i, begins, offset(i + 1) - begins, false));
+    }
     return found;
   }
 
@@ -90,7 +100,7 @@ class AwbCarver : public Carver {
   // the end.
   static bool OffsetsRise(const Field& offset, int64_t count, int64_t alignment) {
     for (int64_t i = 0; i < count; ++i) {
-      const int64_t begins = (offset(i) + alignment - 1) / alignment * alignment;
+      const int64_t begins = Aligned(offset(i), alignment);
       const int64_t next = offset(i + 1);
       if (next < 0 || begins >= next) return false;
     }
