@@ -150,14 +150,21 @@ class ResultsTest : public QObject {
       QStringList fields;
     } cases[] = {
         {Report("a.bin", 1, 4096),
-         {"a.bin", "1", "mp3", "4096", "5850", "0.4", "44100", "2", "/out/1.mp3", "書き出し済み"}},
+         {"a.bin", "1", "mp3", "$00001000", "5850", "0.4", "44100", "2", "/out/1.mp3",
+          "書き出し済み"}},
         {failed,
-         {"in,put.bin", "2", "mp3", "9000", "5850", "0.4", "44100", "2", "",
+         {"in,put.bin", "2", "mp3", "$00002328", "5850", "0.4", "44100", "2", "",
           "失敗: 出力ファイルが作れません"}},
-        {unmeasured, {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
+        {unmeasured,
+         {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
         // A stream that claims more than the input held is marked.
         {cut,
-         {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし（途中まで）"}},
+         {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3",
+          "書き出しなし（途中まで）"}},
+        // Offsets past 32 bits take more digits, as the log's do.
+        {Report("big.bin", 4, 0x123456789AB),
+         {"big.bin", "4", "mp3", "$123456789AB", "5850", "0.4", "44100", "2", "/out/4.mp3",
+          "書き出し済み"}},
     };
     for (const auto& c : cases) {
       ResultsModel model;
@@ -167,6 +174,9 @@ class ResultsTest : public QObject {
       QCOMPARE(model.rowCount(), 1);
       QCOMPARE(model.columnCount(), int(ResultsModel::ColumnCount));
       QCOMPARE(Row(model, 0), c.fields);
+      // The offset in decimal in its tooltip.
+      QCOMPARE(model.index(0, ResultsModel::Offset).data(Qt::ToolTipRole).toString(),
+               QString::number(c.report.offset));
     }
     // The batch comes by itself from the event loop.
     ResultsModel model;
@@ -194,7 +204,7 @@ class ResultsTest : public QObject {
     QCOMPARE(lines.size(), 3);  // captions, the row, and the empty rest
     QCOMPARE(lines[0], QStringLiteral("入力ファイル,番号,形式,位置,長さ,時間,周波数,チャンネル,"
                                       "出力ファイル,状態"));
-    QCOMPARE(lines[1], QStringLiteral("\"x,\"\"y\"\".bin\",7,mp3,10,5850,0.4,44100,2,/out/"
+    QCOMPARE(lines[1], QStringLiteral("\"x,\"\"y\"\".bin\",7,mp3,$0000000A,5850,0.4,44100,2,/out/"
                                       "7.mp3,書き出し済み"));
   }
 
