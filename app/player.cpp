@@ -1,97 +1,144 @@
 #include "app/player.h"
 
-#include <QAudioDevice>
-#include <QAudioOutput>
-#include <QAudioSink>
-#include <QFile>
-#include <QMediaDevices>
-#include <QMediaPlayer>
-#include <QUrl>
+#include <algorithm>
 
+#include "app/sound_out.h"
 #include "app/text_conv.h"
 
 namespace {
 
 // The longest part of a file decoded for playing.
 constexpr double kMostSeconds = 600;
+constexpr int kSilenceLimitMs = 1000;
+constexpr int kTickMs = 200;
 
 }  // namespace
 
-Player::Player(QObject* parent) : QObject(parent), decoder_(new PcmDecoder(this)) {
-  connect(decoder_, &PcmDecoder::decoded, this,
-          [this](std::shared_ptr<const DecodedPcm> pcm) { playPcm(*pcm); });
+Player::Player(QObject* parent, std::unique_ptr<SoundOut> out)
+    : QObject(parent), decoder_(new PcmDecoder(this)), out_(std::move(out)) {
+  if (!out_) out_ = DeviceSoundOut(this);
+  out_->ended = [this] { ended(); };
+  out_->failed = [this](const std::string& why) {
+    fail(tr("再生が止まりました: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(why));
+  };
+  connect(decoder_, &PcmDecoder::decoded, this, &Player::decoded);
+  watchdog_.setSingleShot(true);
+  watchdog_.setInterval(kSilenceLimitMs);
+  connect(&watchdog_, &QTimer::timeout, this, &Player::silenceCheck);
+  tick_.setInterval(kTickMs);
+  connect(&tick_, &QTimer::timeout, this, [this] { emit positionChanged(position(), duration()); });
 }
 
-Player::~Player() { stop(); }
+Player::~Player() {
+  decoder_->cancel();
+  out_->stop();
+}
 
 void Player::play(const std::string& path, const std::string& kind) {
+  const bool same = pcm_ && path == path_ && kind == kind_;
   stop();
-  if (QMediaDevices::audioOutputs().isEmpty()) {
-    emit failed(tr("音声を出力する装置がありません。"));
+  const std::string missing = out_->unavailable();
+  if (!missing.empty()) {
+    setState(State::Failed);
+    emit failed(ToQ(missing));
     return;
-  }
-  if (media_ == nullptr) {
-    media_ = new QMediaPlayer(this);
-    output_ = new QAudioOutput(this);
-    media_->setAudioOutput(output_);
-    connect(media_, &QMediaPlayer::errorOccurred, this, [this] {
-      if (!path_.empty() && !sink_) playDecoded();
-    });
-    connect(media_, &QMediaPlayer::playbackStateChanged, this, [this](auto state) {
-      if (state == QMediaPlayer::StoppedState && !sink_) setPlaying(false);
-    });
   }
   path_ = path;
   kind_ = kind;
-  setPlaying(true);
-  media_->setSource(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
-  media_->play();
+  if (same) return startAt(0);  // the sound held plays again, from memory
+  pcm_.reset();
+  setState(State::Loading);
+  decoder_->start(path, kind, kMostSeconds);
 }
 
-void Player::playDecoded() {
-  media_->stop();
-  // Playing stays on (Stop stops the decoding) until the PCM is there.
-  decoder_->start(path_, kind_, kMostSeconds);
+void Player::decoded(std::shared_ptr<const DecodedPcm> pcm) {
+  if (state_ != State::Loading) return;
+  if (!pcm->error.empty())
+    return fail(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(pcm->error));
+  pcm_ = std::move(pcm);
+  startAt(0);
 }
 
-void Player::playPcm(const DecodedPcm& pcm) {
-  if (!pcm.error.empty()) {
-    setPlaying(false);
-    emit failed(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(pcm.error));
-    return;
-  }
-  QAudioFormat format;
-  format.setSampleRate(pcm.sampleRate);
-  format.setChannelCount(pcm.channels);
-  format.setSampleFormat(QAudioFormat::Int16);
-  pcm_.close();
-  pcm_.setData(reinterpret_cast<const char*>(pcm.samples.data()),
-               static_cast<qsizetype>(pcm.samples.size() * sizeof(int16_t)));
-  pcm_.open(QIODevice::ReadOnly);
-  sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
-  connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-    if (state == QAudio::IdleState || state == QAudio::StoppedState) stop();
-  });
-  sink_->start(&pcm_);
-  setPlaying(true);
+void Player::startAt(int64_t frame) {
+  std::string why;
+  if (!out_->prepare(pcm_->sampleRate, pcm_->channels, why))
+    return failNow(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(why));
+  startFrame_ = frame;
+  endFrame_ = -1;
+  setState(State::Playing);
+  out_->start(pcm_, frame);
+  watchdog_.start();
+  tick_.start();
+  emit positionChanged(position(), duration());
 }
+
+void Player::seek(double seconds) {
+  if (!pcm_ || pcm_->sampleRate <= 0) return;
+  const int64_t frames = static_cast<int64_t>(pcm_->samples.size()) / pcm_->channels;
+  const auto frame =
+      std::clamp<int64_t>(static_cast<int64_t>(seconds * pcm_->sampleRate), 0, frames);
+  if (state_ == State::Loading) return;
+  out_->stop();
+  startAt(frame);
+}
+
+void Player::setVolume(double volume) { out_->setVolume(std::clamp(volume, 0.0, 1.0)); }
 
 void Player::stop() {
   decoder_->cancel();
-  if (sink_) {
-    // Let go of the sink before it reports its stop, which calls here again.
-    std::unique_ptr<QAudioSink> sink = std::move(sink_);
-    sink->disconnect(this);
-    sink->stop();
-  }
-  pcm_.close();
-  if (media_ != nullptr) media_->stop();
-  path_.clear();
-  setPlaying(false);
+  out_->stop();
+  watchdog_.stop();
+  tick_.stop();
+  if (state_ != State::Idle) setState(State::Idle);
 }
 
-void Player::setPlaying(bool playing) {
-  if (playing_ == playing) return;
-  playing_ = playing;
-  emit playingChanged(playing);
+void Player::ended() {
+  if (state_ != State::Playing) return;
+  endFrame_ = static_cast<int64_t>(pcm_->samples.size()) / pcm_->channels;
+  out_->stop();
+  watchdog_.stop();
+  tick_.stop();
+  setState(State::Ended);
+  emit positionChanged(position(), duration());
+}
+
+void Player::silenceCheck() {
+  if (state_ == State::Playing && out_->playedFrames() <= 0)
+    fail(tr("1秒たっても音が出ません: ") + ToQ(path_));
+}
+
+void Player::fail(const QString& why) {
+  // A failure comes once: what follows from the same one finds it failed.
+  if (state_ != State::Loading && state_ != State::Playing) return;
+  failNow(why);
+}
+
+void Player::failNow(const QString& why) {
+  decoder_->cancel();
+  out_->stop();
+  watchdog_.stop();
+  tick_.stop();
+  setState(State::Failed);
+  emit failed(why);
+}
+
+double Player::position() const {
+  if (!pcm_ || pcm_->sampleRate <= 0) return 0;
+  const int64_t frames = static_cast<int64_t>(pcm_->samples.size()) / pcm_->channels;
+  int64_t at = endFrame_ >= 0 ? endFrame_ : startFrame_;
+  if (state_ == State::Playing) at = startFrame_ + out_->playedFrames();
+  return static_cast<double>(std::min(at, frames)) / pcm_->sampleRate;
+}
+
+double Player::duration() const {
+  if (!pcm_ || pcm_->sampleRate <= 0 || pcm_->channels <= 0) return 0;
+  return static_cast<double>(pcm_->samples.size()) / pcm_->channels / pcm_->sampleRate;
+}
+
+void Player::setState(State state) {
+  if (state_ == state) return;
+  const bool was = playing();
+  state_ = state;
+  emit stateChanged(state);
+  if (was != playing()) emit playingChanged(playing());
 }

@@ -195,7 +195,12 @@ QString ResultsModel::text(const StreamReport& report, int column) {
     case Format:
       return ToQ(report.format);
     case Offset:
-      return Measured(report.offset);
+      // As the log writes it: "$" and at least eight upper-case hex digits.
+      return report.offset < 0
+                 ? QString()
+                 : QStringLiteral("$%1")
+                       .arg(static_cast<qulonglong>(report.offset), 8, 16, QLatin1Char('0'))
+                       .toUpper();
     case Length:
       return Measured(report.length);
     case Seconds:
@@ -217,6 +222,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   const StreamReport report = fields(index.row(), index.column());
   if (role == Qt::DisplayRole) return text(report, index.column());
   if (role == SortRole) return SortKey(report, index.column());
+  if (role == Qt::ToolTipRole && index.column() == Offset && report.offset >= 0)
+    return Measured(report.offset);
   const bool numeric = index.column() != Input && index.column() != Format &&
                        index.column() != Output && index.column() != Status;
   if (role == Qt::TextAlignmentRole && numeric)

@@ -6,7 +6,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSlider>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QToolButton>
@@ -15,6 +17,7 @@
 
 #include "app/player.h"
 #include "app/results_model.h"
+#include "app/sound_out.h"
 #include "app/text_conv.h"
 #include "app/ui_seam.h"
 
@@ -28,14 +31,29 @@ QToolButton* TextButton(QWidget* parent, const char* name, const char* caption) 
   return button;
 }
 
+QSlider* Slider(QWidget* parent, const char* name, int most) {
+  auto* slider = new QSlider(Qt::Horizontal, parent);
+  slider->setObjectName(QString::fromLatin1(name));
+  slider->setRange(0, most);
+  return slider;
+}
+
 }  // namespace
 
-ResultsView::ResultsView(UiSeam* seam, QWidget* parent)
+QString PlayTimeText(double seconds) {
+  const auto tenths = static_cast<int64_t>(std::max(0.0, seconds) * 10 + 0.5);
+  return QStringLiteral("%1:%2.%3")
+      .arg(tenths / 600)
+      .arg(tenths / 10 % 60, 2, 10, QLatin1Char('0'))
+      .arg(tenths % 10);
+}
+
+ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut> out)
     : QWidget(parent),
       seam_(seam),
       model_(new ResultsModel(this)),
       proxy_(new QSortFilterProxyModel(this)),
-      player_(new Player(this)) {
+      player_(new Player(this, std::move(out))) {
   setObjectName(QStringLiteral("ResultsView"));
   proxy_->setSourceModel(model_);
   proxy_->setSortRole(ResultsModel::SortRole);
@@ -82,6 +100,7 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent)
   column->setContentsMargins(2, 2, 2, 2);
   column->setSpacing(2);
   column->addLayout(bar);
+  column->addLayout(playerBar());
   column->addWidget(table_, 1);
 
   connect(filter_, &QLineEdit::textChanged, proxy_, &QSortFilterProxyModel::setFilterFixedString);
@@ -170,6 +189,35 @@ void ResultsView::copyRowsAsCsv() {
 
 void ResultsView::warn(const QString& text) {
   seam_->messageBox(this, BoxType::Warning, FromQ(text), BoxButtons::Ok, 0);
+}
+
+QHBoxLayout* ResultsView::playerBar() {
+  time_ = new QLabel(PlayTimeText(0) + QStringLiteral(" / ") + PlayTimeText(0), this);
+  time_->setObjectName(QStringLiteral("lblPlayTime"));
+  seek_ = Slider(this, "sldSeek", 0);
+  seek_->setToolTip(tr("再生位置"));
+  auto* volume = Slider(this, "sldVolume", 100);
+  volume->setValue(100);
+  volume->setToolTip(tr("音量"));
+  volume->setMaximumWidth(volume->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
+  auto* bar = new QHBoxLayout;
+  bar->setContentsMargins(0, 0, 0, 0);
+  bar->addWidget(time_);
+  bar->addWidget(seek_, 1);
+  bar->addWidget(volume);
+  connect(player_, &Player::positionChanged, this, [this](double at, double all) {
+    time_->setText(PlayTimeText(at) + QStringLiteral(" / ") + PlayTimeText(all));
+    seek_->setMaximum(static_cast<int>(all * 1000));
+    if (!seek_->isSliderDown()) seek_->setValue(static_cast<int>(at * 1000));
+  });
+  const auto seekThere = [this] { player_->seek(seek_->sliderPosition() / 1000.0); };
+  connect(seek_, &QSlider::sliderReleased, this, seekThere);
+  connect(seek_, &QSlider::actionTriggered, this, [this, seekThere](int action) {
+    if (action != QAbstractSlider::SliderMove && !seek_->isSliderDown()) seekThere();
+  });
+  connect(volume, &QSlider::valueChanged, this,
+          [this](int value) { player_->setVolume(value / 100.0); });
+  return bar;
 }
 
 void ResultsView::detach() {

@@ -6,10 +6,16 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/sound_out.h"
+
 class Player;
+class QHBoxLayout;
+class QLabel;
+class QSlider;
 class QLineEdit;
 class QCloseEvent;
 class QModelIndex;
@@ -17,13 +23,19 @@ class QSortFilterProxyModel;
 class QTableView;
 class QToolButton;
 class ResultsModel;
+
 class UiSeam;
+
+// "m:ss.t", the player's position and duration.
+QString PlayTimeText(double seconds);
 
 class ResultsView : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ResultsView(UiSeam* seam, QWidget* parent = nullptr);
+  // `out`: where the player's sound goes; null: the system's audio output.
+  explicit ResultsView(UiSeam* seam, QWidget* parent = nullptr,
+                       std::unique_ptr<SoundOut> out = nullptr);
 
   void setSeam(UiSeam* seam) { seam_ = seam; }
   ResultsModel* model() const { return model_; }
@@ -59,6 +71,8 @@ class ResultsView : public QWidget {
   std::string currentOutput();
   void rowChanged(const QModelIndex& current);
   void warn(const QString& text);
+  // The player's position, duration, seek bar and volume.
+  QHBoxLayout* playerBar();
 
   UiSeam* seam_;
   ResultsModel* model_;
@@ -68,6 +82,8 @@ class ResultsView : public QWidget {
   QToolButton* play_;
   QToolButton* stop_;
   Player* player_;
+  QLabel* time_ = nullptr;
+  QSlider* seek_ = nullptr;
   bool selecting_ = false;   // selectStream is at work
   QWidget* home_ = nullptr;  // the tab page it is shown in when not a window
 };

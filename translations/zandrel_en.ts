@@ -42,6 +42,22 @@
         <source>再生できません: </source>
         <translation>Cannot play: </translation>
     </message>
+    <message>
+        <source>再生が止まりました: </source>
+        <translation>Playing stopped: </translation>
+    </message>
+    <message>
+        <source>1秒たっても音が出ません: </source>
+        <translation>No sound within a second: </translation>
+    </message>
+    <message>
+        <source>音声の装置がこの形式を再生できません</source>
+        <translation>The audio device cannot play this format</translation>
+    </message>
+    <message>
+        <source>音声の装置が止まりました (%1)</source>
+        <translation>The audio device stopped (%1)</translation>
+    </message>
 </context>
 <context>
     <name>ResultsModel</name>
@@ -144,6 +160,14 @@
     <message>
         <source>結果</source>
         <translation>Results</translation>
+    </message>
+    <message>
+        <source>再生位置</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <translation>Volume</translation>
     </message>
 </context>
 <context>

@@ -1,14 +1,17 @@
 // The tab of results: the rows of a run's streams (columns, sort, filter,
 // CSV, rows kept across the inputs of a run, failures), the selection shared
 // with other views, the commands of a row through the seam, and the decoding
-// the Play button falls back on, over a fixture of each format.
+// the Play button plays through, over a fixture of each format, and the
+// player's states driven through a sound output that needs no device.
 #include <QAudioDevice>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMediaDevices>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
@@ -21,6 +24,7 @@
 #include "app/player.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
+#include "app/sound_out.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
 
@@ -54,6 +58,74 @@ QStringList Shown(ResultsView& view, int column) {
   return texts;
 }
 
+// A sound output the test drives: what the player asked of it, and the
+// device's answers (sound heard, end, failure) when the test gives them.
+struct FakeOut : SoundOut {
+  std::string missing;   // unavailable()
+  bool prepares = true;  // prepare() succeeds
+  int64_t played = 0;    // playedFrames()
+  std::vector<std::string> calls;
+  std::shared_ptr<const DecodedPcm> pcm;
+  int64_t from = -1;
+  double volume = 1;
+
+  std::string unavailable() const override { return missing; }
+  bool prepare(int rate, int channels, std::string& why) override {
+    calls.push_back("prepare " + std::to_string(rate) + "/" + std::to_string(channels));
+    if (!prepares) why = "device busy";
+    return prepares;
+  }
+  void start(std::shared_ptr<const DecodedPcm> p, int64_t fromFrame) override {
+    calls.push_back("start " + std::to_string(fromFrame));
+    pcm = std::move(p);
+    from = fromFrame;
+  }
+  void stop() override { calls.push_back("stop"); }
+  void setVolume(double v) override { volume = v; }
+  int64_t playedFrames() const override { return played; }
+};
+
+// A player on a FakeOut, with the states it went through and its failures.
+struct PlayerUnderTest {
+  FakeOut* out = new FakeOut;
+  Player player{nullptr, std::unique_ptr<SoundOut>(out)};
+  QStringList states;
+  QStringList failures;
+
+  PlayerUnderTest() {
+    static const char* const kNames[] = {"idle", "loading", "playing", "ended", "failed"};
+    QObject::connect(&player, &Player::stateChanged, &player, [this](Player::State state) {
+      states << QString::fromLatin1(kNames[static_cast<int>(state)]);
+    });
+    QObject::connect(&player, &Player::failed, &player,
+                     [this](const QString& message) { failures << message; });
+    player.setSilenceLimitMs(100);
+  }
+  // One step: "play FILE KIND", "decoded" (waits for the decoding),
+  // "sound" (the device has taken samples), "end", "fail", "stop", "seek S",
+  // "wait MS".
+  void step(const QString& what) {
+    const QStringList words = what.split(QLatin1Char(' '));
+    if (words[0] == "play")
+      player.play(std::string(ZANDREL_TEST_DATA "/") + words[1].toStdString(),
+                  words[2].toStdString());
+    else if (words[0] == "decoded")
+      QTRY_VERIFY(player.state() != Player::State::Loading);
+    else if (words[0] == "sound")
+      out->played = 100;
+    else if (words[0] == "end")
+      out->ended();
+    else if (words[0] == "fail")
+      out->failed("gone");
+    else if (words[0] == "stop")
+      player.stop();
+    else if (words[0] == "seek")
+      player.seek(words[1].toDouble());
+    else if (words[0] == "wait")
+      QTest::qWait(words[1].toInt());
+  }
+};
+
 }  // namespace
 
 class ResultsTest : public QObject {
@@ -78,14 +150,21 @@ class ResultsTest : public QObject {
       QStringList fields;
     } cases[] = {
         {Report("a.bin", 1, 4096),
-         {"a.bin", "1", "mp3", "4096", "5850", "0.4", "44100", "2", "/out/1.mp3", "書き出し済み"}},
+         {"a.bin", "1", "mp3", "$00001000", "5850", "0.4", "44100", "2", "/out/1.mp3",
+          "書き出し済み"}},
         {failed,
-         {"in,put.bin", "2", "mp3", "9000", "5850", "0.4", "44100", "2", "",
+         {"in,put.bin", "2", "mp3", "$00002328", "5850", "0.4", "44100", "2", "",
           "失敗: 出力ファイルが作れません"}},
-        {unmeasured, {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
+        {unmeasured,
+         {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
         // A stream that claims more than the input held is marked.
         {cut,
-         {"a.bin", "3", "mp3", "0", "5850", "", "", "", "/out/3.mp3", "書き出しなし（途中まで）"}},
+         {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3",
+          "書き出しなし（途中まで）"}},
+        // Offsets past 32 bits take more digits, as the log's do.
+        {Report("big.bin", 4, 0x123456789AB),
+         {"big.bin", "4", "mp3", "$123456789AB", "5850", "0.4", "44100", "2", "/out/4.mp3",
+          "書き出し済み"}},
     };
     for (const auto& c : cases) {
       ResultsModel model;
@@ -95,6 +174,9 @@ class ResultsTest : public QObject {
       QCOMPARE(model.rowCount(), 1);
       QCOMPARE(model.columnCount(), int(ResultsModel::ColumnCount));
       QCOMPARE(Row(model, 0), c.fields);
+      // The offset in decimal in its tooltip.
+      QCOMPARE(model.index(0, ResultsModel::Offset).data(Qt::ToolTipRole).toString(),
+               QString::number(c.report.offset));
     }
     // The batch comes by itself from the event loop.
     ResultsModel model;
@@ -122,7 +204,7 @@ class ResultsTest : public QObject {
     QCOMPARE(lines.size(), 3);  // captions, the row, and the empty rest
     QCOMPARE(lines[0], QStringLiteral("入力ファイル,番号,形式,位置,長さ,時間,周波数,チャンネル,"
                                       "出力ファイル,状態"));
-    QCOMPARE(lines[1], QStringLiteral("\"x,\"\"y\"\".bin\",7,mp3,10,5850,0.4,44100,2,/out/"
+    QCOMPARE(lines[1], QStringLiteral("\"x,\"\"y\"\".bin\",7,mp3,$0000000A,5850,0.4,44100,2,/out/"
                                       "7.mp3,書き出し済み"));
   }
 
@@ -387,6 +469,7 @@ class ResultsTest : public QObject {
       const char* file;
       const char* kind;
       int rate, channels;
+      bool audible = true;  // the HCA fixtures' frames code no spectrum: silence
     } cases[] = {
         {"mpeg1_cbr128.mp3", "mp3", 44100, 2},
         {"vorbis_stereo.ogg", "ogg", 44100, 2},
@@ -396,6 +479,16 @@ class ResultsTest : public QObject {
         {"flac_16_stereo_44k.flac", "flac", 44100, 2},
         {"aiff_sox_16_stereo_22k.aiff", "aiff", 22050, 2},
         {"adx_mono_44k.adx", "adx", 44100, 1},
+        {"brstm_dsp_stereo_32k.brstm", "brstm", 32000, 2},
+        {"brstm_pcm16_stereo_32k.brstm", "brstm", 32000, 2},
+        {"bcstm_pcm16_stereo_32k.bcstm", "bcstm", 32000, 2},
+        {"bfstm_pcm16_stereo_48k_be.bfstm", "bfstm", 48000, 2},
+        {"bfstm_pcm16_mono_32k_le.bfstm", "bfstm", 32000, 1},
+        {"fsb4_gcadpcm_stereo.fsb", "fsb", 44100, 2},
+        {"hca_v3_stereo_44k_loop_comm.hca", "hca", 44100, 2, false},
+        {"vorbis_mono.ogg", "ogg", 22050, 1},
+        {"opus_chained.opus", "ogg", 48000, 1},
+        {"wave_msadpcm_mono.wav", "wav", 8000, 1},
     };
     for (const auto& c : cases) {
       const std::string path = std::string(ZANDREL_TEST_DATA "/") + c.file;
@@ -410,7 +503,7 @@ class ResultsTest : public QObject {
       QVERIFY(frames <= static_cast<size_t>(pcm.sampleRate));
       double energy = 0;
       for (int16_t s : pcm.samples) energy += double(s) * s;
-      QVERIFY2(std::sqrt(energy / pcm.samples.size()) > 100, c.file);
+      QVERIFY2(!c.audible || std::sqrt(energy / pcm.samples.size()) > 100, c.file);
       // Read as another format, it is not decoded.
       QVERIFY2(!DecodePcm(path, c.kind == std::string("adx") ? "flac" : "adx", 1.0).error.empty(),
                c.file);
@@ -418,6 +511,148 @@ class ResultsTest : public QObject {
     QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/picture_noise.jpg", "mp3", 1.0).error.empty());
     QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/no such file", "mp3", 1.0).error.empty());
     QVERIFY(!DecodePcm(ZANDREL_TEST_DATA "/mpeg1_cbr128.mp3", "mid", 1.0).error.empty());
+  }
+
+  // The player's states, driven through a sound output without a device:
+  // the states gone through, the failures told (each once), and what the
+  // device was asked.
+  void playerStates() {
+    const struct {
+      const char* what;
+      QStringList steps;
+      QStringList states;
+      int failures;
+      std::vector<std::string> calls;
+    } cases[] = {
+        {"plays to its end",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "sound", "end"},
+         {"loading", "playing", "ended"},
+         0,
+         {"stop", "prepare 44100/2", "start 0", "stop"}},
+        {"a replay plays the sound held, without decoding it again",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "sound", "end",
+          "play flac_16_stereo_44k.flac flac"},
+         {"loading", "playing", "ended", "idle", "playing"},
+         0,
+         {"stop", "prepare 44100/2", "start 0", "stop", "stop", "prepare 44100/2", "start 0"}},
+        {"stopped while loading, the decoding is forgotten",
+         {"play flac_16_stereo_44k.flac flac", "stop", "wait 300"},
+         {"loading", "idle"},
+         0,
+         {"stop", "stop"}},
+        {"stopped while playing",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "sound", "stop"},
+         {"loading", "playing", "idle"},
+         0,
+         {"stop", "prepare 44100/2", "start 0", "stop"}},
+        {"a device that fails three times is one failure",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "fail", "fail", "end", "fail"},
+         {"loading", "playing", "failed"},
+         1,
+         {"stop", "prepare 44100/2", "start 0", "stop"}},
+        {"a file that does not decode is one failure",
+         {"play picture_noise.jpg mp3", "decoded", "wait 200"},
+         {"loading", "failed"},
+         1,
+         {"stop", "stop"}},
+        {"no sound within the limit is a failure, once",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "wait 300", "fail", "end"},
+         {"loading", "playing", "failed"},
+         1,
+         {"stop", "prepare 44100/2", "start 0", "stop"}},
+        {"sound within the limit plays on",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "sound", "wait 300"},
+         {"loading", "playing"},
+         0,
+         {"stop", "prepare 44100/2", "start 0"}},
+        {"a seek plays on from there",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "sound", "seek 0.1"},
+         {"loading", "playing"},
+         0,
+         {"stop", "prepare 44100/2", "start 0", "stop", "prepare 44100/2", "start 4410"}},
+        {"a failure, then a new play of the same file",
+         {"play flac_16_stereo_44k.flac flac", "decoded", "fail",
+          "play flac_16_stereo_44k.flac flac", "sound", "end"},
+         {"loading", "playing", "failed", "idle", "playing", "ended"},
+         1,
+         {"stop", "prepare 44100/2", "start 0", "stop", "stop", "prepare 44100/2", "start 0",
+          "stop"}},
+    };
+    for (const auto& c : cases) {
+      PlayerUnderTest p;
+      for (const QString& step : c.steps) p.step(step);
+      QCOMPARE(p.states, c.states);
+      QVERIFY2(p.failures.size() == c.failures, c.what);
+      QVERIFY2(p.out->calls == c.calls, c.what);
+    }
+  }
+
+  // Without a device, or with one that cannot take the sound, a box says
+  // so, once; nothing is decoded for a device that is not there.
+  void playerWithoutADevice() {
+    for (bool present : {false, true}) {
+      PlayerUnderTest p;
+      p.out->missing = present ? "" : "no device";
+      p.out->prepares = false;
+      p.step("play flac_16_stereo_44k.flac flac");
+      p.step("decoded");
+      QCOMPARE(p.failures.size(), 1);
+      QCOMPARE(p.player.state(), Player::State::Failed);
+      QCOMPARE(p.failures[0].contains("no device"), !present);
+      QCOMPARE(p.failures[0].contains("device busy"), present);
+    }
+  }
+
+  // A sound of a tenth of a second reaches the device whole, from its first
+  // sample, and the position and duration follow it.
+  void aTenthOfASecondPlaysWhole() {
+    const DecodedPcm pcm = DecodePcm(ZANDREL_TEST_DATA "/wave_u8_mono.wav", "wav", 600);
+    QCOMPARE(pcm.samples.size(), size_t{800});
+    PlayerUnderTest p;
+    p.step("play wave_u8_mono.wav wav");
+    p.step("decoded");
+    QVERIFY(p.out->pcm);
+    QCOMPARE(p.out->from, int64_t{0});
+    QCOMPARE(p.out->pcm->samples, pcm.samples);
+    QCOMPARE(p.player.duration(), 0.1);
+    p.out->played = 400;
+    QCOMPARE(p.player.position(), 0.05);
+    p.step("end");
+    QCOMPARE(p.player.position(), 0.1);
+    QCOMPARE(PlayTimeText(p.player.position()), QStringLiteral("0:00.1"));
+    QCOMPARE(PlayTimeText(754.36), QStringLiteral("12:34.4"));
+  }
+
+  // The tab's player: each failure is one box through the seam; the seek
+  // bar and the time follow the sound, the volume reaches the device.
+  void tabsPlayerControls() {
+    for (const char* file : {"picture_noise.jpg", "flac_16_stereo_44k.flac"}) {
+      TestSeam seam;
+      auto* out = new FakeOut;
+      ResultsView view(&seam, nullptr, std::unique_ptr<SoundOut>(out));
+      view.player()->setSilenceLimitMs(100);
+      StreamReport written = Report("a.bin", 1, 0);
+      written.format = "flac";
+      written.output = std::string(ZANDREL_TEST_DATA "/") + file;
+      view.model()->add(written);
+      view.model()->flush();
+      auto* table = view.findChild<QTableView*>("tblResults");
+      table->setCurrentIndex(table->model()->index(0, 0));
+      view.findChild<QToolButton*>("btnPlay")->click();
+      QTRY_VERIFY(view.player()->state() != Player::State::Loading);
+      QTest::qWait(300);  // past the silence limit: the device took nothing
+      QCOMPARE(seam.boxes.size(), size_t{1});
+      if (std::string(file) == "picture_noise.jpg") continue;
+      QVERIFY(seam.boxes[0].text.find("flac_16_stereo_44k.flac") != std::string::npos);
+      out->played = 8820;
+      view.findChild<QToolButton*>("btnPlay")->click();
+      QTRY_COMPARE(view.findChild<QLabel*>("lblPlayTime")->text(),
+                   QStringLiteral("0:00.2 / 0:00.3"));
+      QCOMPARE(view.findChild<QSlider*>("sldSeek")->maximum(), 300);
+      view.findChild<QSlider*>("sldVolume")->setValue(25);
+      QCOMPARE(out->volume, 0.25);
+      QCOMPARE(seam.boxes.size(), size_t{1});
+    }
   }
 
   // An output that holds a playlist or a script naming another file (beside

@@ -556,18 +556,21 @@ TEST_F(CliRun, JsonLinesDescribeEveryPassAndStream) {
     }
   }
 
-  // WAVE gives the rate and the bit rate of its format chunk.
+  // WAVE gives the rate and the bit rate of its format chunk, and its length:
+  // the bytes of its data chunk over the average bytes a second.
   Bytes wave = Fixture("wave_s16_stereo.wav");
   std::string w = Write("w.bin", Embed(wave, 124));
   nlohmann::json ws = nlohmann::json::parse(Lines(Cli({"wav", "--json", "-n", w}).out).at(1));
   EXPECT_EQ(ws["format"], "wav");
   EXPECT_EQ(ws["sample_rate_hz"], wave[24] | wave[25] << 8 | wave[26] << 16);
   EXPECT_EQ(ws["bitrate_kbps"], (wave[28] | wave[29] << 8 | wave[30] << 16) * 8 / 1000);
-  EXPECT_FALSE(ws.contains("frames") || ws.contains("seconds")) << ws;
+  EXPECT_FALSE(ws.contains("frames")) << ws;
+  EXPECT_DOUBLE_EQ(ws["seconds"].get<double>(), 8820.0 / 88200.0) << ws;
 }
 
 // Whatever the command: one error object per missing input (not one per
-// format of the run), and the length of each stream as its log line shows it.
+// format of the run), and the length of each stream as its log line shows it
+// or, where the line shows none, as the codec's last granule position gives it.
 TEST_F(CliRun, JsonErrorsAndLengthsAreThoseOfTheLog) {
   const std::string missing[] = {dir / "gone1.bin", dir / "gone2.bin"};
   for (const char* command : {"mp3", "ogg", "all"}) {
@@ -589,9 +592,10 @@ TEST_F(CliRun, JsonErrorsAndLengthsAreThoseOfTheLog) {
   struct Case {
     Args options;
     const char* shown;  // the length at the end of the stream line
-  } cases[] = {{{"ogg", "--frames", "2"}, "0.0sec"},
-               {{"ogg", "--ogg-whole"}, "0.3sec"},
-               {{"all", "--ogg-whole"}, "0.3sec"}};
+    const char* json;   // the length in its JSON
+  } cases[] = {{{"ogg", "--frames", "2"}, "0.0sec", "0.3sec"},
+               {{"ogg", "--ogg-whole"}, "0.3sec", "0.3sec"},
+               {{"all", "--ogg-whole"}, "0.3sec", "0.3sec"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[1]);
     Args args = c.options;
@@ -609,7 +613,7 @@ TEST_F(CliRun, JsonErrorsAndLengthsAreThoseOfTheLog) {
       ++streams;
       char shown[32];
       std::snprintf(shown, sizeof shown, "%.1fsec", j["seconds"].get<double>());
-      EXPECT_EQ(shown, std::string(c.shown)) << j;
+      EXPECT_EQ(shown, std::string(c.json)) << j;
     }
     EXPECT_EQ(streams, 1);
   }

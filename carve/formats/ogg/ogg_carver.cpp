@@ -6,7 +6,9 @@
 
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
+#include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/ogg/ogg_codec.h"
 #include "carve/formats/ogg/ogg_page.h"
 #include "carve/formats/ogg/ogg_streams.h"
 
@@ -41,6 +43,27 @@ std::string FormatName(const OggGroup& group, OggCodec audio) {
     return codec.empty() ? "OggTheora" : "Theora+" + codec;
   }
   return "Ogg" + codec;
+}
+
+// The length of the stream at `at` from the last granule position its
+// measure saw, read by the codec of its first packet; 0 when the run does
+// not begin with a first page or its codec is unknown or video.
+double GranuleSeconds(InputView& input, int64_t at, const OggRunEnds& ends) {
+  constexpr int kHeader = 27;
+  if (!ends.firstPageBegins || ends.lastGranule < 0) return 0.0;
+  uint8_t page[kHeader + 255 + 128];
+  const int64_t got = input.read(at, page, sizeof page);
+  if (got < kHeader || got < kHeader + page[26]) return 0.0;
+  int64_t packet = 0;
+  for (int i = 0; i < page[26]; ++i) {
+    packet += page[kHeader + i];
+    if (page[kHeader + i] < 255) break;
+  }
+  const int64_t begin = kHeader + page[26];
+  const OggCodecInfo codec = ReadOggCodec(
+      std::span<const uint8_t>(page + begin, static_cast<size_t>(std::min(packet, got - begin))));
+  if (codec.codec == OggCodec::Theora) return 0.0;
+  return OggSeconds(codec, ends.lastGranule);
 }
 
 class OggCarver : public Carver {
@@ -80,8 +103,10 @@ class OggCarver : public Carver {
                   static_cast<long long>(at + info_.StreamLength - 1), info_.MpegVersion,
                   static_cast<long long>(pages_), info_.Bitrate, info_.SampleRate / 1000, seconds);
     found.line = line;
-    // The length the stream line shows.
+    // The length the stream line shows; where it shows none, the length by
+    // the codec's last granule position (the line stays as it is).
     found.facts = {pages_, info_.Bitrate, info_.SampleRate, seconds};
+    if (seconds <= 0) found.facts.seconds = GranuleSeconds(input, at, ends);
     return found;
   }
 

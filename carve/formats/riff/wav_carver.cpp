@@ -23,10 +23,11 @@ uint32_t SizeField(const uint8_t* p, bool bigEndian) { return bigEndian ? Be32(p
 // Walks the chunks of the RIFF WAVE file at `candidate` (its RIFF chunk holds
 // `riffLength` bytes, header included) from the first one after "WAVE": each
 // is an id, a 32-bit size and the body padded to even length. Returns the
-// offset (from the candidate) of a "fmt " chunk whose header lies within the
+// offset (from the candidate) of a chunk `id` whose header lies within the
 // RIFF chunk, the first kMaxChunks chunks and the first kMaxChunkWalk bytes,
-// or -1.
-int64_t FindFmtChunk(InputView& input, int64_t candidate, int64_t riffLength, bool bigEndian) {
+// or -1; `size` gets its size field.
+int64_t FindChunk(InputView& input, int64_t candidate, int64_t riffLength, bool bigEndian,
+                  const char* id, int64_t* size = nullptr) {
   const int64_t limit = std::min(riffLength, kMaxChunkWalk);
   int64_t at = 12;
   for (int i = 0; i < kMaxChunks && at + 8 <= limit; ++i) {
@@ -34,9 +35,12 @@ int64_t FindFmtChunk(InputView& input, int64_t candidate, int64_t riffLength, bo
     if (input.read(candidate + at, chunk, sizeof chunk) < static_cast<int64_t>(sizeof chunk)) {
       return -1;
     }
-    if (std::memcmp(chunk, "fmt ", 4) == 0) return at;
-    const int64_t size = SizeField(chunk + 4, bigEndian);
-    at += 8 + size + (size & 1);
+    const int64_t bytes = SizeField(chunk + 4, bigEndian);
+    if (std::memcmp(chunk, id, 4) == 0) {
+      if (size != nullptr) *size = bytes;
+      return at;
+    }
+    at += 8 + bytes + (bytes & 1);
   }
   return -1;
 }
@@ -67,6 +71,7 @@ class WavCarver : public Carver {
     // candidate.
     const int64_t length = static_cast<int64_t>(SizeField(header + 4, bigEndian)) + 8;
     facts_ = {};
+    bytesPerSecond_ = -1;
     const int64_t fmt = FormatChunk(input, candidate, header, got, length, bigEndian);
     if (fmt < 0) return ProbeResult::Reject;
     Found found;
@@ -78,6 +83,7 @@ class WavCarver : public Carver {
     found.line = line;
     if (codecs) found.extension = TakeFormat(input, candidate + fmt, bigEndian);
     found.facts = facts_;
+    found.facts.seconds = Seconds(input, candidate, length, bigEndian);
     return found;
   }
 
@@ -92,7 +98,7 @@ class WavCarver : public Carver {
       return 12;
     }
     if (std::memcmp(header + 8, "WAVE", 4) != 0 || !host_.WavAnyChunk()) return -1;
-    const int64_t fmt = FindFmtChunk(input, candidate, length, bigEndian);
+    const int64_t fmt = FindChunk(input, candidate, length, bigEndian, "fmt ");
     uint8_t body[12];
     if (fmt >= 0 && !bigEndian &&
         input.read(candidate + fmt + 8, body, sizeof body) == static_cast<int64_t>(sizeof body)) {
@@ -112,6 +118,7 @@ class WavCarver : public Carver {
                                              SizeField(chunk + 4, bigEndian), bigEndian);
     if (format.sampleRateHz >= 0) {
       facts_.sampleRateHz = format.sampleRateHz;
+      bytesPerSecond_ = format.bytesPerSecond;
       facts_.bitrateKbps = format.bytesPerSecond * 8 / 1000;
     }
     return format.extension;
@@ -120,11 +127,24 @@ class WavCarver : public Carver {
   // The sample rate and byte rate from the body of a format chunk.
   void TakeRates(const uint8_t* body) {
     facts_.sampleRateHz = Le32(body + 4);
-    facts_.bitrateKbps = int64_t{Le32(body + 8)} * 8 / 1000;
+    bytesPerSecond_ = Le32(body + 8);
+    facts_.bitrateKbps = bytesPerSecond_ * 8 / 1000;
+  }
+
+  // The length of the sound: the bytes of its "data" chunk that the RIFF
+  // chunk holds over the format's average bytes a second; -1 without either.
+  double Seconds(InputView& input, int64_t candidate, int64_t length, bool bigEndian) const {
+    if (bytesPerSecond_ <= 0) return -1;
+    int64_t size = 0;
+    const int64_t data = FindChunk(input, candidate, length, bigEndian, "data", &size);
+    if (data < 0) return -1;
+    const int64_t held = std::clamp<int64_t>(length - data - 8, 0, size);
+    return static_cast<double>(held) / static_cast<double>(bytesPerSecond_);
   }
 
   Host& host_;
   StreamFacts facts_;
+  int64_t bytesPerSecond_ = -1;  // the format chunk's average bytes a second
 };
 
 }  // namespace
