@@ -4,6 +4,7 @@
 
 #include "app/sound_out.h"
 #include "app/text_conv.h"
+#include "platform/translate.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ void Player::play(const std::string& path, const std::string& kind) {
 void Player::decoded(std::shared_ptr<const DecodedPcm> pcm) {
   if (state_ != State::Loading) return;
   if (!pcm->error.empty())
-    return fail(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(pcm->error));
+    return fail(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") +
+                ToQ(Tr("PcmDecode", pcm->error).shown()));
   pcm_ = std::move(pcm);
   startAt(0);
 }

@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "app/pcm_decode.h"
+#include "app/pcm_decoder.h"
 #include "app/sound_out.h"
 
 class Player : public QObject {

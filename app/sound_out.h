@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/pcm_decode.h"
+#include "app/pcm_decoder.h"
 
 class SoundOut {
  public:

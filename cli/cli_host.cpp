@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "cli/cli_json.h"
-#include "cli/cli_members.h"
 #include "cli/cli_printers.h"
+#include "export/member_files.h"
 #include "output/naming.h"
 #include "platform/io_error.h"
 #include "platform/pending_output.h"

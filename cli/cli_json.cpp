@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/cli_members.h"
+#include "export/member_files.h"
 
 namespace {
 

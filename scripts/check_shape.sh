@@ -134,7 +134,7 @@ self_test() {
 }
 
 mapfile -t files < <(git ls-files 'platform/*.cpp' 'platform/*.h' 'output/*.cpp' 'output/*.h' \
-  'carve/*.cpp' 'carve/*.h' 'cli/*.cpp' 'cli/*.h' 'app/*.cpp' 'app/*.h' 'i18n/*.cpp' 'i18n/*.h')
+  'carve/*.cpp' 'carve/*.h' 'export/*.cpp' 'export/*.h' 'cli/*.cpp' 'cli/*.h' 'app/*.cpp' 'app/*.h' 'i18n/*.cpp' 'i18n/*.h')
 if check . "${files[@]}"; then
   echo "largest file: $(wc -l "${files[@]}" | grep -v ' total$' | sort -nr | head -n 1 | awk '{ print $2 ", " $1 " lines" }')"
   echo "most complex of $(wc -l <"$work/functions") functions: $(head -n 1 "$work/functions" | awk -F '\t' '{ print $2 ", " $1 }')"

@@ -6,26 +6,19 @@
 
 #include "carve/engine/input_view.h"
 #include "carve/formats/common/byte_order.h"
+#include "carve/formats/cri/hca_id.h"
 
 namespace {
 
 // So many bytes of a member's header are read at the most.
 constexpr int64_t kHeadRead = 0x200;
 
-// The id of an HCA chunk, its top bits masked as encrypted files store them.
-bool HcaId(const uint8_t* p, const char* id) {
-  for (int i = 0; i < 4; ++i) {
-    if ((p[i] & 0x7F) != static_cast<uint8_t>(id[i])) return false;
-  }
-  return true;
-}
-
 // HCA: "HCA\0" (its bits masked or not), version, header size; "fmt\0":
 // channels, rate (24 bits), frames, encoder delay and padding; a "ciph"
 // chunk of a type other than 0 encrypts it, as do masked ids.
 void Hca(std::span<const uint8_t> h, Member& m) {
   m.codec = "hca";
-  if (h.size() < 0x14 || !HcaId(h.data() + 8, "fmt\0")) return;
+  if (h.size() < 0x14 || !IsHcaId(h.data() + 8, "fmt\0")) return;
   m.channels = h[12];
   m.rate = Be24(h.data() + 13);
   const int64_t samples = int64_t{Be32(h.data() + 16)} * 1024 - Be16(h.data() + 20);
@@ -33,7 +26,7 @@ void Hca(std::span<const uint8_t> h, Member& m) {
   m.encrypted = (h[0] & 0x80) != 0;
   const int64_t size = std::min<int64_t>(Be16(h.data() + 6), std::ssize(h));
   for (int64_t at = 0x18; at + 6 <= size; ++at) {
-    if (HcaId(h.data() + at, "ciph")) m.encrypted = m.encrypted || Be16(h.data() + at + 4) != 0;
+    if (IsHcaId(h.data() + at, "ciph")) m.encrypted = m.encrypted || Be16(h.data() + at + 4) != 0;
   }
 }
 
@@ -81,7 +74,7 @@ Member FileMember(InputView& input, int64_t bankStart, int64_t index, int64_t of
   if (riff) {
     m.codec = wem ? "wem" : std::memcmp(h.data() + 8, "WAVE", 4) == 0 ? "wav" : "unknown";
     Riff(h, m);
-  } else if (h.size() >= 8 && HcaId(h.data(), "HCA\0")) {
+  } else if (h.size() >= 8 && IsHcaId(h.data(), "HCA\0")) {
     Hca(h, m);
   } else if (AdxMagic(h)) {
     Adx(h, m);

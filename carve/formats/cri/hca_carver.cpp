@@ -11,6 +11,7 @@
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
 #include "carve/formats/common/big_endian.h"
+#include "carve/formats/cri/hca_id.h"
 
 namespace {
 
@@ -98,15 +99,6 @@ class RangeCrc {
   std::vector<uint16_t> prefix_;
 };
 
-// A chunk id of the header, stored plain or, in encrypted files, with the
-// top bit of each byte set.
-bool IsId(const uint8_t* p, const char* id) {
-  for (int i = 0; i < 4; ++i) {
-    if ((p[i] & 0x7F) != static_cast<uint8_t>(id[i])) return false;
-  }
-  return true;
-}
-
 // Where the header's fixed part is: signature, version, header size, then
 // the "fmt" chunk (channels, sampling rate, frame count, two 16-bit counts
 // of samples the encoder added) and the "comp" or "dec" chunk.
@@ -130,18 +122,18 @@ struct HcaHeader {
 int64_t FieldChunkBody(const uint8_t* c, int64_t room, int64_t frames) {
   if (room < 6) return -1;
   const uint32_t type = Be16(c + 4);
-  if (IsId(c, "ath\0")) return type <= 1 ? 2 : -1;
-  if (IsId(c, "ciph")) return type == 0 || type == 1 || type == 56 ? 2 : -1;
-  if (!IsId(c, "loop") || room < 12) return -1;
+  if (IsHcaId(c, "ath\0")) return type <= 1 ? 2 : -1;
+  if (IsHcaId(c, "ciph")) return type == 0 || type == 1 || type == 56 ? 2 : -1;
+  if (!IsHcaId(c, "loop") || room < 12) return -1;
   return Be32(c + 4) <= Be32(c + 8) && Be32(c + 8) < frames ? 12 : -1;
 }
 
 // The bytes after its id of the optional chunk at `c`, -1 when it is
 // unknown or malformed; 0 for "pad": padding up to the CRC.
 int64_t ChunkBody(const uint8_t* c, int64_t room, int64_t frames) {
-  if (IsId(c, "pad\0")) return 0;
-  if (IsId(c, "vbr\0") || IsId(c, "rva\0")) return 4;
-  if (IsId(c, "comm")) return room >= 5 ? 1 + c[4] : -1;
+  if (IsHcaId(c, "pad\0")) return 0;
+  if (IsHcaId(c, "vbr\0") || IsHcaId(c, "rva\0")) return 4;
+  if (IsHcaId(c, "comm")) return room >= 5 ? 1 + c[4] : -1;
   return FieldChunkBody(c, room, frames);
 }
 
@@ -165,15 +157,15 @@ bool CompPossible(const uint8_t* c) {
 
 // The header of `size` bytes at `h` (its CRC checked apart), or false.
 bool ReadHeader(const uint8_t* h, int64_t size, HcaHeader& out) {
-  if (!IsId(h + 8, "fmt\0")) return false;
+  if (!IsHcaId(h + 8, "fmt\0")) return false;
   out.channels = h[12];
   out.rate = Be24(h + 13);
   out.frames = Be32(h + 16);
   const uint8_t* c = h + 24;
   if (out.channels < 1 || out.channels > 16 || out.rate < 1000 || out.rate > 192000) return false;
   out.frameSize = Be16(c + 4);
-  const bool comp = IsId(c, "comp");
-  if (!(comp && CompPossible(c)) && !IsId(c, "dec\0")) return false;
+  const bool comp = IsHcaId(c, "comp");
+  if (!(comp && CompPossible(c)) && !IsHcaId(c, "dec\0")) return false;
   // A frame: its sync word, at least one bit a channel, its CRC.
   if (out.frameSize < 8 || out.frames < 1) return false;
   return WalkOptionalChunks(h, comp ? 24 + 16 : 24 + 12, size - 2, out.frames);
@@ -193,7 +185,7 @@ class HcaCarver : public Carver {
     if (avail < 9) return false;
     const uint32_t headerSize = Be16(b + 3);
     return !KnownVersion(Be16(b + 1)) || headerSize < kLeastHeader || headerSize > kMostHeader ||
-           !IsId(b + 5, "fmt\0");
+           !IsHcaId(b + 5, "fmt\0");
   }
 
   Probed probe(InputView& input, const Candidate& where) override {
@@ -201,7 +193,7 @@ class HcaCarver : public Carver {
     if (start < lastEnd_) return ProbeResult::Reject;
     auto head = input.bytes(start, 8);
     if (std::ssize(head) < 8) return ProbeResult::EndPass;
-    if (!IsId(head.data(), "HCA\0") || !KnownVersion(Be16(head.data() + 4))) {
+    if (!IsHcaId(head.data(), "HCA\0") || !KnownVersion(Be16(head.data() + 4))) {
       return ProbeResult::Reject;
     }
     const int64_t headerSize = Be16(head.data() + 6);

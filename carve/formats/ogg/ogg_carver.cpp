@@ -54,14 +54,8 @@ double GranuleSeconds(InputView& input, int64_t at, const OggRunEnds& ends) {
   uint8_t page[kHeader + 255 + 128];
   const int64_t got = input.read(at, page, sizeof page);
   if (got < kHeader || got < kHeader + page[26]) return 0.0;
-  int64_t packet = 0;
-  for (int i = 0; i < page[26]; ++i) {
-    packet += page[kHeader + i];
-    if (page[kHeader + i] < 255) break;
-  }
-  const int64_t begin = kHeader + page[26];
-  const OggCodecInfo codec = ReadOggCodec(
-      std::span<const uint8_t>(page + begin, static_cast<size_t>(std::min(packet, got - begin))));
+  const OggCodecInfo codec =
+      ReadOggCodec(OggFirstPacket(std::span<const uint8_t>(page, static_cast<size_t>(got))));
   if (codec.codec == OggCodec::Theora) return 0.0;
   return OggSeconds(codec, ends.lastGranule);
 }

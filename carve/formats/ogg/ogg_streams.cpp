@@ -45,18 +45,6 @@ CheckedPage CheckPage(InputView& input, int64_t pos, OggCrcCache& crcs) {
   return {input.bytes(pos, kept).first(static_cast<size_t>(kept)), length};
 }
 
-// The start of the page's first packet, as far as `page` holds it.
-std::span<const uint8_t> FirstPacket(std::span<const uint8_t> page) {
-  const size_t segments = page[26];
-  size_t length = 0;
-  for (size_t i = 0; i < segments; ++i) {
-    length += page[kHeaderSize + i];
-    if (page[kHeaderSize + i] < 255) break;
-  }
-  const size_t at = kHeaderSize + segments;
-  return page.subspan(at, std::min(length, page.size() - at));
-}
-
 OggLogicalStream* Find(std::vector<OggLogicalStream>& streams, uint32_t serial) {
   for (OggLogicalStream& stream : streams) {
     if (stream.serial == serial) return &stream;
@@ -75,6 +63,17 @@ bool Belongs(const OggGroup& group, const OggLogicalStream* stream, uint8_t type
 }
 
 }  // namespace
+
+std::span<const uint8_t> OggFirstPacket(std::span<const uint8_t> page) {
+  const size_t segments = page[26];
+  size_t length = 0;
+  for (size_t i = 0; i < segments; ++i) {
+    length += page[kHeaderSize + i];
+    if (page[kHeaderSize + i] < 255) break;
+  }
+  const size_t at = kHeaderSize + segments;
+  return page.subspan(at, std::min(length, page.size() - at));
+}
 
 bool OggGroup::complete() const {
   return begins && !streams.empty() &&
@@ -106,7 +105,7 @@ OggGroup FollowOggGroup(InputView& input, int64_t start, OggCrcCache& crcs) {
       if (group.pages == 0) group.begins = (type & kFirstPage) != 0;
       OggLogicalStream added;
       added.serial = serial;
-      if (type & kFirstPage) added.codec = ReadOggCodec(FirstPacket(page));
+      if (type & kFirstPage) added.codec = ReadOggCodec(OggFirstPacket(page));
       group.streams.push_back(added);
       stream = &group.streams.back();
     }

@@ -5,12 +5,17 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "carve/formats/ogg/ogg_codec.h"
 #include "carve/formats/ogg/ogg_crc.h"
 
 class InputView;
+
+// The start of the first packet of the page `page` begins with, as far as
+// `page` holds it; `page` holds at least the header and its segment table.
+std::span<const uint8_t> OggFirstPacket(std::span<const uint8_t> page);
 
 // One logical stream of a run.
 struct OggLogicalStream {

@@ -1,4 +1,4 @@
-#include "cli/cli_members.h"
+#include "export/member_files.h"
 
 #include <cstdio>
 
@@ -16,19 +16,6 @@ constexpr const char* kFiles[][2] = {
 
 void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// Copies `length` bytes at `at` of `in` to `out`.
-void Copy(InputFile& in, int64_t at, int64_t length, OutputFile& out) {
-  std::vector<uint8_t> buffer(1 << 16);
-  while (length > 0) {
-    const int64_t want = std::min<int64_t>(length, std::ssize(buffer));
-    if (in.readAt(at, buffer.data(), want) != want)
-      throw IoError(kIoReadBeyondEnd, "Read beyond end of file", in.path());
-    out.write(buffer.data(), want);
-    at += want;
-    length -= want;
-  }
 }
 
 }  // namespace
@@ -116,7 +103,9 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
         const auto header = WaveHeader(o.member.rate, o.member.channels, o.member.length);
         out.write(header.data(), std::ssize(header));
       }
-      Copy(bank, bankAt + o.member.offset, o.member.length, out);
+      bank.seek(bankAt + o.member.offset);
+      if (bank.copyTo(out, o.member.length) != o.member.length)
+        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
       out.commit();
       o.output = name;
     } catch (const IoError& e) {

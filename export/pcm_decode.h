@@ -5,7 +5,6 @@
 // address) and read by the demuxer of its row's format alone, never probed.
 #pragma once
 
-#include <QObject>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -16,7 +15,9 @@ struct DecodedPcm {
   int sampleRate = 0;
   int channels = 0;              // one or two: more are mixed down to two
   std::vector<int16_t> samples;  // interleaved, signed 16-bit
-  std::string error;             // why nothing was decoded; empty on success
+  // Why nothing was decoded, in the source language of context "PcmDecode"
+  // (Tr("PcmDecode", error) shows it); empty on success.
+  std::string error;
 };
 
 // FFmpeg's demuxer for the kind name of a row of the table of formats
@@ -28,24 +29,3 @@ const char* DemuxerOfKind(const std::string& kind);
 // with what it has, once `stop` is set.
 DecodedPcm DecodePcm(const std::string& path, const std::string& kind, double maxSeconds,
                      const std::atomic<bool>* stop = nullptr);
-
-// DecodePcm() on a thread of Qt's pool. decoded() comes on this object's
-// thread at a later turn of its event loop, never inside start(); a start()
-// or a cancel() forgets the decoding in progress.
-class PcmDecoder : public QObject {
-  Q_OBJECT
-
- public:
-  using QObject::QObject;
-  ~PcmDecoder() override;
-
-  void start(const std::string& path, const std::string& kind, double maxSeconds);
-  void cancel();
-
- signals:
-  void decoded(std::shared_ptr<const DecodedPcm> pcm);
-
- private:
-  struct Job;
-  std::shared_ptr<Job> job_;
-};

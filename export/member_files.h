@@ -1,4 +1,4 @@
-// --members: every member of a bank written as a file of its own, in a
+// Members of banks as files: every member of a bank written as a file of its own, in a
 // folder named after the bank's output without its extension
 // ("out/001.fsb" -> "out/001/003_explosion.wem"). A member that is a file by
 // itself gets exactly its bytes; 16-bit PCM gets a WAVE header, MPEG frames

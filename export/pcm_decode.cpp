@@ -1,8 +1,4 @@
-#include "app/pcm_decode.h"
-
-#include <QCoreApplication>
-#include <QThreadPool>
-#include <mutex>
+#include "export/pcm_decode.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -13,6 +9,8 @@ extern "C" {
 }
 
 #include <memory>
+
+#include "platform/translate.h"
 
 namespace {
 
@@ -40,7 +38,7 @@ class Decoding {
   bool open(const std::string& path, const std::string& kind) {
     const char* name = DemuxerOfKind(kind);
     const AVInputFormat* demuxer = name != nullptr ? av_find_input_format(name) : nullptr;
-    if (demuxer == nullptr) return fail(QT_TRANSLATE_NOOP("PcmDecode", "FFmpegで開けません"));
+    if (demuxer == nullptr) return fail(ZT("PcmDecode", "FFmpegで開けません"));
     // A file: URL takes the bytes of the path as they are; no protocol but
     // the local file and no demuxer but the row's may be used.
     AVDictionary* options = nullptr;
@@ -50,19 +48,19 @@ class Decoding {
     const std::string url = "file:" + path;
     const int opened = avformat_open_input(&format, url.c_str(), demuxer, &options);
     av_dict_free(&options);
-    if (opened < 0) return fail(QT_TRANSLATE_NOOP("PcmDecode", "FFmpegで開けません"));
+    if (opened < 0) return fail(ZT("PcmDecode", "FFmpegで開けません"));
     format_.reset(format);
     if (avformat_find_stream_info(format, nullptr) < 0)
-      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声の情報が読めません"));
+      return fail(ZT("PcmDecode", "音声の情報が読めません"));
     const AVCodec* codec = nullptr;
     stream_ = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream_ < 0 || codec == nullptr)
-      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声のストリームがありません"));
+      return fail(ZT("PcmDecode", "音声のストリームがありません"));
     codec_.reset(avcodec_alloc_context3(codec));
     if (!codec_ ||
         avcodec_parameters_to_context(codec_.get(), format->streams[stream_]->codecpar) < 0 ||
         avcodec_open2(codec_.get(), codec, nullptr) < 0)
-      return fail(QT_TRANSLATE_NOOP("PcmDecode", "デコーダを開けません"));
+      return fail(ZT("PcmDecode", "デコーダを開けません"));
     return openResampler();
   }
 
@@ -76,19 +74,19 @@ class Decoding {
       av_packet_unref(packet.get());
     }
     if (decoded_ < limit_ && avcodec_send_packet(codec_.get(), nullptr) >= 0) receive();
-    if (out_.samples.empty()) fail(QT_TRANSLATE_NOOP("PcmDecode", "音声をデコードできません"));
+    if (out_.samples.empty()) fail(ZT("PcmDecode", "音声をデコードできません"));
   }
 
  private:
   bool fail(const char* why) {
-    out_.error = QCoreApplication::translate("PcmDecode", why).toStdString();
+    out_.error = why;
     return false;
   }
 
   bool openResampler() {
     const int channels = codec_->ch_layout.nb_channels;
     if (channels <= 0 || codec_->sample_rate <= 0)
-      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声の形式が分かりません"));
+      return fail(ZT("PcmDecode", "音声の形式が分かりません"));
     out_.sampleRate = codec_->sample_rate;
     out_.channels = channels == 1 ? 1 : 2;
     AVChannelLayout outLayout;
@@ -99,7 +97,7 @@ class Decoding {
                             nullptr) < 0 ||
         swr_init(swr) < 0) {
       swr_free(&swr);
-      return fail(QT_TRANSLATE_NOOP("PcmDecode", "音声を変換できません"));
+      return fail(ZT("PcmDecode", "音声を変換できません"));
     }
     swr_.reset(swr);
     return true;
@@ -155,44 +153,4 @@ DecodedPcm DecodePcm(const std::string& path, const std::string& kind, double ma
   if (decoding.open(path, kind)) decoding.run(maxSeconds, stop);
   if (!out.error.empty()) out.samples.clear();
   return out;
-}
-
-// What a decoding on the pool shares with its decoder: the flag that stops
-// it, and the decoder to hand the PCM to while it is still there.
-struct PcmDecoder::Job {
-  std::atomic<bool> stop{false};
-  std::mutex mutex;
-  PcmDecoder* owner = nullptr;  // null once the decoder has let go
-};
-
-PcmDecoder::~PcmDecoder() { cancel(); }
-
-void PcmDecoder::cancel() {
-  if (!job_) return;
-  job_->stop = true;
-  const std::lock_guard<std::mutex> lock(job_->mutex);
-  job_->owner = nullptr;
-  job_.reset();
-}
-
-void PcmDecoder::start(const std::string& path, const std::string& kind, double maxSeconds) {
-  cancel();
-  job_ = std::make_shared<Job>();
-  job_->owner = this;
-  QThreadPool::globalInstance()->start([job = job_, path, kind, maxSeconds] {
-    auto pcm = std::make_shared<const DecodedPcm>(DecodePcm(path, kind, maxSeconds, &job->stop));
-    // Posted under the lock: the decoder cannot go between the look and the
-    // post, and a posted call dies with it.
-    const std::lock_guard<std::mutex> lock(job->mutex);
-    if (job->owner == nullptr) return;
-    PcmDecoder* owner = job->owner;
-    QMetaObject::invokeMethod(
-        owner,
-        [owner, job, pcm] {
-          if (owner->job_ != job) return;
-          owner->job_.reset();
-          emit owner->decoded(pcm);
-        },
-        Qt::QueuedConnection);
-  });
 }

@@ -1,0 +1,30 @@
+// The player's decoding (export/pcm_decode.h) off the window's thread.
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "export/pcm_decode.h"
+
+// DecodePcm() on a thread of Qt's pool. decoded() comes on this object's
+// thread at a later turn of its event loop, never inside start(); a start()
+// or a cancel() forgets the decoding in progress.
+class PcmDecoder : public QObject {
+  Q_OBJECT
+
+ public:
+  using QObject::QObject;
+  ~PcmDecoder() override;
+
+  void start(const std::string& path, const std::string& kind, double maxSeconds);
+  void cancel();
+
+ signals:
+  void decoded(std::shared_ptr<const DecodedPcm> pcm);
+
+ private:
+  struct Job;
+  std::shared_ptr<Job> job_;
+};
