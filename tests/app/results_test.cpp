@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/pcm_decode.h"
+#include "app/pcm_decoder.h"
 #include "app/player.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
