@@ -589,6 +589,16 @@ class SmallCommandsTest : public QObject {
       w.find<QTabWidget>("PageControl1")->setCurrentIndex(kReadmeTab);
       QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("installed\ncopy"));
     }
+    // A copy beside the program (its build tree) before the installed one.
+    const QString beside = QCoreApplication::applicationDirPath() + "/readme.txt";
+    QVERIFY2(!QFileInfo::exists(beside), "a test must not remove what it did not make");
+    QVERIFY(WriteFile(beside, "beside\n"));
+    {
+      WindowUnderTest w;
+      w.find<QTabWidget>("PageControl1")->setCurrentIndex(kReadmeTab);
+      QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("beside"));
+    }
+    QVERIFY(QFile::remove(beside));
     // The readme of the start-up directory comes first.
     QVERIFY(WriteFile(temp.filePath("readme.txt"), "local\n"));
     {
