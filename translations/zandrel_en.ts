@@ -31,6 +31,10 @@
         <source>音声を変換できません</source>
         <translation>Cannot convert the audio</translation>
     </message>
+    <message>
+        <source>キャンセルしました</source>
+        <translation>Cancelled</translation>
+    </message>
 </context>
 <context>
     <name>Player</name>
@@ -154,10 +158,6 @@
         <translation>This stream has no output file.</translation>
     </message>
     <message>
-        <source>フォルダを開けるファイルマネージャがありません。</source>
-        <translation>There is no file manager to open the folder.</translation>
-    </message>
-    <message>
         <source>結果</source>
         <translation>Results</translation>
     </message>
@@ -168,6 +168,15 @@
     <message>
         <source>音量</source>
         <translation>Volume</translation>
+    </message>
+    <message>
+        <source>フォルダを開けるファイルマネージャがありません。
+パスをクリップボードにコピーしました:
+%1</source>
+        <extracomment>%1 the output&apos;s path, copied to the clipboard.</extracomment>
+        <translation>There is no file manager to open the folder.
+The path has been copied to the clipboard:
+%1</translation>
     </message>
 </context>
 <context>

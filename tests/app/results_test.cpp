@@ -388,7 +388,9 @@ class ResultsTest : public QObject {
         {0,
          false,
          "btnShowInFolder",
-         {"show:/out/1.mp3", "box:フォルダを開けるファイルマネージャがありません。"}},
+         {"show:/out/1.mp3",
+          "box:フォルダを開けるファイルマネージャがありません。\n"
+          "パスをクリップボードにコピーしました:\n/out/1.mp3"}},
         {1, true, "btnShowInFolder", {"box:このストリームには出力ファイルがありません。"}},
         {1, true, "btnPlay", {"box:このストリームには出力ファイルがありません。"}},
     };
@@ -398,15 +400,19 @@ class ResultsTest : public QObject {
       table->setCurrentIndex(c.row < 0 ? QModelIndex() : table->model()->index(c.row, 0));
       click(c.button);
       QCOMPARE(seam.events, c.events);
+      // The path is copied where no file manager shows it.
+      QCOMPARE(seam.copied,
+               c.fileBrowser ? std::vector<std::string>{} : std::vector<std::string>{"/out/1.mp3"});
+      seam.copied.clear();
     }
 
     // Copied rows: the selected ones, or all shown when none is.
     table->clearSelection();
     click("btnCopyCsv");
-    QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({0, 1}));
+    QCOMPARE(seam.copied.back(), Std(view.model()->csv({0, 1})));
     table->selectRow(1);
     click("btnCopyCsv");
-    QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({1}));
+    QCOMPARE(seam.copied.back(), Std(view.model()->csv({1})));
   }
 
   // The table in a window of its own keeps its rows and goes back into its
