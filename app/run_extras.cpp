@@ -5,9 +5,11 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QGridLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -33,6 +35,13 @@ std::string PatternFolder(const std::string& dir) {
   return folder;
 }
 
+// A square of `colour`, for a menu entry.
+QIcon Swatch(const QColor& colour) {
+  QPixmap square(12, 12);
+  square.fill(colour);
+  return QIcon(square);
+}
+
 }  // namespace
 
 void TfrmMain::BuildRunExtras() {
@@ -44,9 +53,15 @@ void TfrmMain::BuildRunExtras() {
   btnFormats->setToolTip(tr("実行！で抽出する形式を選べます"));
   auto* menu = new QMenu(btnFormats);
   menu->setObjectName(QStringLiteral("mnuFormats"));
-  for (const FormatRow& row : Formats()) {
-    QString caption = Latin1(row.command).toUpper();
-    QAction* action = menu->addAction(caption);
+  menu->setToolTipsVisible(true);
+  menu->addSection(tr("実行！で抽出する形式"));
+  for (size_t i = 0; i < Formats().size(); ++i) {
+    const FormatRow& row = Formats()[i];
+    // The format's name and what it carves, after a swatch of its colour in
+    // the picture of the input.
+    QAction* action =
+        menu->addAction(Swatch(FormatColour(i)),
+                        Latin1(row.command).toUpper() + QStringLiteral("\t") + Latin1(row.usage));
     action->setObjectName(QStringLiteral("fmt_") + Latin1(row.command));
     action->setCheckable(true);
     action->setChecked(row.command == "mp3");
@@ -89,6 +104,19 @@ void TfrmMain::BuildRunExtras() {
           [this](const std::string& input, const std::string& format, int64_t number) {
             strStreams->selectStream(ToQ(input), ToQ(format), number);
           });
+  // The legend of the picture: the formats of the run, in their colours.
+  lblLegend = new QLabel(row);
+  lblLegend->setObjectName(QStringLiteral("lblLegend"));
+  lblLegend->setTextFormat(Qt::RichText);
+  connect(strStreams, &StreamStrip::legendChanged, this, [this] {
+    QString text;
+    for (size_t r : strStreams->legend()) {
+      text += QStringLiteral("<span style=\"color:%1\">&#9632;</span>%2 ")
+                  .arg(FormatColour(r).name(), Latin1(Formats()[r].command).toUpper());
+    }
+    lblLegend->setText(text.trimmed());
+  });
+  rowLayout->addWidget(lblLegend);
   rowLayout->addWidget(lblStatus, 2);
   qobject_cast<QBoxLayout*>(layout())->insertWidget(1, row);
   // The window grows by the row, so that the log keeps its rows.

@@ -180,6 +180,14 @@ The path has been copied to the clipboard:
     </message>
 </context>
 <context>
+    <name>StreamStrip</name>
+    <message>
+        <source>%1  オフセット 0x%2  %3バイト</source>
+        <extracomment>The tooltip of a stream in the picture of the input: %1 its format, %2 its offset in hexadecimal, %3 its length in bytes.</extracomment>
+        <translation>%1  offset 0x%2  %3 bytes</translation>
+    </message>
+</context>
+<context>
     <name>TfrmMain</name>
     <message>
         <source>入出力</source>
@@ -365,6 +373,10 @@ The path has been copied to the clipboard:
     <message>
         <source>終了しました</source>
         <translation>Finished</translation>
+    </message>
+    <message>
+        <source>実行！で抽出する形式</source>
+        <translation>Formats Execute carves</translation>
     </message>
 </context>
 <context>
