@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
+#include <QPolygon>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -35,10 +37,17 @@ std::string PatternFolder(const std::string& dir) {
   return folder;
 }
 
-// A square of `colour`, for a menu entry.
-QIcon Swatch(const QColor& colour) {
+// A square of `colour`, for a menu entry; a ticked entry's holds a tick, as
+// an entry with an icon shows no check box of its own.
+QIcon Swatch(const QColor& colour, bool ticked) {
   QPixmap square(12, 12);
   square.fill(colour);
+  if (ticked) {
+    QPainter painter(&square);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour.lightness() > 140 ? Qt::black : Qt::white, 2));
+    painter.drawPolyline(QPolygon({QPoint(2, 6), QPoint(5, 9), QPoint(10, 3)}));
+  }
   return QIcon(square);
 }
 
@@ -60,7 +69,7 @@ void TfrmMain::BuildRunExtras() {
     // The format's name and what it carves, after a swatch of its colour in
     // the picture of the input.
     QAction* action =
-        menu->addAction(Swatch(FormatColour(i)),
+        menu->addAction(Swatch(FormatColour(i), false),
                         Latin1(row.command).toUpper() + QStringLiteral("\t") + Latin1(row.usage));
     action->setObjectName(QStringLiteral("fmt_") + Latin1(row.command));
     action->setCheckable(true);
@@ -157,6 +166,8 @@ void TfrmMain::FormatTicked(QAction* action) {
 }
 
 void TfrmMain::UpdateFormatsCaption() {
+  for (size_t i = 0; i < FExecuteFormats.size(); ++i)
+    FExecuteFormats[i]->setIcon(Swatch(FormatColour(i), FExecuteFormats[i]->isChecked()));
   const std::vector<const FormatRow*> rows = TickedFormats();
   FExecuteAll->setChecked(rows.size() == FExecuteFormats.size());
   QString caption;

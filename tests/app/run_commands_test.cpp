@@ -271,7 +271,10 @@ class RunCommandsTest : public QObject {
         QCOMPARE(entry->objectName(), ToQ("fmt_" + every[i]));
         QVERIFY(entry->text().endsWith(
             QString::fromLatin1(Formats()[i].usage.data(), Formats()[i].usage.size())));
-        QCOMPARE(entry->icon().pixmap(12, 12).toImage().pixelColor(6, 6), FormatColour(i));
+        // Its colour at a corner, and a tick inside while it is ticked.
+        const QImage swatch = entry->icon().pixmap(12, 12).toImage();
+        QCOMPARE(swatch.pixelColor(0, 0), FormatColour(i));
+        QCOMPARE(swatch.pixelColor(5, 9) != FormatColour(i), i == 0);
       }
     }
     int index = 0;
