@@ -111,6 +111,8 @@ class TfrmMain : public QWidget, public Prompt {
   // The log's popup: every line onto the clipboard; every line into a file
   // the user chooses.
   void CopyLogClick();
+  // The chosen lines of the log, in their order, one a line.
+  void CopySelectedClick();
   void SaveLogClick();
   void PageControl1Change(int index);
   // The tag INI chooser.
@@ -221,6 +223,7 @@ class TfrmMain : public QWidget, public Prompt {
   QAction* N1 = nullptr;
   QAction* N2 = nullptr;
   QAction* CopyLog1 = nullptr;
+  QAction* CopySelected1 = nullptr;
   QAction* SaveLog1 = nullptr;
   QAction* N3 = nullptr;
   // The popup entries of the formats ("OggVorbis1", "RiffWAV1"...), in the

@@ -189,7 +189,9 @@ void TfrmMain::BuildControls() {
   lbxLog->setFont(FixedFont());
   lbxLog->setUniformItemSizes(true);
   SetUniformRowHeight(lbxLog, kLogRowPixels);
-  lbxLog->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Lines are chosen as in a file list (shift and control clicks), and
+  // copied with the usual key.
+  lbxLog->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ShowWholeLines(lbxLog);
   BuildPopupMenu();
 
@@ -362,10 +364,15 @@ void TfrmMain::BuildPopupMenu() {
   AllFormats1 = Named(PopupMenu1->addAction(tr("すべての形式を抽出")), "AllFormats1");
   // The log's own entries come after the classic ones.
   Named(PopupMenu1->addSeparator(), "N4");
+  CopySelected1 = Named(PopupMenu1->addAction(tr("選択した行をコピー(&P)")), "CopySelected1");
+  CopySelected1->setShortcut(QKeySequence::Copy);
+  CopySelected1->setShortcutContext(Qt::WidgetShortcut);
+  lbxLog->addAction(CopySelected1);
   CopyLog1 = Named(PopupMenu1->addAction(tr("ログをすべてコピー(&A)")), "CopyLog1");
   SaveLog1 = Named(PopupMenu1->addAction(tr("ログを保存(&S)...")), "SaveLog1");
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmMain::N2Click);
+  connect(CopySelected1, &QAction::triggered, this, &TfrmMain::CopySelectedClick);
   connect(CopyLog1, &QAction::triggered, this, &TfrmMain::CopyLogClick);
   connect(SaveLog1, &QAction::triggered, this, &TfrmMain::SaveLogClick);
   connect(AllFormats1, &QAction::triggered, this, &TfrmMain::AllFormats1Click);

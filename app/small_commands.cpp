@@ -1,10 +1,13 @@
 // The commands that are not runs: the input choosers, clearing the log,
 // opening the output folder and filling the readme tab.
 #include <QCoreApplication>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <algorithm>
 #include <vector>
 
 #include "app/frm_main.h"
@@ -42,6 +45,17 @@ void TfrmMain::N1Click() {
 
 void TfrmMain::CopyLogClick() {
   Guarded([this] { FSeam->copyText(FLog->text()); });
+}
+
+void TfrmMain::CopySelectedClick() {
+  Guarded([this] {
+    QModelIndexList rows = lbxLog->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return;
+    std::sort(rows.begin(), rows.end());
+    std::string text;
+    for (const QModelIndex& row : rows) text += FromQ(FLog->line(row.row())) + "\n";
+    FSeam->copyText(text);
+  });
 }
 
 // The log goes into the file whole or not at all: a failure leaves the file

@@ -378,6 +378,10 @@ The path has been copied to the clipboard:
         <source>実行！で抽出する形式</source>
         <translation>Formats Execute carves</translation>
     </message>
+    <message>
+        <source>選択した行をコピー(&amp;P)</source>
+        <translation>Co&amp;py chosen lines</translation>
+    </message>
 </context>
 <context>
     <name>UiSeam</name>

@@ -625,7 +625,7 @@ class SmallCommandsTest : public QObject {
   void logIsCopiedAndSavedWhole() {
     QTemporaryDir temp;
     const std::string file = Std(temp.filePath("saved.log"));
-    const std::string lines = "first\n\xE3\x81\x82 second\n";
+    const std::string lines = "first\n\xE3\x81\x82 second\nthird\n";
     struct Case {
       const char* what;
       const char* action;
@@ -633,8 +633,11 @@ class SmallCommandsTest : public QObject {
       int failAt;   // the write the Env fails, 0: none
       std::string copied, saved;
       size_t boxes;
+      std::vector<int> picked = {};  // lines chosen in the log, in the order clicked
     } cases[] = {
         {"copy all", "CopyLog1", false, 0, lines, "old\n", 0},
+        {"copy the chosen lines", "CopySelected1", false, 0, "first\nthird\n", "old\n", 0, {2, 0}},
+        {"copy, no line chosen", "CopySelected1", false, 0, "", "old\n", 0},
         {"save", "SaveLog1", true, 0, "", lines, 0},
         {"save, cancelled", "SaveLog1", false, 0, "", "old\n", 0},
         {"save, the disk full", "SaveLog1", true, 1, "", "old\n", 1},
@@ -644,10 +647,20 @@ class SmallCommandsTest : public QObject {
       WindowUnderTest w;
       w.window->host().AddLog("first");
       w.window->host().AddLog("\xE3\x81\x82 second");
+      w.window->host().AddLog("third");
+      auto* log = w.find<QListView>("lbxLog");
+      QCoreApplication::processEvents();
+      for (int row : c.picked)
+        log->selectionModel()->select(log->model()->index(row, 0), QItemSelectionModel::Select);
       if (c.chosen) w.seam.saveResults.push_back(file);
       FaultPlan plan(FileOp::Write, c.failAt, ENOSPC);
       w.window->setEnv(plan);
-      w.find<QAction>(c.action)->trigger();
+      if (std::string(c.action) == "CopySelected1") {
+        log->setFocus();
+        QTest::keyClick(log, Qt::Key_C, Qt::ControlModifier);  // the usual key
+      } else {
+        w.find<QAction>(c.action)->trigger();
+      }
       w.window->setEnv(Env::System());
       QCOMPARE(w.seam.copied.empty() ? std::string() : w.seam.copied.back(), c.copied);
       QCOMPARE(ReadFile(ToQ(file)).toStdString(), c.saved);
