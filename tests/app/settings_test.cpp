@@ -309,10 +309,12 @@ class SettingsTest : public QObject {
     }
     names << "AllFormats1"
           << "N4"
+          << "CopySelected1"
           << "CopyLog1"
           << "SaveLog1";
     texts << "すべての形式を抽出"
           << ""
+          << "選択した行をコピー(&P)"
           << "ログをすべてコピー(&A)"
           << "ログを保存(&S)...";
     QCOMPARE(actions.size(), names.size());
