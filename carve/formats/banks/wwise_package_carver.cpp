@@ -128,6 +128,19 @@ File EntryAt(const uint8_t* e, int64_t entry, Table table, ByteOrder order) {
   return f;
 }
 
+// The size of a table's entries: its entries fill it exactly, after the
+// count; -1 when they do not.
+int64_t EntrySize(std::span<const uint8_t> t, int64_t count) {
+  const int64_t entry = (std::ssize(t) - 4) / count;
+  const bool known = entry == kEntry || entry == kWideEntry;
+  return count <= kMostFiles && known && 4 + count * entry == std::ssize(t) ? entry : -1;
+}
+
+// Whether `f` comes after `before` in a table: by id, then by language.
+bool After(const File& f, const File& before) {
+  return f.id > before.id || (f.id == before.id && f.language > before.language);
+}
+
 // A table: empty, or a count and its entries filling it exactly, each of a
 // known language and a size, sorted by id and language.
 bool ReadTable(std::span<const uint8_t> t, Table table, ByteOrder order,
@@ -136,16 +149,13 @@ bool ReadTable(std::span<const uint8_t> t, Table table, ByteOrder order,
   if (t.size() < 4) return false;
   const int64_t count = order.u32(t.data());
   if (count == 0) return t.size() == 4;
-  const int64_t entry = (std::ssize(t) - 4) / count;
-  if (count > kMostFiles || (entry != kEntry && entry != kWideEntry) ||
-      4 + count * entry != std::ssize(t)) {
-    return false;
-  }
+  const int64_t entry = EntrySize(t, count);
+  if (entry < 0) return false;
   for (int64_t i = 0; i < count; ++i) {
     const File f = EntryAt(t.data() + 4 + i * entry, entry, table, order);
-    const bool sorted = i == 0 || f.id > files.back().id ||
-                        (f.id == files.back().id && f.language > files.back().language);
-    if (f.size <= 0 || !sorted || !languages.count(f.language)) return false;
+    if (f.size <= 0 || (i > 0 && !After(f, files.back())) || !languages.count(f.language)) {
+      return false;
+    }
     files.push_back(f);
   }
   return true;

@@ -68,21 +68,10 @@ bool Magic(const uint8_t* h, ByteOrder& order) {
   return order.big || std::memcmp(h, "WBND", 4) == 0;
 }
 
-// The header: magic, a known version (and a header version no newer than
-// it), the segments in the order of the version, from the header's end on,
-// one after the other, the wave data last.
-bool ReadHeader(const uint8_t* h, Bank& b) {
-  if (!Magic(h, b.order)) return false;
-  b.version = b.order.u32(h + 4);
-  if (b.version < kFirstVersion || b.version > kLastVersion) return false;
-  const bool third = b.version >= kHeaderVersionFrom;
-  const uint32_t headerVersion = b.order.u32(h + 8);
-  if (third && (headerVersion == 0 || headerVersion > b.version)) return false;
-  const uint8_t* s = h + (third ? 12 : 8);
-  const Segment order3[] = {kData, kEntries, kSeekTables, kNames, kWaves};
-  const Segment order2[] = {kData, kEntries, kNames, kSeekTables, kWaves};
-  const Segment* order = b.version >= kSeekTablesFirstFrom ? order3 : order2;
-  int64_t end = third ? 12 + 40 : 8 + 40;
+// The segments at `s` in the order `order`, from `end` on: the bank's data
+// there, each after the one before (those of no bytes left out), the wave
+// data last.
+bool ReadSegments(const uint8_t* s, const Segment* order, int64_t end, Bank& b) {
   if (b.order.u32(s) != end) return false;
   for (int i = 0; i < 5; ++i) {
     Span& seg = b.segments[order[i]];
@@ -94,26 +83,51 @@ bool ReadHeader(const uint8_t* h, Bank& b) {
   return b.segments[kData].length >= kBankData;
 }
 
-// The bank's data at `d`: known flags, a count, a name of text, entries of
-// their size filling their segment, names likewise, an alignment.
+// The header: magic, a known version (and a header version no newer than
+// it), the segments in the order of the version, from the header's end on.
+bool ReadHeader(const uint8_t* h, Bank& b) {
+  if (!Magic(h, b.order)) return false;
+  b.version = b.order.u32(h + 4);
+  if (b.version < kFirstVersion || b.version > kLastVersion) return false;
+  const bool third = b.version >= kHeaderVersionFrom;
+  const uint32_t headerVersion = b.order.u32(h + 8);
+  if (third && (headerVersion == 0 || headerVersion > b.version)) return false;
+  static constexpr Segment kOrder3[] = {kData, kEntries, kSeekTables, kNames, kWaves};
+  static constexpr Segment kOrder2[] = {kData, kEntries, kNames, kSeekTables, kWaves};
+  return ReadSegments(h + (third ? 12 : 8), b.version >= kSeekTablesFirstFrom ? kOrder3 : kOrder2,
+                      third ? 12 + 40 : 8 + 40, b);
+}
+
+// A bank's name: text up to its first zero byte.
+bool NameIsText(const uint8_t* name) {
+  for (int i = 0; i < kName && name[i] != 0; ++i) {
+    if (name[i] < 0x20 || name[i] == 0x7F) return false;
+  }
+  return true;
+}
+
+// Entries of their size filling their segment, names likewise, a
+// power-of-two alignment.
+bool SizesFit(const Bank& b, int64_t nameSize) {
+  const bool compact = (b.flags & kCompact) != 0;
+  const int64_t names = b.segments[kNames].length;
+  return b.entrySize == (compact ? kCompactEntry : kEntry) &&
+         b.segments[kEntries].length == b.count * b.entrySize &&
+         (names == 0 || (nameSize == kName && names == b.count * kName)) && b.alignment >= 1 &&
+         b.alignment <= kMostAlignment && (b.alignment & (b.alignment - 1)) == 0;
+}
+
+// The bank's data at `d`: known flags, a count, a name of text, entries and
+// names that fit (SizesFit()).
 bool ReadBankData(const uint8_t* d, Bank& b) {
   const ByteOrder o = b.order;
   b.flags = o.u32(d);
   b.count = o.u32(d + 4);
-  for (int i = 8; i < 8 + kName && d[i] != 0; ++i) {
-    if (d[i] < 0x20 || d[i] == 0x7F) return false;
-  }
   b.entrySize = o.u32(d + 0x48);
-  const int64_t nameSize = o.u32(d + 0x4C);
   b.alignment = o.u32(d + 0x50);
   b.compactFormat = o.u32(d + 0x54);
-  const bool compact = (b.flags & kCompact) != 0;
-  const int64_t names = b.segments[kNames].length;
   return (b.flags & ~kKnownFlags) == 0 && b.count >= 1 && b.count <= kMostEntries &&
-         b.entrySize == (compact ? kCompactEntry : kEntry) &&
-         b.segments[kEntries].length == b.count * b.entrySize &&
-         (names == 0 || (nameSize == kName && names == b.count * kName)) && b.alignment >= 1 &&
-         b.alignment <= kMostAlignment && (b.alignment & (b.alignment - 1)) == 0;
+         NameIsText(d + 8) && SizesFit(b, o.u32(d + 0x4C));
 }
 
 // The entries, full or compact.
