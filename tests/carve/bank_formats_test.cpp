@@ -175,8 +175,8 @@ TEST(BankFormats, DamagedBanksAndStreams) {
       {"an XWB cut inside its last wave: the waves before kept", "xwb_v46_pcm_adpcm_names.xwb",
        [](Bytes& f) { f.resize(f.size() - 10); },
        [&](const Bytes& f) {
-         return int64_t{xwbWaves + Le32At(f, xwbEntries + 24 + 8) +
-                        Le32At(f, xwbEntries + 24 + 12)};
+         return static_cast<int64_t>(xwbWaves + Le32At(f, xwbEntries + 24 + 8) +
+                                     Le32At(f, xwbEntries + 24 + 12));
        },
        true, true},
       // Tables of packages and wave banks.
@@ -387,7 +387,9 @@ TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
       EXPECT_EQ(m.codec, e.codec);
       EXPECT_EQ(std::make_tuple(m.rate, m.channels, m.samples),
                 std::make_tuple(e.rate, e.channels, e.samples));
-      if (e.magic) EXPECT_EQ(std::string(f.begin() + m.offset, f.begin() + m.offset + 4), e.magic);
+      if (e.magic) {
+        EXPECT_EQ(std::string(f.begin() + m.offset, f.begin() + m.offset + 4), e.magic);
+      }
     }
   }
 }
@@ -445,6 +447,39 @@ TEST(BankFormats, AClaimPastTheEndOfTheInputHidesNoStreamBehindIt) {
                Bytes(72, 0)}),
        Fixture("aiff_sox_16_stereo_22k.aiff"), true},
   };
+  // A fixture whose 32-bit field at `at` says `value`, its first `keep` bytes.
+  auto claimed = [](const char* fixture, size_t at, uint32_t value, size_t keep) {
+    Bytes f = Fixture(fixture);
+    PutLe32(f, at, value);
+    f.resize(keep);
+    return f;
+  };
+  // XWB: its wave data of 2 GiB, its last wave 1 GiB, the two before whole;
+  // a package whose last file (an external) is of 1 GiB, the others whole.
+  Bytes xwb = claimed("xwb_v46_pcm_adpcm_names.xwb", 0x0C + 4 * 8 + 4, 0x7FFFF000, 0x2460);
+  PutLe32(xwb, 0x94 + 48 + 12, 0x40000000);
+  const struct {
+    const char* name;
+    const char* command;
+    Bytes claim, stream;
+  } more[] = {
+      {"XWB: wave data of 2 GiB", "xwb", xwb, Fixture("xwb_v45_compact_pcm.xwb")},
+      {"Wwise package: a file of 1 GiB", "pck",
+       claimed("wwise_package_externals.pck", 0xB0 + 12, 0x40000000, 0x235C),
+       Fixture("wwise_package_big_endian_utf16.pck")},
+  };
+  for (const auto& row : more) {
+    SCOPED_TRACE(row.name);
+    Bytes input = RandomBytes(77, 31, true);
+    std::vector<std::pair<int64_t, int64_t>> want = {
+        {Append(input, row.claim), static_cast<int64_t>(row.claim.size())}};
+    for (int i = 0; i < 50; ++i)
+      want.emplace_back(Append(input, row.stream), static_cast<int64_t>(row.stream.size()));
+    std::vector<StreamReport> reports;
+    EXPECT_EQ(Ranges(row.command, input, &reports), want);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(reports[0].truncated);
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Bytes input = RandomBytes(77, 31, true);
