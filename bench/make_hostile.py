@@ -105,6 +105,14 @@ Each file is SIZE_MIB MiB (default 64) of one repeated pattern:
                      the next header: every first frame opens with its sync word
   hca_sync_heads_one the same with a frame count of one: a first frame is all
                      such a stream needs
+  pck_every_offset   "AKAKAK...": every other offset a Wwise package trigger
+  pck_table_walks    AKPK headers of a language map and 16 384 streamed files,
+                     sorted, whose last one is of a language the map lacks:
+                     every probe walks the whole table
+  xwb_every_offset   "WBWBWB...": every other offset an XWB trigger
+  xwb_be_every_offset "DNDNDN...": every other offset a big-endian XWB trigger
+  xwb_entry_walks    WBND banks of 16 384 PCM entries whose last wave lies past
+                     the wave data: every probe walks every entry
 and, for the extended rules (--extended):
   ext_id3_headers    "ID3" headers whose sizes end nowhere, with a four-frame run
                      every 256 KiB: each accepted run searches the headers before it
@@ -400,6 +408,33 @@ def fsb_awb_hca_files():
     }
 
 
+def package_xwb_files():
+    count = 16384
+    lmap = struct.pack("<IIII", 1, 12, 0, 0) + b"sfx\0"
+    entries = b"".join(struct.pack("<IIIII", i + 1, 16, 32, 0x40000 + 2 * i, 0)
+                       for i in range(count - 1)) + struct.pack("<IIIII", count, 16, 32, 0, 9)
+    table = struct.pack("<I", count) + entries
+    header_size = 0x10 + len(lmap) + len(table)
+    pck = (b"AKPK" + struct.pack("<IIIII", header_size, 1, len(lmap), 0, len(table)) + lmap +
+           table)
+    fmt = 1 << 2 | 22050 << 5 | 1 << 31
+    waves = b"".join(struct.pack("<IIIIII", 100 << 4, fmt, 256 * i, 200, 0, 0)
+                     for i in range(count))
+    segments = [(0x34, 0x60), (0x94, 24 * count), (0, 0), (0, 0),
+                (0x94 + 24 * count, 256 * (count - 1))]
+    xwb = b"WBND" + struct.pack("<II", 46, 44) + b"".join(
+        struct.pack("<II", o, n) for o, n in segments)
+    xwb += struct.pack("<II", 0, count) + b"hostile".ljust(64, b"\0")
+    xwb += struct.pack("<IIIIQ", 24, 0, 4, 0, 0) + waves
+    return {
+        "pck_every_offset": b"AK",
+        "pck_table_walks": pck,
+        "xwb_every_offset": b"WB",
+        "xwb_be_every_offset": b"DN",
+        "xwb_entry_walks": xwb,
+    }
+
+
 def extended_files():
     def id3(size):
         s = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
@@ -430,7 +465,8 @@ def main():
     size = int(sys.argv[2] if len(sys.argv) > 2 else 64) * 1024 * 1024
     os.makedirs(outdir, exist_ok=True)
     for name, unit in {**pattern_files(), **lossless_files(), **bank_files(),
-                       **fsb_awb_hca_files(), **extended_files()}.items():
+                       **fsb_awb_hca_files(), **package_xwb_files(),
+                       **extended_files()}.items():
         data = (unit * (size // len(unit) + 1))[:size]
         with open(os.path.join(outdir, name), "wb") as f:
             f.write(data)
@@ -448,7 +484,7 @@ def main():
     fixtures = [os.path.join(DATA, n) for n in sorted(os.listdir(DATA))
                  if n.endswith((".mp3", ".ogg", ".wav", ".mp2", ".aac", ".flac", ".aiff", ".adx",
                                 ".bnk", ".brstm", ".bcstm", ".bfstm", ".mid", ".rmi", ".fsb",
-                                ".awb", ".hca"))]
+                                ".awb", ".hca", ".pck", ".xwb"))]
     rnd = random.Random(5)
     with open(os.path.join(outdir, "real_audio"), "wb") as f:
         written = 0

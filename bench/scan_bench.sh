@@ -323,7 +323,7 @@ echo
 hostile="$cache/hostile"
 # Inputs added to make_hostile.py since the files were made: make them again.
 [ -f "$hostile/ext_ogg_long_pages" ] || rm -f "$hostile/.done" "$hostile/.done-ext"
-[ -f "$hostile/adx_grid_phases" ] && [ -f "$hostile/hca_frame_walks" ] && [ -f "$hostile/bnk_big_index" ] || rm -f "$hostile/.done"
+[ -f "$hostile/adx_grid_phases" ] && [ -f "$hostile/hca_frame_walks" ] && [ -f "$hostile/bnk_big_index" ] && [ -f "$hostile/xwb_entry_walks" ] || rm -f "$hostile/.done"
 if [ ! -f "$hostile/.done" ]; then
   echo "making hostile inputs in $hostile ..." >&2
   python3 "$root/bench/make_hostile.py" "$hostile" 64

@@ -117,8 +117,8 @@ constexpr CliOptionRow kMiddleOptions[] = {
    "JSON Lines instead of the log lines: one object for the begin and the end of each pass, "
    "for every stream and for every failure outside a stream", true, FLAG(json, true)},
   {0, "--members", "",
-   "write every member of a bank (fsb, awb, wwise) as a file of its own too, in a folder named "
-   "after the bank's output without its extension", true, FLAG(members, true)},
+   "write every member of a bank (fsb, awb, wwise, pck, xwb) as a file of its own too, in a "
+   "folder named after the bank's output without its extension", true, FLAG(members, true)},
   {'q', "--quiet", "",
    "no log lines and no progress (messages still go to standard error)", true,
    FLAG(quiet, true)},

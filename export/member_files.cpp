@@ -1,8 +1,10 @@
 #include "export/member_files.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "carve/engine/sink.h"
+#include "export/member_headers.h"
 #include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
@@ -11,11 +13,26 @@
 namespace {
 
 // The members that are files by themselves, and their extensions.
-constexpr const char* kFiles[][2] = {
-    {"hca", "hca"}, {"adx", "adx"}, {"wem", "wem"}, {"wav", "wav"}};
+constexpr const char* kFiles[][2] = {{"hca", "hca"}, {"adx", "adx"}, {"wem", "wem"},
+                                     {"wav", "wav"}, {"bnk", "bnk"}, {"wma", "wma"}};
 
 void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// Copies `length` bytes at `at` of `in` to `out`, the bytes of each 16-bit
+// sample swapped when `swap`.
+void Copy(InputFile& in, int64_t at, int64_t length, OutputFile& out, bool swap) {
+  std::vector<uint8_t> buffer(1 << 16);
+  while (length > 0) {
+    const int64_t want = std::min<int64_t>(length, std::ssize(buffer));
+    if (in.readAt(at, buffer.data(), want) != want)
+      throw IoError(kIoReadBeyondEnd, "Read beyond end of file", in.path());
+    for (int64_t i = 0; swap && i + 1 < want; i += 2) std::swap(buffer[i], buffer[i + 1]);
+    out.write(buffer.data(), want);
+    at += want;
+    length -= want;
+  }
 }
 
 }  // namespace
@@ -24,7 +41,7 @@ MemberShape ShapeOfMember(const Member& m) {
   for (const auto& file : kFiles) {
     if (m.codec == file[0]) return {file[1], false, true, ""};
   }
-  if (m.codec == "pcm16" && m.channels > 0 && m.rate > 0) return {"wav", true, true, ""};
+  if (const char* extension = HeaderedExtension(m)) return {extension, true, true, ""};
   if (m.codec == "mpeg") return {"mp3", false, true, ""};
   return {"raw", false, false, m.codec + " data without a container"};
 }
@@ -100,12 +117,11 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
     try {
       out = OutputFile::CreateOutput(name, OutputMode::Keep, env);
       if (o.shape.wave) {
-        const auto header = WaveHeader(o.member.rate, o.member.channels, o.member.length);
+        const auto header = MemberHeader(o.member);
         out.write(header.data(), std::ssize(header));
       }
-      bank.seek(bankAt + o.member.offset);
-      if (bank.copyTo(out, o.member.length) != o.member.length)
-        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
+      Copy(bank, bankAt + o.member.offset, o.member.length, out,
+           o.shape.wave && SwapsSamples(o.member));
       out.commit();
       o.output = name;
     } catch (const IoError& e) {

@@ -1,8 +1,9 @@
 // Members of banks as files: every member of a bank written as a file of its own, in a
 // folder named after the bank's output without its extension
 // ("out/001.fsb" -> "out/001/003_explosion.wem"). A member that is a file by
-// itself gets exactly its bytes; 16-bit PCM gets a WAVE header, MPEG frames
-// the extension .mp3; other codec data is written raw (.raw), not playable.
+// itself gets exactly its bytes; PCM and MS ADPCM get a WAVE header and XMA
+// a RIFF XMA2 one (export/member_headers.h), MPEG frames the extension .mp3;
+// other codec data is written raw (.raw), not playable.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,7 @@ struct StreamReport;
 // How a member is written.
 struct MemberShape {
   std::string extension;
-  bool wave = false;     // after a WAVE header of 16-bit PCM
+  bool wave = false;     // after a header of MemberHeader() (export/member_headers.h)
   bool playable = true;  // a player opens it
   std::string reason;    // why not, when not
 };

@@ -27,7 +27,7 @@ seed() {  # target -> seed folder
   mkdir -p "$dir"
   case "$t" in
     fuzz_mpeg|fuzz_ogg|fuzz_passes)
-      for f in "$root"/tests/data/*.{mp3,ogg,wav,mp2,aac,flac,aiff,adx,bnk,brstm,bcstm,bfstm,mid,rmi,fsb,awb,hca}; do
+      for f in "$root"/tests/data/*.{mp3,ogg,wav,mp2,aac,flac,aiff,adx,bnk,brstm,bcstm,bfstm,mid,rmi,fsb,awb,hca,pck,xwb}; do
         [ -f "$f" ] || continue
         # Small seeds: a prefix byte or two, then the head of the fixture.
         # fuzz_passes takes a third byte: the extended rules, all on.

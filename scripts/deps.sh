@@ -11,6 +11,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev file man-db bash-completion
   pmccabe universal-ctags
   qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  ffmpeg
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
 )
 missing=()

@@ -548,6 +548,22 @@ The path has been copied to the clipboard:
         <source>HCAを抽出</source>
         <translation>Extract HCA</translation>
     </message>
+    <message>
+        <source>からWwiseパッケージを探しますっ！</source>
+        <translation>for Wwise packages!</translation>
+    </message>
+    <message>
+        <source>Wwiseパッケージを抽出</source>
+        <translation>Extract Wwise packages</translation>
+    </message>
+    <message>
+        <source>からXWBファイルを探しますっ！</source>
+        <translation>for XWB files!</translation>
+    </message>
+    <message>
+        <source>XWBを抽出</source>
+        <translation>Extract XWB</translation>
+    </message>
 </context>
 <context>
     <name>producer</name>

@@ -26,6 +26,8 @@ std::unique_ptr<Carver> MakeRmidCarver(Host& host);
 std::unique_ptr<Carver> MakeFsbCarver(Host& host);
 std::unique_ptr<Carver> MakeAwbCarver(Host& host);
 std::unique_ptr<Carver> MakeHcaCarver(Host& host);
+std::unique_ptr<Carver> MakeWwisePackageCarver(Host& host);
+std::unique_ptr<Carver> MakeXwbCarver(Host& host);
 
 namespace {
 
@@ -101,6 +103,11 @@ constexpr FormatRow kFormats[] = {
    ZT("formats", "AWBを抽出"), "Awb1", false, true, "CRI AWB (AFS2) wave banks", MakeAwbCarver},
   {"hca", "hca", "hca", ZT("formats", "からHCAファイルを探しますっ！"), NameWithExtension,
    ZT("formats", "HCAを抽出"), "Hca1", false, true, "CRI HCA streams", MakeHcaCarver},
+  {"pck", "pck", "pck", ZT("formats", "からWwiseパッケージを探しますっ！"), NameWithExtension,
+   ZT("formats", "Wwiseパッケージを抽出"), "WwisePackage1", false, true,
+   "Wwise file packages (AKPK), whole", MakeWwisePackageCarver},
+  {"xwb", "xwb", "xwb", ZT("formats", "からXWBファイルを探しますっ！"), NameWithExtension,
+   ZT("formats", "XWBを抽出"), "Xwb1", false, true, "XACT wave banks", MakeXwbCarver},
 };
 // clang-format on
 

@@ -1,4 +1,4 @@
-// One member of a bank (FSB, AWB, Wwise .bnk): what its carver read of it
+// One member of a bank (FSB, AWB, Wwise .bnk and .pck, XWB): what its carver read of it
 // from the bank's own tables. The bank is carved whole; a front end that is
 // asked to writes its members from the bank's output.
 #pragma once
@@ -14,12 +14,14 @@ struct Member {
   std::string name;
   // The member's bytes, from the bank's first byte.
   int64_t offset = 0, length = 0;
-  // A short word for what the bytes are: "hca", "adx", "wem", "wav" (files
-  // by themselves), "pcm16", "pcm16be", "imaadpcm", "mpeg", "dsp", "vorbis",
-  // "xma"... (raw codec data), "unknown".
+  // A short word for what the bytes are: "hca", "adx", "wem", "wav", "bnk",
+  // "wma" (files by themselves), "pcm16", "pcm16be", "pcm8", "imaadpcm",
+  // "msadpcm", "mpeg", "dsp", "vorbis", "xma", "xwma"... (raw codec data),
+  // "unknown".
   std::string codec;
   int64_t rate = -1, channels = -1, samples = -1;
   int64_t loopStart = -1, loopEnd = -1;  // in samples
+  int64_t blockAlign = -1;               // bytes of a block of all channels (MS ADPCM)
   // The bank or the member says its data is encrypted (an HCA cipher, an
   // FSB's flag): the key is nobody's guess.
   bool encrypted = false;

@@ -42,13 +42,29 @@ int64_t ScanPass::blockAt(int64_t pos) {
   return std::clamp<int64_t>(bufferEnd() - pos, 0, kBlockSize);
 }
 
-void ScanPass::fillGroup(TriggerGroup& group) {
-  // Every pair the buffer holds whole.
-  size_t n = 0;
-  if (in_.loadedLength() > 1) {
-    n = group.set.findAllInto(in_.loaded(), static_cast<size_t>(in_.loadedLength() - 1),
-                              group.hits.get());
+void ScanPass::fillGroups(TriggerGroup& wanted) {
+  // The group wanted and the others not yet searched in this load, up to
+  // kMaxFused at once, in one pass over every pair the buffer holds whole.
+  const uint64_t load = in_.loads();
+  TriggerGroup* stale[TriggerSet::kMaxFused] = {&wanted};
+  const TriggerSet* sets[TriggerSet::kMaxFused] = {&wanted.set};
+  TriggerHit* outs[TriggerSet::kMaxFused] = {wanted.hits.get()};
+  size_t found[TriggerSet::kMaxFused] = {};
+  int n = 1;
+  for (TriggerGroup& group : groups_) {
+    if (&group == &wanted || group.load == load || n == TriggerSet::kMaxFused) continue;
+    stale[n] = &group;
+    sets[n] = &group.set;
+    outs[n++] = group.hits.get();
   }
+  if (in_.loadedLength() > 1) {
+    TriggerSet::findAllOfSets(sets, n, in_.loaded(), static_cast<size_t>(in_.loadedLength() - 1),
+                              outs, found);
+  }
+  for (int k = 0; k < n; ++k) sortHits(*stale[k], found[k]);
+}
+
+void ScanPass::sortHits(TriggerGroup& group, size_t n) {
   uint32_t* lists[TriggerGroup::kMaxLists];
   size_t* counts = group.counts;
   std::fill_n(counts, TriggerGroup::kMaxLists, 0);
@@ -73,7 +89,7 @@ int64_t ScanPass::findTrigger(Lane& lane, int64_t from, int64_t to) {
   }
   TriggerGroup& group = groups_[lane.group];
   const uint64_t load = in_.loads();
-  if (group.load != load) fillGroup(group);
+  if (group.load != load) fillGroups(group);
   const uint32_t* offsets = group.offsets[lane.list].data();
   const size_t count = group.counts[lane.list];
   const int64_t bufferAt = bufferStart();

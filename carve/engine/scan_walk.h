@@ -145,8 +145,11 @@ class ScanPass {
   void probe(Lane& lane);
   // Produces the lane's stream `found`; false when the user chose Abort.
   bool produce(Lane& lane, const Found& found);
-  // Finds every trigger of the group in the load of the buffer.
-  void fillGroup(TriggerGroup& group);
+  // Finds every trigger of the group in the load of the buffer, and those
+  // of the other groups not yet searched in it in the same pass.
+  void fillGroups(TriggerGroup& wanted);
+  // Sorts the group's `n` hits into the offsets of its lists.
+  void sortHits(TriggerGroup& group, size_t n);
   // Makes the block at `pos` available in the buffer; returns its fill
   // (0 to kBlockSize: what the input holds there).
   int64_t blockAt(int64_t pos);

@@ -8,10 +8,12 @@
 // fixtures or in compressed data.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "carve/engine/formats.h"
@@ -88,6 +90,11 @@ TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
       {"hca_v2_encrypted_56.hca", 5, 24000, 1},
       {"hca_v2_mono_22k.hca", 6, 22050, 1},
       {"hca_v3_stereo_44k_loop_comm.hca", 5, 44100, 2},
+      {"wwise_package_externals.pck", 6, 22050, 1},
+      {"wwise_package_big_endian_utf16.pck", 3, 24000, 2},
+      {"xwb_v46_pcm_adpcm_names.xwb", 3, 22050, 1},
+      {"xwb_v40_big_endian_pcm_xma.xwb", 2, 32000, 2},
+      {"xwb_v45_compact_pcm.xwb", 2, 16000, 1},
   };
   for (const FactsRow& row : rows) {
     SCOPED_TRACE(row.fixture);
@@ -133,6 +140,12 @@ TEST(BankFormats, DamagedBanksAndStreams) {
   auto poke = [](size_t at, uint8_t v) { return [at, v](Bytes& f) { f[at] = v; }; };
   // FSB5 and AWB tables: where the sample headers and the offsets are.
   const size_t fsb5Samples = 0x3C, awbOffsets = 16 + 3 * 2;
+  // The package's tables: its banks, streamed files and externals; an
+  // entry's size and first block (its block size 16).
+  const size_t pckBanks = 0x40, pckStreams = 0x6C, pckStream = pckStreams + 4;
+  auto pckStart = [](const Bytes& f, size_t entry) { return int64_t{Le32At(f, entry + 12)} * 16; };
+  // The wave bank's bank data, its entries, and where its wave data begins.
+  const size_t xwbData = 0x34, xwbEntries = 0x94, xwbWaves = 0x800;
   const DamageRow rows[] = {
       // Truncation.
       {"an HCA file cut inside its third frame", "hca_v2_mono_22k.hca",
@@ -149,6 +162,61 @@ TEST(BankFormats, DamagedBanksAndStreams) {
       {"an AWB bank cut inside its offset table", "awb_wave_members.awb", cut(30), Nothing, true},
       {"an AWB bank cut inside its second member: the first kept", "awb_wave_members.awb",
        cut(20000), [&](const Bytes& f) { return int64_t{Le32At(f, awbOffsets + 4)}; }, true, true},
+      {"a Wwise package cut inside its header", "wwise_package_externals.pck", cut(0x50), Nothing,
+       true},
+      {"a Wwise package cut inside its last file: the files before kept",
+       "wwise_package_externals.pck", [](Bytes& f) { f.resize(f.size() - 10); },
+       [&](const Bytes& f) {
+         const size_t last = pckStream + 2 * 0x14;
+         return pckStart(f, last) + Le32At(f, last + 8);
+       },
+       true, true},
+      {"an XWB cut inside its entries", "xwb_v46_pcm_adpcm_names.xwb", cut(0xA0), Nothing, true},
+      {"an XWB cut inside its last wave: the waves before kept", "xwb_v46_pcm_adpcm_names.xwb",
+       [](Bytes& f) { f.resize(f.size() - 10); },
+       [&](const Bytes& f) {
+         return static_cast<int64_t>(xwbWaves + Le32At(f, xwbEntries + 24 + 8) +
+                                     Le32At(f, xwbEntries + 24 + 12));
+       },
+       true, true},
+      // Tables of packages and wave banks.
+      {"a Wwise package's language map a word longer", "wwise_package_externals.pck",
+       poke(0x0C, 0x28), Nothing},
+      {"a Wwise package's bank count one more", "wwise_package_externals.pck", poke(pckBanks, 3),
+       Nothing},
+      {"a Wwise package's streamed file of a language it lacks", "wwise_package_externals.pck",
+       poke(pckStream + 0x10, 7), Nothing},
+      {"a Wwise package's streamed files out of order", "wwise_package_externals.pck",
+       poke(pckStream, 200), Nothing},
+      {"a Wwise package's streamed file of no bytes", "wwise_package_externals.pck",
+       [&](Bytes& f) { PutLe32(f, pckStream + 8, 0); }, Nothing},
+      {"a Wwise package's file over the one before", "wwise_package_externals.pck",
+       [&](Bytes& f) { PutLe32(f, pckStream + 0x14 + 12, Le32At(f, pckStream + 12) + 1); },
+       Nothing},
+      {"a Wwise package's file inside its header", "wwise_package_externals.pck",
+       [&](Bytes& f) { PutLe32(f, pckBanks + 4 + 12, 2); }, Nothing},
+      {"a Wwise package's streamed file that is no WEM file", "wwise_package_externals.pck",
+       [&](Bytes& f) { f[pckStart(f, pckStream)] = 'X'; }, Nothing},
+      {"a Wwise package's bank that is no bank", "wwise_package_externals.pck",
+       [&](Bytes& f) { f[pckStart(f, pckBanks + 4)] = 'X'; }, Nothing},
+      {"a big-endian Wwise package's language name without its end",
+       "wwise_package_big_endian_utf16.pck",
+       [](Bytes& f) { std::fill_n(f.begin() + 0x34, 24, 'a'); }, Nothing},
+      {"an XWB entry count one more", "xwb_v46_pcm_adpcm_names.xwb", poke(xwbData + 4, 4), Nothing},
+      {"an XWB of a flag no bank has", "xwb_v46_pcm_adpcm_names.xwb", poke(xwbData + 3, 1),
+       Nothing},
+      {"an XWB wave off its alignment", "xwb_v46_pcm_adpcm_names.xwb",
+       [&](Bytes& f) { PutLe32(f, xwbEntries + 24 + 8, Le32At(f, xwbEntries + 24 + 8) + 2); },
+       Nothing},
+      {"an XWB wave past its wave data", "xwb_v46_pcm_adpcm_names.xwb",
+       [&](Bytes& f) { PutLe32(f, xwbEntries + 48 + 12, Le32At(f, xwbEntries + 48 + 12) + 0x800); },
+       Nothing},
+      {"an XWB PCM wave of half a sample", "xwb_v46_pcm_adpcm_names.xwb",
+       [&](Bytes& f) { PutLe32(f, xwbEntries + 12, Le32At(f, xwbEntries + 12) - 1); }, Nothing},
+      {"an XWB name segment a name short", "xwb_v46_pcm_adpcm_names.xwb",
+       [&](Bytes& f) { PutLe32(f, 0x0C + 3 * 8 + 4, 128); }, Nothing},
+      {"a big-endian XWB whose magic reads little-endian", "xwb_v40_big_endian_pcm_xma.xwb",
+       [](Bytes& f) { std::copy_n("WBND", 4, f.begin()); }, Nothing},
       // CRCs.
       {"a padding byte of an HCA header changed", "hca_v2_mono_22k.hca", poke(0x50, 1), Nothing},
       {"the CRC of an HCA file's fourth frame wrong", "hca_v2_mono_22k.hca",
@@ -192,6 +260,10 @@ TEST(BankFormats, DamagedBanksAndStreams) {
       {"an FSB4 of version 3.0", "fsb4_pcm16_two.fsb", poke(0x12, 3), Nothing},
       {"an FSB5 version 2", "fsb5_pcm16_names.fsb", poke(4, 2), Nothing},
       {"an AWB version 3", "awb_wave_members.awb", poke(4, 3), Nothing},
+      {"a Wwise package of version 2", "wwise_package_externals.pck", poke(8, 2), Nothing},
+      {"an XWB of version 34", "xwb_v46_pcm_adpcm_names.xwb", poke(4, 34), Nothing},
+      {"an XWB whose header is newer than its tool", "xwb_v46_pcm_adpcm_names.xwb", poke(8, 47),
+       Nothing},
       {"an HCA version 4.0, its CRC made anew", "hca_v2_mono_22k.hca",
        [](Bytes& f) {
          f[4] = 4;
@@ -276,6 +348,71 @@ TEST(BankFormats, DamagedBanksAndStreams) {
   }
 }
 
+// The members of packages and wave banks as their tables give them: names,
+// ranges and what each holds, and where their bytes begin.
+TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
+  struct Expected {
+    const char* name;
+    int64_t offset, length;
+    const char* codec;
+    int64_t rate, channels, samples;
+    const char* magic;  // the member's first bytes, or null
+  };
+  const struct {
+    const char* fixture;
+    std::vector<Expected> members;
+  } rows[] = {
+      {"wwise_package_externals.pck",
+       {{"1355168291", 0xD0, 40, "bnk", -1, -1, -1, "BKHD"},
+        {"3991942870_english(us)", 0x100, 40, "bnk", -1, -1, -1, "BKHD"},
+        {"100", 0x130, 3044, "wem", 22050, 1, -1, "RIFF"},
+        {"100_english(us)", 0xD20, 2444, "wem", 22050, 1, -1, "RIFF"},
+        {"4000000000", 0x16B0, 3244, "wem", 32000, 2, -1, "RIFF"},
+        {"78187493530", 0x2360, 1444, "wem", 16000, 1, -1, "RIFF"}}},
+      {"wwise_package_big_endian_utf16.pck",
+       {{"7", 0x90, 40, "bnk", -1, -1, -1, "BKHD"},
+        {"11", 0xB8, 3644, "wem", 24000, 2, -1, "RIFX"},
+        {"12_english(us)", 0xEF4, 1244, "wem", 24000, 1, -1, "RIFX"}}},
+      // Waves aligned to 2 KiB; 16 MS ADPCM blocks of 70 bytes, 128 samples each.
+      {"xwb_v46_pcm_adpcm_names.xwb",
+       {{"tone_pcm16", 0x800, 4410, "pcm16", 22050, 1, 2205, nullptr},
+        {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
+        {"tone_pcm8", 0x2800, 800, "pcm8", 8000, 1, 800, nullptr}}},
+      {"xwb_v40_big_endian_pcm_xma.xwb",
+       {{"", 0xC0, 6400, "pcm16be", 32000, 2, 1600, nullptr},
+        {"", 0x19C0, 2048, "xma", 48000, 2, 4096, nullptr}}},
+      // Compact entries: each wave ends 72 bytes of padding before the next.
+      {"xwb_v45_compact_pcm.xwb",
+       {{"", 0x200, 3000, "pcm16", 16000, 1, 1500, nullptr},
+        {"", 0xE00, 2000, "pcm16", 16000, 1, 1000, nullptr}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fixture);
+    const Bytes f = Fixture(row.fixture);
+    Bytes input = RandomBytes(77, 3, true);
+    Append(input, f);
+    const std::string name(row.fixture);
+    std::vector<StreamReport> reports;
+    ASSERT_EQ(Ranges(name.substr(name.rfind('.') + 1).c_str(), input, &reports).size(), 1u);
+    const std::vector<Member>& members = reports[0].members;
+    ASSERT_EQ(members.size(), row.members.size());
+    for (size_t i = 0; i < members.size(); ++i) {
+      const Member& m = members[i];
+      const Expected& e = row.members[i];
+      SCOPED_TRACE(i);
+      EXPECT_EQ(m.index, static_cast<int64_t>(i));
+      EXPECT_EQ(m.name, e.name);
+      EXPECT_EQ(std::make_pair(m.offset, m.length), std::make_pair(e.offset, e.length));
+      EXPECT_EQ(m.codec, e.codec);
+      EXPECT_EQ(std::make_tuple(m.rate, m.channels, m.samples),
+                std::make_tuple(e.rate, e.channels, e.samples));
+      if (e.magic) {
+        EXPECT_EQ(std::string(f.begin() + m.offset, f.begin() + m.offset + 4), e.magic);
+      }
+    }
+  }
+}
+
 // Bytes from hex digits, spaces between them ignored.
 Bytes Hex(std::string_view hex) {
   Bytes b;
@@ -329,6 +466,39 @@ TEST(BankFormats, AClaimPastTheEndOfTheInputHidesNoStreamBehindIt) {
                Bytes(72, 0)}),
        Fixture("aiff_sox_16_stereo_22k.aiff"), true},
   };
+  // A fixture whose 32-bit field at `at` says `value`, its first `keep` bytes.
+  auto claimed = [](const char* fixture, size_t at, uint32_t value, size_t keep) {
+    Bytes f = Fixture(fixture);
+    PutLe32(f, at, value);
+    f.resize(keep);
+    return f;
+  };
+  // XWB: its wave data of 2 GiB, its last wave 1 GiB, the two before whole;
+  // a package whose last file (an external) is of 1 GiB, the others whole.
+  Bytes xwb = claimed("xwb_v46_pcm_adpcm_names.xwb", 0x0C + 4 * 8 + 4, 0x7FFFF000, 0x2460);
+  PutLe32(xwb, 0x94 + 48 + 12, 0x40000000);
+  const struct {
+    const char* name;
+    const char* command;
+    Bytes claim, stream;
+  } more[] = {
+      {"XWB: wave data of 2 GiB", "xwb", xwb, Fixture("xwb_v45_compact_pcm.xwb")},
+      {"Wwise package: a file of 1 GiB", "pck",
+       claimed("wwise_package_externals.pck", 0xB0 + 12, 0x40000000, 0x235C),
+       Fixture("wwise_package_big_endian_utf16.pck")},
+  };
+  for (const auto& row : more) {
+    SCOPED_TRACE(row.name);
+    Bytes input = RandomBytes(77, 31, true);
+    std::vector<std::pair<int64_t, int64_t>> want = {
+        {Append(input, row.claim), static_cast<int64_t>(row.claim.size())}};
+    for (int i = 0; i < 50; ++i)
+      want.emplace_back(Append(input, row.stream), static_cast<int64_t>(row.stream.size()));
+    std::vector<StreamReport> reports;
+    EXPECT_EQ(Ranges(row.command, input, &reports), want);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(reports[0].truncated);
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Bytes input = RandomBytes(77, 31, true);

@@ -494,9 +494,11 @@ TEST(NewFormats, NothingElseIsTakenForThem) {
     EXPECT_TRUE(carved.lines.empty()) << carved.lines.front();
     // Nor do the Ogg and WAVE commands with every rule on, in anything but
     // their own fixtures and the banks whose members are RIFF files (a
-    // Wwise bank's WEM members, the WAVE members of the AWB fixtures).
+    // Wwise bank's or package's WEM members, the WAVE members of the AWB
+    // fixtures).
     std::vector<const FormatRow*> ruled;
-    const bool riffMembers = name.ends_with(".bnk") || name.ends_with(".awb");
+    const bool riffMembers =
+        name.ends_with(".bnk") || name.ends_with(".awb") || name.ends_with(".pck");
     for (const CodecRule& rule : kCodecRules) {
       const FormatRow* row = FindFormat(rule.command);
       auto own = [&](std::string_view ext) { return name.ends_with("." + std::string(ext)); };

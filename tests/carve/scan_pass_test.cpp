@@ -668,6 +668,68 @@ TEST(TriggerSearch, EveryWayFindsEveryTriggerOfASetInOnePass) {
   }
 }
 
+// Sets searched together find what each finds alone: the same hits at the
+// same offsets, whatever the count of sets and the length searched.
+TEST(TriggerSearch, SetsSearchedTogetherFindWhatEachFindsAlone) {
+  const std::vector<std::vector<TwoByteTrigger>> groups = {
+      {{0xFF, 0xE6, 0xE2},
+       {'O', 0xFF, 'g'},
+       {'R', 0xFF, 'I'},
+       {0xFF, 0xF4, 0xF4},
+       {0xFF, 0xF6, 0xF0},
+       {'f', 0xFF, 'L'},
+       {'F', 0xFF, 'O'},
+       {0x80, 0xFF, 0x00}},
+      {{'B', 0xFF, 'K'},
+       {'R', 0xFF, 'S'},
+       {'C', 0xFF, 'S'},
+       {'F', 0xFF, 'S'},
+       {'M', 0xFF, 'T'},
+       {'A', 0xFF, 'F'},
+       {0x00, 0xFE, 0x02},
+       {0x00, 0xFF, 0x01}},
+      {{'A', 0xFF, 'K'}, {'W', 0xFF, 'B'}, {'D', 0xFF, 'N'}},
+      {{'K', 0x0F, 0x0B}},
+  };
+  std::vector<TriggerSet> sets(groups.size());
+  for (size_t g = 0; g < groups.size(); ++g) {
+    for (const TwoByteTrigger& t : groups[g]) sets[g].add(t);
+  }
+  // Random bytes thick with the pairs of every set, and with pairs that
+  // mix the first byte of one set with the second of another.
+  Bytes data = RandomBytes(70000, 31, true);
+  for (size_t i = 5; i + 1 < data.size(); i += 3 + i % 61) {
+    const auto& from = groups[i % groups.size()];
+    const auto& to = groups[(i / 7) % groups.size()];
+    data[i] = from[i % from.size()].first;
+    data[i + 1] = to[(i / 3) % to.size()].value;
+  }
+  for (int n = 1; n <= TriggerSet::kMaxFused; ++n) {
+    for (size_t count : {0, 1, 63, 64, 65, 127, 128, 1000, 69999}) {
+      std::vector<const TriggerSet*> of;
+      std::vector<std::vector<TriggerHit>> together(n), alone(n);
+      std::vector<TriggerHit*> outs;
+      for (int k = 0; k < n; ++k) {
+        of.push_back(&sets[k]);
+        together[k].resize(count + TriggerSet::kHitSlack);
+        outs.push_back(together[k].data());
+        sets[k].findAll(data.data(), count, alone[k]);
+      }
+      size_t found[TriggerSet::kMaxFused] = {};
+      TriggerSet::findAllOfSets(of.data(), n, data.data(), count, outs.data(), found);
+      for (int k = 0; k < n; ++k) {
+        SCOPED_TRACE(std::to_string(n) + " sets, " + std::to_string(count) + " pairs, set " +
+                     std::to_string(k));
+        ASSERT_EQ(found[k], alone[k].size());
+        for (size_t h = 0; h < found[k]; ++h) {
+          ASSERT_EQ(together[k][h].at, alone[k][h].at);
+          ASSERT_EQ(together[k][h].triggers, alone[k][h].triggers);
+        }
+      }
+    }
+  }
+}
+
 TEST(TriggerSearch, ASetGivesEachDistinctTriggerItsOwnBitUpToEight) {
   TriggerSet set;
   EXPECT_EQ(set.add({'O', 0xFF, 'g'}), 1);

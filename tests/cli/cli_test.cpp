@@ -671,6 +671,11 @@ TEST_F(CliRun, MembersOfBanksAreWrittenBesideTheBankOnlyWhenAsked) {
        {"000.wav", "001.wav", "002.wav"},
        {"wav", "wav", "wav"}},
       {"wwise", Fixture("wwise_bank_big_endian.bnk"), {"000.wem", "001.wem"}, {"wem", "wem"}},
+      {"pck",
+       Fixture("wwise_package_externals.pck"),
+       {"000_1355168291.bnk", "001_3991942870_english(us).bnk", "002_100.wem",
+        "003_100_english(us).wem", "004_4000000000.wem", "005_78187493530.wem"},
+       {"bnk", "bnk", "wem", "wem", "wem", "wem"}},
   };
   int n = 0;
   for (const auto& row : rows) {
@@ -717,6 +722,66 @@ TEST_F(CliRun, MembersOfBanksAreWrittenBesideTheBankOnlyWhenAsked) {
     EXPECT_EQ(FilesIn(out + "/001"), row.files);
     EXPECT_EQ(again.status, 1);
     EXPECT_TRUE(Contains(again.err, ": member 0: ")) << again.err;
+  }
+}
+
+// What a command prints on its standard output.
+Bytes Output(const std::string& command) {
+  Bytes out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;)
+    out.insert(out.end(), buffer, buffer + n);
+  pclose(p);
+  return out;
+}
+
+// --members of wave banks: PCM and MS ADPCM waves behind a WAVE header that
+// ffmpeg decodes to the entry's samples (big-endian PCM swapped into it), XMA
+// behind an XMA2 header that ffprobe opens. Without ffmpeg there is nothing
+// to play them with.
+TEST_F(CliRun, WaveBankMembersComeOutPlayable) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "no ffmpeg";
+  }
+  for (const char* fixture : {"xwb_v46_pcm_adpcm_names.xwb", "xwb_v40_big_endian_pcm_xma.xwb"}) {
+    SCOPED_TRACE(fixture);
+    const Bytes bank = Fixture(fixture);
+    const std::string in = Write(fixture, bank), out = dir / ("members_" + std::string(fixture));
+    const Result r = Cli({"xwb", "--json", "--members", "-o", out + "/%3.3d.x", in});
+    ASSERT_EQ(r.status, 0) << r.err;
+    int members = 0;
+    for (const std::string& text : Lines(r.out)) {
+      const nlohmann::json j = nlohmann::json::parse(text);
+      if (j["type"] != "member") continue;
+      ++members;
+      const std::string file = j["output"], codec = j["codec"];
+      SCOPED_TRACE(file);
+      EXPECT_TRUE(j.value("playable", true));
+      if (codec == "xma") {
+        EXPECT_TRUE(file.ends_with(".xma"));
+        const Bytes probed = Output(
+            "ffprobe -v error -show_entries stream=codec_name,sample_rate,"
+            "channels -of csv=p=0 '" +
+            file + "'");
+        EXPECT_EQ(std::string(probed.begin(), probed.end()), "xma2,48000,2\n");
+        continue;
+      }
+      EXPECT_TRUE(file.ends_with(".wav"));
+      const Bytes decoded =
+          Output("ffmpeg -v error -i '" + file + "' -f s16le -acodec pcm_s16le -");
+      const int64_t channels = j["channels"];
+      EXPECT_EQ(static_cast<int64_t>(decoded.size()), j["samples"].get<int64_t>() * channels * 2);
+      Bytes member = Slice(bank, j["offset"], j["length"]);
+      if (codec == "pcm16be") {
+        for (size_t i = 0; i + 1 < member.size(); i += 2) std::swap(member[i], member[i + 1]);
+      }
+      if (codec == "pcm16" || codec == "pcm16be") {
+        EXPECT_EQ(decoded, member);
+      }
+    }
+    EXPECT_GE(members, 2);
   }
 }
 

@@ -12,4 +12,5 @@ struct ByteOrder {
   bool big = false;
   uint32_t u16(const uint8_t* p) const { return big ? Be16(p) : Le16(p); }
   uint32_t u32(const uint8_t* p) const { return big ? Be32(p) : Le32(p); }
+  uint64_t u64(const uint8_t* p) const { return big ? Be64(p) : Le64(p); }
 };

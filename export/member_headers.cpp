@@ -1,0 +1,114 @@
+#include "export/member_headers.h"
+
+#include <algorithm>
+#include <string>
+
+#include "export/member_files.h"
+
+namespace {
+
+// MS ADPCM's standard coefficient pairs.
+constexpr int16_t kAdpcmCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                              {240, 0}, {460, -208}, {392, -232}};
+// XMA2: the bytes of a block as banks lay them out, and the encoder version.
+constexpr int64_t kXmaBlock = 0x10000;
+constexpr uint8_t kXmaEncoder = 4;
+
+void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void Tag(std::vector<uint8_t>& out, const char* t) { out.insert(out.end(), t, t + 4); }
+
+// WAVEFORMATEX: its first 16 bytes.
+std::vector<uint8_t> WaveFormat(int tag, const Member& m, int64_t bytesPerSecond,
+                                int64_t blockAlign, int bits) {
+  std::vector<uint8_t> f;
+  Put(f, tag, 2);
+  Put(f, m.channels, 2);
+  Put(f, m.rate, 4);
+  Put(f, bytesPerSecond, 4);
+  Put(f, blockAlign, 2);
+  Put(f, bits, 2);
+  return f;
+}
+
+// "RIFF", the format chunk, a fact chunk when `samples` is known, the data
+// chunk's header for `dataBytes`.
+std::vector<uint8_t> Riff(const std::vector<uint8_t>& fmt, int64_t samples, int64_t dataBytes) {
+  std::vector<uint8_t> body;
+  Tag(body, "WAVE");
+  Tag(body, "fmt ");
+  Put(body, fmt.size(), 4);
+  body.insert(body.end(), fmt.begin(), fmt.end());
+  if (samples >= 0) {
+    Tag(body, "fact");
+    Put(body, 4, 4);
+    Put(body, samples, 4);
+  }
+  Tag(body, "data");
+  Put(body, dataBytes, 4);
+  std::vector<uint8_t> h;
+  Tag(h, "RIFF");
+  Put(h, body.size() + dataBytes, 4);
+  h.insert(h.end(), body.begin(), body.end());
+  return h;
+}
+
+// MS ADPCM (2): the format and 32 more bytes (samples a block, the
+// coefficients).
+std::vector<uint8_t> AdpcmHeader(const Member& m) {
+  const int64_t perBlock = (m.blockAlign - 7 * m.channels) * 2 / m.channels + 2;
+  std::vector<uint8_t> fmt = WaveFormat(2, m, m.rate * m.blockAlign / perBlock, m.blockAlign, 4);
+  Put(fmt, 32, 2);
+  Put(fmt, perBlock, 2);
+  Put(fmt, 7, 2);
+  for (const auto& pair : kAdpcmCoefficients) {
+    Put(fmt, static_cast<uint16_t>(pair[0]), 2);
+    Put(fmt, static_cast<uint16_t>(pair[1]), 2);
+  }
+  return Riff(fmt, m.samples, m.length);
+}
+
+// XMA2 (0x166): the format and 34 more bytes (XMA2WAVEFORMATEX): streams of
+// up to two channels, the channel mask, the samples encoded and played,
+// no loop, the blocks.
+std::vector<uint8_t> XmaHeader(const Member& m) {
+  const int64_t samples = std::max<int64_t>(m.samples, 0);
+  std::vector<uint8_t> fmt = WaveFormat(0x166, m, m.rate * m.channels * 2, m.channels * 2, 16);
+  Put(fmt, 34, 2);
+  Put(fmt, (m.channels + 1) / 2, 2);
+  Put(fmt, m.channels == 1 ? 0x4 : m.channels == 2 ? 0x3 : 0, 4);
+  Put(fmt, samples, 4);
+  Put(fmt, kXmaBlock, 4);
+  Put(fmt, 0, 4);
+  Put(fmt, samples, 4);
+  Put(fmt, 0, 4);
+  Put(fmt, 0, 4);
+  Put(fmt, 0, 1);
+  Put(fmt, kXmaEncoder, 1);
+  Put(fmt, (m.length + kXmaBlock - 1) / kXmaBlock, 2);
+  return Riff(fmt, -1, m.length);
+}
+
+bool Known(const Member& m) { return m.rate > 0 && m.channels > 0; }
+
+}  // namespace
+
+const char* HeaderedExtension(const Member& m) {
+  if (!Known(m)) return nullptr;
+  if (m.codec == "pcm16" || m.codec == "pcm16be" || m.codec == "pcm8") return "wav";
+  if (m.codec == "msadpcm" && m.blockAlign > 7 * m.channels) return "wav";
+  if (m.codec == "xma" && m.channels <= 2) return "xma";
+  return nullptr;
+}
+
+std::vector<uint8_t> MemberHeader(const Member& m) {
+  if (!HeaderedExtension(m)) return {};
+  if (m.codec == "pcm16" || m.codec == "pcm16be") return WaveHeader(m.rate, m.channels, m.length);
+  if (m.codec == "pcm8")
+    return Riff(WaveFormat(1, m, m.rate * m.channels, m.channels, 8), -1, m.length);
+  if (m.codec == "msadpcm") return AdpcmHeader(m);
+  return XmaHeader(m);
+}
+
+bool SwapsSamples(const Member& m) { return m.codec == "pcm16be"; }
