@@ -14,19 +14,35 @@ namespace {
 constexpr const char* kFiles[][2] = {
     {"hca", "hca"}, {"adx", "adx"}, {"wem", "wem"}, {"wav", "wav"}};
 
-void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+// The members of PCM a header makes playable.
+constexpr struct {
+  const char* codec;
+  MemberHeader header;
+  int bits;
+  bool floats;
+} kPcm[] = {
+    {"pcm16", MemberHeader::Wave, 16, false},
+    {"pcm24", MemberHeader::Wave, 24, false},
+    {"pcm32", MemberHeader::Wave, 32, false},
+    {"pcmfloat", MemberHeader::Wave, 32, true},
+    // An FSB's 8-bit PCM is signed, as AIFF's is (a WAVE's is unsigned).
+    {"pcm8", MemberHeader::Aiff, 8, false},
+    {"pcm16be", MemberHeader::Aiff, 16, false},
+};
 
 }  // namespace
 
 MemberShape ShapeOfMember(const Member& m) {
   for (const auto& file : kFiles) {
-    if (m.codec == file[0]) return {file[1], false, true, ""};
+    if (m.codec == file[0]) return {file[1], MemberHeader::None, {}, true, ""};
   }
-  if (m.codec == "pcm16" && m.channels > 0 && m.rate > 0) return {"wav", true, true, ""};
-  if (m.codec == "mpeg") return {"mp3", false, true, ""};
-  return {"raw", false, false, m.codec + " data without a container"};
+  for (const auto& row : kPcm) {
+    if (m.codec != row.codec || m.channels <= 0 || m.rate <= 0) continue;
+    const PcmLayout pcm{m.rate, m.channels, row.bits, row.floats, 0};
+    return {row.header == MemberHeader::Wave ? "wav" : "aiff", row.header, pcm, true, ""};
+  }
+  if (m.codec == "mpeg") return {"mp3", MemberHeader::None, {}, true, ""};
+  return {"raw", MemberHeader::None, {}, false, m.codec + " data without a container"};
 }
 
 std::string SafeMemberName(const std::string& name) {
@@ -57,26 +73,16 @@ std::string MemberFileName(const Member& m, const MemberShape& shape) {
   return std::string(number) + (name.empty() ? "" : "_" + name) + "." + shape.extension;
 }
 
-std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataBytes) {
-  std::vector<uint8_t> h;
-  h.reserve(44);
-  auto tag = [&h](const char* t) {
-    for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(t[i]));
-  };
-  tag("RIFF");
-  PutLe(h, static_cast<uint32_t>(36 + dataBytes), 4);
-  tag("WAVE");
-  tag("fmt ");
-  PutLe(h, 16, 4);
-  PutLe(h, 1, 2);
-  PutLe(h, static_cast<uint32_t>(channels), 2);
-  PutLe(h, static_cast<uint32_t>(rate), 4);
-  PutLe(h, static_cast<uint32_t>(rate * channels * 2), 4);
-  PutLe(h, static_cast<uint32_t>(channels * 2), 2);
-  PutLe(h, 16, 2);
-  tag("data");
-  PutLe(h, static_cast<uint32_t>(dataBytes), 4);
-  return h;
+std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes) {
+  switch (shape.header) {
+    case MemberHeader::None:
+      break;
+    case MemberHeader::Wave:
+      return WaveHeaderOf(shape.pcm, dataBytes);
+    case MemberHeader::Aiff:
+      return AiffHeader(shape.pcm, dataBytes / (shape.pcm.channels * (shape.pcm.bits / 8)));
+  }
+  return {};
 }
 
 std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
@@ -99,10 +105,8 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
     OutputFile out;
     try {
       out = OutputFile::CreateOutput(name, OutputMode::Keep, env);
-      if (o.shape.wave) {
-        const auto header = WaveHeader(o.member.rate, o.member.channels, o.member.length);
-        out.write(header.data(), std::ssize(header));
-      }
+      const auto header = HeaderOf(o.shape, o.member.length);
+      out.write(header.data(), std::ssize(header));
       bank.seek(bankAt + o.member.offset);
       if (bank.copyTo(out, o.member.length) != o.member.length)
         throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());

@@ -1,8 +1,9 @@
 // Members of banks as files: every member of a bank written as a file of its own, in a
 // folder named after the bank's output without its extension
 // ("out/001.fsb" -> "out/001/003_explosion.wem"). A member that is a file by
-// itself gets exactly its bytes; 16-bit PCM gets a WAVE header, MPEG frames
-// the extension .mp3; other codec data is written raw (.raw), not playable.
+// itself gets exactly its bytes; PCM gets a WAVE header (little-endian) or an
+// AIFF header (big-endian, and signed 8-bit), MPEG frames the extension .mp3;
+// other codec data is written raw (.raw), not playable.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +11,19 @@
 #include <vector>
 
 #include "carve/engine/member.h"
+#include "export/containers.h"
 
 class Env;
 struct StreamReport;
 
+// The header a member's bytes are written after.
+enum class MemberHeader { None, Wave, Aiff };
+
 // How a member is written.
 struct MemberShape {
   std::string extension;
-  bool wave = false;     // after a WAVE header of 16-bit PCM
+  MemberHeader header = MemberHeader::None;
+  PcmLayout pcm;         // the samples after a header
   bool playable = true;  // a player opens it
   std::string reason;    // why not, when not
 };
@@ -34,8 +40,8 @@ std::string MemberFolder(const std::string& bankOutput);
 // "003" or "003_name" and the extension.
 std::string MemberFileName(const Member& member, const MemberShape& shape);
 
-// The 44 bytes of a WAVE header for `dataBytes` of 16-bit PCM.
-std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataBytes);
+// The header written before a member of `dataBytes` (none: empty).
+std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes);
 
 // What became of one member.
 struct MemberOutcome {

@@ -20,13 +20,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/pcm_decode.h"
 #include "app/player.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
 #include "app/sound_out.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
+#include "export/pcm_decode.h"
 
 namespace {
 
