@@ -58,8 +58,8 @@ std::vector<uint8_t> WaveHeaderOf(const PcmLayout& layout, int64_t dataBytes) {
     PutLe(h, layout.channelMask & 0x3FFFF, 4);
     // The sub-format's GUID: the format tag, then 00000000-0010-8000-00AA00389B71.
     PutLe(h, formatTag, 4);
-    constexpr uint8_t kGuidTail[] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA,
-                                     0x00, 0x38, 0x9B, 0x71};
+    constexpr uint8_t kGuidTail[] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                     0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     for (const uint8_t byte : kGuidTail) h.push_back(byte);
   }
   Tag(h, "data");

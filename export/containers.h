@@ -8,7 +8,7 @@
 // How PCM samples are stored.
 struct PcmLayout {
   int64_t rate = 0, channels = 0;
-  int bits = 16;       // 8 (unsigned in a WAVE), 16, 24, 32
+  int bits = 16;        // 8 (unsigned in a WAVE), 16, 24, 32
   bool floats = false;  // IEEE floats (32 bits)
   // The speakers of the channels (WAVE_FORMAT_EXTENSIBLE's dwChannelMask,
   // FFmpeg's native order); 0: none said.
