@@ -12,6 +12,7 @@ packages=(
   pmccabe universal-ctags
   qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

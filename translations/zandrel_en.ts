@@ -45,7 +45,7 @@
     </message>
     <message>
         <source>DSP ADPCMの係数がバンクのヘッダーにあり、単独では開けません</source>
-        <translation>DSP ADPCM keeps its coefficients in the bank's header: it cannot be opened alone</translation>
+        <translation>DSP ADPCM keeps its coefficients in the bank&apos;s header: it cannot be opened alone</translation>
     </message>
     <message>
         <source>XboxのIMA ADPCM（1ブロック64サンプル）はFFmpegでは長さが変わります</source>

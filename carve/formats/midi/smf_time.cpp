@@ -20,45 +20,67 @@ struct Track {
   std::map<int64_t, int64_t> tempos;  // tick: microseconds a quarter note
 };
 
-// The ticks of one track's events and its Set Tempo events. The walk has
-// checked its events; reading stops at any byte it would not have taken.
-Track ReadTrack(std::span<const uint8_t> d) {
-  Track t;
-  size_t pos = 0;
-  int running = 0;
-  const auto quantity = [&d, &pos]() -> int64_t {
+// Reads the events of one track's data. The walk has checked them; reading
+// stops at any byte it would not have taken.
+class EventReader {
+ public:
+  explicit EventReader(std::span<const uint8_t> d) : d_(d) {}
+
+  bool more() const { return pos_ < d_.size(); }
+  int64_t quantity() {
     int64_t v = 0;
-    for (int i = 0; i < 4 && pos < d.size(); ++i) {
-      const uint8_t b = d[pos++];
+    for (int i = 0; i < 4 && pos_ < d_.size(); ++i) {
+      const uint8_t b = d_[pos_++];
       v = v << 7 | (b & 0x7F);
       if (b < 0x80) return v;
     }
     return -1;
-  };
-  while (pos < d.size()) {
-    const int64_t delta = quantity();
-    if (delta < 0 || pos >= d.size()) break;
-    t.lastTick += delta;
-    const uint8_t status = d[pos];
-    if (status == 0xFF && pos + 2 < d.size()) {
-      const uint8_t type = d[pos + 1];
-      pos += 2;
-      const int64_t length = quantity();
-      if (length < 0 || pos + length > d.size()) break;
-      if (type == 0x51 && length == 3)
-        t.tempos[t.lastTick] = d[pos] << 16 | d[pos + 1] << 8 | d[pos + 2];
-      pos += length;
-    } else if (status == 0xF0 || status == 0xF7) {
-      ++pos;
-      const int64_t length = quantity();
-      if (length < 0) break;
-      pos += length;
-    } else if (status >= 0x80) {
-      running = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
-      pos += 1 + running;
-    } else {
-      pos += running;
+  }
+  // One event after its delta time; a Set Tempo event's value in `tempo`.
+  bool event(int64_t& tempo) {
+    const uint8_t status = d_[pos_];
+    if (status == 0xFF) return meta(tempo);
+    if (status == 0xF0 || status == 0xF7) {
+      ++pos_;
+      return skip(quantity());
     }
+    if (status >= 0x80) running_ = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
+    return skip((status >= 0x80 ? 1 : 0) + running_);
+  }
+
+ private:
+  bool meta(int64_t& tempo) {
+    if (pos_ + 2 >= d_.size()) return false;
+    const uint8_t type = d_[pos_ + 1];
+    pos_ += 2;
+    const int64_t length = quantity();
+    if (length < 0 || length > std::ssize(d_) - static_cast<int64_t>(pos_)) return false;
+    const uint8_t* p = d_.data() + pos_;
+    if (type == 0x51 && length == 3) tempo = p[0] << 16 | p[1] << 8 | p[2];
+    return skip(length);
+  }
+  bool skip(int64_t count) {
+    if (count < 0 || count > std::ssize(d_) - static_cast<int64_t>(pos_)) return false;
+    pos_ += static_cast<size_t>(count);
+    return true;
+  }
+
+  std::span<const uint8_t> d_;
+  size_t pos_ = 0;
+  int running_ = 0;
+};
+
+// The ticks of one track's events and its Set Tempo events.
+Track ReadTrack(std::span<const uint8_t> d) {
+  Track t;
+  EventReader r(d);
+  while (r.more()) {
+    const int64_t delta = r.quantity();
+    if (delta < 0 || !r.more()) break;
+    t.lastTick += delta;
+    int64_t tempo = -1;
+    if (!r.event(tempo)) break;
+    if (tempo >= 0) t.tempos[t.lastTick] = tempo;
   }
   return t;
 }
