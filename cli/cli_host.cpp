@@ -1,11 +1,13 @@
 #include "cli/cli_host.h"
 
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "cli/cli_json.h"
 #include "cli/cli_printers.h"
 #include "export/member_files.h"
+#include "export/wav_export.h"
 #include "output/naming.h"
 #include "platform/io_error.h"
 #include "platform/pending_output.h"
@@ -84,20 +86,45 @@ void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
 
 void CliHost::StreamDone(const StreamReport& report) {
-  printer_->StreamDone(report);
-  if (!options_.members || report.members.empty()) return;
+  std::optional<WavExport> decoded;
+  if (options_.decode && report.status == StreamReport::Status::Written)
+    decoded = DecodeToWav(report.output, report.format, report.output + ".wav", *files_);
+  if (options_.json) {
+    progress_.clear();
+    out_ << StreamJsonLine(report, decoded ? &*decoded : nullptr) << std::endl;
+  } else {
+    printer_->StreamDone(report);
+  }
+  if (decoded) DecodeLogged(report.output, *decoded);
+  if (options_.members && !report.members.empty()) MembersDone(report);
+}
+
+void CliHost::MembersDone(const StreamReport& report) {
   for (const MemberOutcome& o : WriteMembers(report, *files_)) {
     progress_.clear();
+    std::optional<WavExport> decoded;
+    if (options_.decode && !o.output.empty()) decoded = DecodeMemberToWav(o, *files_);
     if (options_.json) {
-      out_ << MemberJsonLine(report, o) << std::endl;
+      out_ << MemberJsonLine(report, o, decoded ? &*decoded : nullptr) << std::endl;
     } else if (!options_.quiet && !o.output.empty()) {
       out_ << "  " << EscapeControls(o.output) << std::endl;
     }
+    if (decoded) DecodeLogged(o.output, *decoded);
     if (o.error.empty()) continue;
     failureReported_ = true;
     err_ << "zandrel-cli: " << EscapeControls(report.output) << ": member " << o.member.index
          << ": " << EscapeControls(o.error) << std::endl;
   }
+}
+
+void CliHost::DecodeLogged(const std::string& output, const WavExport& decoded) {
+  if (options_.json || options_.quiet) return;
+  progress_.clear();
+  if (!decoded.output.empty())
+    out_ << "  " << EscapeControls(decoded.output) << std::endl;
+  else
+    out_ << "  " << EscapeControls(output) << ": " << EscapeControls(decoded.errorShown)
+         << std::endl;
 }
 
 void CliHost::FolderUnreadable(const IoError& error) {

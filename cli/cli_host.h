@@ -12,6 +12,8 @@
 #include "carve/engine/progress_meter.h"
 #include "cli/cli_options.h"
 
+struct WavExport;
+
 // Writes a transient progress text on a terminal line and wipes it before
 // any other text goes to the same terminal. Writes nothing when `enabled` is
 // false (the error stream is no terminal).
@@ -63,7 +65,9 @@ class CliHost : public Host {
 
   void PassReported(const PassReport& report) override;
   // The stream's report, then with --members its members', after writing
-  // them.
+  // them; with --decode each written one decoded into a WAVE beside it
+  // first, and in the log a line for the WAVE or why none was written (no
+  // failure of the run: a codec FFmpeg does not decode is no fault).
   void StreamDone(const StreamReport& report) override;
   // A JSON Lines error record (with --json) and the failure on the error
   // stream.
@@ -75,6 +79,12 @@ class CliHost : public Host {
   void RunBegins() override;
 
  private:
+  // Writes the members of the bank `report` wrote (and decodes them), and
+  // reports each.
+  void MembersDone(const StreamReport& report);
+  // The log line of a decoding (none with --json or --quiet).
+  void DecodeLogged(const std::string& output, const WavExport& decoded);
+
   const CliOptions& options_;
   std::ostream& out_;
   std::ostream& err_;

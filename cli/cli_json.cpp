@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "export/member_files.h"
+#include "export/wav_export.h"
 
 namespace {
 
@@ -44,6 +45,12 @@ void PutMeasured(Json& object, const char* key, int64_t value) {
   if (value >= 0) object[key] = value;
 }
 
+void PutDecoded(Json& line, const WavExport* decoded) {
+  if (decoded == nullptr) return;
+  if (!decoded->output.empty()) line["decoded"] = Text(decoded->output);
+  if (!decoded->error.empty()) line["decode_error"] = Text(decoded->error);
+}
+
 }  // namespace
 
 std::string PassJsonLine(const PassReport& report) {
@@ -65,7 +72,7 @@ std::string PassJsonLine(const PassReport& report) {
   return line.dump();
 }
 
-std::string StreamJsonLine(const StreamReport& report) {
+std::string StreamJsonLine(const StreamReport& report, const WavExport* decoded) {
   Json line = {{"type", "stream"},        {"input", Text(report.input)}, {"format", report.format},
                {"number", report.number}, {"offset", report.offset},     {"length", report.length}};
   if (!report.output.empty()) line["output"] = Text(report.output);
@@ -93,10 +100,12 @@ std::string StreamJsonLine(const StreamReport& report) {
       line["error"] = Text(report.error);
       break;
   }
+  PutDecoded(line, decoded);
   return line.dump();
 }
 
-std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o) {
+std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o,
+                           const WavExport* decoded) {
   const Member& m = o.member;
   Json line = {{"type", "member"},      {"input", Text(bank.input)},
                {"format", bank.format}, {"parent", Text(bank.output)},
@@ -117,6 +126,7 @@ std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o) {
   }
   if (!o.output.empty()) line["output"] = Text(o.output);
   if (!o.error.empty()) line["error"] = Text(o.error);
+  PutDecoded(line, decoded);
   return line.dump();
 }
 

@@ -119,6 +119,9 @@ constexpr CliOptionRow kMiddleOptions[] = {
   {0, "--members", "",
    "write every member of a bank (fsb, awb, wwise, pck, xwb) as a file of its own too, in a "
    "folder named after the bank's output without its extension", true, FLAG(members, true)},
+  {0, "--decode", "",
+   "a 16-bit PCM WAVE of each output written (stream or member) FFmpeg decodes, named after "
+   "it with .wav appended (001.mp3.wav), never over a file", true, FLAG(decode, true)},
   {'q', "--quiet", "",
    "no log lines and no progress (messages still go to standard error)", true,
    FLAG(quiet, true)},

@@ -40,6 +40,7 @@ struct CliOptions {
   bool quiet = false;
   // Every member of a bank written as a file of its own too.
   bool members = false;
+  bool decode = false;  // a WAVE beside every output FFmpeg decodes
   // Find and log every stream, write nothing.
   bool dryRun = false;
   // Fail a stream rather than replace a file.

@@ -1,7 +1,6 @@
 #include "export/member_files.h"
 
 #include <cstdio>
-#include <utility>
 
 #include "carve/engine/sink.h"
 #include "export/member_headers.h"
@@ -16,34 +15,37 @@ namespace {
 constexpr const char* kFiles[][2] = {{"hca", "hca"}, {"adx", "adx"}, {"wem", "wem"},
                                      {"wav", "wav"}, {"bnk", "bnk"}, {"wma", "wma"}};
 
-void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// Copies `length` bytes at `at` of `in` to `out`, the bytes of each 16-bit
-// sample swapped when `swap`.
-void Copy(InputFile& in, int64_t at, int64_t length, OutputFile& out, bool swap) {
-  std::vector<uint8_t> buffer(1 << 16);
-  while (length > 0) {
-    const int64_t want = std::min<int64_t>(length, std::ssize(buffer));
-    if (in.readAt(at, buffer.data(), want) != want)
-      throw IoError(kIoReadBeyondEnd, "Read beyond end of file", in.path());
-    for (int64_t i = 0; swap && i + 1 < want; i += 2) std::swap(buffer[i], buffer[i + 1]);
-    out.write(buffer.data(), want);
-    at += want;
-    length -= want;
-  }
-}
+// The members of PCM a header makes playable.
+constexpr struct {
+  const char* codec;
+  MemberHeader header;
+  int bits;
+  bool floats;
+} kPcm[] = {
+    {"pcm16", MemberHeader::Wave, 16, false},
+    {"pcm24", MemberHeader::Wave, 24, false},
+    {"pcm32", MemberHeader::Wave, 32, false},
+    {"pcmfloat", MemberHeader::Wave, 32, true},
+    // An FSB's 8-bit PCM is signed, as AIFF's is (a WAVE's is unsigned).
+    {"pcm8", MemberHeader::Aiff, 8, false},
+    {"pcm16be", MemberHeader::Aiff, 16, false},
+};
 
 }  // namespace
 
 MemberShape ShapeOfMember(const Member& m) {
   for (const auto& file : kFiles) {
-    if (m.codec == file[0]) return {file[1], false, true, ""};
+    if (m.codec == file[0]) return {file[1], MemberHeader::None, {}, {}, true, ""};
   }
-  if (const char* extension = HeaderedExtension(m)) return {extension, true, true, ""};
-  if (m.codec == "mpeg") return {"mp3", false, true, ""};
-  return {"raw", false, false, m.codec + " data without a container"};
+  if (const char* extension = HeaderedExtension(m))
+    return {extension, MemberHeader::Riff, {}, RiffHeaderOf(m), true, ""};
+  for (const auto& row : kPcm) {
+    if (m.codec != row.codec || m.channels <= 0 || m.rate <= 0) continue;
+    const PcmLayout pcm{m.rate, m.channels, row.bits, row.floats, 0};
+    return {row.header == MemberHeader::Wave ? "wav" : "aiff", row.header, pcm, {}, true, ""};
+  }
+  if (m.codec == "mpeg") return {"mp3", MemberHeader::None, {}, {}, true, ""};
+  return {"raw", MemberHeader::None, {}, {}, false, m.codec + " data without a container"};
 }
 
 std::string SafeMemberName(const std::string& name) {
@@ -74,26 +76,18 @@ std::string MemberFileName(const Member& m, const MemberShape& shape) {
   return std::string(number) + (name.empty() ? "" : "_" + name) + "." + shape.extension;
 }
 
-std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataBytes) {
-  std::vector<uint8_t> h;
-  h.reserve(44);
-  auto tag = [&h](const char* t) {
-    for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(t[i]));
-  };
-  tag("RIFF");
-  PutLe(h, static_cast<uint32_t>(36 + dataBytes), 4);
-  tag("WAVE");
-  tag("fmt ");
-  PutLe(h, 16, 4);
-  PutLe(h, 1, 2);
-  PutLe(h, static_cast<uint32_t>(channels), 2);
-  PutLe(h, static_cast<uint32_t>(rate), 4);
-  PutLe(h, static_cast<uint32_t>(rate * channels * 2), 4);
-  PutLe(h, static_cast<uint32_t>(channels * 2), 2);
-  PutLe(h, 16, 2);
-  tag("data");
-  PutLe(h, static_cast<uint32_t>(dataBytes), 4);
-  return h;
+std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes) {
+  switch (shape.header) {
+    case MemberHeader::None:
+      break;
+    case MemberHeader::Wave:
+      return WaveHeaderOf(shape.pcm, dataBytes);
+    case MemberHeader::Aiff:
+      return AiffHeader(shape.pcm, dataBytes / (shape.pcm.channels * (shape.pcm.bits / 8)));
+    case MemberHeader::Riff:
+      return shape.riff;
+  }
+  return {};
 }
 
 std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
@@ -116,12 +110,11 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
     OutputFile out;
     try {
       out = OutputFile::CreateOutput(name, OutputMode::Keep, env);
-      if (o.shape.wave) {
-        const auto header = MemberHeader(o.member);
-        out.write(header.data(), std::ssize(header));
-      }
-      Copy(bank, bankAt + o.member.offset, o.member.length, out,
-           o.shape.wave && SwapsSamples(o.member));
+      const auto header = HeaderOf(o.shape, o.member.length);
+      out.write(header.data(), std::ssize(header));
+      bank.seek(bankAt + o.member.offset);
+      if (bank.copyTo(out, o.member.length) != o.member.length)
+        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
       out.commit();
       o.output = name;
     } catch (const IoError& e) {

@@ -1,8 +1,10 @@
 // Members of banks as files: every member of a bank written as a file of its own, in a
 // folder named after the bank's output without its extension
 // ("out/001.fsb" -> "out/001/003_explosion.wem"). A member that is a file by
-// itself gets exactly its bytes; PCM and MS ADPCM get a WAVE header and XMA
-// a RIFF XMA2 one (export/member_headers.h), MPEG frames the extension .mp3;
+// itself gets exactly its bytes; PCM gets a WAVE header (little-endian, and
+// unsigned 8-bit) or an AIFF header (big-endian, and signed 8-bit), MS ADPCM
+// a WAVE header and XMA a RIFF XMA2 one (export/member_headers.h), MPEG
+// frames the extension .mp3;
 // other codec data is written raw (.raw), not playable.
 #pragma once
 
@@ -11,16 +13,23 @@
 #include <vector>
 
 #include "carve/engine/member.h"
+#include "export/containers.h"
 
 class Env;
 struct StreamReport;
 
+// The header a member's bytes are written after.
+// Riff: one made for the member itself (RiffHeaderOf(), member_headers.h).
+enum class MemberHeader { None, Wave, Aiff, Riff };
+
 // How a member is written.
 struct MemberShape {
   std::string extension;
-  bool wave = false;     // after a header of MemberHeader() (export/member_headers.h)
-  bool playable = true;  // a player opens it
-  std::string reason;    // why not, when not
+  MemberHeader header = MemberHeader::None;
+  PcmLayout pcm;              // the samples after a header
+  std::vector<uint8_t> riff;  // the header, for MemberHeader::Riff
+  bool playable = true;       // a player opens it
+  std::string reason;         // why not, when not
 };
 MemberShape ShapeOfMember(const Member& member);
 
@@ -35,8 +44,8 @@ std::string MemberFolder(const std::string& bankOutput);
 // "003" or "003_name" and the extension.
 std::string MemberFileName(const Member& member, const MemberShape& shape);
 
-// The 44 bytes of a WAVE header for `dataBytes` of 16-bit PCM.
-std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataBytes);
+// The header written before a member of `dataBytes` (none: empty).
+std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes);
 
 // What became of one member.
 struct MemberOutcome {

@@ -17,7 +17,9 @@ constexpr uint8_t kXmaEncoder = 4;
 void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
-void Tag(std::vector<uint8_t>& out, const char* t) { out.insert(out.end(), t, t + 4); }
+void Tag(std::vector<uint8_t>& out, const char* t) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(t[i]));
+}
 
 // WAVEFORMATEX: its first 16 bytes.
 std::vector<uint8_t> WaveFormat(int tag, const Member& m, int64_t bytesPerSecond,
@@ -36,6 +38,7 @@ std::vector<uint8_t> WaveFormat(int tag, const Member& m, int64_t bytesPerSecond
 // chunk's header for `dataBytes`.
 std::vector<uint8_t> Riff(const std::vector<uint8_t>& fmt, int64_t samples, int64_t dataBytes) {
   std::vector<uint8_t> body;
+  body.reserve(40 + fmt.size());
   Tag(body, "WAVE");
   Tag(body, "fmt ");
   Put(body, fmt.size(), 4);
@@ -48,6 +51,7 @@ std::vector<uint8_t> Riff(const std::vector<uint8_t>& fmt, int64_t samples, int6
   Tag(body, "data");
   Put(body, dataBytes, 4);
   std::vector<uint8_t> h;
+  h.reserve(8 + body.size());
   Tag(h, "RIFF");
   Put(h, body.size() + dataBytes, 4);
   h.insert(h.end(), body.begin(), body.end());
@@ -96,19 +100,16 @@ bool Known(const Member& m) { return m.rate > 0 && m.channels > 0; }
 
 const char* HeaderedExtension(const Member& m) {
   if (!Known(m)) return nullptr;
-  if (m.codec == "pcm16" || m.codec == "pcm16be" || m.codec == "pcm8") return "wav";
+  if (m.codec == "pcm8u") return "wav";
   if (m.codec == "msadpcm" && m.blockAlign > 7 * m.channels) return "wav";
   if (m.codec == "xma" && m.channels <= 2) return "xma";
   return nullptr;
 }
 
-std::vector<uint8_t> MemberHeader(const Member& m) {
+std::vector<uint8_t> RiffHeaderOf(const Member& m) {
   if (!HeaderedExtension(m)) return {};
-  if (m.codec == "pcm16" || m.codec == "pcm16be") return WaveHeader(m.rate, m.channels, m.length);
-  if (m.codec == "pcm8")
+  if (m.codec == "pcm8u")
     return Riff(WaveFormat(1, m, m.rate * m.channels, m.channels, 8), -1, m.length);
   if (m.codec == "msadpcm") return AdpcmHeader(m);
   return XmaHeader(m);
 }
-
-bool SwapsSamples(const Member& m) { return m.codec == "pcm16be"; }

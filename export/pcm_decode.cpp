@@ -8,6 +8,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "platform/translate.h"
@@ -33,9 +35,13 @@ struct PacketFreer {
 // One decoding: the opened file, its decoder and the resampler to 16-bit.
 class Decoding {
  public:
-  explicit Decoding(DecodedPcm& out) : out_(out) {}
+  using Take = std::function<void(const int16_t*, int64_t)>;
+  Decoding(int mostChannels, const Take& take) : mostChannels_(mostChannels), take_(take) {}
 
   bool open(const std::string& path, const std::string& kind) {
+    // What FFmpeg has to say of a file goes into the failure, not on the
+    // terminal of the command line.
+    av_log_set_level(AV_LOG_QUIET);
     const char* name = DemuxerOfKind(kind);
     const AVInputFormat* demuxer = name != nullptr ? av_find_input_format(name) : nullptr;
     if (demuxer == nullptr) return fail(ZT("PcmDecode", "FFmpegで開けません"));
@@ -64,22 +70,26 @@ class Decoding {
     return openResampler();
   }
 
+  const PcmBlocksFormat& format() const { return format_out_; }
+
   void run(double maxSeconds, const std::atomic<bool>* stop) {
-    limit_ = maxSeconds > 0 ? static_cast<int64_t>(maxSeconds * out_.sampleRate) : INT64_MAX;
+    limit_ = maxSeconds > 0 ? static_cast<int64_t>(maxSeconds * format_out_.sampleRate) : INT64_MAX;
     std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    while (decoded_ < limit_ && !(stop != nullptr && stop->load()) &&
-           av_read_frame(format_.get(), packet.get()) >= 0) {
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
+    while (decoded_ < limit_ && !stopped() && av_read_frame(format_.get(), packet.get()) >= 0) {
       if (packet->stream_index == stream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0)
         receive();
       av_packet_unref(packet.get());
     }
     if (decoded_ < limit_ && avcodec_send_packet(codec_.get(), nullptr) >= 0) receive();
-    if (out_.samples.empty()) fail(ZT("PcmDecode", "音声をデコードできません"));
+    if (decoded_ == 0) fail(ZT("PcmDecode", "音声をデコードできません"));
   }
+
+  const std::string& error() const { return error_; }
 
  private:
   bool fail(const char* why) {
-    out_.error = why;
+    error_ = why;
     return false;
   }
 
@@ -87,15 +97,27 @@ class Decoding {
     const int channels = codec_->ch_layout.nb_channels;
     if (channels <= 0 || codec_->sample_rate <= 0)
       return fail(ZT("PcmDecode", "音声の形式が分かりません"));
-    out_.sampleRate = codec_->sample_rate;
-    out_.channels = channels == 1 ? 1 : 2;
-    AVChannelLayout outLayout;
-    av_channel_layout_default(&outLayout, out_.channels);
+    format_out_.sampleRate = codec_->sample_rate;
+    format_out_.channels = channels <= mostChannels_ ? channels : std::min(2, mostChannels_);
+    AVChannelLayout inLayout, outLayout;
+    // A layout of no known order is read as the usual one of its count.
+    if (codec_->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
+      av_channel_layout_copy(&inLayout, &codec_->ch_layout);
+    else
+      av_channel_layout_default(&inLayout, channels);
+    if (format_out_.channels == channels)
+      av_channel_layout_copy(&outLayout, &inLayout);
+    else
+      av_channel_layout_default(&outLayout, format_out_.channels);
+    if (outLayout.order == AV_CHANNEL_ORDER_NATIVE) format_out_.channelMask = outLayout.u.mask;
     SwrContext* swr = nullptr;
-    if (swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, out_.sampleRate,
-                            &codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, 0,
-                            nullptr) < 0 ||
-        swr_init(swr) < 0) {
+    const bool made =
+        swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, format_out_.sampleRate, &inLayout,
+                            codec_->sample_fmt, codec_->sample_rate, 0, nullptr) >= 0 &&
+        swr_init(swr) >= 0;
+    av_channel_layout_uninit(&inLayout);
+    av_channel_layout_uninit(&outLayout);
+    if (!made) {
       swr_free(&swr);
       return fail(ZT("PcmDecode", "音声を変換できません"));
     }
@@ -108,19 +130,22 @@ class Decoding {
     while (decoded_ < limit_ && avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
       const int room = swr_get_out_samples(swr_.get(), frame->nb_samples);
       if (room <= 0) continue;
-      const size_t at = out_.samples.size();
-      out_.samples.resize(at + static_cast<size_t>(room) * out_.channels);
-      auto* dest = reinterpret_cast<uint8_t*>(out_.samples.data() + at);
+      block_.resize(static_cast<size_t>(room) * format_out_.channels);
+      auto* dest = reinterpret_cast<uint8_t*>(block_.data());
       const int got =
           swr_convert(swr_.get(), &dest, room, const_cast<const uint8_t**>(frame->extended_data),
                       frame->nb_samples);
       const int64_t kept = got < 0 ? 0 : std::min<int64_t>(got, limit_ - decoded_);
-      out_.samples.resize(at + static_cast<size_t>(kept) * out_.channels);
+      if (kept > 0) take_(block_.data(), kept);
       decoded_ += kept;
     }
   }
 
-  DecodedPcm& out_;
+  int mostChannels_;
+  const Take& take_;
+  std::string error_;
+  PcmBlocksFormat format_out_;
+  std::vector<int16_t> block_;
   std::unique_ptr<AVFormatContext, FormatCloser> format_;
   std::unique_ptr<AVCodecContext, CodecFreer> codec_;
   std::unique_ptr<SwrContext, ResamplerFreer> swr_;
@@ -136,9 +161,24 @@ const char* DemuxerOfKind(const std::string& kind) {
     const char* kind;
     const char* demuxer;
   } kDemuxers[] = {
-      {"mp3", "mp3"},     {"mp2", "mp3"},   {"ogg", "ogg"}, {"wav", "wav"},     {"aac", "aac"},
-      {"flac", "flac"},   {"aiff", "aiff"}, {"adx", "adx"}, {"brstm", "brstm"}, {"bcstm", "bfstm"},
-      {"bfstm", "bfstm"}, {"fsb", "fsb"},   {"hca", "hca"},
+      {"mp3", "mp3"},
+      {"mp2", "mp3"},
+      {"ogg", "ogg"},
+      {"wav", "wav"},
+      {"aac", "aac"},
+      {"flac", "flac"},
+      {"aiff", "aiff"},
+      {"adx", "adx"},
+      {"brstm", "brstm"},
+      {"bcstm", "bfstm"},
+      {"bfstm", "bfstm"},
+      {"fsb", "fsb"},
+      {"hca", "hca"},
+      // Members' extensions and RIFF kinds of their own (ATRAC, XMA, Wwise).
+      {"wem", "wav"},
+      {"at3", "wav"},
+      {"at9", "wav"},
+      {"xma", "wav"},
   };
   for (const auto& row : kDemuxers) {
     if (kind == row.kind) return row.demuxer;
@@ -149,8 +189,28 @@ const char* DemuxerOfKind(const std::string& kind) {
 DecodedPcm DecodePcm(const std::string& path, const std::string& kind, double maxSeconds,
                      const std::atomic<bool>* stop) {
   DecodedPcm out;
-  Decoding decoding(out);
-  if (decoding.open(path, kind)) decoding.run(maxSeconds, stop);
+  const Decoding::Take take = [&out](const int16_t* samples, int64_t frames) {
+    out.samples.insert(out.samples.end(), samples, samples + frames * out.channels);
+  };
+  Decoding decoding(2, take);
+  if (decoding.open(path, kind)) {
+    out.sampleRate = decoding.format().sampleRate;
+    out.channels = decoding.format().channels;
+    decoding.run(maxSeconds, stop);
+  }
+  out.error = decoding.error();
   if (!out.error.empty()) out.samples.clear();
   return out;
+}
+
+std::string DecodePcmBlocks(const std::string& path, const std::string& kind, int mostChannels,
+                            const std::function<void(const PcmBlocksFormat&)>& begin,
+                            const std::function<void(const int16_t*, int64_t)>& take,
+                            const std::atomic<bool>* stop) {
+  Decoding decoding(mostChannels, take);
+  if (!decoding.open(path, kind)) return decoding.error();
+  begin(decoding.format());
+  decoding.run(0, stop);
+  if (stop != nullptr && stop->load()) return ZT("PcmDecode", "キャンセルしました");
+  return decoding.error();
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,3 +30,21 @@ const char* DemuxerOfKind(const std::string& kind);
 // with what it has, once `stop` is set.
 DecodedPcm DecodePcm(const std::string& path, const std::string& kind, double maxSeconds,
                      const std::atomic<bool>* stop = nullptr);
+
+// What a decoding hands on: the format once, before the first block.
+struct PcmBlocksFormat {
+  int sampleRate = 0;
+  int channels = 0;
+  uint64_t channelMask = 0;  // the speakers in FFmpeg's native order, 0: unknown
+};
+// Decodes the whole first audio stream of `path` like DecodePcm, keeping up to
+// `mostChannels` channels (more are mixed down to two), and hands each block
+// of interleaved signed 16-bit samples to `take` as it is decoded, so that no
+// more than a block is held. `begin` comes once, before the first block.
+// Returns the failure in the source language of "PcmDecode", empty on
+// success; a cancel (`stop`) is a failure. An exception of a callback
+// passes through, with FFmpeg's state freed.
+std::string DecodePcmBlocks(const std::string& path, const std::string& kind, int mostChannels,
+                            const std::function<void(const PcmBlocksFormat&)>& begin,
+                            const std::function<void(const int16_t*, int64_t)>& take,
+                            const std::atomic<bool>* stop = nullptr);

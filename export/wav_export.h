@@ -7,20 +7,32 @@
 #include <string>
 
 class Env;
+struct MemberOutcome;
 
 struct WavExport {
   std::string output;  // the WAVE written; empty when none was
   // Why none was, in the source language of context "PcmDecode" (as
   // DecodedPcm::error); empty on success.
   std::string error;
-  int64_t frames = 0;  // sample frames written
+  std::string errorShown;  // the same in the reader's language
+  int64_t frames = 0;      // sample frames written
   int rate = 0, channels = 0;
   double seconds() const { return rate > 0 ? static_cast<double>(frames) / rate : 0.0; }
 };
 
 // Decodes the file `path` of the kind `kind` (a row of the table of formats,
-// or a member's extension) into `wavPath` through `env`: the WAVE appears
-// whole or not at all and never replaces a file. Stops, writing nothing,
-// once `stop` is set.
+// or a member's extension) into `wavPath` through `env`, block by block (a
+// stream of an hour takes no more memory than one of a second): 16-bit PCM
+// at the stream's rate with its channels, up to 8 (WAVE_FORMAT_EXTENSIBLE
+// above 2; more than 8 are mixed down to two). The WAVE appears whole or not
+// at all and never replaces a file (kIoOutputExists). Stops, writing
+// nothing, once `stop` is set. What FFmpeg would misread is refused first
+// (WhyNotDecoded()).
 WavExport DecodeToWav(const std::string& path, const std::string& kind, const std::string& wavPath,
                       Env& env, const std::atomic<bool>* stop = nullptr);
+
+// Decodes a member written by WriteMembers() into its output's name with
+// ".wav" appended; a member that is encrypted or raw codec data fails with
+// its reason.
+WavExport DecodeMemberToWav(const MemberOutcome& outcome, Env& env,
+                            const std::atomic<bool>* stop = nullptr);

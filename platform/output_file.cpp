@@ -313,6 +313,23 @@ void OutputFile::write(const void* src, int64_t count) {
   }
 }
 
+void OutputFile::writeAt(int64_t offset, const void* src, int64_t count) {
+  if (offset < 0 || count < 0 || offset + count > pos_)
+    throw IoError(kIoInvalidArgument, "Invalid argument", path_);
+  flush();
+  BeginFileOp(env(), FileOp::Write, path_);
+  const auto* in = static_cast<const unsigned char*>(src);
+  while (count > 0) {
+    const ssize_t n = env().pwrite(fd_.get(), in, count, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowOsError(errno, path_);
+    if (n == 0) throw IoError(kIoDiskFull, "Disk full", path_);
+    in += n;
+    offset += n;
+    count -= n;
+  }
+}
+
 void OutputFile::flush() {
   if (!fd_.isOpen()) return;
   Env& env = this->env();

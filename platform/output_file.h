@@ -65,6 +65,9 @@ class OutputFile {
   void flush();                                // writes what the write buffer holds
   void close();                                // flushes, then closes; throws on failure
   void closeQuietly() noexcept;                // closes, ignoring any failure
+  // Writes `count` bytes at `offset` of what was written already (a header
+  // whose sizes are known at the end), after flushing; the position stays.
+  void writeAt(int64_t offset, const void* src, int64_t count);
   // An output of CreateOutput(): closes it and puts it under its name; on a
   // failure the temporary file is removed and the name keeps what it held.
   // For any other file the same as close().

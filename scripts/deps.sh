@@ -13,6 +13,7 @@ packages=(
   qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   ffmpeg
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -32,6 +32,50 @@
         <translation>Cannot convert the audio</translation>
     </message>
     <message>
+        <source>MIDIは音符のデータで、デコードする音声がありません</source>
+        <translation>MIDI holds notes: there is no sound to decode</translation>
+    </message>
+    <message>
+        <source>バンクはメンバーごとにデコードします（--members）</source>
+        <translation>A bank is decoded member by member (--members)</translation>
+    </message>
+    <message>
+        <source>FSB5のVorbisはセットアップヘッダーの再構築が必要です</source>
+        <translation>FSB5 Vorbis needs its setup header rebuilt</translation>
+    </message>
+    <message>
+        <source>DSP ADPCMの係数がバンクのヘッダーにあり、単独では開けません</source>
+        <translation>DSP ADPCM keeps its coefficients in the bank&apos;s header: it cannot be opened alone</translation>
+    </message>
+    <message>
+        <source>XboxのIMA ADPCM（1ブロック64サンプル）はFFmpegでは長さが変わります</source>
+        <translation>Xbox IMA ADPCM (64 samples a block) would come out of FFmpeg at another length</translation>
+    </message>
+    <message>
+        <source>XMAのデータにはコンテナがありません</source>
+        <translation>XMA data without a container</translation>
+    </message>
+    <message>
+        <source>Wwise Vorbisはコードブックの再構築が必要です</source>
+        <translation>Wwise Vorbis needs its codebooks rebuilt</translation>
+    </message>
+    <message>
+        <source>Wwise OpusはFFmpegで開けません</source>
+        <translation>FFmpeg cannot open Wwise Opus</translation>
+    </message>
+    <message>
+        <source>Wwise IMA ADPCMはFFmpegがMS ADPCMとして誤って読みます</source>
+        <translation>FFmpeg would misread Wwise IMA ADPCM as Microsoft ADPCM</translation>
+    </message>
+    <message>
+        <source>暗号化されています</source>
+        <translation>Encrypted</translation>
+    </message>
+    <message>
+        <source>コンテナのないコーデックのデータです</source>
+        <translation>Codec data without a container</translation>
+    </message>
+    <message>
         <source>キャンセルしました</source>
         <translation>Cancelled</translation>
     </message>

@@ -15,9 +15,8 @@ struct Member {
   // The member's bytes, from the bank's first byte.
   int64_t offset = 0, length = 0;
   // A short word for what the bytes are: "hca", "adx", "wem", "wav", "bnk",
-  // "wma" (files by themselves), "pcm16", "pcm16be", "pcm8", "imaadpcm",
-  // "msadpcm", "mpeg", "dsp", "vorbis", "xma", "xwma"... (raw codec data),
-  // "unknown".
+  // "wma" (files by themselves), "pcm16", "pcm16be", "pcm8" (signed), "pcm8u" (unsigned),
+  // "imaadpcm", "msadpcm", "mpeg", "dsp", "vorbis", "xma", "xwma"... (raw codec data), "unknown".
   std::string codec;
   int64_t rate = -1, channels = -1, samples = -1;
   int64_t loopStart = -1, loopEnd = -1;  // in samples

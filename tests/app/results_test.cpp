@@ -27,6 +27,7 @@
 #include "app/sound_out.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
+#include "export/pcm_decode.h"
 
 namespace {
 

@@ -377,7 +377,7 @@ TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
       {"xwb_v46_pcm_adpcm_names.xwb",
        {{"tone_pcm16", 0x800, 4410, "pcm16", 22050, 1, 2205, nullptr},
         {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
-        {"tone_pcm8", 0x2800, 800, "pcm8", 8000, 1, 800, nullptr}}},
+        {"tone_pcm8", 0x2800, 800, "pcm8u", 8000, 1, 800, nullptr}}},
       {"xwb_v40_big_endian_pcm_xma.xwb",
        {{"", 0xC0, 6400, "pcm16be", 32000, 2, 1600, nullptr},
         {"", 0x19C0, 2048, "xma", 48000, 2, 4096, nullptr}}},

@@ -225,3 +225,92 @@ TEST(WholeFileFormats, AChangedFieldGivesTheWholeFileOrNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+Bytes Concat(const std::vector<Bytes>& parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// A standard MIDI file of `tracks`, each the bytes of its events before End
+// of Track.
+Bytes Smf(uint16_t format, uint16_t division, const std::vector<Bytes>& tracks) {
+  Bytes f = {'M',
+             'T',
+             'h',
+             'd',
+             0,
+             0,
+             0,
+             6,
+             0,
+             static_cast<uint8_t>(format),
+             0,
+             static_cast<uint8_t>(tracks.size()),
+             static_cast<uint8_t>(division >> 8),
+             static_cast<uint8_t>(division)};
+  for (Bytes t : tracks) {
+    t.insert(t.end(), {0x00, 0xFF, 0x2F, 0x00});
+    const Bytes head = {'M',
+                        'T',
+                        'r',
+                        'k',
+                        0,
+                        0,
+                        static_cast<uint8_t>(t.size() >> 8),
+                        static_cast<uint8_t>(t.size())};
+    f.insert(f.end(), head.begin(), head.end());
+    f.insert(f.end(), t.begin(), t.end());
+  }
+  return f;
+}
+
+}  // namespace
+
+// The seconds of a MIDI file are the time of its last event through the
+// tempo map (or the SMPTE frame rate); format 2's tracks play one after
+// another.
+TEST(WholeFileFormats, MidiSecondsFollowTheTempoMap) {
+  const Bytes tempo120 = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};  // 500000 us
+  const Bytes tempo60 = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40};   // 1000000 us
+  const Bytes tempo240At192 = {0x81, 0x40, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90};
+  const Bytes noteAt96 = {0x60, 0x90, 0x3C, 0x40};
+  const struct {
+    const char* name;
+    Bytes file;
+    double seconds;
+  } rows[] = {
+      {"a tempo change halfway",
+       Smf(0, 96, {Concat({tempo120, tempo240At192, {0x81, 0x40, 0x90, 0x3C, 0x40}})}), 1.5},
+      {"120 beats a minute without a tempo", Smf(0, 480, {{0x87, 0x40, 0x90, 0x3C, 0x40}}), 1.0},
+      {"the tempo of the first track for the others", Smf(1, 96, {tempo60, noteAt96}), 1.0},
+      {"25 frames of 40 ticks", Smf(0, 0xE728, {{0x8F, 0x50, 0x90, 0x3C, 0x40}}), 2.0},
+      {"patterns one after another",
+       Smf(2, 96, {Concat({tempo120, noteAt96}), Concat({tempo60, noteAt96})}), 1.5},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const char* command : {"mid", "rmi"}) {
+      Bytes file = row.file;
+      if (std::string_view(command) == "rmi") {
+        Bytes riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'};
+        riff.insert(riff.end(), {static_cast<uint8_t>(file.size()), 0, 0, 0});
+        Append(riff, file);
+        if (file.size() & 1) riff.push_back(0);
+        riff[4] = static_cast<uint8_t>(riff.size() - 8);
+        file = riff;
+      }
+      Bytes input = RandomBytes(101, 13);
+      Append(input, file);
+      TempDir dir;
+      WriteBytes(dir / "in.bin", input);
+      ScriptHost host;
+      RunState dryRun = RunState::PassAlone({.dryRun = true});
+      ExtractFormats(host, {FindFormat(command)}, dir / "in.bin", dir / "o/%3.3d.x", dryRun);
+      ASSERT_EQ(host.streams.size(), 1u) << command;
+      EXPECT_NEAR(host.streams[0].facts.seconds, row.seconds, 1e-9) << command;
+    }
+  }
+}

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -737,9 +739,9 @@ Bytes Output(const std::string& command) {
   return out;
 }
 
-// --members of wave banks: PCM and MS ADPCM waves behind a WAVE header that
-// ffmpeg decodes to the entry's samples (big-endian PCM swapped into it), XMA
-// behind an XMA2 header that ffprobe opens. Without ffmpeg there is nothing
+// --members of wave banks: PCM and MS ADPCM waves behind a WAVE header (an
+// AIFF one for big-endian PCM) that ffmpeg decodes to the entry's samples,
+// XMA behind an XMA2 header that ffprobe opens. Without ffmpeg there is nothing
 // to play them with.
 TEST_F(CliRun, WaveBankMembersComeOutPlayable) {
   if (std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") != 0) {
@@ -768,7 +770,7 @@ TEST_F(CliRun, WaveBankMembersComeOutPlayable) {
         EXPECT_EQ(std::string(probed.begin(), probed.end()), "xma2,48000,2\n");
         continue;
       }
-      EXPECT_TRUE(file.ends_with(".wav"));
+      EXPECT_TRUE(file.ends_with(codec == "pcm16be" ? ".aiff" : ".wav"));
       const Bytes decoded =
           Output("ffmpeg -v error -i '" + file + "' -f s16le -acodec pcm_s16le -");
       const int64_t channels = j["channels"];
@@ -1436,3 +1438,185 @@ TEST_F(CliRun, ExtendedRulesRecoverEveryFixtureByteExact) {
 }
 
 }  // namespace
+
+// --decode: a WAVE of 16-bit PCM beside every output whose codec FFmpeg
+// decodes, as long as ffprobe measures the source; a reason for the others;
+// nothing in a dry run; no name taken over; no file of a failed decoding.
+
+// ffprobe's duration and channels of the first audio stream of `path` read
+// by `demuxer`; a negative duration when ffprobe is absent or fails.
+std::pair<double, int> Probe(const std::string& path, const std::string& demuxer) {
+  const std::string command = "ffprobe -v error -f " + demuxer +
+                              " -select_streams a:0 -show_entries stream=duration,channels "
+                              "-of csv=p=0 '" +
+                              path + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {-1, 0};
+  char text[128] = {};
+  const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
+  pclose(pipe);
+  int channels = 0;
+  double seconds = -1;
+  if (!read || std::sscanf(text, "%d,%lf", &channels, &seconds) != 2) return {-1, 0};
+  return {seconds, channels};
+}
+
+bool HasFfprobe() { return std::system("ffprobe -version >/dev/null 2>&1") == 0; }
+
+// The channels, rate and sample frames of a WAVE of 16-bit PCM written by
+// --decode, after checking its header: WAVE_FORMAT_EXTENSIBLE above two
+// channels, sizes that agree with the file's.
+struct WaveFacts {
+  int channels = 0, rate = 0;
+  int64_t frames = -1;
+};
+WaveFacts ReadDecodedWave(const std::string& path) {
+  const Bytes w = ReadBytes(path);
+  if (w.size() < 44 || std::string(w.begin(), w.begin() + 4) != "RIFF") return {};
+  const int channels = Le16(w.data() + 22);
+  const size_t header = channels > 2 ? 68 : 44;
+  EXPECT_EQ(Le16(w.data() + 20), channels > 2 ? 0xFFFE : 1) << path;
+  EXPECT_EQ(Le16(w.data() + 34), 16) << path;
+  EXPECT_EQ(Le32(w.data() + 4), w.size() - 8) << path;
+  EXPECT_EQ(std::string(w.begin() + header - 8, w.begin() + header - 4), "data") << path;
+  EXPECT_EQ(Le32(w.data() + header - 4), w.size() - header) << path;
+  return {channels, static_cast<int>(Le32(w.data() + 24)),
+          static_cast<int64_t>(w.size() - header) / (2 * channels)};
+}
+
+TEST_F(CliRun, DecodeWritesAWaveOfEveryOutputFfmpegDecodes) {
+  if (!HasFfprobe()) GTEST_SKIP() << "ffprobe is not installed (scripts/deps.sh)";
+  const struct {
+    const char* command;
+    const char* option;  // what the stream needs to be found whole, or --yes
+    const char* fixture;
+    const char* demuxer;  // ffprobe's for the source; null: no WAVE
+    const char* reason;   // in decode_error when no WAVE
+  } rows[] = {
+      {"mp3", "--yes", "mpeg1_cbr128.mp3", "mp3", ""},
+      {"mp2", "--yes", "mp2_l2_48k_stereo.mp2", "mp3", ""},
+      {"ogg", "--ogg-whole", "vorbis_stereo.ogg", "ogg", ""},
+      {"ogg", "--ogg-whole", "opus_stereo_44k_input.opus", "ogg", ""},
+      {"ogg", "--ogg-whole", "flac_in_ogg_stereo_22k.oga", "ogg", ""},
+      {"wav", "--yes", "wave_s16_stereo.wav", "wav", ""},
+      {"wav", "--yes", "wave_msadpcm_mono.wav", "wav", ""},
+      {"aac", "--yes", "aac_lc_48k_6ch.aac", "aac", ""},
+      {"flac", "--yes", "flac_24_stereo_96k.flac", "flac", ""},
+      {"aiff", "--yes", "aiff_sox_16_stereo_22k.aiff", "aiff", ""},
+      {"adx", "--yes", "adx_stereo_32k.adx", "adx", ""},
+      {"hca", "--yes", "hca_v2_mono_22k.hca", "hca", ""},
+      {"brstm", "--yes", "brstm_dsp_stereo_32k.brstm", "brstm", ""},
+      {"mid", "--yes", "midi_abc2midi_reel_format0.mid", nullptr, "MIDI"},
+      {"rmi", "--yes", "midi_riff_duet.rmi", nullptr, "MIDI"},
+      {"hca", "--yes", "hca_v2_encrypted_56.hca", nullptr, "暗号化"},
+      {"wav", "--yes", "wwise_vorbis_stereo_48k.wem", nullptr, "Wwise Vorbis"},
+      {"wav", "--yes", "wwise_ima_mono_48k.wem", nullptr, "Wwise IMA ADPCM"},
+      {"fsb", "--yes", "fsb5_pcm16_names.fsb", nullptr, "--members"},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fixture);
+    const std::string in = Write("dec" + std::to_string(n), Fixture(row.fixture));
+    const std::string out = dir / ("decout" + std::to_string(n++));
+    // A dry run decodes nothing and says nothing of it.
+    const Result dry =
+        Cli({row.command, row.option, "--json", "--decode", "-n", "-o", out + "/%3.3d.x", in});
+    EXPECT_FALSE(Contains(dry.out, "decode")) << dry.out;
+    EXPECT_TRUE(FilesIn(out).empty());
+    const Result r =
+        Cli({row.command, row.option, "--json", "--decode", "-o", out + "/%3.3d.x", in});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    const nlohmann::json j = nlohmann::json::parse(lines[1]);
+    const std::string output = j["output"];
+    if (row.demuxer == nullptr) {
+      EXPECT_FALSE(j.contains("decoded")) << j;
+      EXPECT_TRUE(Contains(j.value("decode_error", ""), row.reason)) << j;
+      // A failed decoding leaves no file, not even a temporary one.
+      EXPECT_EQ(FilesIn(out), Args{std::filesystem::path(output).filename().string()});
+      continue;
+    }
+    ASSERT_EQ(j.value("decoded", ""), output + ".wav") << j;
+    const auto [seconds, channels] = Probe(output, row.demuxer);
+    ASSERT_GT(seconds, 0);
+    const WaveFacts wave = ReadDecodedWave(output + ".wav");
+    EXPECT_EQ(wave.channels, channels);
+    ASSERT_GT(wave.rate, 0);
+    const double decoded = static_cast<double>(wave.frames) / wave.rate;
+    EXPECT_NEAR(decoded, seconds, std::max(0.1, seconds * 0.05));
+    // Decoding again takes over no name: the WAVE there stays as it was,
+    // and the log says why none was written.
+    const Bytes before = ReadBytes(output + ".wav");
+    const Result again =
+        Cli({row.command, row.option, "--decode", "--lang", "en", "-o", out + "/%3.3d.x", in});
+    EXPECT_EQ(ReadBytes(output + ".wav"), before);
+    EXPECT_TRUE(Contains(again.out, output + ": ")) << again.out;
+  }
+}
+
+// An FSB5 bank of one sample of `samples` frames of a tone in the codec
+// numbered `codec` (1 pcm8, 2 pcm16, 3 pcm24, 4 pcm32, 5 pcmfloat), mono at
+// 22050 Hz.
+Bytes Fsb5Tone(uint32_t codec, int64_t samples) {
+  constexpr int kBytes[] = {0, 1, 2, 3, 4, 4};
+  Bytes data;
+  for (int64_t i = 0; i < samples; ++i) {
+    const double v = 0.5 * std::sin(static_cast<double>(i) * 0.1);
+    uint32_t word = static_cast<uint32_t>(static_cast<int32_t>(v * 2147483647.0));
+    if (codec == 5) {
+      const float f = static_cast<float>(v);
+      std::memcpy(&word, &f, 4);
+    }
+    for (int b = 4 - kBytes[codec]; b < 4; ++b) data.push_back(static_cast<uint8_t>(word >> 8 * b));
+  }
+  while (data.size() % 32 != 0) data.push_back(0);
+  Bytes bank = {'F', 'S', 'B', '5'};
+  for (uint32_t v : {1u, 1u, 8u, 0u, static_cast<uint32_t>(data.size()), codec})
+    for (int b = 0; b < 4; ++b) bank.push_back(static_cast<uint8_t>(v >> 8 * b));
+  bank.resize(0x3C, 0);
+  const uint64_t header = 5 << 1 | static_cast<uint64_t>(samples) << 34;  // 22050 Hz, mono
+  for (int b = 0; b < 8; ++b) bank.push_back(static_cast<uint8_t>(header >> 8 * b));
+  Append(bank, data);
+  return bank;
+}
+
+// --members --decode: a member of PCM behind a WAVE or an AIFF header
+// decodes to exactly the bank's sample count; codec data without a container
+// says why it is not decoded.
+TEST_F(CliRun, DecodedMembersHoldTheSamplesOfTheBank) {
+  const struct {
+    Bytes bank;
+    const char* extension;  // of the member; its WAVE's name adds ".wav"
+    const char* reason;     // in decode_error when no WAVE is written
+  } rows[] = {
+      {Fsb5Tone(1, 1001), "aiff", ""}, {Fsb5Tone(2, 1000), "wav", ""},
+      {Fsb5Tone(3, 777), "wav", ""},   {Fsb5Tone(4, 500), "wav", ""},
+      {Fsb5Tone(5, 640), "wav", ""},   {Fixture("fsb4_gcadpcm_stereo.fsb"), "raw", "DSP"},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(n);
+    Bytes input = RandomBytes(300, 161);
+    Append(input, row.bank);
+    const std::string in = Write("mdec" + std::to_string(n), input);
+    const std::string out = dir / ("mdecout" + std::to_string(n++));
+    const Result r = Cli({"fsb", "--json", "--members", "--decode", "-o", out + "/%3.3d.x", in});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    const nlohmann::json j = nlohmann::json::parse(lines[2]);
+    const std::string output = j["output"];
+    EXPECT_EQ(std::filesystem::path(output).extension(), std::string(".") + row.extension);
+    if (*row.reason != '\0') {
+      EXPECT_TRUE(Contains(j.value("decode_error", ""), row.reason)) << j;
+      EXPECT_FALSE(std::filesystem::exists(output + ".wav"));
+      continue;
+    }
+    ASSERT_EQ(j.value("decoded", ""), output + ".wav") << j;
+    const WaveFacts wave = ReadDecodedWave(output + ".wav");
+    EXPECT_EQ(wave.frames, j["samples"]);
+    EXPECT_EQ(wave.rate, j["rate"]);
+    EXPECT_EQ(wave.channels, j["channels"]);
+  }
+}

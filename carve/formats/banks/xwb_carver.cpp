@@ -200,7 +200,7 @@ int64_t SamplesOf(const Wave& w, const Format& f) {
 std::string CodecOf(const Format& f, const Bank& b, std::span<const uint8_t> first) {
   switch (f.codec) {
     case 0:
-      return !f.bits16 ? "pcm8" : b.order.big ? "pcm16be" : "pcm16";
+      return !f.bits16 ? "pcm8u" : b.order.big ? "pcm16be" : "pcm16";
     case 1:
       return "xma";
     case 2:

@@ -5,12 +5,14 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "carve/engine/carver.h"
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
 #include "carve/formats/common/byte_order.h"
+#include "carve/formats/midi/smf_time.h"
 #include "carve/formats/midi/smf_walk.h"
 
 namespace {
@@ -42,8 +44,11 @@ class SmfCarver : public Carver {
     const int64_t end = walk_.measure(input, candidate);
     if (end < 0 || InRiffMidi(input, candidate, end)) return ProbeResult::Reject;
     const CopySpan span{candidate, end - candidate};
-    const StreamFacts facts = TrackFacts(walk_.tracks());
-    return Found{span, StreamLine(where.number, span, "SMF", "Tracks", facts), facts};
+    // The seconds are a fact of the report, not of the line.
+    StreamFacts facts = TrackFacts(walk_.tracks());
+    std::string line = StreamLine(where.number, span, "SMF", "Tracks", facts);
+    facts.seconds = SmfSeconds(input, candidate, end);
+    return Found{span, std::move(line), facts};
   }
 
  private:
@@ -83,8 +88,10 @@ class RmidCarver : public Carver {
       return ProbeResult::Reject;
     }
     const CopySpan span{candidate, riffEnd - candidate};
-    const StreamFacts facts = TrackFacts(walk_.tracks());
-    return Found{span, StreamLine(where.number, span, "RMID", "Tracks", facts), facts};
+    StreamFacts facts = TrackFacts(walk_.tracks());
+    std::string line = StreamLine(where.number, span, "RMID", "Tracks", facts);
+    facts.seconds = SmfSeconds(input, smfAt_, smfEnd_);
+    return Found{span, std::move(line), facts};
   }
 
  private:
@@ -102,6 +109,8 @@ class RmidCarver : public Carver {
       if (std::memcmp(head.data(), "data", 4) == 0) {
         if (data || walk_.measure(input, at + 8) != end) return false;
         data = true;
+        smfAt_ = at + 8;
+        smfEnd_ = end;
       }
       at = end + (size & 1);
     }
@@ -109,6 +118,7 @@ class RmidCarver : public Carver {
   }
 
   SmfWalk walk_;
+  int64_t smfAt_ = 0, smfEnd_ = 0;  // the standard MIDI file in the data chunk
 };
 
 }  // namespace
