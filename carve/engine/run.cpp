@@ -87,6 +87,16 @@ RunCheck ReadTagIni(Host& host, const RunRequest& request, std::optional<TagIni>
   return CheckTagIniRun(request.inputs, *ini, *request.prompt);
 }
 
+// Whether the run is that of a classic command alone: the first three rows
+// of the table of formats (mp3, ogg, wav), each of whose lines and boxes
+// stays as it always was.
+bool IsClassicRun(const std::vector<const FormatRow*>& formats) {
+  const auto rows = Formats();
+  return formats.size() == 1 &&
+         std::any_of(rows.begin(), rows.begin() + 3,
+                     [&](const FormatRow& row) { return &row == formats[0]; });
+}
+
 // The directory part of `pattern` when it is plain text (every '%' doubled),
 // as the folder the outputs go to; nothing when it holds a conversion, whose
 // folder is known only per stream.
@@ -121,8 +131,10 @@ int OutputFolderErrno(const std::string& dir, Env& env) {
 }
 
 // Says once, before the run, why no output could be written; false then.
+// A run of a classic command (mp3, ogg, wav) alone asks about each stream
+// instead, as it always did.
 bool OutputFolderWritable(Host& host, const RunRequest& request) {
-  if (request.options.dryRun || !request.pattern) return true;
+  if (request.options.dryRun || !request.pattern || IsClassicRun(request.formats)) return true;
   const std::optional<std::string> dir = PlainOutputFolder(request.pattern());
   if (!dir) return true;
   const int err = OutputFolderErrno(*dir, request.env);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "carve/engine/formats.h"
 #include "carve/engine/run_state.h"
 #include "carve/engine/scan_walk.h"
 #include "output/naming.h"
@@ -70,7 +71,14 @@ int64_t ScanPass::run() {
       return Tr("scan", "入力ファイルが存在しません(%1)").arg(name);
     };
     const std::string shown = missing(EscapeControls(input_)).shown();
-    host_.AddLog("* " + shown);
+    // Logged too, but by a classic command alone (mp3, ogg, wav: the first
+    // three rows), whose log stays as it always was.
+    const auto rows = Formats();
+    if (lanes_.size() != 1 || std::none_of(rows.begin(), rows.begin() + 3, [&](const FormatRow& r) {
+          return &r == &lanes_[0].row;
+        })) {
+      host_.AddLog("* " + shown);
+    }
     host_.Failure({shown, "", 0, BoxType::Warning, BoxButtons::Ok, true});
     reportInputFailure(IoError(kIoFileNotFound, missing(input_), input_));
     return 0;

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
@@ -169,7 +170,8 @@ class PrerunChecksTest : public QObject {
   }
 
   // An output folder no output could be made in is said in one box before
-  // the run, with its cause: no line, no file, no folder.
+  // the run of All, with its cause: no line, no file, no folder. (MP3 alone
+  // asks about each stream, as it always did.)
   void anOutputFolderThatCannotBeMadeIsOneBoxBeforeTheRun() {
     IniWindow w("[general]\n");
     w.find<QCheckBox>("chkTagIni")->setChecked(false);
@@ -187,7 +189,7 @@ class PrerunChecksTest : public QObject {
     for (const auto& row : rows) {
       w.seam.events.clear();
       w.find<QLineEdit>("edtOutput")->setText(row.pattern);
-      w.run();
+      w.find<QAction>("AllFormats1")->trigger();
       QCOMPARE(w.seam.events, (std::vector<std::string>{"beep", "box:" + row.box}));
       QCOMPARE(w.seam.boxes.back().type, BoxType::Error);
       QVERIFY(!w.passRan());

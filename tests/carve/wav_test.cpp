@@ -482,7 +482,9 @@ TEST(WavCarver, SoundRuleTakesOnlyFormatsThatDescribeSound) {
       p.host.wavSound = rule;
       p.run(data);
       EXPECT_EQ(p.written, !rule || c.taken ? 1 : 0) << rule;
-      if (p.written == 1) EXPECT_EQ(ReadBytes(p.output(1)), wave);
+      if (p.written == 1) {
+        EXPECT_EQ(ReadBytes(p.output(1)), wave);
+      }
     }
   }
   // Every real file of every codec still comes out.

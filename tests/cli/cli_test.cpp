@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -1448,11 +1450,11 @@ TEST_F(CliRun, AnOutputFolderThatCannotBeWrittenInIsSaidOnceBeforeTheRun) {
     Args options;
     std::string cause;
   } cases[] = {
-      {dir / "ro/%3.3d.mp3", EROFS, {}, "読み取り専用のファイルシステムです"},
-      {dir / "ro/%3.3d.mp3", EROFS, {"--lang", "en"}, "Read-only file system"},
-      {dir / "ro/new/%3.3d.mp3", EACCES, {"--lang", "en"}, "Permission denied"},
-      {dir / "no/such/%3.3d.mp3", 0, {"--lang", "en"}, "No such file or directory"},
-      {dir / "file/%3.3d.mp3", 0, {"--lang", "en"}, "Not a directory"},
+      {dir / "ro/%3.3d.mp3", EROFS, {"all"}, "読み取り専用のファイルシステムです"},
+      {dir / "ro/%3.3d.mp3", EROFS, {"all", "--lang", "en"}, "Read-only file system"},
+      {dir / "ro/new/%3.3d.mp3", EACCES, {"mp2", "--lang", "en"}, "Permission denied"},
+      {dir / "no/such/%3.3d.mp3", 0, {"all", "--lang", "en"}, "No such file or directory"},
+      {dir / "file/%3.3d.mp3", 0, {"flac", "--lang", "en"}, "Not a directory"},
       {dir / "file/", 0, {"all", "--lang", "en"}, "Not a directory"},
   };
   for (const Case& c : cases) {
@@ -1469,11 +1471,15 @@ TEST_F(CliRun, AnOutputFolderThatCannotBeWrittenInIsSaidOnceBeforeTheRun) {
     EXPECT_TRUE(Contains(r.err, c.cause)) << r.err;
     EXPECT_EQ(FilesIn(dir / "ro"), Args{});
   }
-  // A dry run writes nothing and needs no folder.
+  // A dry run writes nothing and needs no folder; a classic command alone
+  // fails each stream as it always did.
   RefusingEnv env(dir / "ro", EROFS);
   CliTerminal terminal;
   terminal.files = &env;
-  EXPECT_EQ(Cli({"-n", "-o", dir / "ro/%3.3d.mp3", in}, terminal).status, 0);
+  EXPECT_EQ(Cli({"all", "-n", "-o", dir / "ro/%3.3d.mp3", in}, terminal).status, 0);
+  Result classic = Cli({"mp3", "-o", dir / "no/such/%3.3d.mp3", in}, terminal);
+  EXPECT_EQ(classic.status, 1);
+  EXPECT_TRUE(Contains(classic.out, "* Path not found")) << classic.out;
 }
 
 // Ctrl-C in the middle of an input: the pass says where it stopped (the

@@ -25,19 +25,27 @@ class BitReader {
 
 constexpr int64_t kMaxBigValues = 288;
 
+// The bytes of a frame's side information: 17 or 32 in MPEG-1 (one channel
+// or two), 9 or 17 in MPEG-2 and 2.5.
+int64_t SideInfoBytes(bool mpeg1, int channels) {
+  if (mpeg1) return channels == 1 ? 17 : 32;
+  return channels == 1 ? 9 : 17;
+}
+
 }  // namespace
 
 bool ReadSideInfo(const uint8_t* bytes, int64_t avail, const TFrameInfo& frame, SideInfo& info) {
   const bool mpeg1 = frame.MpegVersion == 10;
   const int channels = frame.ChannelMode == 3 ? 1 : 2;
-  const int64_t sideBytes = mpeg1 ? (channels == 1 ? 17 : 32) : (channels == 1 ? 9 : 17);
+  const int64_t sideBytes = SideInfoBytes(mpeg1, channels);
   const int64_t at = 4 + (frame.CrcProtected != 0 ? 2 : 0);
   if (frame.Layer != 3 || avail < at + sideBytes) return false;
   BitReader bits(bytes + at, sideBytes * 8);
   info = {};
   info.mainDataBegin = bits.read(mpeg1 ? 9 : 8);
-  // The private bits, and MPEG-1's scale factor selection of each channel.
-  bits.skip(mpeg1 ? (channels == 1 ? 5 : 3) + 4 * channels : channels);
+  // The private bits (MPEG-1: 5 or 3; else 1 or 2), and MPEG-1's scale
+  // factor selection of each channel.
+  bits.skip(mpeg1 ? 7 - 2 * channels + 4 * channels : channels);
   const int granules = mpeg1 ? 2 : 1;
   // What follows the big values in a granule of one channel.
   const int rest = mpeg1 ? 59 - 21 : 63 - 21;
