@@ -156,7 +156,9 @@ class TfrmMain : public QWidget, public Prompt {
   void Guarded(const std::function<void()>& body);
   void ShowException(const std::exception& e);
 
-  void RunCommand(const std::vector<const FormatRow*>& rows);
+  // `every`: the run is All's, which takes every extended rule unless
+  // chkClassicAll is ticked.
+  void RunCommand(const std::vector<const FormatRow*>& rows, bool every = false);
   // The controls beside the classic ones (run_extras.cpp): the formats of
   // the Execute button, the picture of the inputs, the status, the output
   // folder chooser.
@@ -209,6 +211,8 @@ class TfrmMain : public QWidget, public Prompt {
   // Tab "拡張": the extended detection rules
   // The control of each setting of the table, by its object name.
   std::array<QWidget*, kSettingCount> FSettingControls{};
+  // All (and Execute with every format ticked) with the classic rules.
+  QCheckBox* chkClassicAll = nullptr;
   // Tab "readme.txt"
   QPlainTextEdit* Memo1 = nullptr;
   // Tab "結果": the streams of the last run

@@ -1,5 +1,6 @@
 // The tab "拡張": a check box for each extended detection rule of the table
-// of settings, all off at start. The host reads them live like every other option.
+// of settings, all off at start, and the box that keeps All to the classic rules (All takes every
+// extended rule otherwise). The host reads them live like every other option.
 #include <QCheckBox>
 #include <QVBoxLayout>
 
@@ -27,6 +28,9 @@ QWidget* TfrmMain::BuildExtendedTab() {
   for (const SettingRow& row : Settings()) {
     if (row.extended) column->addWidget(RuleBox(tab, row.control, row.label));
   }
+  chkClassicAll = new QCheckBox(tr("すべての形式の抽出でも従来の規則を使う"), tab);
+  chkClassicAll->setObjectName(QStringLiteral("chkClassicAll"));
+  column->addWidget(chkClassicAll);
   column->addStretch(1);
   return tab;
 }

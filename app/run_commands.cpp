@@ -37,7 +37,7 @@ class RunCleanup {
 }  // namespace
 
 void TfrmMain::btnExecuteClick() {
-  Guarded([this] { RunCommand(TickedFormats()); });
+  Guarded([this] { RunCommand(TickedFormats(), FExecuteAll->isChecked()); });
 }
 
 void TfrmMain::FormatClick(const FormatRow& row) {
@@ -45,10 +45,10 @@ void TfrmMain::FormatClick(const FormatRow& row) {
 }
 
 void TfrmMain::AllFormats1Click() {
-  Guarded([this] { RunCommand(AllFormatRows()); });
+  Guarded([this] { RunCommand(AllFormatRows(), true); });
 }
 
-void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
+void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows, bool every) {
   if (::Running != 0) {
     // The cancel: the pass in progress notices at its next byte step.
     ::Running = 0;
@@ -60,6 +60,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
   bool loopEnded = false;
   {
     RunCleanup cleanup(*FHost, btnExecute);
+    FHost->RunIsAll(every);
     const std::vector<std::string> inputs = InputList();
     // The output field is read again as each input begins. A tag INI file
     // is read only when the box is ticked as the run begins: ticking it
@@ -68,7 +69,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows) {
         CarveInputs(*FHost, {.inputs = inputs,
                              .formats = rows,
                              .pattern = [this] { return FromQ(edtOutput->text()); },
-                             .options = {},
+                             .options = {.offsetNames = every},
                              .env = *FEnv,
                              .tagIni = chkTagIni->isChecked()
                                            ? std::optional<std::string>(FromQ(edtTagIni->text()))

@@ -15,6 +15,7 @@
 #include "app/running.h"
 #include "app/stream_strip.h"
 #include "app/text_conv.h"
+#include "platform/translate.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr std::chrono::milliseconds kLogShowInterval(150);
 }  // namespace
 
 int WindowHost::Setting(SettingId id) {
+  if (allRun_ && SettingOf(id).extended && !window_.chkClassicAll->isChecked()) return 1;
   QWidget* control = window_.FSettingControls[static_cast<size_t>(id)];
   if (auto* spin = qobject_cast<QSpinBox*>(control)) return spin->value();
   if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->isChecked() ? 1 : 0;
@@ -47,6 +49,8 @@ void WindowHost::AddLog(const std::string& line) {
 }
 
 void WindowHost::SetProgress(int position) {
+  // A run of several inputs shows its own share (WalkedTo).
+  if (window_.FMeter.wholeRun()) return;
   window_.prgScan->setValue(position);
   window_.prgScan->repaint();
 }
@@ -58,8 +62,20 @@ bool WindowHost::InputBegins(const std::string& input) {
   return true;
 }
 
+void WindowHost::InputNotRead(const std::string& input) {
+  StreamReport unread;
+  unread.input = input;
+  unread.number = unread.offset = unread.length = -1;
+  unread.status = StreamReport::Status::Failed;
+  unread.error = unread.errorShown = Tr("run", "読んでいません").shown();
+  window_.FResults->model()->add(unread);
+}
+
+void WindowHost::InputPlace(const JobPlace& place) { window_.FMeter.placeInput(place); }
+
 void WindowHost::WalkedTo(int64_t offset, int64_t start, int64_t end) {
   window_.FMeter.walkedTo(offset, start, end);
+  if (window_.FMeter.wholeRun()) window_.prgScan->setValue(window_.FMeter.percent());
   window_.strStreams->walkedTo(offset, end);
   window_.ShowRunProgress();
 }
@@ -81,6 +97,18 @@ void WindowHost::PassReported(const PassReport& report) {
     failure.error = report.error;
     failure.errorShown = report.errorShown;
     model->add(failure);
+  }
+  if (report.stage == PassReport::Stage::End && report.cancelled &&
+      report.input != cancelledInput_) {
+    // A pass the cancel stopped: one row for its input, at the offset.
+    cancelledInput_ = report.input;
+    StreamReport stopped;
+    stopped.input = report.input;
+    stopped.number = stopped.length = -1;
+    stopped.offset = report.offset;
+    stopped.status = StreamReport::Status::Failed;
+    stopped.error = stopped.errorShown = report.errorShown;
+    model->add(stopped);
   }
   if (report.stage != PassReport::Stage::Begin) model->flush();
 }

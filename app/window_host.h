@@ -30,6 +30,10 @@ class WindowHost : public Host {
   void SetProgress(int position) override;
   // The run's progress text on the bar and its picture of the inputs.
   bool InputBegins(const std::string& input) override;
+  // With several inputs the bar shows the whole run.
+  void InputPlace(const JobPlace& place) override;
+  // A row "not read" in the table of results.
+  void InputNotRead(const std::string& input) override;
   void WalkedTo(int64_t offset, int64_t start, int64_t end) override;
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;
@@ -39,11 +43,20 @@ class WindowHost : public Host {
   BoxAnswer Failure(const FailureQuestion& question) override;
   int PumpIntervalMs() override;
 
+  // The run now beginning is All's: the extended rules are on for it unless
+  // the window keeps All to the classic rules.
+  void RunIsAll(bool every) { allRun_ = every; }
   // The run has ended: an answer kept for the rest of it is forgotten.
-  void RunEnds() { sameAnswer_.reset(); }
+  void RunEnds() {
+    sameAnswer_.reset();
+    allRun_ = false;
+    cancelledInput_.clear();
+  }
 
  private:
   TfrmMain& window_;
   std::optional<BoxAnswer> sameAnswer_;  // the answer for the rest of the run
-  int64_t pumpedAtMs_ = INT64_MIN / 2;   // the last turn of the pump in a run
+  bool allRun_ = false;
+  std::string cancelledInput_;          // the input of the last cancelled pass's row
+  int64_t pumpedAtMs_ = INT64_MIN / 2;  // the last turn of the pump in a run
 };

@@ -81,6 +81,8 @@ bool CliHost::InputBegins(const std::string& input) {
   return true;
 }
 
+bool CliHost::Running() { return !InterruptAsked(); }
+
 void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 
 void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }

@@ -49,8 +49,11 @@ class CliHost : public Host {
   }
 
   int Setting(SettingId id) override { return options_.settings[id]; }
-  bool Running() override { return true; }
+  // False once Ctrl-C has asked the run to stop.
+  bool Running() override;
   bool InputBegins(const std::string& input) override;
+  void InputPlace(const JobPlace& place) override { meter_.placeInput(place); }
+  void InputNotRead(const std::string& input) override { printer_->InputNotRead(input); }
 
   void AddLog(const std::string& line) override;
   // The progress line: percent, rate, elapsed and remaining time, input;

@@ -65,6 +65,10 @@ std::string PassJsonLine(const PassReport& report) {
               {"format", report.format},
               {"found", report.found},
               {"written", report.written}};
+      if (report.cancelled) {
+        line["cancelled"] = true;
+        line["offset"] = report.offset;
+      }
       break;
     case PassReport::Stage::Error:
       return ErrorJsonLine(report.input, report.error);
@@ -132,4 +136,8 @@ std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o,
 
 std::string ErrorJsonLine(const std::string& input, const std::string& error) {
   return Json{{"type", "error"}, {"input", Text(input)}, {"error", Text(error)}}.dump();
+}
+
+std::string NotReadJsonLine(const std::string& input) {
+  return Json{{"type", "not_read"}, {"input", Text(input)}}.dump();
 }

@@ -22,3 +22,5 @@ std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& member
 // The line (without its line end) for a failure before any pass: `input`
 // names what could not be read.
 std::string ErrorJsonLine(const std::string& input, const std::string& error);
+// The line for an input a cancelled run did not read.
+std::string NotReadJsonLine(const std::string& input);

@@ -73,6 +73,8 @@ bool TakeFormats(CliOptions& o, const std::string& list, std::string& error) {
   }
 }
 
+bool AllOnly(std::string_view o) { return o == "--formats" || o == "--classic-rules"; }
+
 #define FLAG(field, setting) \
   [](CliOptions& o, Values, std::string&) { return (o.field = setting, true); }
 
@@ -83,8 +85,8 @@ bool TakeFormats(CliOptions& o, const std::string& list, std::string& error) {
 constexpr CliOptionRow kFirstOptions[] = {
   {'o', "--output", "PATTERN",
    "output name pattern (default: the working directory + \"output/%3.3d.mp3\"); %d number, "
-   "%f base name, %e extension, %% a percent sign; a folder (ending in / or existing) takes "
-   "every output inside as %f_%3.3d.%e", false,
+   "%f base name, %e extension, %o the offset in hexadecimal (newer formats, all), %% a percent "
+   "sign; a folder (ending in / or existing) takes every output inside as %f_%3.3d.%e", false,
    [](CliOptions& o, Values v, std::string& error) {
      o.output = v[0];
      // An empty pattern would silently mean the default one.
@@ -151,12 +153,9 @@ constexpr CliOptionRow kMiddleOptions[] = {
 };
 constexpr CliOptionRow kLastOptions[] = {
   {0, "--extended", "", "", false,
-   [](CliOptions& o, Values, std::string&) {
-     for (const SettingRow& row : Settings()) {
-       if (row.extended) o.settings.set(row.id, 1);
-     }
-     return true;
-   }},
+   [](CliOptions& o, Values, std::string&) { return (o.settings.takeExtendedRules(), true); }},
+  {0, "--classic-rules", "", "all with the classic rules: the extended rules off unless given",
+   false, FLAG(classicRules, true)},
   {'h', "--help", "", "this usage", false, FLAG(help, true)},
   {0, "--version", "", "print the version and exit", false, FLAG(version, true)},
 };
@@ -190,9 +189,10 @@ const std::vector<CliOptionRow>& AllOptions() {
     all.insert(all.end(), std::begin(kLastOptions), std::end(kLastOptions));
     static const char* const kCounts[] = {"none", "one", "two",   "three", "four",
                                           "five", "six", "seven", "eight", "nine"};
-    all[firstRule + rules].help = texts.emplace_back(
-        std::string("all ") +
-        (rules < std::size(kCounts) ? kCounts[rules] : std::to_string(rules)) + " of the above");
+    all[firstRule + rules].help =
+        texts.emplace_back(std::string("all ") +
+                           (rules < std::size(kCounts) ? kCounts[rules] : std::to_string(rules)) +
+                           " of the above (all takes them unless --classic-rules)");
     return all;
   }();
   return rows;
@@ -312,8 +312,8 @@ bool ArgReader::checkCombination() {
     if (given->carvingOnly && o_.command == kCrcCommand) {
       return fail(std::string(given->longName) + " is for the carving commands only");
     }
-    if (given->longName == "--formats" && o_.command != kAllCommand) {
-      return fail("--formats is for the all command only");
+    if (AllOnly(given->longName) && o_.command != kAllCommand) {
+      return fail(std::string(given->longName) + " is for the all command only");
     }
   }
   if (o_.inputs.empty() && o_.filesFrom.empty()) return fail("no input file");
@@ -398,7 +398,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
                      std::string& error) {
   options = CliOptions();
   error.clear();
-  return ArgReader(args, options, error).run();
+  if (!ArgReader(args, options, error).run()) return false;
+  // `all` takes the extended rules unless told otherwise.
+  if (options.command == kAllCommand && !options.classicRules) options.settings.takeExtendedRules();
+  return true;
 }
 
 namespace {

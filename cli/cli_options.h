@@ -23,6 +23,9 @@ struct CliOptions {
   bool commandGiven = false;  // whether the arguments named it
   // The formats `all` runs (--formats); empty: every format it runs.
   std::vector<const FormatRow*> formats;
+  // `all` with the classic rules (--classic-rules): it takes every extended
+  // rule otherwise.
+  bool classicRules = false;
   // Empty: the working directory + "/output/%3.3d.mp3".
   std::string output;
   // The carvers' settings (the table of settings), the defaults unless an

@@ -19,3 +19,8 @@ void JsonPrinter::StreamDone(const StreamReport& report) {
   progress_.clear();
   out_ << StreamJsonLine(report) << std::endl;
 }
+
+void JsonPrinter::InputNotRead(const std::string& input) {
+  progress_.clear();
+  out_ << NotReadJsonLine(input) << std::endl;
+}

@@ -26,6 +26,7 @@ class JsonPrinter : public Sink {
   void AddLog(const std::string& /*line*/) override {}
   void PassReported(const PassReport& report) override;
   void StreamDone(const StreamReport& report) override;
+  void InputNotRead(const std::string& input) override;
 
  private:
   std::ostream& out_;

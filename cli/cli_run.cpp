@@ -181,8 +181,13 @@ int Runner::carve() {
   // An input typed without a folder names its outputs as one in the working
   // folder. A tag INI file that cannot be read gives an empty reader: no
   // check takes place and no stream gets a new tag, as in the window.
-  const RunOptions options{
-      .dryRun = o_.dryRun, .keepExisting = o_.noClobber, .namesFromWorkingFolder = true};
+  const RunOptions options{.dryRun = o_.dryRun,
+                           .keepExisting = o_.noClobber,
+                           .namesFromWorkingFolder = true,
+                           .offsetNames = o_.command == kAllCommand};
+  // Ctrl-C stops the run where it is, which says so, and then ends the
+  // program as Ctrl-C does.
+  StopOnInterrupt(true);
   const RunOutcome outcome = CarveInputs(
       host, {.inputs = runInputs,
              .formats = o_.carvedFormats(),
@@ -191,6 +196,11 @@ int Runner::carve() {
              .env = *terminal_.files,
              .tagIni = o_.useTagIni ? std::optional<std::string>(o_.tagIni) : std::nullopt,
              .prompt = this});
+  StopOnInterrupt(false);
+  if (InterruptAsked()) {
+    out_.flush();
+    EndAsInterrupted();
+  }
   SetSignalNote("");
   progress_.clear();
   if (outcome.check == RunCheck::Refused) return kExitRefused;

@@ -179,6 +179,30 @@ std::string NameWithExtension(const std::string& pattern, const std::string& bas
   return ExpandOutputName(ReplaceExtension(pattern, ext), baseName, number, ext);
 }
 
+std::string ExpandOffset(const std::string& pattern, int64_t offset) {
+  std::string out;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    const size_t from = i;
+    std::string literal;
+    Conversion conv;
+    if (!NextConversion(pattern, i, literal, false, conv)) {
+      out.append(pattern, from, std::string::npos);
+      break;
+    }
+    // The literal bytes as written ("%%" stays doubled), then the conversion.
+    const size_t at = pattern.rfind('%', i - 1);
+    out.append(pattern, from, at - from);
+    if (conv.letter == 'o') {
+      out += Pad(Digits(static_cast<uint64_t>(std::max<int64_t>(offset, 0)), 16, conv.precision),
+                 conv.width);
+    } else {
+      out.append(pattern, at, i - at);
+    }
+  }
+  return out;
+}
+
 std::string NameBeside(const std::string& name, int64_t n) {
   const size_t slash = name.rfind('/');
   const size_t part = slash == std::string::npos ? 0 : slash + 1;

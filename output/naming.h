@@ -54,6 +54,15 @@ std::string ReplaceExtension(const std::string& pattern, const std::string& ext)
 std::string NameWithExtension(const std::string& pattern, const std::string& baseName,
                               int64_t number, const std::string& ext);
 
+// The pattern with each "%W.Po" conversion (read as ExpandOutputName reads
+// conversions) replaced by `offset` in upper-case hexadecimal, at least P
+// digits, padded with blanks to W characters; every other byte and
+// conversion is left as it is. The newer formats' names, and under `all`
+// every format's, go through it before their own expansion; the classic
+// formats' expansions outside `all` never see it, so a classic pattern names
+// exactly as it always did.
+std::string ExpandOffset(const std::string& pattern, int64_t offset);
+
 // The name beside `name` that a later output takes when the run has written
 // `name` already: "_" and `n` before the extension of its last part (the
 // text from its last '.', unless that '.' begins the part), or after it when

@@ -122,17 +122,23 @@ bool IsPipeOrDevice(const std::string& path, Env& env) {
   return LookAt(env, path, &st, true) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
 }
 
-bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id, Env& env) {
+bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id, Env& env,
+                  int64_t* size) {
   struct stat st {};
   if (path.empty() || LookAt(env, path, &st, true) != 0) return false;
   id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  if (size != nullptr) *size = S_ISREG(st.st_mode) ? std::max<int64_t>(st.st_size, 0) : 0;
   return true;
 }
 
 FileIdentities::FileIdentities(const NameList& paths, Env& env) : env_(&env) {
+  sizes_.reserve(paths.size());
   for (std::string_view path : paths) {
     std::pair<uint64_t, uint64_t> id;
-    if (FileIdentity(std::string(path), id, env)) ids_.push_back(id);
+    int64_t size = 0;
+    if (FileIdentity(std::string(path), id, env, &size)) ids_.push_back(id);
+    sizes_.push_back(size);
+    totalSize_ += size;
   }
 }
 

@@ -41,7 +41,7 @@ bool IsPipeOrDevice(const std::string& path, Env& env = Env::System());
 // The device and inode of the file `path` leads to (links followed); false
 // when it names nothing.
 bool FileIdentity(const std::string& path, std::pair<uint64_t, uint64_t>& id,
-                  Env& env = Env::System());
+                  Env& env = Env::System(), int64_t* size = nullptr);
 
 // The identities (device and inode) of a set of files, taken once; files
 // that do not exist when it is made are not in it. Names are looked at
@@ -56,8 +56,14 @@ class FileIdentities {
   // True for the device and inode of one of the files.
   bool contains(std::pair<uint64_t, uint64_t> id) const;
   bool empty() const { return ids_.empty(); }
+  // The size of the file the `index`th path named when the set was made
+  // (0 for one that named nothing), and of them all.
+  int64_t sizeOf(size_t index) const { return index < sizes_.size() ? sizes_[index] : 0; }
+  int64_t totalSize() const { return totalSize_; }
 
  private:
   std::vector<std::pair<uint64_t, uint64_t>> ids_;
+  std::vector<int64_t> sizes_;
+  int64_t totalSize_ = 0;
   Env* env_ = &Env::System();
 };

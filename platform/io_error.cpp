@@ -49,3 +49,25 @@ std::string ShownMessage(const std::exception& e) {
   const auto* io = dynamic_cast<const IoError*>(&e);
   return io != nullptr ? io->shown() : std::string(e.what());
 }
+
+UiText ErrnoCause(int err) {
+  switch (err) {
+    case EROFS:
+      return Tr("errno", "読み取り専用のファイルシステムです");
+    case EACCES:
+    case EPERM:
+      return Tr("errno", "アクセス権がありません");
+    case ENOSPC:
+    case EDQUOT:
+      return Tr("errno", "ディスクに空きがありません");
+    case ENOENT:
+      return Tr("errno", "そのようなファイルやフォルダはありません");
+    case ENOTDIR:
+      return Tr("errno", "フォルダではありません");
+    case EEXIST:
+      return Tr("errno", "同じ名前のファイルがあります");
+    default:
+      // No catalog holds it: shown as the system says it.
+      return UiText("errno", std::strerror(err));
+  }
+}

@@ -55,3 +55,8 @@ std::string ShownMessage(const std::exception& e);
 // Throws the IoError that belongs to an errno value. `path` helps to tell
 // "File not found" from "Path not found" and is kept in the error.
 [[noreturn]] void ThrowOsError(int err, const std::string& path = {});
+
+// The cause an errno value names, in the reader's language: the common ones
+// of files and folders (EROFS, EACCES, EPERM, ENOSPC, ENOENT, ENOTDIR,
+// EEXIST) through the catalog, any other as strerror() says it.
+UiText ErrnoCause(int err);

@@ -24,8 +24,14 @@ int64_t g_restoreSize = 0;
 // The note written to the error stream by a signal that ends the program.
 char g_note[256];
 volatile std::sig_atomic_t g_noteLength = 0;
+// SIGINT asks the run to stop (StopOnInterrupt), and whether it has.
+volatile std::sig_atomic_t g_stopOnInterrupt = 0, g_interruptAsked = 0;
 
 extern "C" void EndOnSignal(int sig) {
+  if (sig == SIGINT && g_stopOnInterrupt != 0 && g_interruptAsked == 0) {
+    g_interruptAsked = 1;
+    return;
+  }
   RemovePendingOutput();
   if (g_noteLength > 0) {
     ssize_t written = ::write(STDERR_FILENO, g_note, static_cast<size_t>(g_noteLength));
@@ -108,6 +114,8 @@ void PrepareOutputSignals() {
   ::signal(SIGXFSZ, SIG_IGN);
   struct sigaction action {};
   action.sa_handler = EndOnSignal;
+  // A SIGINT that asks the run to stop returns to a read or write.
+  action.sa_flags = SA_RESTART;
   ::sigemptyset(&action.sa_mask);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction old {};
@@ -115,4 +123,13 @@ void PrepareOutputSignals() {
     if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     ::sigaction(sig, &action, nullptr);
   }
+}
+
+void StopOnInterrupt(bool on) { g_stopOnInterrupt = on ? 1 : 0; }
+
+bool InterruptAsked() { return g_interruptAsked != 0; }
+
+void EndAsInterrupted() {
+  EndOnSignal(SIGINT);
+  ::_exit(130);  // SIGINT ignored meanwhile
 }

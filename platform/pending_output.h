@@ -35,3 +35,13 @@ void RemovePendingOutput() noexcept;
 // large") instead of ending the program, and SIGINT, SIGTERM and SIGHUP
 // remove the temporary file of the output being written before they end it.
 void PrepareOutputSignals();
+
+// While `on`, the first SIGINT (Ctrl-C) asks the run to stop rather than
+// ending the program at once: the run ends its pass, says where it stopped,
+// and the program then ends as the signal ends it (EndAsInterrupted). A
+// second SIGINT ends it at once.
+void StopOnInterrupt(bool on);
+// Whether a SIGINT has asked the run to stop.
+bool InterruptAsked();
+// Ends the program as SIGINT does, its note written first.
+[[noreturn]] void EndAsInterrupted();

@@ -423,6 +423,10 @@ The path has been copied to the clipboard:
         <translation>Formats Execute carves</translation>
     </message>
     <message>
+        <source>すべての形式の抽出でも従来の規則を使う</source>
+        <translation>Classic rules for All</translation>
+    </message>
+    <message>
         <source>選択した行をコピー(&amp;P)</source>
         <translation>Co&amp;py chosen lines</translation>
     </message>
@@ -443,6 +447,14 @@ The path has been copied to the clipboard:
     </message>
 </context>
 <context>
+    <name>cancel</name>
+    <message>
+        <source>Not Found (T-T)</source>
+        <extracomment>%1 the kind of stream (mp3, ogg, ...), in a pass the user cancelled.</extracomment>
+        <translation>%1: nothing found before the cancel</translation>
+    </message>
+</context>
+<context>
     <name>cli</name>
     <message>
         <source>--range の下限(%1)が上限(%2)以上なので、調べる範囲がありません</source>
@@ -456,6 +468,33 @@ The path has been copied to the clipboard:
         <source>CRCの計算中...(%1%)</source>
         <extracomment>%1 the share of the file read, in percent (&quot; 5.0&quot;).</extracomment>
         <translation>Computing the CRC...(%1%)</translation>
+    </message>
+</context>
+<context>
+    <name>errno</name>
+    <message>
+        <source>読み取り専用のファイルシステムです</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>アクセス権がありません</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>ディスクに空きがありません</source>
+        <translation>No space left on device</translation>
+    </message>
+    <message>
+        <source>そのようなファイルやフォルダはありません</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>フォルダではありません</source>
+        <translation>Not a directory</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります</source>
+        <translation>File exists</translation>
     </message>
 </context>
 <context>
@@ -650,6 +689,11 @@ The path has been copied to the clipboard:
         <source>キャンセルしました</source>
         <translation>Cancelled</translation>
     </message>
+    <message>
+        <source>  %1/%2個目</source>
+        <extracomment>%1 the input now read, %2 the inputs of the run.</extracomment>
+        <translation>  file %1 of %2</translation>
+    </message>
 </context>
 <context>
     <name>run</name>
@@ -664,6 +708,20 @@ The path has been copied to the clipboard:
     <message>
         <source>CRCがINIで指定されたものと違っていますが、続行しますか？</source>
         <translation>The CRC is not the one the INI file names. Go on?</translation>
+    </message>
+    <message>
+        <source>読んでいません</source>
+        <translation>Not read</translation>
+    </message>
+    <message>
+        <source>出力フォルダ(%1)に書き込めません: %2</source>
+        <extracomment>%1 the output folder, %2 the cause (&quot;Read-only file system&quot;).</extracomment>
+        <translation>Cannot write in the output folder %1: %2</translation>
+    </message>
+    <message>
+        <source>%1個の入力ファイルは読んでいません</source>
+        <extracomment>%1 how many inputs the run did not begin.</extracomment>
+        <translation>%1 input files not read</translation>
     </message>
 </context>
 <context>
@@ -686,6 +744,11 @@ The path has been copied to the clipboard:
         <source>Not Found (T-T)</source>
         <extracomment>%1 the kind of stream (mp3, ogg, ...): a translation names it, the source does not.</extracomment>
         <translation>%1: nothing found</translation>
+    </message>
+    <message>
+        <source>$%1でキャンセルしました。その先は読んでいません</source>
+        <extracomment>%1 the offset where the walk stopped, in hexadecimal.</extracomment>
+        <translation>Cancelled at $%1; the rest was not read</translation>
     </message>
 </context>
 <context>
@@ -713,6 +776,14 @@ The path has been copied to the clipboard:
     <message>
         <source>RIFXも検出しコーデック別の拡張子で抽出する</source>
         <translation>Find RIFX too, name RIFF by codec</translation>
+    </message>
+    <message>
+        <source>音声として成り立つWAVEだけを抽出する</source>
+        <translation>Take only WAVE files that hold sound</translation>
+    </message>
+    <message>
+        <source>MP3はビットリザーバの整合性も確かめる</source>
+        <translation>Check the bit reservoir of MP3 frames</translation>
     </message>
 </context>
 </TS>

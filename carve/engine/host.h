@@ -88,4 +88,10 @@ class Host : public Sink {
   // RIFF codecs: RIFX (big-endian) WAVE files are found too, and RIFF
   // outputs are named by the codec of their format chunk.
   bool RiffCodecs() { return Setting(SettingId::RiffCodecs) != 0; }
+  // WAVE sound: a RIFF file is a stream only when its format chunk
+  // describes sound and its data chunk holds bytes.
+  bool WavSound() { return Setting(SettingId::WavSound) != 0; }
+  // MP3 reservoir: a Layer III frame whose side information no encoder
+  // writes ends its run (carve/formats/mpeg/mpeg_side_info.h).
+  bool Mp3Reservoir() { return Setting(SettingId::Mp3Reservoir) != 0; }
 };

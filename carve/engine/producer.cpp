@@ -82,7 +82,10 @@ std::string Producer::outputName(const FormatRow& row, const Found& found, int64
   std::string dir = PatternDirectory(pattern_, hasDir);
   if (!dryRun && hasDir && !dir.empty() && !DirectoryExists(dir, run_.env()))
     CreateDir(dir, run_.env());
-  return row.name(pattern_, ExtractBaseName(run_.namingInput(input_)), number,
+  // "%o", the stream's offset: the newer formats' naming and `all`'s.
+  const bool offsets = row.name == NameWithExtension || run_.options().offsetNames;
+  return row.name(offsets ? ExpandOffset(pattern_, found.span.start) : pattern_,
+                  ExtractBaseName(run_.namingInput(input_)), number,
                   found.extension.empty() ? std::string(row.extension) : found.extension);
 }
 

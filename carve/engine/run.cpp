@@ -1,6 +1,11 @@
 #include "carve/engine/run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "carve/engine/formats.h"
 #include "carve/engine/host.h"
@@ -10,6 +15,7 @@
 #include "output/naming.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
+#include "platform/io_error.h"
 #include "platform/translate.h"
 
 RunCheck CheckTagIniRun(const NameList& inputs, const TagIni& ini, Prompt& prompt) {
@@ -81,6 +87,66 @@ RunCheck ReadTagIni(Host& host, const RunRequest& request, std::optional<TagIni>
   return CheckTagIniRun(request.inputs, *ini, *request.prompt);
 }
 
+// Whether the run is that of a classic command alone: the first three rows
+// of the table of formats (mp3, ogg, wav), each of whose lines and boxes
+// stays as it always was.
+bool IsClassicRun(const std::vector<const FormatRow*>& formats) {
+  const auto rows = Formats();
+  return formats.size() == 1 &&
+         std::any_of(rows.begin(), rows.begin() + 3,
+                     [&](const FormatRow& row) { return &row == formats[0]; });
+}
+
+// The directory part of `pattern` when it is plain text (every '%' doubled),
+// as the folder the outputs go to; nothing when it holds a conversion, whose
+// folder is known only per stream.
+std::optional<std::string> PlainOutputFolder(const std::string& pattern) {
+  const size_t slash = pattern.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  for (size_t i = 0; i < slash; ++i) {
+    if (pattern[i] == '%' && (i + 1 >= slash || pattern[++i] != '%')) return std::nullopt;
+  }
+  bool hasDir = false;
+  return PatternDirectory(pattern, hasDir);
+}
+
+// The errno of the folder the outputs go to that no output could be written
+// in: one that is no folder, or cannot be written in, or cannot be made
+// (the run makes the last folder of the pattern, not those above it); 0
+// when there is none.
+int OutputFolderErrno(const std::string& dir, Env& env) {
+  struct stat st {};
+  std::string writable = dir;
+  if (LookAt(env, dir, &st, true) != 0) {
+    if (errno != ENOENT) return errno;
+    const size_t slash = dir.find_last_of('/');
+    writable = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    if (LookAt(env, writable, &st, true) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  } else if (!S_ISDIR(st.st_mode)) {
+    return ENOTDIR;
+  }
+  return env.access(writable.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+// Says once, before the run, why no output could be written; false then.
+// A run of a classic command (mp3, ogg, wav) alone asks about each stream
+// instead, as it always did.
+bool OutputFolderWritable(Host& host, const RunRequest& request) {
+  if (request.options.dryRun || !request.pattern || IsClassicRun(request.formats)) return true;
+  const std::optional<std::string> dir = PlainOutputFolder(request.pattern());
+  if (!dir) return true;
+  const int err = OutputFolderErrno(*dir, request.env);
+  if (err == 0) return true;
+  //: %1 the output folder, %2 the cause ("Read-only file system").
+  const UiText text = Tr("run", "出力フォルダ(%1)に書き込めません: %2")
+                          .arg(EscapeControls(*dir))
+                          .arg(ErrnoCause(err).shown());
+  host.Failure({text.shown(), "", kIoOsBase + err, BoxType::Error, BoxButtons::Ok, true});
+  return false;
+}
+
 }  // namespace
 
 RunOutcome CarveInputs(Host& host, const RunRequest& request) {
@@ -88,16 +154,34 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
   std::optional<TagIni> ini;
   outcome.check = ReadTagIni(host, request, ini);
   if (outcome.check != RunCheck::Go) return outcome;
+  if (!OutputFolderWritable(host, request)) return {.check = RunCheck::Failed};
   // The inputs' files are taken before any output is written.
   RunState run(request.options, request.inputs, request.env);
   if (ini) run.holdTagIni(std::move(*ini));
   host.RunBegins();
-  for (std::string_view name : request.inputs) {
-    const std::string input(name);
+  const int64_t count = static_cast<int64_t>(request.inputs.size());
+  JobPlace place{.count = count, .totalBytes = run.inputsSize()};
+  bool cancelled = false;
+  int64_t notRead = 0;
+  for (size_t i = 0; i < request.inputs.size(); ++i) {
+    if (cancelled) {
+      // The inputs a cancel left unread, each said to be so.
+      host.InputNotRead(std::string(request.inputs[i]));
+      ++notRead;
+      continue;
+    }
+    const std::string input(request.inputs[i]);
+    place.index = static_cast<int64_t>(i) + 1;
+    place.bytes = run.inputSize(i);
+    host.InputPlace(place);
+    place.bytesBefore += place.bytes;
     // A file below a folder given as input may be one this run wrote.
     if (run.outputs().wrote(input) || !host.InputBegins(input)) continue;
     outcome.written += ExtractFormats(host, request.formats, input, request.pattern(), run);
-    if (!host.Running()) break;
+    cancelled = !host.Running();
   }
+  //: %1 how many inputs the run did not begin.
+  if (notRead > 0)
+    host.AddLog(Tr("run", "%1個の入力ファイルは読んでいません").arg(notRead).shown());
   return outcome;
 }

@@ -26,6 +26,9 @@ struct RunOptions {
   // An input named without a folder gives `%f` its base name as one in the
   // working folder ("./a.bin"); otherwise as typed.
   bool namesFromWorkingFolder = false;
+  // The run is `all`'s: "%o" (the stream's offset) names the classic
+  // formats' outputs too, as it always names the newer formats'.
+  bool offsetNames = false;
 };
 
 class RunState {
@@ -52,6 +55,9 @@ class RunState {
   const RunOutputs& outputs() const { return outputs_; }
   // True when the output's name leads to one of the run's inputs.
   bool isInput(const OutputTarget& target) const { return inputs_.contains(target); }
+  // The size of the `index`th input as the run began, and of them all.
+  int64_t inputSize(size_t index) const { return inputs_.sizeOf(index); }
+  int64_t inputsSize() const { return inputs_.totalSize(); }
   // True when the run may not write `target` at all: a name taken while no
   // output may replace a file.
   bool refuses(const OutputTarget& target) const;

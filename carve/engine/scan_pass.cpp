@@ -3,7 +3,9 @@
 #include "carve/engine/scan_pass.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "carve/engine/formats.h"
 #include "carve/engine/run_state.h"
 #include "carve/engine/scan_walk.h"
 #include "output/naming.h"
@@ -68,8 +70,16 @@ int64_t ScanPass::run() {
     auto missing = [](std::string_view name) {
       return Tr("scan", "入力ファイルが存在しません(%1)").arg(name);
     };
-    host_.Failure(
-        {missing(EscapeControls(input_)).shown(), "", 0, BoxType::Warning, BoxButtons::Ok, true});
+    const std::string shown = missing(EscapeControls(input_)).shown();
+    // Logged too, but by a classic command alone (mp3, ogg, wav: the first
+    // three rows), whose log stays as it always was.
+    const auto rows = Formats();
+    if (lanes_.size() != 1 || std::none_of(rows.begin(), rows.begin() + 3, [&](const FormatRow& r) {
+          return &r == &lanes_[0].row;
+        })) {
+      host_.AddLog("* " + shown);
+    }
+    host_.Failure({shown, "", 0, BoxType::Warning, BoxButtons::Ok, true});
     reportInputFailure(IoError(kIoFileNotFound, missing(input_), input_));
     return 0;
   }
@@ -96,9 +106,16 @@ int64_t ScanPass::run() {
       showProgress();
     }
     in_.close();
+    // A cancel that stopped the walk before the end of its window.
+    if (const int64_t at = walkPosition(); !host_.Running() && at < end_) cancelledAt_ = at;
   } catch (const IoError& e) {
     reportFailure(e);
     in_.closeQuietly();
+    reportPasses(PassReport::Stage::End);
+    return totalWritten();
+  }
+  if (cancelledAt_ >= 0) {
+    logCancelled(cancelledAt_);
     reportPasses(PassReport::Stage::End);
     return totalWritten();
   }
@@ -118,6 +135,38 @@ int64_t ScanPass::run() {
   }
   reportPasses(PassReport::Stage::End);
   return totalWritten();
+}
+
+void ScanPass::logCancelled(int64_t offset) {
+  // The classic lines of each lane, as a pass that ends says them (a lane
+  // that found nothing says so up to the cancel where the texts are
+  // translated), then where the walk stopped.
+  for (const Lane& lane : lanes_) {
+    if (lane.aborted) continue;
+    if (lane.found == 0) {
+      //: %1 the kind of stream (mp3, ogg, ...), in a pass the user cancelled.
+      host_.AddLog(Tr("cancel", "Not Found (T-T)").arg(lane.row.kind).shown());
+    } else {
+      host_.AddLog(Tr("scan", "%1個の%2を発見。うち%3個を抽出しました")
+                       .arg(lane.found)
+                       .arg(lane.row.kind)
+                       .arg(lane.written)
+                       .shown());
+    }
+  }
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "%8.8llX", static_cast<unsigned long long>(offset));
+  //: %1 the offset where the walk stopped, in hexadecimal.
+  cancelText_ = Tr("scan", "$%1でキャンセルしました。その先は読んでいません").arg(hex).shown();
+  host_.AddLog(cancelText_);
+}
+
+int64_t ScanPass::walkPosition() const {
+  int64_t at = -1;
+  for (const Lane& lane : lanes_) {
+    if (at < 0 || lane.next < at) at = lane.next;
+  }
+  return std::max<int64_t>(at, start_);
 }
 
 int64_t ScanPass::totalWritten() const {
@@ -140,6 +189,11 @@ void ScanPass::reportPass(const Lane& lane, PassReport::Stage stage, const IoErr
   report.format = lane.row.kind;
   report.found = lane.found;
   report.written = lane.written;
+  if (stage == PassReport::Stage::End && cancelledAt_ >= 0) {
+    report.cancelled = true;
+    report.offset = cancelledAt_;
+    report.errorShown = cancelText_;
+  }
   if (error != nullptr) {
     report.error = error->what();
     report.errorShown = error->shown();

@@ -168,6 +168,10 @@ class ScanPass {
   void reportPass(const Lane& lane, PassReport::Stage stage, const IoError* error = nullptr);
   void reportPasses(PassReport::Stage stage);
   void reportInputFailure(const IoError& error);
+  // The summary lines of a pass the run's cancel stopped at `offset`.
+  void logCancelled(int64_t offset);
+  // Where the walk stands: the position of the lane furthest behind.
+  int64_t walkPosition() const;
   int64_t totalWritten() const;
   // The run's tag INI file while the host's option is on, or null.
   const TagIni* tagIni();
@@ -185,6 +189,10 @@ class ScanPass {
   InputView in_;
   int64_t start_ = 0, end_ = 0;
   int64_t openSize_ = 0;  // the input's size when the pass began
+  // Where a cancel stopped the walk, and what the summary says of it; -1
+  // and empty for a pass that was not cancelled.
+  int64_t cancelledAt_ = -1;
+  std::string cancelText_;
   PassProgress progress_;
   Producer producer_;
 };

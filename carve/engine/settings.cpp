@@ -45,6 +45,15 @@ constexpr SettingRow kSettings[] = {
    "find RIFX (big-endian) WAVE files too; name RIFF outputs by codec (Wwise .wem, ATRAC .at3 "
    "and .at9, XMA .xma)", "chkRiffCodecs",
    ZT("settings", "RIFXも検出しコーデック別の拡張子で抽出する"), true},
+  {Id::WavSound, 0, 0, 1, "--wav-sound", 1, "",
+   "take a RIFF file only when its format chunk describes sound (a sample rate, 1 to 64 "
+   "channels, a byte rate that fits them) and its data chunk holds bytes", "chkWavSound",
+   ZT("settings", "音声として成り立つWAVEだけを抽出する"), true},
+  {Id::Mp3Reservoir, 0, 0, 1, "--mp3-reservoir", 1, "",
+   "end an MP3 stream at a frame whose side information no encoder writes: main data that "
+   "begins before the stream's earlier frames hold any or ends after its own frame, or more "
+   "than 288 pairs of big values", "chkMp3Reservoir",
+   ZT("settings", "MP3はビットリザーバの整合性も確かめる"), true},
 };
 // clang-format on
 
@@ -58,4 +67,10 @@ const SettingRow& SettingOf(SettingId id) { return kSettings[static_cast<size_t>
 
 SettingValues::SettingValues() {
   for (const SettingRow& row : kSettings) set(row.id, row.defaultValue);
+}
+
+void SettingValues::takeExtendedRules() {
+  for (const SettingRow& row : kSettings) {
+    if (row.extended) set(row.id, 1);
+  }
 }

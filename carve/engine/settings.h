@@ -26,6 +26,8 @@ enum class SettingId {
   OggWhole,
   OggCodecs,
   RiffCodecs,
+  WavSound,
+  Mp3Reservoir,
   kCount
 };
 
@@ -59,6 +61,8 @@ class SettingValues {
   SettingValues();
   int operator[](SettingId id) const { return values_[static_cast<size_t>(id)]; }
   void set(SettingId id, int value) { values_[static_cast<size_t>(id)] = value; }
+  // Turns every extended rule on (--extended; `all` unless --classic-rules).
+  void takeExtendedRules();
 
  private:
   std::array<int, kSettingCount> values_;

@@ -19,6 +19,10 @@ struct PassReport {
   std::string input;
   std::string format;              // the kind name: "mp3", "ogg", "wav"...
   int64_t found = 0, written = 0;  // at the end
+  // At the end: the run was cancelled with the walk at byte `offset` (the
+  // rest of the input not read).
+  bool cancelled = false;
+  int64_t offset = -1;
   // A failure: in the source language (the JSON Lines) and as the reader is
   // shown it (the window's table).
   std::string error, errorShown;
@@ -50,6 +54,14 @@ struct StreamReport {
   std::string error, errorShown;
 };
 
+// Where an input stands in its run: the `index`th (from 1) of `count`, after
+// `bytesBefore` bytes of the inputs before it, `bytes` of its own, of
+// `totalBytes` in all (the sizes as the run began).
+struct JobPlace {
+  int64_t index = 0, count = 0;
+  int64_t bytesBefore = 0, bytes = 0, totalBytes = 0;
+};
+
 class Sink {
  public:
   virtual ~Sink() = default;
@@ -74,4 +86,8 @@ class Sink {
   virtual void TagIniUnreadable(const std::string& /*path*/, const std::string& /*problem*/) {}
   // The run's checks are made and its first input is next.
   virtual void RunBegins() {}
+  // The input told next to Host::InputBegins stands at `place` in the run.
+  virtual void InputPlace(const JobPlace& /*place*/) {}
+  // The run was cancelled before `input` was begun: it is not read.
+  virtual void InputNotRead(const std::string& /*input*/) {}
 };

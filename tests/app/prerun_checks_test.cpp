@@ -3,7 +3,9 @@
 #include <zlib.h>
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -165,6 +167,35 @@ class PrerunChecksTest : public QObject {
     QVERIFY(w.seam.boxes.empty());
     QVERIFY(w.find<QLineEdit>("edtCRC")->text().isEmpty());
     QCOMPARE(w.log().last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+  }
+
+  // An output folder no output could be made in is said in one box before
+  // the run of All, with its cause: no line, no file, no folder. (MP3 alone
+  // asks about each stream, as it always did.)
+  void anOutputFolderThatCannotBeMadeIsOneBoxBeforeTheRun() {
+    IniWindow w("[general]\n");
+    w.find<QCheckBox>("chkTagIni")->setChecked(false);
+    WriteFile(w.temp.filePath("file"), "x");
+    const struct {
+      QString pattern;
+      std::string box;
+    } rows[] = {
+        {w.temp.filePath("file/%3.3d.mp3"), "出力フォルダ(" + Std(w.temp.filePath("file")) +
+                                                ")に書き込めません: フォルダではありません"},
+        {w.temp.filePath("no/such/%3.3d.mp3"),
+         "出力フォルダ(" + Std(w.temp.filePath("no/such")) +
+             ")に書き込めません: そのようなファイルやフォルダはありません"},
+    };
+    for (const auto& row : rows) {
+      w.seam.events.clear();
+      w.find<QLineEdit>("edtOutput")->setText(row.pattern);
+      w.find<QAction>("AllFormats1")->trigger();
+      QCOMPARE(w.seam.events, (std::vector<std::string>{"beep", "box:" + row.box}));
+      QCOMPARE(w.seam.boxes.back().type, BoxType::Error);
+      QVERIFY(!w.passRan());
+      QCOMPARE(QDir(w.temp.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+               (QStringList{"file", "in.bin", "tags.ini"}));
+    }
   }
 };
 

@@ -21,11 +21,14 @@
 #include <QtTest>
 #include <filesystem>
 
+#include "app/results_model.h"
+#include "app/results_view.h"
 #include "app/running.h"
 #include "app/stream_strip.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
 #include "carve/engine/formats.h"
+#include "carve/engine/progress_meter.h"
 #include "carve/engine/run.h"
 #include "platform/fault.h"
 
@@ -222,7 +225,24 @@ class RunCommandsTest : public QObject {
     button->click();
 
     QCOMPARE(captionDuringRun, QStringLiteral("キャンセル"));
-    QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    // The classic lines, then where the walk stopped and the input not read.
+    const QStringList log = w.log();
+    QCOMPARE(log.size(), 4);
+    QCOMPARE(log.mid(0, 2), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QVERIFY2(log[2].startsWith("$") &&
+                 log[2].endsWith(QStringLiteral("でキャンセルしました。その先は読んでいません")),
+             qPrintable(log[2]));
+    QCOMPARE(log[3], QStringLiteral("1個の入力ファイルは読んでいません"));
+    // The table: a row at the offset where the first input stopped, one for
+    // the input not read.
+    ResultsModel* model = w.find<ResultsView>("ResultsView")->model();
+    model->flush();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->report(0).input, Std(big));
+    QCOMPARE(model->index(0, ResultsModel::Offset).data().toString(), log[2].left(9));
+    QCOMPARE(model->report(0).errorShown, Std(log[2]));
+    QCOMPARE(model->report(1).input, Std(next));
+    QCOMPARE(model->report(1).errorShown, "読んでいません");
     QCOMPARE(w.seam.beeps, 1);
     QVERIFY(w.seam.boxes.empty());
     QCOMPARE(button->text(), QStringLiteral("実行！"));
@@ -393,12 +413,16 @@ class RunCommandsTest : public QObject {
       if (cancel) {
         QCOMPARE(bar->format(), QStringLiteral("キャンセルしました  経過 0:02"));
         QCOMPARE(status->text(), QStringLiteral("キャンセルしました"));
-        QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+        QCOMPARE(w.log().mid(0, 2), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
       } else {
-        // The second input began with the clock standing: no rate is known;
-        // the run is over: no time left is shown.
-        QCOMPARE(bar->format(),
-                 QString::number(bar->value()) + QStringLiteral("%  --.-MB/s  経過 0:02"));
+        // Two inputs: the bar and its rate are the whole run's, both inputs'
+        // bytes over the two seconds since the run began; the run is over:
+        // no time left is shown.
+        const int64_t bytes = QFileInfo(big).size() + QFileInfo(next).size();
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(bar->format(), QStringLiteral("100%  ") +
+                                    ToQ(RateText(static_cast<double>(bytes) / 2)) +
+                                    QStringLiteral("  経過 0:02  2/2個目"));
         QCOMPARE(status->text(), QStringLiteral("終了しました"));
         // Both inputs' first streams are named 001.mp3: the second goes
         // beside the first, told in a line after its stream's.
@@ -427,9 +451,11 @@ class RunCommandsTest : public QObject {
     QVERIFY(cancelInCopy.fired());
     QCOMPARE(ReadFile(temp.filePath("001.mp3")), Fixture("mpeg1_cbr128.mp3"));
     QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
-    // The first input's opening line, stream and summary; no other input.
-    QCOMPARE(w.log().size(), 3);
-    QCOMPARE(w.log().last(), QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+    // The first input's opening line, stream and summary, where it stopped;
+    // no other input.
+    QCOMPARE(w.log().size(), 5);
+    QCOMPARE(w.log()[2], QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
+    QCOMPARE(w.log().last(), QStringLiteral("1個の入力ファイルは読んでいません"));
   }
 
   // The engine may ask for a turn of the event pump every few MB: a turn
@@ -476,7 +502,7 @@ class RunCommandsTest : public QObject {
     FromInsideThePump(w.window.get(), [&] { w.find<QAction>("OggVorbis1")->trigger(); });
     w.find<QPushButton>("btnExecute")->click();
 
-    QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QCOMPARE(w.log().mid(0, 2), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
     QCOMPARE(w.seam.beeps, 1);
     QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
     QCOMPARE(QDir(temp.path()).entryList(QDir::Files).size(), 2);
@@ -523,10 +549,42 @@ class RunCommandsTest : public QObject {
     c.find<QLineEdit>("edtOutput")->setText(temp.path() + "/c/%3.3d.mp3");
     FromInsideThePump(c.window.get(), [&] { c.find<QAction>("AllFormats1")->trigger(); });
     c.find<QAction>("AllFormats1")->trigger();
-    QCOMPARE(c.log().size(), 2 * rows);  // an opening and a summary line for each row
+    // An opening and a summary line for each row, and where it stopped.
+    QCOMPARE(c.log().size(), 2 * rows + 1);
     QCOMPARE(c.log()[rows], QStringLiteral("Not Found (T-T)"));
     QVERIFY(!QFileInfo::exists(temp.filePath("c")));
     QCOMPARE(c.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
+  }
+
+  // All runs with every extended rule unless its classic box is ticked: a
+  // three-page Opus file is found and named as Opus, and an offset names it;
+  // the Ogg entry keeps the classic rules (four pages at least).
+  void allTakesTheExtendedRulesUnlessKeptClassic() {
+    QTemporaryDir temp;
+    const QString input = temp.filePath("in.bin");
+    const QByteArray opus = Fixture("opus_stereo_44k_input.opus");
+    QVERIFY(WriteFile(input, Filler(3001, 71) + opus + Filler(500, 72)));
+    const struct {
+      const char* run;  // "all", "classic all" or "ogg"
+      QString output;   // the one output, or none
+    } rows[] = {{"all", "in.bin_00000BB9.opus"}, {"classic all", ""}, {"ogg", ""}};
+    for (const auto& row : rows) {
+      const std::string_view run = row.run;
+      WindowUnderTest w;
+      w.find<QLineEdit>("edtInput")->setText(input);
+      w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/" + row.run + "/%f_%8.8o.%e");
+      w.find<QCheckBox>("chkClassicAll")->setChecked(run == "classic all");
+      if (run == "ogg") {
+        w.find<QAction>("OggVorbis1")->trigger();
+      } else {
+        w.find<QAction>("AllFormats1")->trigger();
+      }
+      const QStringList files = QDir(temp.path() + "/" + row.run).entryList(QDir::Files);
+      QCOMPARE(files, row.output.isEmpty() ? QStringList{} : QStringList{row.output});
+      if (!row.output.isEmpty()) {
+        QCOMPARE(ReadFile(temp.path() + "/all/" + row.output), opus);
+      }
+    }
   }
 
   void outputPatternIsReadForEveryInput() {
@@ -659,11 +717,13 @@ class RunCommandsTest : public QObject {
 
     QVERIFY(nestedRan);
     const QStringList log = w.log();
-    QCOMPARE(log.size(), 5);
+    // The cancelled run's summary, then where it stopped, after the nested run.
+    QCOMPARE(log.size(), 6);
     QCOMPARE(log[0], Quoted(big) + kMp3Opening);
     QCOMPARE(log[1], Quoted(small) + kMp3Opening);
     QCOMPARE(log[3], QStringLiteral("1個のmp3を発見。うち1個を抽出しました"));
     QCOMPARE(log[4], QStringLiteral("Not Found (T-T)"));
+    QVERIFY(log[5].endsWith(QStringLiteral("でキャンセルしました。その先は読んでいません")));
     QCOMPARE(w.seam.beeps, 2);
     QVERIFY(QFileInfo::exists(temp.filePath("small.bin_001.mp3")));
     QVERIFY(!QFileInfo::exists(temp.filePath("big.bin_001.mp3")));
@@ -707,7 +767,8 @@ class RunCommandsTest : public QObject {
 
     QVERIFY(!closedAtOnce);
     QVERIFY(!w.window->isVisible());
-    QCOMPARE(w.log(), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QCOMPARE(w.log().mid(0, 2), (QStringList{Quoted(big) + kMp3Opening, "Not Found (T-T)"}));
+    QCOMPARE(w.log().last(), QStringLiteral("1個の入力ファイルは読んでいません"));
     QCOMPARE(Running, uint8_t{0});
     QCOMPARE(w.find<QPushButton>("btnExecute")->text(), QStringLiteral("実行！"));
   }

@@ -21,7 +21,9 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
+#include <string_view>
 
+#include "app/window_host.h"
 #include "app_test_util.h"
 #include "carve/engine/formats.h"
 #include "output/naming.h"
@@ -200,7 +202,10 @@ class SettingsTest : public QObject {
           Check{"chkWavAnyChunk", "fmt 以外のチャンクで始まるWAVEも検出する", false},
           Check{"chkOggWhole", "BOSからEOSまでそろったOggは最小ページ数によらず抽出する", false},
           Check{"chkOggCodecs", "Oggは論理ストリームを追いコーデック別に抽出する", false},
-          Check{"chkRiffCodecs", "RIFXも検出しコーデック別の拡張子で抽出する", false}}) {
+          Check{"chkRiffCodecs", "RIFXも検出しコーデック別の拡張子で抽出する", false},
+          Check{"chkWavSound", "音声として成り立つWAVEだけを抽出する", false},
+          Check{"chkMp3Reservoir", "MP3はビットリザーバの整合性も確かめる", false},
+          Check{"chkClassicAll", "すべての形式の抽出でも従来の規則を使う", false}}) {
       auto* box = w.find<QCheckBox>(c.name);
       QVERIFY2(box, c.name);
       QCOMPARE(box->isChecked(), c.on);
@@ -245,13 +250,33 @@ class SettingsTest : public QObject {
     const std::pair<const char*, Rule> rules[] = {
         {"chkFullId3v2", &Host::FullId3v2},     {"chkSplitXing", &Host::SplitXing},
         {"chkWavAnyChunk", &Host::WavAnyChunk}, {"chkOggWhole", &Host::OggWhole},
-        {"chkOggCodecs", &Host::OggCodecs},     {"chkRiffCodecs", &Host::RiffCodecs}};
+        {"chkOggCodecs", &Host::OggCodecs},     {"chkRiffCodecs", &Host::RiffCodecs},
+        {"chkWavSound", &Host::WavSound},       {"chkMp3Reservoir", &Host::Mp3Reservoir}};
     for (const auto& [name, rule] : rules) {
       QVERIFY2(!(host.*rule)(), name);
       w.find<QCheckBox>(name)->setChecked(true);
       for (const auto& [other, otherRule] : rules) QCOMPARE((host.*otherRule)(), other == name);
       w.find<QCheckBox>(name)->setChecked(false);
     }
+    // A run of All takes every extended rule, unless the window keeps All to
+    // the classic rules: then each box says; the boxes of the other
+    // settings count as ever.
+    auto& windowHost = static_cast<WindowHost&>(host);
+    windowHost.RunIsAll(true);
+    w.find<QCheckBox>("chkSplitXing")->setChecked(true);
+    for (const bool classic : {false, true}) {
+      w.find<QCheckBox>("chkClassicAll")->setChecked(classic);
+      for (const auto& [name, rule] : rules) {
+        QCOMPARE((host.*rule)(), !classic || std::string_view(name) == "chkSplitXing");
+      }
+      QVERIFY(!host.CopyID3v1());
+    }
+    windowHost.RunEnds();
+    w.find<QCheckBox>("chkClassicAll")->setChecked(false);
+    for (const auto& [name, rule] : rules) {
+      QCOMPARE((host.*rule)(), std::string_view(name) == "chkSplitXing");
+    }
+    w.find<QCheckBox>("chkSplitXing")->setChecked(false);
     // Every row of the table of settings: its control, at the row's default
     // and within its bounds, read through that control alone.
     for (const SettingRow& row : Settings()) {

@@ -1,6 +1,7 @@
 // The MP3 pass end to end on the lame-made fixtures embedded in random bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "carve/engine/extract.h"
@@ -168,6 +169,61 @@ TEST(Mp3Pass, AStereoHeaderFrameBeforeJointStereoAudioStaysUnderTheSplitRule) {
     run.go();
     ASSERT_EQ(run.written, 1);
     EXPECT_EQ(run.output(1), Slice(file, c.start, c.length));
+  }
+}
+
+// The reservoir rule ends a run at a frame whose side information no
+// encoder writes, and keeps every real file whole.
+TEST(Mp3Pass, TheReservoirRuleEndsRunsOfFramesNoEncoderWrites) {
+  // Four MPEG-2 frames of 144 bytes (32 kbit/s, 16 kHz, stereo) whose side
+  // information reaches 188 bytes back, as code in a program repeats them.
+  auto frames = [](uint8_t mainDataBegin, bool bigValuesTooMany) {
+    Bytes run;
+    for (int i = 0; i < 4; ++i) {
+      Bytes frame = RandomBytes(144, 20 + i);
+      frame[0] = 0xFF, frame[1] = 0xF3, frame[2] = 0x48, frame[3] = 0x0F;
+      // The 17 bytes of side information: the reservoir's reach, then no
+      // bits in either channel's granule, whose big values are none or 511.
+      std::fill(frame.begin() + 4, frame.begin() + 21, 0);
+      frame[4] = mainDataBegin;
+      if (bigValuesTooMany) frame[6] = 0x03, frame[7] = 0xFE;
+      run.insert(run.end(), frame.begin(), frame.end());
+    }
+    return run;
+  };
+  struct Case {
+    const char* what;
+    Bytes run;
+    bool taken;  // under the rule
+  } cases[] = {
+      {"main data reaching before the run", frames(188, false), false},
+      {"more than 288 pairs of big values", frames(0, true), false},
+      {"an empty reservoir", frames(0, false), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (bool rule : {false, true}) {
+      Mp3Run run;
+      run.host.mp3Reservoir = rule;
+      Append(run.data, RandomBytes(300, 11));
+      Append(run.data, c.run);
+      Append(run.data, RandomBytes(300, 12));
+      run.go();
+      EXPECT_EQ(run.written, !rule || c.taken ? 1 : 0) << rule;
+    }
+  }
+  for (const Mp3Fixture& f : kFixtures) {
+    SCOPED_TRACE(f.name);
+    Mp3Run run;
+    run.host.mp3Reservoir = true;
+    run.host.copyId3v1 = run.host.copyId3v2 = false;
+    const Bytes file = Fixture(f.name);
+    Append(run.data, RandomBytes(300, 13));
+    Append(run.data, file);
+    Append(run.data, RandomBytes(300, 14));
+    run.go();
+    ASSERT_EQ(run.written, 1);
+    EXPECT_EQ(run.output(1), Slice(file, f.first, f.end - f.first));
   }
 }
 

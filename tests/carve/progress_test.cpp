@@ -95,6 +95,7 @@ TEST(ProgressMeter, RatesAndTimesFollowFromBytesAndTimes) {
     int64_t remainingMs;
     int percent;
     std::string text;
+    JobPlace place = {};  // where the input stands in the run
   } cases[] = {
       {"no time yet", 1000, 1000, 1000, 0, 0, 100, -1, -1, 0,
        "0%  --.-MB/s  経過 0:00  残り --:--"},
@@ -109,6 +110,43 @@ TEST(ProgressMeter, RatesAndTimesFollowFromBytesAndTimes) {
        "50%  0.0MB/s  経過 1:00:00  残り 1:00:00"},
       {"64-bit sizes", 0, 0, 1000, int64_t{1} << 40, 0, int64_t{1} << 41, 1099511627776.0, 1000, 50,
        "50%  1099511.6MB/s  経過 0:01  残り 0:01"},
+      // Several inputs: the whole run's bytes, from the run's beginning.
+      {"half of the second of three",
+       0,
+       6000,
+       8000,
+       2'000'000,
+       0,
+       4'000'000,
+       1e6,
+       12'000,
+       40,
+       "40%  1.0MB/s  経過 0:08  残り 0:12  2/3個目",
+       {2, 3, 6'000'000, 4'000'000, 20'000'000}},
+      {"a window of a part of the input",
+       0,
+       0,
+       1000,
+       3'000'000,
+       2'000'000,
+       4'000'000,
+       2.5e6,
+       3000,
+       25,
+       "25%  2.5MB/s  経過 0:01  残り 0:03  1/2個目",
+       {1, 2, 0, 5'000'000, 10'000'000}},
+      {"one input is its own run",
+       0,
+       0,
+       5000,
+       50'000'000,
+       0,
+       100'000'000,
+       1e7,
+       5000,
+       50,
+       "50%  10.0MB/s  経過 0:05  残り 0:05",
+       {1, 1, 0, 100'000'000, 100'000'000}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,6 +154,7 @@ TEST(ProgressMeter, RatesAndTimesFollowFromBytesAndTimes) {
     ProgressMeter meter([&now] { return now; });
     meter.beginRun();
     now = c.inputAt;
+    meter.placeInput(c.place);
     meter.beginInput("in.bin");
     meter.walkedTo(c.offset, c.start, c.end);
     now = c.now;
@@ -127,7 +166,9 @@ TEST(ProgressMeter, RatesAndTimesFollowFromBytesAndTimes) {
     EXPECT_EQ(meter.input(), "in.bin");
     // Once the run is over, the same figures without the time left.
     meter.finish();
-    EXPECT_EQ(meter.text(), c.text.substr(0, c.text.find("  残り ")));
+    const size_t left = c.text.find("  残り "), place = c.text.find("  ", left + 2);
+    EXPECT_EQ(meter.text(),
+              c.text.substr(0, left) + (place == std::string::npos ? "" : c.text.substr(place)));
     meter.cancel();
     EXPECT_TRUE(meter.text().starts_with("キャンセルしました")) << meter.text();
     // A new run is not cancelled.

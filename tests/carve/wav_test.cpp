@@ -422,4 +422,81 @@ TEST(WavCarver, RifxChunksAreWalkedBigEndian) {
   }
 }
 
+// A RIFF WAVE file: a 16-byte format chunk of these fields, then a data
+// chunk of `dataBytes` (none when negative).
+struct FormatFields {
+  uint16_t tag = 1, channels = 2;
+  uint32_t rate = 22050, byteRate = 88200;
+  uint16_t blockAlign = 4, bits = 16;
+};
+Bytes WaveOfFormat(const FormatFields& f, int64_t dataBytes = 64) {
+  Bytes w = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0};
+  auto put = [&w](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) w.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  };
+  put(f.tag, 2), put(f.channels, 2), put(f.rate, 4), put(f.byteRate, 4);
+  put(f.blockAlign, 2), put(f.bits, 2);
+  if (dataBytes >= 0) {
+    w.insert(w.end(), {'d', 'a', 't', 'a'});
+    put(static_cast<uint32_t>(dataBytes), 4);
+    w.resize(w.size() + dataBytes + (dataBytes & 1), 0x5A);
+  }
+  const uint32_t size = static_cast<uint32_t>(w.size() - 8);
+  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  return w;
+}
+
+// With the sound rule a RIFF file is taken only when its format chunk
+// describes sound and its data chunk holds bytes; without it, as ever.
+TEST(WavCarver, SoundRuleTakesOnlyFormatsThatDescribeSound) {
+  struct Case {
+    const char* what;
+    FormatFields f;
+    int64_t dataBytes;
+    bool taken;
+  } cases[] = {
+      {"16-bit stereo PCM", {}, 64, true},
+      {"8-bit mono at 768 kHz", {1, 1, 768000, 768000, 1, 8}, 10, true},
+      {"24 bits in 32-bit blocks", {1, 2, 48000, 384000, 8, 24}, 64, true},
+      {"IMA ADPCM", {0x11, 1, 8000, 4055, 256, 4}, 256, true},
+      {"a rate of 0", {1, 2, 0, 0, 4, 16}, 64, false},
+      {"a rate above 768 kHz", {1, 1, 800000, 1600000, 2, 16}, 64, false},
+      {"no channels", {1, 0, 22050, 0, 0, 16}, 64, false},
+      {"65 channels", {1, 65, 8000, 1040000, 130, 16}, 64, false},
+      {"a byte rate that is not rate times block", {1, 2, 22050, 88000, 4, 16}, 64, false},
+      {"a block too small for the channels", {1, 2, 22050, 44100, 2, 16}, 64, false},
+      {"no bits a sample", {1, 2, 22050, 88200, 4, 0}, 64, false},
+      {"a codec of no bytes a second", {0x11, 1, 8000, 0, 256, 4}, 64, false},
+      {"a codec of more than 64 bits a sample", {0x55, 1, 8000, 64001, 1, 0}, 64, false},
+      {"an empty data chunk", {}, 0, false},
+      {"no data chunk", {}, -1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes wave = WaveOfFormat(c.f, c.dataBytes);
+    Bytes data = RandomBytes(1001, 71);
+    Append(data, wave);
+    Append(data, RandomBytes(99, 72));
+    for (bool rule : {false, true}) {
+      Pass p;
+      p.host.wavSound = rule;
+      p.run(data);
+      EXPECT_EQ(p.written, !rule || c.taken ? 1 : 0) << rule;
+      if (p.written == 1) {
+        EXPECT_EQ(ReadBytes(p.output(1)), wave);
+      }
+    }
+  }
+  // Every real file of every codec still comes out.
+  for (const CodecFixture& f : kCodecFixtures) {
+    SCOPED_TRACE(f.name);
+    Bytes data = RandomBytes(999, 73);
+    Append(data, Fixture(f.name));
+    Pass p;
+    p.host.wavSound = p.host.riffCodecs = true;
+    p.run(data);
+    EXPECT_EQ(p.written, 1);
+  }
+}
+
 }  // namespace

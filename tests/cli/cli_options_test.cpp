@@ -306,7 +306,10 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
                              "--ogg-whole",
                              "--ogg-codecs",
                              "--riff-codecs",
-                             "--extended"}) {
+                             "--wav-sound",
+                             "--mp3-reservoir",
+                             "--extended",
+                             "--classic-rules"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
   }
   // The README shows the usage as it is printed.
@@ -337,20 +340,29 @@ TEST(CliOptions, VersionPrintsOneLineOnStandardOutput) {
   EXPECT_EQ(o.inputs, Args{"--version"});
 }
 
-TEST(CliOptions, ExtendedRulesAreOffUnlessGivenAndExtendedGivesAllSix) {
-  const SettingId rules[] = {SettingId::FullId3v2, SettingId::SplitXing, SettingId::WavAnyChunk,
-                             SettingId::OggWhole,  SettingId::OggCodecs, SettingId::RiffCodecs};
+TEST(CliOptions, ExtendedRulesAreOffUnlessGivenOrAllRunsAndExtendedGivesAllEight) {
+  const SettingId rules[] = {SettingId::FullId3v2, SettingId::SplitXing,   SettingId::WavAnyChunk,
+                             SettingId::OggWhole,  SettingId::OggCodecs,   SettingId::RiffCodecs,
+                             SettingId::WavSound,  SettingId::Mp3Reservoir};
   struct Case {
     Args args;
-    std::vector<bool> on;  // in the order of `rules`
-  } cases[] = {{{}, {false, false, false, false, false, false}},
-               {{"--full-id3v2"}, {true, false, false, false, false, false}},
-               {{"--split-xing"}, {false, true, false, false, false, false}},
-               {{"--wav-any-chunk"}, {false, false, true, false, false, false}},
-               {{"--ogg-whole"}, {false, false, false, true, false, false}},
-               {{"--ogg-codecs"}, {false, false, false, false, true, false}},
-               {{"--riff-codecs"}, {false, false, false, false, false, true}},
-               {{"--extended"}, {true, true, true, true, true, true}}};
+    const char* on;  // '1' for each rule on, in the order of `rules`
+  } cases[] = {{{}, "00000000"},
+               {{"--full-id3v2"}, "10000000"},
+               {{"--split-xing"}, "01000000"},
+               {{"--wav-any-chunk"}, "00100000"},
+               {{"--ogg-whole"}, "00010000"},
+               {{"--ogg-codecs"}, "00001000"},
+               {{"--riff-codecs"}, "00000100"},
+               {{"--wav-sound"}, "00000010"},
+               {{"--mp3-reservoir"}, "00000001"},
+               {{"--extended"}, "11111111"},
+               // all takes every rule unless --classic-rules, the other commands none.
+               {{"all"}, "11111111"},
+               {{"wav"}, "00000000"},
+               {{"all", "--classic-rules"}, "00000000"},
+               {{"--classic-rules", "--ogg-codecs", "all"}, "00001000"},
+               {{"all", "--classic-rules", "--extended"}, "11111111"}};
   for (const Case& c : cases) {
     CliOptions o;
     std::string error;
@@ -358,8 +370,15 @@ TEST(CliOptions, ExtendedRulesAreOffUnlessGivenAndExtendedGivesAllSix) {
     args.push_back("in.bin");
     ASSERT_TRUE(ParseCliOptions(args, o, error)) << error;
     for (size_t i = 0; i < std::size(rules); ++i) {
-      EXPECT_EQ(o.settings[rules[i]] != 0, c.on[i]) << args[0] << " " << i;
+      EXPECT_EQ(o.settings[rules[i]] != 0, c.on[i] == '1')
+          << testing::PrintToString(args) << " " << i;
     }
+  }
+  for (const char* command : {"mp3", "ogg", "crc"}) {
+    std::string error;
+    CliOptions o;
+    EXPECT_FALSE(ParseCliOptions({command, "--classic-rules", "in.bin"}, o, error)) << command;
+    EXPECT_EQ(error, "--classic-rules is for the all command only");
   }
   std::string error;
   CliOptions o;

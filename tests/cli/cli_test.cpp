@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -1002,12 +1004,14 @@ class CliBinary : public ::testing::Test {
   // shell commands `before` (which may change the directory).
   // The locale is the C locale unless `locale` (variable assignments) says
   // otherwise.
+  // `wrapper` runs the program (a timeout that interrupts it).
   Result Exec(const std::string& args, const std::string& input = "/dev/null",
-              const std::string& before = "", const std::string& locale = "") {
+              const std::string& before = "", const std::string& locale = "",
+              const std::string& wrapper = "") {
     std::string command = "cd '" + dir.path() + "' && " + before +
-                          " env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + locale + " '" +
-                          ZANDREL_CLI "' " + args + " >'" + dir.path() + "/stdout.txt' 2>'" +
-                          dir.path() + "/stderr.txt' <" + input;
+                          " env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + locale + " " +
+                          wrapper + " '" + ZANDREL_CLI "' " + args + " >'" + dir.path() +
+                          "/stdout.txt' 2>'" + dir.path() + "/stderr.txt' <" + input;
     int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw)) << command;
     auto text = [&](const char* name) {
@@ -1435,6 +1439,149 @@ TEST_F(CliRun, ExtendedRulesRecoverEveryFixtureByteExact) {
       EXPECT_EQ(ReadBytes(dir / (command + "/" + files[i])), outputs[i]) << files[i];
     }
   }
+}
+
+// `all` takes the extended rules unless --classic-rules: an MP3 whose Info
+// frame says stereo before joint-stereo audio comes out whole with its tags,
+// and a three-page Opus file is found, named and logged as Opus. `%o` names
+// by offset under `all`; the classic command reads its pattern as ever.
+TEST_F(CliRun, AllTakesTheExtendedRulesAndNamesByOffset) {
+  // As ffmpeg writes it: the Info frame (after a 238-byte ID3v2 tag) in
+  // stereo, the audio in joint stereo.
+  Bytes mp3 = Fixture("mpeg1_id3.mp3");
+  mp3[238 + 3] &= 0x3F;
+  const Bytes opus = Fixture("opus_stereo_44k_input.opus");
+  Bytes input = RandomBytes(1001, 31);
+  const int64_t mp3At = Append(input, mp3);
+  Append(input, RandomBytes(999, 32));
+  const int64_t opusAt = Append(input, opus);
+  Append(input, RandomBytes(777, 33));
+  const std::string in = Write("in.bin", input);
+  auto hex = [](int64_t offset) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(offset));
+    return std::string(text);
+  };
+  struct Case {
+    Args args;
+    std::vector<std::string> files;
+    bool mp3Whole;
+  } cases[] = {
+      {{"all"}, {"in.bin_" + hex(mp3At + 238) + ".mp3", "in.bin_" + hex(opusAt) + ".opus"}, true},
+      // The Info frame (417 bytes) ends the stream before the audio.
+      {{"all", "--classic-rules"}, {"in.bin_" + hex(mp3At + 238 + 417) + ".mp3"}, false},
+      {{"mp3"}, {"in.bin_.mp3"}, false},
+      {{"ogg"}, {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    std::filesystem::remove_all(dir / "out");
+    Args args = c.args;
+    args.insert(args.end(), {"-o", dir / "out/%f_%8.8o.%e", in});
+    Result r = Cli(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FilesIn(dir / "out"), c.files) << r.out;
+    if (c.mp3Whole) {
+      EXPECT_EQ(ReadBytes(dir / ("out/" + c.files[0])), mp3);
+      EXPECT_EQ(ReadBytes(dir / ("out/" + c.files[1])), opus);
+      EXPECT_TRUE(Contains(r.out, "OggOpus")) << r.out;
+      EXPECT_FALSE(Contains(r.out, "OggVorbis")) << r.out;
+    }
+  }
+}
+
+// An Env whose folders named `refused` cannot be written in, for `err`.
+class RefusingEnv : public Env {
+ public:
+  RefusingEnv(std::string refused, int err) : refused_(std::move(refused)), err_(err) {}
+  int access(const char* path, int mode, int flags) override {
+    if (path != refused_) return Env::access(path, mode, flags);
+    errno = err_;
+    return -1;
+  }
+
+ private:
+  std::string refused_;
+  int err_;
+};
+
+// An output folder no output could be written in is said once, with its
+// cause, before the run: nothing is logged or written and the status is 1.
+TEST_F(CliRun, AnOutputFolderThatCannotBeWrittenInIsSaidOnceBeforeTheRun) {
+  const std::string in = Write("in.bin", Embed(Frames(kBase, 5), 41));
+  WriteBytes(dir / "file", Bytes{1});
+  std::filesystem::create_directory(dir / "ro");
+  struct Case {
+    std::string pattern;
+    int err;  // of the folder "ro"
+    Args options;
+    std::string cause;
+  } cases[] = {
+      {dir / "ro/%3.3d.mp3", EROFS, {"all"}, "読み取り専用のファイルシステムです"},
+      {dir / "ro/%3.3d.mp3", EROFS, {"all", "--lang", "en"}, "Read-only file system"},
+      {dir / "ro/new/%3.3d.mp3", EACCES, {"mp2", "--lang", "en"}, "Permission denied"},
+      {dir / "no/such/%3.3d.mp3", 0, {"all", "--lang", "en"}, "No such file or directory"},
+      {dir / "file/%3.3d.mp3", 0, {"flac", "--lang", "en"}, "Not a directory"},
+      {dir / "file/", 0, {"all", "--lang", "en"}, "Not a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern + " " + c.cause);
+    RefusingEnv env(dir / "ro", c.err);
+    CliTerminal terminal;
+    terminal.files = &env;
+    Args args = c.options;
+    args.insert(args.end(), {"--json", "-o", c.pattern, in});
+    Result r = Cli(args, terminal);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_TRUE(Contains(r.err, c.cause)) << r.err;
+    EXPECT_EQ(FilesIn(dir / "ro"), Args{});
+  }
+  // A dry run writes nothing and needs no folder; a classic command alone
+  // fails each stream as it always did.
+  RefusingEnv env(dir / "ro", EROFS);
+  CliTerminal terminal;
+  terminal.files = &env;
+  EXPECT_EQ(Cli({"all", "-n", "-o", dir / "ro/%3.3d.mp3", in}, terminal).status, 0);
+  Result classic = Cli({"mp3", "-o", dir / "no/such/%3.3d.mp3", in}, terminal);
+  EXPECT_EQ(classic.status, 1);
+  EXPECT_TRUE(Contains(classic.out, "* Path not found")) << classic.out;
+}
+
+// Ctrl-C in the middle of an input: the pass says where it stopped (the
+// classic lines first), the inputs after it are not read, and the program
+// then ends as Ctrl-C ends it.
+TEST_F(CliBinary, CtrlCEndsThePassWithWhereItStoppedAndTheInputsNotRead) {
+  // A sparse input far longer than a second's walk, and one after it.
+  const int64_t size = int64_t{64} << 30;
+  WriteBytes(dir / "big.bin", Bytes{});
+  std::filesystem::resize_file(dir / "big.bin", size);
+  WriteBytes(dir / "next.bin", Embed(Frames(kBase, 5), 61));
+  const std::string interrupt = "timeout -s INT --preserve-status 1";
+  Result json = Exec("--json big.bin next.bin", "/dev/null", "", "", interrupt);
+  EXPECT_EQ(json.status, 128 + SIGINT);
+  const std::vector<std::string> lines = Lines(json.out);
+  ASSERT_EQ(lines.size(), 3u) << json.out;
+  const nlohmann::json end = nlohmann::json::parse(lines[1]);
+  EXPECT_EQ(end["type"], "end");
+  EXPECT_EQ(end["cancelled"], true);
+  EXPECT_GT(end["offset"].get<int64_t>(), 0);
+  EXPECT_LT(end["offset"].get<int64_t>(), size);
+  EXPECT_EQ(lines[2], R"({"type":"not_read","input":"next.bin"})");
+
+  Result log = Exec("big.bin next.bin", "/dev/null", "", "", interrupt);
+  EXPECT_EQ(log.status, 128 + SIGINT);
+  const std::vector<std::string> logLines = Lines(log.out);
+  ASSERT_EQ(logLines.size(), 4u) << log.out;
+  EXPECT_EQ(logLines[1], "Not Found (T-T)");
+  EXPECT_TRUE(logLines[2].starts_with("$") &&
+              logLines[2].ends_with("でキャンセルしました。その先は読んでいません"))
+      << logLines[2];
+  EXPECT_EQ(logLines[3], "1個の入力ファイルは読んでいません");
+  Result english = Exec("--lang en big.bin next.bin", "/dev/null", "", "", interrupt);
+  EXPECT_TRUE(Contains(english.out, "mp3: nothing found before the cancel\nCancelled at $"))
+      << english.out;
 }
 
 }  // namespace

@@ -196,6 +196,31 @@ TEST(NameWithExtension, ReplacesTheLastLiteralDotOrAppendsOne) {
   }
 }
 
+// "%o" becomes the offset in hexadecimal; every other byte and conversion
+// stays as written, for the naming that follows to read.
+TEST(ExpandOffset, ReplacesOnlyTheOffsetConversions) {
+  struct Case {
+    const char* pattern;
+    int64_t offset;
+    const char* expanded;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"out/%o.mp3", 0x1F400, "out/1F400.mp3"},
+           {"out/%8.8o_%3.3d.%e", 0x1F400, "out/0001F400_%3.3d.%e"},
+           {"%6o|%-o", 0xAB, "    AB|%-o"},   // a width pads; '-' is no flag here
+           {"100%%o/%f%o", 0, "100%%o/%f0"},  // "%%o" is a percent sign and an o
+           {"%o%o", int64_t{1} << 40, "1000000000010000000000"},
+           {"x%", 5, "x%"},
+           {"%3.", 5, "%3."},
+       }) {
+    EXPECT_EQ(ExpandOffset(c.pattern, c.offset), c.expanded) << c.pattern;
+  }
+  // Through the expansions that follow, a pattern without "%o" names as before.
+  EXPECT_EQ(NameWithExtension(ExpandOffset("out/%f_%o.mp3", 0x10), "a.bin", 2, "flac"),
+            "out/a.bin_10.flac");
+  EXPECT_EQ(ExpandOffset("out/%3.3d.mp3", 0x10), "out/%3.3d.mp3");
+}
+
 TEST(NameBeside, NumbersBeforeTheExtensionOfTheLastPart) {
   struct Case {
     const char* name;

@@ -30,7 +30,7 @@ class ScriptHost : public Host {
   bool running = true;
   int pumpIntervalMs = 0;
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
-  bool oggCodecs = false, riffCodecs = false;
+  bool oggCodecs = false, riffCodecs = false, wavSound = false, mp3Reservoir = false;
 
   std::vector<std::string> log;
   std::vector<int> progress;
@@ -79,6 +79,10 @@ class ScriptHost : public Host {
         return oggCodecs;
       case SettingId::RiffCodecs:
         return riffCodecs;
+      case SettingId::WavSound:
+        return wavSound;
+      case SettingId::Mp3Reservoir:
+        return mp3Reservoir;
       case SettingId::kCount:
         break;
     }

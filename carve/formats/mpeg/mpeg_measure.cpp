@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/formats/mpeg/mpeg_header.h"
+#include "carve/formats/mpeg/mpeg_side_info.h"
 
 namespace {
 
@@ -84,6 +86,26 @@ bool EncoderHeaderEndsRun(const uint8_t* header, int64_t got, const TFrameInfo& 
   // A later header frame is the first frame of the next file.
   return count > 0 && after >= 0;
 }
+
+// The rules of the extended tab that read into each frame: the split rule
+// (an encoder header) and the reservoir rule (the side information).
+struct FrameRules {
+  explicit FrameRules(Host& host) : split(host.SplitXing()) {
+    if (host.Mp3Reservoir()) reservoir.emplace();
+  }
+  // How much of each frame they read.
+  int64_t readSize() const { return split || reservoir ? kEncoderHeaderReach : 4; }
+  // Whether the frame `count` (from 0) of the run ends it before it.
+  bool endRun(const uint8_t* header, int64_t got, const TFrameInfo& frame, int64_t count,
+              int64_t& stated) {
+    if (split && EncoderHeaderEndsRun(header, got, frame, count, stated)) return true;
+    return reservoir && !reservoir->take(header, got, frame);
+  }
+
+  const bool split;
+  std::optional<ReservoirCheck> reservoir;
+};
+static_assert(kSideInfoReach <= kEncoderHeaderReach);
 
 }  // namespace
 
@@ -194,9 +216,11 @@ int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInf
   uint8_t header[kEncoderHeaderReach];
   int64_t got = 0;
   TFrameInfo frame{};
-  // The split rule reads enough of each frame to see an encoder header.
-  const bool split = host.SplitXing();
-  const int64_t readSize = split ? kEncoderHeaderReach : 4;
+  // The split rule reads enough of each frame to see an encoder header, the
+  // reservoir rule its side information.
+  FrameRules rules(host);
+  const bool split = rules.split;
+  const int64_t readSize = rules.readSize();
   // The frame count an encoder header in the first frame gives the run,
   // itself included; 0 when none.
   int64_t stated = 0;
@@ -216,7 +240,7 @@ int64_t MeasureMp3Stream(Host& host, InputView& input, int64_t start, TStreamInf
     } else if (EndsRunAfter(host, info, frame, headerFirst, count)) {
       break;
     }
-    if (split && EncoderHeaderEndsRun(header, got, frame, count, stated)) break;
+    if (rules.endRun(header, got, frame, count, stated)) break;
     totalDuration += frame.Duration;
     ++count;
     // A frame whose length runs past the end of the file is counted whole:

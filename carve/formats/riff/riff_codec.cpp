@@ -90,3 +90,39 @@ RiffFormat ReadRiffFormat(std::span<const uint8_t> body, int64_t chunkSize, bool
   format.bytesPerSecond = f.u32(xma ? 12 : kByteRateAt);
   return format;
 }
+
+namespace {
+
+constexpr int64_t kBlockAlignAt = 12, kBitsAt = 14;
+constexpr int64_t kMaxRateHz = 768000, kMaxChannels = 64;
+
+// PCM or IEEE float, by its tag or by the first word of its subformat.
+bool IsPlainSamples(const Fields& f) {
+  uint32_t tag = f.u16(kTagAt);
+  if (tag == 0xFFFE && f.has(kExtensibleSize)) tag = f.u16(kSubFormatAt);
+  return tag == 0x0001 || tag == 0x0003;
+}
+
+// PCM or float: a block holds every channel's sample, each in a container
+// of at least its bits (24 bits in 32), and the byte rate is the rate's
+// blocks.
+bool PlainBlockFits(const Fields& f, int64_t channels, int64_t rate, int64_t byteRate) {
+  const int64_t block = f.u16(kBlockAlignAt), bits = f.u16(kBitsAt);
+  return bits >= 8 && bits <= 64 && block >= channels * ((bits + 7) / 8) && block <= channels * 8 &&
+         byteRate == rate * block;
+}
+
+}  // namespace
+
+bool RiffFormatIsSound(std::span<const uint8_t> body, int64_t chunkSize, bool bigEndian) {
+  const Fields f{body, chunkSize, bigEndian};
+  if (!f.has(kExtraSizeAt)) return false;
+  const bool xma = f.u16(kTagAt) == 0x0165;
+  if (xma && !f.has(32)) return false;
+  const int64_t rate = f.u32(xma ? 16 : kRateAt);
+  const int64_t channels = xma ? f.body[29] : f.u16(kChannelsAt);
+  const int64_t byteRate = f.u32(xma ? 12 : kByteRateAt);
+  if (rate < 1 || rate > kMaxRateHz || channels < 1 || channels > kMaxChannels) return false;
+  if (xma || !IsPlainSamples(f)) return byteRate > 0 && byteRate <= rate * channels * 8;
+  return PlainBlockFits(f, channels, rate, byteRate);
+}

@@ -74,6 +74,9 @@ class WavCarver : public Carver {
     bytesPerSecond_ = -1;
     const int64_t fmt = FormatChunk(input, candidate, header, got, length, bigEndian);
     if (fmt < 0) return ProbeResult::Reject;
+    if (host_.WavSound() && !HoldsSound(input, candidate, fmt, length, bigEndian)) {
+      return ProbeResult::Reject;
+    }
     Found found;
     found.span = {candidate, length};
     char line[128];
@@ -105,6 +108,20 @@ class WavCarver : public Carver {
       TakeRates(body);
     }
     return fmt;
+  }
+
+  // With the sound rule: whether the format chunk at `fmt` describes sound
+  // and a data chunk within the RIFF chunk holds bytes.
+  static bool HoldsSound(InputView& input, int64_t candidate, int64_t fmt, int64_t length,
+                         bool bigEndian) {
+    uint8_t chunk[48];
+    const int64_t got = input.read(candidate + fmt, chunk, sizeof chunk);
+    if (got < 8 || !RiffFormatIsSound(std::span<const uint8_t>(chunk + 8, got - 8),
+                                      SizeField(chunk + 4, bigEndian), bigEndian)) {
+      return false;
+    }
+    int64_t size = 0;
+    return FindChunk(input, candidate, length, bigEndian, "data", &size) >= 0 && size > 0;
   }
 
   // With the codec rule: the format chunk at `at` read again, for the codec
