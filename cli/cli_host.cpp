@@ -5,6 +5,7 @@
 
 #include "cli/cli_json.h"
 #include "cli/cli_printers.h"
+#include "cli/cli_record.h"
 #include "export/member_files.h"
 #include "output/naming.h"
 #include "platform/io_error.h"
@@ -81,12 +82,19 @@ bool CliHost::InputBegins(const std::string& input) {
 
 void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 
-void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
+void CliHost::PassReported(const PassReport& report) {
+  printer_->PassReported(report);
+  if (record_ != nullptr && report.stage == PassReport::Stage::Begin)
+    RecordInput(*record_, report.input, *files_);
+}
 
 void CliHost::StreamDone(const StreamReport& report) {
   printer_->StreamDone(report);
-  if (!options_.members || report.members.empty()) return;
-  for (const MemberOutcome& o : WriteMembers(report, *files_)) {
+  std::vector<MemberOutcome> members;
+  if (options_.members && !report.members.empty())
+    members = WriteMembers(report, *files_, options_.hashes);
+  if (record_ != nullptr) RecordStream(*record_, report, members);
+  for (const MemberOutcome& o : members) {
     progress_.clear();
     if (options_.json) {
       out_ << MemberJsonLine(report, o) << std::endl;

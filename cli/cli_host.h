@@ -12,6 +12,8 @@
 #include "carve/engine/progress_meter.h"
 #include "cli/cli_options.h"
 
+class DfxmlReport;
+
 // Writes a transient progress text on a terminal line and wipes it before
 // any other text goes to the same terminal. Writes nothing when `enabled` is
 // false (the error stream is no terminal).
@@ -42,6 +44,8 @@ class CliHost : public Host {
   // input is then the one shown with the progress.
   // The system the members of banks are written through (--members).
   void setFiles(Env& files) { files_ = &files; }
+  // The report (--report) every input and output is added to; null: none.
+  void setRecord(DfxmlReport* record) { record_ = record; }
   void setInputCheck(std::function<bool(const std::string&)> check) {
     inputCheck_ = std::move(check);
   }
@@ -85,6 +89,7 @@ class CliHost : public Host {
   int64_t shownAtMs_ = -1;
   std::function<bool(const std::string&)> inputCheck_;
   Env* files_ = &Env::System();
+  DfxmlReport* record_ = nullptr;
   // The log printer, the JSON Lines printer, or none (--quiet).
   std::unique_ptr<Sink> printer_;
 };

@@ -44,6 +44,13 @@ void PutMeasured(Json& object, const char* key, int64_t value) {
   if (value >= 0) object[key] = value;
 }
 
+// The digests of --hash, in lower-case hex.
+void PutDigests(Json& object, const Digests& digests) {
+  for (size_t i = 0; i < kHashNames.size(); ++i) {
+    if (!digests[i].empty()) object[std::string(kHashNames[i])] = digests[i];
+  }
+}
+
 }  // namespace
 
 std::string PassJsonLine(const PassReport& report) {
@@ -81,6 +88,7 @@ std::string StreamJsonLine(const StreamReport& report) {
   PutMeasured(line, "seconds", report.facts.seconds);
   PutMeasured(line, "channels", report.facts.channels);
   if (report.truncated) line["truncated"] = true;
+  PutDigests(line, report.digests);
   switch (report.status) {
     case StreamReport::Status::Written:
       line["status"] = "written";
@@ -116,6 +124,7 @@ std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o) {
     line["reason"] = o.shape.reason;
   }
   if (!o.output.empty()) line["output"] = Text(o.output);
+  PutDigests(line, o.digests);
   if (!o.error.empty()) line["error"] = Text(o.error);
   return line.dump();
 }

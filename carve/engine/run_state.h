@@ -26,6 +26,8 @@ struct RunOptions {
   // An input named without a folder gives `%f` its base name as one in the
   // working folder ("./a.bin"); otherwise as typed.
   bool namesFromWorkingFolder = false;
+  // The digests every output gets as it is written (HashKind bits).
+  unsigned hashes = 0;
 };
 
 class RunState {
