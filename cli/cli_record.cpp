@@ -32,11 +32,13 @@ constexpr CliOptionRow kRecordOptions[] = {
 
 std::span<const CliOptionRow> RecordOptionRows() { return kRecordOptions; }
 
-std::string ReportProblem(const CliOptions& options, Env& env) {
+std::string ReportProblem(const CliOptions& options, Env& env, bool& usage) {
+  usage = options.dryRun;
   if (options.report.empty()) return {};
-  if (options.dryRun) return "--report is not for --dry-run, which writes no output";
+  if (usage) return "--report is not for --dry-run, which writes no output";
   const OutputTarget target = OutputTarget::Look(options.report, env);
-  if (target.exists) return "the report " + options.report + " exists already; it is never replaced";
+  if (target.exists)
+    return "the report " + options.report + " exists already; it is never replaced";
   return {};
 }
 

@@ -16,9 +16,10 @@ struct StreamReport;
 // The options --hash and --report, which --help lists after --lang.
 std::span<const CliOptionRow> RecordOptionRows();
 
-// Why the report of `options` cannot be written, checked before the run: its
-// name is taken (a report never replaces a file). Empty when it can.
-std::string ReportProblem(const CliOptions& options, Env& env);
+// Why the report of `options` cannot be written, checked before the run: a
+// dry run writes nothing to report (`usage` set), or its name is taken (a
+// report never replaces a file). Empty when it can.
+std::string ReportProblem(const CliOptions& options, Env& env, bool& usage);
 
 // Adds an input to the report, with its size as it is now.
 void RecordInput(DfxmlReport& report, const std::string& input, Env& env);

@@ -317,8 +317,11 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     // An empty list leaves nothing to do, which is no failure.
     if (inputs.empty()) return kExitOk;
   }
-  if (const std::string problem = ReportProblem(options, *terminal.files); !problem.empty()) {
-    err << "zandrel-cli: " << problem << std::endl;
+  bool usage = false;
+  if (const std::string problem = ReportProblem(options, *terminal.files, usage);
+      !problem.empty()) {
+    err << "zandrel-cli: " << problem
+        << (usage ? "\nTry 'zandrel-cli --help' for more information." : "") << std::endl;
     return kExitRefused;
   }
   int status;

@@ -25,18 +25,6 @@ size_t Utf8Length(std::string_view s, size_t i) {
   return n;
 }
 
-// Whether XML 1.0 text takes `s` as it is: valid UTF-8 without control
-// characters.
-bool PlainText(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const size_t n = Utf8Length(s, i);
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (n == 0 || c < 0x20 || c == 0x7F) return false;
-    i += n;
-  }
-  return true;
-}
-
 std::string Escaped(std::string_view s) {
   std::string out;
   for (char c : s) {
@@ -95,18 +83,20 @@ std::string FileObject(const ReportFile& f) {
 }  // namespace
 
 std::string ReportName(std::string_view bytes) {
-  if (PlainText(bytes)) return std::string(bytes);
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c >= 0x7F || c == '%') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += ch;
+  for (size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    const size_t n = Utf8Length(bytes, i);
+    if (n > 1 || (n == 1 && c >= 0x20 && c != 0x7F && c != '%')) {
+      out.append(bytes.substr(i, n));
+      i += n;
+      continue;
     }
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+    ++i;
   }
   return out;
 }

@@ -4,10 +4,11 @@
 // range of the input it holds (a <byte_run>) and its digests. An output cut
 // short, and a stream that failed, carry a note (an XML comment).
 //
-// Names are byte strings. A name that is valid UTF-8 without control
-// characters is written as it is (XML-escaped); any other is written
-// percent-encoded: every byte outside printable ASCII, and '%' itself, as
-// %XX (upper-case hex), which a reader decodes as it decodes a URL.
+// Names are byte strings, written percent-encoded as a URL's path is: the
+// characters of valid UTF-8 but controls as they are (XML-escaped), every
+// other byte -- a control character, a byte that is no part of a valid UTF-8
+// character, and '%' itself -- as %XX (upper-case hex). A reader decodes
+// every name so, and gets its bytes back.
 #pragma once
 
 #include <cstdint>
