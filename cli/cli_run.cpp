@@ -259,6 +259,26 @@ int WriteReport(const DfxmlReport& record, const std::string& path, int status, 
   return status;
 }
 
+// True, after saying why, when the report of --report cannot be written.
+bool RefuseReport(const CliOptions& options, std::ostream& err, Env& env) {
+  bool usage = false;
+  const std::string problem = ReportProblem(options, env, usage);
+  if (problem.empty()) return false;
+  err << "zandrel-cli: " << problem
+      << (usage ? "\nTry 'zandrel-cli --help' for more information." : "") << std::endl;
+  return true;
+}
+
+// Runs the command; with --report, writes the report of the run after it.
+int RunCommand(Runner& runner, const CliOptions& options, const std::vector<std::string>& args,
+               std::ostream& err, Env& env) {
+  if (options.command == kCrcCommand) return runner.crc();
+  if (options.report.empty()) return runner.carve();
+  DfxmlReport record(ZANDREL_VERSION, CommandLine(args));
+  runner.record = &record;
+  return WriteReport(record, options.report, runner.carve(), err, env);
+}
+
 // The command words, as a list for a message.
 std::string CommandList() {
   std::string list;
@@ -317,21 +337,11 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     // An empty list leaves nothing to do, which is no failure.
     if (inputs.empty()) return kExitOk;
   }
-  bool usage = false;
-  if (const std::string problem = ReportProblem(options, *terminal.files, usage);
-      !problem.empty()) {
-    err << "zandrel-cli: " << problem
-        << (usage ? "\nTry 'zandrel-cli --help' for more information." : "") << std::endl;
-    return kExitRefused;
-  }
+  if (RefuseReport(options, err, *terminal.files)) return kExitRefused;
   int status;
   try {
     Runner runner(options, std::move(inputs), out, err, terminal);
-    std::optional<DfxmlReport> record;
-    if (!options.report.empty())
-      runner.record = &record.emplace(ZANDREL_VERSION, CommandLine(args));
-    status = options.command == kCrcCommand ? runner.crc() : runner.carve();
-    if (record) status = WriteReport(*record, options.report, status, err, *terminal.files);
+    status = RunCommand(runner, options, args, err, *terminal.files);
   } catch (const std::exception& e) {
     // A failure that no pass handles ends the run, as it ends the window's.
     out.flush();

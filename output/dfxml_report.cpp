@@ -1,5 +1,6 @@
 #include "output/dfxml_report.h"
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -7,22 +8,28 @@
 
 namespace {
 
+// The length of the UTF-8 sequence a byte begins: 1 for ASCII, 0 for a
+// byte that begins none (a continuation byte, 0xC0, 0xC1, 0xF5 and above).
+size_t LeadLength(unsigned char c) {
+  if (c < 0x80) return 1;
+  if (c < 0xC2 || c > 0xF4) return 0;
+  return c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+}
+
 // The length of the UTF-8 character at `s[i]`, 0 when none begins there
 // (a stray, overlong or cut-short sequence, a surrogate, past U+10FFFF).
 size_t Utf8Length(std::string_view s, size_t i) {
   const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = b(i);
-  if (c < 0x80) return 1;
-  const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-  if (n == 0 || c > 0xF4 || i + n > s.size()) return 0;
+  const size_t n = LeadLength(b(i));
+  if (n == 0 || i + n > s.size()) return 0;
   for (size_t k = 1; k < n; ++k) {
     if ((b(i + k) & 0xC0) != 0x80) return 0;
   }
-  const unsigned char d = b(i + 1);
-  if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d >= 0xA0) || (c == 0xF0 && d < 0x90) ||
-      (c == 0xF4 && d >= 0x90))
-    return 0;
-  return n;
+  // The second byte's bounds after E0, ED, F0 and F4.
+  const unsigned char c = b(i), d = b(i + std::min<size_t>(n - 1, 1));
+  const bool outside = (c == 0xE0 && d < 0xA0) || (c == 0xED && d >= 0xA0) ||
+                       (c == 0xF0 && d < 0x90) || (c == 0xF4 && d >= 0x90);
+  return outside ? 0 : n;
 }
 
 std::string Escaped(std::string_view s) {
