@@ -1,5 +1,7 @@
 // The digests of --hash as a tap sees the bytes, and the names of the DFXML
 // report.
+#include "output/digests.h"
+
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "output/dfxml_report.h"
-#include "output/digests.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "support/test_files.h"
@@ -64,11 +65,13 @@ TEST(OutputDigests, AreThoseOfTheFileHoweverItWasWritten) {
   const Bytes source = RandomBytes(3 * 1024 * 1024 + 77, 41, true);
   WriteBytes(dir / "source.bin", source);
   const struct {
-    int64_t piece;    // written in pieces of this size; 0: copied
-    int64_t skip;     // the copy begins here
+    int64_t piece;  // written in pieces of this size; 0: copied
+    int64_t skip;   // the copy begins here
     unsigned kinds;
-  } rows[] = {{1, 0, kHashMd5}, {4093, 0, kHashSha1 | kHashSha256},
-              {1 << 20, 0, kHashMd5 | kHashSha1 | kHashSha256}, {0, 0, kHashSha256},
+  } rows[] = {{1, 0, kHashMd5},
+              {4093, 0, kHashSha1 | kHashSha256},
+              {1 << 20, 0, kHashMd5 | kHashSha1 | kHashSha256},
+              {0, 0, kHashSha256},
               {0, 12345, kHashMd5 | kHashSha1}};
   int n = 0;
   for (const auto& row : rows) {
@@ -104,11 +107,13 @@ TEST(ReportName, Utf8AsItIsEveryOtherByteAndThePercentSignEncoded) {
       {"曲\xff%41", "曲%FF%2541"},
       {"\x7f\xe6\x9b\xb2", "%7F曲"},
       {"tab\there", "tab%09here"},
-      {"\xed\xa0\x80", "%ED%A0%80"},        // a surrogate
-      {"\xc0\xaf", "%C0%AF"},               // overlong
-      {"\xf4\x90\x80\x80", "%F4%90%80%80"}, // past U+10FFFF
-      {"\xe6\x9b", "%E6%9B"},               // cut short
-      {"\xe6\x9b" "A", "%E6%9BA"},
+      {"\xed\xa0\x80", "%ED%A0%80"},         // a surrogate
+      {"\xc0\xaf", "%C0%AF"},                // overlong
+      {"\xf4\x90\x80\x80", "%F4%90%80%80"},  // past U+10FFFF
+      {"\xe6\x9b", "%E6%9B"},                // cut short
+      {"\xe6\x9b"
+       "A",
+       "%E6%9BA"},
   };
   for (const auto& row : rows) EXPECT_EQ(ReportName(row.name), row.written) << row.written;
 }
