@@ -6,6 +6,7 @@
 
 #include "cli/cli_json.h"
 #include "cli/cli_printers.h"
+#include "cli/cli_record.h"
 #include "export/member_files.h"
 #include "export/wav_export.h"
 #include "output/naming.h"
@@ -85,7 +86,11 @@ bool CliHost::Running() { return !InterruptAsked(); }
 
 void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 
-void CliHost::PassReported(const PassReport& report) { printer_->PassReported(report); }
+void CliHost::PassReported(const PassReport& report) {
+  printer_->PassReported(report);
+  if (record_ != nullptr && report.stage == PassReport::Stage::Begin)
+    RecordInput(*record_, report.input, *files_);
+}
 
 void CliHost::StreamDone(const StreamReport& report) {
   std::optional<WavExport> decoded;
@@ -98,11 +103,15 @@ void CliHost::StreamDone(const StreamReport& report) {
     printer_->StreamDone(report);
   }
   if (decoded) DecodeLogged(report.output, *decoded);
-  if (options_.members && !report.members.empty()) MembersDone(report);
+  std::vector<MemberOutcome> members;
+  if (options_.members && !report.members.empty())
+    members = WriteMembers(report, *files_, options_.hashes);
+  if (record_ != nullptr) RecordStream(*record_, report, members);
+  MembersDone(report, members);
 }
 
-void CliHost::MembersDone(const StreamReport& report) {
-  for (const MemberOutcome& o : WriteMembers(report, *files_)) {
+void CliHost::MembersDone(const StreamReport& report, const std::vector<MemberOutcome>& members) {
+  for (const MemberOutcome& o : members) {
     progress_.clear();
     std::optional<WavExport> decoded;
     if (options_.decode && !o.output.empty()) decoded = DecodeMemberToWav(o, *files_);

@@ -7,12 +7,15 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "carve/engine/host.h"
 #include "carve/engine/progress_meter.h"
 #include "cli/cli_options.h"
+#include "export/member_files.h"
 
 struct WavExport;
+class DfxmlReport;
 
 // Writes a transient progress text on a terminal line and wipes it before
 // any other text goes to the same terminal. Writes nothing when `enabled` is
@@ -44,6 +47,8 @@ class CliHost : public Host {
   // input is then the one shown with the progress.
   // The system the members of banks are written through (--members).
   void setFiles(Env& files) { files_ = &files; }
+  // The report (--report) every input and output is added to; null: none.
+  void setRecord(DfxmlReport* record) { record_ = record; }
   void setInputCheck(std::function<bool(const std::string&)> check) {
     inputCheck_ = std::move(check);
   }
@@ -84,7 +89,7 @@ class CliHost : public Host {
  private:
   // Writes the members of the bank `report` wrote (and decodes them), and
   // reports each.
-  void MembersDone(const StreamReport& report);
+  void MembersDone(const StreamReport& report, const std::vector<MemberOutcome>& members);
   // The log line of a decoding (none with --json or --quiet).
   void DecodeLogged(const std::string& output, const WavExport& decoded);
 
@@ -98,6 +103,7 @@ class CliHost : public Host {
   int64_t shownAtMs_ = -1;
   std::function<bool(const std::string&)> inputCheck_;
   Env* files_ = &Env::System();
+  DfxmlReport* record_ = nullptr;
   // The log printer, the JSON Lines printer, or none (--quiet).
   std::unique_ptr<Sink> printer_;
 };

@@ -51,6 +51,13 @@ void PutDecoded(Json& line, const WavExport* decoded) {
   if (!decoded->error.empty()) line["decode_error"] = Text(decoded->error);
 }
 
+// The digests of --hash, in lower-case hex.
+void PutDigests(Json& object, const Digests& digests) {
+  for (size_t i = 0; i < kHashNames.size(); ++i) {
+    if (!digests[i].empty()) object[std::string(kHashNames[i])] = digests[i];
+  }
+}
+
 }  // namespace
 
 std::string PassJsonLine(const PassReport& report) {
@@ -92,6 +99,7 @@ std::string StreamJsonLine(const StreamReport& report, const WavExport* decoded)
   PutMeasured(line, "seconds", report.facts.seconds);
   PutMeasured(line, "channels", report.facts.channels);
   if (report.truncated) line["truncated"] = true;
+  PutDigests(line, report.digests);
   switch (report.status) {
     case StreamReport::Status::Written:
       line["status"] = "written";
@@ -129,6 +137,7 @@ std::string MemberJsonLine(const StreamReport& bank, const MemberOutcome& o,
     line["reason"] = o.shape.reason;
   }
   if (!o.output.empty()) line["output"] = Text(o.output);
+  PutDigests(line, o.digests);
   if (!o.error.empty()) line["error"] = Text(o.error);
   PutDecoded(line, decoded);
   return line.dump();

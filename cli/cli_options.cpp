@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "carve/engine/formats.h"
+#include "cli/cli_record.h"
 #include "i18n/language.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
@@ -183,6 +184,7 @@ const std::vector<CliOptionRow>& AllOptions() {
     std::vector<CliOptionRow> all(std::begin(kFirstOptions), std::end(kFirstOptions));
     settingRows(all, false);
     all.insert(all.end(), std::begin(kMiddleOptions), std::end(kMiddleOptions));
+    all.insert(all.end(), RecordOptionRows().begin(), RecordOptionRows().end());
     const size_t firstRule = all.size();
     settingRows(all, true);
     const size_t rules = all.size() - firstRule;

@@ -44,6 +44,10 @@ struct CliOptions {
   // Every member of a bank written as a file of its own too.
   bool members = false;
   bool decode = false;  // a WAVE beside every output FFmpeg decodes
+  // The digests of every output (HashKind bits of output/digests.h).
+  unsigned hashes = 0;
+  // The file of the run's DFXML report; empty: none.
+  std::string report;
   // Find and log every stream, write nothing.
   bool dryRun = false;
   // Fail a stream rather than replace a file.

@@ -17,8 +17,10 @@
 #include "cli/cli_host.h"
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"
+#include "cli/cli_record.h"
 #include "i18n/language.h"
 #include "output/crc.h"
+#include "output/dfxml_report.h"
 #include "output/naming.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
@@ -61,6 +63,8 @@ class Runner : public Prompt {
 
   int crc();
   int carve();
+  // The report of --report, which the run fills; null: none.
+  DfxmlReport* record = nullptr;
 
  private:
   // The CRC-32 of one file; throws IoError.
@@ -167,6 +171,7 @@ int Runner::carve() {
   if (pattern.empty()) return kExitFailure;
   CliHost host(o_, out_, err_, progress_, terminal_.ask);
   host.setFiles(*terminal_.files);
+  host.setRecord(record);
   // With --recursive, every folder among the inputs stands for the files
   // below it but the one the outputs go to.
   NameList expanded;
@@ -184,7 +189,8 @@ int Runner::carve() {
   const RunOptions options{.dryRun = o_.dryRun,
                            .keepExisting = o_.noClobber,
                            .namesFromWorkingFolder = true,
-                           .offsetNames = o_.command == kAllCommand};
+                           .offsetNames = o_.command == kAllCommand,
+                           .hashes = o_.hashes};
   // Ctrl-C stops the run where it is, which says so, and then ends the
   // program as Ctrl-C does.
   StopOnInterrupt(true);
@@ -231,6 +237,55 @@ std::string SettingsProblem(const CliOptions& options) {
       .arg(lower)
       .arg(upper)
       .shown();
+}
+
+// The arguments as a shell would take them back: each in single quotes
+// where it holds more than letters, digits and "-_./=,%+:@".
+std::string CommandLine(const std::vector<std::string>& args) {
+  std::string line = "zandrel-cli";
+  for (const std::string& arg : args) {
+    const bool plain = !arg.empty() && arg.find_first_not_of(
+                                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                           "0123456789-_./=,%+:@") == std::string::npos;
+    std::string quoted;
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += " " + (plain ? arg : "'" + quoted + "'");
+  }
+  return line;
+}
+
+// Writes the report of a run that ended with `status`; a report that cannot
+// be written fails the run.
+int WriteReport(const DfxmlReport& record, const std::string& path, int status, std::ostream& err,
+                Env& env) {
+  if (status == kExitRefused) return status;  // nothing was carved
+  try {
+    record.write(path, env);
+  } catch (const IoError& e) {
+    err << "zandrel-cli: cannot write the report: " << Describe(e) << std::endl;
+    return kExitFailure;
+  }
+  return status;
+}
+
+// True, after saying why, when the report of --report cannot be written.
+bool RefuseReport(const CliOptions& options, std::ostream& err, Env& env) {
+  bool usage = false;
+  const std::string problem = ReportProblem(options, env, usage);
+  if (problem.empty()) return false;
+  err << "zandrel-cli: " << problem
+      << (usage ? "\nTry 'zandrel-cli --help' for more information." : "") << std::endl;
+  return true;
+}
+
+// Runs the command; with --report, writes the report of the run after it.
+int RunCommand(Runner& runner, const CliOptions& options, const std::vector<std::string>& args,
+               std::ostream& err, Env& env) {
+  if (options.command == kCrcCommand) return runner.crc();
+  if (options.report.empty()) return runner.carve();
+  DfxmlReport record(ZANDREL_VERSION, CommandLine(args));
+  runner.record = &record;
+  return WriteReport(record, options.report, runner.carve(), err, env);
 }
 
 // The command words, as a list for a message.
@@ -291,10 +346,11 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
     // An empty list leaves nothing to do, which is no failure.
     if (inputs.empty()) return kExitOk;
   }
+  if (RefuseReport(options, err, *terminal.files)) return kExitRefused;
   int status;
   try {
     Runner runner(options, std::move(inputs), out, err, terminal);
-    status = options.command == kCrcCommand ? runner.crc() : runner.carve();
+    status = RunCommand(runner, options, args, err, *terminal.files);
   } catch (const std::exception& e) {
     // A failure that no pass handles ends the run, as it ends the window's.
     out.flush();

@@ -1,6 +1,7 @@
 #include "export/member_files.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "carve/engine/sink.h"
 #include "export/member_headers.h"
@@ -90,9 +91,9 @@ std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes) {
   return {};
 }
 
-std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
+std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, unsigned hashes) {
   std::vector<MemberOutcome> outcomes;
-  for (const Member& m : report.members) outcomes.push_back({m, ShapeOfMember(m), "", ""});
+  for (const Member& m : report.members) outcomes.push_back({m, ShapeOfMember(m), "", "", {}});
   if (report.status != StreamReport::Status::Written || outcomes.empty()) return outcomes;
   // The bank's first byte in its output (the output may begin before it).
   const int64_t bankAt = report.offset - report.outputOffset;
@@ -108,8 +109,10 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
   for (MemberOutcome& o : outcomes) {
     const std::string name = folder + "/" + MemberFileName(o.member, o.shape);
     OutputFile out;
+    std::optional<OutputDigests> digests;
     try {
       out = OutputFile::CreateOutput(name, OutputMode::Keep, env);
+      if (hashes != 0) out.setTap(&digests.emplace(hashes));
       const auto header = HeaderOf(o.shape, o.member.length);
       out.write(header.data(), std::ssize(header));
       bank.seek(bankAt + o.member.offset);
@@ -117,6 +120,7 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
         throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
       out.commit();
       o.output = name;
+      if (digests) o.digests = digests->finish();
     } catch (const IoError& e) {
       out.discard();
       o.error = std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());

@@ -14,6 +14,7 @@
 
 #include "carve/engine/member.h"
 #include "export/containers.h"
+#include "output/digests.h"
 
 class Env;
 struct StreamReport;
@@ -53,9 +54,11 @@ struct MemberOutcome {
   MemberShape shape;
   std::string output;  // empty in a dry run or when no bank was written
   std::string error;   // the failure, in the source language
+  Digests digests;     // those `hashes` asked for, of a member written
 };
 
 // Writes the members of the bank `report` wrote (read back from its output)
 // through `env`, each as an output that appears whole or not at all and
-// never replaces a file. A dry run or a failed bank writes nothing.
-std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env);
+// never replaces a file. A dry run or a failed bank writes nothing. Each
+// member written gets the digests of `hashes` (HashKind bits).
+std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, unsigned hashes = 0);

@@ -39,12 +39,12 @@ class InputFile {
   // move. Returns the count read: fewer only at the end of the file.
   int64_t readAt(int64_t pos, void* dst, int64_t count);
   // Copies up to `count` bytes from the position to the end of `out`: inside
-  // the kernel where the system can, in large steps, otherwise in blocks
-  // through memory. Each step or block is one read of this file and one
-  // write of `out` for the Env. The position moves past what was copied;
-  // fewer bytes than `count` only at the end of the file. `between`, when
-  // given, is called after every kCopyCheck bytes or fewer of a long copy (a
-  // program's pump, which may stop the copy by throwing).
+  // the kernel where the system can, in large steps, otherwise (and always
+  // for an output with a WriteTap) in blocks through memory. Each step or block is one read of this
+  // file and one write of `out` for the Env. The position moves past what was copied; fewer bytes
+  // than `count` only at the end of the file. `between`, when given, is called after every
+  // kCopyCheck bytes or fewer of a long copy (a program's pump, which may stop the copy by
+  // throwing).
   int64_t copyTo(OutputFile& out, int64_t count, const std::function<void()>& between = {});
   static constexpr int64_t kCopyCheck = 4 * 1024 * 1024;
   bool eof();                    // the position is at or past the end

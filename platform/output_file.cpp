@@ -117,6 +117,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     pos_ = other.pos_;
     buf_ = std::move(other.buf_);
     bufLen_ = std::exchange(other.bufLen_, 0);
+    tap_ = std::exchange(other.tap_, nullptr);
   }
   return *this;
 }
@@ -302,6 +303,7 @@ void OutputFile::discard() noexcept {
 void OutputFile::write(const void* src, int64_t count) {
   BeginFileOp(env(), FileOp::Write, path_);
   const auto* in = static_cast<const unsigned char*>(src);
+  if (tap_ != nullptr && count > 0) tap_->take(src, count);
   while (count > 0) {
     int64_t n = std::min(count, kWriteBufferSize - bufLen_);
     std::memcpy(buf_.data() + bufLen_, in, n);

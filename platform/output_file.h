@@ -19,6 +19,15 @@
 // was taken.
 enum class OutputMode { Replace, Keep };
 
+// Sees every byte written to an output, in order, as it is written
+// (output/digests.h hashes them). A file with a tap is never copied to
+// inside the kernel: its copies go through memory, where the tap sees them.
+class WriteTap {
+ public:
+  virtual ~WriteTap() = default;
+  virtual void take(const void* bytes, int64_t count) = 0;
+};
+
 class OutputFile {
  public:
   OutputFile() = default;
@@ -61,6 +70,11 @@ class OutputFile {
   const std::string& path() const { return path_; }
   int64_t position() const { return pos_; }
 
+  // The tap every later write goes through (null: none); the file does not
+  // own it.
+  void setTap(WriteTap* tap) { tap_ = tap; }
+  bool tapped() const { return tap_ != nullptr; }
+
   void write(const void* src, int64_t count);  // "Disk full" if not taken whole
   void flush();                                // writes what the write buffer holds
   void close();                                // flushes, then closes; throws on failure
@@ -100,4 +114,5 @@ class OutputFile {
   int64_t pos_ = 0;
   std::vector<unsigned char> buf_;
   int64_t bufLen_ = 0;  // bytes waiting in buf_
+  WriteTap* tap_ = nullptr;
 };

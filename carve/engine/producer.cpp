@@ -1,11 +1,13 @@
 #include "carve/engine/producer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/run_state.h"
 #include "carve/engine/scan_pass.h"
+#include "output/digests.h"
 #include "output/naming.h"
 #include "platform/folders.h"
 #include "platform/io_error.h"
@@ -126,8 +128,10 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
                               ? OutputMode::Keep
                               : OutputMode::Replace;
   OutputFile out;
+  std::optional<OutputDigests> digests;
   try {
     out = OutputFile::CreateOutput(target, mode, run_.env());
+    if (run_.options().hashes != 0) out.setTap(&digests.emplace(run_.options().hashes));
     // The pump turns during a long copy, and a cancel stops it.
     report.outputLength = in_.copyTo(out, span.start, span.length, [this] {
       if (pacer_.due(pacer_.quietSteps() + 1)) host_.ProcessEvents();
@@ -142,6 +146,7 @@ void Producer::write(const OutputTarget& target, const std::string& name, const 
     // Committing flushes the output; a full disk shows here and fails this
     // stream rather than passing for success.
     out.commit();
+    if (digests) report.digests = digests->finish();
   } catch (const IoError& e) {
     out.discard();
     if (e.code() == kIoOutputExists) throw OutputTakenError(name);

@@ -29,6 +29,8 @@ struct RunOptions {
   // The run is `all`'s: "%o" (the stream's offset) names the classic
   // formats' outputs too, as it always names the newer formats'.
   bool offsetNames = false;
+  // The digests every output gets as it is written (HashKind bits).
+  unsigned hashes = 0;
 };
 
 class RunState {

@@ -9,6 +9,7 @@
 
 #include "carve/engine/member.h"
 #include "carve/engine/stream_facts.h"
+#include "output/digests.h"
 
 class IoError;
 
@@ -46,6 +47,8 @@ struct StreamReport {
   int64_t outputOffset = 0, outputLength = 0, appendedBytes = 0;
   StreamFacts facts;       // frames: MPEG frames, Ogg pages, blocks...
   bool truncated = false;  // the stream claims more than its output holds
+  // The digests of the output written, as RunOptions::hashes asks.
+  Digests digests;
   // A bank's members, each range from the stream's first byte (`offset`).
   std::vector<Member> members;
   Status status = Status::Written;

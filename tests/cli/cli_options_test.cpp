@@ -251,6 +251,16 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndNameTheProblem) {
       // A word that is no command and names no file.
       {{"mp4", "x.bin"}, "'mp4' is neither a command"},
       {{"Wav2", "x.bin"}, "'Wav2' is neither a command"},
+      // The digests and the report of the outputs.
+      {{"--hash", "crc32", "x"}, "--hash: 'crc32' is no digest (md5, sha1, sha256)"},
+      {{"--hash", "MD5", "x"}, "'MD5' is no digest"},
+      {{"--hash", "md5,,sha1", "x"}, "'' is no digest"},
+      {{"--hash=sha1,", "x"}, "'' is no digest"},
+      {{"--hash", "sha-256", "x"}, "'sha-256' is no digest"},
+      {{"crc", "--hash", "md5", "x"}, "--hash is for the carving commands only"},
+      {{"crc", "--report", "r.xml", "x"}, "--report is for the carving commands only"},
+      {{"--report=", "x"}, "--report needs a file name"},
+      {{"-n", "--report", "r.xml", "x.bin"}, "--report is not for --dry-run"},
   };
   for (const Case& c : cases) {
     std::ostringstream out, err;

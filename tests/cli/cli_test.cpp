@@ -1,6 +1,7 @@
 // zandrel-cli end to end: the commands run in-process on string streams, and
 // a few through the built program for its real exit statuses.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <zlib.h>
@@ -787,6 +788,156 @@ TEST_F(CliRun, WaveBankMembersComeOutPlayable) {
     }
     EXPECT_GE(members, 2);
   }
+}
+
+// The digest `kind` ("md5", "sha1", "sha256") of `bytes`, in one go.
+std::string DigestOf(const std::string& kind, const Bytes& bytes) {
+  unsigned char value[EVP_MAX_MD_SIZE];
+  unsigned size = 0;
+  EVP_Digest(bytes.data(), bytes.size(), value, &size, EVP_get_digestbyname(kind.c_str()), nullptr);
+  std::string hex;
+  for (unsigned i = 0; i < size; ++i) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", value[i]);
+    hex += two;
+  }
+  return hex;
+}
+
+// The text between `open` and `close` from `at` on, moving `at` past it;
+// empty when there is none.
+std::string Between(const std::string& text, const std::string& open, const std::string& close,
+                    size_t& at) {
+  const size_t from = text.find(open, at);
+  const size_t to = from == std::string::npos ? from : text.find(close, from + open.size());
+  if (to == std::string::npos) return at = std::string::npos, "";
+  at = to + close.size();
+  return text.substr(from + open.size(), to - from - open.size());
+}
+
+// A percent-encoded name of the report back as its bytes ("&amp;" too).
+std::string ReportBytes(std::string name) {
+  for (size_t i; (i = name.find("&amp;")) != std::string::npos;) name.replace(i, 5, "&");
+  for (size_t i; (i = name.find("&lt;")) != std::string::npos;) name.replace(i, 4, "<");
+  std::string bytes;
+  for (size_t i = 0; i < name.size(); ++i) {
+    bytes +=
+        name[i] == '%' ? static_cast<char>(std::stoi(name.substr(i + 1, 2), nullptr, 16)) : name[i];
+    if (name[i] == '%') i += 2;
+  }
+  return bytes;
+}
+
+// Every output of a run with --hash and --report: its digests in the JSON
+// Lines are those of its bytes, and the report, valid in its schema, gives
+// each its digests and the range of the input it holds, byte for byte.
+TEST_F(CliRun, DigestsAndTheReportDescribeEveryOutputByteForByte) {
+  const struct {
+    Args command;
+    std::string name;  // of the input
+    Bytes stream;
+    std::string hashes;
+    std::vector<std::string> kinds;
+  } rows[] = {
+      {{"mp3"}, "in.bin", Fixture("mpeg1_cbr128.mp3"), "md5", {"md5"}},
+      {{"fsb", "--members"},
+       "bank.bin",
+       Fixture("fsb5_pcm16_names.fsb"),
+       "sha256,md5,sha256",
+       {"md5", "sha256"}},
+      {{"awb", "--members"}, "a%b.bin", Fixture("awb_wave_members.awb"), "sha1", {"sha1"}},
+      // A name that is no UTF-8 goes percent-encoded.
+      {{"all"},
+       "in\xff&<.bin",
+       Fixture("flac_16_stereo_44k.flac"),
+       "md5,sha1,sha256",
+       {"md5", "sha1", "sha256"}},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Bytes bytes = RandomBytes(700, 31);
+    Append(bytes, row.stream);
+    Append(bytes, RandomBytes(300, 32));
+    const std::string in = Write(row.name, bytes);
+    const std::string report = dir / ("report" + std::to_string(n) + ".xml");
+    Args args = row.command;
+    for (const char* a : {"--json", "--hash", row.hashes.c_str(), "--report", report.c_str(), "-o"})
+      args.push_back(a);
+    args.push_back(dir / ("o" + std::to_string(n++) + "/"));
+    args.push_back(in);
+    const Result r = Cli(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<nlohmann::json> outputs;
+    for (const std::string& line : Lines(r.out)) {
+      nlohmann::json j = nlohmann::json::parse(line);
+      if (j.contains("output") && j.value("status", "written") == "written") outputs.push_back(j);
+    }
+    ASSERT_GE(outputs.size(), row.command.size() > 1 ? 3u : 1u);
+    const Bytes reportBytes = ReadBytes(report);
+    const std::string text(reportBytes.begin(), reportBytes.end());
+    EXPECT_EQ(std::system(("xmllint --noout --schema " + FixturePath("dfxml_report.xsd") + " " +
+                           report + " 2>/dev/null")
+                              .c_str()),
+              0)
+        << text;
+    size_t at = 0;
+    EXPECT_EQ(ReportBytes(Between(text, "<image_filename>", "</image_filename>", at)), in);
+    for (const nlohmann::json& j : outputs) {
+      const std::string object = Between(text, "<fileobject>", "</fileobject>", at);
+      const std::string name = j["output"].is_string() ? std::string(j["output"]) : "";
+      size_t pos = 0;
+      const std::string path = ReportBytes(Between(object, "<filename>", "</filename>", pos));
+      const Bytes file = ReadBytes(path);
+      if (!name.empty()) {
+        EXPECT_EQ(path, name);
+      }
+      EXPECT_EQ(Between(object, "<filesize>", "</filesize>", pos), std::to_string(file.size()));
+      const int64_t offset = std::stoll(Between(object, " offset=\"", "\"", pos));
+      const int64_t image = std::stoll(Between(object, "img_offset=\"", "\"", pos));
+      const int64_t len = std::stoll(Between(object, "len=\"", "\"", pos));
+      EXPECT_EQ(Slice(file, offset, len), Slice(bytes, image, len)) << path;
+      for (const std::string kind : {"md5", "sha1", "sha256"}) {
+        const bool asked = std::find(row.kinds.begin(), row.kinds.end(), kind) != row.kinds.end();
+        EXPECT_EQ(j.value(kind, ""), asked ? DigestOf(kind, file) : "") << path << " " << kind;
+        size_t d = 0;
+        EXPECT_EQ(Between(object, "<hashdigest type=\"" + kind + "\">", "</hashdigest>", d),
+                  j.value(kind, ""));
+      }
+    }
+    EXPECT_EQ(text.find("<fileobject>", at), std::string::npos) << "more objects than outputs";
+  }
+}
+
+// A report is a new file: a name that is taken is refused before anything
+// is carved, and one that cannot be written fails the run after it.
+TEST_F(CliRun, AReportNeverReplacesAFile) {
+  const std::string in = Write("in.bin", Embed(Fixture("mpeg1_cbr128.mp3"), 12));
+  std::filesystem::create_directory(dir / "folder");
+  WriteBytes(dir / "taken.xml", {'k', 'e', 'e', 'p'});
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.xml");
+  const struct {
+    std::string report;
+    int status;
+    bool carved;
+  } rows[] = {
+      {"taken.xml", 2, false},
+      {"dangling.xml", 2, false},
+      {"folder", 2, false},
+      {"missing/r.xml", 1, true},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.report);
+    const std::string out = dir / ("o" + std::to_string(n++));
+    const Result r = Cli({"--report", dir / row.report, "-o", out + "/%3.3d.mp3", in});
+    EXPECT_EQ(r.status, row.status) << r.err;
+    EXPECT_TRUE(Contains(r.err, row.carved ? "cannot write the report" : "never replaced"))
+        << r.err;
+    EXPECT_EQ(FilesIn(out).size(), row.carved ? 1u : 0u);
+  }
+  EXPECT_EQ(ReadBytes(dir / "taken.xml"), (Bytes{'k', 'e', 'e', 'p'}));
+  EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 }
 
 TEST_F(CliRun, CrcPrintsTheChecksumListOfAllInputs) {
