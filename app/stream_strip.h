@@ -1,5 +1,6 @@
 // A picture of one input of a run: its bytes as a bar, every stream found
-// drawn over its byte range in the colour of its format's row of the table,
+// drawn over its byte range in the colour of its format's row of the table
+// (a bank's members as blocks of darker shades in its lower half),
 // the walk's position as a line. Clicking a stream selects it and says
 // which one; selectStream() selects one from outside (the results table).
 #pragma once
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Pixels [left, left + width) of a bar `width` pixels wide standing for
@@ -32,6 +34,8 @@ QColor FormatColour(size_t row);
 // row for none.
 size_t RowOfKind(const std::string& kind);
 
+class QPainter;
+
 class StreamStrip : public QWidget {
   Q_OBJECT
 
@@ -40,6 +44,8 @@ class StreamStrip : public QWidget {
     int64_t number = 0;
     int64_t offset = 0, length = 0;
     size_t row = 0;  // the format's row of the table
+    // A bank's members: their offsets in the input and their lengths.
+    std::vector<std::pair<int64_t, int64_t>> members = {};
   };
 
   explicit StreamStrip(QWidget* parent = nullptr);
@@ -87,6 +93,8 @@ class StreamStrip : public QWidget {
   // Repaints at most every 100 ms while a run adds streams and moves the
   // position: a paint draws every stream, and a run may find 100 000.
   void scheduleUpdate();
+  void drawMembers(QPainter& painter, const Stream& stream, const PixelSpan& bank,
+                   int64_t extent) const;
 
   std::map<QString, Picture> inputs_;
   QTimer* repaint_ = nullptr;

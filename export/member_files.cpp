@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "carve/engine/sink.h"
+#include "export/pcm_decode.h"
 #include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
@@ -79,12 +80,54 @@ std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataByte
   return h;
 }
 
+namespace {
+
+// Writes member `m` of the bank whose first byte is at `bankAt` of `bank`
+// to `path` as an output; the failure, or nothing.
+std::string CopyMember(InputFile& bank, int64_t bankAt, const Member& m, const MemberShape& shape,
+                       const std::string& path, Env& env) {
+  OutputFile out;
+  try {
+    out = OutputFile::CreateOutput(path, OutputMode::Keep, env);
+    if (shape.wave) {
+      const auto header = WaveHeader(m.rate, m.channels, m.length);
+      out.write(header.data(), std::ssize(header));
+    }
+    bank.seek(bankAt + m.offset);
+    if (bank.copyTo(out, m.length) != m.length)
+      throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
+    out.commit();
+    return {};
+  } catch (const IoError& e) {
+    out.discard();
+    return std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());
+  }
+}
+
+// The bank's first byte in its output (the output may begin before it).
+int64_t BankAt(const StreamReport& report) { return report.offset - report.outputOffset; }
+
+}  // namespace
+
+std::string WriteMember(const StreamReport& report, const Member& member, const std::string& path,
+                        Env& env) {
+  if (report.status != StreamReport::Status::Written || report.output.empty())
+    return "The bank has no output";
+  InputFile bank;
+  try {
+    bank = InputFile::OpenRead(report.output, env);
+  } catch (const IoError& e) {
+    return std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());
+  }
+  std::string error = CopyMember(bank, BankAt(report), member, ShapeOfMember(member), path, env);
+  bank.closeQuietly();
+  return error;
+}
+
 std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
   std::vector<MemberOutcome> outcomes;
   for (const Member& m : report.members) outcomes.push_back({m, ShapeOfMember(m), "", ""});
   if (report.status != StreamReport::Status::Written || outcomes.empty()) return outcomes;
-  // The bank's first byte in its output (the output may begin before it).
-  const int64_t bankAt = report.offset - report.outputOffset;
   const std::string folder = MemberFolder(report.output);
   InputFile bank;
   try {
@@ -96,23 +139,15 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env) {
   }
   for (MemberOutcome& o : outcomes) {
     const std::string name = folder + "/" + MemberFileName(o.member, o.shape);
-    OutputFile out;
-    try {
-      out = OutputFile::CreateOutput(name, OutputMode::Keep, env);
-      if (o.shape.wave) {
-        const auto header = WaveHeader(o.member.rate, o.member.channels, o.member.length);
-        out.write(header.data(), std::ssize(header));
-      }
-      bank.seek(bankAt + o.member.offset);
-      if (bank.copyTo(out, o.member.length) != o.member.length)
-        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
-      out.commit();
-      o.output = name;
-    } catch (const IoError& e) {
-      out.discard();
-      o.error = std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());
-    }
+    o.error = CopyMember(bank, BankAt(report), o.member, o.shape, name, env);
+    if (o.error.empty()) o.output = name;
   }
   bank.closeQuietly();
   return outcomes;
+}
+
+std::string DecodeKindOfMember(const MemberShape& shape) {
+  // A WEM of PCM is a RIFF (RIFX) WAVE the WAVE demuxer reads.
+  if (shape.extension == "wem" && DemuxerOfKind("wem") == nullptr) return "wav";
+  return shape.extension;
 }

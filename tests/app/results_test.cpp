@@ -14,19 +14,19 @@
 #include <QSlider>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
-#include <QTableView>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
 
-#include "app/pcm_decode.h"
 #include "app/player.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
 #include "app/sound_out.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
+#include "export/pcm_decode.h"
 
 namespace {
 
@@ -250,7 +250,7 @@ class ResultsTest : public QObject {
     for (const StreamReport& r : {Report("a.bin", 1, 9), Report("a.bin", 2, 10), ogg})
       view.model()->add(r);
     view.model()->flush();
-    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* table = view.findChild<QTreeView*>("tblResults");
     auto* filter = view.findChild<QLineEdit*>("edtResultFilter");
     QCOMPARE(Shown(view, ResultsModel::Number), (QStringList{"1", "2", "3"}));
 
@@ -344,7 +344,7 @@ class ResultsTest : public QObject {
     ResultsView view(&seam);
     for (int i = 1; i <= 3; ++i) view.model()->add(Report("a.bin", i, i * 100));
     view.model()->add(Report("b.bin", 1, 50));  // shows at the slot's call
-    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* table = view.findChild<QTreeView*>("tblResults");
     QSignalSpy spy(&view, &ResultsView::streamSelected);
     view.findChild<QLineEdit*>("edtResultFilter")->setText("a.bin");
 
@@ -374,7 +374,7 @@ class ResultsTest : public QObject {
     view.model()->add(Report("a,b.bin", 1, 0));
     view.model()->add(failed);
     view.model()->flush();
-    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* table = view.findChild<QTreeView*>("tblResults");
     auto click = [&](const char* name) { view.findChild<QToolButton*>(name)->click(); };
 
     const struct {
@@ -404,7 +404,9 @@ class ResultsTest : public QObject {
     table->clearSelection();
     click("btnCopyCsv");
     QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({0, 1}));
-    table->selectRow(1);
+    table->selectionModel()->select(
+        table->model()->index(1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     click("btnCopyCsv");
     QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({1}));
   }
@@ -443,7 +445,7 @@ class ResultsTest : public QObject {
       written.output = std::string(ZANDREL_TEST_DATA "/") + file;
       view.model()->add(written);
       view.model()->flush();
-      auto* table = view.findChild<QTableView*>("tblResults");
+      auto* table = view.findChild<QTreeView*>("tblResults");
       auto* stop = view.findChild<QToolButton*>("btnStop");
       table->setCurrentIndex(table->model()->index(0, 0));
       view.findChild<QToolButton*>("btnPlay")->click();
@@ -636,7 +638,7 @@ class ResultsTest : public QObject {
       written.output = std::string(ZANDREL_TEST_DATA "/") + file;
       view.model()->add(written);
       view.model()->flush();
-      auto* table = view.findChild<QTableView*>("tblResults");
+      auto* table = view.findChild<QTreeView*>("tblResults");
       table->setCurrentIndex(table->model()->index(0, 0));
       view.findChild<QToolButton*>("btnPlay")->click();
       QTRY_VERIFY(view.player()->state() != Player::State::Loading);
