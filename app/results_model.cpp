@@ -149,6 +149,7 @@ void ResultsModel::hold(const StreamReport& report) {
   row.number = report.number;
   row.offset = report.offset;
   row.length = report.length;
+  row.outputOffset = report.outputOffset;
   row.sampleRateHz = report.facts.sampleRateHz;
   row.channels = report.facts.channels;
   row.seconds = report.facts.seconds;
@@ -191,6 +192,7 @@ StreamReport ResultsModel::fields(int index, int column) const {
   report.number = row.number;
   report.offset = row.offset;
   report.length = row.length;
+  report.outputOffset = row.outputOffset;
   report.facts.sampleRateHz = row.sampleRateHz;
   report.facts.channels = row.channels;
   report.facts.seconds = row.seconds;

@@ -80,6 +80,7 @@ class ResultsModel : public QAbstractItemModel {
  private:
   struct Row {
     int64_t number, offset, length, sampleRateHz, channels;
+    int64_t outputOffset;  // where the output begins in the input
     double seconds;
     uint64_t outputEnd;  // where the output's name ends in outputs_
     uint32_t input;      // in inputs_

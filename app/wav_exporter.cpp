@@ -28,7 +28,8 @@ std::string ExportOne(const WavExportItem& item, const std::string& wav,
     return ZT("PcmDecode", "出力ファイルがありません");
   // Asked before decoding: a file there stays as it is, and the decoding
   // would be for nothing.
-  if (FileExists(wav) || DirectoryExists(wav)) return ZT("PcmDecode", "同じ名前のファイルがあります");
+  if (FileExists(wav) || DirectoryExists(wav))
+    return ZT("PcmDecode", "同じ名前のファイルがあります");
   if (item.member < 0) return DecodeToWav(r.output, r.format, wav, Env::System(), stop).error;
   const Member& m = r.members[static_cast<size_t>(item.member)];
   const MemberShape shape = ShapeOfMember(m);
