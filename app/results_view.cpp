@@ -119,12 +119,15 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   bar->setContentsMargins(0, 0, 0, 0);
   bar->setSpacing(2);
   bar->addWidget(filter_, 1);
-  for (QToolButton* button : {play_, stop_, folder, copy, wav, window}) bar->addWidget(button);
+  for (QToolButton* button : {play_, stop_, folder, copy, window}) bar->addWidget(button);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(2, 2, 2, 2);
   column->setSpacing(2);
   column->addLayout(bar);
-  column->addLayout(playerBar());
+  // On the player's row: the window keeps the width of the classic tabs.
+  QHBoxLayout* player = playerBar();
+  player->addWidget(wav);
+  column->addLayout(player);
   column->addWidget(table_, 1);
 
   connect(filter_, &QLineEdit::textChanged, proxy_, &QSortFilterProxyModel::setFilterFixedString);

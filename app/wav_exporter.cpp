@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 #include "app/text_conv.h"
@@ -64,19 +65,21 @@ struct WavExporter::Job {
   WavExporter* owner = nullptr;  // null once the exporter has let go
 
   // Calls `call` on the exporter's thread, if it is still there then.
-  template <class Call>
-  void post(std::shared_ptr<Job> self, Call call) {
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (owner == nullptr) return;
-    WavExporter* to = owner;
-    QMetaObject::invokeMethod(
-        to,
-        [to, self, call] {
-          if (to->job_ == self) call(to);
-        },
-        Qt::QueuedConnection);
-  }
+  void post(const std::shared_ptr<Job>& self, std::function<void(WavExporter*)> call);
 };
+
+void WavExporter::Job::post(const std::shared_ptr<Job>& self,
+                            std::function<void(WavExporter*)> call) {
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (owner == nullptr) return;
+  WavExporter* to = owner;
+  QMetaObject::invokeMethod(
+      to,
+      [to, self, call] {
+        if (to->job_ == self) call(to);
+      },
+      Qt::QueuedConnection);
+}
 
 WavExporter::~WavExporter() {
   if (!job_) return;
