@@ -6,8 +6,8 @@
 #include "platform/output_file.h"
 #include "platform/translate.h"
 
-WavExport DecodeToWav(const std::string& path, const std::string& kind, const std::string& wavPath,
-                      Env& env, const std::atomic<bool>* stop) {
+WavExport DecodeToWav(const std::string& path, const std::string& kind,
+                      const std::string& wavPath, Env& env, const std::atomic<bool>* stop) {
   WavExport result;
   const DecodedPcm pcm = DecodePcm(path, kind, 0, stop);
   if (stop != nullptr && stop->load()) {

@@ -22,5 +22,6 @@ struct WavExport {
 // or a member's extension) into `wavPath` through `env`: the WAVE appears
 // whole or not at all and never replaces a file. Stops, writing nothing,
 // once `stop` is set.
-WavExport DecodeToWav(const std::string& path, const std::string& kind, const std::string& wavPath,
-                      Env& env, const std::atomic<bool>* stop = nullptr);
+WavExport DecodeToWav(const std::string& path, const std::string& kind,
+                      const std::string& wavPath, Env& env,
+                      const std::atomic<bool>* stop = nullptr);
