@@ -66,17 +66,18 @@ void TfrmMain::SetInputFiles(const std::vector<std::string>& paths) {
 
 void TfrmMain::ShowInputs(const std::vector<std::string>& paths, const std::string& folder) {
   // One file is written bare, blanks and all; several as comma text, while
-  // that is short enough to read in the field.
+  // that is short enough to read in the field. A folder shows as itself.
   const std::string comma = paths.size() == 1 ? paths.front() : ToCommaText(paths);
-  if (paths.size() == 1 || comma.size() <= kLongestInputText) {
+  if (folder.empty() && (paths.size() == 1 || comma.size() <= kLongestInputText)) {
     FInputs.clear();
     FInputsText.clear();
     edtInput->setText(NameToQ(comma));
     edtInput->setToolTip(QString());
     return;
   }
-  // A long list stays in the window; the field shows how many files (or the
-  // folder they came from) and its tooltip the first of them.
+  // A long list, or a folder's, stays in the window; the field shows how
+  // many files (and the folder they came from) and its tooltip the first of
+  // them.
   const QString count = QString::number(paths.size());
   FInputsText = folder.empty() ? tr("%1個のファイル").arg(count)
                                : tr("%1 (%2個のファイル)").arg(NameToQ(folder), count);
@@ -107,7 +108,7 @@ void TfrmMain::SetInputFilesAndFolders(const std::vector<std::string>& paths) {
   files.reserve(listed.size());
   for (std::string_view file : listed) files.emplace_back(file);
   if (files.empty()) return;
-  // A folder alone shows as itself when its files are too many to list.
+  // A folder alone shows as itself, with the number of its files.
   ShowInputs(files,
              paths.size() == 1 && DirectoryExists(paths.front(), *FEnv) ? paths.front() : "");
 }

@@ -235,6 +235,7 @@ class TfrmMain : public QWidget, public Prompt {
   QAction* FExecuteAll = nullptr;
   StreamStrip* strStreams = nullptr;
   QLabel* lblStatus = nullptr;
+  QLabel* lblLegend = nullptr;  // the formats of the picture, in their colours
   QToolButton* SpeedButton3 = nullptr;
   ProgressMeter FMeter;
 

@@ -19,9 +19,11 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/app_setup.h"
 #include "app/frm_main.h"
@@ -193,7 +195,9 @@ void TfrmMain::BuildControls() {
 
   root->addWidget(panel);
   root->addWidget(lbxLog, 1);
-  resize(417, 262);
+  // The classic size, widened at first start as far as every tab's title
+  // needs, so that the results tab is in sight without scrolling the bar.
+  resize(std::max(417, PageControl1->tabBar()->sizeHint().width()), 262);
 
   connect(btnExecute, &QPushButton::clicked, this, &TfrmMain::btnExecuteClick);
   connect(PageControl1, &QTabWidget::currentChanged, this, &TfrmMain::PageControl1Change);

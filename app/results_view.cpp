@@ -245,14 +245,19 @@ void ResultsView::stopPlaying() { player_->stop(); }
 void ResultsView::showCurrentInFolder() {
   const std::string output = currentOutput();
   if (output.empty()) return;
-  if (!seam_->showInFolder(this, output))
-    warn(tr("フォルダを開けるファイルマネージャがありません。"));
+  if (seam_->showInFolder(this, output)) return;
+  // Without a file manager the path is at hand to paste elsewhere.
+  seam_->copyText(output);
+  //: %1 the output's path, copied to the clipboard.
+  warn(tr("フォルダを開けるファイルマネージャがありません。\nパスをクリップボードにコピーしました:"
+          "\n%1")
+           .arg(NameToQ(output)));
 }
 
 void ResultsView::copyRowsAsCsv() {
   std::vector<int> rows = shownRows(true);
   if (rows.empty()) rows = shownRows(false);
-  QGuiApplication::clipboard()->setText(model_->csv(rows));
+  seam_->copyText(FromQ(model_->csv(rows)));
 }
 
 void ResultsView::exportAsWav() {

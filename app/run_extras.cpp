@@ -5,9 +5,13 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QGridLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygon>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -33,6 +37,20 @@ std::string PatternFolder(const std::string& dir) {
   return folder;
 }
 
+// A square of `colour`, for a menu entry; a ticked entry's holds a tick, as
+// an entry with an icon shows no check box of its own.
+QIcon Swatch(const QColor& colour, bool ticked) {
+  QPixmap square(12, 12);
+  square.fill(colour);
+  if (ticked) {
+    QPainter painter(&square);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour.lightness() > 140 ? Qt::black : Qt::white, 2));
+    painter.drawPolyline(QPolygon({QPoint(2, 6), QPoint(5, 9), QPoint(10, 3)}));
+  }
+  return QIcon(square);
+}
+
 }  // namespace
 
 void TfrmMain::BuildRunExtras() {
@@ -44,9 +62,15 @@ void TfrmMain::BuildRunExtras() {
   btnFormats->setToolTip(tr("実行！で抽出する形式を選べます"));
   auto* menu = new QMenu(btnFormats);
   menu->setObjectName(QStringLiteral("mnuFormats"));
-  for (const FormatRow& row : Formats()) {
-    QString caption = Latin1(row.command).toUpper();
-    QAction* action = menu->addAction(caption);
+  menu->setToolTipsVisible(true);
+  menu->addSection(tr("実行！で抽出する形式"));
+  for (size_t i = 0; i < Formats().size(); ++i) {
+    const FormatRow& row = Formats()[i];
+    // The format's name and what it carves, after a swatch of its colour in
+    // the picture of the input.
+    QAction* action =
+        menu->addAction(Swatch(FormatColour(i), false),
+                        Latin1(row.command).toUpper() + QStringLiteral("\t") + Latin1(row.usage));
     action->setObjectName(QStringLiteral("fmt_") + Latin1(row.command));
     action->setCheckable(true);
     action->setChecked(row.command == "mp3");
@@ -89,6 +113,19 @@ void TfrmMain::BuildRunExtras() {
           [this](const std::string& input, const std::string& format, int64_t number) {
             strStreams->selectStream(ToQ(input), ToQ(format), number);
           });
+  // The legend of the picture: the formats of the run, in their colours.
+  lblLegend = new QLabel(row);
+  lblLegend->setObjectName(QStringLiteral("lblLegend"));
+  lblLegend->setTextFormat(Qt::RichText);
+  connect(strStreams, &StreamStrip::legendChanged, this, [this] {
+    QString text;
+    for (size_t r : strStreams->legend()) {
+      text += QStringLiteral("<span style=\"color:%1\">&#9632;</span>%2 ")
+                  .arg(FormatColour(r).name(), Latin1(Formats()[r].command).toUpper());
+    }
+    lblLegend->setText(text.trimmed());
+  });
+  rowLayout->addWidget(lblLegend);
   rowLayout->addWidget(lblStatus, 2);
   qobject_cast<QBoxLayout*>(layout())->insertWidget(1, row);
   // The window grows by the row, so that the log keeps its rows.
@@ -129,6 +166,8 @@ void TfrmMain::FormatTicked(QAction* action) {
 }
 
 void TfrmMain::UpdateFormatsCaption() {
+  for (size_t i = 0; i < FExecuteFormats.size(); ++i)
+    FExecuteFormats[i]->setIcon(Swatch(FormatColour(i), FExecuteFormats[i]->isChecked()));
   const std::vector<const FormatRow*> rows = TickedFormats();
   FExecuteAll->setChecked(rows.size() == FExecuteFormats.size());
   QString caption;

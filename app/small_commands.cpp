@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <vector>
 
 #include "app/frm_main.h"
 #include "app/log_model.h"
@@ -88,8 +89,11 @@ std::string GuideName() {
   return FromQ(QCoreApplication::translate("TfrmMain", "readme.txt"));
 }
 
-std::string InstalledReadmePath() {
-  return FromQ(QCoreApplication::applicationDirPath()) + "/" ZANDREL_DOC_FROM_BIN "/" + GuideName();
+// The copies that go with the program: beside it (its build tree), then
+// where it is installed.
+std::vector<std::string> ProgramReadmePaths() {
+  const std::string bin = FromQ(QCoreApplication::applicationDirPath());
+  return {bin + "/" + GuideName(), bin + "/" ZANDREL_DOC_FROM_BIN "/" + GuideName()};
 }
 
 }  // namespace
@@ -120,18 +124,15 @@ void TfrmMain::PageControl1Change(int index) {
     };
     QString text;
     bool loaded = read(FBaseDir + GuideName(), text);
-    if (!loaded) {
-      // The copy installed with the program, when there is one.
-      QString installed;
-      if (read(InstalledReadmePath(), installed)) {
-        text = installed;
-        loaded = true;
-      } else {
-        // Not marked as loaded: the next visit of the tab reads it again.
-        //: %1 the file name of the user guide.
-        text += tr("* %1 が読めないよ (´･ω･`)").arg(ToQ(GuideName()));
-      }
+    for (const std::string& path : ProgramReadmePaths()) {
+      QString copy;
+      if (loaded || !read(path, copy)) continue;
+      text = copy;
+      loaded = true;
     }
+    // Not marked as loaded: the next visit of the tab reads it again.
+    //: %1 the file name of the user guide.
+    if (!loaded) text += tr("* %1 が読めないよ (´･ω･`)").arg(ToQ(GuideName()));
     Memo1->setPlainText(text);
     Memo1->show();
     Memo1->moveCursor(QTextCursor::Start);

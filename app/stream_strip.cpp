@@ -1,8 +1,13 @@
 #include "app/stream_strip.h"
 
+#include <QCoreApplication>
+#include <QHelpEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <algorithm>
+#include <iterator>
 
 #include "carve/engine/formats.h"
 
@@ -28,9 +33,33 @@ int PositionPixel(int64_t offset, int64_t extent, int width) {
   return static_cast<int>(std::min<int64_t>(Scaled(offset, extent, width), width - 1));
 }
 
-QColor FormatColour(size_t row) {
-  constexpr size_t kGoldenAngle = 137;
-  return QColor::fromHsv(static_cast<int>((row * kGoldenAngle + 210) % 360), 190, 225);
+namespace {
+
+// Colours far apart in CIELAB (34 at the least between any two, 40 from
+// white), picked one by one as the colour furthest from those before it,
+// in the order the table's rows take them.
+constexpr QRgb kPalette[] = {
+    0x2E6FD8, 0xE8871E, 0x3BA33B, 0xF20C7F, 0x0C0CF2, 0x0CDBF2, 0x59403A, 0xF2F20C,
+    0xF23CF2, 0x0CF20C, 0xF29DE9, 0x590459, 0xF20C23, 0xF2F29D, 0x7F751F, 0xF2A59D,
+    0x7F1206, 0x067F67, 0x3CF2BB, 0x5708A5, 0x4A81A5, 0x042E59, 0xA54A6F, 0xAF6DF2,
+};
+
+}  // namespace
+
+QColor FormatColour(size_t row) { return QColor(kPalette[row % std::size(kPalette)]); }
+
+size_t FormatColourCount() { return std::size(kPalette); }
+
+QString StreamToolTip(size_t row, int64_t offset, int64_t length) {
+  const auto rows = Formats();
+  const QString kind = row < rows.size()
+                           ? QString::fromLatin1(rows[row].command.data(),
+                                                 static_cast<qsizetype>(rows[row].command.size()))
+                           : QString();
+  //: The tooltip of a stream in the picture of the input: %1 its format,
+  //: %2 its offset in hexadecimal, %3 its length in bytes.
+  return QCoreApplication::translate("StreamStrip", "%1  オフセット 0x%2  %3バイト")
+      .arg(kind.toUpper(), QString::number(offset, 16).toUpper(), QLocale().toString(length));
 }
 
 size_t RowOfKind(const std::string& kind) {
@@ -56,6 +85,8 @@ void StreamStrip::scheduleUpdate() {
 
 void StreamStrip::clear() {
   inputs_.clear();
+  legend_.clear();
+  emit legendChanged();
   shown_.clear();
   position_ = selected_ = -1;
   update();
@@ -82,6 +113,10 @@ void StreamStrip::hidePosition() {
 
 void StreamStrip::addStream(const QString& input, const Stream& stream) {
   inputs_[input].streams.push_back(stream);
+  if (std::find(legend_.begin(), legend_.end(), stream.row) == legend_.end()) {
+    legend_.push_back(stream.row);
+    emit legendChanged();
+  }
   if (input == shown_) scheduleUpdate();
 }
 
@@ -121,6 +156,16 @@ void StreamStrip::selectStream(const QString& input, const QString& format, qint
   selected_ = number;
   selectedRow_ = RowOfKind(format.toStdString());
   update();
+}
+
+bool StreamStrip::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  // Over a stream its own tooltip, elsewhere the picture's.
+  auto* help = static_cast<QHelpEvent*>(event);
+  const Stream* s = streamAtPixel(help->pos().x());
+  QToolTip::showText(help->globalPos(),
+                     s != nullptr ? StreamToolTip(s->row, s->offset, s->length) : toolTip(), this);
+  return true;
 }
 
 void StreamStrip::paintEvent(QPaintEvent* /*event*/) {

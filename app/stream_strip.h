@@ -27,9 +27,14 @@ struct PixelSpan {
 PixelSpan StreamPixels(int64_t offset, int64_t length, int64_t extent, int width);
 // The pixel column of byte `offset`.
 int PositionPixel(int64_t offset, int64_t extent, int width);
-// The colour of the format of row `row` of the table of formats: hues a
-// golden angle apart, so that every row, also one added later, has its own.
+// The colour of the format of row `row` of the table of formats, from a
+// palette of colours far apart from each other, so that no two formats of
+// a run look alike.
 QColor FormatColour(size_t row);
+// How many rows the palette tells apart.
+size_t FormatColourCount();
+// The text of a stream's tooltip: its format, offset and length.
+QString StreamToolTip(size_t row, int64_t offset, int64_t length);
 // The row of the table of formats whose kind name is `kind`; past the last
 // row for none.
 size_t RowOfKind(const std::string& kind);
@@ -70,6 +75,9 @@ class StreamStrip : public QWidget {
   // stream, whichever is further.
   int64_t extent() const;
   int64_t position() const { return position_; }
+  // The rows of the table of formats the run has found streams of, in the
+  // order of their first stream: the legend of the picture.
+  const std::vector<size_t>& legend() const { return legend_; }
   QSize sizeHint() const override { return {200, 14}; }
 
  public slots:
@@ -78,8 +86,11 @@ class StreamStrip : public QWidget {
 
  signals:
   void streamClicked(const QString& input, const QString& format, qint64 number);
+  // A format is added to the legend, or the legend is emptied.
+  void legendChanged();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
@@ -102,4 +113,5 @@ class StreamStrip : public QWidget {
   int64_t position_ = -1;
   int64_t selected_ = -1;
   size_t selectedRow_ = 0;  // the format of the selected stream
+  std::vector<size_t> legend_;
 };

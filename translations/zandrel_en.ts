@@ -192,10 +192,6 @@
         <translation>This stream has no output file.</translation>
     </message>
     <message>
-        <source>フォルダを開けるファイルマネージャがありません。</source>
-        <translation>There is no file manager to open the folder.</translation>
-    </message>
-    <message>
         <source>結果</source>
         <translation>Results</translation>
     </message>
@@ -227,6 +223,23 @@
         <source>WAVファイルにできなかったもの（%1個）:</source>
         <extracomment>Before the list of the streams and members that Export as WAV could not write.</extracomment>
         <translation>Not exported as WAV (%1):</translation>
+    </message>
+    <message>
+        <source>フォルダを開けるファイルマネージャがありません。
+パスをクリップボードにコピーしました:
+%1</source>
+        <extracomment>%1 the output&apos;s path, copied to the clipboard.</extracomment>
+        <translation>There is no file manager to open the folder.
+The path has been copied to the clipboard:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>StreamStrip</name>
+    <message>
+        <source>%1  オフセット 0x%2  %3バイト</source>
+        <extracomment>The tooltip of a stream in the picture of the input: %1 its format, %2 its offset in hexadecimal, %3 its length in bytes.</extracomment>
+        <translation>%1  offset 0x%2  %3 bytes</translation>
     </message>
 </context>
 <context>
@@ -415,6 +428,10 @@
     <message>
         <source>終了しました</source>
         <translation>Finished</translation>
+    </message>
+    <message>
+        <source>実行！で抽出する形式</source>
+        <translation>Formats Execute carves</translation>
     </message>
 </context>
 <context>

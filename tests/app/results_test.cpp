@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/pcm_decoder.h"
 #include "app/player.h"
 #include "app/results_model.h"
 #include "app/results_view.h"
@@ -537,7 +538,9 @@ class ResultsTest : public QObject {
         {0,
          false,
          "btnShowInFolder",
-         {"show:/out/1.mp3", "box:フォルダを開けるファイルマネージャがありません。"}},
+         {"show:/out/1.mp3",
+          "box:フォルダを開けるファイルマネージャがありません。\n"
+          "パスをクリップボードにコピーしました:\n/out/1.mp3"}},
         {1, true, "btnShowInFolder", {"box:このストリームには出力ファイルがありません。"}},
         {1, true, "btnPlay", {"box:このストリームには出力ファイルがありません。"}},
     };
@@ -547,17 +550,21 @@ class ResultsTest : public QObject {
       table->setCurrentIndex(c.row < 0 ? QModelIndex() : table->model()->index(c.row, 0));
       click(c.button);
       QCOMPARE(seam.events, c.events);
+      // The path is copied where no file manager shows it.
+      QCOMPARE(seam.copied,
+               c.fileBrowser ? std::vector<std::string>{} : std::vector<std::string>{"/out/1.mp3"});
+      seam.copied.clear();
     }
 
     // Copied rows: the selected ones, or all shown when none is.
     table->clearSelection();
     click("btnCopyCsv");
-    QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({0, 1}));
+    QCOMPARE(seam.copied.back(), Std(view.model()->csv({0, 1})));
     table->selectionModel()->select(
         table->model()->index(1, 0),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     click("btnCopyCsv");
-    QCOMPARE(QGuiApplication::clipboard()->text(), view.model()->csv({1}));
+    QCOMPARE(seam.copied.back(), Std(view.model()->csv({1})));
   }
 
   // The table in a window of its own keeps its rows and goes back into its

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include <filesystem>
 
 #include "app/running.h"
+#include "app/stream_strip.h"
 #include "app/text_conv.h"
 #include "app_test_util.h"
 #include "carve/engine/formats.h"
@@ -257,6 +259,24 @@ class RunCommandsTest : public QObject {
          QString::number(every.size() - 1) + "形式"},
         {"all and back", {"fmt_all", "fmt_all"}, {"mp3"}, "MP3"},
     };
+    {
+      // Each entry names its format and what it carves, after a swatch of
+      // its colour in the picture; a title says what the list chooses.
+      WindowUnderTest w;
+      const QList<QAction*> entries = w.find<QToolButton>("btnFormats")->menu()->actions();
+      QVERIFY(entries[0]->isSeparator());
+      QCOMPARE(entries[0]->text(), QStringLiteral("実行！で抽出する形式"));
+      for (size_t i = 0; i < every.size(); ++i) {
+        const QAction* entry = entries[static_cast<qsizetype>(i) + 1];
+        QCOMPARE(entry->objectName(), ToQ("fmt_" + every[i]));
+        QVERIFY(entry->text().endsWith(
+            QString::fromLatin1(Formats()[i].usage.data(), Formats()[i].usage.size())));
+        // Its colour at a corner, and a tick inside while it is ticked.
+        const QImage swatch = entry->icon().pixmap(12, 12).toImage();
+        QCOMPARE(swatch.pixelColor(0, 0), FormatColour(i));
+        QCOMPARE(swatch.pixelColor(5, 9) != FormatColour(i), i == 0);
+      }
+    }
     int index = 0;
     for (const auto& c : cases) {
       const QString dir = temp.filePath(QString::number(++index));

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -82,6 +83,11 @@ class SettingsTest : public QObject {
       QCOMPARE(tabs->widget(i)->objectName(), names[i]);
     }
     QCOMPARE(tabs->currentIndex(), 0);
+    // Every tab's title is in sight at first start, the last one too: the
+    // bar has no room to scroll.
+    const QTabBar* tabBar = tabs->tabBar();
+    QVERIFY2(tabBar->tabRect(tabBar->count() - 1).right() < tabBar->width(),
+             qPrintable(QString::number(tabBar->width())));
 
     // The output pattern lies below the start-up directory, with one '/'.
     const std::string dir = GetCurrentDir();

@@ -182,14 +182,11 @@ class SmallCommandsTest : public QObject {
       QString input;
     };
     const std::vector<Row> rows = {
-        {"a folder",
-         {tree},
-         "\"" + tree + "/a b.pak\"," + tree + "/b.bin," + tree + "/sub/deeper/c.bin," + tree +
-             "/sub/x.bin"},
+        {"a folder", {tree}, tree + " (4個のファイル)"},
         {"a file and a folder",
          {q + "/loose.bin", tree + "/sub"},
          q + "/loose.bin," + tree + "/sub/deeper/c.bin," + tree + "/sub/x.bin"},
-        {"one file below", {tree + "/sub/deeper"}, tree + "/sub/deeper/c.bin"},
+        {"one file below", {tree + "/sub/deeper"}, tree + "/sub/deeper (1個のファイル)"},
         {"an empty folder", {tree + "/empty"}, "/old.bin"},
     };
     for (const Row& row : rows) {
@@ -209,6 +206,9 @@ class SmallCommandsTest : public QObject {
       QVERIFY2(input->text() == row.input,
                qPrintable(QString(row.what) + " gave " + input->text()));
       QVERIFY(w.seam.boxes.empty());
+      // A folder's files are listed in the field's tooltip.
+      if (row.input.endsWith(QStringLiteral("個のファイル)")))
+        QVERIFY(input->toolTip().contains(tree + "/sub/deeper/c.bin"));
       if (row.dropped.size() != 1) continue;
       // The folder chooser gives the same; cancelling it changes nothing.
       input->setText("/old.bin");
@@ -589,6 +589,16 @@ class SmallCommandsTest : public QObject {
       w.find<QTabWidget>("PageControl1")->setCurrentIndex(kReadmeTab);
       QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("installed\ncopy"));
     }
+    // A copy beside the program (its build tree) before the installed one.
+    const QString beside = QCoreApplication::applicationDirPath() + "/readme.txt";
+    QVERIFY2(!QFileInfo::exists(beside), "a test must not remove what it did not make");
+    QVERIFY(WriteFile(beside, "beside\n"));
+    {
+      WindowUnderTest w;
+      w.find<QTabWidget>("PageControl1")->setCurrentIndex(kReadmeTab);
+      QCOMPARE(w.find<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("beside"));
+    }
+    QVERIFY(QFile::remove(beside));
     // The readme of the start-up directory comes first.
     QVERIFY(WriteFile(temp.filePath("readme.txt"), "local\n"));
     {

@@ -8,10 +8,33 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
+#include <array>
+#include <cmath>
 #include <set>
 
 #include "app_test_util.h"
 #include "carve/engine/formats.h"
+
+namespace {
+
+// The CIE76 distance of two colours: their distance in CIELAB.
+double Distance(const QColor& x, const QColor& y) {
+  auto lab = [](const QColor& c) {
+    auto linear = [](double u) {
+      return u <= 0.04045 ? u / 12.92 : std::pow((u + 0.055) / 1.055, 2.4);
+    };
+    const double r = linear(c.redF()), g = linear(c.greenF()), b = linear(c.blueF());
+    auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116; };
+    const double fx = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double fy = f(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double fz = f((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return std::array<double, 3>{116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
+  };
+  const auto p = lab(x), q = lab(y);
+  return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+}  // namespace
 
 class StreamStripTest : public QObject {
   Q_OBJECT
@@ -44,15 +67,33 @@ class StreamStripTest : public QObject {
     QCOMPARE(PositionPixel(1000, 1000, 100), 99);
   }
 
-  // Every row of the table has a colour of its own, also rows added later.
-  void aColourARow() {
-    std::set<int> hues;
-    const size_t rows = Formats().size() + 8;
-    for (size_t row = 0; row < rows; ++row) {
-      QCOMPARE(FormatColour(row), FormatColour(row));
-      hues.insert(FormatColour(row).hue());
+  // No two rows of the table look alike, nor a row like the bar's ground:
+  // their colours lie far apart in CIELAB.
+  void coloursOfTheRowsLookUnlike() {
+    const size_t rows = Formats().size();
+    QVERIFY(FormatColourCount() >= rows);
+    const QColor ground = StreamStrip().palette().color(QPalette::Base);
+    for (size_t a = 0; a < rows; ++a) {
+      QVERIFY2(Distance(FormatColour(a), ground) >= 30, qPrintable(QString::number(a)));
+      for (size_t b = a + 1; b < rows; ++b) {
+        QVERIFY2(Distance(FormatColour(a), FormatColour(b)) >= 25,
+                 qPrintable(QString("%1 and %2").arg(a).arg(b)));
+      }
     }
-    QCOMPARE(hues.size(), rows);
+  }
+
+  // A stream's tooltip names its format, offset and length; the legend lists
+  // the formats of the run once each, in the order they were found.
+  void streamToolTipAndLegend() {
+    QCOMPARE(StreamToolTip(0, 0x1A2B, 1234), QStringLiteral("MP3  オフセット 0x1A2B  1,234バイト"));
+    StreamStrip strip;
+    QSignalSpy changed(&strip, &StreamStrip::legendChanged);
+    strip.beginInput("a.bin");
+    for (size_t row : {3, 0, 3, 5, 0}) strip.addStream("a.bin", {1, 0, 10, row});
+    QCOMPARE(strip.legend(), (std::vector<size_t>{3, 0, 5}));
+    QCOMPARE(changed.size(), 3);
+    strip.clear();
+    QVERIFY(strip.legend().empty());
   }
 
   void drawnClickedAndSelected() {

@@ -229,6 +229,25 @@ TEST(BankFormats, DamagedBanksAndStreams) {
       {"an HCA version 1.3 cut inside its fourth frame", "hca_v1_3_dec_stereo_32k.hca",
        [](Bytes& f) { f.resize(ShapeOf(f).header + 3 * ShapeOf(f).frame + 5); }, HcaFrames(3), true,
        true},
+      {"an HCA of 17 channels, its CRC made anew", "hca_v2_dec_mono_16k.hca",
+       [](Bytes& f) {
+         f[12] = 17;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Nothing},
+      {"an HCA of 16 channels, its CRC made anew", "hca_v2_dec_mono_16k.hca",
+       [](Bytes& f) {
+         f[12] = 16;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Whole},
+      {"an HCA header of the least size: no chunk after \"dec\"", "hca_v2_dec_mono_16k.hca",
+       [](Bytes& f) {
+         f.erase(f.begin() + 0x24, f.begin() + 0x3E);  // "pad" and its zeros
+         f[7] = 0x26;
+         FixCrc(f, 0, ShapeOf(f).header);
+       },
+       Whole},
       {"an HCA cipher of type 2, its CRC made anew", "hca_v2_mono_22k.hca",
        [](Bytes& f) {
          f[0x33] = 2;  // the "ciph" chunk's type, after "fmt", "comp" and "ath"
