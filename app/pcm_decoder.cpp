@@ -22,12 +22,16 @@ void PcmDecoder::cancel() {
   job_.reset();
 }
 
-void PcmDecoder::start(const std::string& path, const std::string& kind, double maxSeconds) {
+void PcmDecoder::start(const std::string& path, const std::string& kind, double maxSeconds,
+                       std::function<std::string()> prepare) {
   cancel();
   job_ = std::make_shared<Job>();
   job_->owner = this;
-  QThreadPool::globalInstance()->start([job = job_, path, kind, maxSeconds] {
-    auto pcm = std::make_shared<const DecodedPcm>(DecodePcm(path, kind, maxSeconds, &job->stop));
+  QThreadPool::globalInstance()->start([job = job_, path, kind, maxSeconds, prepare] {
+    DecodedPcm unprepared;
+    if (prepare) unprepared.error = prepare();
+    auto pcm = std::make_shared<const DecodedPcm>(
+        unprepared.error.empty() ? DecodePcm(path, kind, maxSeconds, &job->stop) : unprepared);
     // Posted under the lock: the decoder cannot go between the look and the
     // post, and a posted call dies with it.
     const std::lock_guard<std::mutex> lock(job->mutex);

@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,7 +19,11 @@ class PcmDecoder : public QObject {
   using QObject::QObject;
   ~PcmDecoder() override;
 
-  void start(const std::string& path, const std::string& kind, double maxSeconds);
+  // `prepare`, when given, runs on the pool first (it writes the file
+  // `path`); its failure, in the source language of context "PcmDecode",
+  // is the decoding's.
+  void start(const std::string& path, const std::string& kind, double maxSeconds,
+             std::function<std::string()> prepare = {});
   void cancel();
 
  signals:

@@ -1,9 +1,13 @@
 #include "app/player.h"
 
+#include <QTemporaryDir>
 #include <algorithm>
 
 #include "app/sound_out.h"
 #include "app/text_conv.h"
+#include "export/member_files.h"
+#include "platform/env.h"
+#include "platform/folders.h"
 #include "platform/translate.h"
 
 namespace {
@@ -20,7 +24,7 @@ Player::Player(QObject* parent, std::unique_ptr<SoundOut> out)
   if (!out_) out_ = DeviceSoundOut(this);
   out_->ended = [this] { ended(); };
   out_->failed = [this](const std::string& why) {
-    fail(tr("再生が止まりました: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(why));
+    fail(tr("再生が止まりました: ") + shown_ + QStringLiteral("\n") + ToQ(why));
   };
   connect(decoder_, &PcmDecoder::decoded, this, &Player::decoded);
   watchdog_.setSingleShot(true);
@@ -36,6 +40,42 @@ Player::~Player() {
 }
 
 void Player::play(const std::string& path, const std::string& kind) {
+  load(path, kind, ToQ(path), {});
+}
+
+void Player::playMember(const StreamReport& bank, const Member& member) {
+  const MemberShape shape = ShapeOfMember(member);
+  const QString shown =
+      ToQ(bank.output) + QStringLiteral(" #") + ToQ(MemberFileName(member, shape));
+  QString why;
+  if (member.encrypted)
+    why = tr("メンバーのデータは暗号化されています。");
+  else if (!shape.playable)
+    why = tr("メンバーは%1のデータで、ファイルとして開ける形がありません。").arg(ToQ(member.codec));
+  const std::string key = bank.output + '\n' + std::to_string(member.index);
+  if (why.isEmpty() && key != memberKey_) {
+    auto dir = std::make_shared<QTemporaryDir>();
+    if (!dir->isValid()) why = dir->errorString();
+    memberKey_ = key;
+    memberDir_ = dir;
+    memberPath_ = FromQ(dir->path()) + "/" + MemberFileName(member, shape);
+  }
+  if (!why.isEmpty()) {
+    stop();
+    memberKey_.clear();
+    setState(State::Failed);
+    emit failed(tr("再生できません: ") + shown + QStringLiteral("\n") + why);
+    return;
+  }
+  // The folder lives as long as its writing, also when another play begins.
+  load(memberPath_, DecodeKindOfMember(shape), shown,
+       [bank, member, path = memberPath_, dir = memberDir_] {
+         return FileExists(path) ? std::string() : WriteMember(bank, member, path, Env::System());
+       });
+}
+
+void Player::load(const std::string& path, const std::string& kind, const QString& shown,
+                  std::function<std::string()> prepare) {
   const bool same = pcm_ && path == path_ && kind == kind_;
   stop();
   const std::string missing = out_->unavailable();
@@ -46,16 +86,17 @@ void Player::play(const std::string& path, const std::string& kind) {
   }
   path_ = path;
   kind_ = kind;
+  shown_ = shown;
   if (same) return startAt(0);  // the sound held plays again, from memory
   pcm_.reset();
   setState(State::Loading);
-  decoder_->start(path, kind, kMostSeconds);
+  decoder_->start(path, kind, kMostSeconds, std::move(prepare));
 }
 
 void Player::decoded(std::shared_ptr<const DecodedPcm> pcm) {
   if (state_ != State::Loading) return;
   if (!pcm->error.empty())
-    return fail(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") +
+    return fail(tr("再生できません: ") + shown_ + QStringLiteral("\n") +
                 ToQ(Tr("PcmDecode", pcm->error).shown()));
   pcm_ = std::move(pcm);
   startAt(0);
@@ -64,7 +105,7 @@ void Player::decoded(std::shared_ptr<const DecodedPcm> pcm) {
 void Player::startAt(int64_t frame) {
   std::string why;
   if (!out_->prepare(pcm_->sampleRate, pcm_->channels, why))
-    return failNow(tr("再生できません: ") + ToQ(path_) + QStringLiteral("\n") + ToQ(why));
+    return failNow(tr("再生できません: ") + shown_ + QStringLiteral("\n") + ToQ(why));
   startFrame_ = frame;
   endFrame_ = -1;
   setState(State::Playing);
@@ -106,7 +147,7 @@ void Player::ended() {
 
 void Player::silenceCheck() {
   if (state_ == State::Playing && out_->playedFrames() <= 0)
-    fail(tr("1秒たっても音が出ません: ") + ToQ(path_));
+    fail(tr("1秒たっても音が出ません: ") + shown_);
 }
 
 void Player::fail(const QString& why) {

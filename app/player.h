@@ -16,11 +16,15 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/pcm_decoder.h"
 #include "app/sound_out.h"
+#include "carve/engine/sink.h"
+
+class QTemporaryDir;
 
 class Player : public QObject {
   Q_OBJECT
@@ -36,6 +40,11 @@ class Player : public QObject {
   // row's format) from its start, stopping what played. Without an audio
   // output device nothing plays and `failed` tells why.
   void play(const std::string& path, const std::string& kind);
+  // Plays the member `member` of the bank `bank` wrote: its bytes, in the
+  // shape a member is written as a file, go to a temporary folder off the
+  // window's thread and are decoded from there as play() decodes. A member
+  // no player opens (raw codec data, encrypted) is a failure at once.
+  void playMember(const StreamReport& bank, const Member& member);
   void stop();
   // Goes to `seconds` into the sound held; plays on from there.
   void seek(double seconds);
@@ -60,6 +69,8 @@ class Player : public QObject {
   void positionChanged(double seconds, double duration);
 
  private:
+  void load(const std::string& path, const std::string& kind, const QString& shown,
+            std::function<std::string()> prepare);
   void decoded(std::shared_ptr<const DecodedPcm> pcm);
   // Plays the sound held from its sample frame `frame`.
   void startAt(int64_t frame);
@@ -73,6 +84,10 @@ class Player : public QObject {
 
   std::string path_;
   std::string kind_;
+  QString shown_;  // what the boxes name: the file, or the bank and member
+  // The last member played, its temporary folder and its file in there.
+  std::string memberKey_, memberPath_;
+  std::shared_ptr<QTemporaryDir> memberDir_;
   PcmDecoder* decoder_;
   std::unique_ptr<SoundOut> out_;
   std::shared_ptr<const DecodedPcm> pcm_;  // the sound held

@@ -24,6 +24,28 @@ const char* const kCaptions[ResultsModel::ColumnCount] = {
 // A number a format does not measure is negative: no text.
 QString Measured(int64_t value) { return value < 0 ? QString() : QString::number(value); }
 
+// As the log writes an offset: "$" and at least eight upper-case hex digits.
+QString Hex(int64_t offset) {
+  return offset < 0 ? QString()
+                    : QStringLiteral("$%1")
+                          .arg(static_cast<qulonglong>(offset), 8, 16, QLatin1Char('0'))
+                          .toUpper();
+}
+
+// A member's seconds, or -1 where its bank does not give them.
+double MemberSeconds(const Member& m) {
+  return m.samples >= 0 && m.rate > 0 ? static_cast<double>(m.samples) / m.rate : -1;
+}
+
+QString SecondsText(double seconds) {
+  return seconds < 0 ? QString() : QString::number(seconds, 'f', 1);
+}
+
+bool Numeric(int column) {
+  return column != ResultsModel::Input && column != ResultsModel::Format &&
+         column != ResultsModel::Output && column != ResultsModel::Status;
+}
+
 QString StatusText(const StreamReport& report) {
   switch (report.status) {
     case StreamReport::Status::Written:
@@ -41,6 +63,33 @@ QString MarkedStatusText(const StreamReport& report) {
   if (!report.truncated) return StatusText(report);
   //: After the status of a stream whose file claims more than the input held.
   return StatusText(report) + ResultsModel::tr("（途中まで）");
+}
+
+// The status, with the count of a bank's members.
+QString StatusWithMembers(const StreamReport& report) {
+  if (report.members.empty()) return MarkedStatusText(report);
+  //: After the status of a bank: how many members it holds.
+  return MarkedStatusText(report) +
+         ResultsModel::tr("（メンバー%1個）").arg(static_cast<qulonglong>(report.members.size()));
+}
+
+QVariant MemberSortKey(const Member& m, int64_t bankOffset, int column) {
+  switch (column) {
+    case ResultsModel::Number:
+      return QVariant::fromValue<qlonglong>(m.index);
+    case ResultsModel::Offset:
+      return QVariant::fromValue<qlonglong>(bankOffset + m.offset);
+    case ResultsModel::Length:
+      return QVariant::fromValue<qlonglong>(m.length);
+    case ResultsModel::Seconds:
+      return MemberSeconds(m);
+    case ResultsModel::SampleRate:
+      return QVariant::fromValue<qlonglong>(m.rate);
+    case ResultsModel::Channels:
+      return QVariant::fromValue<qlonglong>(m.channels);
+    default:
+      return ResultsModel::memberText(m, bankOffset, column);
+  }
 }
 
 QVariant SortKey(const StreamReport& report, int column) {
@@ -64,7 +113,7 @@ QVariant SortKey(const StreamReport& report, int column) {
 
 }  // namespace
 
-ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {
+ResultsModel::ResultsModel(QObject* parent) : QAbstractItemModel(parent) {
   batch_.setSingleShot(true);
   batch_.setInterval(kBatchMs);
   connect(&batch_, &QTimer::timeout, this, &ResultsModel::flush);
@@ -100,6 +149,7 @@ void ResultsModel::hold(const StreamReport& report) {
   row.number = report.number;
   row.offset = report.offset;
   row.length = report.length;
+  row.outputOffset = report.outputOffset;
   row.sampleRateHz = report.facts.sampleRateHz;
   row.channels = report.facts.channels;
   row.seconds = report.facts.seconds;
@@ -116,6 +166,18 @@ void ResultsModel::hold(const StreamReport& report) {
   }
   row.status = report.status;
   row.truncated = report.truncated;
+  row.firstMember = static_cast<uint32_t>(members_.size());
+  row.members = static_cast<uint32_t>(report.members.size());
+  // A bank lasts as long as its members together, where they say.
+  double total = 0;
+  bool measured = false;
+  for (const Member& m : report.members) {
+    members_.push_back(m);
+    if (MemberSeconds(m) < 0) continue;
+    total += MemberSeconds(m);
+    measured = true;
+  }
+  if (measured) row.seconds = total;
   rows_.push_back(row);
 }
 
@@ -130,6 +192,7 @@ StreamReport ResultsModel::fields(int index, int column) const {
   report.number = row.number;
   report.offset = row.offset;
   report.length = row.length;
+  report.outputOffset = row.outputOffset;
   report.facts.sampleRateHz = row.sampleRateHz;
   report.facts.channels = row.channels;
   report.facts.seconds = row.seconds;
@@ -141,6 +204,10 @@ StreamReport ResultsModel::fields(int index, int column) const {
     report.error = report.errorShown = errors_[static_cast<size_t>(row.error)];
   report.status = row.status;
   report.truncated = row.truncated;
+  if (all || column == Status) {
+    const auto first = members_.begin() + row.firstMember;
+    report.members.assign(first, first + row.members);
+  }
   return report;
 }
 
@@ -149,7 +216,9 @@ size_t ResultsModel::bytesHeld() const {
   for (const auto* list : {&inputs_, &formats_, &errors_}) {
     for (const std::string& name : *list) names += sizeof(name) + name.capacity();
   }
-  return rows_.capacity() * sizeof(Row) + outputs_.capacity() + names;
+  for (const Member& m : members_) names += m.name.capacity() + m.codec.capacity();
+  return rows_.capacity() * sizeof(Row) + members_.capacity() * sizeof(Member) +
+         outputs_.capacity() + names;
 }
 
 void ResultsModel::clear() {
@@ -158,6 +227,7 @@ void ResultsModel::clear() {
   if (rows_.empty()) return;
   beginResetModel();
   std::vector<Row>().swap(rows_);
+  std::vector<Member>().swap(members_);
   std::string().swap(outputs_);
   inputs_.clear();
   formats_.clear();
@@ -178,12 +248,81 @@ int ResultsModel::rowOf(const std::string& input, const std::string& format, int
   return -1;
 }
 
-int ResultsModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+// An index's internal id: 0 for a stream's row, its bank's row + 1 for a
+// member's.
+QModelIndex ResultsModel::index(int row, int column, const QModelIndex& parent) const {
+  if (row < 0 || column < 0 || column >= ColumnCount || row >= rowCount(parent)) return {};
+  return createIndex(row, column, parent.isValid() ? quintptr(parent.row()) + 1 : quintptr(0));
 }
 
-int ResultsModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : ColumnCount;
+QModelIndex ResultsModel::parent(const QModelIndex& child) const {
+  if (!child.isValid() || child.internalId() == 0) return {};
+  return createIndex(static_cast<int>(child.internalId() - 1), 0, quintptr(0));
+}
+
+int ResultsModel::rowCount(const QModelIndex& parent) const {
+  if (!parent.isValid()) return static_cast<int>(rows_.size());
+  if (parent.internalId() != 0 || parent.column() != 0) return 0;
+  return memberCount(parent.row());
+}
+
+int ResultsModel::columnCount(const QModelIndex& /*parent*/) const { return ColumnCount; }
+
+int ResultsModel::memberCount(int row) const {
+  return row < 0 || row >= static_cast<int>(rows_.size())
+             ? 0
+             : static_cast<int>(rows_[static_cast<size_t>(row)].members);
+}
+
+const Member& ResultsModel::member(int row, int index) const {
+  return members_[rows_[static_cast<size_t>(row)].firstMember + static_cast<size_t>(index)];
+}
+
+int ResultsModel::rowOfIndex(const QModelIndex& index, int* member) const {
+  if (member != nullptr) *member = -1;
+  if (!index.isValid()) return -1;
+  if (index.internalId() == 0) return index.row();
+  if (member != nullptr) *member = index.row();
+  return static_cast<int>(index.internalId() - 1);
+}
+
+QString ResultsModel::memberText(const Member& m, int64_t bankOffset, int column) {
+  switch (column) {
+    case Input:
+      return QStringLiteral("%1").arg(static_cast<qlonglong>(m.index), 3, 10, QLatin1Char('0')) +
+             (m.name.empty() ? QString() : QStringLiteral(" ") + ToQ(m.name));
+    case Number:
+      return Measured(m.index);
+    case Format:
+      return ToQ(m.codec);
+    case Offset:
+      return Hex(bankOffset + m.offset);
+    case Length:
+      return Measured(m.length);
+    case Seconds:
+      return SecondsText(MemberSeconds(m));
+    case SampleRate:
+      return Measured(m.rate);
+    case Channels:
+      return Measured(m.channels);
+    case Status:
+      //: A member of a bank whose data is encrypted.
+      return m.encrypted ? tr("暗号化") : QString();
+  }
+  return {};
+}
+
+QVariant ResultsModel::memberData(const QModelIndex& index, int role) const {
+  const int bank = static_cast<int>(index.internalId() - 1);
+  if (bank >= static_cast<int>(rows_.size()) || index.row() >= memberCount(bank)) return {};
+  const Member& m = member(bank, index.row());
+  const int64_t bankOffset = rows_[static_cast<size_t>(bank)].offset;
+  if (role == Qt::DisplayRole) return memberText(m, bankOffset, index.column());
+  if (role == SortRole) return MemberSortKey(m, bankOffset, index.column());
+  if (role == Qt::ToolTipRole && index.column() == Offset) return Measured(bankOffset + m.offset);
+  if (role == Qt::TextAlignmentRole && Numeric(index.column()))
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  return {};
 }
 
 QString ResultsModel::text(const StreamReport& report, int column) {
@@ -195,16 +334,11 @@ QString ResultsModel::text(const StreamReport& report, int column) {
     case Format:
       return ToQ(report.format);
     case Offset:
-      // As the log writes it: "$" and at least eight upper-case hex digits.
-      return report.offset < 0
-                 ? QString()
-                 : QStringLiteral("$%1")
-                       .arg(static_cast<qulonglong>(report.offset), 8, 16, QLatin1Char('0'))
-                       .toUpper();
+      return Hex(report.offset);
     case Length:
       return Measured(report.length);
     case Seconds:
-      return report.facts.seconds < 0 ? QString() : QString::number(report.facts.seconds, 'f', 1);
+      return SecondsText(report.facts.seconds);
     case SampleRate:
       return Measured(report.facts.sampleRateHz);
     case Channels:
@@ -212,21 +346,21 @@ QString ResultsModel::text(const StreamReport& report, int column) {
     case Output:
       return ToQ(report.output);
     case Status:
-      return MarkedStatusText(report);
+      return StatusWithMembers(report);
   }
   return {};
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (!index.isValid()) return {};
+  if (index.internalId() != 0) return memberData(index, role);
+  if (index.row() >= rowCount()) return {};
   const StreamReport report = fields(index.row(), index.column());
   if (role == Qt::DisplayRole) return text(report, index.column());
   if (role == SortRole) return SortKey(report, index.column());
   if (role == Qt::ToolTipRole && index.column() == Offset && report.offset >= 0)
     return Measured(report.offset);
-  const bool numeric = index.column() != Input && index.column() != Format &&
-                       index.column() != Output && index.column() != Status;
-  if (role == Qt::TextAlignmentRole && numeric)
+  if (role == Qt::TextAlignmentRole && Numeric(index.column()))
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   return {};
 }

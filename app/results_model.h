@@ -4,10 +4,10 @@
 // lay out the table once a stream; the rows stay across the inputs of a run
 // and go when the next run starts. A row is held compactly: its numbers, its
 // input and format as indexes into lists of the names, its output's name in
-// one buffer with the others'.
+// one buffer with the others'. A bank's row has its members as child rows.
 #pragma once
 
-#include <QAbstractTableModel>
+#include <QAbstractItemModel>
 #include <QTimer>
 #include <cstdint>
 #include <string>
@@ -16,7 +16,7 @@
 
 #include "carve/engine/sink.h"
 
-class ResultsModel : public QAbstractTableModel {
+class ResultsModel : public QAbstractItemModel {
   Q_OBJECT
 
  public:
@@ -55,6 +55,15 @@ class ResultsModel : public QAbstractTableModel {
   // field quoted where it holds a comma, a quote or a line break.
   QString csv(const std::vector<int>& rows) const;
 
+  // The members of row `row`, as its child rows show them.
+  int memberCount(int row) const;
+  const Member& member(int row, int index) const;
+  // The model's row of a stream's row, or of the bank of a member's row;
+  // -1 for none. `member`: the member's index among the bank's, else -1.
+  int rowOfIndex(const QModelIndex& index, int* member = nullptr) const;
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -63,19 +72,23 @@ class ResultsModel : public QAbstractTableModel {
 
   // The text of a field as the table shows it.
   static QString text(const StreamReport& report, int column);
+  // The text of a field of a member's row; `bankOffset`: where its bank is.
+  static QString memberText(const Member& member, int64_t bankOffset, int column);
   // The memory the rows shown take: their buffers as allocated.
   size_t bytesHeld() const;
 
  private:
   struct Row {
     int64_t number, offset, length, sampleRateHz, channels;
+    int64_t outputOffset;  // where the output begins in the input
     double seconds;
     uint64_t outputEnd;  // where the output's name ends in outputs_
     uint32_t input;      // in inputs_
     int32_t error;       // in errors_; -1: none
     uint8_t format;      // in formats_
     StreamReport::Status status;
-    bool truncated;  // the stream claims more than its output holds
+    bool truncated;                 // the stream claims more than its output holds
+    uint32_t firstMember, members;  // in members_
   };
   // The index of `name` in `names`, added when new.
   static uint32_t IndexOf(std::vector<std::string>& names,
@@ -86,7 +99,10 @@ class ResultsModel : public QAbstractTableModel {
   // every one).
   StreamReport fields(int index, int column) const;
 
+  QVariant memberData(const QModelIndex& index, int role) const;
+
   std::vector<Row> rows_;
+  std::vector<Member> members_;
   std::vector<StreamReport> pending_;
   std::vector<std::string> inputs_, formats_, errors_;
   std::unordered_map<std::string, uint32_t> inputIndex_, formatIndex_;

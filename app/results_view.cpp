@@ -1,5 +1,6 @@
 #include "app/results_view.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -8,10 +9,11 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QSlider>
 #include <QSortFilterProxyModel>
-#include <QTableView>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -20,6 +22,7 @@
 #include "app/sound_out.h"
 #include "app/text_conv.h"
 #include "app/ui_seam.h"
+#include "app/wav_exporter.h"
 
 namespace {
 
@@ -38,6 +41,20 @@ QSlider* Slider(QWidget* parent, const char* name, int most) {
   return slider;
 }
 
+// The filter as the user types it: a member shows with its bank when the
+// bank matches, and a bank with the members that match.
+class ResultsProxy : public QSortFilterProxyModel {
+ public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    if (QSortFilterProxyModel::filterAcceptsRow(row, parent)) return true;
+    return parent.isValid() &&
+           QSortFilterProxyModel::filterAcceptsRow(parent.row(), parent.parent());
+  }
+};
+
 }  // namespace
 
 QString PlayTimeText(double seconds) {
@@ -52,13 +69,15 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
     : QWidget(parent),
       seam_(seam),
       model_(new ResultsModel(this)),
-      proxy_(new QSortFilterProxyModel(this)),
-      player_(new Player(this, std::move(out))) {
+      proxy_(new ResultsProxy(this)),
+      player_(new Player(this, std::move(out))),
+      exporter_(new WavExporter(this)) {
   setObjectName(QStringLiteral("ResultsView"));
   proxy_->setSourceModel(model_);
   proxy_->setSortRole(ResultsModel::SortRole);
   proxy_->setFilterKeyColumn(-1);
   proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+  proxy_->setRecursiveFilteringEnabled(true);
 
   filter_ = new QLineEdit(this);
   filter_->setObjectName(QStringLiteral("edtResultFilter"));
@@ -70,24 +89,29 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   auto* folder =
       TextButton(this, "btnShowInFolder", QT_TRANSLATE_NOOP("ResultsView", "フォルダを開く"));
   auto* copy = TextButton(this, "btnCopyCsv", QT_TRANSLATE_NOOP("ResultsView", "CSVでコピー"));
+  auto* wav = TextButton(this, "btnExportWav", QT_TRANSLATE_NOOP("ResultsView", "WAVで書き出し…"));
+  wav->setToolTip(tr("選んだストリームとメンバーをWAVファイルにします"));
   auto* window =
       TextButton(this, "btnDetachResults", QT_TRANSLATE_NOOP("ResultsView", "別ウィンドウ"));
 
-  table_ = new QTableView(this);
+  // A tree: a bank's row unfolds into its members.
+  table_ = new QTreeView(this);
   table_->setObjectName(QStringLiteral("tblResults"));
   table_->setModel(proxy_);
   table_->setSortingEnabled(true);
   table_->sortByColumn(-1, Qt::AscendingOrder);  // in the order found until a caption is clicked
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setWordWrap(false);
-  table_->verticalHeader()->hide();
-  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->setUniformRowHeights(true);  // no row measured: a run may find 100 000
+  table_->setAllColumnsShowFocus(true);
+  table_->setExpandsOnDoubleClick(false);  // a double-click plays
+  table_->header()->setStretchLastSection(true);
   // Widths from the font rather than from the rows: measuring every row of a
   // large run would cost more than the run.
   const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  table_->horizontalHeader()->setDefaultSectionSize(digit * 11);
+  table_->header()->setDefaultSectionSize(digit * 11);
   table_->setColumnWidth(ResultsModel::Input, digit * 24);
   table_->setColumnWidth(ResultsModel::Output, digit * 24);
 
@@ -100,7 +124,10 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   column->setContentsMargins(2, 2, 2, 2);
   column->setSpacing(2);
   column->addLayout(bar);
-  column->addLayout(playerBar());
+  // On the player's row: the window keeps the width of the classic tabs.
+  QHBoxLayout* player = playerBar();
+  player->addWidget(wav);
+  column->addLayout(player);
   column->addWidget(table_, 1);
 
   connect(filter_, &QLineEdit::textChanged, proxy_, &QSortFilterProxyModel::setFilterFixedString);
@@ -109,11 +136,41 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   connect(folder, &QToolButton::clicked, this, &ResultsView::showCurrentInFolder);
   connect(copy, &QToolButton::clicked, this, &ResultsView::copyRowsAsCsv);
   connect(window, &QToolButton::clicked, this, &ResultsView::detach);
-  connect(table_, &QTableView::doubleClicked, this, &ResultsView::playCurrent);
+  connect(wav, &QToolButton::clicked, this, &ResultsView::exportAsWav);
+  connect(table_, &QTreeView::doubleClicked, this, &ResultsView::playCurrent);
+  // The context menu of the rows.
+  table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  auto* playAction = new QAction(tr("再生"), table_);
+  auto* wavAction = new QAction(tr("WAVで書き出し…"), table_);
+  wavAction->setObjectName(QStringLiteral("actExportWav"));
+  table_->addActions({playAction, wavAction});
+  connect(playAction, &QAction::triggered, this, &ResultsView::playCurrent);
+  connect(wavAction, &QAction::triggered, this, &ResultsView::exportAsWav);
+  connect(exporter_, &WavExporter::progressed, this, [this](int done, int all) {
+    if (progress_ == nullptr) return;
+    progress_->setMaximum(all);
+    progress_->setValue(done);
+  });
+  connect(exporter_, &WavExporter::finished, this, &ResultsView::exportFinished);
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &ResultsView::rowChanged);
   connect(player_, &Player::playingChanged, stop_, &QToolButton::setEnabled);
   connect(player_, &Player::failed, this, &ResultsView::warn);
+}
+
+std::vector<std::pair<int, int>> ResultsView::selectedItems() const {
+  std::vector<std::pair<int, int>> items;
+  const QItemSelectionModel* selection = table_->selectionModel();
+  for (int row = 0; row < proxy_->rowCount(); ++row) {
+    const QModelIndex bank = proxy_->index(row, 0);
+    const int source = proxy_->mapToSource(bank).row();
+    if (selection->isRowSelected(row, QModelIndex())) items.emplace_back(source, -1);
+    for (int child = 0; child < proxy_->rowCount(bank); ++child) {
+      if (selection->isRowSelected(child, bank))
+        items.emplace_back(source, proxy_->mapToSource(proxy_->index(child, 0, bank)).row());
+    }
+  }
+  return items;
 }
 
 std::vector<int> ResultsView::shownRows(bool selectedOnly) const {
@@ -137,20 +194,23 @@ void ResultsView::selectStream(const std::string& input, const std::string& form
     index = proxy_->mapFromSource(model_->index(row, 0));
   }
   selecting_ = true;
-  table_->selectRow(index.row());
+  table_->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   table_->scrollTo(index);
   selecting_ = false;
 }
 
 void ResultsView::rowChanged(const QModelIndex& current) {
   if (selecting_ || !current.isValid()) return;
-  const StreamReport report = model_->report(proxy_->mapToSource(current).row());
+  // A member's row selects its bank elsewhere.
+  const StreamReport report = model_->report(model_->rowOfIndex(proxy_->mapToSource(current)));
   emit streamSelected(report.input, report.format, report.number);
 }
 
-int ResultsView::currentRow() const {
-  const QModelIndex current = table_->currentIndex();
-  return current.isValid() ? proxy_->mapToSource(current).row() : -1;
+int ResultsView::currentRow() const { return currentRow(nullptr); }
+
+int ResultsView::currentRow(int* member) const {
+  return model_->rowOfIndex(proxy_->mapToSource(table_->currentIndex()), member);
 }
 
 std::string ResultsView::currentOutput() {
@@ -168,8 +228,16 @@ std::string ResultsView::currentOutput() {
 }
 
 void ResultsView::playCurrent() {
+  int member = -1;
+  const int row = currentRow(&member);
   const std::string output = currentOutput();
-  if (!output.empty()) player_->play(output, model_->report(currentRow()).format);
+  if (output.empty()) return;
+  // A bank plays its first member.
+  if (member < 0 && model_->memberCount(row) > 0) member = 0;
+  if (member >= 0)
+    player_->playMember(model_->report(row), model_->member(row, member));
+  else
+    player_->play(output, model_->report(row).format);
 }
 
 void ResultsView::stopPlaying() { player_->stop(); }
@@ -190,6 +258,42 @@ void ResultsView::copyRowsAsCsv() {
   std::vector<int> rows = shownRows(true);
   if (rows.empty()) rows = shownRows(false);
   seam_->copyText(FromQ(model_->csv(rows)));
+}
+
+void ResultsView::exportAsWav() {
+  if (exporter_->running()) return;
+  std::vector<WavExportItem> items;
+  for (const auto& [row, member] : selectedItems()) items.push_back({model_->report(row), member});
+  if (items.empty()) return warn(tr("ストリームが選ばれていません。"));
+  std::string start = exportFolder_;
+  if (start.empty()) {
+    const std::string& output = items.front().report.output;
+    const size_t slash = output.find_last_of('/');
+    start = slash == std::string::npos ? std::string() : output.substr(0, slash);
+  }
+  const std::optional<std::string> folder = seam_->chooseFolder(this, start);
+  if (!folder) return;
+  exportFolder_ = *folder;
+  progress_ = new QProgressDialog(tr("WAVで書き出しています…"), tr("キャンセル"), 0,
+                                  static_cast<int>(items.size()), this);
+  progress_->setObjectName(QStringLiteral("dlgExportProgress"));
+  progress_->setWindowModality(Qt::WindowModal);
+  progress_->setAutoReset(false);
+  progress_->setMinimumDuration(500);
+  connect(progress_, &QProgressDialog::canceled, exporter_, &WavExporter::cancel);
+  exporter_->start(std::move(items), *folder);
+}
+
+void ResultsView::exportFinished(const QStringList& failures) {
+  if (progress_ != nullptr) {
+    progress_->disconnect(exporter_);
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+  if (failures.isEmpty()) return;
+  //: Before the list of the streams and members that Export as WAV could not write.
+  warn(tr("WAVファイルにできなかったもの（%1個）:").arg(failures.size()) + QStringLiteral("\n") +
+       failures.join(QLatin1Char('\n')));
 }
 
 void ResultsView::warn(const QString& text) {

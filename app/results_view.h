@@ -1,7 +1,8 @@
 // The tab of results: the table of the streams a run found (results_model.h)
 // with a filter field, sortable columns, playing of a row's output, its
-// folder, and the rows copied as CSV. Boxes and the file browser go through
-// the window's seam.
+// folder, the rows copied as CSV, and the chosen streams and members
+// exported as WAVE files. A bank's row unfolds into its members. Boxes, the
+// folder dialog and the file browser go through the window's seam.
 #pragma once
 
 #include <QWidget>
@@ -20,7 +21,9 @@ class QLineEdit;
 class QCloseEvent;
 class QModelIndex;
 class QSortFilterProxyModel;
-class QTableView;
+class QProgressDialog;
+class QTreeView;
+class WavExporter;
 class QToolButton;
 class ResultsModel;
 
@@ -43,6 +46,10 @@ class ResultsView : public QWidget {
   // The rows of the model in the order the table shows them now (sorted and
   // filtered), or only the selected ones among them.
   std::vector<int> shownRows(bool selectedOnly) const;
+  // The selected rows, streams and members, in the order shown: the
+  // model's row of each stream or bank, and the member's index or -1.
+  std::vector<std::pair<int, int>> selectedItems() const;
+  WavExporter* exporter() const { return exporter_; }
 
  public slots:
   // Selects the row of the stream `number` of `input` and scrolls to it; a
@@ -53,6 +60,9 @@ class ResultsView : public QWidget {
   void stopPlaying();
   void showCurrentInFolder();
   void copyRowsAsCsv();
+  // Decodes the selected streams and members into WAVE files of a folder
+  // the user chooses, with progress; the failures in one box at the end.
+  void exportAsWav();
   // Shows the table in a window of its own, resizable, and back in its tab
   // when that window is closed.
   void detach();
@@ -67,6 +77,9 @@ class ResultsView : public QWidget {
  private:
   // The model's row of the table's current row, or -1.
   int currentRow() const;
+  // The same, and the current member's index (-1: the stream itself).
+  int currentRow(int* member) const;
+  void exportFinished(const QStringList& failures);
   // The output of the current row, or nothing after a box saying why.
   std::string currentOutput();
   void rowChanged(const QModelIndex& current);
@@ -77,13 +90,16 @@ class ResultsView : public QWidget {
   UiSeam* seam_;
   ResultsModel* model_;
   QSortFilterProxyModel* proxy_;
-  QTableView* table_;
+  QTreeView* table_;
   QLineEdit* filter_;
   QToolButton* play_;
   QToolButton* stop_;
   Player* player_;
   QLabel* time_ = nullptr;
   QSlider* seek_ = nullptr;
-  bool selecting_ = false;   // selectStream is at work
-  QWidget* home_ = nullptr;  // the tab page it is shown in when not a window
+  WavExporter* exporter_;
+  QProgressDialog* progress_ = nullptr;
+  std::string exportFolder_;  // where the last export went
+  bool selecting_ = false;    // selectStream is at work
+  QWidget* home_ = nullptr;   // the tab page it is shown in when not a window
 };

@@ -32,6 +32,8 @@ void TfrmMain::ShowRunEnds(bool cancelled) {
 }
 
 void TfrmMain::DrawStream(const StreamReport& report) {
-  strStreams->addStream(ToQ(report.input),
-                        {report.number, report.offset, report.length, RowOfKind(report.format)});
+  StreamStrip::Stream stream{report.number, report.offset, report.length, RowOfKind(report.format)};
+  for (const Member& m : report.members)
+    stream.members.emplace_back(report.offset + m.offset, m.length);
+  strStreams->addStream(ToQ(report.input), stream);
 }

@@ -194,6 +194,7 @@ void StreamStrip::paintEvent(QPaintEvent* /*event*/) {
       lastRow = s.row;
       const QRect box(span.left, 0, span.width, height());
       painter.fillRect(box, FormatColour(s.row));
+      drawMembers(painter, s, span, bytes);
       if (s.number == selected_ && s.row == selectedRow_) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
         painter.drawRect(box.adjusted(1, 1, -1, -1));
@@ -207,6 +208,21 @@ void StreamStrip::paintEvent(QPaintEvent* /*event*/) {
   }
   painter.setPen(palette().color(QPalette::Mid));
   painter.drawRect(all.adjusted(0, 0, -1, -1));
+}
+
+void StreamStrip::drawMembers(QPainter& painter, const Stream& stream, const PixelSpan& bank,
+                              int64_t extent) const {
+  // A bank of a few pixels has no room to show what it holds.
+  if (bank.width < 3 || stream.members.empty()) return;
+  const int top = height() / 2;
+  const QColor colour = FormatColour(stream.row);
+  bool dark = false;
+  for (const auto& [offset, length] : stream.members) {
+    const PixelSpan span = StreamPixels(offset, length, extent, width());
+    painter.fillRect(QRect(span.left, top, span.width, height() - top),
+                     colour.darker(dark ? 160 : 125));
+    dark = !dark;
+  }
 }
 
 void StreamStrip::mousePressEvent(QMouseEvent* event) {

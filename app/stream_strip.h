@@ -1,5 +1,6 @@
 // A picture of one input of a run: its bytes as a bar, every stream found
-// drawn over its byte range in the colour of its format's row of the table,
+// drawn over its byte range in the colour of its format's row of the table
+// (a bank's members as blocks of darker shades in its lower half),
 // the walk's position as a line. Clicking a stream selects it and says
 // which one; selectStream() selects one from outside (the results table).
 #pragma once
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Pixels [left, left + width) of a bar `width` pixels wide standing for
@@ -37,6 +39,8 @@ QString StreamToolTip(size_t row, int64_t offset, int64_t length);
 // row for none.
 size_t RowOfKind(const std::string& kind);
 
+class QPainter;
+
 class StreamStrip : public QWidget {
   Q_OBJECT
 
@@ -45,6 +49,8 @@ class StreamStrip : public QWidget {
     int64_t number = 0;
     int64_t offset = 0, length = 0;
     size_t row = 0;  // the format's row of the table
+    // A bank's members: their offsets in the input and their lengths.
+    std::vector<std::pair<int64_t, int64_t>> members = {};
   };
 
   explicit StreamStrip(QWidget* parent = nullptr);
@@ -98,6 +104,8 @@ class StreamStrip : public QWidget {
   // Repaints at most every 100 ms while a run adds streams and moves the
   // position: a paint draws every stream, and a run may find 100 000.
   void scheduleUpdate();
+  void drawMembers(QPainter& painter, const Stream& stream, const PixelSpan& bank,
+                   int64_t extent) const;
 
   std::map<QString, Picture> inputs_;
   QTimer* repaint_ = nullptr;

@@ -192,4 +192,3 @@ const std::vector<CliOptionRow>& AllOptions() {
   }();
   return rows;
 }
-

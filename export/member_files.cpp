@@ -5,6 +5,7 @@
 
 #include "carve/engine/sink.h"
 #include "export/member_headers.h"
+#include "export/pcm_decode.h"
 #include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
@@ -91,12 +92,57 @@ std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes) {
   return {};
 }
 
+namespace {
+
+// Writes member `m` of the bank whose first byte is at `bankAt` of `bank`
+// to `path` as an output, its digests of `hashes` into `written`; the
+// failure, or nothing.
+std::string CopyMember(InputFile& bank, int64_t bankAt, const Member& m, const MemberShape& shape,
+                       const std::string& path, Env& env, unsigned hashes = 0,
+                       Digests* written = nullptr) {
+  OutputFile out;
+  std::optional<OutputDigests> digests;
+  try {
+    out = OutputFile::CreateOutput(path, OutputMode::Keep, env);
+    if (hashes != 0) out.setTap(&digests.emplace(hashes));
+    const auto header = HeaderOf(shape, m.length);
+    out.write(header.data(), std::ssize(header));
+    bank.seek(bankAt + m.offset);
+    if (bank.copyTo(out, m.length) != m.length)
+      throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
+    out.commit();
+    if (digests && written != nullptr) *written = digests->finish();
+    return {};
+  } catch (const IoError& e) {
+    out.discard();
+    return std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());
+  }
+}
+
+// The bank's first byte in its output (the output may begin before it).
+int64_t BankAt(const StreamReport& report) { return report.offset - report.outputOffset; }
+
+}  // namespace
+
+std::string WriteMember(const StreamReport& report, const Member& member, const std::string& path,
+                        Env& env) {
+  if (report.status != StreamReport::Status::Written || report.output.empty())
+    return "The bank has no output";
+  InputFile bank;
+  try {
+    bank = InputFile::OpenRead(report.output, env);
+  } catch (const IoError& e) {
+    return std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());
+  }
+  std::string error = CopyMember(bank, BankAt(report), member, ShapeOfMember(member), path, env);
+  bank.closeQuietly();
+  return error;
+}
+
 std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, unsigned hashes) {
   std::vector<MemberOutcome> outcomes;
   for (const Member& m : report.members) outcomes.push_back({m, ShapeOfMember(m), "", "", {}});
   if (report.status != StreamReport::Status::Written || outcomes.empty()) return outcomes;
-  // The bank's first byte in its output (the output may begin before it).
-  const int64_t bankAt = report.offset - report.outputOffset;
   const std::string folder = MemberFolder(report.output);
   InputFile bank;
   try {
@@ -108,24 +154,15 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, un
   }
   for (MemberOutcome& o : outcomes) {
     const std::string name = folder + "/" + MemberFileName(o.member, o.shape);
-    OutputFile out;
-    std::optional<OutputDigests> digests;
-    try {
-      out = OutputFile::CreateOutput(name, OutputMode::Keep, env);
-      if (hashes != 0) out.setTap(&digests.emplace(hashes));
-      const auto header = HeaderOf(o.shape, o.member.length);
-      out.write(header.data(), std::ssize(header));
-      bank.seek(bankAt + o.member.offset);
-      if (bank.copyTo(out, o.member.length) != o.member.length)
-        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
-      out.commit();
-      o.output = name;
-      if (digests) o.digests = digests->finish();
-    } catch (const IoError& e) {
-      out.discard();
-      o.error = std::string(e.what()) + (e.path().empty() ? "" : ": " + e.path());
-    }
+    o.error = CopyMember(bank, BankAt(report), o.member, o.shape, name, env, hashes, &o.digests);
+    if (o.error.empty()) o.output = name;
   }
   bank.closeQuietly();
   return outcomes;
+}
+
+std::string DecodeKindOfMember(const MemberShape& shape) {
+  // A WEM of PCM is a RIFF (RIFX) WAVE the WAVE demuxer reads.
+  if (shape.extension == "wem" && DemuxerOfKind("wem") == nullptr) return "wav";
+  return shape.extension;
 }

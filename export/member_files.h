@@ -62,3 +62,13 @@ struct MemberOutcome {
 // never replaces a file. A dry run or a failed bank writes nothing. Each
 // member written gets the digests of `hashes` (HashKind bits).
 std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, unsigned hashes = 0);
+
+// Writes the one member `member` of the bank `report` wrote to `path`, in
+// the shape WriteMembers gives it, as an output that appears whole or not at
+// all and never replaces a file. The failure, in the source language, or
+// nothing.
+std::string WriteMember(const StreamReport& report, const Member& member, const std::string& path,
+                        Env& env);
+
+// The kind DecodePcm() and DecodeToWav() read a member written in `shape` as.
+std::string DecodeKindOfMember(const MemberShape& shape);

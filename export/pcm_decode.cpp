@@ -99,7 +99,8 @@ class Decoding {
       return fail(ZT("PcmDecode", "音声の形式が分かりません"));
     format_out_.sampleRate = codec_->sample_rate;
     format_out_.channels = channels <= mostChannels_ ? channels : std::min(2, mostChannels_);
-    AVChannelLayout inLayout, outLayout;
+    // Zeroed: a copy into a layout frees what the layout held first.
+    AVChannelLayout inLayout{}, outLayout{};
     // A layout of no known order is read as the usual one of its count.
     if (codec_->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
       av_channel_layout_copy(&inLayout, &codec_->ch_layout);

@@ -72,12 +72,20 @@
         <translation>Encrypted</translation>
     </message>
     <message>
-        <source>コンテナのないコーデックのデータです</source>
-        <translation>Codec data without a container</translation>
+        <source>出力ファイルがありません</source>
+        <translation>There is no output file</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります</source>
+        <translation>A file of that name is there already</translation>
     </message>
     <message>
         <source>キャンセルしました</source>
         <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>コンテナのないコーデックのデータです</source>
+        <translation>Codec data without a container</translation>
     </message>
 </context>
 <context>
@@ -105,6 +113,14 @@
     <message>
         <source>音声の装置が止まりました (%1)</source>
         <translation>The audio device stopped (%1)</translation>
+    </message>
+    <message>
+        <source>メンバーのデータは暗号化されています。</source>
+        <translation>The member&apos;s data is encrypted.</translation>
+    </message>
+    <message>
+        <source>メンバーは%1のデータで、ファイルとして開ける形がありません。</source>
+        <translation>The member is %1 data, without a shape a player opens.</translation>
     </message>
 </context>
 <context>
@@ -166,6 +182,16 @@
         <extracomment>After the status of a stream whose file claims more than the input held.</extracomment>
         <translation> (cut short)</translation>
     </message>
+    <message>
+        <source>（メンバー%1個）</source>
+        <extracomment>After the status of a bank: how many members it holds.</extracomment>
+        <translation> (members: %1)</translation>
+    </message>
+    <message>
+        <source>暗号化</source>
+        <extracomment>A member of a bank whose data is encrypted.</extracomment>
+        <translation>encrypted</translation>
+    </message>
 </context>
 <context>
     <name>ResultsView</name>
@@ -212,6 +238,27 @@
     <message>
         <source>音量</source>
         <translation>Volume</translation>
+    </message>
+    <message>
+        <source>WAVで書き出し…</source>
+        <translation>Export as WAV…</translation>
+    </message>
+    <message>
+        <source>選んだストリームとメンバーをWAVファイルにします</source>
+        <translation>Decodes the selected streams and members into WAV files</translation>
+    </message>
+    <message>
+        <source>WAVで書き出しています…</source>
+        <translation>Exporting as WAV…</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>WAVファイルにできなかったもの（%1個）:</source>
+        <extracomment>Before the list of the streams and members that Export as WAV could not write.</extracomment>
+        <translation>Not exported as WAV (%1):</translation>
     </message>
     <message>
         <source>フォルダを開けるファイルマネージャがありません。

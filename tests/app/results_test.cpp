@@ -14,8 +14,8 @@
 #include <QSlider>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
-#include <QTableView>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
@@ -26,6 +26,7 @@
 #include "app/results_view.h"
 #include "app/sound_out.h"
 #include "app/text_conv.h"
+#include "app/wav_exporter.h"
 #include "app_test_util.h"
 #include "export/pcm_decode.h"
 
@@ -127,6 +128,88 @@ struct PlayerUnderTest {
   }
 };
 
+// The texts of the rows under `parent` (the top rows for none), each row's
+// fields joined by '|'.
+QStringList Tree(const QAbstractItemModel& model, const QModelIndex& parent = {}) {
+  QStringList rows;
+  for (int row = 0; row < model.rowCount(parent); ++row) {
+    QStringList fields;
+    for (int column = 0; column < model.columnCount(parent); ++column)
+      fields << model.index(row, column, parent).data().toString();
+    rows << fields.join(QLatin1Char('|'));
+  }
+  return rows;
+}
+
+// The frames of 16-bit PCM of a WAVE file as its header says, and its
+// channels and rate; -1 where it is no such file.
+struct WaveFacts {
+  int64_t frames = -1;
+  int channels = -1, rate = -1;
+};
+WaveFacts ReadWave(const QString& path) {
+  const QByteArray b = ReadFile(path);
+  if (b.size() < 44 || !b.startsWith("RIFF") || b.mid(36, 4) != "data") return {};
+  auto le = [&b](int at, int bytes) {
+    int64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + i]);
+    return v;
+  };
+  const int channels = static_cast<int>(le(22, 2));
+  if (channels <= 0 || le(40, 4) != b.size() - 44) return {};
+  return {le(40, 4) / (channels * 2), channels, static_cast<int>(le(24, 4))};
+}
+
+// A run of the window over two banks of tests/data, each 4 KiB into an
+// input of its own (fsb5_pcm16_names.fsb, awb_wave_members.awb), with the
+// FSB and AWB passes: the bank's rows first, then the WAVE files inside the
+// AWB bank that the WAVE pass finds.
+struct BankRun {
+  QTemporaryDir temp;
+  WindowUnderTest w;
+  ResultsModel* model = nullptr;
+
+  BankRun() {
+    QStringList inputs;
+    for (const char* name : {"fsb5_pcm16_names.fsb", "awb_wave_members.awb"}) {
+      inputs << temp.filePath(QString::fromLatin1(name) + ".bin");
+      (void)WriteFile(inputs.back(), QByteArray(4096, '\0') + Fixture(name));
+    }
+    w.find<QLineEdit>("edtInput")->setText(inputs.join(QLatin1Char(',')));
+    w.find<QLineEdit>("edtOutput")->setText(temp.path() + "/out/%f_%3.3d.%e");
+    for (const char* format : {"fmt_fsb", "fmt_awb", "fmt_wav", "fmt_mp3"})
+      w.find<QAction>(format)->trigger();
+    w.find<QPushButton>("btnExecute")->click();
+    model = w.window->Results()->model();
+    model->flush();
+  }
+  // The report of the row of `format`'s stream `number` of input `input`.
+  StreamReport report(int input, const char* format, int64_t number = 1) const {
+    const char* names[] = {"fsb5_pcm16_names.fsb.bin", "awb_wave_members.awb.bin"};
+    const std::string path = Std(temp.filePath(names[input]));
+    return model->report(model->rowOf(path, format, number));
+  }
+};
+
+// A view whose player plays into a FakeOut, with the rows of `reports`.
+struct ViewUnderTest {
+  TestSeam seam;
+  FakeOut* out = new FakeOut;
+  ResultsView view{&seam, nullptr, std::unique_ptr<SoundOut>(out)};
+  QTreeView* tree = view.findChild<QTreeView*>("tblResults");
+
+  explicit ViewUnderTest(const std::vector<StreamReport>& reports) {
+    for (const StreamReport& r : reports) view.model()->add(r);
+    view.model()->flush();
+    view.player()->setSilenceLimitMs(60000);
+  }
+  // The shown index of row `row`, or of its member `member`.
+  QModelIndex at(int row, int member) const {
+    const QModelIndex top = tree->model()->index(row, 0);
+    return member < 0 ? top : tree->model()->index(member, 0, top);
+  }
+};
+
 }  // namespace
 
 class ResultsTest : public QObject {
@@ -183,6 +266,72 @@ class ResultsTest : public QObject {
     ResultsModel model;
     model.add(Report("a.bin", 1, 0));
     QTRY_COMPARE(model.rowCount(), 1);
+  }
+
+  // A bank's row unfolds into its members: index and name, codec, offset
+  // in the input (the bank's and the member's own together), length,
+  // duration, rate, channels; the bank's row counts them and adds their
+  // durations up. The filter shows a bank with its members that match.
+  void membersUnderTheirBank() {
+    BankRun run;
+    const struct {
+      int input;
+      const char* format;
+      QString bank;  // from Format to Status
+      QStringList members;
+    } cases[] = {
+        {0,
+         "fsb",
+         "fsb|$00001000|19204|0.4|22050|1|out/fsb5_pcm16_names.fsb.bin_001.fsb|"
+         "書き出し済み（メンバー3個）",
+         {"000 tone440|0|pcm16|$00001084|8820|0.2|22050|1||",
+          "001 tone660|1|pcm16|$00003304|5732|0.1|22050|1||",
+          "002 tone880|2|pcm16|$00004984|4480|0.1|32000|1||"}},
+        // WAVE members: the bank's table gives no duration.
+        {1,
+         "awb",
+         "awb|$00001000|31148||||out/awb_wave_members.awb.bin_001.awb|書き出し済み（メンバー3個）",
+         {"000|0|wav|$00001040|8864||22050|1||", "001|1|wav|$000032E0|17684||44100|2||",
+          "002|2|wav|$00007800|4524||32000|1||"}},
+    };
+    for (const auto& c : cases) {
+      const StreamReport bank = run.report(c.input, c.format);
+      const int row = run.model->rowOf(bank.input, c.format, 1);
+      const QModelIndex index = run.model->index(row, 0);
+      QStringList fields = Tree(*run.model)[row].split(QLatin1Char('|')).mid(2);
+      fields[ResultsModel::Output - 2].remove(run.temp.path() + "/");
+      QCOMPARE(fields.join(QLatin1Char('|')), c.bank);
+      QCOMPARE(Tree(*run.model, index), c.members);
+      // The offset in decimal in its tooltip.
+      QCOMPARE(run.model->index(1, ResultsModel::Offset, index).data(Qt::ToolTipRole).toString(),
+               QString::number(4096 + bank.members[1].offset));
+    }
+    // The rows without members have no children.
+    const int wav = run.model->rowOf(run.report(1, "wav").input, "wav", 1);
+    QCOMPARE(run.model->rowCount(run.model->index(wav, 0)), 0);
+
+    const struct {
+      QString filter;
+      QStringList shown;  // each shown top row's format and its members' names
+    } filters[] = {
+        {"tone660", {"fsb: 001 tone660"}},
+        {"fsb5", {"fsb: 000 tone440,001 tone660,002 tone880"}},
+        {"44100", {"awb: 001", "wav: "}},
+    };
+    ResultsView* view = run.w.window->Results();
+    const QAbstractItemModel* shown = view->findChild<QTreeView*>("tblResults")->model();
+    for (const auto& f : filters) {
+      view->findChild<QLineEdit*>("edtResultFilter")->setText(f.filter);
+      QStringList rows;
+      for (int row = 0; row < shown->rowCount(); ++row) {
+        const QModelIndex top = shown->index(row, 0);
+        QStringList names;
+        for (int m = 0; m < shown->rowCount(top); ++m)
+          names << shown->index(m, 0, top).data().toString();
+        rows << shown->index(row, ResultsModel::Format).data().toString() + ": " + names.join(',');
+      }
+      QCOMPARE(rows, f.shown);
+    }
   }
 
   void csvQuotesWhatNeedsIt() {
@@ -251,7 +400,7 @@ class ResultsTest : public QObject {
     for (const StreamReport& r : {Report("a.bin", 1, 9), Report("a.bin", 2, 10), ogg})
       view.model()->add(r);
     view.model()->flush();
-    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* table = view.findChild<QTreeView*>("tblResults");
     auto* filter = view.findChild<QLineEdit*>("edtResultFilter");
     QCOMPARE(Shown(view, ResultsModel::Number), (QStringList{"1", "2", "3"}));
 
@@ -345,7 +494,7 @@ class ResultsTest : public QObject {
     ResultsView view(&seam);
     for (int i = 1; i <= 3; ++i) view.model()->add(Report("a.bin", i, i * 100));
     view.model()->add(Report("b.bin", 1, 50));  // shows at the slot's call
-    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* table = view.findChild<QTreeView*>("tblResults");
     QSignalSpy spy(&view, &ResultsView::streamSelected);
     view.findChild<QLineEdit*>("edtResultFilter")->setText("a.bin");
 
@@ -375,7 +524,7 @@ class ResultsTest : public QObject {
     view.model()->add(Report("a,b.bin", 1, 0));
     view.model()->add(failed);
     view.model()->flush();
-    auto* table = view.findChild<QTableView*>("tblResults");
+    auto* table = view.findChild<QTreeView*>("tblResults");
     auto click = [&](const char* name) { view.findChild<QToolButton*>(name)->click(); };
 
     const struct {
@@ -411,7 +560,9 @@ class ResultsTest : public QObject {
     table->clearSelection();
     click("btnCopyCsv");
     QCOMPARE(seam.copied.back(), Std(view.model()->csv({0, 1})));
-    table->selectRow(1);
+    table->selectionModel()->select(
+        table->model()->index(1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     click("btnCopyCsv");
     QCOMPARE(seam.copied.back(), Std(view.model()->csv({1})));
   }
@@ -450,7 +601,7 @@ class ResultsTest : public QObject {
       written.output = std::string(ZANDREL_TEST_DATA "/") + file;
       view.model()->add(written);
       view.model()->flush();
-      auto* table = view.findChild<QTableView*>("tblResults");
+      auto* table = view.findChild<QTreeView*>("tblResults");
       auto* stop = view.findChild<QToolButton*>("btnStop");
       table->setCurrentIndex(table->model()->index(0, 0));
       view.findChild<QToolButton*>("btnPlay")->click();
@@ -643,7 +794,7 @@ class ResultsTest : public QObject {
       written.output = std::string(ZANDREL_TEST_DATA "/") + file;
       view.model()->add(written);
       view.model()->flush();
-      auto* table = view.findChild<QTableView*>("tblResults");
+      auto* table = view.findChild<QTreeView*>("tblResults");
       table->setCurrentIndex(table->model()->index(0, 0));
       view.findChild<QToolButton*>("btnPlay")->click();
       QTRY_VERIFY(view.player()->state() != Player::State::Loading);
@@ -660,6 +811,112 @@ class ResultsTest : public QObject {
       QCOMPARE(out->volume, 0.25);
       QCOMPARE(seam.boxes.size(), size_t{1});
     }
+  }
+
+  // Play on a member: its bytes go to a temporary file and are decoded as
+  // any output is, whole, into the sound output; a bank's row plays its
+  // first member. A member no player opens is one box saying why.
+  void playingAMember() {
+    BankRun run;
+    const StreamReport fsb = run.report(0, "fsb");
+    const StreamReport awb = run.report(1, "awb");
+    StreamReport odd = fsb;
+    odd.members[0].codec = "dsp";
+    odd.members[1].encrypted = true;
+    const struct {
+      StreamReport bank;
+      int member;  // -1: the bank's row
+      int64_t frames;
+      int rate, channels;
+      const char* box;  // what the one box says, when one comes
+    } cases[] = {
+        {fsb, 1, 2866, 22050, 1, nullptr}, {fsb, -1, 4410, 22050, 1, nullptr},
+        {fsb, 2, 2240, 32000, 1, nullptr}, {awb, 1, 4410, 44100, 2, nullptr},
+        {odd, 0, 0, 0, 0, "dsp"},          {odd, 1, 0, 0, 0, "暗号化"},
+    };
+    for (const auto& c : cases) {
+      ViewUnderTest v({c.bank});
+      v.tree->setCurrentIndex(v.at(0, c.member));
+      v.view.findChild<QToolButton*>("btnPlay")->click();
+      QTRY_VERIFY(v.view.player()->state() != Player::State::Loading);
+      if (c.box != nullptr) {
+        QCOMPARE(v.seam.boxes.size(), size_t{1});
+        QVERIFY2(v.seam.boxes[0].text.find(c.box) != std::string::npos,
+                 v.seam.boxes[0].text.c_str());
+        QVERIFY(!v.out->pcm);
+        continue;
+      }
+      QVERIFY2(v.seam.boxes.empty(), v.seam.boxes.empty() ? "" : v.seam.boxes[0].text.c_str());
+      QCOMPARE(v.view.player()->state(), Player::State::Playing);
+      QVERIFY(v.out->pcm);
+      QCOMPARE(int64_t(v.out->pcm->samples.size()) / v.out->pcm->channels, c.frames);
+      QCOMPARE(v.out->pcm->sampleRate, c.rate);
+      QCOMPARE(v.out->pcm->channels, c.channels);
+      QCOMPARE(v.out->from, int64_t{0});
+    }
+  }
+
+  // Export as WAV: each selected stream and member decoded into the chosen
+  // folder, under its own name, none replacing a file; the failures listed
+  // in one box at the end.
+  void exportingAsWav() {
+    BankRun run;
+    StreamReport midi = Report("a.bin", 7, 0);
+    midi.format = "mid";
+    midi.output = ZANDREL_TEST_DATA "/midi_abc2midi_reel_format0.mid";
+    const std::vector<StreamReport> reports = {run.report(0, "fsb"), run.report(1, "awb"),
+                                               run.report(1, "wav", 2), midi};
+    const struct {
+      int row, member;
+      const char* wav;
+      int64_t frames;  // -1: a failure
+      int rate, channels;
+    } rows[] = {
+        {0, 0, "fsb5_pcm16_names.fsb.bin_001_000_tone440.wav", 4410, 22050, 1},
+        {0, 2, "fsb5_pcm16_names.fsb.bin_001_002_tone880.wav", 2240, 32000, 1},
+        // A WAVE of that name is there already.
+        {1, 0, "awb_wave_members.awb.bin_001_000.wav", -1, 0, 0},
+        {1, 1, "awb_wave_members.awb.bin_001_001.wav", 4410, 44100, 2},
+        {2, -1, "awb_wave_members.awb.bin_002.wav.wav", 4410, 44100, 2},
+        {3, -1, "midi_abc2midi_reel_format0.mid.wav", -1, 0, 0},  // no decoder for MIDI
+    };
+    QTemporaryDir folder;
+    const QByteArray kept = "not to be replaced";
+    QVERIFY(WriteFile(folder.filePath("awb_wave_members.awb.bin_001_000.wav"), kept));
+    ViewUnderTest v(reports);
+    for (const auto& r : rows) {
+      v.tree->expand(v.at(r.row, -1));
+      v.tree->selectionModel()->select(v.at(r.row, r.member),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    // Cancelled in the folder dialog: nothing happens.
+    v.view.findChild<QToolButton*>("btnExportWav")->click();
+    QCOMPARE(v.seam.folderStarts.size(), size_t{1});
+    QVERIFY(!v.view.exporter()->running());
+    v.seam.folderResults.push_back(Std(folder.path()));
+    v.view.findChild<QToolButton*>("btnExportWav")->click();
+    QTRY_VERIFY(!v.view.exporter()->running());
+    QStringList failed;
+    for (const auto& r : rows) {
+      const WaveFacts wave = ReadWave(folder.filePath(r.wav));
+      if (r.frames < 0) {
+        failed << r.wav;
+        continue;
+      }
+      QCOMPARE(wave.frames, r.frames);
+      QCOMPARE(wave.rate, r.rate);
+      QCOMPARE(wave.channels, r.channels);
+    }
+    QCOMPARE(ReadFile(folder.filePath("awb_wave_members.awb.bin_001_000.wav")), kept);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 5);
+    QCOMPARE(v.seam.boxes.size(), size_t{1});
+    const QStringList lines = ToQ(v.seam.boxes[0].text).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 1 + failed.size());
+    for (int i = 0; i < failed.size(); ++i)
+      QVERIFY2(lines[1 + i].startsWith(failed[i] + ": "), qPrintable(lines[1 + i]));
+    // The names a selection's WAVE files take.
+    QCOMPARE(WavNameOf({reports[0], 1}),
+             std::string("fsb5_pcm16_names.fsb.bin_001_001_tone660.wav"));
   }
 
   // An output that holds a playlist or a script naming another file (beside

@@ -131,6 +131,19 @@ class StreamStripTest : public QObject {
                                           QString::fromUtf8(Formats()[3].kind), qint64{2}}));
     QCOMPARE(strip.selected(), int64_t{2});
 
+    // A bank's members: blocks of alternating darker shades in its lower
+    // half, its own colour above them and between them.
+    strip.addStream("a.bin", {3, 700, 200, 4, {{720, 60}, {800, 80}}});  // pixels 140..179
+    const QImage bank = strip.grab().toImage();
+    const QColor colour = FormatColour(4);
+    const struct {
+      int x, y;
+      QColor colour;
+    } pixels[] = {{150, 3, colour}, {150, 10, colour.darker(125)}, {157, 10, colour},
+                  {165, 3, colour}, {165, 12, colour.darker(160)}, {177, 10, colour},
+                  {142, 10, colour}};
+    for (const auto& p : pixels) QCOMPARE(bank.pixelColor(p.x, p.y).rgb(), p.colour.rgb());
+
     // Selected from outside: the strip shows that input.
     strip.selectStream("other.bin", QString::fromUtf8(Formats()[5].kind), 1);
     QCOMPARE(strip.shownInput(), QStringLiteral("other.bin"));
