@@ -83,6 +83,8 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   filter_->setObjectName(QStringLiteral("edtResultFilter"));
   filter_->setPlaceholderText(tr("絞り込み"));
   filter_->setClearButtonEnabled(true);
+  shown_ = new QLabel(this);
+  shown_->setObjectName(QStringLiteral("lblResultsShown"));
   play_ = TextButton(this, "btnPlay", QT_TRANSLATE_NOOP("ResultsView", "再生"));
   stop_ = TextButton(this, "btnStop", QT_TRANSLATE_NOOP("ResultsView", "停止"));
   stop_->setEnabled(false);
@@ -104,6 +106,8 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setWordWrap(false);
+  // Paths lose their middle, where they agree, not their ends.
+  table_->setTextElideMode(Qt::ElideMiddle);
   table_->setUniformRowHeights(true);  // no row measured: a run may find 100 000
   table_->setAllColumnsShowFocus(true);
   table_->setExpandsOnDoubleClick(false);  // a double-click plays
@@ -119,6 +123,7 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   bar->setContentsMargins(0, 0, 0, 0);
   bar->setSpacing(2);
   bar->addWidget(filter_, 1);
+  bar->addWidget(shown_);
   for (QToolButton* button : {play_, stop_, folder, copy, window}) bar->addWidget(button);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(2, 2, 2, 2);
@@ -131,6 +136,14 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   column->addWidget(table_, 1);
 
   connect(filter_, &QLineEdit::textChanged, proxy_, &QSortFilterProxyModel::setFilterFixedString);
+  // How many of the streams a filter lets through; a new run's rows are
+  // never hidden by the filter of the last one.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(proxy_, signal, this, &ResultsView::countShown);
+  connect(proxy_, &QAbstractItemModel::modelReset, this, &ResultsView::countShown);
+  connect(proxy_, &QAbstractItemModel::layoutChanged, this, &ResultsView::countShown);
+  connect(filter_, &QLineEdit::textChanged, this, &ResultsView::countShown);
+  connect(model_, &QAbstractItemModel::modelReset, filter_, &QLineEdit::clear);
   connect(play_, &QToolButton::clicked, this, &ResultsView::playCurrent);
   connect(stop_, &QToolButton::clicked, this, &ResultsView::stopPlaying);
   connect(folder, &QToolButton::clicked, this, &ResultsView::showCurrentInFolder);
@@ -294,6 +307,13 @@ void ResultsView::exportFinished(const QStringList& failures) {
   //: Before the list of the streams and members that Export as WAV could not write.
   warn(tr("WAVファイルにできなかったもの（%1個）:").arg(failures.size()) + QStringLiteral("\n") +
        failures.join(QLatin1Char('\n')));
+}
+
+void ResultsView::countShown() {
+  //: The streams the filter shows: %1 of the %2 found.
+  shown_->setText(filter_->text().isEmpty()
+                      ? QString()
+                      : tr("%1 / %2件を表示").arg(proxy_->rowCount()).arg(model_->rowCount()));
 }
 
 void ResultsView::warn(const QString& text) {

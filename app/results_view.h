@@ -84,6 +84,8 @@ class ResultsView : public QWidget {
   std::string currentOutput();
   void rowChanged(const QModelIndex& current);
   void warn(const QString& text);
+  // The label of how many streams the filter shows.
+  void countShown();
   // The player's position, duration, seek bar and volume.
   QHBoxLayout* playerBar();
 
@@ -92,6 +94,7 @@ class ResultsView : public QWidget {
   QSortFilterProxyModel* proxy_;
   QTreeView* table_;
   QLineEdit* filter_;
+  QLabel* shown_ = nullptr;  // "n / m shown" while a filter is typed
   QToolButton* play_;
   QToolButton* stop_;
   Player* player_;

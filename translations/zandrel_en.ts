@@ -269,6 +269,11 @@
 The path has been copied to the clipboard:
 %1</translation>
     </message>
+    <message>
+        <source>%1 / %2件を表示</source>
+        <extracomment>The streams the filter shows: %1 of the %2 found.</extracomment>
+        <translation>%1 of %2 shown</translation>
+    </message>
 </context>
 <context>
     <name>StreamStrip</name>

@@ -409,21 +409,29 @@ class ResultsTest : public QObject {
       Qt::SortOrder order;
       QString filter;
       QStringList numbers;
+      QString count = {};  // how many the label says are shown
     } cases[] = {
         {ResultsModel::Offset, Qt::DescendingOrder, "", {"3", "2", "1"}},
         {ResultsModel::Offset, Qt::AscendingOrder, "", {"1", "2", "3"}},
         {ResultsModel::Input, Qt::DescendingOrder, "", {"3", "1", "2"}},
-        {ResultsModel::Offset, Qt::AscendingOrder, "OGG", {"3"}},
-        {ResultsModel::Offset, Qt::DescendingOrder, "a.bin", {"2", "1"}},
-        {ResultsModel::Offset, Qt::AscendingOrder, "/OUT/2", {"2"}},
-        {ResultsModel::Offset, Qt::AscendingOrder, "44100", {"1", "2", "3"}},
-        {ResultsModel::Offset, Qt::AscendingOrder, "nothing", {}},
+        {ResultsModel::Offset, Qt::AscendingOrder, "OGG", {"3"}, "1 / 3件を表示"},
+        {ResultsModel::Offset, Qt::DescendingOrder, "a.bin", {"2", "1"}, "2 / 3件を表示"},
+        {ResultsModel::Offset, Qt::AscendingOrder, "/OUT/2", {"2"}, "1 / 3件を表示"},
+        {ResultsModel::Offset, Qt::AscendingOrder, "44100", {"1", "2", "3"}, "3 / 3件を表示"},
+        {ResultsModel::Offset, Qt::AscendingOrder, "nothing", {}, "0 / 3件を表示"},
     };
     for (const auto& c : cases) {
       filter->setText(c.filter);
       table->sortByColumn(c.column, c.order);
       QCOMPARE(Shown(view, ResultsModel::Number), c.numbers);
+      QCOMPARE(view.findChild<QLabel*>("lblResultsShown")->text(), c.count);
     }
+    // A new run's rows come with no filter left over.
+    view.model()->clear();
+    QVERIFY(filter->text().isEmpty());
+    view.model()->add(Report("c.bin", 1, 0));
+    view.model()->flush();
+    QCOMPARE(Shown(view, ResultsModel::Number), QStringList{"1"});
   }
 
   void rowsStayAcrossTheInputsOfARunAndGoWithTheNext() {
