@@ -48,11 +48,11 @@ xvfb-run -a -s "-screen 0 800x600x24" bash -euo pipefail -c '
   window="$(xdotool search --sync --onlyvisible --name "^zandrel " | head -n 1)"
   sleep 1
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  # The log fills the bottom of the window: open its menu there and take the
-  # last entry.
+  # The log fills the bottom of the window: open its menu there and take
+  # "すべての形式を抽出", above the log'"'"'s three own entries.
   xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40)) click 3
   sleep 0.5
-  xdotool key Up Return
+  xdotool key Up Up Up Up Return
   # Move the pointer off the window before the picture is taken.
   xdotool mousemove 799 599
   sleep 2
