@@ -119,41 +119,36 @@ int64_t ScanPass::run() {
     reportPasses(PassReport::Stage::End);
     return totalWritten();
   }
+  logSummaries(false);
+  reportPasses(PassReport::Stage::End);
+  return totalWritten();
+}
+
+void ScanPass::logSummaries(bool cancelled) {
   for (const Lane& lane : lanes_) {
     if (lane.aborted) continue;
-    if (lane.found == 0) {
-      //: %1 the kind of stream (mp3, ogg, ...): a translation names it, the source does not.
-      host_.AddLog(Tr("scan", "Not Found (T-T)").arg(lane.row.kind).shown());
-    } else {
+    if (lane.found > 0) {
       //: %1 the streams found, %2 the kind of stream (mp3, ogg, ...), %3 the streams written.
       host_.AddLog(Tr("scan", "%1個の%2を発見。うち%3個を抽出しました")
                        .arg(lane.found)
                        .arg(lane.row.kind)
                        .arg(lane.written)
                        .shown());
+    } else if (cancelled) {
+      //: %1 the kind of stream (mp3, ogg, ...), in a pass the user cancelled.
+      host_.AddLog(Tr("cancel", "Not Found (T-T)").arg(lane.row.kind).shown());
+    } else {
+      //: %1 the kind of stream (mp3, ogg, ...): a translation names it, the source does not.
+      host_.AddLog(Tr("scan", "Not Found (T-T)").arg(lane.row.kind).shown());
     }
   }
-  reportPasses(PassReport::Stage::End);
-  return totalWritten();
 }
 
 void ScanPass::logCancelled(int64_t offset) {
   // The classic lines of each lane, as a pass that ends says them (a lane
   // that found nothing says so up to the cancel where the texts are
   // translated), then where the walk stopped.
-  for (const Lane& lane : lanes_) {
-    if (lane.aborted) continue;
-    if (lane.found == 0) {
-      //: %1 the kind of stream (mp3, ogg, ...), in a pass the user cancelled.
-      host_.AddLog(Tr("cancel", "Not Found (T-T)").arg(lane.row.kind).shown());
-    } else {
-      host_.AddLog(Tr("scan", "%1個の%2を発見。うち%3個を抽出しました")
-                       .arg(lane.found)
-                       .arg(lane.row.kind)
-                       .arg(lane.written)
-                       .shown());
-    }
-  }
+  logSummaries(true);
   char hex[24];
   std::snprintf(hex, sizeof hex, "%8.8llX", static_cast<unsigned long long>(offset));
   //: %1 the offset where the walk stopped, in hexadecimal.

@@ -170,6 +170,9 @@ class ScanPass {
   void reportInputFailure(const IoError& error);
   // The summary lines of a pass the run's cancel stopped at `offset`.
   void logCancelled(int64_t offset);
+  // The summary line of every lane not aborted: its streams, or that it found
+  // none (with `cancelled`, in the words of a cancelled pass).
+  void logSummaries(bool cancelled);
   // Where the walk stands: the position of the lane furthest behind.
   int64_t walkPosition() const;
   int64_t totalWritten() const;

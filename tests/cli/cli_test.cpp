@@ -790,20 +790,6 @@ TEST_F(CliRun, WaveBankMembersComeOutPlayable) {
   }
 }
 
-// The digest `kind` ("md5", "sha1", "sha256") of `bytes`, in one go.
-std::string DigestOf(const std::string& kind, const Bytes& bytes) {
-  unsigned char value[EVP_MAX_MD_SIZE];
-  unsigned size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), value, &size, EVP_get_digestbyname(kind.c_str()), nullptr);
-  std::string hex;
-  for (unsigned i = 0; i < size; ++i) {
-    char two[3];
-    std::snprintf(two, sizeof two, "%02x", value[i]);
-    hex += two;
-  }
-  return hex;
-}
-
 // The text between `open` and `close` from `at` on, moving `at` past it;
 // empty when there is none.
 std::string Between(const std::string& text, const std::string& open, const std::string& close,
@@ -899,7 +885,7 @@ TEST_F(CliRun, DigestsAndTheReportDescribeEveryOutputByteForByte) {
       EXPECT_EQ(Slice(file, offset, len), Slice(bytes, image, len)) << path;
       for (const std::string kind : {"md5", "sha1", "sha256"}) {
         const bool asked = std::find(row.kinds.begin(), row.kinds.end(), kind) != row.kinds.end();
-        EXPECT_EQ(j.value(kind, ""), asked ? DigestOf(kind, file) : "") << path << " " << kind;
+        EXPECT_EQ(j.value(kind, ""), asked ? DigestHex(kind, file) : "") << path << " " << kind;
         size_t d = 0;
         EXPECT_EQ(Between(object, "<hashdigest type=\"" + kind + "\">", "</hashdigest>", d),
                   j.value(kind, ""));

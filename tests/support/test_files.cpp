@@ -1,6 +1,9 @@
 #include "support/test_files.h"
 
+#include <openssl/evp.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,4 +77,17 @@ int64_t Append(Bytes& into, const Bytes& part) {
 
 Bytes Slice(const Bytes& bytes, int64_t start, int64_t length) {
   return Bytes(bytes.begin() + start, bytes.begin() + start + length);
+}
+
+std::string DigestHex(const std::string& kind, const Bytes& bytes) {
+  unsigned char value[EVP_MAX_MD_SIZE];
+  unsigned size = 0;
+  EVP_Digest(bytes.data(), bytes.size(), value, &size, EVP_get_digestbyname(kind.c_str()), nullptr);
+  std::string hex;
+  for (unsigned i = 0; i < size; ++i) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", value[i]);
+    hex += two;
+  }
+  return hex;
 }

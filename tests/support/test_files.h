@@ -37,3 +37,6 @@ std::string SmallestFixture(const std::string& extension);
 // Appends `part` to `into` and returns the offset it starts at.
 int64_t Append(Bytes& into, const Bytes& part);
 Bytes Slice(const Bytes& bytes, int64_t start, int64_t length);
+// The digest `kind` ("md5", "sha1", "sha256") of `bytes` in one go, in
+// lower-case hex: what a hashed output must carry.
+std::string DigestHex(const std::string& kind, const Bytes& bytes);
