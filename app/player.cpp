@@ -68,10 +68,9 @@ void Player::playMember(const StreamReport& bank, const Member& member) {
     return;
   }
   // The folder lives as long as its writing, also when another play begins.
-  load(memberPath_, DecodeKindOfMember(shape), shown,
-       [bank, member, path = memberPath_, dir = memberDir_] {
-         return FileExists(path) ? std::string() : WriteMember(bank, member, path, Env::System());
-       });
+  load(memberPath_, shape.extension, shown, [bank, member, path = memberPath_, dir = memberDir_] {
+    return FileExists(path) ? std::string() : WriteMember(bank, member, path, Env::System());
+  });
 }
 
 void Player::load(const std::string& path, const std::string& kind, const QString& shown,

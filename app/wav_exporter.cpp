@@ -42,7 +42,7 @@ std::string ExportOne(const WavExportItem& item, const std::string& wav,
   const std::string file = FromQ(dir.path()) + "/" + MemberFileName(m, shape);
   const std::string error = WriteMember(r, m, file, Env::System());
   if (!error.empty()) return error;
-  return DecodeToWav(file, DecodeKindOfMember(shape), wav, Env::System(), stop).error;
+  return DecodeToWav(file, shape.extension, wav, Env::System(), stop).error;
 }
 
 }  // namespace

@@ -67,13 +67,6 @@ std::vector<uint8_t> WaveHeaderOf(const PcmLayout& layout, int64_t dataBytes) {
   return h;
 }
 
-std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataBytes) {
-  PcmLayout layout;
-  layout.rate = rate;
-  layout.channels = channels;
-  return WaveHeaderOf(layout, dataBytes);
-}
-
 std::vector<uint8_t> AiffHeader(const PcmLayout& layout, int64_t frames) {
   const int64_t dataBytes = frames * layout.channels * (layout.bits / 8);
   std::vector<uint8_t> h;

@@ -19,8 +19,6 @@ struct PcmLayout {
 // WAVE_FORMAT_PCM (or IEEE_FLOAT) for one or two channels, 68 bytes of
 // WAVE_FORMAT_EXTENSIBLE for more. Sizes beyond 4 GiB are clamped.
 std::vector<uint8_t> WaveHeaderOf(const PcmLayout& layout, int64_t dataBytes);
-// The 44 bytes of a WAVE header for `dataBytes` of 16-bit PCM.
-std::vector<uint8_t> WaveHeader(int64_t rate, int64_t channels, int64_t dataBytes);
 // The 54 bytes of an AIFF header (FORM, COMM, SSND) for `frames` sample
 // frames of big-endian signed PCM.
 std::vector<uint8_t> AiffHeader(const PcmLayout& layout, int64_t frames);

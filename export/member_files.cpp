@@ -5,7 +5,6 @@
 
 #include "carve/engine/sink.h"
 #include "export/member_headers.h"
-#include "export/pcm_decode.h"
 #include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
@@ -31,6 +30,8 @@ constexpr struct {
     // An FSB's 8-bit PCM is signed, as AIFF's is (a WAVE's is unsigned).
     {"pcm8", MemberHeader::Aiff, 8, false},
     {"pcm16be", MemberHeader::Aiff, 16, false},
+    // An XACT bank's 8-bit PCM is unsigned, as a WAVE's is.
+    {"pcm8u", MemberHeader::Wave, 8, false},
 };
 
 }  // namespace
@@ -159,10 +160,4 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, un
   }
   bank.closeQuietly();
   return outcomes;
-}
-
-std::string DecodeKindOfMember(const MemberShape& shape) {
-  // A WEM of PCM is a RIFF (RIFX) WAVE the WAVE demuxer reads.
-  if (shape.extension == "wem" && DemuxerOfKind("wem") == nullptr) return "wav";
-  return shape.extension;
 }

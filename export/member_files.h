@@ -69,6 +69,3 @@ std::vector<MemberOutcome> WriteMembers(const StreamReport& report, Env& env, un
 // nothing.
 std::string WriteMember(const StreamReport& report, const Member& member, const std::string& path,
                         Env& env);
-
-// The kind DecodePcm() and DecodeToWav() read a member written in `shape` as.
-std::string DecodeKindOfMember(const MemberShape& shape);

@@ -100,7 +100,6 @@ bool Known(const Member& m) { return m.rate > 0 && m.channels > 0; }
 
 const char* HeaderedExtension(const Member& m) {
   if (!Known(m)) return nullptr;
-  if (m.codec == "pcm8u") return "wav";
   if (m.codec == "msadpcm" && m.blockAlign > 7 * m.channels) return "wav";
   if (m.codec == "xma" && m.channels <= 2) return "xma";
   return nullptr;
@@ -108,8 +107,6 @@ const char* HeaderedExtension(const Member& m) {
 
 std::vector<uint8_t> RiffHeaderOf(const Member& m) {
   if (!HeaderedExtension(m)) return {};
-  if (m.codec == "pcm8u")
-    return Riff(WaveFormat(1, m, m.rate * m.channels, m.channels, 8), -1, m.length);
   if (m.codec == "msadpcm") return AdpcmHeader(m);
   return XmaHeader(m);
 }

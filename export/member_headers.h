@@ -1,7 +1,6 @@
-// The RIFF headers made for a member of its own: a WAVE header for unsigned
-// 8-bit PCM (an XACT bank's) and MS ADPCM (its block alignment, samples a
-// block and the seven standard coefficient pairs), and a RIFF header with
-// an XMA2 format for XMA. (PCM of other layouts: the table of
+// The RIFF headers made for a member of its own: a WAVE header for MS ADPCM
+// (its block alignment, samples a block and the seven standard coefficient
+// pairs), and a RIFF header with an XMA2 format for XMA. (PCM of other layouts: the table of
 // member_files.cpp.)
 #pragma once
 
