@@ -89,7 +89,7 @@ void CliHost::AddLog(const std::string& line) { printer_->AddLog(line); }
 void CliHost::PassReported(const PassReport& report) {
   printer_->PassReported(report);
   if (record_ != nullptr && report.stage == PassReport::Stage::Begin)
-    RecordInput(*record_, report.input, *files_);
+    RecordInput(*record_, report.input, Images(), *files_);
 }
 
 void CliHost::StreamDone(const StreamReport& report) {

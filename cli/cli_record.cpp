@@ -3,6 +3,7 @@
 #include "carve/engine/sink.h"
 #include "export/member_files.h"
 #include "output/dfxml_report.h"
+#include "platform/image_input.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/output_target.h"
@@ -42,18 +43,20 @@ std::string ReportProblem(const CliOptions& options, Env& env, bool& usage) {
   return {};
 }
 
-void RecordInput(DfxmlReport& report, const std::string& input, Env& env) {
+void RecordInput(DfxmlReport& report, const std::string& input, bool images, Env& env) {
   if (report.hasSource(input)) return;
   int64_t size = 0;
+  std::vector<std::string> segments{input};
   try {
-    InputFile file = InputFile::OpenRead(input, env);
+    InputFile file = OpenInput(input, images, env);
     size = file.size();
+    segments = file.segments();
     file.closeQuietly();
   } catch (const IoError&) {
     // An input that cannot be read is named all the same, without a size.
     size = 0;
   }
-  report.addSource(input, size);
+  report.addSource(segments, size);
 }
 
 void RecordStream(DfxmlReport& report, const StreamReport& s,

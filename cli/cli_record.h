@@ -21,8 +21,9 @@ std::span<const CliOptionRow> RecordOptionRows();
 // report never replaces a file). Empty when it can.
 std::string ReportProblem(const CliOptions& options, Env& env, bool& usage);
 
-// Adds an input to the report, with its size as it is now.
-void RecordInput(DfxmlReport& report, const std::string& input, Env& env);
+// Adds an input to the report, with its size as it is now; with `images`
+// (--images), an image's size and every one of its segment files.
+void RecordInput(DfxmlReport& report, const std::string& input, bool images, Env& env);
 // Adds the output of a stream (or, for one that failed, a note) and those of
 // the members written from it.
 void RecordStream(DfxmlReport& report, const StreamReport& stream,

@@ -117,13 +117,13 @@ DfxmlReport::DfxmlReport(std::string version, std::string commandLine)
     startTime_ = text;
 }
 
-void DfxmlReport::addSource(const std::string& image, int64_t size) {
-  if (!hasSource(image)) sources_.emplace_back(image, size);
+void DfxmlReport::addSource(const std::vector<std::string>& segments, int64_t size) {
+  if (!segments.empty() && !hasSource(segments.front())) sources_.emplace_back(segments, size);
 }
 
 bool DfxmlReport::hasSource(const std::string& image) const {
   for (const auto& source : sources_) {
-    if (source.first == image) return true;
+    if (source.first.front() == image) return true;
   }
   return false;
 }
@@ -139,9 +139,11 @@ std::string DfxmlReport::text() const {
       Element("command_line", ReportName(commandLine_)) + "\n";
   if (!startTime_.empty()) x += "      " + Element("start_time", startTime_) + "\n";
   x += "    </execution_environment>\n  </creator>\n";
-  for (const auto& [image, size] : sources_) {
-    x += "  <source>\n    " + Element("image_filename", ReportName(image)) + "\n    " +
-         Element("image_size", std::to_string(size)) + "\n  </source>\n";
+  for (const auto& [segments, size] : sources_) {
+    x += "  <source>\n";
+    for (const std::string& name : segments)
+      x += "    " + Element("image_filename", ReportName(name)) + "\n";
+    x += "    " + Element("image_size", std::to_string(size)) + "\n  </source>\n";
   }
   for (const ReportFile& f : files_) {
     x += f.written ? FileObject(f) : "  <!-- " + CommentText(f.note) + " -->\n";

@@ -38,8 +38,10 @@ class DfxmlReport {
   // `version`: the program's; `commandLine`: its arguments, joined by spaces.
   DfxmlReport(std::string version, std::string commandLine);
 
-  // An input, the first time it is named; its size as it is now.
-  void addSource(const std::string& image, int64_t size);
+  // An input, the first time it is named; its size as it is now. An image
+  // read from several files is named by them all, its first segment first.
+  void addSource(const std::string& image, int64_t size) { addSource({image}, size); }
+  void addSource(const std::vector<std::string>& segments, int64_t size);
   void addFile(ReportFile file) { files_.push_back(std::move(file)); }
   bool hasSource(const std::string& image) const;
 
@@ -50,6 +52,6 @@ class DfxmlReport {
 
  private:
   std::string version_, commandLine_, startTime_;
-  std::vector<std::pair<std::string, int64_t>> sources_;
+  std::vector<std::pair<std::vector<std::string>, int64_t>> sources_;
   std::vector<ReportFile> files_;
 };

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/env.h"
+#include "platform/image_source.h"
 #include "platform/output_file.h"
 #include "platform/output_names.h"
 
@@ -79,8 +80,25 @@ Descriptor KeepUnsized(Env& env, int raw, const std::string& path) {
 
 }  // namespace
 
+InputFile::InputFile() = default;
+InputFile::~InputFile() = default;
+InputFile::InputFile(InputFile&&) noexcept = default;
+InputFile& InputFile::operator=(InputFile&&) noexcept = default;
+
 InputFile::InputFile(Descriptor fd, std::string path)
     : fd_(std::move(fd)), path_(std::move(path)) {}
+
+InputFile InputFile::OverImage(InputFile first, std::unique_ptr<ImageSource> image) {
+  first.image_ = std::move(image);
+  first.knownSize_ = first.image_->size();
+  first.pos_ = 0;
+  return first;
+}
+
+std::vector<std::string> InputFile::segments() const {
+  if (image_) return image_->segments();
+  return {path_};
+}
 
 InputFile InputFile::OpenRead(const std::string& path, Env& env) {
   BeginFileOp(env, FileOp::Open, path);
@@ -117,6 +135,7 @@ InputFile InputFile::OpenRead(const std::string& path, Env& env) {
 int64_t InputFile::size() {
   Env& env = this->env();
   BeginFileOp(env, FileOp::Size, path_);
+  if (image_) return knownSize_ = image_->size();
   struct stat st {};
   if (env.fstat(fd_.get(), &st) != 0) ThrowOsError(errno, path_);
   if (S_ISBLK(st.st_mode)) {
@@ -155,6 +174,11 @@ int64_t InputFile::readAt(int64_t pos, void* dst, int64_t count) {
 }
 
 int64_t InputFile::readFully(int64_t pos, void* dst, int64_t count) {
+  if (image_) {
+    const int64_t n = image_->readAt(pos, dst, count);
+    if (n < count) knownSize_ = pos + n;
+    return n;
+  }
   Env& env = this->env();
   auto* out = static_cast<unsigned char*>(dst);
   int64_t total = 0;
@@ -218,6 +242,11 @@ int64_t InputFile::kernelCopyStep(OutputFile& out, int64_t count) {
 
 int64_t InputFile::copyTo(OutputFile& out, int64_t count, const std::function<void()>& between) {
   static thread_local unsigned char block[kCopyBlock];
+  if (image_) {
+    const int64_t n = image_->copyTo(out, pos_, count, between);
+    pos_ += n;
+    return n;
+  }
   int64_t total = 0, checked = 0;
   while (total < count) {
     if (between && total - checked >= kCopyCheck) {
@@ -248,19 +277,26 @@ int64_t InputFile::copyTo(OutputFile& out, int64_t count, const std::function<vo
 
 void InputFile::close() {
   if (!fd_.isOpen()) return;
+  image_.reset();
   BeginFileOp(env(), FileOp::Close, path_);
   if (int err = fd_.close()) ThrowOsError(err, path_);
 }
 
-void InputFile::closeQuietly() noexcept { fd_.closeQuietly(); }
+void InputFile::closeQuietly() noexcept {
+  image_.reset();
+  fd_.closeQuietly();
+}
 
 bool InputFile::isSameFileAs(const OutputTarget& target) const {
   if (!fd_.isOpen() || !target.exists || target.err != 0) return false;
+  if (image_ && image_->holds(target)) return true;
   return target.device == device_ && target.inode == inode_;
 }
 
 bool InputFile::isSameFileAs(const std::string& path) const {
   struct stat st {};
-  if (!fd_.isOpen() || LookAt(env(), path, &st, true) != 0) return false;
+  if (!fd_.isOpen()) return false;
+  if (image_ && image_->holds(path)) return true;
+  if (LookAt(env(), path, &st, true) != 0) return false;
   return static_cast<uint64_t>(st.st_dev) == device_ && static_cast<uint64_t>(st.st_ino) == inode_;
 }

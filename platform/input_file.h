@@ -8,17 +8,23 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/descriptor.h"
 #include "platform/io_error.h"
 #include "platform/output_target.h"
 
+class ImageSource;
 class OutputFile;
 
 class InputFile {
  public:
-  InputFile() = default;
+  InputFile();
+  ~InputFile();
+  InputFile(InputFile&&) noexcept;
+  InputFile& operator=(InputFile&&) noexcept;
 
   // Opens an existing regular file for reading. A directory or a special
   // file that cannot be read as a stream of bytes is refused. A regular file
@@ -27,8 +33,15 @@ class InputFile {
   // file that stands in for it.
   static InputFile OpenRead(const std::string& path, Env& env = Env::System());
 
+  // `first`, opened by OpenRead(), read as the image `image` whose first
+  // segment it is: reads, sizes and copies go through the image, at its
+  // offsets; the file keeps the name and identity of its first segment.
+  static InputFile OverImage(InputFile first, std::unique_ptr<ImageSource> image);
+
   bool isOpen() const { return fd_.isOpen(); }
   const std::string& path() const { return path_; }
+  // The files its bytes are read from: its own name, or an image's segments.
+  std::vector<std::string> segments() const;
 
   int64_t size();  // the current size, asked of the system
   int64_t position() const { return pos_; }
@@ -51,7 +64,8 @@ class InputFile {
   void close();                  // throws on failure
   void closeQuietly() noexcept;  // ignores any failure
 
-  // True when `path` names the same file (device and inode) as this one.
+  // True when `path` names the same file (device and inode) as this one, or
+  // one of the segments of its image.
   bool isSameFileAs(const std::string& path) const;
   bool isSameFileAs(const OutputTarget& target) const;
 
@@ -68,6 +82,7 @@ class InputFile {
   // The identity of the file, taken at the open.
   uint64_t device_ = 0, inode_ = 0;
   int64_t pos_ = 0;
-  int64_t knownSize_ = 0;        // size seen at open or at the last short read
-  bool bufferedCopies_ = false;  // the kernel refused to copy from this file
+  int64_t knownSize_ = 0;               // size seen at open or at the last short read
+  bool bufferedCopies_ = false;         // the kernel refused to copy from this file
+  std::unique_ptr<ImageSource> image_;  // null: the file's own bytes
 };

@@ -94,4 +94,7 @@ class Host : public Sink {
   // MP3 reservoir: a Layer III frame whose side information no encoder
   // writes ends its run (carve/formats/mpeg/mpeg_side_info.h).
   bool Mp3Reservoir() { return Setting(SettingId::Mp3Reservoir) != 0; }
+  // Images: an EWF image's or a split raw set's first segment is read as
+  // the whole image (platform/image_input.h).
+  bool Images() { return Setting(SettingId::Images) != 0; }
 };

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
+#include <unordered_set>
 
 #include "carve/engine/formats.h"
 #include "carve/engine/host.h"
@@ -15,6 +17,7 @@
 #include "output/naming.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
+#include "platform/image_input.h"
 #include "platform/io_error.h"
 #include "platform/translate.h"
 
@@ -147,6 +150,26 @@ bool OutputFolderWritable(Host& host, const RunRequest& request) {
   return false;
 }
 
+// With images read, whether `input` is a later segment of an image whose
+// first segment is an input of the run too, which reads it: said once in
+// the log, and the input passed over.
+bool ReadWithItsImage(Host& host, const RunRequest& request, const std::string& input,
+                      std::unordered_set<std::string_view>& inputs) {
+  if (!host.Images()) return false;
+  const std::string first = ImageFirstSegmentOf(input, request.env);
+  if (first.empty()) return false;
+  if (inputs.empty()) {
+    for (std::string_view name : request.inputs) inputs.insert(name);
+  }
+  if (!inputs.contains(first)) return false;
+  //: %1 a segment file of an image given as an input, %2 the image's first segment file.
+  host.AddLog(Tr("run", "\"%1\"は\"%2\"から始まるイメージの一部として読みます")
+                  .arg(EscapeControls(input))
+                  .arg(EscapeControls(first))
+                  .shown());
+  return true;
+}
+
 }  // namespace
 
 RunOutcome CarveInputs(Host& host, const RunRequest& request) {
@@ -163,6 +186,7 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
   JobPlace place{.count = count, .totalBytes = run.inputsSize()};
   bool cancelled = false;
   int64_t notRead = 0;
+  std::unordered_set<std::string_view> inputNames;  // made when a segment first asks
   for (size_t i = 0; i < request.inputs.size(); ++i) {
     if (cancelled) {
       // The inputs a cancel left unread, each said to be so.
@@ -176,7 +200,10 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
     host.InputPlace(place);
     place.bytesBefore += place.bytes;
     // A file below a folder given as input may be one this run wrote.
-    if (run.outputs().wrote(input) || !host.InputBegins(input)) continue;
+    if (run.outputs().wrote(input) || ReadWithItsImage(host, request, input, inputNames) ||
+        !host.InputBegins(input)) {
+      continue;
+    }
     outcome.written += ExtractFormats(host, request.formats, input, request.pattern(), run);
     cancelled = !host.Running();
   }

@@ -10,6 +10,7 @@
 #include "carve/engine/scan_walk.h"
 #include "output/naming.h"
 #include "platform/folders.h"
+#include "platform/image_input.h"
 #include "platform/io_error.h"
 #include "platform/translate.h"
 
@@ -208,7 +209,7 @@ void ScanPass::reportInputFailure(const IoError& error) {
 
 bool ScanPass::setUp() {
   try {
-    in_ = InputView(InputFile::OpenRead(input_, producer_.env()), kChunkSize);
+    in_ = InputView(OpenInput(input_, host_.Images(), producer_.env()), kChunkSize);
     int64_t size = in_.size();
     openSize_ = size;
     if (!host_.LimitRange()) {

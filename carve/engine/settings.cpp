@@ -54,6 +54,11 @@ constexpr SettingRow kSettings[] = {
    "begins before the stream's earlier frames hold any or ends after its own frame, or more "
    "than 288 pairs of big values", "chkMp3Reservoir",
    ZT("settings", "MP3はビットリザーバの整合性も確かめる"), true},
+  {Id::Images, 0, 0, 1, "--images", 1, "",
+   "read an EWF image (E01) from its first segment file and a split raw set (img.001, img.aa) "
+   "from its first segment as one image: offsets are the image's; a later segment given with "
+   "its first is not read twice", "chkImages",
+   ZT("settings", "E01イメージと分割イメージをひとつのイメージとして読む"), true},
 };
 // clang-format on
 

@@ -28,6 +28,7 @@ enum class SettingId {
   RiffCodecs,
   WavSound,
   Mp3Reservoir,
+  Images,  // E01 images and split raw sets read as one input
   kCount
 };
 

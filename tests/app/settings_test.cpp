@@ -205,6 +205,7 @@ class SettingsTest : public QObject {
           Check{"chkRiffCodecs", "RIFXも検出しコーデック別の拡張子で抽出する", false},
           Check{"chkWavSound", "音声として成り立つWAVEだけを抽出する", false},
           Check{"chkMp3Reservoir", "MP3はビットリザーバの整合性も確かめる", false},
+          Check{"chkImages", "E01イメージと分割イメージをひとつのイメージとして読む", false},
           Check{"chkClassicAll", "すべての形式の抽出でも従来の規則を使う", false}}) {
       auto* box = w.find<QCheckBox>(c.name);
       QVERIFY2(box, c.name);
@@ -247,11 +248,15 @@ class SettingsTest : public QObject {
     QVERIFY(host.CopyID3v2());
     // The extended rules, each on its own box.
     using Rule = bool (Host::*)();
-    const std::pair<const char*, Rule> rules[] = {
-        {"chkFullId3v2", &Host::FullId3v2},     {"chkSplitXing", &Host::SplitXing},
-        {"chkWavAnyChunk", &Host::WavAnyChunk}, {"chkOggWhole", &Host::OggWhole},
-        {"chkOggCodecs", &Host::OggCodecs},     {"chkRiffCodecs", &Host::RiffCodecs},
-        {"chkWavSound", &Host::WavSound},       {"chkMp3Reservoir", &Host::Mp3Reservoir}};
+    const std::pair<const char*, Rule> rules[] = {{"chkFullId3v2", &Host::FullId3v2},
+                                                  {"chkSplitXing", &Host::SplitXing},
+                                                  {"chkWavAnyChunk", &Host::WavAnyChunk},
+                                                  {"chkOggWhole", &Host::OggWhole},
+                                                  {"chkOggCodecs", &Host::OggCodecs},
+                                                  {"chkRiffCodecs", &Host::RiffCodecs},
+                                                  {"chkWavSound", &Host::WavSound},
+                                                  {"chkMp3Reservoir", &Host::Mp3Reservoir},
+                                                  {"chkImages", &Host::Images}};
     for (const auto& [name, rule] : rules) {
       QVERIFY2(!(host.*rule)(), name);
       w.find<QCheckBox>(name)->setChecked(true);

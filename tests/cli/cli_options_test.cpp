@@ -318,6 +318,7 @@ TEST(CliOptions, HelpPrintsTheUsageOnStandardOutput) {
                              "--riff-codecs",
                              "--wav-sound",
                              "--mp3-reservoir",
+                             "--images",
                              "--extended",
                              "--classic-rules"}) {
     EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
@@ -350,29 +351,31 @@ TEST(CliOptions, VersionPrintsOneLineOnStandardOutput) {
   EXPECT_EQ(o.inputs, Args{"--version"});
 }
 
-TEST(CliOptions, ExtendedRulesAreOffUnlessGivenOrAllRunsAndExtendedGivesAllEight) {
-  const SettingId rules[] = {SettingId::FullId3v2, SettingId::SplitXing,   SettingId::WavAnyChunk,
-                             SettingId::OggWhole,  SettingId::OggCodecs,   SettingId::RiffCodecs,
-                             SettingId::WavSound,  SettingId::Mp3Reservoir};
+TEST(CliOptions, ExtendedRulesAreOffUnlessGivenOrAllRunsAndExtendedGivesAllNine) {
+  const SettingId rules[] = {SettingId::FullId3v2, SettingId::SplitXing,    SettingId::WavAnyChunk,
+                             SettingId::OggWhole,  SettingId::OggCodecs,    SettingId::RiffCodecs,
+                             SettingId::WavSound,  SettingId::Mp3Reservoir, SettingId::Images};
   struct Case {
     Args args;
     const char* on;  // '1' for each rule on, in the order of `rules`
-  } cases[] = {{{}, "00000000"},
-               {{"--full-id3v2"}, "10000000"},
-               {{"--split-xing"}, "01000000"},
-               {{"--wav-any-chunk"}, "00100000"},
-               {{"--ogg-whole"}, "00010000"},
-               {{"--ogg-codecs"}, "00001000"},
-               {{"--riff-codecs"}, "00000100"},
-               {{"--wav-sound"}, "00000010"},
-               {{"--mp3-reservoir"}, "00000001"},
-               {{"--extended"}, "11111111"},
+  } cases[] = {{{}, "000000000"},
+               {{"--full-id3v2"}, "100000000"},
+               {{"--split-xing"}, "010000000"},
+               {{"--wav-any-chunk"}, "001000000"},
+               {{"--ogg-whole"}, "000100000"},
+               {{"--ogg-codecs"}, "000010000"},
+               {{"--riff-codecs"}, "000001000"},
+               {{"--wav-sound"}, "000000100"},
+               {{"--mp3-reservoir"}, "000000010"},
+               {{"--images"}, "000000001"},
+               {{"mp3", "--images"}, "000000001"},
+               {{"--extended"}, "111111111"},
                // all takes every rule unless --classic-rules, the other commands none.
-               {{"all"}, "11111111"},
-               {{"wav"}, "00000000"},
-               {{"all", "--classic-rules"}, "00000000"},
-               {{"--classic-rules", "--ogg-codecs", "all"}, "00001000"},
-               {{"all", "--classic-rules", "--extended"}, "11111111"}};
+               {{"all"}, "111111111"},
+               {{"wav"}, "000000000"},
+               {{"all", "--classic-rules"}, "000000000"},
+               {{"--classic-rules", "--ogg-codecs", "all"}, "000010000"},
+               {{"all", "--classic-rules", "--extended"}, "111111111"}};
   for (const Case& c : cases) {
     CliOptions o;
     std::string error;

@@ -23,6 +23,7 @@
 #include "carve/formats/common/little_endian.h"
 #include "cli/cli_run.h"
 #include "output/naming.h"
+#include "platform/folders.h"
 #include "platform/input_file.h"
 #include "platform/text_file.h"
 #include "support/script_host.h"
@@ -1623,6 +1624,101 @@ TEST_F(CliRun, AllTakesTheExtendedRulesAndNamesByOffset) {
       EXPECT_EQ(ReadBytes(dir / ("out/" + c.files[1])), opus);
       EXPECT_TRUE(Contains(r.out, "OggOpus")) << r.out;
       EXPECT_FALSE(Contains(r.out, "OggVorbis")) << r.out;
+    }
+  }
+}
+
+// Streams of one image, one of them across the first MiB where the split
+// sets cut it, read as the raw image, as split raw sets of both namings and
+// as a compressed E01 of several segments: the same streams at the same
+// image offsets, byte for byte, under the name of the first segment, which
+// the report names with every segment. A later segment given with its first
+// is read with it; given alone, it is the file it is, and so is a first
+// segment without --images.
+TEST_F(CliRun, ImagesGiveTheSameStreamsWhateverFilesHoldThem) {
+  const Bytes mp3 = Fixture("mpeg1_cbr128.mp3"), ogg = Fixture("vorbis_stereo.ogg");
+  const Bytes wav = Fixture("wave_s16_stereo.wav");
+  constexpr int64_t kMiB = 1024 * 1024;
+  Bytes image = RandomBytes(300000, 61);
+  std::vector<int64_t> at = {Append(image, mp3)};
+  Append(image, RandomBytes(kMiB - 4000 - image.size(), 62));
+  at.push_back(Append(image, wav));  // across the first MiB
+  Append(image, RandomBytes(kMiB + 500000, 63));
+  at.push_back(Append(image, ogg));
+  // Whole sectors: an E01 holds no part of one.
+  Append(image, RandomBytes(100000 + (512 - (image.size() + 100000) % 512), 64));
+  const struct {
+    const char* name;
+    const char* make;  // the command that makes it in its folder from ../disk.dd
+  } ways[] = {
+      {"raw", "cp ../disk.dd ."},
+      {"digits", "split -b 1M -d -a 3 --numeric-suffixes=1 ../disk.dd disk."},
+      {"letters", "split -b 1M ../disk.dd disk."},
+      {"ewf", "ewfacquire -u -q -S 1MiB -c deflate:fast -t disk ../disk.dd >/dev/null 2>&1"},
+  };
+  WriteBytes(dir / "disk.dd", image);
+  for (const auto& w : ways) {
+    SCOPED_TRACE(w.name);
+    const std::string way = w.name;
+    if (way == "ewf" && std::system("command -v ewfacquire >/dev/null 2>&1") != 0)
+      GTEST_SKIP() << "no ewfacquire here";
+    std::filesystem::create_directory(dir / way);
+    const std::string make = "cd '" + (dir / way) + "' && " + w.make;
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    std::vector<std::string> segments;
+    for (const std::string& name : FilesIn(dir / way)) segments.push_back(dir / (way + "/" + name));
+    ASSERT_GE(segments.size(), way == "raw" ? 1u : 2u);
+    const std::string out = dir / ("out-" + way), report = out + ".xml";
+    // Every segment given, as a shell's disk.* gives them.
+    Args args = {"all", "--images", "--json", "--report", report, "-o", out + "/%8.8o.%e"};
+    args.insert(args.end(), segments.begin(), segments.end());
+    const Result r = Cli(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<int64_t> offsets;
+    for (const std::string& line : Lines(r.out)) {
+      const nlohmann::json j = nlohmann::json::parse(line);
+      EXPECT_EQ(j["input"], segments[0]);
+      if (j["type"] == "stream") offsets.push_back(j["offset"]);
+    }
+    EXPECT_EQ(offsets, at) << r.out;
+    const std::vector<std::string> files = FilesIn(out);
+    ASSERT_EQ(files, FilesIn(dir / "out-raw"));
+    for (const std::string& f : files)
+      EXPECT_EQ(ReadBytes(out + "/" + f), ReadBytes(dir / ("out-raw/" + f))) << f;
+    EXPECT_EQ(ReadBytes(out + "/" + files[1]), wav);
+    const Bytes xml = ReadBytes(report);
+    const std::string text(xml.begin(), xml.end());
+    size_t pos = 0;
+    for (const std::string& segment : segments)
+      EXPECT_EQ(Between(text, "<image_filename>", "</image_filename>", pos), segment);
+    EXPECT_EQ(Between(text, "<image_size>", "</image_size>", pos), std::to_string(image.size()));
+    EXPECT_EQ(text.find("<source>", text.find("<source>") + 1), std::string::npos) << text;
+    if (way == "raw") continue;
+    // The log says each later segment is read with the first.
+    const Result log = Cli({"all", "--images", "-n", segments[0], segments[1]});
+    EXPECT_TRUE(Contains(log.out, "\"" + segments[1] + "\"は\"" + segments[0] + "\"から"))
+        << log.out;
+    EXPECT_FALSE(Contains(log.out, "\"" + segments[1] + "\"から")) << log.out;
+    if (way == "ewf") continue;  // the bytes of an E01 file are deflated
+    char thirdAt[16];
+    std::snprintf(thirdAt, sizeof thirdAt, "%08llX",
+                  static_cast<unsigned long long>(at[2] - 2 * kMiB));
+    const struct {
+      Args args;
+      std::string input;
+      std::vector<std::string> files;
+    } alone[] = {{{"mp3"}, segments[0], {"disk_001.mp3"}},
+                 {{"all", "--images"}, segments[0], files},
+                 {{"all", "--images"}, segments[2], {thirdAt + std::string(".ogg")}}};
+    for (const auto& a : alone) {
+      std::filesystem::remove_all(dir / "alone");
+      Args again = a.args;
+      again.insert(
+          again.end(),
+          {"-o", a.args[0] == "mp3" ? dir / "alone/disk_%3.3d.mp3" : dir / "alone/%8.8o.%e",
+           a.input});
+      EXPECT_EQ(Cli(again).status, 0);
+      EXPECT_EQ(FilesIn(dir / "alone"), a.files) << again[0] << " " << a.input;
     }
   }
 }

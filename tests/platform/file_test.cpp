@@ -8,8 +8,11 @@
 #include <optional>
 
 #include "platform/descriptor.h"
+#include "platform/ewf_image.h"
 #include "platform/fault.h"
 #include "platform/folders.h"
+#include "platform/image_input.h"
+#include "platform/image_segments.h"
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/output_file.h"
@@ -389,6 +392,153 @@ TEST(FileLayer, SpecialFilesAreRefused) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   IoError e = CatchIo([&] { InputFile::OpenRead(fifo); });
   EXPECT_EQ(e.code(), kIoNotAFile);
+  EXPECT_EQ(OpenFileCount(), 0);
+}
+
+// An Env that sees every file as a block device: a size of 0 in its status,
+// its bytes up to where lseek() finds its end.
+class BlockDeviceEnv : public Env {
+  int fstat(int fd, struct stat* st) override {
+    const int r = Env::fstat(fd, st);
+    st->st_mode = (st->st_mode & ~S_IFMT) | S_IFBLK;
+    st->st_size = 0;
+    return r;
+  }
+};
+
+// A block device (a disk, a partition) is an input as a file is, sized
+// where it ends; images read as one neither refuse it nor read it as one.
+TEST(FileLayer, BlockDevicesAreReadToTheirEnd) {
+  TempDir dir;
+  const Bytes data = RandomBytes(5000, 8, true);
+  WriteBytes(dir / "sdx.001", data);
+  WriteBytes(dir / "sdx.002", data);
+  BlockDeviceEnv device;
+  for (const bool images : {false, true}) {
+    InputFile f = OpenInput(dir / "sdx.001", images, device);
+    EXPECT_EQ(f.size(), 5000 * (images ? 2 : 1));
+    Bytes back(5000);
+    EXPECT_EQ(f.readAt(0, back.data(), 5000), 5000);
+    EXPECT_EQ(back, data);
+    EXPECT_TRUE(f.isSameFileAs(dir / "sdx.001"));
+  }
+}
+
+// The names of split raw sets: each segment's next, which segments a first
+// one reads with it, and which first segment a later one belongs to.
+TEST(ImageSegments, NamesFollowTheirSetsAndNothingElse) {
+  const struct {
+    const char* name;
+    const char* next;
+  } names[] = {{"img.001", "img.002"},   {"d/img.009", "d/img.010"},
+               {"img.0999", "img.1000"}, {"img.999", ""},
+               {"img.aa", "img.ab"},     {"img.az", "img.ba"},
+               {"a.b/xaa", "a.b/xab"},   {"img.zz", ""},
+               {"img.01", ""},           {"img.bin", ""},
+               {"img.E01", ""},          {"song.mp3", ""},
+               {"a.001/img", ""},        {"img.Aa", ""},
+               {"dir.aa/x", ""}};
+  for (const auto& n : names) EXPECT_EQ(NextSegmentName(n.name), n.next) << n.name;
+
+  TempDir dir;
+  for (const char* name : {"a.001", "a.002", "a.003", "a.005", "b.000", "b.001", "c.aa", "c.ab",
+                           "d.ab", "d.ac", "e.001"})
+    WriteBytes(dir / name, {1});
+  const struct {
+    const char* name;
+    std::vector<std::string> set;  // SegmentNames(), without the folder
+    const char* first;             // FirstSegmentOf(): none when empty
+  } sets[] = {{"a.001", {"a.001", "a.002", "a.003"}, ""},
+              {"a.002", {"a.002"}, "a.001"},
+              {"a.003", {"a.003"}, "a.001"},
+              {"a.005", {"a.005"}, ""},  // after a gap: no segment of a.001's
+              {"b.000", {"b.000", "b.001"}, ""},
+              {"b.001", {"b.001"}, "b.000"},
+              {"c.aa", {"c.aa", "c.ab"}, ""},
+              {"c.ab", {"c.ab"}, "c.aa"},
+              {"d.ab", {"d.ab"}, ""},
+              {"e.001", {"e.001"}, ""}};
+  for (const auto& c : sets) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> expected;
+    for (const std::string& name : c.set) expected.push_back(dir / name);
+    EXPECT_EQ(SegmentNames(dir / c.name), expected);
+    EXPECT_EQ(ImageFirstSegmentOf(dir / c.name), *c.first ? dir / c.first : "");
+  }
+}
+
+// A split raw set reads, copies and sizes as the one image it makes: across
+// the boundaries of its segments, inside the kernel or not, and refuses
+// outputs over any of its files.
+TEST(ImageSegments, ASetReadsAndCopiesAsOneImage) {
+  TempDir dir;
+  const Bytes image = RandomBytes(250000, 5, true);
+  const int64_t cuts[] = {0, 100000, 100000, 200000, 250000};  // one empty segment
+  const char* names[] = {"i.001", "i.002", "i.003", "i.004"};
+  for (int i = 0; i < 4; ++i)
+    WriteBytes(dir / names[i], Slice(image, cuts[i], cuts[i + 1] - cuts[i]));
+  const struct {
+    int64_t pos, count, got;
+  } ranges[] = {{0, 250000, 250000},     {99990, 20, 20}, {100000, 100001, 100001},
+                {199999, 100000, 50001}, {250000, 5, 0},  {300000, 5, 0}};
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "through the buffers" : "in the kernel");
+    FaultPlan plan(FileOp::KernelCopy, 1, refused ? EXDEV : 0, true);
+    InputFile f = OpenInput(dir / "i.001", true, plan);
+    EXPECT_EQ(f.size(), 250000);
+    std::vector<std::string> segments;
+    for (const char* name : names) segments.push_back(dir / name);
+    EXPECT_EQ(f.segments(), segments);
+    OutputFile out = OutputFile::Create(dir / "out.bin", plan);
+    Bytes expected;
+    for (const auto& r : ranges) {
+      Bytes back(static_cast<size_t>(r.count));
+      EXPECT_EQ(f.readAt(r.pos, back.data(), r.count), r.got) << r.pos;
+      EXPECT_EQ(Slice(back, 0, r.got), Slice(image, r.pos, r.got)) << r.pos;
+      f.seek(r.pos);
+      EXPECT_EQ(f.copyTo(out, r.count), r.got) << r.pos;
+      EXPECT_EQ(f.position(), r.pos + r.got);
+      Append(expected, Slice(image, r.pos, r.got));
+    }
+    out.close();
+    EXPECT_EQ(ReadBytes(dir / "out.bin"), expected);
+    for (const char* name : names) EXPECT_TRUE(f.isSameFileAs(dir / name)) << name;
+    EXPECT_FALSE(f.isSameFileAs(dir / "out.bin"));
+    // Read alone, the first segment is the file it is.
+    InputFile alone = OpenInput(dir / "i.001", false, plan);
+    EXPECT_EQ(alone.size(), 100000);
+    EXPECT_FALSE(alone.isSameFileAs(dir / "i.002"));
+  }
+  EXPECT_EQ(OpenFileCount(), 0);
+}
+
+// The first segment file of an EWF image is known by its signature and
+// segment number; anything else is no EWF image.
+TEST(ImageSegments, EwfImagesAreKnownByTheirFirstSegment) {
+  const unsigned char evf[] = {'E', 'V', 'F', 9, 13, 10, 0xff, 0};
+  const unsigned char lvf[] = {'L', 'V', 'F', 9, 13, 10, 0xff, 0};
+  const struct {
+    const unsigned char* signature;
+    unsigned char start, segment, high;
+    bool first;
+  } heads[] = {{evf, 1, 1, 0, true},  {lvf, 1, 1, 0, true},  {evf, 1, 2, 0, false},
+               {evf, 1, 1, 1, false}, {evf, 0, 1, 0, false}, {lvf + 1, 1, 1, 0, false}};
+  for (const auto& h : heads) {
+    Bytes head(h.signature, h.signature + 8);
+    Append(head, {h.start, h.segment, h.high, 0, 0});
+    EXPECT_EQ(IsEwfFirstSegment(head), h.first) << int(h.segment) << " " << int(h.high);
+    EXPECT_FALSE(IsEwfFirstSegment(Slice(head, 0, 10)));
+  }
+  // A file that starts as one and is none fails as an image, and reads as
+  // the file it is otherwise.
+  TempDir dir;
+  Bytes fake(evf, evf + 8);
+  Append(fake, {1, 1, 0});
+  Append(fake, RandomBytes(3000, 3, true));
+  WriteBytes(dir / "fake.E01", fake);
+  IoError e = CatchIo([&] { OpenInput(dir / "fake.E01", true); });
+  EXPECT_TRUE(std::string(e.what()).starts_with("EWF image unreadable")) << e.what();
+  EXPECT_EQ(OpenInput(dir / "fake.E01", false).size(), static_cast<int64_t>(fake.size()));
   EXPECT_EQ(OpenFileCount(), 0);
 }
 

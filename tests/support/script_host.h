@@ -31,6 +31,7 @@ class ScriptHost : public Host {
   int pumpIntervalMs = 0;
   bool fullId3v2 = false, splitXing = false, wavAnyChunk = false, oggWhole = false;
   bool oggCodecs = false, riffCodecs = false, wavSound = false, mp3Reservoir = false;
+  bool images = false;
 
   std::vector<std::string> log;
   std::vector<int> progress;
@@ -83,6 +84,8 @@ class ScriptHost : public Host {
         return wavSound;
       case SettingId::Mp3Reservoir:
         return mp3Reservoir;
+      case SettingId::Images:
+        return images;
       case SettingId::kCount:
         break;
     }
