@@ -775,6 +775,11 @@ The path has been copied to the clipboard:
         <extracomment>%1 how many inputs the run did not begin.</extracomment>
         <translation>%1 input files not read</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot;は&quot;%2&quot;から始まるイメージの一部として読みます</source>
+        <extracomment>%1 a segment file of an image given as an input, %2 the image&apos;s first segment file.</extracomment>
+        <translation>&quot;%1&quot; is a segment of the image &quot;%2&quot; begins: it is read with it</translation>
+    </message>
 </context>
 <context>
     <name>scan</name>
@@ -836,6 +841,10 @@ The path has been copied to the clipboard:
     <message>
         <source>MP3はビットリザーバの整合性も確かめる</source>
         <translation>Check the bit reservoir of MP3 frames</translation>
+    </message>
+    <message>
+        <source>E01イメージと分割イメージをひとつのイメージとして読む</source>
+        <translation>Read E01 images and split raw sets as one image</translation>
     </message>
 </context>
 </TS>
