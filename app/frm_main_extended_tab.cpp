@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/frm_main.h"
@@ -24,8 +25,17 @@ QCheckBox* RuleBox(QWidget* parent, std::string_view name, std::string_view capt
 }  // namespace
 
 QWidget* TfrmMain::BuildExtendedTab() {
-  auto* tab = new QWidget;
-  tab->setObjectName(QStringLiteral("TabSheetExtended"));
+  auto* sheet = new QWidget;
+  sheet->setObjectName(QStringLiteral("TabSheetExtended"));
+  // The rules at their own height, scrolled: the tab is lower than they are.
+  auto* scroll = new QScrollArea(sheet);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  auto* outer = new QVBoxLayout(sheet);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
+  auto* tab = new QWidget(scroll);
+  scroll->setWidget(tab);
   auto* column = new QVBoxLayout(tab);
   column->setContentsMargins(4, 2, 4, 2);
   column->setSpacing(0);
@@ -49,7 +59,7 @@ QWidget* TfrmMain::BuildExtendedTab() {
   hashes->addStretch(1);
   column->addLayout(hashes);
   column->addStretch(1);
-  return tab;
+  return sheet;
 }
 
 unsigned TfrmMain::HashKinds() const {
