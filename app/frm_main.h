@@ -65,6 +65,9 @@ class TfrmMain : public QWidget, public Prompt {
   // The inputs of a run: the list kept beside the field while the field
   // shows it, or else the names the field's text gives.
   std::vector<std::string> InputList() const;
+  // The digests ticked on the extended tab (HashKind bits of
+  // output/digests.h): every output of a run gets them as it is written.
+  unsigned HashKinds() const;
   // The clock of the progress texts (rate, elapsed and remaining time) and
   // of the event pump's turns.
   void setClock(SteadyClock clock) {
@@ -213,6 +216,9 @@ class TfrmMain : public QWidget, public Prompt {
   std::array<QWidget*, kSettingCount> FSettingControls{};
   // All (and Execute with every format ticked) with the classic rules.
   QCheckBox* chkClassicAll = nullptr;
+  // The digests of every output, in the order of kHashNames: chkHashMd5,
+  // chkHashSha1, chkHashSha256.
+  std::array<QCheckBox*, 3> chkHashes{};
   // Tab "readme.txt"
   QPlainTextEdit* Memo1 = nullptr;
   // Tab "結果": the streams of the last run

@@ -4,6 +4,9 @@
 #include <QThreadPool>
 #include <mutex>
 
+#include "export/decode_check.h"
+#include "platform/env.h"
+
 // What a decoding on the pool shares with its decoder: the flag that stops
 // it, and the decoder to hand the PCM to while it is still there.
 struct PcmDecoder::Job {
@@ -30,6 +33,8 @@ void PcmDecoder::start(const std::string& path, const std::string& kind, double 
   QThreadPool::globalInstance()->start([job = job_, path, kind, maxSeconds, prepare] {
     DecodedPcm unprepared;
     if (prepare) unprepared.error = prepare();
+    // What --decode refuses, refused with its reason before FFmpeg opens it.
+    if (unprepared.error.empty()) unprepared.error = WhyNotDecoded(path, kind, Env::System());
     auto pcm = std::make_shared<const DecodedPcm>(
         unprepared.error.empty() ? DecodePcm(path, kind, maxSeconds, &job->stop) : unprepared);
     // Posted under the lock: the decoder cannot go between the look and the

@@ -11,7 +11,8 @@
 
 // DecodePcm() on a thread of Qt's pool. decoded() comes on this object's
 // thread at a later turn of its event loop, never inside start(); a start()
-// or a cancel() forgets the decoding in progress.
+// or a cancel() forgets the decoding in progress. What --decode refuses
+// (export/decode_check.h) fails with the same reason, FFmpeg not asked.
 class PcmDecoder : public QObject {
   Q_OBJECT
 

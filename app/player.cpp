@@ -5,6 +5,7 @@
 
 #include "app/sound_out.h"
 #include "app/text_conv.h"
+#include "export/decode_check.h"
 #include "export/member_files.h"
 #include "platform/env.h"
 #include "platform/folders.h"
@@ -47,11 +48,9 @@ void Player::playMember(const StreamReport& bank, const Member& member) {
   const MemberShape shape = ShapeOfMember(member);
   const QString shown =
       ToQ(bank.output) + QStringLiteral(" #") + ToQ(MemberFileName(member, shape));
-  QString why;
-  if (member.encrypted)
-    why = tr("メンバーのデータは暗号化されています。");
-  else if (!shape.playable)
-    why = tr("メンバーは%1のデータで、ファイルとして開ける形がありません。").arg(ToQ(member.codec));
+  // The reason --decode gives for the same member.
+  const std::string notDecoded = WhyMemberNotDecoded(member, shape);
+  QString why = notDecoded.empty() ? QString() : ToQ(Tr("PcmDecode", notDecoded).shown());
   const std::string key = bank.output + '\n' + std::to_string(member.index);
   if (why.isEmpty() && key != memberKey_) {
     auto dir = std::make_shared<QTemporaryDir>();

@@ -10,16 +10,13 @@ namespace {
 constexpr int kBatchMs = 200;
 
 const char* const kCaptions[ResultsModel::ColumnCount] = {
-    QT_TRANSLATE_NOOP("ResultsModel", "入力ファイル"),
-    QT_TRANSLATE_NOOP("ResultsModel", "番号"),
-    QT_TRANSLATE_NOOP("ResultsModel", "形式"),
-    QT_TRANSLATE_NOOP("ResultsModel", "位置"),
-    QT_TRANSLATE_NOOP("ResultsModel", "長さ"),
-    QT_TRANSLATE_NOOP("ResultsModel", "時間"),
-    QT_TRANSLATE_NOOP("ResultsModel", "周波数"),
-    QT_TRANSLATE_NOOP("ResultsModel", "チャンネル"),
-    QT_TRANSLATE_NOOP("ResultsModel", "出力ファイル"),
-    QT_TRANSLATE_NOOP("ResultsModel", "状態")};
+    QT_TRANSLATE_NOOP("ResultsModel", "入力ファイル"), QT_TRANSLATE_NOOP("ResultsModel", "番号"),
+    QT_TRANSLATE_NOOP("ResultsModel", "形式"), QT_TRANSLATE_NOOP("ResultsModel", "位置"),
+    QT_TRANSLATE_NOOP("ResultsModel", "長さ"), QT_TRANSLATE_NOOP("ResultsModel", "時間"),
+    QT_TRANSLATE_NOOP("ResultsModel", "周波数"), QT_TRANSLATE_NOOP("ResultsModel", "チャンネル"),
+    QT_TRANSLATE_NOOP("ResultsModel", "出力ファイル"), QT_TRANSLATE_NOOP("ResultsModel", "状態"),
+    // The digests' names, in every language.
+    "MD5", "SHA-1", "SHA-256"};
 
 // A number a format does not measure is negative: no text.
 QString Measured(int64_t value) { return value < 0 ? QString() : QString::number(value); }
@@ -43,7 +40,7 @@ QString SecondsText(double seconds) {
 
 bool Numeric(int column) {
   return column != ResultsModel::Input && column != ResultsModel::Format &&
-         column != ResultsModel::Output && column != ResultsModel::Status;
+         column != ResultsModel::Output && column < ResultsModel::Status;
 }
 
 QString StatusText(const StreamReport& report) {
@@ -168,6 +165,11 @@ void ResultsModel::hold(const StreamReport& report) {
   row.truncated = report.truncated;
   row.firstMember = static_cast<uint32_t>(members_.size());
   row.members = static_cast<uint32_t>(report.members.size());
+  row.digests = -1;
+  if (!report.digests.empty()) {
+    row.digests = static_cast<int32_t>(digests_.size());
+    digests_.push_back(report.digests);
+  }
   // A bank lasts as long as its members together, where they say.
   double total = 0;
   bool measured = false;
@@ -204,11 +206,14 @@ StreamReport ResultsModel::fields(int index, int column) const {
     report.error = report.errorShown = errors_[static_cast<size_t>(row.error)];
   report.status = row.status;
   report.truncated = row.truncated;
-  if (all || column == Status) {
-    const auto first = members_.begin() + row.firstMember;
-    report.members.assign(first, first + row.members);
-  }
+  if (all || column >= Status) lists(row, report);
   return report;
+}
+
+void ResultsModel::lists(const Row& row, StreamReport& report) const {
+  const auto first = members_.begin() + row.firstMember;
+  report.members.assign(first, first + row.members);
+  if (row.digests >= 0) report.digests = digests_[static_cast<size_t>(row.digests)];
 }
 
 size_t ResultsModel::bytesHeld() const {
@@ -217,8 +222,10 @@ size_t ResultsModel::bytesHeld() const {
     for (const std::string& name : *list) names += sizeof(name) + name.capacity();
   }
   for (const Member& m : members_) names += m.name.capacity() + m.codec.capacity();
+  for (const Digests& d : digests_)
+    names += d.md5.capacity() + d.sha1.capacity() + d.sha256.capacity();
   return rows_.capacity() * sizeof(Row) + members_.capacity() * sizeof(Member) +
-         outputs_.capacity() + names;
+         digests_.capacity() * sizeof(Digests) + outputs_.capacity() + names;
 }
 
 void ResultsModel::clear() {
@@ -228,6 +235,7 @@ void ResultsModel::clear() {
   beginResetModel();
   std::vector<Row>().swap(rows_);
   std::vector<Member>().swap(members_);
+  std::vector<Digests>().swap(digests_);
   std::string().swap(outputs_);
   inputs_.clear();
   formats_.clear();
@@ -347,6 +355,10 @@ QString ResultsModel::text(const StreamReport& report, int column) {
       return ToQ(report.output);
     case Status:
       return StatusWithMembers(report);
+    case Md5:
+    case Sha1:
+    case Sha256:
+      return ToQ(report.digests[static_cast<size_t>(column - Md5)]);
   }
   return {};
 }
@@ -369,27 +381,9 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
       section >= ColumnCount)
     return {};
-  return tr(kCaptions[section]);
+  return section >= Md5 ? QString::fromLatin1(kCaptions[section]) : tr(kCaptions[section]);
 }
 
-QString CsvField(const QString& field) {
-  if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
-      !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
-    return field;
-  QString quoted = field;
-  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString ResultsModel::csv(const std::vector<int>& rows) const {
-  QStringList fields;
-  for (const char* caption : kCaptions) fields << CsvField(tr(caption));
-  QString out = fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-  for (int row : rows) {
-    fields.clear();
-    for (int column = 0; column < ColumnCount; ++column)
-      fields << CsvField(text(report(row), column));
-    out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-  }
-  return out;
+bool ResultsModel::columnHidden(int column) const {
+  return column >= Md5 && column < ColumnCount && (hashes_ & (1U << (column - Md5))) == 0;
 }

@@ -31,6 +31,9 @@ class ResultsModel : public QAbstractItemModel {
     Channels,
     Output,
     Status,
+    Md5,  // the digests, in the order of kHashNames (output/digests.h)
+    Sha1,
+    Sha256,
     ColumnCount
   };
   // The role by which the columns sort: numbers as numbers.
@@ -51,9 +54,18 @@ class ResultsModel : public QAbstractItemModel {
   // The row of the stream `number` of `input`, or -1; flushes first.
   int rowOf(const std::string& input, const std::string& format, int64_t number);
 
-  // The rows as CSV: a line of column captions, then one line a row, each
-  // field quoted where it holds a comma, a quote or a line break.
-  QString csv(const std::vector<int>& rows) const;
+  // The digests the run computes (HashKind bits): their columns show, the
+  // others are hidden and left out of the CSV.
+  void setHashes(unsigned kinds) { hashes_ = kinds; }
+  unsigned hashes() const { return hashes_; }
+  // Whether column `column` is one of a digest the run does not compute.
+  bool columnHidden(int column) const;
+
+  // Streams and members as CSV (results_csv.cpp): a line of column
+  // captions, then one line an item, each field quoted where it holds a
+  // comma, a quote or a line break. An item is a model's row and a member's
+  // index, or -1 for the stream itself; a member's line says its bank.
+  QString csv(const std::vector<std::pair<int, int>>& items) const;
 
   // The members of row `row`, as its child rows show them.
   int memberCount(int row) const;
@@ -89,6 +101,7 @@ class ResultsModel : public QAbstractItemModel {
     StreamReport::Status status;
     bool truncated;                 // the stream claims more than its output holds
     uint32_t firstMember, members;  // in members_
+    int32_t digests;                // in digests_; -1: none
   };
   // The index of `name` in `names`, added when new.
   static uint32_t IndexOf(std::vector<std::string>& names,
@@ -100,14 +113,18 @@ class ResultsModel : public QAbstractItemModel {
   StreamReport fields(int index, int column) const;
 
   QVariant memberData(const QModelIndex& index, int role) const;
+  // The members and the digests of `row` into `report`.
+  void lists(const Row& row, StreamReport& report) const;
 
   std::vector<Row> rows_;
   std::vector<Member> members_;
+  std::vector<Digests> digests_;
   std::vector<StreamReport> pending_;
   std::vector<std::string> inputs_, formats_, errors_;
   std::unordered_map<std::string, uint32_t> inputIndex_, formatIndex_;
   std::string outputs_;
   QTimer batch_;
+  unsigned hashes_ = 0;
 };
 
 // One field of CSV: as it is, or quoted with its quotes doubled.

@@ -118,6 +118,12 @@ ResultsView::ResultsView(UiSeam* seam, QWidget* parent, std::unique_ptr<SoundOut
   table_->header()->setDefaultSectionSize(digit * 11);
   table_->setColumnWidth(ResultsModel::Input, digit * 24);
   table_->setColumnWidth(ResultsModel::Output, digit * 24);
+  // A digest's hex digits whole: 32, 40, 64.
+  for (int column : {ResultsModel::Md5, ResultsModel::Sha1, ResultsModel::Sha256})
+    table_->setColumnWidth(column, digit * (column == ResultsModel::Md5    ? 34
+                                            : column == ResultsModel::Sha1 ? 42
+                                                                           : 66));
+  setHashes(0);
 
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(0, 0, 0, 0);
@@ -267,11 +273,37 @@ void ResultsView::showCurrentInFolder() {
            .arg(NameToQ(output)));
 }
 
-void ResultsView::copyRowsAsCsv() {
-  std::vector<int> rows = shownRows(true);
-  if (rows.empty()) rows = shownRows(false);
-  seam_->copyText(FromQ(model_->csv(rows)));
+std::vector<std::pair<int, int>> ResultsView::csvItems() const {
+  std::vector<std::pair<int, int>> chosen = selectedItems();
+  std::sort(chosen.begin(), chosen.end());
+  const bool all = chosen.empty();
+  std::vector<std::pair<int, int>> items;
+  for (int row = 0; row < proxy_->rowCount(); ++row) {
+    const QModelIndex bank = proxy_->index(row, 0);
+    const int source = proxy_->mapToSource(bank).row();
+    const auto at = std::lower_bound(chosen.begin(), chosen.end(), std::pair(source, -1));
+    const bool bankChosen = at != chosen.end() && *at == std::pair(source, -1);
+    // A bank chosen alone brings its members along.
+    const bool membersChosen =
+        at + (bankChosen ? 1 : 0) != chosen.end() && (at + (bankChosen ? 1 : 0))->first == source;
+    if (all || bankChosen) items.emplace_back(source, -1);
+    for (int child = 0; child < proxy_->rowCount(bank); ++child) {
+      const int member = proxy_->mapToSource(proxy_->index(child, 0, bank)).row();
+      const bool chosenMember =
+          std::binary_search(chosen.begin(), chosen.end(), std::pair(source, member));
+      if (all || chosenMember || (bankChosen && !membersChosen)) items.emplace_back(source, member);
+    }
+  }
+  return items;
 }
+
+void ResultsView::setHashes(unsigned kinds) {
+  model_->setHashes(kinds);
+  for (int column = ResultsModel::Md5; column <= ResultsModel::Sha256; ++column)
+    table_->setColumnHidden(column, model_->columnHidden(column));
+}
+
+void ResultsView::copyRowsAsCsv() { seam_->copyText(FromQ(model_->csv(csvItems()))); }
 
 void ResultsView::exportAsWav() {
   if (exporter_->running()) return;

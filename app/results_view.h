@@ -50,6 +50,12 @@ class ResultsView : public QWidget {
   // model's row of each stream or bank, and the member's index or -1.
   std::vector<std::pair<int, int>> selectedItems() const;
   WavExporter* exporter() const { return exporter_; }
+  // The digests of the next run's outputs (HashKind bits): a column each.
+  void setHashes(unsigned kinds);
+  // What Copy as CSV copies, in the order shown: the chosen streams and
+  // members, a bank chosen alone with all its members; with none chosen,
+  // every stream and member the filter shows.
+  std::vector<std::pair<int, int>> csvItems() const;
 
  public slots:
   // Selects the row of the stream `number` of `input` and scrolls to it; a

@@ -57,6 +57,8 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows, bool every)
   btnExecute->setText(tr("キャンセル"));
   ::Running = 1;
   FResults->model()->clear();
+  const unsigned hashes = HashKinds();
+  FResults->setHashes(hashes);
   bool loopEnded = false;
   {
     RunCleanup cleanup(*FHost, btnExecute);
@@ -69,7 +71,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows, bool every)
         CarveInputs(*FHost, {.inputs = inputs,
                              .formats = rows,
                              .pattern = [this] { return FromQ(edtOutput->text()); },
-                             .options = {.offsetNames = every},
+                             .options = {.offsetNames = every, .hashes = hashes},
                              .env = *FEnv,
                              .tagIni = chkTagIni->isChecked()
                                            ? std::optional<std::string>(FromQ(edtTagIni->text()))

@@ -22,6 +22,7 @@
 #include "output/crc.h"
 #include "output/dfxml_report.h"
 #include "output/naming.h"
+#include "output/report_merge.h"
 #include "output/tag_ini.h"
 #include "platform/folders.h"
 #include "platform/input_file.h"
@@ -278,6 +279,57 @@ bool RefuseReport(const CliOptions& options, std::ostream& err, Env& env) {
   return true;
 }
 
+// The language of --lang `option`, else of the terminal's environment.
+void UseCliLanguage(const std::string& option, const CliTerminal& terminal) {
+  UseLanguage(
+      ChooseLanguage(
+          option, terminal.env ? terminal.env : [](const char*) -> const char* { return nullptr; }),
+      InstalledTranslationsDir());
+}
+
+bool IsMergeReports(const std::vector<std::string>& args) {
+  return !args.empty() && args[0] == "merge-reports";
+}
+
+// The whole of the file `path`.
+std::string ReadWhole(const std::string& path, Env& env) {
+  InputFile file = InputFile::OpenRead(path, env);
+  std::string text(static_cast<size_t>(std::max<int64_t>(file.size(), 0)), '\0');
+  text.resize(static_cast<size_t>(file.read(text.data(), std::ssize(text))));
+  file.close();
+  return text;
+}
+
+// merge-reports OUT REPORT...: the reports of --report made one, in a new
+// file OUT, whole or not at all.
+int MergeReportsCommand(const std::vector<std::string>& args, std::ostream& err, Env& env) {
+  if (args.size() < 3) {
+    err << "zandrel-cli: merge-reports: an output and at least one report are needed"
+        << "\nTry 'zandrel-cli --help' for more information." << std::endl;
+    return kExitRefused;
+  }
+  std::vector<std::pair<std::string, ReportParts>> reports;
+  try {
+    for (size_t i = 2; i < args.size(); ++i) {
+      reports.emplace_back(args[i], ReportParts{});
+      if (!SplitReport(ReadWhole(args[i], env), reports.back().second)) {
+        err << "zandrel-cli: " << EscapeControls(args[i]) << ": not a report of zandrel-cli"
+            << std::endl;
+        return kExitRefused;
+      }
+    }
+    const std::string text =
+        MergeReports(DfxmlReport(ZANDREL_VERSION, CommandLine(args)).text(), reports);
+    OutputFile out = OutputFile::CreateOutput(args[1], OutputMode::Keep, env);
+    out.write(text.data(), std::ssize(text));
+    out.commit();
+  } catch (const IoError& e) {
+    err << "zandrel-cli: merge-reports: " << Describe(e) << std::endl;
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
 // Runs the command; with --report, writes the report of the run after it.
 int RunCommand(Runner& runner, const CliOptions& options, const std::vector<std::string>& args,
                std::ostream& err, Env& env) {
@@ -299,6 +351,10 @@ std::string CommandList() {
 
 int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const CliTerminal& terminal) {
+  if (IsMergeReports(args)) {
+    UseCliLanguage({}, terminal);
+    return MergeReportsCommand(args, err, *terminal.files);
+  }
   CliOptions options;
   std::string error;
   if (!ParseCliOptions(args, options, error)) {
@@ -306,10 +362,7 @@ int RunCliCommand(const std::vector<std::string>& args, std::ostream& out, std::
         << std::endl;
     return kExitRefused;
   }
-  UseLanguage(ChooseLanguage(
-                  options.language,
-                  terminal.env ? terminal.env : [](const char*) -> const char* { return nullptr; }),
-              InstalledTranslationsDir());
+  UseCliLanguage(options.language, terminal);
   if (options.help) {
     out << CliUsageText() << std::flush;
     return kExitOk;

@@ -44,6 +44,7 @@ std::string CliUsageText() {
   std::string words;
   for (const std::string& word : CliCommandWords()) words += (words.empty() ? "" : "|") + word;
   std::string text = "Usage: zandrel-cli [" + words + "] [OPTION]... INPUT...\n" +
+                     "  or:  zandrel-cli merge-reports OUT REPORT...\n" +
                      "Finds audio streams inside INPUT files and writes each to a file of its "
                      "own.\nThe command word may come before or after the options, before the "
                      "inputs.\n\n";
@@ -53,6 +54,10 @@ std::string CliUsageText() {
   text += Wrapped("  " + std::string(kAllCommand),
                   "every format in one read of each INPUT (--formats limits it)", 8, kWidth);
   text += Wrapped("  " + std::string(kCrcCommand), "print the CRC-32 of every INPUT", 8, kWidth);
+  text += Wrapped("  merge-reports",
+                  "write the reports of --report (of one image each, say) as one, to the new "
+                  "file OUT",
+                  8, kWidth);
   text += "\n";
   for (const CliOptionRow& row : CliOptionRows()) {
     std::string names = "  ";

@@ -58,15 +58,6 @@ std::string Escaped(std::string_view s) {
   return out;
 }
 
-// A comment's text: no "--" (nor a '-' at its end) and a plain name.
-std::string CommentText(std::string_view s) {
-  std::string out = ReportName(s);
-  for (size_t i = 0; (i = out.find('-', i)) != std::string::npos; ++i) {
-    if (i + 1 == out.size() || out[i + 1] == '-') out.insert(i + 1, " ");
-  }
-  return out;
-}
-
 std::string Element(const char* name, std::string_view text) {
   return std::string("<") + name + ">" + Escaped(text) + "</" + name + ">";
 }
@@ -75,7 +66,7 @@ std::string FileObject(const ReportFile& f) {
   std::string x = "  <fileobject>\n    " + Element("filename", ReportName(f.name)) +
                   "\n    <name_type>r</name_type>\n    " +
                   Element("filesize", std::to_string(f.size)) + "\n";
-  if (!f.note.empty()) x += "    <!-- " + CommentText(f.note) + " -->\n";
+  if (!f.note.empty()) x += "    <!-- " + ReportComment(f.note) + " -->\n";
   x += "    <byte_runs>\n      <byte_run offset=\"" + std::to_string(f.fileOffset) +
        "\" img_offset=\"" + std::to_string(f.imageOffset) + "\" len=\"" + std::to_string(f.length) +
        "\"/>\n    </byte_runs>\n";
@@ -88,6 +79,14 @@ std::string FileObject(const ReportFile& f) {
 }
 
 }  // namespace
+
+std::string ReportComment(std::string_view s) {
+  std::string out = ReportName(s);
+  for (size_t i = 0; (i = out.find('-', i)) != std::string::npos; ++i) {
+    if (i + 1 == out.size() || out[i + 1] == '-') out.insert(i + 1, " ");
+  }
+  return out;
+}
 
 std::string ReportName(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -146,7 +145,7 @@ std::string DfxmlReport::text() const {
     x += "    " + Element("image_size", std::to_string(size)) + "\n  </source>\n";
   }
   for (const ReportFile& f : files_) {
-    x += f.written ? FileObject(f) : "  <!-- " + CommentText(f.note) + " -->\n";
+    x += f.written ? FileObject(f) : "  <!-- " + ReportComment(f.note) + " -->\n";
   }
   return x + "</dfxml>\n";
 }

@@ -22,6 +22,9 @@ class Env;
 
 // A name as the report writes it (see above), before XML escaping.
 std::string ReportName(std::string_view bytes);
+// A note's text as the report writes it: a name as above, with no "--" in
+// it and no '-' at its end.
+std::string ReportComment(std::string_view s);
 
 // One output of the run: `length` bytes from `imageOffset` of its input,
 // at `fileOffset` of the output, which holds `size` bytes in all.

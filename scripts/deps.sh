@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-noto-cjk
   qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
   libgtest-dev libbenchmark-dev zlib1g-dev nlohmann-json3-dev libssl-dev libdeflate-dev
-  libxml2-utils libewf-dev ewf-tools
+  libxml2-utils libewf-dev ewf-tools parallel jq
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream dpkg-dev file man-db bash-completion
   pmccabe universal-ctags

@@ -114,14 +114,6 @@
         <source>音声の装置が止まりました (%1)</source>
         <translation>The audio device stopped (%1)</translation>
     </message>
-    <message>
-        <source>メンバーのデータは暗号化されています。</source>
-        <translation>The member&apos;s data is encrypted.</translation>
-    </message>
-    <message>
-        <source>メンバーは%1のデータで、ファイルとして開ける形がありません。</source>
-        <translation>The member is %1 data, without a shape a player opens.</translation>
-    </message>
 </context>
 <context>
     <name>ResultsModel</name>
@@ -191,6 +183,21 @@
         <source>暗号化</source>
         <extracomment>A member of a bank whose data is encrypted.</extracomment>
         <translation>encrypted</translation>
+    </message>
+    <message>
+        <source>種類</source>
+        <extracomment>In Copy as CSV: whether a line is a stream or a member of a bank.</extracomment>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <extracomment>In Copy as CSV: the name a bank gives its member.</extracomment>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>バンク</source>
+        <extracomment>In Copy as CSV: the output of a member&apos;s bank.</extracomment>
+        <translation>Bank</translation>
     </message>
 </context>
 <context>
@@ -481,6 +488,11 @@ The path has been copied to the clipboard:
     <message>
         <source>選択した行をコピー(&amp;P)</source>
         <translation>Co&amp;py chosen lines</translation>
+    </message>
+    <message>
+        <source>出力ファイルのハッシュ:</source>
+        <extracomment>Before the check boxes of the digests (MD5, SHA-1, SHA-256) of every output.</extracomment>
+        <translation>Hashes of the outputs:</translation>
     </message>
 </context>
 <context>

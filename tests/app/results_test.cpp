@@ -4,7 +4,9 @@
 // the Play button plays through, over a fixture of each format, and the
 // player's states driven through a sound output that needs no device.
 #include <QAudioDevice>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -163,13 +165,17 @@ WaveFacts ReadWave(const QString& path) {
 // A run of the window over two banks of tests/data, each 4 KiB into an
 // input of its own (fsb5_pcm16_names.fsb, awb_wave_members.awb), with the
 // FSB and AWB passes: the bank's rows first, then the WAVE files inside the
-// AWB bank that the WAVE pass finds.
+// AWB bank that the WAVE pass finds; `hashes`: the digests ticked.
 struct BankRun {
   QTemporaryDir temp;
   WindowUnderTest w;
   ResultsModel* model = nullptr;
 
-  BankRun() {
+  explicit BankRun(unsigned hashes = 0) {
+    for (int i = 0; i < 3; ++i) {
+      const char* names[] = {"chkHashMd5", "chkHashSha1", "chkHashSha256"};
+      w.find<QCheckBox>(names[i])->setChecked((hashes & (1U << i)) != 0);
+    }
     QStringList inputs;
     for (const char* name : {"fsb5_pcm16_names.fsb", "awb_wave_members.awb"}) {
       inputs << temp.filePath(QString::fromLatin1(name) + ".bin");
@@ -229,26 +235,34 @@ class ResultsTest : public QObject {
     unmeasured.status = StreamReport::Status::DryRun;
     StreamReport cut = unmeasured;
     cut.truncated = true;
+    StreamReport hashed = Report("a.bin", 5, 0);
+    hashed.digests.md5 = "0123abcd";
+    hashed.digests.sha256 = "ffee";
     const struct {
       StreamReport report;
       QStringList fields;
     } cases[] = {
         {Report("a.bin", 1, 4096),
          {"a.bin", "1", "mp3", "$00001000", "5850", "0.4", "44100", "2", "/out/1.mp3",
-          "書き出し済み"}},
+          "書き出し済み", "", "", ""}},
         {failed,
          {"in,put.bin", "2", "mp3", "$00002328", "5850", "0.4", "44100", "2", "",
-          "失敗: 出力ファイルが作れません"}},
+          "失敗: 出力ファイルが作れません", "", "", ""}},
         {unmeasured,
-         {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3", "書き出しなし"}},
+         {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3", "書き出しなし", "",
+          "", ""}},
         // A stream that claims more than the input held is marked.
         {cut,
          {"a.bin", "3", "mp3", "$00000000", "5850", "", "", "", "/out/3.mp3",
-          "書き出しなし（途中まで）"}},
+          "書き出しなし（途中まで）", "", "", ""}},
         // Offsets past 32 bits take more digits, as the log's do.
         {Report("big.bin", 4, 0x123456789AB),
          {"big.bin", "4", "mp3", "$123456789AB", "5850", "0.4", "44100", "2", "/out/4.mp3",
-          "書き出し済み"}},
+          "書き出し済み", "", "", ""}},
+        // The digests computed, each in its column.
+        {hashed,
+         {"a.bin", "5", "mp3", "$00000000", "5850", "0.4", "44100", "2", "/out/5.mp3",
+          "書き出し済み", "0123abcd", "", "ffee"}},
     };
     for (const auto& c : cases) {
       ResultsModel model;
@@ -277,22 +291,23 @@ class ResultsTest : public QObject {
     const struct {
       int input;
       const char* format;
-      QString bank;  // from Format to Status
+      QString bank;  // from Format to the digests
       QStringList members;
     } cases[] = {
         {0,
          "fsb",
          "fsb|$00001000|19204|0.4|22050|1|out/fsb5_pcm16_names.fsb.bin_001.fsb|"
-         "書き出し済み（メンバー3個）",
-         {"000 tone440|0|pcm16|$00001084|8820|0.2|22050|1||",
-          "001 tone660|1|pcm16|$00003304|5732|0.1|22050|1||",
-          "002 tone880|2|pcm16|$00004984|4480|0.1|32000|1||"}},
+         "書き出し済み（メンバー3個）|||",
+         {"000 tone440|0|pcm16|$00001084|8820|0.2|22050|1|||||",
+          "001 tone660|1|pcm16|$00003304|5732|0.1|22050|1|||||",
+          "002 tone880|2|pcm16|$00004984|4480|0.1|32000|1|||||"}},
         // WAVE members: the bank's table gives no duration.
         {1,
          "awb",
-         "awb|$00001000|31148||||out/awb_wave_members.awb.bin_001.awb|書き出し済み（メンバー3個）",
-         {"000|0|wav|$00001040|8864||22050|1||", "001|1|wav|$000032E0|17684||44100|2||",
-          "002|2|wav|$00007800|4524||32000|1||"}},
+         "awb|$00001000|31148||||out/"
+         "awb_wave_members.awb.bin_001.awb|書き出し済み（メンバー3個）|||",
+         {"000|0|wav|$00001040|8864||22050|1|||||", "001|1|wav|$000032E0|17684||44100|2|||||",
+          "002|2|wav|$00007800|4524||32000|1|||||"}},
     };
     for (const auto& c : cases) {
       const StreamReport bank = run.report(c.input, c.format);
@@ -334,6 +349,32 @@ class ResultsTest : public QObject {
     }
   }
 
+  // The digests ticked on the extended tab: every output hashed as it is
+  // written, each digest in its column, the others hidden and out of the CSV.
+  void digestsOfAWindowRun() {
+    const QCryptographicHash::Algorithm kinds[] = {
+        QCryptographicHash::Md5, QCryptographicHash::Sha1, QCryptographicHash::Sha256};
+    const char* const captions[] = {"MD5", "SHA-1", "SHA-256"};
+    for (unsigned hashes : {0U, unsigned(kHashMd5 | kHashSha256), unsigned(kHashSha1)}) {
+      BankRun run(hashes);
+      const auto* tree = run.w.window->Results()->findChild<QTreeView*>("tblResults");
+      const QString head = run.model->csv({}).split(QStringLiteral("\r\n"))[0];
+      QVERIFY(run.model->rowCount() >= 4);
+      for (int i = 0; i < 3; ++i) {
+        const bool on = (hashes & (1U << i)) != 0;
+        QCOMPARE(tree->isColumnHidden(ResultsModel::Md5 + i), !on);
+        QCOMPARE(head.contains(QString::fromLatin1(captions[i]) + ","), on);
+        for (int row = 0; row < run.model->rowCount(); ++row) {
+          const QByteArray bytes = ReadFile(ToQ(run.model->report(row).output));
+          QVERIFY(!bytes.isEmpty());
+          QCOMPARE(run.model->index(row, ResultsModel::Md5 + i).data().toString(),
+                   on ? QString::fromLatin1(QCryptographicHash::hash(bytes, kinds[i]).toHex())
+                      : QString());
+        }
+      }
+    }
+  }
+
   void csvQuotesWhatNeedsIt() {
     const struct {
       const char* field;
@@ -347,15 +388,92 @@ class ResultsTest : public QObject {
     for (const auto& c : cases)
       QCOMPARE(CsvField(QString::fromUtf8(c.field)), QString::fromUtf8(c.csv));
 
+    // Lines of streams and of members under their bank, with the columns of
+    // the digests the run computes and none of the others.
     ResultsModel model;
-    model.add(Report("x,\"y\".bin", 7, 10));
+    StreamReport quoted = Report("x,\"y\".bin", 7, 10);
+    quoted.digests.md5 = "00ff";
+    quoted.digests.sha1 = "11ee";
+    StreamReport bank = Report("b.bin", 8, 0x100);
+    bank.format = "fsb";
+    bank.output = "/out/8.fsb";
+    bank.members.resize(2);
+    Member& named = bank.members[0];
+    std::tie(named.index, named.name, named.offset, named.length, named.codec) =
+        std::tuple(1, "a,b", 0x20, 64, "pcm16");
+    std::tie(named.rate, named.channels, named.samples) = std::tuple(22050, 1, 11025);
+    Member& secret = bank.members[1];
+    std::tie(secret.index, secret.offset, secret.length, secret.codec) =
+        std::tuple(2, 0x80, 10, "hca");
+    secret.encrypted = true;
+    model.add(quoted);
+    model.add(bank);
     model.flush();
-    const QStringList lines = model.csv({0}).split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.size(), 3);  // captions, the row, and the empty rest
-    QCOMPARE(lines[0], QStringLiteral("入力ファイル,番号,形式,位置,長さ,時間,周波数,チャンネル,"
-                                      "出力ファイル,状態"));
-    QCOMPARE(lines[1], QStringLiteral("\"x,\"\"y\"\".bin\",7,mp3,$0000000A,5850,0.4,44100,2,/out/"
-                                      "7.mp3,書き出し済み"));
+    const QString head =
+        "入力ファイル,番号,形式,位置,長さ,時間,周波数,チャンネル,出力ファイル,状態";
+    const QString tail = ",種類,名前,バンク";
+    const QString row0 =
+        "\"x,\"\"y\"\".bin\",7,mp3,$0000000A,5850,0.4,44100,2,/out/7.mp3,書き出し済み";
+    const struct {
+      unsigned hashes;
+      std::vector<std::pair<int, int>> items;
+      QStringList lines;
+    } lists[] = {
+        {0, {{0, -1}}, {head + tail, row0 + ",stream,,"}},
+        {kHashMd5 | kHashSha1,
+         {{0, -1}},
+         {head + ",MD5,SHA-1" + tail, row0 + ",00ff,11ee,stream,,"}},
+        {kHashSha256,
+         {{1, -1}, {1, 0}, {1, 1}},
+         {head + ",SHA-256" + tail,
+          "b.bin,8,fsb,$00000100,5850,0.5,44100,2,/out/"
+          "8.fsb,書き出し済み（メンバー2個）,,stream,,",
+          "b.bin,1,pcm16,$00000120,64,0.5,22050,1,,,,member,\"a,b\",/out/8.fsb",
+          "b.bin,2,hca,$00000180,10,,,,,暗号化,,member,,/out/8.fsb"}},
+    };
+    for (const auto& l : lists) {
+      model.setHashes(l.hashes);
+      QCOMPARE(model.csv(l.items), l.lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    }
+  }
+
+  // What Copy as CSV takes: the chosen streams and members in the order
+  // shown, a bank chosen alone with its members, every row shown when none
+  // is chosen.
+  void csvTakesMembersUnderTheirBank() {
+    StreamReport bank = Report("b.bin", 1, 0);
+    bank.format = "fsb";
+    bank.members.resize(2);
+    for (int64_t i : {0, 1}) {
+      bank.members[i].index = i;
+      bank.members[i].name = i == 0 ? "one" : "two";
+      bank.members[i].codec = "pcm16";
+    }
+    ViewUnderTest v({bank, Report("c.bin", 2, 100)});
+    using Items = std::vector<std::pair<int, int>>;
+    const struct {
+      const char* filter;
+      Items chosen;  // the model's rows and members selected
+      Items copied;
+    } cases[] = {
+        {"", {}, {{0, -1}, {0, 0}, {0, 1}, {1, -1}}},
+        {"", {{0, -1}}, {{0, -1}, {0, 0}, {0, 1}}},
+        {"", {{0, -1}, {0, 1}}, {{0, -1}, {0, 1}}},
+        {"", {{0, 0}, {1, -1}}, {{0, 0}, {1, -1}}},
+        {"two", {}, {{0, -1}, {0, 1}}},
+    };
+    for (const auto& c : cases) {
+      v.view.findChild<QLineEdit*>("edtResultFilter")->setText(c.filter);
+      v.tree->clearSelection();
+      for (const auto& [row, member] : c.chosen) {
+        v.tree->expand(v.at(row, -1));
+        v.tree->selectionModel()->select(v.at(row, member),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      }
+      QCOMPARE(v.view.csvItems(), c.copied);
+      v.view.findChild<QToolButton*>("btnCopyCsv")->click();
+      QCOMPARE(v.seam.copied.back(), Std(v.view.model()->csv(c.copied)));
+    }
   }
 
   // A row takes its output's name and a few numbers, whatever the length of
@@ -567,12 +685,12 @@ class ResultsTest : public QObject {
     // Copied rows: the selected ones, or all shown when none is.
     table->clearSelection();
     click("btnCopyCsv");
-    QCOMPARE(seam.copied.back(), Std(view.model()->csv({0, 1})));
+    QCOMPARE(seam.copied.back(), Std(view.model()->csv({{0, -1}, {1, -1}})));
     table->selectionModel()->select(
         table->model()->index(1, 0),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     click("btnCopyCsv");
-    QCOMPARE(seam.copied.back(), Std(view.model()->csv({1})));
+    QCOMPARE(seam.copied.back(), Std(view.model()->csv({{1, -1}})));
   }
 
   // The table in a window of its own keeps its rows and goes back into its
@@ -823,7 +941,8 @@ class ResultsTest : public QObject {
 
   // Play on a member: its bytes go to a temporary file and are decoded as
   // any output is, whole, into the sound output; a bank's row plays its
-  // first member. A member no player opens is one box saying why.
+  // first member. A member or stream no player opens is one box saying
+  // why, as --decode says it.
   void playingAMember() {
     BankRun run;
     const StreamReport fsb = run.report(0, "fsb");
@@ -831,6 +950,11 @@ class ResultsTest : public QObject {
     StreamReport odd = fsb;
     odd.members[0].codec = "dsp";
     odd.members[1].encrypted = true;
+    StreamReport midi = Report("a.bin", 7, 0);
+    midi.format = "mid";
+    midi.output = ZANDREL_TEST_DATA "/midi_abc2midi_reel_format0.mid";
+    StreamReport bare = fsb;  // a bank whose members were not listed
+    bare.members.clear();
     const struct {
       StreamReport bank;
       int member;  // -1: the bank's row
@@ -838,9 +962,15 @@ class ResultsTest : public QObject {
       int rate, channels;
       const char* box;  // what the one box says, when one comes
     } cases[] = {
-        {fsb, 1, 2866, 22050, 1, nullptr}, {fsb, -1, 4410, 22050, 1, nullptr},
-        {fsb, 2, 2240, 32000, 1, nullptr}, {awb, 1, 4410, 44100, 2, nullptr},
-        {odd, 0, 0, 0, 0, "dsp"},          {odd, 1, 0, 0, 0, "暗号化"},
+        {fsb, 1, 2866, 22050, 1, nullptr},
+        {fsb, -1, 4410, 22050, 1, nullptr},
+        {fsb, 2, 2240, 32000, 1, nullptr},
+        {awb, 1, 4410, 44100, 2, nullptr},
+        // The reasons --decode gives.
+        {odd, 0, 0, 0, 0, "\nDSP ADPCMの係数がバンクのヘッダーにあり、単独では開けません"},
+        {odd, 1, 0, 0, 0, "\n暗号化されています"},
+        {midi, -1, 0, 0, 0, "\nMIDIは音符のデータで、デコードする音声がありません"},
+        {bare, -1, 0, 0, 0, "\nバンクはメンバーごとにデコードします（--members）"},
     };
     for (const auto& c : cases) {
       ViewUnderTest v({c.bank});
@@ -849,8 +979,7 @@ class ResultsTest : public QObject {
       QTRY_VERIFY(v.view.player()->state() != Player::State::Loading);
       if (c.box != nullptr) {
         QCOMPARE(v.seam.boxes.size(), size_t{1});
-        QVERIFY2(v.seam.boxes[0].text.find(c.box) != std::string::npos,
-                 v.seam.boxes[0].text.c_str());
+        QVERIFY2(v.seam.boxes[0].text.ends_with(c.box), v.seam.boxes[0].text.c_str());
         QVERIFY(!v.out->pcm);
         continue;
       }

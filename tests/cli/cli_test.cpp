@@ -2000,3 +2000,84 @@ TEST_F(CliRun, DecodedMembersHoldTheSamplesOfTheBank) {
     EXPECT_EQ(wave.channels, j["channels"]);
   }
 }
+
+// The README's recipe for many images: a task an image under GNU parallel,
+// each with its own output folder, JSON Lines and report; the JSON Lines put
+// together with cat, the reports with merge-reports, which never replaces a
+// file and takes nothing but reports of ours.
+TEST_F(CliBinary, ImagesCarvedInParallelMakeOneCase) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no GNU parallel";
+  const struct {
+    std::string name, fixture;
+    size_t before;
+  } images[] = {{"a.img", "mpeg1_cbr128.mp3", 3000},
+                {"b.img", "flac_16_stereo_44k.flac", 100},
+                {"c d.img", "vorbis_mono.ogg", 7000}};
+  ASSERT_EQ(std::system(("mkdir -p '" + dir / "images'").c_str()), 0);
+  for (const auto& image : images) {
+    Bytes bytes = RandomBytes(image.before, 41);
+    Append(bytes, Fixture(image.fixture));
+    Append(bytes, RandomBytes(900, 42));
+    WriteBytes(dir / ("images/" + image.name), bytes);
+  }
+  const std::string cli = ZANDREL_CLI;
+  const std::string path = "PATH='" + cli.substr(0, cli.rfind('/')) + "':\"$PATH\" ";
+  const Result run = Exec(
+      "--version", "/dev/null",
+      "export " + path +
+          " && mkdir -p reports jsonl && ls images/*.img | parallel --will-cite "
+          "'mkdir -p carved/{/.} && zandrel-cli all --json --hash sha256 --report reports/{/.}.xml "
+          "-o carved/{/.}/ {} > jsonl/{/.}.jsonl' && cat jsonl/*.jsonl > case.jsonl && "
+          "zandrel-cli merge-reports case.xml reports/*.xml && ");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Bytes caseBytes = ReadBytes(dir / "case.xml");
+  const std::string report(caseBytes.begin(), caseBytes.end());
+  EXPECT_EQ(std::system(("xmllint --noout --schema " + FixturePath("dfxml_report.xsd") + " '" +
+                         dir / "case.xml' 2>/dev/null")
+                            .c_str()),
+            0)
+      << report;
+  const Bytes lines = ReadBytes(dir / "case.jsonl");
+  size_t source = 0, object = 0, n = 0;
+  for (const std::string& line : Lines(std::string(lines.begin(), lines.end()))) {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    if (j["type"] != "stream") continue;
+    ASSERT_LT(n, std::size(images));
+    const auto& image = images[n++];
+    const std::string stem = image.name.substr(0, image.name.size() - 4);
+    EXPECT_EQ(j["input"], "images/" + image.name);
+    const std::string output = j["output"];
+    EXPECT_EQ(output.rfind("carved/" + stem + "/", 0), 0u) << output;
+    const Bytes file = ReadBytes(dir / output);
+    EXPECT_EQ(file, Fixture(image.fixture));
+    EXPECT_EQ(j["sha256"], DigestHex("sha256", file));
+    EXPECT_EQ(Between(report, "<image_filename>", "</image_filename>", source), j["input"]);
+    EXPECT_EQ(Between(report, "<!-- from ", " -->", object), "reports/" + stem + ".xml");
+    const std::string fileObject = Between(report, "<fileobject>", "</fileobject>", object);
+    size_t at = 0;
+    EXPECT_EQ(Between(fileObject, "<filename>", "</filename>", at), output);
+    EXPECT_EQ(Between(fileObject, "img_offset=\"", "\"", at), std::to_string(image.before));
+    EXPECT_EQ(Between(fileObject, "<hashdigest type=\"sha256\">", "<", at), j["sha256"]);
+  }
+  EXPECT_EQ(n, std::size(images));
+  EXPECT_EQ(report.find("<source>", source), std::string::npos) << "a source twice";
+  EXPECT_EQ(report.find("<fileobject>", object), std::string::npos) << "an object twice";
+
+  const struct {
+    std::string args;
+    int status;
+    std::string err;
+  } refusals[] = {
+      {"merge-reports case.xml reports/a.xml", 1, "case.xml"},  // never over a file
+      {"merge-reports new.xml reports/a.xml case.jsonl", 2, "case.jsonl: not a report"},
+      {"merge-reports new.xml reports/a.xml missing.xml", 1, "missing.xml"},
+      {"merge-reports new.xml", 2, "at least one report"},
+  };
+  for (const auto& r : refusals) {
+    const Result refused = Exec(r.args);
+    EXPECT_EQ(refused.status, r.status) << r.args;
+    EXPECT_NE(refused.err.find(r.err), std::string::npos) << refused.err;
+    EXPECT_EQ(ReadBytes(dir / "case.xml"), caseBytes);
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.xml")) << r.args;
+  }
+}
