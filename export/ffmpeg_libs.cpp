@@ -26,7 +26,7 @@ const FfmpegLibs* Open() {
   if (h.util == nullptr || h.format == nullptr || h.codec == nullptr || h.resample == nullptr)
     return nullptr;
   bool all = true;
-#define ZANDREL_FFMPEG_FIND(lib, name)                                   \
+#define ZANDREL_FFMPEG_FIND(lib, name)                                  \
   libs.name = reinterpret_cast<decltype(&::name)>(dlsym(h.lib, #name)); \
   all = all && libs.name != nullptr;
   ZANDREL_FFMPEG_FUNCTIONS(ZANDREL_FFMPEG_FIND)
