@@ -21,8 +21,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# FFmpeg's libraries are opened when a decoding needs them (export/ffmpeg_libs.h),
+# so the programs do not name them.
+list(JOIN ZANDREL_FFMPEG_PACKAGES ", " ffmpeg_packages)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ffmpeg_packages}")
 if(ZANDREL_GUI)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ffmpeg_packages}, fonts-noto-cjk, qt6-translations-l10n")
   # The media framework through which the tab of results plays outputs.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
       "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav")

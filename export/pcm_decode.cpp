@@ -1,35 +1,29 @@
 #include "export/pcm_decode.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
-
 #include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "export/ffmpeg_libs.h"
 #include "platform/translate.h"
 
 namespace {
 
+// The deleters run only on what the libraries made, which were open then.
 struct FormatCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+  void operator()(AVFormatContext* c) const { Ffmpeg()->avformat_close_input(&c); }
 };
 struct CodecFreer {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+  void operator()(AVCodecContext* c) const { Ffmpeg()->avcodec_free_context(&c); }
 };
 struct ResamplerFreer {
-  void operator()(SwrContext* c) const { swr_free(&c); }
+  void operator()(SwrContext* c) const { Ffmpeg()->swr_free(&c); }
 };
 struct FrameFreer {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
+  void operator()(AVFrame* f) const { Ffmpeg()->av_frame_free(&f); }
 };
 struct PacketFreer {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
+  void operator()(AVPacket* p) const { Ffmpeg()->av_packet_free(&p); }
 };
 
 // One decoding: the opened file, its decoder and the resampler to 16-bit.
@@ -39,33 +33,35 @@ class Decoding {
   Decoding(int mostChannels, const Take& take) : mostChannels_(mostChannels), take_(take) {}
 
   bool open(const std::string& path, const std::string& kind) {
+    ff_ = Ffmpeg();
+    if (ff_ == nullptr) return fail(ZT("PcmDecode", "FFmpegで開けません"));
     // What FFmpeg has to say of a file goes into the failure, not on the
     // terminal of the command line.
-    av_log_set_level(AV_LOG_QUIET);
+    ff_->av_log_set_level(AV_LOG_QUIET);
     const char* name = DemuxerOfKind(kind);
-    const AVInputFormat* demuxer = name != nullptr ? av_find_input_format(name) : nullptr;
+    const AVInputFormat* demuxer = name != nullptr ? ff_->av_find_input_format(name) : nullptr;
     if (demuxer == nullptr) return fail(ZT("PcmDecode", "FFmpegで開けません"));
     // A file: URL takes the bytes of the path as they are; no protocol but
     // the local file and no demuxer but the row's may be used.
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    av_dict_set(&options, "format_whitelist", name, 0);
+    ff_->av_dict_set(&options, "protocol_whitelist", "file", 0);
+    ff_->av_dict_set(&options, "format_whitelist", name, 0);
     AVFormatContext* format = nullptr;
     const std::string url = "file:" + path;
-    const int opened = avformat_open_input(&format, url.c_str(), demuxer, &options);
-    av_dict_free(&options);
+    const int opened = ff_->avformat_open_input(&format, url.c_str(), demuxer, &options);
+    ff_->av_dict_free(&options);
     if (opened < 0) return fail(ZT("PcmDecode", "FFmpegで開けません"));
     format_.reset(format);
-    if (avformat_find_stream_info(format, nullptr) < 0)
+    if (ff_->avformat_find_stream_info(format, nullptr) < 0)
       return fail(ZT("PcmDecode", "音声の情報が読めません"));
     const AVCodec* codec = nullptr;
-    stream_ = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    stream_ = ff_->av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream_ < 0 || codec == nullptr)
       return fail(ZT("PcmDecode", "音声のストリームがありません"));
-    codec_.reset(avcodec_alloc_context3(codec));
+    codec_.reset(ff_->avcodec_alloc_context3(codec));
     if (!codec_ ||
-        avcodec_parameters_to_context(codec_.get(), format->streams[stream_]->codecpar) < 0 ||
-        avcodec_open2(codec_.get(), codec, nullptr) < 0)
+        ff_->avcodec_parameters_to_context(codec_.get(), format->streams[stream_]->codecpar) < 0 ||
+        ff_->avcodec_open2(codec_.get(), codec, nullptr) < 0)
       return fail(ZT("PcmDecode", "デコーダを開けません"));
     return openResampler();
   }
@@ -74,14 +70,16 @@ class Decoding {
 
   void run(double maxSeconds, const std::atomic<bool>* stop) {
     limit_ = maxSeconds > 0 ? static_cast<int64_t>(maxSeconds * format_out_.sampleRate) : INT64_MAX;
-    std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+    std::unique_ptr<AVPacket, PacketFreer> packet(ff_->av_packet_alloc());
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
-    while (decoded_ < limit_ && !stopped() && av_read_frame(format_.get(), packet.get()) >= 0) {
-      if (packet->stream_index == stream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0)
+    while (decoded_ < limit_ && !stopped() &&
+           ff_->av_read_frame(format_.get(), packet.get()) >= 0) {
+      if (packet->stream_index == stream_ &&
+          ff_->avcodec_send_packet(codec_.get(), packet.get()) >= 0)
         receive();
-      av_packet_unref(packet.get());
+      ff_->av_packet_unref(packet.get());
     }
-    if (decoded_ < limit_ && avcodec_send_packet(codec_.get(), nullptr) >= 0) receive();
+    if (decoded_ < limit_ && ff_->avcodec_send_packet(codec_.get(), nullptr) >= 0) receive();
     if (decoded_ == 0) fail(ZT("PcmDecode", "音声をデコードできません"));
   }
 
@@ -103,23 +101,23 @@ class Decoding {
     AVChannelLayout inLayout{}, outLayout{};
     // A layout of no known order is read as the usual one of its count.
     if (codec_->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
-      av_channel_layout_copy(&inLayout, &codec_->ch_layout);
+      ff_->av_channel_layout_copy(&inLayout, &codec_->ch_layout);
     else
-      av_channel_layout_default(&inLayout, channels);
+      ff_->av_channel_layout_default(&inLayout, channels);
     if (format_out_.channels == channels)
-      av_channel_layout_copy(&outLayout, &inLayout);
+      ff_->av_channel_layout_copy(&outLayout, &inLayout);
     else
-      av_channel_layout_default(&outLayout, format_out_.channels);
+      ff_->av_channel_layout_default(&outLayout, format_out_.channels);
     if (outLayout.order == AV_CHANNEL_ORDER_NATIVE) format_out_.channelMask = outLayout.u.mask;
     SwrContext* swr = nullptr;
-    const bool made =
-        swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, format_out_.sampleRate, &inLayout,
-                            codec_->sample_fmt, codec_->sample_rate, 0, nullptr) >= 0 &&
-        swr_init(swr) >= 0;
-    av_channel_layout_uninit(&inLayout);
-    av_channel_layout_uninit(&outLayout);
+    const bool made = ff_->swr_alloc_set_opts2(
+                          &swr, &outLayout, AV_SAMPLE_FMT_S16, format_out_.sampleRate, &inLayout,
+                          codec_->sample_fmt, codec_->sample_rate, 0, nullptr) >= 0 &&
+                      ff_->swr_init(swr) >= 0;
+    ff_->av_channel_layout_uninit(&inLayout);
+    ff_->av_channel_layout_uninit(&outLayout);
     if (!made) {
-      swr_free(&swr);
+      ff_->swr_free(&swr);
       return fail(ZT("PcmDecode", "音声を変換できません"));
     }
     swr_.reset(swr);
@@ -127,21 +125,22 @@ class Decoding {
   }
 
   void receive() {
-    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
-    while (decoded_ < limit_ && avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
-      const int room = swr_get_out_samples(swr_.get(), frame->nb_samples);
+    std::unique_ptr<AVFrame, FrameFreer> frame(ff_->av_frame_alloc());
+    while (decoded_ < limit_ && ff_->avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
+      const int room = ff_->swr_get_out_samples(swr_.get(), frame->nb_samples);
       if (room <= 0) continue;
       block_.resize(static_cast<size_t>(room) * format_out_.channels);
       auto* dest = reinterpret_cast<uint8_t*>(block_.data());
       const int got =
-          swr_convert(swr_.get(), &dest, room, const_cast<const uint8_t**>(frame->extended_data),
-                      frame->nb_samples);
+          ff_->swr_convert(swr_.get(), &dest, room,
+                           const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
       const int64_t kept = got < 0 ? 0 : std::min<int64_t>(got, limit_ - decoded_);
       if (kept > 0) take_(block_.data(), kept);
       decoded_ += kept;
     }
   }
 
+  const FfmpegLibs* ff_ = nullptr;  // the libraries, once open() found them
   int mostChannels_;
   const Take& take_;
   std::string error_;

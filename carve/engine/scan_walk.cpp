@@ -200,7 +200,25 @@ ScanPass::Stretch ScanPass::searchStretch(Lane& lane) {
 
 int64_t ScanPass::nextCandidate(Lane& lane, int64_t from, int64_t to) {
   int64_t k = findTrigger(lane, from, to);
-  while (k < to && leftOut(lane, k)) k = findTrigger(lane, k + 1, to);
+  if (lane.group < 0 || k == to) {
+    while (k < to && leftOut(lane, k)) k = findTrigger(lane, k + 1, to);
+    return k;
+  }
+  // A lane of a group goes on through its list, where findTrigger() left
+  // its cursor at k.
+  const TriggerGroup& group = groups_[lane.group];
+  const uint32_t* offsets = group.offsets[lane.list].data();
+  const size_t count = group.counts[lane.list];
+  const int64_t bufferAt = bufferStart();
+  size_t c = lane.cursor;
+  while (leftOut(lane, k)) {
+    if (++c == count || bufferAt + offsets[c] >= to) {
+      k = to;
+      break;
+    }
+    k = bufferAt + offsets[c];
+  }
+  lane.cursor = c;
   return k;
 }
 

@@ -46,6 +46,7 @@ class TriggerSet {
   // The bit of an equal trigger the set holds, 0 when it holds none.
   uint8_t bitOf(TwoByteTrigger t) const;
   int size() const { return count_; }
+  const TwoByteTrigger& trigger(int j) const { return triggers_[j]; }
 
   // How many entries past its hits findAllInto() may write.
   static constexpr size_t kHitSlack = 64;

@@ -1,7 +1,9 @@
 // Several trigger sets searched in one pass (TriggerSet::findAllOfSets):
 // a walk of many lanes has a set for each eight triggers, and a pass for
 // each would read and split every byte once a set.
+#include <algorithm>
 #include <bit>
+#include <iterator>
 
 #include "carve/engine/trigger_search.h"
 
@@ -27,28 +29,61 @@ struct SixTables {
   const uint8_t *firstSix, *secondSix, *bothTop;
 };
 
+// The tables of the first test of the sets together, the triggers of all of
+// them in eight bits: those of one first byte under one bit (where there are
+// more than eight first bytes, the bits are shared out in turn). A pair that
+// is a trigger of any set is found in them; with one first byte under a bit,
+// little else is, as only second bytes that follow the same first byte are
+// taken together. (ORing the sets' own tables would put unrelated triggers
+// under one bit, whose parts together find many pairs that are none.)
+struct AnyTables {
+  alignas(64) uint8_t firstSix[64] = {}, secondSix[64] = {}, bothTop[64] = {};
+};
+
+void Mark(uint8_t (&table)[64], int mask, int value, uint8_t bit) {
+  for (int i = 0; i < 64; ++i) {
+    if ((i & mask) == value) table[i] |= bit;
+  }
+}
+
+void MakeAnyTables(const TriggerSet* const* sets, int n, AnyTables& any) {
+  int classOf[256];
+  std::fill(std::begin(classOf), std::end(classOf), -1);
+  int classes = 0;
+  for (int k = 0; k < n; ++k) {
+    for (int j = 0; j < sets[k]->size(); ++j) {
+      const TwoByteTrigger& t = sets[k]->trigger(j);
+      if (classOf[t.first] < 0) classOf[t.first] = classes++ % 8;
+      const auto bit = static_cast<uint8_t>(1u << classOf[t.first]);
+      // Split as each set splits its own (TriggerSet::add).
+      Mark(any.firstSix, 0x3F, t.first & 0x3F, bit);
+      Mark(any.secondSix, t.mask & 0x3F, t.value & 0x3F, bit);
+      Mark(any.bothTop, 3 | (t.mask >> 6) << 2, t.first >> 6 | (t.value >> 6) << 2, bit);
+    }
+  }
+}
+
 // `N` sets, 64 pairs at a time: the pairs' bytes and their top bits read
-// once and looked up first in the tables of all sets ORed together, which
-// may find a pair that is no trigger but misses none; where that finds
-// any, in each set's tables, a set's hits written where it has any.
-// Returns the offset the pairs searched end at.
+// once and looked up first in the tables of all sets together, which may
+// find a pair that is no trigger but misses none; where that finds any, in
+// each set's tables, a set's hits written where it has any. Returns the
+// offset the pairs searched end at.
 template <int N>
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t FusedAvx512(const SixTables* t,
-                                                                          const uint8_t* p,
-                                                                          size_t count,
-                                                                          TriggerHit** out) {
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t FusedAvx512(
+    const SixTables* t, const AnyTables& anyOf, const uint8_t* p, size_t count, TriggerHit** out) {
   __m512i first[N], second[N], top[N];
-  __m512i anyFirst = _mm512_setzero_si512(), anySecond = anyFirst, anyTop = anyFirst;
   for (int k = 0; k < N; ++k) {
     first[k] = _mm512_loadu_si512(t[k].firstSix);
     second[k] = _mm512_loadu_si512(t[k].secondSix);
     top[k] = _mm512_loadu_si512(t[k].bothTop);
-    anyFirst = _mm512_or_si512(anyFirst, first[k]);
-    anySecond = _mm512_or_si512(anySecond, second[k]);
-    anyTop = _mm512_or_si512(anyTop, top[k]);
   }
+  const __m512i anyFirst = _mm512_load_si512(anyOf.firstSix);
+  const __m512i anySecond = _mm512_load_si512(anyOf.secondSix);
+  const __m512i anyTop = _mm512_load_si512(anyOf.bothTop);
   const __m512i lowTwo = _mm512_set1_epi8(3);
   alignas(64) uint8_t bits[64];
+  TriggerHit* to[N];
+  for (int k = 0; k < N; ++k) to[k] = out[k];
   size_t i = 0;
   for (; i + 64 <= count; i += 64) {
     const __m512i a = _mm512_loadu_si512(p + i);
@@ -58,18 +93,28 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t FusedAvx512(const 
     const __m512i any = _mm512_ternarylogic_epi64(LookUp64(a, anyFirst), LookUp64(b, anySecond),
                                                   LookUp64(tops, anyTop), 0x80);
     if (_mm512_test_epi8_mask(any, any) == 0) continue;
+#pragma GCC unroll 4
     for (int k = 0; k < N; ++k) {
       const __m512i h = _mm512_ternarylogic_epi64(LookUp64(a, first[k]), LookUp64(b, second[k]),
                                                   LookUp64(tops, top[k]), 0x80);
       uint64_t nonzero = _mm512_test_epi8_mask(h, h);
       if (nonzero == 0) continue;
       _mm512_store_si512(bits, h);
-      for (; nonzero != 0; nonzero &= nonzero - 1) {
-        const int at = std::countr_zero(nonzero);
-        *out[k]++ = {static_cast<uint32_t>(i + at), bits[at]};
-      }
+      // Four at a time without a test each (a stretch of equal bytes, a run
+      // of 0xFF, has a hit at every byte): up to three past the end.
+      TriggerHit* const end = to[k] + std::popcount(nonzero);
+      do {
+        for (int j = 0; j < 4; ++j) {
+          const auto at = static_cast<unsigned>(std::countr_zero(nonzero)) & 63;
+          to[k][j] = {static_cast<uint32_t>(i + at), bits[at]};
+          nonzero &= nonzero - 1;
+        }
+        to[k] += 4;
+      } while (to[k] < end);
+      to[k] = end;
     }
   }
+  for (int k = 0; k < N; ++k) out[k] = to[k];
   return i;
 }
 
@@ -84,9 +129,11 @@ void TriggerSet::findAllOfSets(const TriggerSet* const* sets, int n, const uint8
   if (fused && n >= 2 && n <= kMaxFused) {
     SixTables t[kMaxFused];
     for (int k = 0; k < n; ++k) t[k] = {sets[k]->firstSix_, sets[k]->secondSix_, sets[k]->bothTop_};
-    done = n == 2   ? FusedAvx512<2>(t, p, count, out)
-           : n == 3 ? FusedAvx512<3>(t, p, count, out)
-                    : FusedAvx512<4>(t, p, count, out);
+    AnyTables any;
+    MakeAnyTables(sets, n, any);
+    done = n == 2   ? FusedAvx512<2>(t, any, p, count, out)
+           : n == 3 ? FusedAvx512<3>(t, any, p, count, out)
+                    : FusedAvx512<4>(t, any, p, count, out);
   }
   // What is left, each set on its own; its offsets from where it begins.
   for (int k = 0; k < n; ++k) {

@@ -696,7 +696,10 @@ TEST(TriggerSearch, SetsSearchedTogetherFindWhatEachFindsAlone) {
        {0x00, 0xFE, 0x02},
        {0x00, 0xFF, 0x01}},
       {{'A', 0xFF, 'K'}, {'W', 0xFF, 'B'}, {'D', 0xFF, 'N'}},
-      {{'K', 0x0F, 0x0B}},
+      // First bytes that differ only in their top bits, and second bytes
+      // masked there, so that a pair matching one in its low six bits and
+      // another in its top two is none.
+      {{'K', 0x0F, 0x0B}, {0x7F, 0xC0, 0x40}, {0x3F, 0x3F, 0x01}, {0xBF, 0x80, 0x80}},
   };
   std::vector<TriggerSet> sets(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) {

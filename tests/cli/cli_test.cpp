@@ -1258,6 +1258,28 @@ TEST_F(CliBinary, TheDefaultOutputIsBelowTheWorkingDirectory) {
   EXPECT_EQ(FilesIn(dir / "output"), Args{"001.mp3"});
 }
 
+// FFmpeg's libraries are loaded by a run that decodes, and by no other:
+// their loading costs a scan more than the scan of a small file.
+TEST_F(CliBinary, OnlyADecodingLoadsFfmpeg) {
+  WriteBytes(dir / "in.bin", Embed(Frames(kBase, 5), 113));
+  const struct {
+    const char* args;
+    bool loads;
+  } cases[] = {
+      {"-n all in.bin", false},
+      {"-o 'a/%3.3d.mp3' in.bin", false},
+      {"--version", false},
+      {"--decode -o 'd/%3.3d.mp3' in.bin", true},
+  };
+  for (const auto& c : cases) {
+    // The dynamic linker names every object it loads on standard error.
+    Result r = Exec(c.args, "/dev/null", "", "LD_DEBUG=files");
+    EXPECT_EQ(r.status, 0) << c.args;
+    EXPECT_EQ(r.err.find("libavformat.so") != std::string::npos, c.loads) << c.args;
+  }
+  EXPECT_EQ(FilesIn(dir / "d"), (Args{"001.mp3", "001.mp3.wav"}));
+}
+
 // An output pattern that ends in '/' or names a folder is that folder:
 // every output goes inside it, named by its input and number, and nothing
 // lands beside it.
