@@ -18,7 +18,9 @@ void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 void Tag(std::vector<uint8_t>& out, const char* t) { out.insert(out.end(), t, t + 4); }
-void Pad(std::vector<uint8_t>& out, size_t unit) { out.resize((out.size() + unit - 1) / unit * unit); }
+void Pad(std::vector<uint8_t>& out, size_t unit) {
+  out.resize((out.size() + unit - 1) / unit * unit);
+}
 int16_t Be16(const uint8_t* p) { return static_cast<int16_t>(p[0] << 8 | p[1]); }
 
 // One channel's bytes of the member's.
@@ -120,8 +122,8 @@ std::vector<uint8_t> BrstmOf(const Member& m, std::span<const uint8_t> data) {
   const int64_t headSize = (8 + 0x64 + (8 + kChannelInfo) * channels + 0x1F) / 0x20 * 0x20;
   const int64_t adpcAt = 0x40 + headSize;
   const int64_t adpcSize = (8 + 4 * channels * blocks + 0x1F) / 0x20 * 0x20;
-  const int64_t dataAt = adpcAt + adpcSize, dataSize = 0x20 + (blocks - 1) * kBlock * channels +
-                                                       lastPadded * channels;
+  const int64_t dataAt = adpcAt + adpcSize,
+                dataSize = 0x20 + (blocks - 1) * kBlock * channels + lastPadded * channels;
   std::vector<uint8_t> out;
   Tag(out, "RSTM");
   Put(out, 0xFEFF, 2);

@@ -1979,6 +1979,7 @@ TEST_F(CliRun, EveryBankKindInOneInputComesOutMemberByMember) {
        {{"imaadpcm", "ima440", Ima}, {"imaadpcm", "ima330", Ima}}},
       {Fsb5Of(11, mp3, static_cast<int64_t>(mp3.size())), {{"mpeg", "", Plays}}},
       {Fsb5Of(15, RandomBytes(4096, 78, true), 4096), {{"vorbis", "", Raw}}},
+      {Fsb5Of(10, RandomBytes(4096, 79, true), 4096), {{"xma", "", Plays}}},
       {Awb({Fixture("hca_v2_mono_22k.hca"), Fixture("adx_mono_44k.adx"),
             Slice(Fixture("awb_wave_members.awb"), 64, 8864)}),
        {{"hca", "", Same}, {"adx", "", Same}, {"wav", "", Same}}},
@@ -2026,6 +2027,12 @@ TEST_F(CliRun, EveryBankKindInOneInputComesOutMemberByMember) {
     EXPECT_EQ(j.value("playable", true), want.check != Raw);
     if (want.check == Same || want.check == Raw) {
       EXPECT_EQ(file, member);
+    }
+    // XMA of any bank: behind a RIFF header of XMA2 (0x166).
+    if (want.codec == std::string("xma")) {
+      ASSERT_GT(file.size(), member.size() + 22);
+      EXPECT_EQ(Le16(file.data() + 20), 0x166);
+      EXPECT_TRUE(std::equal(member.begin(), member.end(), file.end() - std::ssize(member)));
     }
     // What is not decoded says why; what a header made playable is decoded.
     if (!j.contains("decoded")) {
