@@ -399,25 +399,20 @@ TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
        {{"tone_pcm16", 0x800, 4410, "pcm16", 22050, 1, 2205, nullptr},
         {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
         {"tone_pcm8", 0x2800, 800, "pcm8u", 8000, 1, 800, nullptr}}},
-      // The first wave made WMA: an ASF file by itself.
+      // The last wave made WMA, an ASF file by itself of the 8 bytes of its
+      // header's start, the last bytes of the input.
       {"xwb_v46_pcm_adpcm_names.xwb",
-       {{"tone_pcm16", 0x800, 4410, "wma", 22050, 1, 2205, nullptr},
+       {{"tone_pcm16", 0x800, 4410, "pcm16", 22050, 1, 2205, nullptr},
         {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
-        {"tone_pcm8", 0x2800, 800, "pcm8u", 8000, 1, 800, nullptr}},
+        {"tone_pcm8", 0x2800, 8, "wma", 8000, 1, 800, nullptr}},
        [](Bytes& f) {
-         PutLe32(f, 0x94 + 4, Le32At(f, 0x94 + 4) | 3);
+         const size_t last = 0x94 + 2 * 24;
+         PutLe32(f, last + 4, Le32At(f, last + 4) | 3);
+         PutLe32(f, last + 12, 8);
+         PutLe32(f, 48, 0x2000 + 8);  // the wave data's length
          const uint8_t asf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
-         std::copy(std::begin(asf), std::end(asf), f.begin() + 0x800);
-       }},
-      // The first wave made WMA: an ASF file by itself.
-      {"xwb_v46_pcm_adpcm_names.xwb",
-       {{"tone_pcm16", 0x800, 4410, "wma", 22050, 1, 2205, nullptr},
-        {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
-        {"tone_pcm8", 0x2800, 800, "pcm8u", 8000, 1, 800, nullptr}},
-       [](Bytes& f) {
-         PutLe32(f, 0x94 + 4, Le32At(f, 0x94 + 4) | 3);
-         const uint8_t asf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
-         std::copy(std::begin(asf), std::end(asf), f.begin() + 0x800);
+         f.resize(0x2800);
+         f.insert(f.end(), std::begin(asf), std::end(asf));
        }},
       {"xwb_v40_big_endian_pcm_xma.xwb",
        {{"", 0xC0, 6400, "pcm16be", 32000, 2, 1600, nullptr},
