@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "carve/engine/sink.h"
+#include "export/dsp_stream.h"
 #include "export/member_headers.h"
 #include "platform/folders.h"
 #include "platform/input_file.h"
@@ -47,6 +48,7 @@ MemberShape ShapeOfMember(const Member& m) {
     const PcmLayout pcm{m.rate, m.channels, row.bits, row.floats, 0};
     return {row.header == MemberHeader::Wave ? "wav" : "aiff", row.header, pcm, {}, true, ""};
   }
+  if (BrstmFits(m)) return {"brstm", MemberHeader::Brstm, {}, {}, true, ""};
   if (m.codec == "mpeg") return {"mp3", MemberHeader::None, {}, {}, true, ""};
   return {"raw", MemberHeader::None, {}, {}, false, m.codec + " data without a container"};
 }
@@ -89,6 +91,8 @@ std::vector<uint8_t> HeaderOf(const MemberShape& shape, int64_t dataBytes) {
       return AiffHeader(shape.pcm, dataBytes / (shape.pcm.channels * (shape.pcm.bits / 8)));
     case MemberHeader::Riff:
       return shape.riff;
+    case MemberHeader::Brstm:
+      break;
   }
   return {};
 }
@@ -106,11 +110,20 @@ std::string CopyMember(InputFile& bank, int64_t bankAt, const Member& m, const M
   try {
     out = OutputFile::CreateOutput(path, OutputMode::Keep, env);
     if (hashes != 0) out.setTap(&digests.emplace(hashes));
-    const auto header = HeaderOf(shape, m.length);
-    out.write(header.data(), std::ssize(header));
     bank.seek(bankAt + m.offset);
-    if (bank.copyTo(out, m.length) != m.length)
-      throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
+    if (shape.header == MemberHeader::Brstm) {
+      // Its channels are laid out anew: read whole.
+      std::vector<uint8_t> data(static_cast<size_t>(m.length));
+      if (bank.read(data.data(), m.length) != m.length)
+        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
+      const auto brstm = BrstmOf(m, data);
+      out.write(brstm.data(), std::ssize(brstm));
+    } else {
+      const auto header = HeaderOf(shape, m.length);
+      out.write(header.data(), std::ssize(header));
+      if (bank.copyTo(out, m.length) != m.length)
+        throw IoError(kIoReadBeyondEnd, "Read beyond end of file", bank.path());
+    }
     out.commit();
     if (digests && written != nullptr) *written = digests->finish();
     return {};

@@ -3,8 +3,9 @@
 // ("out/001.fsb" -> "out/001/003_explosion.wem"). A member that is a file by
 // itself gets exactly its bytes; PCM gets a WAVE header (little-endian, and
 // unsigned 8-bit) or an AIFF header (big-endian, and signed 8-bit), MS ADPCM
-// a WAVE header and XMA a RIFF XMA2 one (export/member_headers.h), MPEG
-// frames the extension .mp3;
+// and Xbox IMA ADPCM a WAVE header and XMA a RIFF XMA2 one
+// (export/member_headers.h), DSP ADPCM becomes a BRSTM (export/dsp_stream.h),
+// MPEG frames the extension .mp3;
 // other codec data is written raw (.raw), not playable.
 #pragma once
 
@@ -21,7 +22,8 @@ struct StreamReport;
 
 // The header a member's bytes are written after.
 // Riff: one made for the member itself (RiffHeaderOf(), member_headers.h).
-enum class MemberHeader { None, Wave, Aiff, Riff };
+// Brstm: the member's bytes rearranged in a BRSTM (BrstmOf(), dsp_stream.h).
+enum class MemberHeader { None, Wave, Aiff, Riff, Brstm };
 
 // How a member is written.
 struct MemberShape {

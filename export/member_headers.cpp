@@ -13,6 +13,8 @@ constexpr int16_t kAdpcmCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},    
 // XMA2: the bytes of a block as banks lay them out, and the encoder version.
 constexpr int64_t kXmaBlock = 0x10000;
 constexpr uint8_t kXmaEncoder = 4;
+// Xbox IMA ADPCM: bytes of a channel's block, and its samples.
+constexpr int64_t kXboxImaBlock = 36, kXboxImaSamples = 64;
 
 void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -73,6 +75,17 @@ std::vector<uint8_t> AdpcmHeader(const Member& m) {
   return Riff(fmt, m.samples, m.length);
 }
 
+// Xbox IMA ADPCM (0x69): blocks of 36 bytes a channel, a header of 4 bytes
+// each and 64 samples; 2 more bytes: the samples a block.
+std::vector<uint8_t> XboxImaHeader(const Member& m) {
+  const int64_t blockAlign = kXboxImaBlock * m.channels;
+  std::vector<uint8_t> fmt =
+      WaveFormat(0x69, m, m.rate * blockAlign / kXboxImaSamples, blockAlign, 4);
+  Put(fmt, 2, 2);
+  Put(fmt, kXboxImaSamples, 2);
+  return Riff(fmt, m.samples, m.length);
+}
+
 // XMA2 (0x166): the format and 34 more bytes (XMA2WAVEFORMATEX): streams of
 // up to two channels, the channel mask, the samples encoded and played,
 // no loop, the blocks.
@@ -102,11 +115,14 @@ const char* HeaderedExtension(const Member& m) {
   if (!Known(m)) return nullptr;
   if (m.codec == "msadpcm" && m.blockAlign > 7 * m.channels) return "wav";
   if (m.codec == "xma" && m.channels <= 2) return "xma";
+  // More channels interleave their headers otherwise.
+  if (m.codec == "imaadpcm" && m.channels <= 2) return "wav";
   return nullptr;
 }
 
 std::vector<uint8_t> RiffHeaderOf(const Member& m) {
   if (!HeaderedExtension(m)) return {};
   if (m.codec == "msadpcm") return AdpcmHeader(m);
+  if (m.codec == "imaadpcm") return XboxImaHeader(m);
   return XmaHeader(m);
 }

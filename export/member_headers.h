@@ -1,7 +1,8 @@
 // The RIFF headers made for a member of its own: a WAVE header for MS ADPCM
 // (its block alignment, samples a block and the seven standard coefficient
-// pairs), and a RIFF header with an XMA2 format for XMA. (PCM of other layouts: the table of
-// member_files.cpp.)
+// pairs) and for Xbox IMA ADPCM of one or two channels (format 0x69, 64
+// samples a block), and a RIFF header with an XMA2 format for XMA. (PCM of
+// other layouts: the table of member_files.cpp.)
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Numbers the bank does not give are negative.
 struct Member {
@@ -21,6 +22,10 @@ struct Member {
   int64_t rate = -1, channels = -1, samples = -1;
   int64_t loopStart = -1, loopEnd = -1;  // in samples
   int64_t blockAlign = -1;               // bytes of a block of all channels (MS ADPCM)
+  // What a decoder needs beyond the data, as the bank holds it. "dsp": for
+  // each channel 0x2E bytes, big-endian: 16 coefficients, gain, the initial
+  // predictor/scale and two samples of history, the loop's three.
+  std::vector<uint8_t> codecSetup;
   // The bank or the member says its data is encrypted (an HCA cipher, an
   // FSB's flag): the key is nobody's guess.
   bool encrypted = false;

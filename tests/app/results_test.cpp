@@ -301,13 +301,13 @@ class ResultsTest : public QObject {
          {"000 tone440|0|pcm16|$00001084|8820|0.2|22050|1|||||",
           "001 tone660|1|pcm16|$00003304|5732|0.1|22050|1|||||",
           "002 tone880|2|pcm16|$00004984|4480|0.1|32000|1|||||"}},
-        // WAVE members: the bank's table gives no duration.
+        // WAVE members: durations from their data and block alignment.
         {1,
          "awb",
-         "awb|$00001000|31148||||out/"
+         "awb|$00001000|31148|0.4|||out/"
          "awb_wave_members.awb.bin_001.awb|書き出し済み（メンバー3個）|||",
-         {"000|0|wav|$00001040|8864||22050|1|||||", "001|1|wav|$000032E0|17684||44100|2|||||",
-          "002|2|wav|$00007800|4524||32000|1|||||"}},
+         {"000|0|wav|$00001040|8864|0.2|22050|1|||||", "001|1|wav|$000032E0|17684|0.1|44100|2|||||",
+          "002|2|wav|$00007800|4524|0.1|32000|1|||||"}},
     };
     for (const auto& c : cases) {
       const StreamReport bank = run.report(c.input, c.format);

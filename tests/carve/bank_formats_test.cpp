@@ -83,6 +83,8 @@ TEST(BankFormats, EveryFixtureShowsWhatItsHeaderSays) {
       {"fsb4_pcm16_basic_headers.fsb", 2, 22050, 1},
       {"fsb5_pcm16_names.fsb", 3, 22050, 1},
       {"fsb5_v0_pcm16_stereo_loops.fsb", 1, 44100, 2},
+      {"fsb5_dsp_two.fsb", 2, 22050, 1},
+      {"fsb5_xbox_ima_two.fsb", 2, 22050, 1},
       {"awb_wave_members.awb", 3, -1, -1},
       {"awb_v1_short_offsets.awb", 2, -1, -1},
       {"hca_v2_dec_mono_16k.hca", 4, 16000, 1},
@@ -320,6 +322,24 @@ TEST(BankFormats, DamagedBanksAndStreams) {
          FixCrc(f, 0, ShapeOf(f).header);
        },
        Whole},
+      // Names and formats at their limits.
+      {"an XWB's name of a space", "xwb_v46_pcm_adpcm_names.xwb", poke(xwbData + 8, 0x20), Whole},
+      {"an XWB's name of a control byte", "xwb_v46_pcm_adpcm_names.xwb", poke(xwbData + 8, 0x1F),
+       Nothing},
+      {"an XWB wave of 192000 Hz", "xwb_v46_pcm_adpcm_names.xwb",
+       [&](Bytes& f) {
+         PutLe32(f, xwbEntries + 4, (Le32At(f, xwbEntries + 4) & ~(0x3FFFFu << 5)) | 192000u << 5);
+       },
+       Whole},
+      {"an XWB wave of 192001 Hz", "xwb_v46_pcm_adpcm_names.xwb",
+       [&](Bytes& f) {
+         PutLe32(f, xwbEntries + 4, (Le32At(f, xwbEntries + 4) & ~(0x3FFFFu << 5)) | 192001u << 5);
+       },
+       Nothing},
+      {"a Wwise package's language name of a space", "wwise_package_externals.pck",
+       poke(0x34 + 7, 0x20), Whole},
+      {"a Wwise package's language name of a control byte", "wwise_package_externals.pck",
+       poke(0x34 + 7, 0x1F), Nothing},
       {"an HCA cipher of type 2, its CRC made anew", "hca_v2_mono_22k.hca",
        [](Bytes& f) {
          f[0x33] = 2;  // the "ciph" chunk's type, after "fmt", "comp" and "ath"
@@ -361,6 +381,7 @@ TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
   const struct {
     const char* fixture;
     std::vector<Expected> members;
+    std::function<void(Bytes&)> change = nullptr;  // made to the fixture first
   } rows[] = {
       {"wwise_package_externals.pck",
        {{"1355168291", 0xD0, 40, "bnk", -1, -1, -1, "BKHD"},
@@ -378,6 +399,21 @@ TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
        {{"tone_pcm16", 0x800, 4410, "pcm16", 22050, 1, 2205, nullptr},
         {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
         {"tone_pcm8", 0x2800, 800, "pcm8u", 8000, 1, 800, nullptr}}},
+      // The last wave made WMA, an ASF file by itself of the 8 bytes of its
+      // header's start, the last bytes of the input.
+      {"xwb_v46_pcm_adpcm_names.xwb",
+       {{"tone_pcm16", 0x800, 4410, "pcm16", 22050, 1, 2205, nullptr},
+        {"tone_adpcm", 0x2000, 1120, "msadpcm", 22050, 1, 2048, nullptr},
+        {"tone_pcm8", 0x2800, 8, "wma", 8000, 1, 800, nullptr}},
+       [](Bytes& f) {
+         const size_t last = 0x94 + 2 * 24;
+         PutLe32(f, last + 4, Le32At(f, last + 4) | 3);
+         PutLe32(f, last + 12, 8);
+         PutLe32(f, 48, 0x2000 + 8);  // the wave data's length
+         const uint8_t asf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
+         f.resize(0x2800);
+         f.insert(f.end(), std::begin(asf), std::end(asf));
+       }},
       {"xwb_v40_big_endian_pcm_xma.xwb",
        {{"", 0xC0, 6400, "pcm16be", 32000, 2, 1600, nullptr},
         {"", 0x19C0, 2048, "xma", 48000, 2, 4096, nullptr}}},
@@ -388,7 +424,8 @@ TEST(BankFormats, PackagesAndWaveBanksListTheirMembers) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.fixture);
-    const Bytes f = Fixture(row.fixture);
+    Bytes f = Fixture(row.fixture);
+    if (row.change) row.change(f);
     Bytes input = RandomBytes(77, 3, true);
     Append(input, f);
     const std::string name(row.fixture);
@@ -526,6 +563,8 @@ struct MemberRow {
   const char* codec;
   const char* name;
   int64_t rate, channels;
+  int64_t samples = -2;  // -2: not checked
+  size_t setup = 0;      // bytes of the codec's setup from the bank
 };
 
 struct BankMembersRow {
@@ -556,7 +595,22 @@ TEST(BankFormats, EveryBankListsItsMembersWholeInsideIt) {
        "fsb",
        0,
        {{136, 8820, "pcm16", "tone440", 22050, 1}, {8968, 5732, "pcm16", "", 22050, 1}}},
-      {"fsb4_gcadpcm_stereo.fsb", "fsb", 0, {{220, 5040, "dsp", "stereo330", 44100, 2}}},
+      {"fsb4_gcadpcm_stereo.fsb",
+       "fsb",
+       0,
+       {{220, 5040, "dsp", "stereo330", 44100, 2, 4410, 2 * 0x2E}}},
+      {"fsb5_dsp_two.fsb",
+       "fsb",
+       0,
+       {{254, 2528, "dsp", "dsp440", 22050, 1, 4410, 0x2E},
+        {2782, 5056, "dsp", "dsp330", 44100, 2, 4410, 2 * 0x2E}}},
+      // Xbox IMA ADPCM: 69 blocks of 36 bytes a channel, not the alignment after them.
+      {"fsb5_xbox_ima_two.fsb",
+       "fsb",
+       0,
+       {{108, 69 * 36, "imaadpcm", "ima440", 22050, 1, 69 * 64},
+        {2604, 69 * 72, "imaadpcm", "ima330", 44100, 2, 69 * 64}}},
+
       {"fsb5_pcm16_names.fsb",
        "fsb",
        0,
@@ -567,13 +621,13 @@ TEST(BankFormats, EveryBankListsItsMembersWholeInsideIt) {
       {"awb_wave_members.awb",
        "awb",
        0,
-       {{64, 8864, "wav", "", 22050, 1},
-        {8928, 17684, "wav", "", 44100, 2},
-        {26624, 4524, "wav", "", 32000, 1}}},
+       {{64, 8864, "wav", "", 22050, 1, 4410},
+        {8928, 17684, "wav", "", 44100, 2, 4410},
+        {26624, 4524, "wav", "", 32000, 1, 2240}}},
       {"awb_v1_short_offsets.awb",
        "awb",
        0,
-       {{32, 5776, "wav", "", 22050, 1}, {5824, 4524, "wav", "", 32000, 1}}},
+       {{32, 5776, "wav", "", 22050, 1, 2866}, {5824, 4524, "wav", "", 32000, 1, 2240}}},
       {"wwise_bank_two_pcm.bnk",
        "wwise",
        0,
@@ -611,6 +665,10 @@ TEST(BankFormats, EveryBankListsItsMembersWholeInsideIt) {
       EXPECT_EQ(m.name, want.name);
       EXPECT_EQ(m.rate, want.rate);
       EXPECT_EQ(m.channels, want.channels);
+      if (want.samples != -2) {
+        EXPECT_EQ(m.samples, want.samples);
+      }
+      EXPECT_EQ(m.codecSetup.size(), want.setup);
       EXPECT_FALSE(m.encrypted);
       if (m.codec == std::string("pcm16")) {
         EXPECT_EQ(m.length, m.samples * m.channels * 2);

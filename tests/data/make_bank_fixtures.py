@@ -193,6 +193,90 @@ def fsb5(sounds, version=1, loops=False):
     return head + headers + table + data
 
 
+def fsb5_coded(sounds, codec):
+    """sounds: (name, data, samples, rate, channels, chunks): an FSB5 bank of
+    coded data (6: GC ADPCM, 7: Xbox IMA ADPCM), each sample's extra chunks
+    (type, body) after its header."""
+    headers, data, names, name_offsets = b"", b"", b"", []
+    for name, coded, samples, rate, channels, chunks in sounds:
+        value = (1 if chunks else 0) | FSB5_RATES[rate] << 1 | (channels - 1) << 5
+        value |= (len(data) // 32) << 7 | samples << 34
+        headers += struct.pack("<Q", value)
+        for i, (kind, body) in enumerate(chunks):
+            more = 1 if i + 1 < len(chunks) else 0
+            headers += struct.pack("<I", kind << 25 | len(body) << 1 | more) + body
+        data += pad(coded, 32)
+        name_offsets.append(len(names))
+        names += name.encode() + b"\0"
+    table = b"".join(struct.pack("<I", 4 * len(sounds) + o) for o in name_offsets)
+    table = pad(table + names, 16)
+    head = struct.pack("<4sIIIIII", b"FSB5", 1, len(sounds), len(headers), len(table),
+                       len(data), codec)
+    head += bytes(8) + hashlib.md5(data).digest() + bytes(8)
+    return head + headers + table + data
+
+
+def fsb5_dsp(name, pcm, rate, channels):
+    """A GC ADPCM sample of an FSB5 bank: the channels interleaved every 2
+    bytes, their coefficients and start state in a chunk of type 7."""
+    per_channel = dsp_encode(pcm, channels)
+    data = b"".join(per_channel[c][i:i + 2] for i in range(0, len(per_channel[0]), 2)
+                    for c in range(channels))
+    coefs = b"".join(struct.pack(">hh", *c) for c in DSP_COEFS) + bytes(14)
+    return (name, data, len(pcm) // (2 * channels), rate, channels, [(7, coefs * channels)])
+
+
+# IMA ADPCM as Xbox lays it out: blocks of 36 bytes a channel, each a header
+# (the sample before the block and the step index) and 64 samples, the
+# channels' 4-byte words interleaved.
+IMA_STEPS = [7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 21, 23, 25, 28, 31, 34, 37, 41, 45, 50,
+             55, 60, 66, 73, 80, 88, 97, 107, 118, 130, 143, 157, 173, 190, 209, 230, 253, 279,
+             307, 337, 371, 408, 449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282,
+             1411, 1552, 1707, 1878, 2066, 2272, 2499, 2749, 3024, 3327, 3660, 4026, 4428, 4871,
+             5358, 5894, 6484, 7132, 7845, 8630, 9493, 10442, 11487, 12635, 13899, 15289, 16818,
+             18500, 20350, 22385, 24623, 27086, 29794, 32767]
+IMA_INDEX = [-1, -1, -1, -1, 2, 4, 6, 8]
+
+
+def ima_nibble(x, state):
+    pred, index = state
+    step = IMA_STEPS[index]
+    diff, code = x - pred, 0
+    if diff < 0:
+        code, diff = 8, -diff
+    delta = step >> 3
+    for bit, part in ((4, step), (2, step >> 1), (1, step >> 2)):
+        if diff >= part:
+            code |= bit
+            diff -= part
+            delta += part
+    pred = max(-32768, min(32767, pred - delta if code & 8 else pred + delta))
+    return code, (pred, max(0, min(88, index + IMA_INDEX[code & 7])))
+
+
+def xbox_ima(pcm, channels):
+    values = struct.unpack("<%dh" % (len(pcm) // 2), pcm)
+    frames = len(values) // channels
+    blocks = -(-frames // 64)
+    states = [(0, 0)] * channels
+    out = b""
+    for b in range(blocks):
+        words = [[] for _ in range(channels)]
+        head = b""
+        for c in range(channels):
+            head += struct.pack("<hBB", states[c][0], states[c][1], 0)
+            codes = []
+            for i in range(64):
+                f = b * 64 + i
+                x = values[f * channels + c] if f < frames else 0
+                code, states[c] = ima_nibble(x, states[c])
+                codes.append(code)
+            words[c] = [bytes(codes[w * 8 + k] | codes[w * 8 + k + 1] << 4 for k in (0, 2, 4, 6))
+                        for w in range(8)]
+        out += head + b"".join(words[c][w] for w in range(8) for c in range(channels))
+    return out, blocks * 64
+
+
 # --- AWB ----------------------------------------------------------------------
 
 def wav(pcm, rate, channels):
@@ -351,6 +435,13 @@ def fixtures():
         "hca_v2_encrypted_56.hca": hca(0x0200, 1, 24000, 5, 0xC0,
                                        ENCRYPTED_CHUNKS, 0x60, key=HCA_KEY),
     }
+    ima_mono, ima_mono_samples = xbox_ima(t1, 1)
+    ima_stereo, ima_stereo_samples = xbox_ima(t3, 2)
+    files["fsb5_dsp_two.fsb"] = fsb5_coded([fsb5_dsp("dsp440", t1, 22050, 1),
+                                            fsb5_dsp("dsp330", t3, 44100, 2)], 6)
+    files["fsb5_xbox_ima_two.fsb"] = fsb5_coded(
+        [("ima440", ima_mono, ima_mono_samples, 22050, 1, []),
+         ("ima330", ima_stereo, ima_stereo_samples, 44100, 2, [])], 7)
     return files, {"t1": t1, "t2": t2, "t3": t3, "t4": t4}
 
 
@@ -464,6 +555,15 @@ def check_fsb(data, tones):
     return [data[:4].decode(), len(found)]
 
 
+def check_fsb5_coded(path, data):
+    """FFmpeg reads no FSB5 bank of these codecs: the members zandrel writes
+    of them are what ffmpeg decodes, in tests/cli/cli_test.cpp. Here: the
+    bank's sizes add up."""
+    shdr, names, size = struct.unpack("<III", data[12:24])
+    assert 0x3C + shdr + names + size == len(data)
+    return [data[:4].decode(), struct.unpack("<I", data[8:12])[0]]
+
+
 def main():
     files, tones = fixtures()
     rows = []
@@ -477,6 +577,8 @@ def main():
             fields = check_awb(path, data)
         elif "gcadpcm" in name:
             fields = check_fsb_dsp(path, tones)
+        elif name.startswith("fsb5_dsp") or name.startswith("fsb5_xbox"):
+            fields = check_fsb5_coded(path, data)
         else:
             fields = check_fsb(data, tones)
         rows.append([name, len(data)] + fields)

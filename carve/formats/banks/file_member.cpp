@@ -50,13 +50,33 @@ void Adx(std::span<const uint8_t> h, Member& m) {
   m.encrypted = h[0x13] == 8 || h[0x13] == 9;
 }
 
-// RIFF or RIFX: the format chunk's channels and rate when it comes first.
+// The samples of a WAVE file whose chunks after the format one begin at `at`
+// of `h`: its data's bytes over the block alignment `block` for PCM (tags 1,
+// 3 and 0xFFFE), the fact chunk's count for other codecs; -1 when the header
+// read holds neither.
+int64_t WaveSamples(std::span<const uint8_t> h, size_t at, uint32_t tag, int64_t block) {
+  const bool pcm = tag == 1 || tag == 3 || tag == 0xFFFE;
+  for (; at + 8 <= h.size(); at += 8 + ((Le32(h.data() + at + 4) + 1) & ~uint64_t{1})) {
+    const uint32_t size = Le32(h.data() + at + 4);
+    if (pcm && block > 0 && std::memcmp(h.data() + at, "data", 4) == 0) return size / block;
+    if (!pcm && size >= 4 && at + 12 <= h.size() && std::memcmp(h.data() + at, "fact", 4) == 0)
+      return Le32(h.data() + at + 8);
+  }
+  return -1;
+}
+
+// RIFF or RIFX: the format chunk's channels and rate when it comes first;
+// a WAVE file's samples.
 void Riff(std::span<const uint8_t> h, Member& m) {
   ByteOrder order;
   order.big = h[3] == 'X';
   if (h.size() < 28 || std::memcmp(h.data() + 12, "fmt ", 4) != 0) return;
   m.channels = order.u16(h.data() + 22);
   m.rate = order.u32(h.data() + 24);
+  if (m.codec != "wav" || order.big || h.size() < 36) return;
+  const uint64_t fmtSize = Le32(h.data() + 16);
+  m.samples =
+      WaveSamples(h, 20 + fmtSize + (fmtSize & 1), Le16(h.data() + 20), Le16(h.data() + 32));
 }
 
 }  // namespace

@@ -9,9 +9,15 @@
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
 #include "carve/engine/stream_line.h"
+#include "carve/formats/banks/fsb_tables.h"
 #include "carve/formats/common/little_endian.h"
 
 namespace {
+
+using fsb::SizeFits;
+using fsb::Table;
+using fsb::TakeDspSetup;
+using fsb::TextAt;
 
 // So many samples in a bank at the most, and so many bytes of sample
 // headers and names: a walk goes no further.
@@ -47,12 +53,6 @@ void KeepHeld(Bank& bank, int64_t dataStart) {
   for (Member& m : bank.members) m.offset += dataStart;
 }
 
-// The text at `p` up to its first zero byte, at most `most` bytes of it.
-std::string TextAt(const uint8_t* p, int64_t most) {
-  const auto* end = static_cast<const uint8_t*>(std::memchr(p, 0, most));
-  return std::string(reinterpret_cast<const char*>(p), end ? end - p : most);
-}
-
 // A sample whose data ends at `end` of the data, the next one's beginning at
 // `next`: held when the input holds the first `room` bytes of the data.
 // The data of the samples rises, so those held are the first ones.
@@ -60,28 +60,6 @@ void Hold(Bank& bank, int64_t end, int64_t next, int64_t room) {
   if (end > room) return;
   ++bank.held;
   bank.heldEnd = std::min(next, room);
-}
-
-// A table of the bank, read piece by piece as a walk goes through it: a
-// walk that fails early reads little of a table that claims to be large.
-struct Table {
-  InputView& input;
-  int64_t start, size;
-  // The `n` bytes at `at` in the table, or null when they are not all in
-  // it or in the input.
-  const uint8_t* at(int64_t pos, int64_t n) const {
-    if (pos < 0 || pos + n > size) return nullptr;
-    const auto b = input.bytes(start + pos, n);
-    return std::ssize(b) < n ? nullptr : b.data();
-  }
-};
-
-// The bytes of a sample of `length` sample frames: exact for PCM (`pcm`
-// bytes a frame); for a codec at least a byte for every 32 frames and at
-// most 4 bytes a sample and channel, with room for a codec's headers.
-bool SizeFits(int64_t length, int64_t bytes, int64_t pcm, int64_t channels) {
-  if (pcm > 0) return bytes == length * pcm;
-  return bytes * 32 >= length && bytes <= length * channels * 4 + 4096;
 }
 
 // FSB4: a 48-byte header (count, size of the sample headers, size of the
@@ -118,6 +96,7 @@ Member MemberOf(const uint8_t* h, const Member& first, bool whole, uint32_t flag
     m.length = Le32(h + 4);
     m.name.clear();
     m.loopStart = m.loopEnd = -1;
+    m.codecSetup.clear();
     return m;
   }
   const uint32_t mode = Le32(h + 0x30);
@@ -188,6 +167,7 @@ bool Samples(const Table& t, int64_t count, uint32_t flags, int64_t dataSize, in
         MemberOf(h, bank.members.empty() ? none : bank.members.front(), whole, flags));
     bank.members.back().index = i;
     bank.members.back().offset = aligned;
+    TakeDspSetup(t, at + kSampleHeader, own - kSampleHeader, bank.members.back());
     Hold(bank, aligned + bytes, std::min(aligned + Aligned(bytes), dataSize), room);
     data += bytes;
     aligned += Aligned(bytes);
@@ -251,11 +231,13 @@ int64_t PcmBytes(uint32_t codec) {
 struct Sample {
   int64_t offset = 0, samples = 0, rate = 0, channels = 0, size = 0;
   int64_t loopStart = -1, loopEnd = -1;
+  std::vector<uint8_t> setup;  // DSP ADPCM's coefficients (type 7)
 };
 
 // What an extra chunk of a sample header says: its channels (type 1), its
-// rate (2), its loop (3).
+// rate (2), its loop (3), DSP ADPCM's coefficients (7).
 void TakeChunk(uint32_t type, const uint8_t* body, int64_t size, Sample& out) {
+  if (type == 7) out.setup.assign(body, body + size);
   if (type == 1 && size >= 1) out.channels = body[0];
   if (type == 2 && size >= 4) out.rate = Le32(body);
   if (type == 3 && size >= 8) {
@@ -271,8 +253,14 @@ bool SampleAt(const Table& t, int64_t at, Sample& out) {
   const uint64_t v = Le64(p);
   const uint32_t rateIndex = (v >> 1) & 0xF;
   if (rateIndex >= std::size(kRates)) return false;
-  out = {static_cast<int64_t>((v >> 7) & 0x7FFFFFF) * kDataAlign, static_cast<int64_t>(v >> 34),
-         kRates[rateIndex], kChannels[(v >> 5) & 3], 8};
+  out = {static_cast<int64_t>((v >> 7) & 0x7FFFFFF) * kDataAlign,
+         static_cast<int64_t>(v >> 34),
+         kRates[rateIndex],
+         kChannels[(v >> 5) & 3],
+         8,
+         -1,
+         -1,
+         {}};
   bool more = v & 1;
   while (more) {
     const uint8_t* c = t.at(at + out.size, 4);
@@ -280,7 +268,8 @@ bool SampleAt(const Table& t, int64_t at, Sample& out) {
     const uint32_t chunk = Le32(c);
     const int64_t chunkSize = (chunk >> 1) & 0xFFFFFF;
     const uint32_t type = chunk >> 25;
-    const uint8_t* body = t.at(at + out.size + 4, std::min<int64_t>(chunkSize, 8));
+    const uint8_t* body =
+        t.at(at + out.size + 4, type == 7 ? chunkSize : std::min<int64_t>(chunkSize, 8));
     if (type == 0 || !body || at + out.size + 4 + chunkSize > t.size) return false;
     TakeChunk(type, body, chunkSize, out);
     out.size += 4 + chunkSize;
@@ -311,16 +300,21 @@ Member MemberOf(const Sample& s, int64_t index, uint32_t codec) {
   m.samples = s.samples;
   m.loopStart = s.loopStart;
   m.loopEnd = s.loopEnd;
+  if (m.codec == "dsp" && std::ssize(s.setup) >= 0x2E * s.channels)
+    m.codecSetup.assign(s.setup.begin(), s.setup.begin() + 0x2E * s.channels);
   return m;
 }
 
 // The lengths of the members of codecs not PCM: to the next one's offset,
-// the last one's to the end of the data.
+// the last one's to the end of the data; Xbox IMA ADPCM's: its blocks (36
+// bytes a channel, 64 samples), not the alignment after them.
 void EndMembers(std::vector<Member>& members, int64_t dataSize) {
   for (size_t i = 0; i < members.size(); ++i) {
-    if (members[i].length > 0) continue;
-    const int64_t end = i + 1 < members.size() ? members[i + 1].offset : dataSize;
-    members[i].length = end - members[i].offset;
+    Member& m = members[i];
+    if (m.length > 0) continue;
+    m.length = (i + 1 < members.size() ? members[i + 1].offset : dataSize) - m.offset;
+    if (m.codec == "imaadpcm")
+      m.length = std::min(m.length, (m.samples + 63) / 64 * 36 * m.channels);
   }
 }
 
