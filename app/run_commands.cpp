@@ -69,7 +69,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows, bool every)
         CarveInputs(*FHost, {.inputs = inputs,
                              .formats = rows,
                              .pattern = [this] { return FromQ(edtOutput->text()); },
-                             .options = {.offsetNames = every},
+                             .options = {.offsetNames = every, .jobs = DefaultJobs()},
                              .env = *FEnv,
                              .tagIni = chkTagIni->isChecked()
                                            ? std::optional<std::string>(FromQ(edtTagIni->text()))

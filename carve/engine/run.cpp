@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 #include "carve/engine/formats.h"
 #include "carve/engine/host.h"
@@ -148,6 +149,8 @@ bool OutputFolderWritable(Host& host, const RunRequest& request) {
 }
 
 }  // namespace
+
+int DefaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 RunOutcome CarveInputs(Host& host, const RunRequest& request) {
   RunOutcome outcome;
