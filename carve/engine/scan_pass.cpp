@@ -211,11 +211,10 @@ void ScanPass::reportInputFailure(const IoError& error) {
 
 std::unique_ptr<PageWalks> ScanPass::startPages() {
   const RunOptions& options = producer_.run().options();
-  // A lane whose carver's verdicts owe to its rejections, or whose row makes
-  // no carver, is walked here alone.
+  // A lane whose row makes no carver is walked here alone.
   std::vector<size_t> walked;
   for (size_t i = 0; i < lanes_.size(); ++i) {
-    if (!lanes_[i].alone && lanes_[i].row.make != nullptr) walked.push_back(i);
+    if (lanes_[i].row.make != nullptr) walked.push_back(i);
   }
   if (options.jobs < 2 || end_ - start_ <= options.pageSize || walked.empty()) return nullptr;
   for (size_t i : walked) lanes_[i].paged = true;

@@ -267,6 +267,15 @@ void ScanPass::probe(Lane& lane) {
   // the probe's reads; a pump due at every step sees every probe made.
   const bool quiet = pacer_.quietSteps() >= probeWeight_;
   if (pacer_.due(probeWeight_)) host_.ProcessEvents();
+  if (notes_ != nullptr && lane.alone) {
+    // A page's walk lists the candidates of a lane whose verdicts owe to its
+    // rejections without probing them: the walk that produces probes them all.
+    if (!ruledOut(lane, candidate)) {
+      notes_->lanes[(*noted_)[static_cast<size_t>(&lane - lanes_.data())]].push_back(
+          {candidate, candidate + 1, false});
+    }
+    return;
+  }
   const Probed probed = quiet && ruledOut(lane, candidate)
                             ? Probed(ProbeResult::Reject)
                             : lane.carver.probe(in_, {candidate, lane.found + 1, tagIni()});

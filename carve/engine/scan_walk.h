@@ -65,8 +65,9 @@ struct Lane {
   std::vector<Carver::Trigger> triggers;
   const Carver::Trigger trigger;  // the first of them
   const bool progressPerProbe;
-  // Whether the walks of pages leave the lane out, and how far after a stream
-  // its carver may reject for it (Carver::rejectsFromRejected, acceptedReach).
+  // Whether the walks of pages only list the lane's candidates, and how far
+  // after a stream its carver may reject for it (Carver::rejectsFromRejected,
+  // acceptedReach).
   const bool alone;
   const int64_t reach;
   bool paged = false;      // the walks of pages walk the lane too
