@@ -157,7 +157,7 @@ constexpr CliOptionRow kLastOptions[] = {
    [](CliOptions& o, Values, std::string&) { return (o.settings.takeExtendedRules(), true); }},
   {0, "--classic-rules", "", "all with the classic rules: the extended rules off unless given",
    false, FLAG(classicRules, true)},
-  {0, "--page-size", "BYTES", "", true,
+  {0, "--page-size", "BYTES", "the size of the pages of --jobs (default: 32 MiB)", true,
    [](CliOptions& o, Values v, std::string& error) {
      const std::optional<int> n = ParseInt(v[0]);
      if (!n || *n < 1) error = "--page-size must be a whole number of bytes";
