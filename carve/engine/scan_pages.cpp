@@ -2,6 +2,9 @@
 // their host and the notes they hand over.
 #include "carve/engine/scan_pages.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -51,7 +54,14 @@ PageWalks::PageWalks(Host& host, const std::vector<PassLane>& lanes,
   }
   notes_.resize(static_cast<size_t>(pages_));
   ready_.resize(static_cast<size_t>(pages_));
+  // The threads take no signal: a signal meets the thread that runs the
+  // pass, as it does without them (a second SIGINT right after the first
+  // is taken as one there).
+  sigset_t all, before;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &before);
   for (int t = 0; t < jobs; ++t) threads_.emplace_back([this] { work(); });
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 PageWalks::~PageWalks() {
@@ -86,8 +96,15 @@ const PageNotes* PageWalks::await(int64_t page, Host& host) {
     ahead_cv_.notify_all();
   }
   const auto i = static_cast<size_t>(page);
+  // While it waits, the signals that stop a run are held and then taken
+  // at once, as by a thread at work: two sent together count as one.
+  sigset_t held, before;
+  sigemptyset(&held);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, sig);
   while (!ready_[i]) {
+    pthread_sigmask(SIG_BLOCK, &held, &before);
     walked_cv_.wait_for(lock, std::chrono::milliseconds(25));
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (ready_[i]) break;
     lock.unlock();
     host.ProcessEvents();
