@@ -71,7 +71,7 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows, bool every)
         CarveInputs(*FHost, {.inputs = inputs,
                              .formats = rows,
                              .pattern = [this] { return FromQ(edtOutput->text()); },
-                             .options = {.offsetNames = every, .hashes = hashes},
+                             .options = {.offsetNames = every, .hashes = hashes, .jobs = DefaultJobs()},
                              .env = *FEnv,
                              .tagIni = chkTagIni->isChecked()
                                            ? std::optional<std::string>(FromQ(edtTagIni->text()))

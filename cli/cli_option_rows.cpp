@@ -132,6 +132,14 @@ constexpr CliOptionRow kMiddleOptions[] = {
    FLAG(recursive, true)},
   {'n', "--dry-run", "", "find, measure and log every stream, write nothing", true,
    FLAG(dryRun, true)},
+  {'j', "--jobs", "N",
+   "walk each input with N threads, the results those of one (default: one a core)", true,
+   [](CliOptions& o, Values v, std::string& error) {
+     const std::optional<int> n = ParseInt(v[0]);
+     if (!n || *n < 1 || *n > 1024) error = "--jobs must be a whole number from 1 to 1024";
+     o.jobs = n.value_or(0);
+     return error.empty();
+   }},
   {0, "--no-clobber", "",
    "fail a stream whose output file exists already instead of replacing it", true,
    FLAG(noClobber, true)},
@@ -149,6 +157,13 @@ constexpr CliOptionRow kLastOptions[] = {
    [](CliOptions& o, Values, std::string&) { return (o.settings.takeExtendedRules(), true); }},
   {0, "--classic-rules", "", "all with the classic rules: the extended rules off unless given",
    false, FLAG(classicRules, true)},
+  {0, "--page-size", "BYTES", "the size of the pages of --jobs (default: 32 MiB)", true,
+   [](CliOptions& o, Values v, std::string& error) {
+     const std::optional<int> n = ParseInt(v[0]);
+     if (!n || *n < 1) error = "--page-size must be a whole number of bytes";
+     if (n && *n >= 1) o.pageSize = *n;
+     return error.empty();
+   }},
   {'h', "--help", "", "this usage", false, FLAG(help, true)},
   {0, "--version", "", "print the version and exit", false, FLAG(version, true)},
 };

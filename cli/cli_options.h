@@ -52,6 +52,10 @@ struct CliOptions {
   bool dryRun = false;
   // Fail a stream rather than replace a file.
   bool noClobber = false;
+  // The threads that walk an input's pages ahead (-j); 0: one a core. The
+  // size of the pages (for the tests: tiny pages on small inputs).
+  int jobs = 0;
+  int64_t pageSize = int64_t{32} << 20;
   // A folder given as input stands for every regular file below it.
   bool recursive = false;
   // A file naming further inputs, one a line; "-" is the standard input.

@@ -191,7 +191,9 @@ int Runner::carve() {
                            .keepExisting = o_.noClobber,
                            .namesFromWorkingFolder = true,
                            .offsetNames = o_.command == kAllCommand,
-                           .hashes = o_.hashes};
+                           .hashes = o_.hashes,
+                           .jobs = o_.jobs > 0 ? o_.jobs : DefaultJobs(),
+                           .pageSize = o_.pageSize};
   // Ctrl-C stops the run where it is, which says so, and then ends the
   // program as Ctrl-C does.
   StopOnInterrupt(true);

@@ -1,12 +1,14 @@
 #include "platform/descriptor.h"
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/env.h"
 
 namespace {
 
-int g_openCount = 0;
+// Threads that walk pages open and close inputs too.
+std::atomic<int> g_openCount = 0;
 
 }  // namespace
 

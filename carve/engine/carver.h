@@ -103,6 +103,16 @@ class Carver {
   // first header or the one after it: those the walk passes over without a
   // probe.
   virtual bool ruledOut(const uint8_t* /*bytes*/, int64_t /*avail*/) { return false; }
+
+  // What a probe's verdict may owe to the probes before it, for a walk that
+  // probes the pages of an input apart (carve/engine/scan_pages.h). A carver
+  // whose probe rejects a candidate for what an earlier probe that rejected
+  // saw says so: the pages' walks only list its candidates that ruledOut()
+  // does not rule out, and the walk that produces probes every one of them.
+  virtual bool rejectsFromRejected() const { return false; }
+  // A candidate at k may be rejected for a stream accepted before it only
+  // where that stream ended after k - acceptedReach().
+  virtual int64_t acceptedReach() const { return 0; }
 };
 
 // The name of the output of stream `number`: from the pattern, the base

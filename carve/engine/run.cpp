@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 
 #include "carve/engine/formats.h"
@@ -171,6 +172,8 @@ bool ReadWithItsImage(Host& host, const RunRequest& request, const std::string& 
 }
 
 }  // namespace
+
+int DefaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 RunOutcome CarveInputs(Host& host, const RunRequest& request) {
   RunOutcome outcome;

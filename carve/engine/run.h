@@ -78,6 +78,9 @@ struct RunOutcome {
   int64_t written = 0;
 };
 
+// The jobs of a run by default (RunOptions::jobs): one a core.
+int DefaultJobs();
+
 // Makes the checks of the request's run, then carves every input with its
 // formats, in one read of each, while the host runs; an input the host
 // refuses (Host::InputBegins) is passed over, and so is a file this run has

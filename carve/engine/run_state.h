@@ -31,6 +31,11 @@ struct RunOptions {
   bool offsetNames = false;
   // The digests every output gets as it is written (HashKind bits).
   unsigned hashes = 0;
+  // The threads that walk an input's pages ahead of the one that produces
+  // (carve/engine/scan_pages.h); 1: the input is walked in one piece.
+  int jobs = 1;
+  // The size of those pages; an input no larger is walked in one piece.
+  int64_t pageSize = int64_t{32} << 20;
 };
 
 class RunState {

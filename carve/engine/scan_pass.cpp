@@ -7,6 +7,7 @@
 
 #include "carve/engine/formats.h"
 #include "carve/engine/run_state.h"
+#include "carve/engine/scan_pages.h"
 #include "carve/engine/scan_walk.h"
 #include "output/naming.h"
 #include "platform/folders.h"
@@ -96,6 +97,8 @@ int64_t ScanPass::run() {
     reportPasses(PassReport::Stage::End);
     return 0;
   }
+  const std::unique_ptr<PageWalks> pages = startPages();
+  pages_ = pages.get();
   try {
     walk();
     if (std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.aborted; })) {
@@ -205,6 +208,40 @@ void ScanPass::reportInputFailure(const IoError& error) {
   // One failure of the input ends every lane at once: it is reported once,
   // as its box is shown and its line logged once.
   if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, &error);
+}
+
+std::unique_ptr<PageWalks> ScanPass::startPages() {
+  const RunOptions& options = producer_.run().options();
+  // A lane whose row makes no carver is walked here alone.
+  std::vector<size_t> walked;
+  for (size_t i = 0; i < lanes_.size(); ++i) {
+    if (lanes_[i].row.make != nullptr) walked.push_back(i);
+  }
+  if (options.jobs < 2 || end_ - start_ <= options.pageSize || walked.empty()) return nullptr;
+  for (size_t i : walked) lanes_[i].paged = true;
+  std::vector<PassLane> lanes;
+  for (const Lane& lane : lanes_) lanes.push_back({&lane.row, &lane.carver});
+  return std::make_unique<PageWalks>(host_, lanes, walked, input_, start_, end_, options.pageSize,
+                                     options.jobs);
+}
+
+void ScanPass::walkPage(int64_t from, int64_t to, PageNotes& notes,
+                        const std::vector<size_t>& indexes) {
+  notes_ = &notes;
+  noted_ = &indexes;
+  try {
+    in_ = InputView(InputFile::OpenRead(input_, producer_.env()), kChunkSize);
+    openSize_ = in_.size();
+    start_ = from;
+    end_ = to;
+    for (Lane& lane : lanes_) lane.next = start_;
+    progress_.setWindow(start_, end_);
+    walk();
+    notes.whole = host_.Running();
+  } catch (const IoError&) {
+    notes.whole = false;
+  }
+  in_.closeQuietly();
 }
 
 bool ScanPass::setUp() {

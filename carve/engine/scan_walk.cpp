@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "carve/engine/run_state.h"
+#include "carve/engine/scan_pages.h"
 
 namespace scan_walk {
 
@@ -121,7 +122,7 @@ void ScanPass::walk() {
     Lane& lane = lanes_[static_cast<size_t>(next - frontiers.begin())];
     if (lane.pending) {
       probe(lane);
-    } else {
+    } else if (!guide(lane)) {
       scan(lane);
     }
     *next = lane.done ? kNone : lane.frontier();
@@ -284,9 +285,22 @@ void ScanPass::probe(Lane& lane) {
   // the probe's reads; a pump due at every step sees every probe made.
   const bool quiet = pacer_.quietSteps() >= probeWeight_;
   if (pacer_.due(probeWeight_)) host_.ProcessEvents();
+  if (notes_ != nullptr && lane.alone) {
+    // A page's walk lists the candidates of a lane whose verdicts owe to its
+    // rejections without probing them: the walk that produces probes them all.
+    if (!ruledOut(lane, candidate)) {
+      notes_->lanes[(*noted_)[static_cast<size_t>(&lane - lanes_.data())]].push_back(
+          {candidate, candidate + 1, false});
+    }
+    return;
+  }
   const Probed probed = quiet && ruledOut(lane, candidate)
                             ? Probed(ProbeResult::Reject)
                             : lane.carver.probe(in_, {candidate, lane.found + 1, tagIni()});
+  if (notes_ != nullptr) {
+    note(lane, probed);
+    return;
+  }
   if (probed.result == ProbeResult::EndPass) {
     lane.done = true;
     return;
@@ -314,6 +328,63 @@ bool ScanPass::produce(Lane& lane, const Found& found) {
   lane.empty = true;
   if (produced.status == Produced::Status::Done && lane.carver.progressPerProbe()) showProgress();
   return true;
+}
+
+bool ScanPass::guide(Lane& lane) {
+  if (pages_ == nullptr || !lane.paged || lane.next < lane.aloneUntil || lane.next >= end_ ||
+      !host_.Running()) {
+    return false;
+  }
+  const int64_t page = pages_->pageOf(lane.next);
+  const PageNotes* notes = pages_->await(page, host_);
+  if (notes == nullptr) {
+    lane.aloneUntil = pages_->pageEnd(page);
+    return false;
+  }
+  const std::vector<PageStop>& stops = notes->lanes[static_cast<size_t>(&lane - lanes_.data())];
+  const auto stop = std::lower_bound(stops.begin(), stops.end(), lane.next,
+                                     [](const PageStop& s, int64_t at) { return s.at < at; });
+  // Where the page's walk searched from before that stop: the page's start,
+  // or past its stream before it (and the reach of what it remembers of it).
+  const int64_t searched =
+      stop == stops.begin() ? pages_->pageStart(page) : std::prev(stop)->resume + lane.reach;
+  if (lane.next < searched) {
+    lane.aloneUntil = std::min(searched, pages_->pageEnd(page));
+    return false;
+  }
+  lane.empty = true;
+  if (stop == stops.end()) {
+    lane.next = pages_->pageEnd(page);
+  } else {
+    lane.pending = true;
+    lane.candidate = stop->at;
+    lane.next = stop->at + 1;
+  }
+  if (pacer_.due()) {
+    showProgress();
+    host_.ProcessEvents();
+  }
+  return true;
+}
+
+void ScanPass::note(Lane& lane, const Probed& probed) {
+  std::vector<PageStop>& stops =
+      notes_->lanes[(*noted_)[static_cast<size_t>(&lane - lanes_.data())]];
+  if (probed.result == ProbeResult::EndPass) {
+    stops.push_back({lane.candidate, lane.candidate, true});
+    lane.done = true;
+    return;
+  }
+  if (probed.result == ProbeResult::Reject) return;
+  // The walk goes on where the producer would take it: past what the input
+  // holds of the range copied.
+  const CopySpan span = probed.found.copied();
+  const int64_t held = std::clamp<int64_t>(openSize_ - span.start, 0, span.length);
+  const int64_t resume = std::max(held > 0 ? span.start + held : 0, lane.candidate + 1);
+  stops.push_back({lane.candidate, resume, false});
+  ++lane.found;
+  lane.next = resume;
+  lane.empty = true;
 }
 
 }  // namespace scan_walk

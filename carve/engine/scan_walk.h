@@ -34,13 +34,18 @@ constexpr int kStepsPerClockCheck = 128;
 // One carver's walk: its own position, its own current block and its own
 // counters, so that several carvers can walk one read of the input as each
 // would walk it alone.
+struct PageNotes;
+class PageWalks;
+
 struct Lane {
   explicit Lane(const PassLane& l)
       : row(*l.row),
         carver(*l.carver),
         triggers(carver.triggers()),
         trigger(triggers.empty() ? carver.trigger() : triggers.front()),
-        progressPerProbe(carver.progressPerProbe()) {
+        progressPerProbe(carver.progressPerProbe()),
+        alone(carver.rejectsFromRejected()),
+        reach(carver.acceptedReach()) {
     if (triggers.empty()) triggers.push_back(trigger);
   }
 
@@ -60,7 +65,14 @@ struct Lane {
   std::vector<Carver::Trigger> triggers;
   const Carver::Trigger trigger;  // the first of them
   const bool progressPerProbe;
-  int64_t next = 0;  // the byte the next step examines
+  // Whether the walks of pages only list the lane's candidates, and how far
+  // after a stream its carver may reject for it (Carver::rejectsFromRejected,
+  // acceptedReach).
+  const bool alone;
+  const int64_t reach;
+  bool paged = false;      // the walks of pages walk the lane too
+  int64_t aloneUntil = 0;  // the lane walks by itself up to here
+  int64_t next = 0;        // the byte the next step examines
   // The current block [blockStart, blockEnd); `empty` when the next step
   // begins a new one at `next`.
   int64_t blockStart = 0, blockEnd = 0;
@@ -112,8 +124,20 @@ class ScanPass {
            const std::string& pattern, RunState& run);
 
   int64_t run();
+  // The walk of one page, [from, to), for the walks of pages: notes what the
+  // probes of the lanes find in `notes`, at the lanes `indexes` name.
+  void walkPage(int64_t from, int64_t to, PageNotes& notes, const std::vector<size_t>& indexes);
 
  private:
+  // The walks of pages for this pass, when its options ask for more than one
+  // job and its window holds more than one page; null otherwise.
+  std::unique_ptr<PageWalks> startPages();
+  // Moves the lane, where it searches where a page's walk searched, on to the
+  // next candidate that walk stopped at, or to the end of the page; false
+  // where it has to walk by itself.
+  bool guide(Lane& lane);
+  // Notes what a page's probe found.
+  void note(Lane& lane, const Probed& probed);
   bool setUp();
   // Walks all lanes, always the one furthest behind, so that streams are
   // met in order of offset.
@@ -198,6 +222,10 @@ class ScanPass {
   std::string cancelText_;
   PassProgress progress_;
   Producer producer_;
+  PageWalks* pages_ = nullptr;  // the walks of pages the walk takes notes of
+  // A page's walk: the notes it takes, and the lane of the pass each lane is.
+  PageNotes* notes_ = nullptr;
+  const std::vector<size_t>* noted_ = nullptr;
 };
 
 }  // namespace scan_walk

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -27,13 +28,20 @@ namespace {
 class AbCarver : public Carver {
  public:
   std::vector<int64_t> probes;
+  // Remembering: a candidate less than 8 bytes after one rejected for its
+  // length of 0 is rejected too.
+  bool remembers = false;
+  int64_t rejected = -8;
 
   Trigger trigger() const override { return {'A', 0xFF, 'B'}; }
+  bool rejectsFromRejected() const override { return remembers; }
   Probed probe(InputView& input, const Candidate& candidate) override {
     probes.push_back(candidate.offset);
     unsigned char head[3];
     if (input.read(candidate.offset, head, 3) < 3) return ProbeResult::Reject;
     if (head[2] == 0xFF) return ProbeResult::EndPass;
+    if (remembers && candidate.offset < rejected + 8) return ProbeResult::Reject;
+    if (head[2] == 0) rejected = candidate.offset;
     if (head[2] == 0) return ProbeResult::Reject;
     return StreamAt({candidate.offset, head[2]}, candidate);
   }
@@ -188,6 +196,74 @@ TEST(ScanPass, ACarverOfTwoTriggersIsProbedAtBothAloneOrBesideOthers) {
     EXPECT_EQ(ReadBytes(dir / "out-3"), Slice(data, 541, 30));
     for (size_t i = 0; i < others.size(); ++i) {
       EXPECT_EQ(others[i]->probes, c.besideProbes[i]) << c.beside[i];
+    }
+  }
+}
+
+// The AB carver as its row makes it, for the walks of pages; remembering or not.
+template <bool remembers>
+FormatRow AbRowMaking() {
+  FormatRow row = AbRow();
+  row.make = [](Host&) -> std::unique_ptr<Carver> {
+    auto carver = std::make_unique<AbCarver>();
+    carver->remembers = remembers;
+    return carver;
+  };
+  return row;
+}
+const FormatRow kAbRowsMaking[] = {AbRowMaking<false>(), AbRowMaking<true>()};
+
+// With more than one job the pages of the input are walked apart and noted;
+// the walk that produces takes their notes only where it searches where they
+// searched, so that it finds, numbers, logs and writes what one walk does.
+TEST(ScanPass, PagesWalkedApartGiveWhatOneWalkGives) {
+  // Pieces: a stream of that length, or filler of minus it; "AB" and a
+  // length of 0 (rejected) or 0xFF (the end of the pass) for 0 and -255.
+  const std::pair<const char*, std::vector<int>> inputs[] = {
+      // Over the end of the first page of 100, over three.
+      {"across", {-99, 30, -50, 250, -300}},
+      {"back to back", {-60, 40, 100, 28, 100, 72, -300}},
+      {"rejected and ended", {-98, 0, 0, 70, -230, -255, 30, -200}},
+      {"remembered", {-98, 0, 50, -8, 40, -300}},
+      // From 50 to 150, holding at 120 the start of one that would run on to
+      // 320 (over the stream right after it).
+      {"nested", {-50, 100, 200, 40, -400}}};
+  TempDir dir;
+  const std::string input = dir / "in.bin", pattern = dir / "out-";
+  auto walk = [&](int jobs, int64_t pageSize, const FormatRow& row) {
+    for (int n = 1; std::filesystem::remove(pattern + std::to_string(n)); ++n) {
+    }
+    ScriptHost host;
+    std::unique_ptr<Carver> carver = row.make(host);
+    RunState run = RunState::PassAlone({.jobs = jobs, .pageSize = pageSize});
+    const int64_t written = RunScanPasses(host, {{&row, carver.get()}}, input, pattern, run);
+    for (int n = 1; n <= written; ++n) {
+      const Bytes out = ReadBytes(pattern + std::to_string(n));
+      host.log.emplace_back(out.begin(), out.end());
+    }
+    return host.log;
+  };
+  for (const auto& [name, pieces] : inputs) {
+    Bytes data;
+    for (int piece : pieces) {
+      if (piece == 0 || piece == -255) Append(data, Bytes{'A', 'B', static_cast<uint8_t>(-piece)});
+      if (piece < 0 && piece != -255) Append(data, Filler(static_cast<size_t>(-piece)));
+      if (piece == 200 && name == std::string("nested")) {
+        std::copy_n(Stream(200).begin(), 3, data.end() - 30);  // inside the one of 100
+      } else if (piece > 0) {
+        Append(data, Stream(static_cast<uint8_t>(piece)));
+      }
+    }
+    WriteBytes(input, data);
+    for (const FormatRow& row : kAbRowsMaking) {
+      const std::vector<std::string> one = walk(1, 100, row);
+      EXPECT_GE(one.size(), &row == kAbRowsMaking ? 4u : 2u) << name;
+      for (int64_t pageSize : {16, 100, 128}) {
+        for (int jobs : {2, 3}) {
+          EXPECT_EQ(walk(jobs, pageSize, row), one) << name << " " << pageSize << " " << jobs;
+          EXPECT_EQ(OpenFileCount(), 0) << "every file closed";
+        }
+      }
     }
   }
 }

@@ -1767,6 +1767,83 @@ class RefusingEnv : public Env {
 
 // An output folder no output could be written in is said once, with its
 // cause, before the run: nothing is logged or written and the status is 1.
+// A RIFF WAVE file: a 16-byte format chunk of format `tag`, then `data`.
+Bytes WaveOf(const Bytes& data, uint8_t tag = 1) {
+  Bytes w = {'R', 'I', 'F', 'F', 0,  0,   0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+             ' ', 16,  0,   0,   0,  tag, 0,   2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1,
+             2,   0,   4,   0,   16, 0,   'd', 'a', 't', 'a',  0,    0,   0,   0};
+  for (const auto& [at, value] : {std::pair{4, data.size() + 36}, {40, data.size()}}) {
+    for (int i = 0; i < 4; ++i) w[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  Append(w, data);
+  return w;
+}
+
+// With -j, the pages of an input are walked apart: every command gives what one
+// job gives, line for line, JSON Line for JSON Line, output for output, also
+// where streams cross pages, span several, hold another or meet at a page's end.
+TEST_F(CliRun, JobsGiveWhatOneJobGives) {
+  constexpr size_t kPage = 4096;
+  Bytes mixed = RandomBytes(3001, 1, true), spanning = RandomBytes(kPage / 2, 2),
+        boundaries = RandomBytes(2 * kPage - 1 - 6 * kBase.length, 3);
+  for (const char* name : {"mpeg1_id3.mp3", "vorbis_chained.ogg", "wave_s16_stereo.wav",
+                           "flac_16_mono_11k.flac", "aiff_sox_8_mono_8k.aiff", "adx_mono_44k.adx",
+                           "awb_wave_members.awb", "mpeg1_cbr_pair.mp3", "hca_v2_mono_22k.hca"}) {
+    Append(mixed, Fixture(name));
+    Append(mixed,
+           RandomBytes(777 + mixed.size() % 1000, static_cast<uint32_t>(mixed.size()), true));
+  }
+  Append(spanning, WaveOf(Frames(kBase, 24), 0x55));  // MPEG audio in a WAVE over three pages
+  Append(spanning, Fixture("vorbis_chained.ogg"));
+  Append(spanning, RandomBytes(3 * kPage, 4, true));
+  Append(boundaries, Frames(kBase, 6));  // the next run begins at the last byte of a page
+  Append(boundaries, Frames(k48kHz, 6));
+  Append(boundaries, RandomBytes(4 * kPage - boundaries.size() - 1044, 5));
+  Append(boundaries, WaveOf(RandomBytes(1000, 6)));  // ends where the fourth page ends
+  Append(boundaries, Fixture("vorbis_chained.ogg"));
+  Append(boundaries, RandomBytes(kPage, 7));
+  const std::string out = dir / "jobs";
+  // The log, the JSON Lines, the outputs' names and bytes.
+  auto run = [&](const std::string& command, const std::string& in, const char* jobs, size_t page) {
+    std::vector<std::string> results;
+    for (const std::string json : {"", "--json"}) {
+      std::filesystem::remove_all(out);
+      Args args = {command,
+                   json,
+                   "-j",
+                   jobs,
+                   "--page-size",
+                   std::to_string(page),
+                   "--frames",
+                   "2",
+                   "-o",
+                   out + "/%3.3d.mp3",
+                   in};
+      if (json.empty()) args.erase(args.begin() + 1);
+      const Result r = Cli(args);
+      results.push_back(std::to_string(r.status) + "\n" + r.out);
+    }
+    for (const std::string& name : FilesIn(out)) {
+      const Bytes bytes = ReadBytes(out + "/" + name);
+      results.push_back(name + " " + std::string(bytes.begin(), bytes.end()));
+    }
+    return results;
+  };
+  for (const auto& [name, bytes] :
+       {std::pair{"mixed", mixed}, {"spanning", spanning}, {"boundaries", boundaries}}) {
+    const std::string in = Write(name, bytes);
+    for (const char* command : {"all", "mp3", "ogg", "wav"}) {
+      for (size_t page : {kPage, 16 * kPage}) {
+        SCOPED_TRACE(std::string(name) + " " + command + " " + std::to_string(page));
+        const std::vector<std::string> one = run(command, in, "1", page);
+        EXPECT_GT(one.size(), 2u) << one[0];
+        EXPECT_EQ(run(command, in, "2", page), one);
+        EXPECT_EQ(run(command, in, "3", page), one);
+      }
+    }
+  }
+}
+
 TEST_F(CliRun, AnOutputFolderThatCannotBeWrittenInIsSaidOnceBeforeTheRun) {
   const std::string in = Write("in.bin", Embed(Frames(kBase, 5), 41));
   WriteBytes(dir / "file", Bytes{1});

@@ -57,6 +57,9 @@ class WwiseBankCarver : public Carver {
     return avail >= 12 && !TakeOrder(bytes);
   }
 
+  // The media index of a bank rejected for its media stays in force.
+  bool rejectsFromRejected() const override { return true; }
+
   Probed probe(InputView& input, const Candidate& where) override {
     const int64_t candidate = where.offset;
     const auto header = input.bytes(candidate, 12);

@@ -188,6 +188,10 @@ class HcaCarver : public Carver {
            !IsHcaId(b + 5, "fmt\0");
   }
 
+  // No stream starts before the end of the last one: the candidate lies that
+  // far after its start.
+  int64_t acceptedReach() const override { return kSignatureToVersion; }
+
   Probed probe(InputView& input, const Candidate& where) override {
     const int64_t start = where.offset - kSignatureToVersion;
     if (start < lastEnd_) return ProbeResult::Reject;
