@@ -67,16 +67,16 @@ void TfrmMain::RunCommand(const std::vector<const FormatRow*>& rows, bool every)
     // The output field is read again as each input begins. A tag INI file
     // is read only when the box is ticked as the run begins: ticking it
     // during a run changes nothing.
-    const RunOutcome outcome =
-        CarveInputs(*FHost, {.inputs = inputs,
-                             .formats = rows,
-                             .pattern = [this] { return FromQ(edtOutput->text()); },
-                             .options = {.offsetNames = every, .hashes = hashes, .jobs = DefaultJobs()},
-                             .env = *FEnv,
-                             .tagIni = chkTagIni->isChecked()
-                                           ? std::optional<std::string>(FromQ(edtTagIni->text()))
-                                           : std::nullopt,
-                             .prompt = this});
+    const RunOutcome outcome = CarveInputs(
+        *FHost,
+        {.inputs = inputs,
+         .formats = rows,
+         .pattern = [this] { return FromQ(edtOutput->text()); },
+         .options = {.offsetNames = every, .hashes = hashes, .jobs = DefaultJobs()},
+         .env = *FEnv,
+         .tagIni = chkTagIni->isChecked() ? std::optional<std::string>(FromQ(edtTagIni->text()))
+                                          : std::nullopt,
+         .prompt = this});
     if (outcome.check != RunCheck::Go) return;
     ShowRunEnds(::Running == 0);
     loopEnded = true;
