@@ -509,12 +509,13 @@ TEST(ImageSegments, ASetReadsAndCopiesAsOneImage) {
 TEST(ImageSegments, EwfImagesAreKnownByTheirFirstSegment) {
   const unsigned char evf[] = {'E', 'V', 'F', 9, 13, 10, 0xff, 0};
   const unsigned char lvf[] = {'L', 'V', 'F', 9, 13, 10, 0xff, 0};
+  const unsigned char shifted[] = {'V', 'F', 9, 13, 10, 0xff, 0, 0};  // a byte late
   const struct {
     const unsigned char* signature;
     unsigned char start, segment, high;
     bool first;
   } heads[] = {{evf, 1, 1, 0, true},  {lvf, 1, 1, 0, true},  {evf, 1, 2, 0, false},
-               {evf, 1, 1, 1, false}, {evf, 0, 1, 0, false}, {lvf + 1, 1, 1, 0, false}};
+               {evf, 1, 1, 1, false}, {evf, 0, 1, 0, false}, {shifted, 1, 1, 0, false}};
   for (const auto& h : heads) {
     Bytes head(h.signature, h.signature + 8);
     Append(head, {h.start, h.segment, h.high, 0, 0});
