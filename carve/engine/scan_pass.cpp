@@ -230,7 +230,9 @@ void ScanPass::walkPage(int64_t from, int64_t to, PageNotes& notes,
   notes_ = &notes;
   noted_ = &indexes;
   try {
-    in_ = InputView(InputFile::OpenRead(input_, producer_.env()), kChunkSize);
+    // The page host holds the settings of the pass: an image is read as the
+    // walk that produces reads it.
+    in_ = InputView(OpenInput(input_, host_.Images(), producer_.env()), kChunkSize);
     openSize_ = in_.size();
     start_ = from;
     end_ = to;

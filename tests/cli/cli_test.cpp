@@ -1696,8 +1696,10 @@ TEST_F(CliRun, ImagesGiveTheSameStreamsWhateverFilesHoldThem) {
     for (const std::string& name : FilesIn(dir / way)) segments.push_back(dir / (way + "/" + name));
     ASSERT_GE(segments.size(), way == "raw" ? 1u : 2u);
     const std::string out = dir / ("out-" + way), report = out + ".xml";
-    // Every segment given, as a shell's disk.* gives them.
-    Args args = {"all", "--images", "--json", "--report", report, "-o", out + "/%8.8o.%e"};
+    // Every segment given, as a shell's disk.* gives them; walked in pages
+    // of 256 KiB by two threads, each of which reads the image too.
+    Args args = {"all",    "--images", "-j",   "2",  "--page-size",    "262144",
+                 "--json", "--report", report, "-o", out + "/%8.8o.%e"};
     args.insert(args.end(), segments.begin(), segments.end());
     const Result r = Cli(args);
     ASSERT_EQ(r.status, 0) << r.err;
