@@ -2,17 +2,8 @@
 
 #include <algorithm>
 
+#include "export/byte_writer.h"
 namespace {
-
-void PutLe(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void PutBe(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void Tag(std::vector<uint8_t>& out, const char* tag) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
-}
 
 uint32_t Clamped(int64_t size) {
   return static_cast<uint32_t>(std::clamp<int64_t>(size, 0, UINT32_MAX));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "export/byte_writer.h"
+
 namespace {
 
 // Bytes of a channel in a block; 8-byte frames of 14 samples.
@@ -14,10 +16,6 @@ constexpr int64_t kSetup = 0x2E, kChannelInfo = 0x38;
 constexpr int64_t kInterleave = 2;
 constexpr int64_t kMostChannels = 2;
 
-void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void Tag(std::vector<uint8_t>& out, const char* t) { out.insert(out.end(), t, t + 4); }
 void Pad(std::vector<uint8_t>& out, size_t unit) {
   out.resize((out.size() + unit - 1) / unit * unit);
 }
@@ -62,34 +60,34 @@ std::vector<uint8_t> Head(const Member& m, const std::vector<int64_t>& stream, b
   const int64_t infoAt = 0x18, trackAt = 0x50, channelsAt = 0x60, channels = m.channels;
   std::vector<uint8_t> out;
   Tag(out, "HEAD");
-  Put(out, headSize, 4);
+  PutBe(out, headSize, 4);
   for (int64_t at : {infoAt, trackAt, channelsAt}) {
-    Put(out, 0x01000000, 4);
-    Put(out, at, 4);
+    PutBe(out, 0x01000000, 4);
+    PutBe(out, at, 4);
   }
   // The stream: DSP ADPCM, its loop, channels, rate, then its numbers.
-  for (int64_t v : {int64_t{2}, int64_t{loop}, channels, int64_t{0}}) Put(out, v, 1);
-  Put(out, m.rate, 2);
-  Put(out, 0, 2);
-  for (int64_t v : stream) Put(out, v, 4);
+  for (int64_t v : {int64_t{2}, int64_t{loop}, channels, int64_t{0}}) PutBe(out, v, 1);
+  PutBe(out, m.rate, 2);
+  PutBe(out, 0, 2);
+  for (int64_t v : stream) PutBe(out, v, 4);
   out.resize(8 + trackAt);
   // One track of all the channels.
-  Put(out, 0x01000000, 4);
-  Put(out, 0x01000000, 4);
-  Put(out, trackAt + 0x0C, 4);
-  for (int64_t v : {channels, int64_t{0}, channels - 1, int64_t{0}, channels}) Put(out, v, 1);
-  Put(out, 0, 3);
+  PutBe(out, 0x01000000, 4);
+  PutBe(out, 0x01000000, 4);
+  PutBe(out, trackAt + 0x0C, 4);
+  for (int64_t v : {channels, int64_t{0}, channels - 1, int64_t{0}, channels}) PutBe(out, v, 1);
+  PutBe(out, 0, 3);
   const int64_t entries = channelsAt + 4 + 8 * channels;
   for (int64_t c = 0; c < channels; ++c) {
-    Put(out, 0x01000000, 4);
-    Put(out, entries + kChannelInfo * c, 4);
+    PutBe(out, 0x01000000, 4);
+    PutBe(out, entries + kChannelInfo * c, 4);
   }
   for (int64_t c = 0; c < channels; ++c) {
-    Put(out, 0x01000000, 4);
-    Put(out, entries + kChannelInfo * c + 8, 4);
+    PutBe(out, 0x01000000, 4);
+    PutBe(out, entries + kChannelInfo * c + 8, 4);
     const uint8_t* setup = m.codecSetup.data() + kSetup * c;
     out.insert(out.end(), setup, setup + kSetup);
-    Put(out, 0, 2);
+    PutBe(out, 0, 2);
   }
   out.resize(static_cast<size_t>(headSize));
   return out;
@@ -126,12 +124,12 @@ std::vector<uint8_t> BrstmOf(const Member& m, std::span<const uint8_t> data) {
                 dataSize = 0x20 + (blocks - 1) * kBlock * channels + lastPadded * channels;
   std::vector<uint8_t> out;
   Tag(out, "RSTM");
-  Put(out, 0xFEFF, 2);
-  Put(out, 0x0100, 2);
-  Put(out, dataAt + dataSize, 4);
-  Put(out, 0x40, 2);
-  Put(out, 2, 2);  // sections after HEAD's: ADPC, DATA
-  for (int64_t v : {int64_t{0x40}, headSize, adpcAt, adpcSize, dataAt, dataSize}) Put(out, v, 4);
+  PutBe(out, 0xFEFF, 2);
+  PutBe(out, 0x0100, 2);
+  PutBe(out, dataAt + dataSize, 4);
+  PutBe(out, 0x40, 2);
+  PutBe(out, 2, 2);  // sections after HEAD's: ADPC, DATA
+  for (int64_t v : {int64_t{0x40}, headSize, adpcAt, adpcSize, dataAt, dataSize}) PutBe(out, v, 4);
   Pad(out, 0x40);
   const auto head = Head(m,
                          {loop ? m.loopStart : 0, samples, dataAt + 0x20, blocks, kBlock, kPerBlock,
@@ -139,17 +137,17 @@ std::vector<uint8_t> BrstmOf(const Member& m, std::span<const uint8_t> data) {
                          loop, headSize);
   out.insert(out.end(), head.begin(), head.end());
   Tag(out, "ADPC");
-  Put(out, adpcSize, 4);
+  PutBe(out, adpcSize, 4);
   for (int64_t b = 0; b < blocks; ++b) {
     for (int64_t c = 0; c < channels; ++c) {
-      Put(out, static_cast<uint16_t>(histories[c][b].first), 2);
-      Put(out, static_cast<uint16_t>(histories[c][b].second), 2);
+      PutBe(out, static_cast<uint16_t>(histories[c][b].first), 2);
+      PutBe(out, static_cast<uint16_t>(histories[c][b].second), 2);
     }
   }
   Pad(out, 0x20);
   Tag(out, "DATA");
-  Put(out, dataSize, 4);
-  Put(out, 0x18, 4);
+  PutBe(out, dataSize, 4);
+  PutBe(out, 0x18, 4);
   out.resize(out.size() + 0x14);
   for (int64_t b = 0; b < blocks; ++b) {
     for (int64_t c = 0; c < channels; ++c) {

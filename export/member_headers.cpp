@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "export/byte_writer.h"
 #include "export/member_files.h"
 
 namespace {
@@ -16,23 +17,16 @@ constexpr uint8_t kXmaEncoder = 4;
 // Xbox IMA ADPCM: bytes of a channel's block, and its samples.
 constexpr int64_t kXboxImaBlock = 36, kXboxImaSamples = 64;
 
-void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void Tag(std::vector<uint8_t>& out, const char* t) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(t[i]));
-}
-
 // WAVEFORMATEX: its first 16 bytes.
 std::vector<uint8_t> WaveFormat(int tag, const Member& m, int64_t bytesPerSecond,
                                 int64_t blockAlign, int bits) {
   std::vector<uint8_t> f;
-  Put(f, tag, 2);
-  Put(f, m.channels, 2);
-  Put(f, m.rate, 4);
-  Put(f, bytesPerSecond, 4);
-  Put(f, blockAlign, 2);
-  Put(f, bits, 2);
+  PutLe(f, tag, 2);
+  PutLe(f, m.channels, 2);
+  PutLe(f, m.rate, 4);
+  PutLe(f, bytesPerSecond, 4);
+  PutLe(f, blockAlign, 2);
+  PutLe(f, bits, 2);
   return f;
 }
 
@@ -43,19 +37,19 @@ std::vector<uint8_t> Riff(const std::vector<uint8_t>& fmt, int64_t samples, int6
   body.reserve(40 + fmt.size());
   Tag(body, "WAVE");
   Tag(body, "fmt ");
-  Put(body, fmt.size(), 4);
+  PutLe(body, fmt.size(), 4);
   body.insert(body.end(), fmt.begin(), fmt.end());
   if (samples >= 0) {
     Tag(body, "fact");
-    Put(body, 4, 4);
-    Put(body, samples, 4);
+    PutLe(body, 4, 4);
+    PutLe(body, samples, 4);
   }
   Tag(body, "data");
-  Put(body, dataBytes, 4);
+  PutLe(body, dataBytes, 4);
   std::vector<uint8_t> h;
   h.reserve(8 + body.size());
   Tag(h, "RIFF");
-  Put(h, body.size() + dataBytes, 4);
+  PutLe(h, body.size() + dataBytes, 4);
   h.insert(h.end(), body.begin(), body.end());
   return h;
 }
@@ -65,12 +59,12 @@ std::vector<uint8_t> Riff(const std::vector<uint8_t>& fmt, int64_t samples, int6
 std::vector<uint8_t> AdpcmHeader(const Member& m) {
   const int64_t perBlock = (m.blockAlign - 7 * m.channels) * 2 / m.channels + 2;
   std::vector<uint8_t> fmt = WaveFormat(2, m, m.rate * m.blockAlign / perBlock, m.blockAlign, 4);
-  Put(fmt, 32, 2);
-  Put(fmt, perBlock, 2);
-  Put(fmt, 7, 2);
+  PutLe(fmt, 32, 2);
+  PutLe(fmt, perBlock, 2);
+  PutLe(fmt, 7, 2);
   for (const auto& pair : kAdpcmCoefficients) {
-    Put(fmt, static_cast<uint16_t>(pair[0]), 2);
-    Put(fmt, static_cast<uint16_t>(pair[1]), 2);
+    PutLe(fmt, static_cast<uint16_t>(pair[0]), 2);
+    PutLe(fmt, static_cast<uint16_t>(pair[1]), 2);
   }
   return Riff(fmt, m.samples, m.length);
 }
@@ -81,8 +75,8 @@ std::vector<uint8_t> XboxImaHeader(const Member& m) {
   const int64_t blockAlign = kXboxImaBlock * m.channels;
   std::vector<uint8_t> fmt =
       WaveFormat(0x69, m, m.rate * blockAlign / kXboxImaSamples, blockAlign, 4);
-  Put(fmt, 2, 2);
-  Put(fmt, kXboxImaSamples, 2);
+  PutLe(fmt, 2, 2);
+  PutLe(fmt, kXboxImaSamples, 2);
   return Riff(fmt, m.samples, m.length);
 }
 
@@ -92,18 +86,18 @@ std::vector<uint8_t> XboxImaHeader(const Member& m) {
 std::vector<uint8_t> XmaHeader(const Member& m) {
   const int64_t samples = std::max<int64_t>(m.samples, 0);
   std::vector<uint8_t> fmt = WaveFormat(0x166, m, m.rate * m.channels * 2, m.channels * 2, 16);
-  Put(fmt, 34, 2);
-  Put(fmt, (m.channels + 1) / 2, 2);
-  Put(fmt, m.channels == 1 ? 0x4 : m.channels == 2 ? 0x3 : 0, 4);
-  Put(fmt, samples, 4);
-  Put(fmt, kXmaBlock, 4);
-  Put(fmt, 0, 4);
-  Put(fmt, samples, 4);
-  Put(fmt, 0, 4);
-  Put(fmt, 0, 4);
-  Put(fmt, 0, 1);
-  Put(fmt, kXmaEncoder, 1);
-  Put(fmt, (m.length + kXmaBlock - 1) / kXmaBlock, 2);
+  PutLe(fmt, 34, 2);
+  PutLe(fmt, (m.channels + 1) / 2, 2);
+  PutLe(fmt, m.channels == 1 ? 0x4 : m.channels == 2 ? 0x3 : 0, 4);
+  PutLe(fmt, samples, 4);
+  PutLe(fmt, kXmaBlock, 4);
+  PutLe(fmt, 0, 4);
+  PutLe(fmt, samples, 4);
+  PutLe(fmt, 0, 4);
+  PutLe(fmt, 0, 4);
+  PutLe(fmt, 0, 1);
+  PutLe(fmt, kXmaEncoder, 1);
+  PutLe(fmt, (m.length + kXmaBlock - 1) / kXmaBlock, 2);
   return Riff(fmt, -1, m.length);
 }
 
