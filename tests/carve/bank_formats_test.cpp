@@ -336,6 +336,12 @@ TEST(BankFormats, DamagedBanksAndStreams) {
          PutLe32(f, xwbEntries + 4, (Le32At(f, xwbEntries + 4) & ~(0x3FFFFu << 5)) | 192001u << 5);
        },
        Nothing},
+      {"an FSB4 sample of 192000 Hz", "fsb4_pcm16_two.fsb",
+       [](Bytes& f) { PutLe32(f, 0x30 + 0x34, 192000); }, Whole},
+      {"an FSB4 sample of 192001 Hz", "fsb4_pcm16_two.fsb",
+       [](Bytes& f) { PutLe32(f, 0x30 + 0x34, 192001); }, Nothing},
+      {"an FSB4 sample of 999 Hz", "fsb4_pcm16_two.fsb",
+       [](Bytes& f) { PutLe32(f, 0x30 + 0x34, 999); }, Nothing},
       {"a Wwise package's language name of a space", "wwise_package_externals.pck",
        poke(0x34 + 7, 0x20), Whole},
       {"a Wwise package's language name of a control byte", "wwise_package_externals.pck",
