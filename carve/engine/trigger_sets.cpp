@@ -31,7 +31,7 @@ struct SixTables {
 
 // The tables of the first test of the sets together, the triggers of all of
 // them in eight bits: those of one first byte under one bit (where there are
-// more than eight first bytes, the bits are shared out in turn). A pair that
+// more than eight first bytes, ClassesOf shares the bits out). A pair that
 // is a trigger of any set is found in them; with one first byte under a bit,
 // little else is, as only second bytes that follow the same first byte are
 // taken together. (ORing the sets' own tables would put unrelated triggers
@@ -46,14 +46,81 @@ void Mark(uint8_t (&table)[64], int mask, int value, uint8_t bit) {
   }
 }
 
-void MakeAnyTables(const TriggerSet* const* sets, int n, AnyTables& any) {
-  int classOf[256];
-  std::fill(std::begin(classOf), std::end(classOf), -1);
-  int classes = 0;
+// What the tables of one bit hold, as sets of the low six bits of first
+// bytes, of second bytes, and of both bytes' top bits; the pairs the bit
+// finds are every combination of them.
+struct BitShape {
+  uint64_t firstSix = 0, secondSix = 0;
+  uint16_t tops = 0;
+
+  void add(const BitShape& o) {
+    firstSix |= o.firstSix;
+    secondSix |= o.secondSix;
+    tops |= o.tops;
+  }
+  int pairs() const {
+    return std::popcount(firstSix) * std::popcount(secondSix) * std::popcount(tops);
+  }
+};
+
+BitShape ShapeOf(const TwoByteTrigger& t) {
+  BitShape s;
+  s.firstSix = uint64_t{1} << (t.first & 0x3F);
+  for (int i = 0; i < 64; ++i) {
+    if ((i & t.mask & 0x3F) == (t.value & 0x3F)) s.secondSix |= uint64_t{1} << i;
+  }
+  for (int i = 0; i < 16; ++i) {
+    if ((i & (3 | (t.mask >> 6) << 2)) == (t.first >> 6 | (t.value >> 6) << 2)) {
+      s.tops |= static_cast<uint16_t>(1u << i);
+    }
+  }
+  return s;
+}
+
+// Which bit each first byte's triggers go under: first bytes in turn, those
+// whose triggers find most pairs first, each under the bit where it adds the
+// fewest pairs that are no trigger. (Sharing the bits out in turn put the
+// 0xFF of MPEG syncs with a letter of a tag, and a 64-pair block of random
+// bytes went to the sets' own tables three times as often as a trigger is
+// there.)
+void ClassesOf(const TriggerSet* const* sets, int n, int (&classOf)[256]) {
+  BitShape byFirst[256];
+  bool used[256] = {};
   for (int k = 0; k < n; ++k) {
     for (int j = 0; j < sets[k]->size(); ++j) {
       const TwoByteTrigger& t = sets[k]->trigger(j);
-      if (classOf[t.first] < 0) classOf[t.first] = classes++ % 8;
+      byFirst[t.first].add(ShapeOf(t));
+      used[t.first] = true;
+    }
+  }
+  int order[256];
+  int firsts = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (used[b]) order[firsts++] = b;
+  }
+  std::stable_sort(order, order + firsts,
+                   [&](int x, int y) { return byFirst[x].pairs() > byFirst[y].pairs(); });
+  BitShape bits[8];
+  for (int i = 0; i < firsts; ++i) {
+    const int b = order[i];
+    int best = 0, bestAdded = 0;
+    for (int c = 0; c < 8; ++c) {
+      BitShape with = bits[c];
+      with.add(byFirst[b]);
+      const int added = with.pairs() - bits[c].pairs();
+      if (c == 0 || added < bestAdded) best = c, bestAdded = added;
+    }
+    bits[best].add(byFirst[b]);
+    classOf[b] = best;
+  }
+}
+
+void MakeAnyTables(const TriggerSet* const* sets, int n, AnyTables& any) {
+  int classOf[256];
+  ClassesOf(sets, n, classOf);
+  for (int k = 0; k < n; ++k) {
+    for (int j = 0; j < sets[k]->size(); ++j) {
+      const TwoByteTrigger& t = sets[k]->trigger(j);
       const auto bit = static_cast<uint8_t>(1u << classOf[t.first]);
       // Split as each set splits its own (TriggerSet::add).
       Mark(any.firstSix, 0x3F, t.first & 0x3F, bit);
