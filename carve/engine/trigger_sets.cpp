@@ -130,6 +130,39 @@ void MakeAnyTables(const TriggerSet* const* sets, int n, AnyTables& any) {
   }
 }
 
+// The tables of the last sets asked for on this thread, made again only
+// when their triggers differ: a walk asks for the same sets load after load.
+const AnyTables& AnyTablesOf(const TriggerSet* const* sets, int n) {
+  struct Made {
+    TwoByteTrigger triggers[TriggerSet::kMaxFused * TriggerSet::kMaxTriggers];
+    int sizes[TriggerSet::kMaxFused] = {};
+    int n = -1;
+    AnyTables any;
+  };
+  thread_local Made made;
+  bool same = made.n == n;
+  for (int k = 0; k < n && same; ++k) {
+    same = made.sizes[k] == sets[k]->size();
+    for (int j = 0; j < sets[k]->size() && same; ++j) {
+      const TwoByteTrigger& a = sets[k]->trigger(j);
+      const TwoByteTrigger& b = made.triggers[k * TriggerSet::kMaxTriggers + j];
+      same = a.first == b.first && a.mask == b.mask && a.value == b.value;
+    }
+  }
+  if (!same) {
+    made.any = AnyTables();
+    MakeAnyTables(sets, n, made.any);
+    made.n = n;
+    for (int k = 0; k < n; ++k) {
+      made.sizes[k] = sets[k]->size();
+      for (int j = 0; j < sets[k]->size(); ++j) {
+        made.triggers[k * TriggerSet::kMaxTriggers + j] = sets[k]->trigger(j);
+      }
+    }
+  }
+  return made.any;
+}
+
 // `N` sets, 64 pairs at a time: the pairs' bytes and their top bits read
 // once and looked up first in the tables of all sets together, which may
 // find a pair that is no trigger but misses none; where that finds any, in
@@ -196,8 +229,7 @@ void TriggerSet::findAllOfSets(const TriggerSet* const* sets, int n, const uint8
   if (fused && n >= 2 && n <= kMaxFused) {
     SixTables t[kMaxFused];
     for (int k = 0; k < n; ++k) t[k] = {sets[k]->firstSix_, sets[k]->secondSix_, sets[k]->bothTop_};
-    AnyTables any;
-    MakeAnyTables(sets, n, any);
+    const AnyTables& any = AnyTablesOf(sets, n);
     done = n == 2   ? FusedAvx512<2>(t, any, p, count, out)
            : n == 3 ? FusedAvx512<3>(t, any, p, count, out)
                     : FusedAvx512<4>(t, any, p, count, out);

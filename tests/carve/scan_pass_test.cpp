@@ -776,6 +776,7 @@ TEST(TriggerSearch, SetsSearchedTogetherFindWhatEachFindsAlone) {
       // masked there, so that a pair matching one in its low six bits and
       // another in its top two is none.
       {{'K', 0x0F, 0x0B}, {0x7F, 0xC0, 0x40}, {0x3F, 0x3F, 0x01}, {0xBF, 0x80, 0x80}},
+      {{'K', 0xFF, 'K'}, {0x7F, 0xFF, 0x7F}, {0x3F, 0xFF, 0x3F}, {0xBF, 0xFF, 0x00}},
   };
   std::vector<TriggerSet> sets(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) {
@@ -790,22 +791,27 @@ TEST(TriggerSearch, SetsSearchedTogetherFindWhatEachFindsAlone) {
     data[i] = from[i % from.size()].first;
     data[i + 1] = to[(i / 3) % to.size()].value;
   }
-  for (int n = 1; n <= TriggerSet::kMaxFused; ++n) {
+  // Searches in turn, each with as many sets as the one before but not the
+  // same ones; the last two differ only in the second bytes of one set.
+  const std::vector<std::vector<size_t>> searches = {
+      {0}, {1}, {0, 1}, {1, 2}, {0, 1, 2}, {1, 2, 3}, {0, 1, 2, 3}, {1, 2, 3, 4}, {0, 3}, {0, 4}};
+  for (const std::vector<size_t>& which : searches) {
+    const int n = static_cast<int>(which.size());
     for (size_t count : {0, 1, 63, 64, 65, 127, 128, 1000, 69999}) {
       std::vector<const TriggerSet*> of;
       std::vector<std::vector<TriggerHit>> together(n), alone(n);
       std::vector<TriggerHit*> outs;
       for (int k = 0; k < n; ++k) {
-        of.push_back(&sets[k]);
+        of.push_back(&sets[which[k]]);
         together[k].resize(count + TriggerSet::kHitSlack);
         outs.push_back(together[k].data());
-        sets[k].findAll(data.data(), count, alone[k]);
+        sets[which[k]].findAll(data.data(), count, alone[k]);
       }
       size_t found[TriggerSet::kMaxFused] = {};
       TriggerSet::findAllOfSets(of.data(), n, data.data(), count, outs.data(), found);
       for (int k = 0; k < n; ++k) {
         SCOPED_TRACE(std::to_string(n) + " sets, " + std::to_string(count) + " pairs, set " +
-                     std::to_string(k));
+                     std::to_string(which[k]));
         ASSERT_EQ(found[k], alone[k].size());
         for (size_t h = 0; h < found[k]; ++h) {
           ASSERT_EQ(together[k][h].at, alone[k][h].at);
