@@ -22,7 +22,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # FFmpeg's libraries are opened when a decoding needs them (export/ffmpeg_libs.h),
-# so the programs do not name them.
+# libcrypto when a digest does and libewf when an EWF image does, so the
+# programs do not name them.
+list(APPEND ZANDREL_FFMPEG_PACKAGES libssl3 libewf2)
 list(JOIN ZANDREL_FFMPEG_PACKAGES ", " ffmpeg_packages)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ffmpeg_packages}")
 if(ZANDREL_GUI)

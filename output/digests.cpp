@@ -1,15 +1,54 @@
 // MD5, SHA-1 and SHA-256 through OpenSSL's EVP interface (its SHA-NI and
-// AVX2 ways where the processor has them).
+// AVX2 ways where the processor has them). libcrypto is opened the first
+// time a digest is asked for, not when the program starts: a run without
+// --hash does not load it.
 #include "output/digests.h"
 
+#include <dlfcn.h>
 #include <openssl/evp.h>
+#include <openssl/macros.h>
+#include <openssl/opensslv.h>
 
 #include <stdexcept>
 
 namespace {
 
-const EVP_MD* Algorithm(size_t i) {
-  return i == 0 ? EVP_md5() : i == 1 ? EVP_sha1() : EVP_sha256();
+struct Crypto {
+  decltype(&EVP_md5) md5 = nullptr;
+  decltype(&EVP_sha1) sha1 = nullptr;
+  decltype(&EVP_sha256) sha256 = nullptr;
+  decltype(&EVP_MD_CTX_new) ctxNew = nullptr;
+  decltype(&EVP_MD_CTX_free) ctxFree = nullptr;
+  decltype(&EVP_DigestInit_ex) init = nullptr;
+  decltype(&EVP_DigestUpdate) update = nullptr;
+  decltype(&EVP_DigestFinal_ex) final = nullptr;
+};
+
+template <typename F>
+bool Find(void* handle, const char* name, F& f) {
+  f = reinterpret_cast<F>(dlsym(handle, name));
+  return f != nullptr;
+}
+
+// The functions of the libcrypto of the major version built against; null
+// when it or one of them is missing. It stays open for the process.
+const Crypto* Open() {
+  static Crypto c;
+  void* h = dlopen("libcrypto.so." OPENSSL_MSTR(OPENSSL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+  const bool all = h != nullptr && Find(h, "EVP_md5", c.md5) && Find(h, "EVP_sha1", c.sha1) &&
+                   Find(h, "EVP_sha256", c.sha256) && Find(h, "EVP_MD_CTX_new", c.ctxNew) &&
+                   Find(h, "EVP_MD_CTX_free", c.ctxFree) && Find(h, "EVP_DigestInit_ex", c.init) &&
+                   Find(h, "EVP_DigestUpdate", c.update) && Find(h, "EVP_DigestFinal_ex", c.final);
+  return all ? &c : nullptr;
+}
+
+const Crypto* Lib() {
+  static const Crypto* const lib = Open();
+  return lib;
+}
+
+const EVP_MD* Algorithm(const Crypto& c, size_t i) {
+  return i == 0 ? c.md5() : i == 1 ? c.sha1() : c.sha256();
 }
 
 std::string Hex(const unsigned char* bytes, unsigned count) {
@@ -42,15 +81,19 @@ bool ParseHashList(std::string_view list, unsigned& kinds, std::string& error) {
 }
 
 struct OutputDigests::Contexts {
+  const Crypto* lib = nullptr;
   std::array<EVP_MD_CTX*, kHashNames.size()> ctx{};
 };
 
 OutputDigests::OutputDigests(unsigned kinds) : contexts_(std::make_unique<Contexts>()) {
+  if (kinds == 0) return;
+  contexts_->lib = Lib();
   for (size_t i = 0; i < kHashNames.size(); ++i) {
     if ((kinds & (1u << i)) == 0) continue;
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    if (ctx == nullptr || EVP_DigestInit_ex(ctx, Algorithm(i), nullptr) != 1) {
-      EVP_MD_CTX_free(ctx);
+    const Crypto* c = contexts_->lib;
+    EVP_MD_CTX* ctx = c != nullptr ? c->ctxNew() : nullptr;
+    if (ctx == nullptr || c->init(ctx, Algorithm(*c, i), nullptr) != 1) {
+      if (ctx != nullptr) c->ctxFree(ctx);
       throw std::runtime_error("the digest " + std::string(kHashNames[i]) + " is not available");
     }
     contexts_->ctx[i] = ctx;
@@ -58,12 +101,14 @@ OutputDigests::OutputDigests(unsigned kinds) : contexts_(std::make_unique<Contex
 }
 
 OutputDigests::~OutputDigests() {
-  for (EVP_MD_CTX* ctx : contexts_->ctx) EVP_MD_CTX_free(ctx);
+  for (EVP_MD_CTX* ctx : contexts_->ctx) {
+    if (ctx != nullptr) contexts_->lib->ctxFree(ctx);
+  }
 }
 
 void OutputDigests::take(const void* bytes, int64_t count) {
   for (EVP_MD_CTX* ctx : contexts_->ctx) {
-    if (ctx != nullptr) EVP_DigestUpdate(ctx, bytes, static_cast<size_t>(count));
+    if (ctx != nullptr) contexts_->lib->update(ctx, bytes, static_cast<size_t>(count));
   }
 }
 
@@ -74,9 +119,9 @@ Digests OutputDigests::finish() {
     if (ctx == nullptr) continue;
     unsigned char value[EVP_MAX_MD_SIZE];
     unsigned size = 0;
-    EVP_DigestFinal_ex(ctx, value, &size);
+    contexts_->lib->final(ctx, value, &size);
     hex[i] = Hex(value, size);
-    EVP_MD_CTX_free(ctx);
+    contexts_->lib->ctxFree(ctx);
     contexts_->ctx[i] = nullptr;
   }
   return {hex[0], hex[1], hex[2]};

@@ -1,5 +1,6 @@
 #include "platform/ewf_image.h"
 
+#include <dlfcn.h>
 #include <libewf.h>
 
 #include <algorithm>
@@ -19,11 +20,63 @@ constexpr unsigned char kLvf[] = {'L', 'V', 'F', 0x09, 0x0d, 0x0a, 0xff, 0x00};
 
 constexpr int64_t kCopyBlock = 64 * 1024;
 
+// libewf, opened the first time an image is, not when the program starts:
+// a run without EWF images does not load it.
+struct Ewf {
+  decltype(&libewf_error_free) errorFree = nullptr;
+  decltype(&libewf_error_sprint) errorSprint = nullptr;
+  decltype(&libewf_glob) glob = nullptr;
+  decltype(&libewf_glob_free) globFree = nullptr;
+  decltype(&libewf_handle_initialize) initialize = nullptr;
+  decltype(&libewf_handle_open) open = nullptr;
+  decltype(&libewf_handle_get_media_size) mediaSize = nullptr;
+  decltype(&libewf_handle_read_random) readRandom = nullptr;
+  decltype(&libewf_handle_close) close = nullptr;
+  decltype(&libewf_handle_free) free = nullptr;
+};
+
+// The soname of the libewf built against (its major version has been 2
+// since 2010; pkg-config does not give it).
+constexpr char kEwfSoname[] = "libewf.so.2";
+
+template <typename F>
+bool Find(void* handle, const char* name, F& f) {
+  f = reinterpret_cast<F>(dlsym(handle, name));
+  return f != nullptr;
+}
+
+// libewf's functions; null when it or one of them is missing. It stays
+// open for the process.
+const Ewf* Open() {
+  static Ewf e;
+  void* h = dlopen(kEwfSoname, RTLD_NOW | RTLD_LOCAL);
+  const bool all = h != nullptr && Find(h, "libewf_error_free", e.errorFree) &&
+                   Find(h, "libewf_error_sprint", e.errorSprint) &&
+                   Find(h, "libewf_glob", e.glob) && Find(h, "libewf_glob_free", e.globFree) &&
+                   Find(h, "libewf_handle_initialize", e.initialize) &&
+                   Find(h, "libewf_handle_open", e.open) &&
+                   Find(h, "libewf_handle_get_media_size", e.mediaSize) &&
+                   Find(h, "libewf_handle_read_random", e.readRandom) &&
+                   Find(h, "libewf_handle_close", e.close) && Find(h, "libewf_handle_free", e.free);
+  return all ? &e : nullptr;
+}
+
+// libewf's functions; throws when they cannot be loaded.
+const Ewf& Lib(const std::string& path) {
+  static const Ewf* const lib = Open();
+  if (lib == nullptr) {
+    throw IoError(kIoOsBase + EIO,
+                  std::string("EWF image unreadable: ") + kEwfSoname + " cannot be loaded", path);
+  }
+  return *lib;
+}
+
 // libewf's reason for a failure, on one line, and the error freed.
 std::string Reason(libewf_error_t*& error) {
   char text[512] = {};
-  if (error != nullptr && libewf_error_sprint(error, text, sizeof text) <= 0) text[0] = '\0';
-  libewf_error_free(&error);
+  const Ewf& ewf = Lib("");
+  if (error != nullptr && ewf.errorSprint(error, text, sizeof text) <= 0) text[0] = '\0';
+  ewf.errorFree(&error);
   std::string reason(text);
   std::replace(reason.begin(), reason.end(), '\n', ' ');
   while (!reason.empty() && reason.back() == ' ') reason.pop_back();
@@ -52,28 +105,28 @@ struct EwfImage::Handle {
 
 EwfImage::Handle::~Handle() {
   if (h == nullptr) return;
-  libewf_handle_close(h, nullptr);
-  libewf_handle_free(&h, nullptr);
+  Lib("").close(h, nullptr);
+  Lib("").free(&h, nullptr);
 }
 
 EwfImage::EwfImage(const std::string& first, Env& env) : handle_(new Handle), env_(&env) {
   BeginFileOp(env, FileOp::Open, first);
+  const Ewf& ewf = Lib(first);
   libewf_error_t* error = nullptr;
   char** globbed = nullptr;
   int count = 0;
-  if (libewf_glob(first.c_str(), first.size(), LIBEWF_FORMAT_UNKNOWN, &globbed, &count, &error) !=
-      1) {
+  if (ewf.glob(first.c_str(), first.size(), LIBEWF_FORMAT_UNKNOWN, &globbed, &count, &error) != 1) {
     ThrowEwf(error, first);
   }
   names_.assign(globbed, globbed + count);
-  if (libewf_handle_initialize(&handle_->h, &error) != 1 ||
-      libewf_handle_open(handle_->h, globbed, count, LIBEWF_OPEN_READ, &error) != 1) {
-    libewf_glob_free(globbed, count, nullptr);
+  if (ewf.initialize(&handle_->h, &error) != 1 ||
+      ewf.open(handle_->h, globbed, count, LIBEWF_OPEN_READ, &error) != 1) {
+    ewf.globFree(globbed, count, nullptr);
     ThrowEwf(error, first);
   }
-  libewf_glob_free(globbed, count, nullptr);
+  ewf.globFree(globbed, count, nullptr);
   size64_t media = 0;
-  if (libewf_handle_get_media_size(handle_->h, &media, &error) != 1) ThrowEwf(error, first);
+  if (ewf.mediaSize(handle_->h, &media, &error) != 1) ThrowEwf(error, first);
   size_ = static_cast<int64_t>(media);
   // libewf opens a file of the signature and nothing after it as a medium
   // of no bytes.
@@ -93,8 +146,9 @@ int64_t EwfImage::readAt(int64_t pos, void* dst, int64_t count) {
   int64_t total = 0;
   while (total < want) {
     libewf_error_t* error = nullptr;
-    const ssize_t n = libewf_handle_read_random(
-        handle_->h, out + total, static_cast<size_t>(want - total), pos + total, &error);
+    const ssize_t n = Lib(names_.front())
+                          .readRandom(handle_->h, out + total, static_cast<size_t>(want - total),
+                                      pos + total, &error);
     if (n < 0) ThrowEwf(error, names_.front());
     if (n == 0) break;
     total += n;

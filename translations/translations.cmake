@@ -23,6 +23,18 @@ qt_add_lupdate(zandrel_i18n TS_FILES ${ZANDREL_TS_FILES} SOURCES ${ZANDREL_TRANS
 qt_add_lrelease(zandrel_i18n TS_FILES ${ZANDREL_TS_FILES} QM_FILES_OUTPUT_VARIABLE ZANDREL_QM_FILES)
 qt_add_resources(zandrel_i18n zandrel_translations PREFIX /i18n BASE ${CMAKE_CURRENT_BINARY_DIR}
                  FILES ${ZANDREL_QM_FILES})
+qt_add_resources(zandrel_catalogs zandrel_module_translations PREFIX /i18n
+                 BASE ${CMAKE_CURRENT_BINARY_DIR} FILES ${ZANDREL_QM_FILES})
+# The languages with a catalog, for the command line to know them without
+# loading the module: "en" or "en:fr".
+set(catalog_languages)
+foreach(ts ${ZANDREL_TS_FILES})
+  string(REGEX REPLACE "^.*/zandrel_(.*)\\.ts$" "\\1" language "${ts}")
+  list(APPEND catalog_languages ${language})
+endforeach()
+list(JOIN catalog_languages ":" catalog_languages)
+target_compile_definitions(zandrel_i18n_module PRIVATE
+                           ZANDREL_CATALOG_LANGUAGES="${catalog_languages}")
 install(FILES ${ZANDREL_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/zandrel/translations)
 
 # The sources lupdate reads, one a line, for the test that every marked

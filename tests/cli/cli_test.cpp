@@ -1252,6 +1252,14 @@ TEST_F(CliBinary, TheLinesFollowTheLanguageAndTheJsonLinesNever) {
       }
     }
   }
+  // Qt Core, which reads the catalogs, is loaded only where one is shown.
+  for (const Locale& l : locales) {
+    const std::string env = l.env;
+    const Result r = env == "--lang-en"
+                         ? Exec("--lang en -n all in.bin", "/dev/null", "", "LD_DEBUG=files")
+                         : Exec("-n all in.bin", "/dev/null", "", env + " LD_DEBUG=files");
+    EXPECT_EQ(r.err.find("libQt6Core") != std::string::npos, l.english) << env;
+  }
   EXPECT_EQ(Exec("--lang xx in.bin").status, 2);
 }
 
