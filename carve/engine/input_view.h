@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/input_file.h"
+#include "platform/read_buffer.h"
 
 class OutputFile;
 struct OutputTarget;
@@ -92,7 +93,7 @@ class InputView {
   Window& windowFor(int64_t pos);
 
   InputFile file_;
-  std::vector<uint8_t> chunk_;  // the walk's buffer
+  ReadBuffer chunk_;  // the walk's buffer
   int64_t chunkStart_ = 0, chunkLen_ = 0;
   Window windows_[kWindows];
   int64_t uses_ = 0;
