@@ -27,6 +27,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookUp64(_
 // The tables of one set, as the AVX-512 search of one set reads them.
 struct SixTables {
   const uint8_t *firstSix, *secondSix, *bothTop;
+  const uint8_t *first, *second;  // the same, a byte at a time
 };
 
 // The tables of the first test of the sets together, the triggers of all of
@@ -36,6 +37,11 @@ struct SixTables {
 // little else is, as only second bytes that follow the same first byte are
 // taken together. (ORing the sets' own tables would put unrelated triggers
 // under one bit, whose parts together find many pairs that are none.)
+// Up to this many pairs of 64 found by the first test are looked up a pair
+// at a time; more, a set at a time. (With more than one, the files of
+// programs, thick with pairs, were searched about 10% slower.)
+constexpr int kFewPairs = 1;
+
 struct AnyTables {
   alignas(64) uint8_t firstSix[64] = {}, secondSix[64] = {}, bothTop[64] = {};
 };
@@ -163,11 +169,32 @@ const AnyTables& AnyTablesOf(const TriggerSet* const* sets, int n) {
   return made.any;
 }
 
+// The hits of each set among the few pairs at the offsets `pairs` marks
+// from `i`, a pair at a time in the sets' byte tables: each set gets an
+// entry for every pair, kept only where the set has a trigger there (one
+// past the end written), so that which sets have one asks no branch.
+template <int N>
+inline void PairByPair(const SixTables* t, const uint8_t* p, size_t i, uint64_t pairs,
+                       TriggerHit** to) {
+  do {
+    const auto at = static_cast<uint32_t>(i) + static_cast<uint32_t>(std::countr_zero(pairs));
+    const uint8_t x = p[at], y = p[at + 1];
+    for (int k = 0; k < N; ++k) {
+      const auto bits = static_cast<uint8_t>(t[k].first[x] & t[k].second[y]);
+      *to[k] = {at, bits};
+      to[k] += bits != 0;
+    }
+    pairs &= pairs - 1;
+  } while (pairs != 0);
+}
+
 // `N` sets, 64 pairs at a time: the pairs' bytes and their top bits read
 // once and looked up first in the tables of all sets together, which may
-// find a pair that is no trigger but misses none; where that finds any, in
-// each set's tables, a set's hits written where it has any. Returns the
-// offset the pairs searched end at.
+// find a pair that is no trigger but misses none; where that finds one (as
+// it mostly does in random bytes), it is looked up in each set's byte tables
+// (PairByPair); where it finds more (a run of 0xFF has a hit at every byte),
+// all 64 in each set's tables of 64.
+// Returns the offset the pairs searched end at.
 template <int N>
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t FusedAvx512(
     const SixTables* t, const AnyTables& anyOf, const uint8_t* p, size_t count, TriggerHit** out) {
@@ -192,7 +219,12 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t FusedAvx512(
         _mm512_ternarylogic_epi64(lowTwo, _mm512_srli_epi16(a, 6), _mm512_srli_epi16(b, 4), 0xCA);
     const __m512i any = _mm512_ternarylogic_epi64(LookUp64(a, anyFirst), LookUp64(b, anySecond),
                                                   LookUp64(tops, anyTop), 0x80);
-    if (_mm512_test_epi8_mask(any, any) == 0) continue;
+    const uint64_t pairs = _mm512_test_epi8_mask(any, any);
+    if (pairs == 0) continue;
+    if (std::popcount(pairs) <= kFewPairs) {
+      PairByPair<N>(t, p, i, pairs, to);
+      continue;
+    }
 #pragma GCC unroll 4
     for (int k = 0; k < N; ++k) {
       const __m512i h = _mm512_ternarylogic_epi64(LookUp64(a, first[k]), LookUp64(b, second[k]),
@@ -200,8 +232,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t FusedAvx512(
       uint64_t nonzero = _mm512_test_epi8_mask(h, h);
       if (nonzero == 0) continue;
       _mm512_store_si512(bits, h);
-      // Four at a time without a test each (a stretch of equal bytes, a run
-      // of 0xFF, has a hit at every byte): up to three past the end.
+      // Four at a time without a test each: up to three past the end.
       TriggerHit* const end = to[k] + std::popcount(nonzero);
       do {
         for (int j = 0; j < 4; ++j) {
@@ -228,7 +259,10 @@ void TriggerSet::findAllOfSets(const TriggerSet* const* sets, int n, const uint8
   for (int k = 0; k < n; ++k) out[k] = outs[k];
   if (fused && n >= 2 && n <= kMaxFused) {
     SixTables t[kMaxFused];
-    for (int k = 0; k < n; ++k) t[k] = {sets[k]->firstSix_, sets[k]->secondSix_, sets[k]->bothTop_};
+    for (int k = 0; k < n; ++k) {
+      t[k] = {sets[k]->firstSix_, sets[k]->secondSix_, sets[k]->bothTop_, sets[k]->first_,
+              sets[k]->second_};
+    }
     const AnyTables& any = AnyTablesOf(sets, n);
     done = n == 2   ? FusedAvx512<2>(t, any, p, count, out)
            : n == 3 ? FusedAvx512<3>(t, any, p, count, out)
