@@ -230,7 +230,9 @@ bool ScanPass::leftOut(Lane& lane, int64_t k) {
   // the one shown now, a probe that rejects shows nothing. Then only the
   // pacer would have counted it, and a pacer that goes by the clock may
   // count less; one due at every step sees every probe.
-  return progress_.shows(k) && pacer_.paced() && ruledOut(lane, k);
+  // A page's walk shows nothing and pumps nothing: it passes over every
+  // candidate the carver rules out.
+  return (notes_ != nullptr || (progress_.shows(k) && pacer_.paced())) && ruledOut(lane, k);
 }
 
 bool ScanPass::ruledOut(Lane& lane, int64_t k) {
@@ -283,7 +285,7 @@ void ScanPass::probe(Lane& lane) {
   // A probe steps the pacer, and the pump has its turn when it is due. Where
   // it cannot be due, a candidate the carver rules out is rejected without
   // the probe's reads; a pump due at every step sees every probe made.
-  const bool quiet = pacer_.quietSteps() >= probeWeight_;
+  const bool quiet = notes_ != nullptr || pacer_.quietSteps() >= probeWeight_;
   if (pacer_.due(probeWeight_)) host_.ProcessEvents();
   if (notes_ != nullptr && lane.alone) {
     // A page's walk lists the candidates of a lane whose verdicts owe to its
