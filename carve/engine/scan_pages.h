@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,10 +26,12 @@ class Host;
 namespace scan_walk {
 
 // A candidate a page's walk stopped at: one its probe accepted, the lane
-// going on at `resume`, or one that ended the lane's pass.
+// going on at `resume`, or one that ended the lane's pass. What the probe
+// accepted comes with it, numbered in the page.
 struct PageStop {
   int64_t at = 0, resume = 0;
   bool endsPass = false;
+  std::shared_ptr<const Found> found;
 };
 
 // What one page's walk noted: per lane of the pass, its stops in order of

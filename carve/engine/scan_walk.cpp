@@ -8,6 +8,7 @@
 
 #include "carve/engine/run_state.h"
 #include "carve/engine/scan_pages.h"
+#include "carve/engine/stream_line.h"
 
 namespace scan_walk {
 
@@ -282,6 +283,8 @@ const TagIni* ScanPass::tagIni() {
 void ScanPass::probe(Lane& lane) {
   lane.pending = false;
   const int64_t candidate = lane.candidate;
+  // What a page's walk accepted here, when the lane was guided to it.
+  std::shared_ptr<const Found> noted = std::exchange(lane.noted, nullptr);
   // A probe steps the pacer, and the pump has its turn when it is due. Where
   // it cannot be due, a candidate the carver rules out is rejected without
   // the probe's reads; a pump due at every step sees every probe made.
@@ -292,13 +295,13 @@ void ScanPass::probe(Lane& lane) {
     // rejections without probing them: the walk that produces probes them all.
     if (!ruledOut(lane, candidate)) {
       notes_->lanes[(*noted_)[static_cast<size_t>(&lane - lanes_.data())]].push_back(
-          {candidate, candidate + 1, false});
+          {candidate, candidate + 1, false, nullptr});
     }
     return;
   }
   const Probed probed = quiet && ruledOut(lane, candidate)
                             ? Probed(ProbeResult::Reject)
-                            : lane.carver.probe(in_, {candidate, lane.found + 1, tagIni()});
+                            : probeOrTakeNoted(lane, candidate, noted);
   if (notes_ != nullptr) {
     note(lane, probed);
     return;
@@ -318,6 +321,21 @@ void ScanPass::probe(Lane& lane) {
     lane.done = true;
     if (lanes_.size() == 1) in_.closeQuietly();
   }
+}
+
+Probed ScanPass::probeOrTakeNoted(Lane& lane, int64_t candidate,
+                                  const std::shared_ptr<const Found>& noted) {
+  // What a page's walk accepted is what the probe would find again, but for
+  // its number, where the probe owes nothing to the streams accepted before
+  // it (a lane whose rejections carry over has its candidates listed, none
+  // accepted) and to no tag INI file (the pages' walks have none): it is
+  // taken, renumbered, rather than probed again, which read and checked the
+  // whole stream twice.
+  if (noted != nullptr && lane.reach == 0 && tagIni() == nullptr) {
+    Found found = *noted;
+    if (Renumber(found.line, lane.found + 1)) return Probed(std::move(found));
+  }
+  return lane.carver.probe(in_, {candidate, lane.found + 1, tagIni()});
 }
 
 bool ScanPass::produce(Lane& lane, const Found& found) {
@@ -361,6 +379,7 @@ bool ScanPass::guide(Lane& lane) {
     lane.pending = true;
     lane.candidate = stop->at;
     lane.next = stop->at + 1;
+    lane.noted = stop->found;
   }
   if (pacer_.due()) {
     showProgress();
@@ -373,7 +392,7 @@ void ScanPass::note(Lane& lane, const Probed& probed) {
   std::vector<PageStop>& stops =
       notes_->lanes[(*noted_)[static_cast<size_t>(&lane - lanes_.data())]];
   if (probed.result == ProbeResult::EndPass) {
-    stops.push_back({lane.candidate, lane.candidate, true});
+    stops.push_back({lane.candidate, lane.candidate, true, nullptr});
     lane.done = true;
     return;
   }
@@ -383,7 +402,7 @@ void ScanPass::note(Lane& lane, const Probed& probed) {
   const CopySpan span = probed.found.copied();
   const int64_t held = std::clamp<int64_t>(openSize_ - span.start, 0, span.length);
   const int64_t resume = std::max(held > 0 ? span.start + held : 0, lane.candidate + 1);
-  stops.push_back({lane.candidate, resume, false});
+  stops.push_back({lane.candidate, resume, false, std::make_shared<Found>(probed.found)});
   ++lane.found;
   lane.next = resume;
   lane.empty = true;

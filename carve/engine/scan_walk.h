@@ -78,6 +78,9 @@ struct Lane {
   int64_t blockStart = 0, blockEnd = 0;
   bool empty = true;
   bool pending = false;  // a trigger at `candidate` waits for its probe
+  // What a page's walk accepted at `candidate`, when the lane was guided
+  // there (taken by the probe of `candidate`).
+  std::shared_ptr<const Found> noted;
   int64_t candidate = 0;
   bool done = false, aborted = false;
   int64_t found = 0, written = 0;
@@ -168,6 +171,9 @@ class ScanPass {
   // cannot be due is rejected without a look at the input.
   void probe(Lane& lane);
   // Produces the lane's stream `found`; false when the user chose Abort.
+  // The probe of `candidate`, or what a page's walk accepted there
+  // (`noted`, may be null) where that is sure to be the same.
+  Probed probeOrTakeNoted(Lane& lane, int64_t candidate, const std::shared_ptr<const Found>& noted);
   bool produce(Lane& lane, const Found& found);
   // Finds every trigger of the group in the load of the buffer, and those
   // of the other groups not yet searched in it in the same pass.

@@ -19,6 +19,18 @@ std::string StreamLine(int64_t number, const CopySpan& span, std::string_view fo
   return line;
 }
 
+bool Renumber(std::string& line, int64_t number) {
+  const size_t open = line.find('(');
+  if (line.empty() || line.front() != '[' || open == std::string::npos || open < 4) return false;
+  for (size_t i = 1; i < open; ++i) {
+    if (line[i] < '0' || line[i] > '9') return false;
+  }
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%3.3lld", static_cast<long long>(number));
+  line.replace(1, open - 1, digits);
+  return true;
+}
+
 StreamFacts SampledFacts(int64_t frames, double rate, int64_t channels, int64_t samples,
                          int64_t bytes) {
   StreamFacts f;

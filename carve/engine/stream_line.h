@@ -15,6 +15,10 @@
 std::string StreamLine(int64_t number, const CopySpan& span, std::string_view format,
                        std::string_view unit, const StreamFacts& facts);
 
+// Gives the stream line `line`, as every carver begins it ("[001($..."),
+// the number `number` in place of its own; false when it does not begin so.
+bool Renumber(std::string& line, int64_t number);
+
 // The facts of a stream of `frames` frames or blocks that holds `samples`
 // samples a channel at `rate` Hz in `bytes` bytes: its length, and its
 // average bit rate, rounded (0 when it holds no samples).

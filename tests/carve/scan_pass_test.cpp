@@ -32,18 +32,32 @@ class AbCarver : public Carver {
   // length of 0 is rejected too.
   bool remembers = false;
   int64_t rejected = -8;
+  // Reaching: a candidate less than 8 bytes after the end of the last
+  // stream accepted is rejected.
+  bool reaches = false;
+  int64_t acceptedEnd = -8;
+  // Lines as the carvers' own begin, "[001(", which a walk may renumber.
+  bool bracketed = false;
 
   Trigger trigger() const override { return {'A', 0xFF, 'B'}; }
   bool rejectsFromRejected() const override { return remembers; }
+  int64_t acceptedReach() const override { return reaches ? 8 : 0; }
   Probed probe(InputView& input, const Candidate& candidate) override {
     probes.push_back(candidate.offset);
     unsigned char head[3];
     if (input.read(candidate.offset, head, 3) < 3) return ProbeResult::Reject;
     if (head[2] == 0xFF) return ProbeResult::EndPass;
     if (remembers && candidate.offset < rejected + 8) return ProbeResult::Reject;
+    if (reaches && candidate.offset < acceptedEnd + 8) return ProbeResult::Reject;
     if (head[2] == 0) rejected = candidate.offset;
     if (head[2] == 0) return ProbeResult::Reject;
-    return StreamAt({candidate.offset, head[2]}, candidate);
+    acceptedEnd = candidate.offset + head[2];
+    Found found = StreamAt({candidate.offset, head[2]}, candidate);
+    if (bracketed) {
+      found.line = "[00" + std::to_string(candidate.number) + "(at " +
+                   std::to_string(candidate.offset) + ")]";
+    }
+    return found;
   }
   // The stream of `span` found at the candidate.
   static Found StreamAt(CopySpan span, const Candidate& candidate) {
@@ -200,18 +214,23 @@ TEST(ScanPass, ACarverOfTwoTriggersIsProbedAtBothAloneOrBesideOthers) {
   }
 }
 
-// The AB carver as its row makes it, for the walks of pages; remembering or not.
-template <bool remembers>
+// The AB carver as its row makes it, for the walks of pages: plain,
+// remembering, reaching, or with lines a walk may renumber.
+template <bool remembers, bool reaches = false, bool bracketed = false>
 FormatRow AbRowMaking() {
   FormatRow row = AbRow();
   row.make = [](Host&) -> std::unique_ptr<Carver> {
     auto carver = std::make_unique<AbCarver>();
     carver->remembers = remembers;
+    carver->reaches = reaches;
+    carver->bracketed = bracketed;
     return carver;
   };
   return row;
 }
-const FormatRow kAbRowsMaking[] = {AbRowMaking<false>(), AbRowMaking<true>()};
+const FormatRow kAbRowsMaking[] = {AbRowMaking<false>(), AbRowMaking<true>(),
+                                   AbRowMaking<false, true, true>(),
+                                   AbRowMaking<false, false, true>()};
 
 // With more than one job the pages of the input are walked apart and noted;
 // the walk that produces takes their notes only where it searches where they
@@ -225,6 +244,9 @@ TEST(ScanPass, PagesWalkedApartGiveWhatOneWalkGives) {
       {"back to back", {-60, 40, 100, 28, 100, 72, -300}},
       {"rejected and ended", {-98, 0, 0, 70, -230, -255, 30, -200}},
       {"remembered", {-98, 0, 50, -8, 40, -300}},
+      // A stream over the end of the first page of 100, one within reach
+      // of its end, one past it, then four in one page.
+      {"reached", {-90, 40, -3, 30, -12, 20, -40, 10, 10, 10, 10, -300}},
       // From 50 to 150, holding at 120 the start of one that would run on to
       // 320 (over the stream right after it).
       {"nested", {-50, 100, 200, 40, -400}}};

@@ -1813,23 +1813,19 @@ TEST_F(CliRun, JobsGiveWhatOneJobGives) {
   Append(boundaries, Fixture("vorbis_chained.ogg"));
   Append(boundaries, RandomBytes(kPage, 7));
   const std::string out = dir / "jobs";
+  // A tag INI file gives each stream its own tag, by its number.
+  const std::string tags =
+      "[general]\n[Track1]\nTitle=One\n[Track2]\nTitle=Two\n[Track3]\nTitle=3\n";
+  const std::string ini = Write("tags.ini", Bytes(tags.begin(), tags.end()));
   // The log, the JSON Lines, the outputs' names and bytes.
-  auto run = [&](const std::string& command, const std::string& in, const char* jobs, size_t page) {
+  auto run = [&](const Args& command, const std::string& in, const char* jobs, size_t page) {
     std::vector<std::string> results;
     for (const std::string json : {"", "--json"}) {
       std::filesystem::remove_all(out);
-      Args args = {command,
-                   json,
-                   "-j",
-                   jobs,
-                   "--page-size",
-                   std::to_string(page),
-                   "--frames",
-                   "2",
-                   "-o",
-                   out + "/%3.3d.mp3",
-                   in};
-      if (json.empty()) args.erase(args.begin() + 1);
+      Args args = {json,       "-j", jobs, "--page-size",      std::to_string(page),
+                   "--frames", "2",  "-o", out + "/%3.3d.mp3", in};
+      if (json.empty()) args.erase(args.begin());
+      args.insert(args.begin(), command.begin(), command.end());
       const Result r = Cli(args);
       results.push_back(std::to_string(r.status) + "\n" + r.out);
     }
@@ -1842,9 +1838,10 @@ TEST_F(CliRun, JobsGiveWhatOneJobGives) {
   for (const auto& [name, bytes] :
        {std::pair{"mixed", mixed}, {"spanning", spanning}, {"boundaries", boundaries}}) {
     const std::string in = Write(name, bytes);
-    for (const char* command : {"all", "mp3", "ogg", "wav"}) {
+    for (const Args& command :
+         {Args{"all"}, Args{"mp3"}, Args{"ogg"}, Args{"wav"}, Args{"mp3", "--tag-ini", ini}}) {
       for (size_t page : {kPage, 16 * kPage}) {
-        SCOPED_TRACE(std::string(name) + " " + command + " " + std::to_string(page));
+        SCOPED_TRACE(std::string(name) + " " + command.back() + " " + std::to_string(page));
         const std::vector<std::string> one = run(command, in, "1", page);
         EXPECT_GT(one.size(), 2u) << one[0];
         EXPECT_EQ(run(command, in, "2", page), one);
