@@ -1,5 +1,6 @@
 #include "carve/formats/ogg/ogg_crc.h"
 
+#include <algorithm>
 #include <array>
 
 #include "carve/engine/input_view.h"
@@ -14,21 +15,46 @@ constexpr int64_t kKeptBehind = 1 << 20;
 // Pages up to this long are run through the CRC directly: cheaper than the
 // arithmetic that takes a page's CRC from those of the bytes around it.
 constexpr int64_t kDirect = 256;
+// The cache keeps the CRC of the bytes from its origin to every multiple of
+// this many bytes; the CRC to any other offset runs on from the last one.
+constexpr int64_t kMarkStep = 64;
+// Bytes the CRC takes at once: one table a byte (slicing), so that the
+// lookups of a block do not wait on one another.
+constexpr size_t kSlice = 16;
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-  std::array<uint32_t, 256> table{};
+using CrcTables = std::array<std::array<uint32_t, 256>, kSlice>;
+
+// [k][b]: the CRC of the byte b followed by k zero bytes.
+constexpr CrcTables MakeCrcTables() {
+  CrcTables tables{};
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t c = i << 24;
     for (int bit = 0; bit < 8; ++bit) c = c & 0x80000000u ? c << 1 ^ kPoly : c << 1;
-    table[i] = c;
+    tables[0][i] = c;
   }
-  return table;
+  for (size_t k = 1; k < kSlice; ++k) {
+    for (size_t i = 0; i < 256; ++i) {
+      const uint32_t c = tables[k - 1][i];
+      tables[k][i] = c << 8 ^ tables[0][c >> 24];
+    }
+  }
+  return tables;
 }
 
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+constexpr CrcTables kCrcTables = MakeCrcTables();
 
 uint32_t CrcOf(uint32_t crc, const uint8_t* p, size_t n) {
-  for (size_t i = 0; i < n; ++i) crc = crc << 8 ^ kCrcTable[(crc >> 24) ^ p[i]];
+  const auto& t = kCrcTables;
+  for (; n >= kSlice; n -= kSlice, p += kSlice) {
+    // The CRC so far goes into the block's first four bytes; each byte then
+    // counts for what it is followed by within the block.
+    const uint32_t head =
+        crc ^ (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]});
+    crc = t[15][head >> 24] ^ t[14][(head >> 16) & 0xFF] ^ t[13][(head >> 8) & 0xFF] ^
+          t[12][head & 0xFF];
+    for (size_t i = 4; i < kSlice; ++i) crc ^= t[kSlice - 1 - i][p[i]];
+  }
+  for (size_t i = 0; i < n; ++i) crc = crc << 8 ^ t[0][(crc >> 24) ^ p[i]];
   return crc;
 }
 
@@ -80,27 +106,35 @@ bool OggCrcCache::pageCrc(InputView& input, int64_t pos, int64_t length, const u
     crc = OggPageCrc(page.first(static_cast<size_t>(length)));
     return true;
   }
-  const int64_t held = static_cast<int64_t>(prefix_.size()) - 1;
-  if (pos < origin_ || pos > origin_ + held || pos - origin_ > kKeptBehind) {
+  // A page that begins where no mark of the cache reaches (the next page of
+  // a stream) starts it again from itself.
+  const int64_t marked = origin_ + (static_cast<int64_t>(marks_.size()) - 1) * kMarkStep;
+  if (pos < origin_ || pos >= marked || pos - origin_ > kKeptBehind) {
     origin_ = pos;
-    prefix_.assign(1, 0);
+    marks_.assign(1, 0);
   }
-  const int64_t end = pos + length;
-  const int64_t have = origin_ + static_cast<int64_t>(prefix_.size()) - 1;
-  if (end > have) {
-    const std::span<const uint8_t> more = input.bytes(have, end - have);
-    if (static_cast<int64_t>(more.size()) < end - have) return false;
-    uint32_t c = prefix_.back();
-    for (int64_t i = 0; i < end - have; ++i) {
-      c = c << 8 ^ kCrcTable[(c >> 24) ^ more[i]];
-      prefix_.push_back(c);
-    }
-  }
+  uint32_t toEnd = 0, toPos = 0;
+  if (!crcTo(input, pos + length, toEnd) || !crcTo(input, pos, toPos)) return false;
   // The CRC of the page's bytes: that of everything to its end less that of
   // everything before it, moved on by the page's length; then less what its
   // checksum field adds.
-  const uint32_t whole =
-      prefix_[end - origin_] ^ MulMod(prefix_[pos - origin_], ShiftBytes(length));
+  const uint32_t whole = toPos == 0 ? toEnd : toEnd ^ MulMod(toPos, ShiftBytes(length));
   crc = whole ^ MulMod(CrcOf(0, field, 4), ShiftBytes(length - kChecksumAt - 4));
+  return true;
+}
+
+bool OggCrcCache::crcTo(InputView& input, int64_t at, uint32_t& crc) {
+  const int64_t last = static_cast<int64_t>(marks_.size()) - 1;
+  const int64_t mark = (at - origin_) / kMarkStep;  // the last mark at or before `at`
+  const int64_t from = origin_ + std::min(mark, last) * kMarkStep;
+  const std::span<const uint8_t> bytes = input.bytes(from, at - from);
+  if (static_cast<int64_t>(bytes.size()) < at - from) return false;
+  const uint8_t* p = bytes.data();
+  uint32_t c = marks_[static_cast<size_t>(std::min(mark, last))];
+  for (int64_t k = last; k < mark; ++k, p += kMarkStep) {
+    c = CrcOf(c, p, kMarkStep);
+    marks_.push_back(c);
+  }
+  crc = CrcOf(c, p, static_cast<size_t>(at - origin_ - mark * kMarkStep));
   return true;
 }
