@@ -98,7 +98,7 @@ std::string LinkIn(Env& env, const std::string& self, const std::string& path, O
 }  // namespace
 
 OutputFile::OutputFile(Descriptor fd, std::string path, OutputMode mode)
-    : fd_(std::move(fd)), path_(std::move(path)), mode_(mode), buf_(kWriteBufferSize) {}
+    : fd_(std::move(fd)), path_(std::move(path)), mode_(mode) {}
 
 OutputFile::~OutputFile() { discard(); }
 
@@ -304,9 +304,12 @@ void OutputFile::write(const void* src, int64_t count) {
   BeginFileOp(env(), FileOp::Write, path_);
   const auto* in = static_cast<const unsigned char*>(src);
   if (tap_ != nullptr && count > 0) tap_->take(src, count);
+  // The buffer is made by the first write through it: an output whose bytes
+  // are all copied inside the kernel has none.
+  if (!buf_ && count > 0) buf_.reset(new unsigned char[kWriteBufferSize]);
   while (count > 0) {
     int64_t n = std::min(count, kWriteBufferSize - bufLen_);
-    std::memcpy(buf_.data() + bufLen_, in, n);
+    std::memcpy(buf_.get() + bufLen_, in, n);
     bufLen_ += n;
     in += n;
     count -= n;
@@ -337,7 +340,7 @@ void OutputFile::flush() {
   Env& env = this->env();
   int64_t done = 0;
   while (done < bufLen_) {
-    ssize_t n = env.write(fd_.get(), buf_.data() + done, bufLen_ - done);
+    ssize_t n = env.write(fd_.get(), buf_.get() + done, bufLen_ - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;

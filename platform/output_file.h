@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,7 +113,7 @@ class OutputFile {
   Descriptor saved_;                       // the old content of a file written in place
   int64_t savedSize_ = 0;
   int64_t pos_ = 0;
-  std::vector<unsigned char> buf_;
-  int64_t bufLen_ = 0;  // bytes waiting in buf_
+  std::unique_ptr<unsigned char[]> buf_;  // made by the first write()
+  int64_t bufLen_ = 0;                    // bytes waiting in buf_
   WriteTap* tap_ = nullptr;
 };

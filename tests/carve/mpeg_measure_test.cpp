@@ -552,6 +552,12 @@ TEST(MpegMeasure, FullId3v2SearchTakesTheWholeSize) {
        Cat({RandomBytes(9, 1), Id3v2Header(0, 0, 0x00, 0x80), Bytes(128, 0x00)}), 0, 0},
       {"header across a 1 MiB block",
        Cat({RandomBytes((1 << 20) - 5, 1), FullTag(3, 0, 3000, 3000)}), 0, 3010},
+      {"header across a 128 KiB block",
+       Cat({RandomBytes((128 << 10) - 5, 1), FullTag(3, 0, 3000, 3000)}), 0, 3010},
+      {"header at the last start of a block",
+       Cat({RandomBytes((128 << 10) - 1, 1), FullTag(3, 0, 3000, 3000)}), 0, 3010},
+      {"header at the first start of a block",
+       Cat({RandomBytes(128 << 10, 1), FullTag(3, 0, 3000, 3000)}), 0, 3010},
       {"several blocks long", Cat({RandomBytes(3, 1), FullTag(4, 0, 3 << 20, 3 << 20)}), 0,
        (3 << 20) + 10},
       {"begins before the search", Cat({RandomBytes(100, 1), FullTag(3, 0, 500, 500)}), 101, 0},
@@ -570,8 +576,7 @@ TEST(MpegMeasure, FullId3v2SearchTakesTheWholeSize) {
     TStreamInfo info{};
     info.HasID3v2 = 1;  // a classic find is replaced
     info.ID3v2Size = 1;
-    std::vector<uint8_t> block;
-    FindFullId3v2(input, c.from, static_cast<int64_t>(c.before.size()), info, block);
+    FindFullId3v2(input, c.from, static_cast<int64_t>(c.before.size()), info);
     EXPECT_EQ(info.ID3v2Size, c.size);
     EXPECT_EQ(info.HasID3v2, c.size != 0 ? 1 : 0);
   }

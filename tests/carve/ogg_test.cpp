@@ -767,6 +767,40 @@ TEST(OggPageCrc, TheCacheGivesEachPageItsOwnCrcWhereverPagesOverlap) {
   EXPECT_FALSE(crcs.pageCrc(view, static_cast<int64_t>(data.size()) - 40, 41, &data[22], crc));
 }
 
+TEST(OggPageCrc, EachByteIsRunThroughTheCrcAboutOnce) {
+  // Pages checked one after another from `first` on, `step` bytes apart,
+  // each `length` long: the bytes the cache asks of the input stay near
+  // those the pages span (the first page's twice: straight, then for the
+  // marks a page inside it needs), however many pages each byte lies in.
+  struct Layout {
+    const char* what;
+    int64_t first, step, length, pages;
+  };
+  const Layout layouts[] = {
+      {"a stream's pages, end to end", 17, 4000, 4000, 60},
+      {"pages of odd lengths, end to end", 3, 4097, 4097, 60},
+      {"a header every 300 bytes claiming 64 KiB", 5, 300, 65307, 200},
+      {"a header every 64 bytes claiming 4 KiB", 64, 64, 4096, 500},
+      {"a header every 1000 bytes claiming 8 KiB", 9, 1000, 8192, 300},
+  };
+  const Bytes data = RandomBytes(1 << 20, 78, true);
+  TempDir dir;
+  WriteBytes(dir / "c.bin", data);
+  for (const Layout& l : layouts) {
+    SCOPED_TRACE(l.what);
+    InputView view(InputFile::OpenRead(dir / "c.bin"));
+    OggCrcCache crcs;
+    for (int64_t i = 0; i < l.pages; ++i) {
+      const int64_t pos = l.first + i * l.step;
+      uint32_t crc = 0;
+      ASSERT_TRUE(crcs.pageCrc(view, pos, l.length, &data[pos + 22], crc));
+      ASSERT_EQ(crc, BitwiseCrc(Slice(data, pos, l.length))) << i;
+    }
+    const int64_t spanned = (l.pages - 1) * l.step + l.length;
+    EXPECT_LE(view.asked(), spanned + l.length + l.pages * 128);
+  }
+}
+
 struct Group {
   int64_t pages, length;
   bool begins, complete;

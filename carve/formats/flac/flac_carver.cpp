@@ -76,7 +76,7 @@ class FlacCarver : public Carver {
   void FindTagBefore(InputView& input, int64_t candidate) {
     tag_ = {};
     if (!host_.CopyID3v2()) return;
-    FindFullId3v2(input, std::max(previousEnd_, candidate - kId3v2Reach), candidate, tag_, block_);
+    FindFullId3v2(input, std::max(previousEnd_, candidate - kId3v2Reach), candidate, tag_);
     if (tag_.HasID3v2 && InChunk(input, candidate - tag_.ID3v2Size, tag_.ID3v2Size)) tag_ = {};
   }
 
@@ -175,7 +175,6 @@ class FlacCarver : public Carver {
   CopySpan span_;
   TStreamInfo tag_{};
   int64_t previousEnd_ = 0;
-  std::vector<uint8_t> block_;
 };
 
 }  // namespace

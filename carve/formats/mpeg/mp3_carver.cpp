@@ -35,7 +35,7 @@ class Mp3Carver : public Carver {
       // (with its ID3v1 tag) and this run: those stretches never overlap, so
       // a pass reads each byte of its input at most once more.
       const int64_t from = std::max(previousEnd_, at - kFullId3v2Reach);
-      FindFullId3v2(input, from, at, info, block_);
+      FindFullId3v2(input, from, at, info);
     }
     previousEnd_ = at + info.StreamLength + (info.HasID3v1 ? 128 : 0);
     Found found;
@@ -79,7 +79,6 @@ class Mp3Carver : public Carver {
 
   Host& host_;
   int64_t previousEnd_ = 0;
-  std::vector<uint8_t> block_;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 
 #include "carve/engine/host.h"
 #include "carve/engine/input_view.h"
@@ -178,17 +179,18 @@ int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInf
   return -1;
 }
 
-void FindFullId3v2(InputView& input, int64_t from, int64_t start, TStreamInfo& info,
-                   std::vector<uint8_t>& block) {
+void FindFullId3v2(InputView& input, int64_t from, int64_t start, TStreamInfo& info) {
   info.HasID3v2 = 0;
   info.ID3v2Size = 0;
-  constexpr int64_t kBlock = 1 << 20;
-  block.resize(kBlock + 9);
+  // Blocks no larger than the view's windows read, taken where the view
+  // holds them: a block is never copied, and the view allocates nothing.
+  constexpr int64_t kBlock = 128 << 10;
   // Headers begin in [pos, pos + kBlock); each block holds the nine bytes
   // after its last possible header start as well.
   for (int64_t pos = std::max<int64_t>(from, 0); pos + 10 <= start; pos += kBlock) {
     const int64_t want = std::min(kBlock + 9, start - pos);
-    const int64_t got = input.read(pos, block.data(), want);
+    const std::span<const uint8_t> block = input.bytes(pos, want);
+    const int64_t got = std::min(want, static_cast<int64_t>(block.size()));
     const uint8_t* data = block.data();
     for (int64_t i = 0; i + 10 <= got && i < kBlock;) {
       const void* hit =

@@ -43,6 +43,5 @@ int64_t EncoderHeaderFrames(const uint8_t* bytes, int64_t avail, const TFrameInf
 // synchsafe size, plus 10 bytes for a footer when a version 2.4 tag has its
 // footer flag, ends exactly at `start`; on a find sets info.HasID3v2 and
 // info.ID3v2Size to the earliest such tag, otherwise clears them. Reads the
-// range once, in large blocks through `block`.
-void FindFullId3v2(InputView& input, int64_t from, int64_t start, TStreamInfo& info,
-                   std::vector<uint8_t>& block);
+// range once, in blocks of 128 KiB where the view holds them.
+void FindFullId3v2(InputView& input, int64_t from, int64_t start, TStreamInfo& info);

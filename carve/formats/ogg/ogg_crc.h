@@ -12,9 +12,11 @@ class InputView;
 uint32_t OggPageCrc(std::span<const uint8_t> page);
 
 // The CRCs of the pages a pass checks, from the CRCs of the input's bytes
-// from one origin on: each byte is run through the CRC once however many
+// from one origin on: each byte is run through the CRC at most twice however many
 // candidate pages overlap it (a page header every few hundred bytes each
-// claiming 64 KiB costs no more than one page).
+// claiming 64 KiB costs no more than two pages). The CRC is kept at every
+// 64th byte from the origin, made when a page overlaps an earlier one, and
+// run on from there to a page's ends.
 class OggCrcCache {
  public:
   // The CRC of the page of `length` bytes at `pos`, whose checksum field
@@ -23,6 +25,11 @@ class OggCrcCache {
                uint32_t& crc);
 
  private:
+  // The CRC of the bytes from origin_ to `at` (a mark or past the last
+  // one); false when the input ends before `at`.
+  bool crcTo(InputView& input, int64_t at, uint32_t& crc);
+
   int64_t origin_ = 0;
-  std::vector<uint32_t> prefix_ = {0};  // [i]: the CRC of the i bytes from origin_
+  int64_t reach_ = 0;                  // the end of the pages checked from origin_ on
+  std::vector<uint32_t> marks_ = {0};  // [i]: the CRC of the 64·i bytes from origin_
 };
