@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "platform/input_file.h"
 #include "platform/io_error.h"
@@ -158,16 +159,16 @@ int64_t EwfImage::readAt(int64_t pos, void* dst, int64_t count) {
 
 int64_t EwfImage::copyTo(OutputFile& out, int64_t pos, int64_t count,
                          const std::function<void()>& between) {
-  static thread_local unsigned char block[kCopyBlock];
+  const auto block = std::make_unique_for_overwrite<unsigned char[]>(kCopyBlock);
   int64_t total = 0, checked = 0;
   while (total < count) {
     if (between && total - checked >= InputFile::kCopyCheck) {
       checked = total;
       between();
     }
-    const int64_t n = readAt(pos + total, block, std::min(count - total, kCopyBlock));
+    const int64_t n = readAt(pos + total, block.get(), std::min(count - total, kCopyBlock));
     if (n == 0) break;
-    out.write(block, n);
+    out.write(block.get(), n);
     total += n;
   }
   return total;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "platform/env.h"
@@ -57,8 +58,10 @@ void WriteAll(Env& env, int fd, const unsigned char* src, int64_t count, const s
 // gives none (a file that is empty); a file of more than kUnsizedMost bytes
 // is refused.
 Descriptor KeepUnsized(Env& env, int raw, const std::string& path) {
-  static thread_local unsigned char piece[kReadPiece];
-  ssize_t n = env.pread(raw, piece, sizeof piece, 0);
+  // On the heap: a buffer in thread-local storage is cleared for every
+  // thread begun, also those that never read an unsized file.
+  const auto piece = std::make_unique_for_overwrite<unsigned char[]>(kReadPiece);
+  ssize_t n = env.pread(raw, piece.get(), kReadPiece, 0);
   if (n <= 0) return Descriptor();  // empty, or nothing to be had without waiting
   std::string dir;
   Descriptor kept = OpenTemporary(dir, env);
@@ -68,12 +71,12 @@ Descriptor KeepUnsized(Env& env, int raw, const std::string& path) {
       ThrowOsError(errno, path);
     }
     if (n > 0) {
-      WriteAll(env, kept.get(), piece, n, dir);
+      WriteAll(env, kept.get(), piece.get(), n, dir);
       at += n;
       if (at > kUnsizedMost) throw IoError(kIoNotAFile, "File size unknown", path);
     }
     BeginFileOp(env, FileOp::Read, path);
-    n = env.pread(raw, piece, sizeof piece, at);
+    n = env.pread(raw, piece.get(), kReadPiece, at);
   }
   return kept;
 }
@@ -241,7 +244,7 @@ int64_t InputFile::kernelCopyStep(OutputFile& out, int64_t count) {
 }
 
 int64_t InputFile::copyTo(OutputFile& out, int64_t count, const std::function<void()>& between) {
-  static thread_local unsigned char block[kCopyBlock];
+  const auto block = std::make_unique_for_overwrite<unsigned char[]>(kCopyBlock);
   if (image_) {
     const int64_t n = image_->copyTo(out, pos_, count, between);
     pos_ += n;
@@ -266,10 +269,10 @@ int64_t InputFile::copyTo(OutputFile& out, int64_t count, const std::function<vo
       if (n == kStepAgain) continue;
       kernelCopiedNothing = n == 0;
     }
-    const int64_t n = read(block, std::min(count - total, kCopyBlock));
+    const int64_t n = read(block.get(), std::min(count - total, kCopyBlock));
     if (n == 0) break;
     if (kernelCopiedNothing) bufferedCopies_ = true;
-    out.write(block, n);
+    out.write(block.get(), n);
     total += n;
   }
   return total;

@@ -50,6 +50,7 @@ class Producer {
   // The Env of the run: the pass opens its input through it too.
   Env& env() const;
   const RunState& run() const { return run_; }
+  RunState& run() { return run_; }
 
  private:
   // Creates the pattern's folder (not in a dry run) and names the output, with the

@@ -207,6 +207,7 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
         !host.InputBegins(input)) {
       continue;
     }
+    run.setNextInput(i + 1 < request.inputs.size() ? std::string(request.inputs[i + 1]) : "");
     outcome.written += ExtractFormats(host, request.formats, input, request.pattern(), run);
     cancelled = !host.Running();
   }

@@ -6,6 +6,7 @@
 // through, and the tag INI file it gives streams new tags from.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,9 @@
 #include "platform/name_list.h"
 
 struct OutputTarget;
+namespace scan_walk {
+class PageWalks;
+}
 
 // How a run writes its outputs.
 struct RunOptions {
@@ -75,6 +79,25 @@ class RunState {
   const TagIni* tagIni() const { return tagIni_ ? &*tagIni_ : nullptr; }
   void holdTagIni(TagIni ini) { tagIni_ = std::move(ini); }
 
+  // The input the run carves after the one it carves now ("" for none):
+  // with more than one job, its pages are walked ahead while this one's
+  // streams are written.
+  const std::string& nextInput() const { return nextInput_; }
+  void setNextInput(std::string input) { nextInput_ = std::move(input); }
+  // The walks of the pages of `input`'s window [start, end), begun ahead;
+  // taken by its pass when it walks that window, else ended.
+  void holdAhead(const std::string& input, int64_t start, int64_t end,
+                 std::shared_ptr<scan_walk::PageWalks> walks) {
+    ahead_ = {input, start, end, std::move(walks)};
+  }
+  std::shared_ptr<scan_walk::PageWalks> takeAhead(const std::string& input, int64_t start,
+                                                  int64_t end) {
+    Ahead ahead = std::move(ahead_);
+    ahead_ = {};
+    if (ahead.input != input || ahead.start != start || ahead.end != end) return nullptr;
+    return std::move(ahead.walks);
+  }
+
  private:
   Env* env_;
   RunOptions options_;
@@ -82,4 +105,11 @@ class RunState {
   RunOutputs outputs_;
   std::optional<TagIni> tagIni_;
   bool keepsOutputs_ = true;
+  std::string nextInput_;
+  struct Ahead {
+    std::string input;
+    int64_t start = 0, end = 0;
+    std::shared_ptr<scan_walk::PageWalks> walks;
+  };
+  Ahead ahead_;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "carve/engine/formats.h"
 #include "carve/engine/run_state.h"
@@ -97,8 +98,9 @@ int64_t ScanPass::run() {
     reportPasses(PassReport::Stage::End);
     return 0;
   }
-  const std::unique_ptr<PageWalks> pages = startPages();
+  const std::shared_ptr<PageWalks> pages = startPages();
   pages_ = pages.get();
+  walkNextAhead();
   try {
     walk();
     if (std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.aborted; })) {
@@ -210,19 +212,52 @@ void ScanPass::reportInputFailure(const IoError& error) {
   if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, &error);
 }
 
-std::unique_ptr<PageWalks> ScanPass::startPages() {
-  const RunOptions& options = producer_.run().options();
+std::shared_ptr<PageWalks> ScanPass::startPages() {
+  RunState& run = producer_.run();
+  const RunOptions& options = run.options();
+  std::shared_ptr<PageWalks> ahead = run.takeAhead(input_, start_, end_);
   // A lane whose row makes no carver is walked here alone.
   std::vector<size_t> walked;
   for (size_t i = 0; i < lanes_.size(); ++i) {
     if (lanes_[i].row.make != nullptr) walked.push_back(i);
   }
-  if (options.jobs < 2 || end_ - start_ <= options.pageSize || walked.empty()) return nullptr;
+  if (ahead == nullptr &&
+      (options.jobs < 2 || end_ - start_ <= options.pageSize || walked.empty())) {
+    return nullptr;
+  }
   for (size_t i : walked) lanes_[i].paged = true;
+  if (ahead != nullptr) return ahead;
   std::vector<PassLane> lanes;
   for (const Lane& lane : lanes_) lanes.push_back({&lane.row, &lane.carver});
-  return std::make_unique<PageWalks>(host_, lanes, walked, input_, start_, end_, options.pageSize,
+  return std::make_shared<PageWalks>(host_, lanes, walked, input_, start_, end_, options.pageSize,
                                      options.jobs);
+}
+
+void ScanPass::walkNextAhead() {
+  RunState& run = producer_.run();
+  const RunOptions& options = run.options();
+  const std::string next = run.nextInput();
+  if (options.jobs < 2 || next.empty()) return;
+  std::vector<size_t> walked;
+  for (size_t i = 0; i < lanes_.size(); ++i) {
+    if (lanes_[i].row.make != nullptr) walked.push_back(i);
+  }
+  int64_t start = 0, end = 0;
+  try {
+    const int64_t size = OpenInput(next, host_.Images(), producer_.env()).size();
+    std::tie(start, end) = windowOf(size);
+  } catch (const IoError&) {
+    return;  // its pass meets the failure itself
+  }
+  // An input no larger than a page is walked in one piece: its walk ahead
+  // cost more than it saved (the threads' memory, made again for each one:
+  // 24 inputs of 8 MiB took 1.4x the time of -j 1).
+  if (walked.empty() || end - start <= options.pageSize) return;
+  std::vector<PassLane> lanes;
+  for (const Lane& lane : lanes_) lanes.push_back({&lane.row, &lane.carver});
+  run.holdAhead(next, start, end,
+                std::make_shared<PageWalks>(host_, lanes, walked, next, start, end,
+                                            options.pageSize, options.jobs));
 }
 
 void ScanPass::walkPage(int64_t from, int64_t to, PageNotes& notes,
@@ -246,21 +281,17 @@ void ScanPass::walkPage(int64_t from, int64_t to, PageNotes& notes,
   in_.closeQuietly();
 }
 
+std::pair<int64_t, int64_t> ScanPass::windowOf(int64_t size) {
+  if (!host_.LimitRange()) return {0, size - 1};
+  const int64_t lower = host_.LowerPercent(), upper = host_.UpperPercent(), q = size / 100;
+  return {lower * q, upper == 100 ? size : q * upper};
+}
+
 bool ScanPass::setUp() {
   try {
     in_ = InputView(OpenInput(input_, host_.Images(), producer_.env()), kChunkSize);
-    int64_t size = in_.size();
-    openSize_ = size;
-    if (!host_.LimitRange()) {
-      start_ = 0;
-      end_ = size - 1;
-    } else {
-      int64_t lower = host_.LowerPercent();
-      int64_t upper = host_.UpperPercent();
-      int64_t q = size / 100;
-      start_ = lower * q;
-      end_ = upper == 100 ? size : q * upper;
-    }
+    openSize_ = in_.size();
+    std::tie(start_, end_) = windowOf(openSize_);
     for (Lane& lane : lanes_) lane.next = start_;
     progress_.setWindow(start_, end_);
     return true;

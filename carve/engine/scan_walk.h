@@ -134,7 +134,11 @@ class ScanPass {
  private:
   // The walks of pages for this pass, when its options ask for more than one
   // job and its window holds more than one page; null otherwise.
-  std::unique_ptr<PageWalks> startPages();
+  std::shared_ptr<PageWalks> startPages();
+  // Begins the walks of the pages of the run's next input, where they pay.
+  void walkNextAhead();
+  // The window of an input of `size` bytes: [first, second).
+  std::pair<int64_t, int64_t> windowOf(int64_t size);
   // Moves the lane, where it searches where a page's walk searched, on to the
   // next candidate that walk stopped at, or to the end of the page; false
   // where it has to walk by itself.

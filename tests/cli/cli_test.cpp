@@ -1818,12 +1818,13 @@ TEST_F(CliRun, JobsGiveWhatOneJobGives) {
       "[general]\n[Track1]\nTitle=One\n[Track2]\nTitle=Two\n[Track3]\nTitle=3\n";
   const std::string ini = Write("tags.ini", Bytes(tags.begin(), tags.end()));
   // The log, the JSON Lines, the outputs' names and bytes.
-  auto run = [&](const Args& command, const std::string& in, const char* jobs, size_t page) {
+  auto run = [&](const Args& command, const Args& in, const char* jobs, size_t page) {
     std::vector<std::string> results;
     for (const std::string json : {"", "--json"}) {
       std::filesystem::remove_all(out);
-      Args args = {json,       "-j", jobs, "--page-size",      std::to_string(page),
-                   "--frames", "2",  "-o", out + "/%3.3d.mp3", in};
+      Args args = {json,       "-j", jobs, "--page-size",     std::to_string(page),
+                   "--frames", "2",  "-o", out + "/%3.3d.mp3"};
+      args.insert(args.end(), in.begin(), in.end());
       if (json.empty()) args.erase(args.begin());
       args.insert(args.begin(), command.begin(), command.end());
       const Result r = Cli(args);
@@ -1835,9 +1836,11 @@ TEST_F(CliRun, JobsGiveWhatOneJobGives) {
     }
     return results;
   };
+  Args every;
   for (const auto& [name, bytes] :
        {std::pair{"mixed", mixed}, {"spanning", spanning}, {"boundaries", boundaries}}) {
-    const std::string in = Write(name, bytes);
+    const Args in = {Write(name, bytes)};
+    every.push_back(in.front());
     for (const Args& command :
          {Args{"all"}, Args{"mp3"}, Args{"ogg"}, Args{"wav"}, Args{"mp3", "--tag-ini", ini}}) {
       for (size_t page : {kPage, 16 * kPage}) {
@@ -1849,6 +1852,11 @@ TEST_F(CliRun, JobsGiveWhatOneJobGives) {
       }
     }
   }
+  // The inputs in one run: each next one is walked ahead while the one
+  // before is written.
+  const std::vector<std::string> one = run({"all"}, every, "1", kPage);
+  EXPECT_EQ(run({"all"}, every, "2", kPage), one);
+  EXPECT_EQ(run({"all"}, every, "3", kPage), one);
 }
 
 TEST_F(CliRun, AnOutputFolderThatCannotBeWrittenInIsSaidOnceBeforeTheRun) {
