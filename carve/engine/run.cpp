@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <numeric>
 #include <string_view>
 #include <thread>
 #include <unordered_set>
@@ -154,20 +155,58 @@ bool OutputFolderWritable(Host& host, const RunRequest& request) {
 // With images read, whether `input` is a later segment of an image whose
 // first segment is an input of the run too, which reads it: said once in
 // the log, and the input passed over.
-bool ReadWithItsImage(Host& host, const RunRequest& request, const std::string& input,
-                      std::unordered_set<std::string_view>& inputs) {
-  if (!host.Images()) return false;
-  const std::string first = ImageFirstSegmentOf(input, request.env);
-  if (first.empty()) return false;
+// With images read: the first segment of the image among the inputs that
+// `input` is a later segment file of, which reads it; empty when none is.
+std::string ImageAmongInputs(Host& host, const RunRequest& request, const std::string& input,
+                             std::unordered_set<std::string_view>& inputs) {
+  if (!host.Images()) return {};
+  std::string first = ImageFirstSegmentOf(input, request.env);
+  if (first.empty()) return {};
   if (inputs.empty()) {
     for (std::string_view name : request.inputs) inputs.insert(name);
   }
-  if (!inputs.contains(first)) return false;
+  return inputs.contains(first) ? first : std::string();
+}
+
+void LogReadWithItsImage(Host& host, const std::string& input, const std::string& first) {
   //: %1 a segment file of an image given as an input, %2 the image's first segment file.
   host.AddLog(Tr("run", "\"%1\"は\"%2\"から始まるイメージの一部として読みます")
                   .arg(EscapeControls(input))
                   .arg(EscapeControls(first))
                   .shown());
+}
+
+// The bytes the walk of the `i`th input goes through: with images read, the
+// whole image its first segment file opens (the file holds only part of it).
+int64_t WalkedBytes(Host& host, RunState& run, const std::string& input, size_t i) {
+  if (!host.Images()) return run.inputSize(i);
+  try {
+    return OpenInput(input, true, run.env()).size();
+  } catch (const IoError&) {
+    return run.inputSize(i);  // its pass meets the failure itself
+  }
+}
+
+// The first segments of the images that the inputs are later segments of
+// (empty for the others), and the bytes each input's walk goes through: a
+// later segment of an image among the inputs is read with the image, whose
+// bytes its first segment counts.
+void MeasureInputs(Host& host, const RunRequest& request, RunState& run,
+                   std::vector<std::string>& images, std::vector<int64_t>& walked) {
+  std::unordered_set<std::string_view> names;  // made when a segment first asks
+  for (size_t i = 0; i < request.inputs.size(); ++i) {
+    const std::string input(request.inputs[i]);
+    images.push_back(ImageAmongInputs(host, request, input, names));
+    walked.push_back(images.back().empty() ? WalkedBytes(host, run, input, i) : 0);
+  }
+}
+
+// Whether the run passes over `input`: a file below a folder given as input
+// may be one this run wrote; a later segment of an image is read with it.
+bool PassedOver(Host& host, RunState& run, const std::string& input, const std::string& image) {
+  if (run.outputs().wrote(input)) return true;
+  if (image.empty()) return false;
+  LogReadWithItsImage(host, input, image);
   return true;
 }
 
@@ -186,10 +225,12 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
   if (ini) run.holdTagIni(std::move(*ini));
   host.RunBegins();
   const int64_t count = static_cast<int64_t>(request.inputs.size());
-  JobPlace place{.count = count, .totalBytes = run.inputsSize()};
+  std::vector<std::string> images;
+  std::vector<int64_t> walked;
+  MeasureInputs(host, request, run, images, walked);
+  JobPlace place{.count = count, .totalBytes = std::reduce(walked.begin(), walked.end())};
   bool cancelled = false;
   int64_t notRead = 0;
-  std::unordered_set<std::string_view> inputNames;  // made when a segment first asks
   for (size_t i = 0; i < request.inputs.size(); ++i) {
     if (cancelled) {
       // The inputs a cancel left unread, each said to be so.
@@ -199,14 +240,11 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
     }
     const std::string input(request.inputs[i]);
     place.index = static_cast<int64_t>(i) + 1;
-    place.bytes = run.inputSize(i);
+    const std::string& image = images[i];
+    place.bytes = walked[i];
     host.InputPlace(place);
     place.bytesBefore += place.bytes;
-    // A file below a folder given as input may be one this run wrote.
-    if (run.outputs().wrote(input) || ReadWithItsImage(host, request, input, inputNames) ||
-        !host.InputBegins(input)) {
-      continue;
-    }
+    if (PassedOver(host, run, input, image) || !host.InputBegins(input)) continue;
     run.setNextInput(i + 1 < request.inputs.size() ? std::string(request.inputs[i + 1]) : "");
     outcome.written += ExtractFormats(host, request.formats, input, request.pattern(), run);
     cancelled = !host.Running();

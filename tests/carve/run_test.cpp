@@ -504,3 +504,30 @@ TEST(RunOutputs, FreeNamesFitInADirectoryEntry) {
 }
 
 }  // namespace
+
+// The meter of the run counts the bytes each input's walk goes through: a
+// split image its first segment opens, whole, and its later segments not
+// again; without images, each file as it is.
+TEST(CarveInputs, PlacesCountTheBytesEachWalkGoesThrough) {
+  TempDir dir;
+  WriteBytes(dir / "img.001", RandomBytes(1000, 1));
+  WriteBytes(dir / "img.002", RandomBytes(600, 2));
+  WriteBytes(dir / "other.bin", RandomBytes(300, 3));
+  const NameList inputs{dir / "img.001", dir / "img.002", dir / "other.bin"};
+  struct Case {
+    int images;
+    std::vector<int64_t> bytes, before;
+  };
+  for (const Case& c : {Case{1, {1600, 0, 300}, {0, 1600, 1600}},
+                        Case{0, {1000, 600, 300}, {0, 1000, 1600}}}) {
+    ScriptHost host;
+    host.images = c.images;
+    CarveInputs(host, {inputs, {FindFormat("mp3")}, [&] { return dir / "o/%d.mp3"; }, {}});
+    ASSERT_EQ(host.places.size(), 3u) << c.images;
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(host.places[i].bytes, c.bytes[i]) << c.images << " " << i;
+      EXPECT_EQ(host.places[i].bytesBefore, c.before[i]) << c.images << " " << i;
+      EXPECT_EQ(host.places[i].totalBytes, 1900) << c.images << " " << i;
+    }
+  }
+}

@@ -125,4 +125,6 @@ class ScriptHost : public Host {
     tagIniProblems.push_back(path + ": " + problem);
   }
   void RunBegins() override { ++runsBegun; }
+  void InputPlace(const JobPlace& place) override { places.push_back(place); }
+  std::vector<JobPlace> places;
 };
