@@ -20,6 +20,7 @@
 #include "output/tag_ini.h"
 #include "platform/folders.h"
 #include "platform/image_input.h"
+#include "platform/image_segments.h"
 #include "platform/io_error.h"
 #include "platform/translate.h"
 
@@ -176,10 +177,23 @@ void LogReadWithItsImage(Host& host, const std::string& input, const std::string
                   .shown());
 }
 
+// Whether `path` is named as the first segment file of an image: a split
+// raw set's, or an EWF image's (.E01, .L01, .Ex01, .Lx01, .s01).
+bool NamedAsImage(const std::string& path, Env& env) {
+  const size_t dot = path.rfind('.');
+  std::string ext = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(c | 0x20);
+  if (ext == "e01" || ext == "l01" || ext == "ex01" || ext == "lx01" || ext == "s01") return true;
+  return SegmentNames(path, env).size() > 1;
+}
+
 // The bytes the walk of the `i`th input goes through: with images read, the
 // whole image its first segment file opens (the file holds only part of it).
+// (Only a file named as an image's first segment is opened for it: an EWF
+// image named otherwise is counted by its first file, which costs the meter
+// its accuracy but spares every other input an open of its own.)
 int64_t WalkedBytes(Host& host, RunState& run, const std::string& input, size_t i) {
-  if (!host.Images()) return run.inputSize(i);
+  if (!host.Images() || !NamedAsImage(input, run.env())) return run.inputSize(i);
   try {
     return OpenInput(input, true, run.env()).size();
   } catch (const IoError&) {
