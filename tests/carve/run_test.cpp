@@ -518,8 +518,8 @@ TEST(CarveInputs, PlacesCountTheBytesEachWalkGoesThrough) {
     int images;
     std::vector<int64_t> bytes, before;
   };
-  for (const Case& c : {Case{1, {1600, 0, 300}, {0, 1600, 1600}},
-                        Case{0, {1000, 600, 300}, {0, 1000, 1600}}}) {
+  for (const Case& c :
+       {Case{1, {1600, 0, 300}, {0, 1600, 1600}}, Case{0, {1000, 600, 300}, {0, 1000, 1600}}}) {
     ScriptHost host;
     host.images = c.images;
     CarveInputs(host, {inputs, {FindFormat("mp3")}, [&] { return dir / "o/%d.mp3"; }, {}});
