@@ -13,6 +13,11 @@ bool FileExists(const std::string& path, Env& env) {
   return !path.empty() && LookAt(env, path, &st, true) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool RegularFileExists(const std::string& path, Env& env) {
+  struct stat st {};
+  return !path.empty() && LookAt(env, path, &st, true) == 0 && S_ISREG(st.st_mode);
+}
+
 bool DirectoryExists(const std::string& path, Env& env) {
   struct stat st {};
   return !path.empty() && LookAt(env, path, &st, true) == 0 && S_ISDIR(st.st_mode);

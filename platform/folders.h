@@ -14,6 +14,9 @@
 #include "platform/output_target.h"
 
 bool FileExists(const std::string& path, Env& env = Env::System());  // a directory is not a file
+// A regular file (links followed): one that can be opened and read again
+// without taking its bytes from anyone (a FIFO's are gone once read).
+bool RegularFileExists(const std::string& path, Env& env = Env::System());
 bool DirectoryExists(const std::string& path, Env& env = Env::System());
 // Makes one level of folder; a folder already there (made by another program
 // meanwhile, say) is no failure, anything else there is. Throws IoError.

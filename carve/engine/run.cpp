@@ -193,7 +193,9 @@ bool NamedAsImage(const std::string& path, Env& env) {
 // image named otherwise is counted by its first file, which costs the meter
 // its accuracy but spares every other input an open of its own.)
 int64_t WalkedBytes(Host& host, RunState& run, const std::string& input, size_t i) {
-  if (!host.Images() || !NamedAsImage(input, run.env())) return run.inputSize(i);
+  if (!host.Images() || !NamedAsImage(input, run.env()) || !RegularFileExists(input, run.env())) {
+    return run.inputSize(i);  // a FIFO is not opened twice: its bytes would be gone
+  }
   try {
     return OpenInput(input, true, run.env()).size();
   } catch (const IoError&) {
@@ -259,7 +261,10 @@ RunOutcome CarveInputs(Host& host, const RunRequest& request) {
     host.InputPlace(place);
     place.bytesBefore += place.bytes;
     if (PassedOver(host, run, input, image) || !host.InputBegins(input)) continue;
-    run.setNextInput(i + 1 < request.inputs.size() ? std::string(request.inputs[i + 1]) : "");
+    // The next input that is not read with an image before it.
+    size_t next = i + 1;
+    while (next < images.size() && !images[next].empty()) ++next;
+    run.setNextInput(next < images.size() ? std::string(request.inputs[next]) : "");
     outcome.written += ExtractFormats(host, request.formats, input, request.pattern(), run);
     cancelled = !host.Running();
   }

@@ -237,7 +237,9 @@ void ScanPass::walkNextAhead() {
   RunState& run = producer_.run();
   const RunOptions& options = run.options();
   const std::string next = run.nextInput();
-  if (options.jobs < 2 || next.empty()) return;
+  // Only a regular file is opened ahead of its pass: a FIFO's bytes would
+  // be taken from the pass.
+  if (options.jobs < 2 || next.empty() || !RegularFileExists(next, producer_.env())) return;
   std::vector<size_t> walked;
   for (size_t i = 0; i < lanes_.size(); ++i) {
     if (lanes_[i].row.make != nullptr) walked.push_back(i);
