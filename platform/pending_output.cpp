@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 
 #include "platform/env.h"
 
@@ -24,13 +25,30 @@ int64_t g_restoreSize = 0;
 // The note written to the error stream by a signal that ends the program.
 char g_note[256];
 volatile std::sig_atomic_t g_noteLength = 0;
-// SIGINT asks the run to stop (StopOnInterrupt), and whether it has.
+// SIGINT asks the run to stop (StopOnInterrupt), and whether it has; when
+// the first one came (CLOCK_MONOTONIC, in milliseconds).
 volatile std::sig_atomic_t g_stopOnInterrupt = 0, g_interruptAsked = 0;
+std::atomic<int64_t> g_firstInterruptMs{0};  // lock-free: safe in a handler
+// SIGINTs this close to the first are that one: `timeout` and a shell's
+// kill of a process group send one to the program and one to its group,
+// which the program may take one after the other, where no person presses
+// Ctrl-C twice so fast.
+constexpr int64_t kSameInterruptMs = 200;
+
+int64_t MonotonicMs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 extern "C" void EndOnSignal(int sig) {
-  if (sig == SIGINT && g_stopOnInterrupt != 0 && g_interruptAsked == 0) {
-    g_interruptAsked = 1;
-    return;
+  if (sig == SIGINT && g_stopOnInterrupt != 0) {
+    if (g_interruptAsked == 0) {
+      g_firstInterruptMs = MonotonicMs();
+      g_interruptAsked = 1;
+      return;
+    }
+    if (MonotonicMs() - g_firstInterruptMs < kSameInterruptMs) return;
   }
   RemovePendingOutput();
   if (g_noteLength > 0) {

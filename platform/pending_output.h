@@ -39,7 +39,9 @@ void PrepareOutputSignals();
 // While `on`, the first SIGINT (Ctrl-C) asks the run to stop rather than
 // ending the program at once: the run ends its pass, says where it stopped,
 // and the program then ends as the signal ends it (EndAsInterrupted). A
-// second SIGINT ends it at once.
+// second SIGINT ends it at once, unless it comes within 200 ms of the first:
+// `timeout` sends one to the program and one to its process group, and the
+// two are one Ctrl-C.
 void StopOnInterrupt(bool on);
 // Whether a SIGINT has asked the run to stop.
 bool InterruptAsked();

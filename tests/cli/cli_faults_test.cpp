@@ -364,3 +364,32 @@ TEST(CliFaults, AnInputListOnStandardInputIsBoundedAsAListFileIs) {
 }
 
 }  // namespace
+
+// While a run stops on Ctrl-C, SIGINTs sent together (as `timeout` sends
+// one to the program and one to its group) are one; one that comes later
+// ends the program at once.
+TEST(CliFaults, InterruptsSentTogetherAreOneCtrlC) {
+  struct Case {
+    int gapMs;
+    bool ends;
+  };
+  for (const Case& c : {Case{0, false}, Case{50, false}, Case{400, true}}) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      PrepareOutputSignals();
+      StopOnInterrupt(true);
+      ::raise(SIGINT);
+      ::usleep(static_cast<useconds_t>(c.gapMs) * 1000);
+      ::raise(SIGINT);
+      ::_exit(InterruptAsked() ? 42 : 43);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (c.ends) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << c.gapMs << " " << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << c.gapMs << " " << status;
+    }
+  }
+}
