@@ -808,3 +808,29 @@ TEST(LosslessFormats, AProbeOfAnInputThatShrankGivesNoNegativeRange) {
 }
 
 }  // namespace
+
+// A page's stream line takes the number of the walk that writes it, in
+// place of its own, where the line begins as every carver's does.
+TEST(StreamLine, RenumberPutsTheNumberInPlaceOfTheLinesOwn) {
+  struct Case {
+    const char* line;
+    int64_t number;
+    const char* renumbered;  // null: left as it is
+  };
+  const Case cases[] = {
+      {"[001($00000000-$0000002F)] FLAC", 7, "[007($00000000-$0000002F)] FLAC"},
+      {"[1234($00000000-$0000002F)] x", 5, "[005($00000000-$0000002F)] x"},
+      {"[002($1)] y", 1000, "[1000($1)] y"},
+      {"[999($1)] z", 4, "[004($1)] z"},
+      {"[0/2($1)] y", 3, nullptr},
+      {"[00:($1)] y", 3, nullptr},
+      {"[0($1)] y", 3, nullptr},
+      {"stream 1 at 9", 3, nullptr},
+      {"", 3, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string line = c.line;
+    EXPECT_EQ(Renumber(line, c.number), c.renumbered != nullptr) << c.line;
+    EXPECT_EQ(line, c.renumbered != nullptr ? c.renumbered : c.line) << c.line;
+  }
+}
