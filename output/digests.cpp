@@ -4,12 +4,13 @@
 // --hash does not load it.
 #include "output/digests.h"
 
-#include <dlfcn.h>
 #include <openssl/evp.h>
 #include <openssl/macros.h>
 #include <openssl/opensslv.h>
 
 #include <stdexcept>
+
+#include "platform/shared_library.h"
 
 namespace {
 
@@ -24,21 +25,18 @@ struct Crypto {
   decltype(&EVP_DigestFinal_ex) final = nullptr;
 };
 
-template <typename F>
-bool Find(void* handle, const char* name, F& f) {
-  f = reinterpret_cast<F>(dlsym(handle, name));
-  return f != nullptr;
-}
-
 // The functions of the libcrypto of the major version built against; null
 // when it or one of them is missing. It stays open for the process.
 const Crypto* Open() {
   static Crypto c;
   void* h = dlopen("libcrypto.so." OPENSSL_MSTR(OPENSSL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
-  const bool all = h != nullptr && Find(h, "EVP_md5", c.md5) && Find(h, "EVP_sha1", c.sha1) &&
-                   Find(h, "EVP_sha256", c.sha256) && Find(h, "EVP_MD_CTX_new", c.ctxNew) &&
-                   Find(h, "EVP_MD_CTX_free", c.ctxFree) && Find(h, "EVP_DigestInit_ex", c.init) &&
-                   Find(h, "EVP_DigestUpdate", c.update) && Find(h, "EVP_DigestFinal_ex", c.final);
+  const bool all = h != nullptr && FindFunction(h, "EVP_md5", c.md5) &&
+                   FindFunction(h, "EVP_sha1", c.sha1) && FindFunction(h, "EVP_sha256", c.sha256) &&
+                   FindFunction(h, "EVP_MD_CTX_new", c.ctxNew) &&
+                   FindFunction(h, "EVP_MD_CTX_free", c.ctxFree) &&
+                   FindFunction(h, "EVP_DigestInit_ex", c.init) &&
+                   FindFunction(h, "EVP_DigestUpdate", c.update) &&
+                   FindFunction(h, "EVP_DigestFinal_ex", c.final);
   return all ? &c : nullptr;
 }
 

@@ -1,6 +1,5 @@
 #include "platform/ewf_image.h"
 
-#include <dlfcn.h>
 #include <libewf.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include "platform/input_file.h"
 #include "platform/io_error.h"
 #include "platform/output_file.h"
+#include "platform/shared_library.h"
 
 namespace {
 
@@ -40,25 +40,21 @@ struct Ewf {
 // since 2010; pkg-config does not give it).
 constexpr char kEwfSoname[] = "libewf.so.2";
 
-template <typename F>
-bool Find(void* handle, const char* name, F& f) {
-  f = reinterpret_cast<F>(dlsym(handle, name));
-  return f != nullptr;
-}
-
 // libewf's functions; null when it or one of them is missing. It stays
 // open for the process.
 const Ewf* Open() {
   static Ewf e;
   void* h = dlopen(kEwfSoname, RTLD_NOW | RTLD_LOCAL);
-  const bool all = h != nullptr && Find(h, "libewf_error_free", e.errorFree) &&
-                   Find(h, "libewf_error_sprint", e.errorSprint) &&
-                   Find(h, "libewf_glob", e.glob) && Find(h, "libewf_glob_free", e.globFree) &&
-                   Find(h, "libewf_handle_initialize", e.initialize) &&
-                   Find(h, "libewf_handle_open", e.open) &&
-                   Find(h, "libewf_handle_get_media_size", e.mediaSize) &&
-                   Find(h, "libewf_handle_read_random", e.readRandom) &&
-                   Find(h, "libewf_handle_close", e.close) && Find(h, "libewf_handle_free", e.free);
+  const bool all = h != nullptr && FindFunction(h, "libewf_error_free", e.errorFree) &&
+                   FindFunction(h, "libewf_error_sprint", e.errorSprint) &&
+                   FindFunction(h, "libewf_glob", e.glob) &&
+                   FindFunction(h, "libewf_glob_free", e.globFree) &&
+                   FindFunction(h, "libewf_handle_initialize", e.initialize) &&
+                   FindFunction(h, "libewf_handle_open", e.open) &&
+                   FindFunction(h, "libewf_handle_get_media_size", e.mediaSize) &&
+                   FindFunction(h, "libewf_handle_read_random", e.readRandom) &&
+                   FindFunction(h, "libewf_handle_close", e.close) &&
+                   FindFunction(h, "libewf_handle_free", e.free);
   return all ? &e : nullptr;
 }
 

@@ -212,25 +212,35 @@ void ScanPass::reportInputFailure(const IoError& error) {
   if (!lanes_.empty()) reportPass(lanes_.front(), PassReport::Stage::Error, &error);
 }
 
-std::shared_ptr<PageWalks> ScanPass::startPages() {
-  RunState& run = producer_.run();
-  const RunOptions& options = run.options();
-  std::shared_ptr<PageWalks> ahead = run.takeAhead(input_, start_, end_);
-  // A lane whose row makes no carver is walked here alone.
+std::vector<size_t> ScanPass::pagedLanes() const {
+  // A lane whose row makes no carver is walked by the pass alone.
   std::vector<size_t> walked;
   for (size_t i = 0; i < lanes_.size(); ++i) {
     if (lanes_[i].row.make != nullptr) walked.push_back(i);
   }
+  return walked;
+}
+
+std::shared_ptr<PageWalks> ScanPass::walksOf(const std::string& input, int64_t start, int64_t end,
+                                             const std::vector<size_t>& walked) {
+  const RunOptions& options = producer_.run().options();
+  std::vector<PassLane> lanes;
+  for (const Lane& lane : lanes_) lanes.push_back({&lane.row, &lane.carver});
+  return std::make_shared<PageWalks>(host_, lanes, walked, input, start, end, options.pageSize,
+                                     options.jobs);
+}
+
+std::shared_ptr<PageWalks> ScanPass::startPages() {
+  RunState& run = producer_.run();
+  const RunOptions& options = run.options();
+  std::shared_ptr<PageWalks> ahead = run.takeAhead(input_, start_, end_);
+  const std::vector<size_t> walked = pagedLanes();
   if (ahead == nullptr &&
       (options.jobs < 2 || end_ - start_ <= options.pageSize || walked.empty())) {
     return nullptr;
   }
   for (size_t i : walked) lanes_[i].paged = true;
-  if (ahead != nullptr) return ahead;
-  std::vector<PassLane> lanes;
-  for (const Lane& lane : lanes_) lanes.push_back({&lane.row, &lane.carver});
-  return std::make_shared<PageWalks>(host_, lanes, walked, input_, start_, end_, options.pageSize,
-                                     options.jobs);
+  return ahead != nullptr ? ahead : walksOf(input_, start_, end_, walked);
 }
 
 void ScanPass::walkNextAhead() {
@@ -240,10 +250,7 @@ void ScanPass::walkNextAhead() {
   // Only a regular file is opened ahead of its pass: a FIFO's bytes would
   // be taken from the pass.
   if (options.jobs < 2 || next.empty() || !RegularFileExists(next, producer_.env())) return;
-  std::vector<size_t> walked;
-  for (size_t i = 0; i < lanes_.size(); ++i) {
-    if (lanes_[i].row.make != nullptr) walked.push_back(i);
-  }
+  const std::vector<size_t> walked = pagedLanes();
   int64_t start = 0, end = 0;
   try {
     const int64_t size = OpenInput(next, host_.Images(), producer_.env()).size();
@@ -255,11 +262,7 @@ void ScanPass::walkNextAhead() {
   // cost more than it saved (the threads' memory, made again for each one:
   // 24 inputs of 8 MiB took 1.4x the time of -j 1).
   if (walked.empty() || end - start <= options.pageSize) return;
-  std::vector<PassLane> lanes;
-  for (const Lane& lane : lanes_) lanes.push_back({&lane.row, &lane.carver});
-  run.holdAhead(next, start, end,
-                std::make_shared<PageWalks>(host_, lanes, walked, next, start, end,
-                                            options.pageSize, options.jobs));
+  run.holdAhead(next, start, end, walksOf(next, start, end, walked));
 }
 
 void ScanPass::walkPage(int64_t from, int64_t to, PageNotes& notes,

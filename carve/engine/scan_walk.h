@@ -135,6 +135,11 @@ class ScanPass {
   // The walks of pages for this pass, when its options ask for more than one
   // job and its window holds more than one page; null otherwise.
   std::shared_ptr<PageWalks> startPages();
+  // The lanes the walks of pages walk too (those whose rows make carvers),
+  // and those walks, begun over [start, end) of `input`.
+  std::vector<size_t> pagedLanes() const;
+  std::shared_ptr<PageWalks> walksOf(const std::string& input, int64_t start, int64_t end,
+                                     const std::vector<size_t>& walked);
   // Begins the walks of the pages of the run's next input, where they pay.
   void walkNextAhead();
   // The window of an input of `size` bytes: [first, second).
